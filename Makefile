@@ -1,0 +1,66 @@
+# Front door for building, testing and running. Every target installs what it needs first.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
+FUZZ_SECONDS ?= 150
+
+.PHONY: all deps configure build test test-sanitize test-asan test-tsan bench fuzz run format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD_DIR) $(CTEST_FLAGS)
+
+# The core libraries under AddressSanitizer with UndefinedBehaviorSanitizer, then ThreadSanitizer.
+test-sanitize: test-asan test-tsan
+
+test-asan: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEBOOK_BUILD_GUI=OFF \
+	  -DEBOOK_SANITIZE=address,undefined
+	cmake --build build-asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir build-asan $(CTEST_FLAGS) -LE nosanitize
+
+test-tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEBOOK_BUILD_GUI=OFF \
+	  -DEBOOK_SANITIZE=thread
+	cmake --build build-tsan -j $(JOBS)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --test-dir build-tsan $(CTEST_FLAGS) -LE nosanitize
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DEBOOK_BUILD_GUI=OFF \
+	  -DEBOOK_BUILD_BENCH=ON -DBUILD_TESTING=OFF
+	cmake --build build-bench -j $(JOBS)
+	bench/run-all build-bench
+
+fuzz: deps
+	CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEBOOK_BUILD_GUI=OFF \
+	  -DEBOOK_BUILD_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build build-fuzz -j $(JOBS)
+	fuzz/run-all build-fuzz $(FUZZ_SECONDS)
+
+# Builds the bundled guide book and opens it in the viewer (its info, where no viewer is built).
+run: build
+	$(BUILD_DIR)/tools/ebook-pack build samples/guide -o $(BUILD_DIR)/guide.ebook
+	@if [ -x $(BUILD_DIR)/viewer/ebook-viewer ]; then \
+	  $(BUILD_DIR)/viewer/ebook-viewer $(BUILD_DIR)/guide.ebook; \
+	else \
+	  $(BUILD_DIR)/tools/ebook-pack info $(BUILD_DIR)/guide.ebook; \
+	fi
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench build-fuzz
