@@ -1,14 +1,24 @@
 #include "BookReader.h"
 
+#include "AnsiText.h"
 #include "BookFormat.h"
 #include "Exception.h"
 #include "Streamer.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 #include <memory>
 #include <zlib.h>
 
 namespace {
+
+// A record starts with its int32 storedLength.
+constexpr int32_t kRecordPrefixSize = 4;
+
+// How much of a record the first read takes: enough for the stored body of a typical page, small
+// enough that reading past a short record costs little.
+constexpr int64_t kFirstReadSize = 4096;
 
 int32_t Int32At(const unsigned char* bytes)
 {
@@ -48,6 +58,7 @@ bool TBookReader::Load()
     try {
         TStreamer streamer(*stream_);
         const int32_t size = streamer.GetSize();
+        fileSize_ = size;
         if (size < kTrailerSize)
             return false;
         streamer.Seek(size - kTrailerSize);
@@ -150,10 +161,13 @@ std::string TBookReader::GetHomePageName() const
 
 bool TBookReader::ExtractPage(std::string_view name, TMemoryStream& output)
 {
-    const int index = Pages_.IndexOf(name);
-    if (index < 0)
-        return false;
-    return ExtractRecord(PageOffset(index), output);
+    // The same first-match, case-insensitive scan as Pages_.IndexOf, with the cheap length test
+    // in front: on every request most entries differ in length.
+    for (const TStringList::Item& item : Pages_) {
+        if (item.text.size() == name.size() && AnsiSameText(item.text, name))
+            return ExtractRecord(static_cast<int32_t>(item.object), output);
+    }
+    return false;
 }
 
 bool TBookReader::ExtractPageAt(int index, TMemoryStream& output)
@@ -178,25 +192,45 @@ int32_t TBookReader::StoredLengthAt(int index)
     }
 }
 
+void TBookReader::ReserveScratch(std::size_t size, std::size_t keep)
+{
+    if (size <= scratchSize_)
+        return;
+    auto grown = std::make_unique_for_overwrite<unsigned char[]>(size);
+    if (keep > 0)
+        std::memcpy(grown.get(), scratch_.get(), keep);
+    scratch_ = std::move(grown);
+    scratchSize_ = size;
+}
+
 bool TBookReader::ExtractRecord(int32_t pageOffset, TMemoryStream& output)
 {
     if (stream_ == nullptr)
         return false;
     try {
-        TStreamer streamer(*stream_);
-        streamer.Seek(pageOffset);
-        int32_t storedLength = 0;
-        streamer.ReadInt32(storedLength);
+        if (pageOffset < 0 || pageOffset > fileSize_ - kRecordPrefixSize)
+            return false;
+        stream_->SetPosition(pageOffset);
+        // One read takes the length prefix and, for most pages, the whole body with it.
+        const int64_t firstRead = std::min<int64_t>(kFirstReadSize, fileSize_ - pageOffset);
+        ReserveScratch(static_cast<std::size_t>(firstRead), 0);
+        const int64_t got = stream_->Read(scratch_.get(), firstRead);
+        if (got < kRecordPrefixSize)
+            return false;
+        const int32_t storedLength = Int32At(scratch_.get());
         if (storedLength == 0)
             return true;
-        // Checked before anything is allocated: the body must hold its length prefix and lie
+        // Checked before anything is allocated: the body must hold its own length prefix and lie
         // inside the file.
-        if (storedLength < kBodyPrefixSize || storedLength > streamer.BytesLeft())
+        const int64_t recordEnd = int64_t{pageOffset} + kRecordPrefixSize + storedLength;
+        if (storedLength < kBodyPrefixSize || recordEnd > fileSize_)
             return false;
-        // The body goes straight from the file into one buffer and is inflated from there.
-        auto body = std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(storedLength));
-        stream_->ReadBuffer(body.get(), storedLength);
-        return InflatePage(body.get(), storedLength, output);
+        const auto recordSize = static_cast<std::size_t>(kRecordPrefixSize + storedLength);
+        if (got < static_cast<int64_t>(recordSize)) {
+            ReserveScratch(recordSize, static_cast<std::size_t>(got));
+            stream_->ReadBuffer(scratch_.get() + got, static_cast<int64_t>(recordSize) - got);
+        }
+        return InflatePage(scratch_.get() + kRecordPrefixSize, storedLength, output);
     } catch (...) {
         return false;
     }

@@ -5,6 +5,7 @@
 #include "Streams.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -64,6 +65,8 @@ private:
     void ReadHeader(class TStreamer& streamer);
     void ReadDirectory(class TStreamer& streamer);
     bool ExtractRecord(int32_t pageOffset, TMemoryStream& output);
+    // Makes the scratch buffer hold at least `size` bytes, keeping the first `keep`.
+    void ReserveScratch(std::size_t size, std::size_t keep);
 
     TStream* stream_ = nullptr; // the book file; owned by whoever called LoadFromStream
     TStringList Pages_;
@@ -82,4 +85,11 @@ private:
     double aboutDate_ = 0;
     int32_t directoryOffset_ = 0;
     bool IsValid_ = false;
+    // The file's size when it was loaded: every record is checked against it before anything is
+    // allocated. A file that shrinks later makes the read itself fail.
+    int64_t fileSize_ = 0;
+    // Reused between extractions so that a request costs no allocation for the stored body; only
+    // ever written and read inside one ExtractRecord call.
+    std::unique_ptr<unsigned char[]> scratch_;
+    std::size_t scratchSize_ = 0;
 };

@@ -30,7 +30,10 @@ TAtomicFile::TAtomicFile(std::string target) : target_(std::move(target))
 {
     const std::filesystem::path path(target_);
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string pattern = (folder / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
+    std::string leaf = ".";
+    leaf += path.filename().string();
+    leaf += ".tmp-XXXXXX";
+    std::string pattern = (folder / leaf).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0)
         throw EFOpenError("Cannot create file " + target_ + ": " + Reason());

@@ -50,7 +50,8 @@ std::vector<SourceFile> CollectSourceFiles(const fs::path& folder, const std::ve
         const fs::path relative = entry.path().lexically_relative(folder);
         if (relative == kSettingsFileName || IsSkipped(entry.path(), skip))
             continue;
-        const std::string utf8 = "/" + relative.generic_string();
+        std::string utf8 = "/";
+        utf8 += relative.generic_string();
         const auto ansi = Utf8ToAnsi(utf8);
         if (!ansi)
             throw Exception("Cannot store page name " + utf8 + ": Windows-1252 has no such characters");
