@@ -48,9 +48,32 @@ bool InflatePage(const unsigned char* body, int32_t bodyLength, TMemoryStream& o
 
 bool TBookReader::LoadFromStream(TStream& stream)
 {
+    // A reader normally loads once; a second load starts from a clean state all the same.
+    ResetFields();
     stream_ = &stream;
-    IsValid_ = Load();
-    return IsValid_;
+    isValid_ = Load();
+    return isValid_;
+}
+
+void TBookReader::ResetFields()
+{
+    pages_.Clear();
+    headerOffset_ = 0;
+    aboutText_.clear();
+    title_.clear();
+    description_.clear();
+    homePageIndex_ = 0;
+    auxPageIndex_ = 0;
+    display_ = {};
+    hasAboutDate_ = false;
+    hasAboutText_ = false;
+    entryExtraMode_ = 0;
+    auxKind_ = 0;
+    auxValue_ = 0;
+    aboutDate_ = 0;
+    directoryOffset_ = 0;
+    isValid_ = false;
+    fileSize_ = 0;
 }
 
 bool TBookReader::Load()
@@ -149,21 +172,21 @@ void TBookReader::ReadDirectory(TStreamer& streamer)
             uint8_t ignored = 0;
             streamer.ReadByte(ignored);
         }
-        Pages_.AddObject(std::move(name), pageOffset);
+        pages_.AddObject(std::move(name), pageOffset);
     }
 }
 
 std::string TBookReader::GetHomePageName() const
 {
     const int index = homePageIndex_ == -1 ? 0 : homePageIndex_;
-    return Pages_.Strings(index);
+    return pages_.Strings(index);
 }
 
 bool TBookReader::ExtractPage(std::string_view name, TMemoryStream& output)
 {
-    // The same first-match, case-insensitive scan as Pages_.IndexOf, with the cheap length test
+    // The same first-match, case-insensitive scan as pages_.IndexOf, with the cheap length test
     // in front: on every request most entries differ in length.
-    for (const TStringList::Item& item : Pages_) {
+    for (const TStringList::Item& item : pages_) {
         if (item.text.size() == name.size() && AnsiSameText(item.text, name))
             return ExtractRecord(static_cast<int32_t>(item.object), output);
     }
@@ -172,14 +195,14 @@ bool TBookReader::ExtractPage(std::string_view name, TMemoryStream& output)
 
 bool TBookReader::ExtractPageAt(int index, TMemoryStream& output)
 {
-    if (index < 0 || index >= Pages_.Count())
+    if (index < 0 || index >= pages_.Count())
         return false;
     return ExtractRecord(PageOffset(index), output);
 }
 
 int32_t TBookReader::StoredLengthAt(int index)
 {
-    if (stream_ == nullptr || index < 0 || index >= Pages_.Count())
+    if (stream_ == nullptr || index < 0 || index >= pages_.Count())
         return -1;
     try {
         TStreamer streamer(*stream_);

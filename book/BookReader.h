@@ -34,16 +34,16 @@ public:
     bool ExtractPage(std::string_view name, TMemoryStream& output);
 
     // Directory index of the first entry named like `name`, or -1.
-    int IndexOfPage(std::string_view name) const { return Pages_.IndexOf(name); }
+    int IndexOfPage(std::string_view name) const { return pages_.IndexOf(name); }
     // As ExtractPage, for the entry at a directory index (used to reach duplicates by position).
     bool ExtractPageAt(int index, TMemoryStream& output);
     // The stored length of the entry's record, or -1 when the record cannot be read.
     int32_t StoredLengthAt(int index);
 
-    bool IsValid() const { return IsValid_; }
+    bool IsValid() const { return isValid_; }
     // One item per directory entry, in directory order; the item's object is the record position.
-    const TStringList& Pages() const { return Pages_; }
-    int32_t PageOffset(int index) const { return static_cast<int32_t>(Pages_.Objects(index)); }
+    const TStringList& Pages() const { return pages_; }
+    int32_t PageOffset(int index) const { return static_cast<int32_t>(pages_.Objects(index)); }
     const ::DisplaySettings& DisplaySettings() const { return display_; }
 
     int32_t headerOffset() const { return headerOffset_; }
@@ -61,6 +61,7 @@ public:
     uint8_t auxKind() const { return auxKind_; }
 
 private:
+    void ResetFields();
     bool Load();
     void ReadHeader(class TStreamer& streamer);
     void ReadDirectory(class TStreamer& streamer);
@@ -69,7 +70,7 @@ private:
     void ReserveScratch(std::size_t size, std::size_t keep);
 
     TStream* stream_ = nullptr; // the book file; owned by whoever called LoadFromStream
-    TStringList Pages_;
+    TStringList pages_;
     int32_t headerOffset_ = 0;
     std::string aboutText_;
     std::string title_;
@@ -84,7 +85,7 @@ private:
     uint64_t auxValue_ = 0; // read and not used
     double aboutDate_ = 0;
     int32_t directoryOffset_ = 0;
-    bool IsValid_ = false;
+    bool isValid_ = false;
     // The file's size when it was loaded: every record is checked against it before anything is
     // allocated. A file that shrinks later makes the read itself fail.
     int64_t fileSize_ = 0;

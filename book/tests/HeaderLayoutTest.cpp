@@ -188,3 +188,18 @@ TEST(HeaderMagic, FreshReaderIsNotValid)
     TMemoryStream output;
     EXPECT_FALSE(reader.ExtractPage("/index.htm", output));
 }
+
+TEST(HeaderMagic, ASecondLoadForgetsTheFirstBook)
+{
+    RawHeader header;
+    header.hasAboutText = 1;
+    header.aboutText = "first";
+    LoadedBook book(BuildContainer(header, kOnePage));
+    ASSERT_TRUE(book.valid);
+    TMemoryStream other;
+    Fill(other, "not a book at all");
+    EXPECT_FALSE(book.reader.LoadFromStream(other));
+    EXPECT_EQ(book.reader.Pages().Count(), 0);
+    EXPECT_EQ(book.reader.aboutText(), "");
+    EXPECT_FALSE(book.reader.IsValid());
+}
