@@ -20,6 +20,10 @@ constexpr int32_t kRecordPrefixSize = 4;
 // enough that reading past a short record costs little.
 constexpr int64_t kFirstReadSize = 4096;
 
+// A scratch buffer grown beyond this for one large page is given back afterwards, so that one
+// big picture does not pin its size in memory for the rest of the session.
+constexpr std::size_t kMaxKeptScratchSize = 1024 * 1024;
+
 int32_t Int32At(const unsigned char* bytes)
 {
     return static_cast<int32_t>(uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16
@@ -41,7 +45,13 @@ bool InflatePage(const unsigned char* body, int32_t bodyLength, TMemoryStream& o
     unsigned char* destination = uncompressedSize > 0 ? output.Memory() : &emptyPage;
     uLongf destinationLength = static_cast<uLongf>(uncompressedSize);
     const int result = uncompress(destination, &destinationLength, body + kBodyPrefixSize, static_cast<uLong>(dataLength));
-    return result == Z_OK;
+    if (result != Z_OK)
+        return false;
+    // A stream that ends early leaves the rest of the announced length; it must read as zeros
+    // even in an output stream that was handed over non-empty.
+    if (destinationLength < static_cast<uLongf>(uncompressedSize))
+        std::memset(destination + destinationLength, 0, uncompressedSize - destinationLength);
+    return true;
 }
 
 } // namespace
@@ -253,7 +263,12 @@ bool TBookReader::ExtractRecord(int32_t pageOffset, TMemoryStream& output)
             ReserveScratch(recordSize, static_cast<std::size_t>(got));
             stream_->ReadBuffer(scratch_.get() + got, static_cast<int64_t>(recordSize) - got);
         }
-        return InflatePage(scratch_.get() + kRecordPrefixSize, storedLength, output);
+        const bool inflated = InflatePage(scratch_.get() + kRecordPrefixSize, storedLength, output);
+        if (scratchSize_ > kMaxKeptScratchSize) {
+            scratch_.reset();
+            scratchSize_ = 0;
+        }
+        return inflated;
     } catch (...) {
         return false;
     }

@@ -75,6 +75,12 @@ TEST(PageExtraction, ShortInflateKeepsTheAnnouncedLengthFilledWithZeros)
 {
     RecordBook book(RecordOf(10, ZlibOf("abc")));
     EXPECT_EQ(book.Tested(), std::string("abc\0\0\0\0\0\0\0", 10));
+    // Even over an output that was handed in holding bytes, nothing stale shows through.
+    TMemoryStream used;
+    used.WriteString("XXXXXXXXXXXX");
+    used.SetPosition(0);
+    ASSERT_TRUE(book.reader.ExtractPage("/test.htm", used));
+    EXPECT_EQ(used.ToString(), std::string("abc\0\0\0\0\0\0\0", 10));
 }
 
 TEST(PageExtraction, InflatingOneByteMoreThanAnnouncedFails)
