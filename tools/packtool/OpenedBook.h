@@ -13,5 +13,6 @@ struct OpenedBook {
     TBookReader reader;
 };
 
-// Raises Exception "Cannot open file FILE: reason" or "Invalid eBook: FILE".
+// Raises Exception "Cannot open file FILE" (with the reason on a line of its own) or
+// "Invalid eBook: FILE".
 std::unique_ptr<OpenedBook> OpenBook(const std::string& fileName);

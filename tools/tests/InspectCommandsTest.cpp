@@ -111,7 +111,7 @@ TEST(InspectCommands, UnusableFilesExit2WithTheFileName)
         EXPECT_EQ(invalid.err, "Invalid eBook: " + notABook.string() + "\n") << command;
         const ToolRun absent = Pack({command, missing.string()});
         EXPECT_EQ(absent.exitCode, 2) << command;
-        EXPECT_EQ(absent.err.rfind("Cannot open file " + missing.string(), 0), 0u) << absent.err;
+        EXPECT_EQ(absent.err.rfind("Cannot open file " + missing.string() + "\n", 0), 0u) << absent.err;
     }
 }
 
