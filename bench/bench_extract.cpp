@@ -6,8 +6,8 @@
 #include "BookWriter.h"
 #include "Streams.h"
 
-#include <benchmark/benchmark.h>
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -21,17 +21,17 @@
 
 namespace {
 
-constexpr int64_t kPageSizes[] = {4 * 1024, 64 * 1024, 1024 * 1024};
+constexpr int64_t kPageSizes[] = { 4 * 1024, 64 * 1024, 1024 * 1024 };
 constexpr int kRepetitions = 7;
 
 // Markup with a realistic mix of tags, attributes and prose from a small vocabulary; it compresses
 // about as well as real pages do (roughly 4-6:1).
 std::string HtmlLikePage(int64_t size, unsigned seed)
 {
-    static const char* const kWords[] = {"the", "viewer", "book", "page", "server", "request", "loopback", "window",
+    static const char* const kWords[] = { "the", "viewer", "book", "page", "server", "request", "loopback", "window",
         "toolbar", "history", "print", "about", "settings", "container", "directory", "record", "inflate", "stream",
         "chapter", "section", "image", "link", "reader", "author", "title", "description", "forward", "back", "home",
-        "address", "port", "random", "frame", "style", "table", "list", "paragraph", "example", "contents"};
+        "address", "port", "random", "frame", "style", "table", "list", "paragraph", "example", "contents" };
     std::mt19937 random(seed);
     std::string html = "<!DOCTYPE html><html><head><title>Benchmark page</title>"
                        "<link rel=\"stylesheet\" href=\"/style.css\"></head><body>\n";
@@ -168,7 +168,7 @@ int main(int argc, char** argv)
     // Each size's pair runs back to back so that both see the same machine load.
     auto fastest = [](const std::vector<double>& times) { return *std::min_element(times.begin(), times.end()); };
     for (int64_t size : kPageSizes) {
-        for (auto* function : {BM_Uncompress, BM_ExtractPage}) {
+        for (auto* function : { BM_Uncompress, BM_ExtractPage }) {
             const char* name = function == BM_Uncompress ? "BM_Uncompress" : "BM_ExtractPage";
             benchmark::RegisterBenchmark(name, function)
                 ->Arg(size)

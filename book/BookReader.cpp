@@ -26,8 +26,8 @@ constexpr std::size_t kMaxKeptScratchSize = 1024 * 1024;
 
 int32_t Int32At(const unsigned char* bytes)
 {
-    return static_cast<int32_t>(uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16
-        | uint32_t{bytes[3]} << 24);
+    return static_cast<int32_t>(
+        uint32_t { bytes[0] } | uint32_t { bytes[1] } << 8 | uint32_t { bytes[2] } << 16 | uint32_t { bytes[3] } << 24);
 }
 
 // Inflates a page body (the int32 inflated length, then one zlib stream) into output, which takes
@@ -44,7 +44,8 @@ bool InflatePage(const unsigned char* body, int32_t bodyLength, TMemoryStream& o
     unsigned char emptyPage = 0;
     unsigned char* destination = uncompressedSize > 0 ? output.Memory() : &emptyPage;
     uLongf destinationLength = static_cast<uLongf>(uncompressedSize);
-    const int result = uncompress(destination, &destinationLength, body + kBodyPrefixSize, static_cast<uLong>(dataLength));
+    const int result
+        = uncompress(destination, &destinationLength, body + kBodyPrefixSize, static_cast<uLong>(dataLength));
     if (result != Z_OK)
         return false;
     // A stream that ends early leaves the rest of the announced length; it must read as zeros
@@ -255,7 +256,7 @@ bool TBookReader::ExtractRecord(int32_t pageOffset, TMemoryStream& output)
             return true;
         // Checked before anything is allocated: the body must hold its own length prefix and lie
         // inside the file.
-        const int64_t recordEnd = int64_t{pageOffset} + kRecordPrefixSize + storedLength;
+        const int64_t recordEnd = int64_t { pageOffset } + kRecordPrefixSize + storedLength;
         if (storedLength < kBodyPrefixSize || recordEnd > fileSize_)
             return false;
         const auto recordSize = static_cast<std::size_t>(kRecordPrefixSize + storedLength);

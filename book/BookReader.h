@@ -1,8 +1,8 @@
 #pragma once
 
 #include "BookTypes.h"
-#include "StringList.h"
 #include "Streams.h"
+#include "StringList.h"
 
 #include <cstdint>
 #include <memory>

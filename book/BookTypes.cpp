@@ -12,21 +12,20 @@ struct ModeNames {
     std::string_view displayName;
 };
 
-constexpr std::array<ModeNames, 4> kSizeModeNames{{
-    {0, "Normal", "Normal"},
-    {1, "Maximized", "Maximized"},
-    {2, "FullScreen", "Full Screen"},
-    {3, "AdjustedToScreen", "Adjusted To Screen"},
-}};
+constexpr std::array<ModeNames, 4> kSizeModeNames { {
+    { 0, "Normal", "Normal" },
+    { 1, "Maximized", "Maximized" },
+    { 2, "FullScreen", "Full Screen" },
+    { 3, "AdjustedToScreen", "Adjusted To Screen" },
+} };
 
-constexpr std::array<ModeNames, 3> kPositionModeNames{{
-    {0, "Custom", "Custom"},
-    {1, "DesktopCenter", "Desktop Center"},
-    {2, "ScreenCenter", "Screen Center"},
-}};
+constexpr std::array<ModeNames, 3> kPositionModeNames { {
+    { 0, "Custom", "Custom" },
+    { 1, "DesktopCenter", "Desktop Center" },
+    { 2, "ScreenCenter", "Screen Center" },
+} };
 
-template <std::size_t N>
-std::string_view DisplayNameOf(const std::array<ModeNames, N>& names, uint8_t value)
+template <std::size_t N> std::string_view DisplayNameOf(const std::array<ModeNames, N>& names, uint8_t value)
 {
     for (const ModeNames& entry : names) {
         if (entry.value == value)
@@ -35,8 +34,7 @@ std::string_view DisplayNameOf(const std::array<ModeNames, N>& names, uint8_t va
     return {};
 }
 
-template <std::size_t N>
-std::optional<uint8_t> ValueOf(const std::array<ModeNames, N>& names, std::string_view text)
+template <std::size_t N> std::optional<uint8_t> ValueOf(const std::array<ModeNames, N>& names, std::string_view text)
 {
     for (const ModeNames& entry : names) {
         if (AnsiSameText(text, entry.identifier) || AnsiSameText(text, entry.displayName))

@@ -13,7 +13,10 @@ constexpr int64_t kMaxPosition = INT32_MAX;
 // Appends values in the container's little-endian encoding.
 class TByteSink {
 public:
-    explicit TByteSink(std::string& out) : out_(out) {}
+    explicit TByteSink(std::string& out)
+        : out_(out)
+    {
+    }
 
     void Byte(uint8_t value) { out_.push_back(static_cast<char>(value)); }
     void Flag(bool value) { Byte(value ? 1 : 0); }
@@ -63,12 +66,12 @@ void TBookWriter::AddPage(std::string name, std::string_view content)
         throw Exception("Cannot compress page " + name + " (zlib error " + std::to_string(result) + ")");
     body.resize(kBodyPrefixSize + compressedLength);
     body.shrink_to_fit();
-    pages_.push_back(Page{std::move(name), std::move(body)});
+    pages_.push_back(Page { std::move(name), std::move(body) });
 }
 
 void TBookWriter::AddEmptyPage(std::string name)
 {
-    pages_.push_back(Page{std::move(name), std::string()});
+    pages_.push_back(Page { std::move(name), std::string() });
 }
 
 std::string TBookWriter::EncodeHeader(int64_t directoryOffset) const

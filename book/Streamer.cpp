@@ -47,8 +47,8 @@ void TStreamer::ReadInt32(int32_t& value)
 {
     uint8_t bytes[4];
     stream_.ReadBuffer(bytes, sizeof bytes);
-    const uint32_t bits = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16
-        | uint32_t{bytes[3]} << 24;
+    const uint32_t bits = uint32_t { bytes[0] } | uint32_t { bytes[1] } << 8 | uint32_t { bytes[2] } << 16
+        | uint32_t { bytes[3] } << 24;
     value = static_cast<int32_t>(bits);
 }
 

@@ -10,7 +10,10 @@
 // EReadError, so no value is ever built from bytes that were not in the file.
 class TStreamer {
 public:
-    explicit TStreamer(TStream& stream) : stream_(stream) {}
+    explicit TStreamer(TStream& stream)
+        : stream_(stream)
+    {
+    }
 
     int32_t GetPosition();
     // Raises EReadError for a stream longer than a container's 31-bit positions can address.

@@ -54,16 +54,16 @@ TEST(BookWriter, MatchesTheIndependentlyBuiltBytes)
     header.aboutDate = 45000.5;
     header.sizeMode = 0;
     header.positionMode = 0;
-    header.geometry = {11, 22, 800, 600};
+    header.geometry = { 11, 22, 800, 600 };
     header.showMenu = 1;
     header.showToolbar = 0;
     header.resizable = 0;
     header.allowPrint = 1;
     header.allowContextMenu = 0;
     header.homePageIndex = 1;
-    const std::vector<RawEntry> entries = {{"/a.htm", PageRecord("<p>a</p>"), std::nullopt},
-        {"/index.htm", PageRecord(std::string(10000, 'i')), std::nullopt},
-        {"/empty.htm", Bytes().Int32(0).data, std::nullopt}};
+    const std::vector<RawEntry> entries = { { "/a.htm", PageRecord("<p>a</p>"), std::nullopt },
+        { "/index.htm", PageRecord(std::string(10000, 'i')), std::nullopt },
+        { "/empty.htm", Bytes().Int32(0).data, std::nullopt } };
     EXPECT_EQ(Save(writer, std::string(333, 'M')), BuildContainer(header, entries, 333));
 }
 
@@ -86,8 +86,8 @@ TEST(BookWriter, WritesOnlyTheGeometryTheModesCarry)
         WindowPositionMode position;
         DisplaySettings expected;
     };
-    for (const Shape& shape : {Shape{WindowSizeMode::Normal, WindowPositionMode::DesktopCenter, {}},
-             Shape{WindowSizeMode::FullScreen, WindowPositionMode::Custom, {}}}) {
+    for (const Shape& shape : { Shape { WindowSizeMode::Normal, WindowPositionMode::DesktopCenter, {} },
+             Shape { WindowSizeMode::FullScreen, WindowPositionMode::Custom, {} } }) {
         TBookWriter writer = SampleWriter();
         writer.settings.display.sizeMode = shape.size;
         writer.settings.display.positionMode = shape.position;

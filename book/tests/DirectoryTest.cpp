@@ -9,7 +9,7 @@ std::vector<RawEntry> Entries(std::initializer_list<std::pair<std::string, std::
 {
     std::vector<RawEntry> entries;
     for (const auto& [name, content] : pages)
-        entries.push_back({name, PageRecord(content), std::nullopt});
+        entries.push_back({ name, PageRecord(content), std::nullopt });
     return entries;
 }
 
@@ -33,7 +33,7 @@ TEST(Directory, EntriesWithExtraByteWhenExtraModeIsSet)
 {
     RawHeader header;
     header.entryExtraMode = 1;
-    auto entries = Entries({{"/a.htm", "A"}, {"/b.htm", "B"}});
+    auto entries = Entries({ { "/a.htm", "A" }, { "/b.htm", "B" } });
     entries[0].extraByte = 0x7F;
     entries[1].extraByte = 0;
     LoadedBook book(BuildContainer(header, entries));
@@ -45,11 +45,11 @@ TEST(Directory, EntriesWithExtraByteWhenExtraModeIsSet)
 
 TEST(Directory, EmptyOrNegativeCountIsAValidBookWithoutPages)
 {
-    for (int32_t count : {0, -3}) {
+    for (int32_t count : { 0, -3 }) {
         RawHeader header;
         std::string bytes = BuildContainer(header, {});
         // The directory is the 4-byte count right before the trailer.
-        Bytes patched{bytes};
+        Bytes patched { bytes };
         patched.PatchInt32(bytes.size() - 8, count);
         LoadedBook book(patched.data);
         EXPECT_TRUE(book.valid);
@@ -60,8 +60,8 @@ TEST(Directory, EmptyOrNegativeCountIsAValidBookWithoutPages)
 
 TEST(Directory, HomePageIndexMinusOneAndZeroBothSelectTheFirstEntry)
 {
-    const auto entries = Entries({{"/first.htm", "1"}, {"/second.htm", "2"}, {"/third.htm", "3"}});
-    for (int32_t index : {-1, 0}) {
+    const auto entries = Entries({ { "/first.htm", "1" }, { "/second.htm", "2" }, { "/third.htm", "3" } });
+    for (int32_t index : { -1, 0 }) {
         RawHeader header;
         header.homePageIndex = index;
         LoadedBook book(BuildContainer(header, entries));
@@ -76,7 +76,7 @@ TEST(Directory, HomePageIndexMinusOneAndZeroBothSelectTheFirstEntry)
 TEST(Directory, HomePageIndexOutsideTheDirectoryRaisesTheListError)
 {
     EXPECT_EQ(HomeFailure(-1, {}), "List index out of bounds (0)");
-    const auto three = Entries({{"/a", "a"}, {"/b", "b"}, {"/c", "c"}});
+    const auto three = Entries({ { "/a", "a" }, { "/b", "b" }, { "/c", "c" } });
     EXPECT_EQ(HomeFailure(5, three), "List index out of bounds (5)");
     EXPECT_EQ(HomeFailure(3, three), "List index out of bounds (3)");
     EXPECT_EQ(HomeFailure(-2, three), "List index out of bounds (-2)");
@@ -84,7 +84,7 @@ TEST(Directory, HomePageIndexOutsideTheDirectoryRaisesTheListError)
 
 TEST(DirectoryLookup, DuplicatesInDifferentCaseFindTheFirst)
 {
-    LoadedBook book(BuildContainer(RawHeader(), Entries({{"/A.htm", "upper"}, {"/a.htm", "lower"}})));
+    LoadedBook book(BuildContainer(RawHeader(), Entries({ { "/A.htm", "upper" }, { "/a.htm", "lower" } })));
     ASSERT_EQ(book.reader.Pages().Count(), 2) << "duplicates are kept";
     EXPECT_EQ(book.Page("/A.HTM"), "upper");
     EXPECT_EQ(book.Page("/a.htm"), "upper");
@@ -95,7 +95,8 @@ TEST(DirectoryLookup, DuplicatesInDifferentCaseFindTheFirst)
 
 TEST(DirectoryLookup, ComparesWholeNamesWithoutTrimmingOrDecoding)
 {
-    LoadedBook book(BuildContainer(RawHeader(), Entries({{"/my page.htm", "spaced"}, {"/\xC4pfel.htm", "apple"}})));
+    LoadedBook book(
+        BuildContainer(RawHeader(), Entries({ { "/my page.htm", "spaced" }, { "/\xC4pfel.htm", "apple" } })));
     EXPECT_EQ(book.Page("/my page.htm"), "spaced");
     EXPECT_EQ(book.Page("/my page.htm "), std::nullopt);
     EXPECT_EQ(book.Page(" /my page.htm"), std::nullopt);
@@ -106,13 +107,14 @@ TEST(DirectoryLookup, ComparesWholeNamesWithoutTrimmingOrDecoding)
 
 TEST(DirectoryLookup, PagesListKeepsDirectoryOrderAndPositions)
 {
-    const std::string bytes = BuildContainer(RawHeader(), Entries({{"/z.htm", "z"}, {"/a.htm", "a"}}), 100);
+    const std::string bytes = BuildContainer(RawHeader(), Entries({ { "/z.htm", "z" }, { "/a.htm", "a" } }), 100);
     LoadedBook book(bytes);
     ASSERT_EQ(book.reader.Pages().Count(), 2);
     EXPECT_EQ(book.reader.Pages()[0], "/z.htm");
     EXPECT_EQ(book.reader.Pages()[1], "/a.htm");
     // The first record follows the header, whose last field is the directory position.
-    EXPECT_EQ(book.reader.PageOffset(0), book.reader.directoryOffset() - static_cast<int32_t>(2 * PageRecord("z").size()));
+    EXPECT_EQ(
+        book.reader.PageOffset(0), book.reader.directoryOffset() - static_cast<int32_t>(2 * PageRecord("z").size()));
     EXPECT_EQ(book.reader.PageOffset(1), book.reader.PageOffset(0) + static_cast<int32_t>(PageRecord("z").size()));
     EXPECT_EQ(book.reader.headerOffset(), 100);
 }

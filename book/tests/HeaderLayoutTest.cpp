@@ -6,7 +6,7 @@
 // reader consumed exactly the header fields the container holds, no more and no fewer.
 namespace {
 
-const std::vector<RawEntry> kOnePage = {{"/index.htm", PageRecord("<p>home</p>"), std::nullopt}};
+const std::vector<RawEntry> kOnePage = { { "/index.htm", PageRecord("<p>home</p>"), std::nullopt } };
 
 void ExpectDirectoryIntact(LoadedBook& book)
 {
@@ -23,7 +23,7 @@ TEST(HeaderGeometry, CustomPositionCarriesLeftTopWidthHeight)
     RawHeader header;
     header.sizeMode = 0;
     header.positionMode = 0;
-    header.geometry = {10, 20, 640, 480};
+    header.geometry = { 10, 20, 640, 480 };
     LoadedBook book(BuildContainer(header, kOnePage));
     ExpectDirectoryIntact(book);
     const DisplaySettings& display = book.reader.DisplaySettings();
@@ -40,7 +40,7 @@ TEST(HeaderGeometry, CentredPositionCarriesWidthThenHeightOnly)
     RawHeader header;
     header.sizeMode = 0;
     header.positionMode = 2;
-    header.geometry = {800, 600};
+    header.geometry = { 800, 600 };
     LoadedBook book(BuildContainer(header, kOnePage));
     ExpectDirectoryIntact(book);
     const DisplaySettings& display = book.reader.DisplaySettings();
@@ -53,7 +53,7 @@ TEST(HeaderGeometry, CentredPositionCarriesWidthThenHeightOnly)
 
 TEST(HeaderGeometry, SizeModesOtherThanNormalCarryNone)
 {
-    for (int32_t sizeMode : {1, 2, 3, 9}) {
+    for (int32_t sizeMode : { 1, 2, 3, 9 }) {
         RawHeader header;
         header.sizeMode = sizeMode;
         header.positionMode = 0;
@@ -71,7 +71,7 @@ TEST(HeaderLowByteRule, StoredSizeMode256IsNormalAndCarriesGeometry)
     RawHeader header;
     header.sizeMode = 256;
     header.positionMode = 0x0300; // low byte 0: Custom
-    header.geometry = {1, 2, 3, 4};
+    header.geometry = { 1, 2, 3, 4 };
     LoadedBook book(BuildContainer(header, kOnePage));
     ExpectDirectoryIntact(book);
     EXPECT_EQ(book.reader.DisplaySettings().sizeMode, WindowSizeMode::Normal);
@@ -92,7 +92,7 @@ TEST(HeaderLowByteRule, EntryExtraModeAndAuxKindUseTheirLowByte)
 {
     RawHeader header;
     header.entryExtraMode = 256; // no extra byte per entry
-    header.auxKind = 0x101;      // 4-byte aux value
+    header.auxKind = 0x101; // 4-byte aux value
     header.auxBytes = "abcd";
     LoadedBook book(BuildContainer(header, kOnePage));
     ExpectDirectoryIntact(book);
@@ -100,7 +100,7 @@ TEST(HeaderLowByteRule, EntryExtraModeAndAuxKindUseTheirLowByte)
     EXPECT_EQ(book.reader.auxKind(), 1);
 }
 
-class HeaderAuxKind : public testing::TestWithParam<std::pair<int32_t, std::string>> {};
+class HeaderAuxKind : public testing::TestWithParam<std::pair<int32_t, std::string>> { };
 
 TEST_P(HeaderAuxKind, SkipsExactlyTheAuxValueItSelects)
 {
@@ -117,9 +117,9 @@ TEST_P(HeaderAuxKind, SkipsExactlyTheAuxValueItSelects)
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, HeaderAuxKind,
-    testing::Values(std::pair<int32_t, std::string>{1, "\x01\x02\x03\x04"},
-        std::pair<int32_t, std::string>{2, "12345678"}, std::pair<int32_t, std::string>{3, ""},
-        std::pair<int32_t, std::string>{0, ""}, std::pair<int32_t, std::string>{-1, ""}));
+    testing::Values(std::pair<int32_t, std::string> { 1, "\x01\x02\x03\x04" },
+        std::pair<int32_t, std::string> { 2, "12345678" }, std::pair<int32_t, std::string> { 3, "" },
+        std::pair<int32_t, std::string> { 0, "" }, std::pair<int32_t, std::string> { -1, "" }));
 
 TEST(HeaderAbout, AbsentTextAndDateAreTwoZeroBytes)
 {
@@ -171,7 +171,7 @@ TEST(HeaderFlags, FiveFlagsInFileOrder)
 
 TEST(HeaderMagic, AnythingButTheExactMagicIsInvalid)
 {
-    for (const char* magic : {"qvx200", "QVX201", "QVX2000", "QVX20", ""}) {
+    for (const char* magic : { "qvx200", "QVX201", "QVX2000", "QVX20", "" }) {
         RawHeader header;
         header.magic = magic;
         LoadedBook book(BuildContainer(header, kOnePage));

@@ -17,7 +17,7 @@ const std::string kNextContent = "<html>next page</html>";
 struct RecordBook : LoadedBook {
     explicit RecordBook(const std::string& record)
         : LoadedBook(BuildContainer(RawHeader(),
-            {{"/test.htm", record, std::nullopt}, {"/next.htm", PageRecord(kNextContent), std::nullopt}}))
+            { { "/test.htm", record, std::nullopt }, { "/next.htm", PageRecord(kNextContent), std::nullopt } }))
     {
     }
 
@@ -36,7 +36,7 @@ std::string BinaryContent(std::size_t size, unsigned seed)
 
 std::string ZlibWithDictionary(std::string_view content)
 {
-    z_stream z{};
+    z_stream z {};
     deflateInit(&z, Z_DEFAULT_COMPRESSION);
     const std::string dictionary = "dictionary words";
     deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(dictionary.data()), static_cast<uInt>(dictionary.size()));
@@ -58,7 +58,7 @@ TEST(PageExtraction, HtmlAndBinaryPagesComeBackByteExact)
     const std::string html = "<html><body>" + std::string(5000, 'x') + "</body></html>";
     const std::string binary = BinaryContent(1 << 20, 7);
     LoadedBook book(BuildContainer(RawHeader(),
-        {{"/index.htm", PageRecord(html), std::nullopt}, {"/big.bin", PageRecord(binary), std::nullopt}}));
+        { { "/index.htm", PageRecord(html), std::nullopt }, { "/big.bin", PageRecord(binary), std::nullopt } }));
     EXPECT_EQ(book.Page("/index.htm"), html);
     EXPECT_EQ(book.Page("/BIG.bin"), binary);
     EXPECT_EQ(book.Page("/index.htm"), html) << "every request reads and inflates again";
@@ -111,7 +111,7 @@ TEST(PageExtraction, NegativeUncompressedSizeFails)
     book.ExpectNextStillWorks();
 }
 
-class StoredLengthTooShort : public testing::TestWithParam<int32_t> {};
+class StoredLengthTooShort : public testing::TestWithParam<int32_t> { };
 
 TEST_P(StoredLengthTooShort, FailsWithoutDisturbingTheNextPage)
 {
@@ -132,7 +132,7 @@ TEST(DamagedPage, BadAdlerBadHeaderTruncatedAndDictionaryAllFail)
     badHeader[0] = 0x79;
     const std::string truncated = good.substr(0, good.size() - 6);
     const auto size = static_cast<int32_t>(content.size());
-    for (const std::string& data : {badAdler, badHeader, truncated, std::string(), ZlibWithDictionary(content)}) {
+    for (const std::string& data : { badAdler, badHeader, truncated, std::string(), ZlibWithDictionary(content) }) {
         RecordBook book(RecordOf(size, data));
         EXPECT_EQ(book.Tested(), std::nullopt);
         book.ExpectNextStillWorks();
@@ -147,7 +147,7 @@ TEST(DamagedPage, BodyCutShortByTheEndOfTheFileFails)
     claimed.Raw(record);
     claimed.PatchInt32(0, static_cast<int32_t>(record.size()) + 1000);
     LoadedBook book(BuildContainer(RawHeader(),
-        {{"/next.htm", PageRecord(kNextContent), std::nullopt}, {"/cut.htm", claimed.data, std::nullopt}}));
+        { { "/next.htm", PageRecord(kNextContent), std::nullopt }, { "/cut.htm", claimed.data, std::nullopt } }));
     ASSERT_TRUE(book.valid);
     EXPECT_EQ(book.Page("/cut.htm"), std::nullopt);
     EXPECT_EQ(book.Page("/next.htm"), kNextContent);
@@ -155,13 +155,13 @@ TEST(DamagedPage, BodyCutShortByTheEndOfTheFileFails)
 
 TEST(DamagedPage, PagePositionOutsideTheFileFails)
 {
-    for (int32_t offset : {-8, 1 << 30}) {
+    for (int32_t offset : { -8, 1 << 30 }) {
         std::string bytes = BuildContainer(RawHeader(),
-            {{"/a.htm", PageRecord("a"), std::nullopt}, {"/next.htm", PageRecord(kNextContent), std::nullopt}});
+            { { "/a.htm", PageRecord("a"), std::nullopt }, { "/next.htm", PageRecord(kNextContent), std::nullopt } });
         LoadedBook probe(bytes);
         // The first entry's position is the int32 after "/a.htm" in the directory.
         const std::size_t at = static_cast<std::size_t>(probe.reader.directoryOffset()) + 4 + 4 + 6;
-        Bytes patched{bytes};
+        Bytes patched { bytes };
         patched.PatchInt32(at, offset);
         LoadedBook book(patched.data);
         ASSERT_TRUE(book.valid) << "positions are not checked at load time";
@@ -173,7 +173,8 @@ TEST(DamagedPage, PagePositionOutsideTheFileFails)
 TEST(AppendedContainer, AfterA200000ByteStubOnDisk)
 {
     const std::string bytes = BuildContainer(RawHeader(),
-        {{"/index.htm", PageRecord("<h1>Stubbed</h1>"), std::nullopt}, {"/x.bin", PageRecord("xyz"), std::nullopt}},
+        { { "/index.htm", PageRecord("<h1>Stubbed</h1>"), std::nullopt },
+            { "/x.bin", PageRecord("xyz"), std::nullopt } },
         200000);
     const auto path = std::filesystem::temp_directory_path() / ("stubbed-" + std::to_string(getpid()) + ".exe");
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

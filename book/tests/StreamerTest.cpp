@@ -1,6 +1,6 @@
+#include "Streamer.h"
 #include "ContainerBuilder.h"
 #include "Exception.h"
-#include "Streamer.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +26,8 @@ std::string Reason()
 
 } // namespace
 
-TAtomicFile::TAtomicFile(std::string target) : target_(std::move(target))
+TAtomicFile::TAtomicFile(std::string target)
+    : target_(std::move(target))
 {
     const std::filesystem::path path(target_);
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");

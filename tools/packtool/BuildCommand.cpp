@@ -32,7 +32,7 @@ Options:
 
 std::vector<OptionSpec> BuildOptions()
 {
-    std::vector<OptionSpec> options = {{"--output", "-o", true}, {"--stub", "", true}};
+    std::vector<OptionSpec> options = { { "--output", "-o", true }, { "--stub", "", true } };
     const auto& settings = SettingOptions();
     options.insert(options.end(), settings.begin(), settings.end());
     return options;
@@ -64,7 +64,7 @@ int32_t HomePageIndex(const std::vector<SourceFile>& files, const std::optional<
             throw Exception("Home page " + AnsiToUtf8(name) + " is not among the pages");
         return index;
     }
-    for (std::string_view fallback : {"/index.htm", "/index.html"}) {
+    for (std::string_view fallback : { "/index.htm", "/index.html" }) {
         const int32_t index = indexOf(fallback);
         if (index >= 0)
             return index;
@@ -89,7 +89,7 @@ int RunBuild(const std::vector<std::string>& args, ToolContext& context)
         ApplySettingsFile(settingsFile.string(), settings);
     ApplySettingOptions(line, settings);
 
-    const std::vector<SourceFile> files = CollectSourceFiles(source, {fs::path(*output)});
+    const std::vector<SourceFile> files = CollectSourceFiles(source, { fs::path(*output) });
     WarnAboutPageNames(files, context.err);
     if (files.empty())
         context.err << "warning: " << source.string() << " holds no pages; the viewer cannot open such a book\n";
@@ -101,7 +101,8 @@ int RunBuild(const std::vector<std::string>& args, ToolContext& context)
         int64_t totalBytes = 0;
         for (const SourceFile& file : files)
             totalBytes += static_cast<int64_t>(fs::file_size(file.path));
-        TProgress progress(context.err, context.errIsTerminal, "Packing", static_cast<int64_t>(files.size()), totalBytes);
+        TProgress progress(
+            context.err, context.errIsTerminal, "Packing", static_cast<int64_t>(files.size()), totalBytes);
         for (const SourceFile& file : files) {
             writer.AddPage(file.pageName, ReadWholeFile(file.path));
             progress.Step();
@@ -123,4 +124,4 @@ int RunBuild(const std::vector<std::string>& args, ToolContext& context)
 
 } // namespace
 
-const PackCommand kBuildCommand{"build", "pack a folder of pages into a book", kUsage, RunBuild};
+const PackCommand kBuildCommand { "build", "pack a folder of pages into a book", kUsage, RunBuild };

@@ -15,30 +15,30 @@ namespace {
 enum class Kind { Text, Date, PageName, SizeMode, PositionMode, Integer, Flag };
 
 struct Setting {
-    std::string_view key;     // in book.json
-    std::string_view option;  // on the command line
+    std::string_view key; // in book.json
+    std::string_view option; // on the command line
     std::string_view negated; // the option that turns a flag off
     Kind kind;
 };
 
-constexpr std::array<Setting, 16> kSettings{{
-    {"title", "--title", "", Kind::Text},
-    {"description", "--description", "", Kind::Text},
-    {"aboutText", "--about-text", "", Kind::Text},
-    {"aboutDate", "--about-date", "", Kind::Date},
-    {"home", "--home", "", Kind::PageName},
-    {"sizeMode", "--size-mode", "", Kind::SizeMode},
-    {"positionMode", "--position-mode", "", Kind::PositionMode},
-    {"windowLeft", "--window-left", "", Kind::Integer},
-    {"windowTop", "--window-top", "", Kind::Integer},
-    {"windowWidth", "--window-width", "", Kind::Integer},
-    {"windowHeight", "--window-height", "", Kind::Integer},
-    {"showMenu", "--show-menu", "--no-show-menu", Kind::Flag},
-    {"showToolbar", "--show-toolbar", "--no-show-toolbar", Kind::Flag},
-    {"resizable", "--resizable", "--no-resizable", Kind::Flag},
-    {"allowPrint", "--allow-print", "--no-allow-print", Kind::Flag},
-    {"allowContextMenu", "--allow-context-menu", "--no-allow-context-menu", Kind::Flag},
-}};
+constexpr std::array<Setting, 16> kSettings { {
+    { "title", "--title", "", Kind::Text },
+    { "description", "--description", "", Kind::Text },
+    { "aboutText", "--about-text", "", Kind::Text },
+    { "aboutDate", "--about-date", "", Kind::Date },
+    { "home", "--home", "", Kind::PageName },
+    { "sizeMode", "--size-mode", "", Kind::SizeMode },
+    { "positionMode", "--position-mode", "", Kind::PositionMode },
+    { "windowLeft", "--window-left", "", Kind::Integer },
+    { "windowTop", "--window-top", "", Kind::Integer },
+    { "windowWidth", "--window-width", "", Kind::Integer },
+    { "windowHeight", "--window-height", "", Kind::Integer },
+    { "showMenu", "--show-menu", "--no-show-menu", Kind::Flag },
+    { "showToolbar", "--show-toolbar", "--no-show-toolbar", Kind::Flag },
+    { "resizable", "--resizable", "--no-resizable", Kind::Flag },
+    { "allowPrint", "--allow-print", "--no-allow-print", Kind::Flag },
+    { "allowContextMenu", "--allow-context-menu", "--no-allow-context-menu", Kind::Flag },
+} };
 
 // monostate: a JSON value of a type no setting takes (null, float, array, object).
 using Value = std::variant<std::monostate, std::string, int64_t, bool>;
@@ -57,14 +57,14 @@ std::string AsText(const Setting& setting, const Value& value)
 {
     if (const auto* text = std::get_if<std::string>(&value))
         return *text;
-    throw SettingError{Quoted(setting.key) + " must be a text"};
+    throw SettingError { Quoted(setting.key) + " must be a text" };
 }
 
 std::string AsAnsi(const Setting& setting, const Value& value)
 {
     const auto ansi = Utf8ToAnsi(AsText(setting, value));
     if (!ansi)
-        throw SettingError{Quoted(setting.key) + " holds characters that Windows-1252 cannot store"};
+        throw SettingError { Quoted(setting.key) + " holds characters that Windows-1252 cannot store" };
     return *ansi;
 }
 
@@ -78,13 +78,13 @@ int32_t AsInteger(const Setting& setting, const Value& value)
         if (TryStrToInt(*text, result))
             return result;
     }
-    throw SettingError{Quoted(setting.key) + " must be a 32-bit integer"};
+    throw SettingError { Quoted(setting.key) + " must be a 32-bit integer" };
 }
 
 // A mode is a name, a display name, or the stored byte value as a number.
 template <typename Mode>
-Mode AsMode(const Setting& setting, const Value& value, std::optional<Mode> (*parse)(std::string_view),
-    std::string_view names)
+Mode AsMode(
+    const Setting& setting, const Value& value, std::optional<Mode> (*parse)(std::string_view), std::string_view names)
 {
     if (const auto* text = std::get_if<std::string>(&value)) {
         if (const auto mode = parse(*text))
@@ -98,8 +98,10 @@ Mode AsMode(const Setting& setting, const Value& value, std::optional<Mode> (*pa
         } catch (const SettingError&) {
         }
     }
-    const std::string shown = std::holds_alternative<std::string>(value) ? " '" + std::get<std::string>(value) + "'" : "";
-    throw SettingError{"unknown " + Quoted(setting.key) + shown + "; use one of " + std::string(names) + " or 0-255"};
+    const std::string shown
+        = std::holds_alternative<std::string>(value) ? " '" + std::get<std::string>(value) + "'" : "";
+    throw SettingError { "unknown " + Quoted(setting.key) + shown + "; use one of " + std::string(names)
+        + " or 0-255" };
 }
 
 void Assign(const Setting& setting, const Value& value, BuildSettings& settings)
@@ -126,7 +128,7 @@ void Assign(const Setting& setting, const Value& value, BuildSettings& settings)
             return;
         const auto days = ParseIsoDate(text);
         if (!days)
-            throw SettingError{Quoted(key) + " must be a date as YYYY-MM-DD, not '" + text + "'"};
+            throw SettingError { Quoted(key) + " must be a date as YYYY-MM-DD, not '" + text + "'" };
         header.aboutDate = *days;
         return;
     }
@@ -134,12 +136,12 @@ void Assign(const Setting& setting, const Value& value, BuildSettings& settings)
         settings.home = AsAnsi(setting, value);
         return;
     case Kind::SizeMode:
-        display.sizeMode = AsMode<WindowSizeMode>(setting, value, ParseWindowSizeMode,
-            "Normal, Maximized, FullScreen, AdjustedToScreen");
+        display.sizeMode = AsMode<WindowSizeMode>(
+            setting, value, ParseWindowSizeMode, "Normal, Maximized, FullScreen, AdjustedToScreen");
         return;
     case Kind::PositionMode:
-        display.positionMode = AsMode<WindowPositionMode>(setting, value, ParseWindowPositionMode,
-            "Custom, DesktopCenter, ScreenCenter");
+        display.positionMode = AsMode<WindowPositionMode>(
+            setting, value, ParseWindowPositionMode, "Custom, DesktopCenter, ScreenCenter");
         return;
     case Kind::Integer: {
         const int32_t number = AsInteger(setting, value);
@@ -156,7 +158,7 @@ void Assign(const Setting& setting, const Value& value, BuildSettings& settings)
     case Kind::Flag: {
         const auto* flag = std::get_if<bool>(&value);
         if (flag == nullptr)
-            throw SettingError{Quoted(key) + " must be true or false"};
+            throw SettingError { Quoted(key) + " must be true or false" };
         if (key == "showMenu")
             display.showMenu = *flag;
         else if (key == "showToolbar")
@@ -215,9 +217,9 @@ const std::vector<OptionSpec>& SettingOptions()
     static const std::vector<OptionSpec> options = [] {
         std::vector<OptionSpec> list;
         for (const Setting& setting : kSettings) {
-            list.push_back({setting.option, "", setting.kind != Kind::Flag});
+            list.push_back({ setting.option, "", setting.kind != Kind::Flag });
             if (!setting.negated.empty())
-                list.push_back({setting.negated, "", false});
+                list.push_back({ setting.negated, "", false });
         }
         return list;
     }();

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::chrono::sys_days kEpoch = std::chrono::year{1899} / 12 / 30;
+constexpr std::chrono::sys_days kEpoch = std::chrono::year { 1899 } / 12 / 30;
 constexpr double kSecondsPerDay = 86400.0;
 
 bool Digits(std::string_view text, std::size_t at, std::size_t count, int& value)
@@ -24,11 +24,11 @@ bool Digits(std::string_view text, std::size_t at, std::size_t count, int& value
 std::optional<double> ParseIsoDate(std::string_view text)
 {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (!Digits(text, 0, 4, year) || text.size() < 10 || text[4] != '-' || !Digits(text, 5, 2, month)
-        || text[7] != '-' || !Digits(text, 8, 2, day))
+    if (!Digits(text, 0, 4, year) || text.size() < 10 || text[4] != '-' || !Digits(text, 5, 2, month) || text[7] != '-'
+        || !Digits(text, 8, 2, day))
         return std::nullopt;
-    const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
-        std::chrono::day{static_cast<unsigned>(day)}};
+    const std::chrono::year_month_day date { std::chrono::year { year },
+        std::chrono::month { static_cast<unsigned>(month) }, std::chrono::day { static_cast<unsigned>(day) } };
     if (!date.ok())
         return std::nullopt;
     if (text.size() > 10) {
@@ -54,7 +54,7 @@ std::string FormatIsoDate(double days)
         whole += 1;
         seconds = 0;
     }
-    const std::chrono::year_month_day date{kEpoch + std::chrono::days{static_cast<long>(whole)}};
+    const std::chrono::year_month_day date { kEpoch + std::chrono::days { static_cast<long>(whole) } };
     char text[64];
     if (seconds == 0) {
         std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),

@@ -57,7 +57,7 @@ bool WritePage(TBookReader& reader, int index, const fs::path& folder, ToolConte
 
 int RunExtract(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, {{"--directory", "-d", true}});
+    const CommandLine line(args, { { "--directory", "-d", true } });
     line.ExpectOperands(1, SIZE_MAX, "BOOK");
     const fs::path folder = line.Value("--directory").value_or(".");
     const auto book = OpenBook(line.Operands()[0]);
@@ -93,4 +93,4 @@ int RunExtract(const std::vector<std::string>& args, ToolContext& context)
 
 } // namespace
 
-const PackCommand kExtractCommand{"extract", "write a book's pages into a folder", kUsage, RunExtract};
+const PackCommand kExtractCommand { "extract", "write a book's pages into a folder", kUsage, RunExtract };

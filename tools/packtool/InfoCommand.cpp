@@ -43,37 +43,37 @@ nlohmann::json InfoJson(const OpenedBook& book)
     const auto sizeMode = static_cast<uint8_t>(display.sizeMode);
     const auto positionMode = static_cast<uint8_t>(display.positionMode);
     nlohmann::json json = {
-        {"file", book.fileName},
-        {"headerOffset", reader.headerOffset()},
-        {"directoryOffset", reader.directoryOffset()},
-        {"title", AnsiToUtf8(reader.title())},
-        {"description", AnsiToUtf8(reader.description())},
-        {"hasAboutText", reader.hasAboutText()},
-        {"aboutText", AnsiToUtf8(reader.aboutText())},
-        {"hasAboutDate", reader.hasAboutDate()},
-        {"aboutDate", reader.aboutDate()},
-        {"homePageIndex", reader.homePageIndex()},
-        {"homePage", HomeText(reader)},
-        {"pageCount", reader.Pages().Count()},
-        {"entryExtraMode", reader.entryExtraMode()},
-        {"auxKind", reader.auxKind()},
-        {"auxPageIndex", reader.auxPageIndex()},
-        {"display",
+        { "file", book.fileName },
+        { "headerOffset", reader.headerOffset() },
+        { "directoryOffset", reader.directoryOffset() },
+        { "title", AnsiToUtf8(reader.title()) },
+        { "description", AnsiToUtf8(reader.description()) },
+        { "hasAboutText", reader.hasAboutText() },
+        { "aboutText", AnsiToUtf8(reader.aboutText()) },
+        { "hasAboutDate", reader.hasAboutDate() },
+        { "aboutDate", reader.aboutDate() },
+        { "homePageIndex", reader.homePageIndex() },
+        { "homePage", HomeText(reader) },
+        { "pageCount", reader.Pages().Count() },
+        { "entryExtraMode", reader.entryExtraMode() },
+        { "auxKind", reader.auxKind() },
+        { "auxPageIndex", reader.auxPageIndex() },
+        { "display",
             {
-                {"sizeMode", sizeMode},
-                {"sizeModeName", WindowSizeModeName(display.sizeMode)},
-                {"positionMode", positionMode},
-                {"positionModeName", WindowPositionModeName(display.positionMode)},
-                {"windowLeft", display.windowLeft},
-                {"windowTop", display.windowTop},
-                {"windowWidth", display.windowWidth},
-                {"windowHeight", display.windowHeight},
-                {"showMenu", display.showMenu},
-                {"showToolbar", display.showToolbar},
-                {"resizable", display.resizable},
-                {"allowPrint", display.allowPrint},
-                {"allowContextMenu", display.allowContextMenu},
-            }},
+                { "sizeMode", sizeMode },
+                { "sizeModeName", WindowSizeModeName(display.sizeMode) },
+                { "positionMode", positionMode },
+                { "positionModeName", WindowPositionModeName(display.positionMode) },
+                { "windowLeft", display.windowLeft },
+                { "windowTop", display.windowTop },
+                { "windowWidth", display.windowWidth },
+                { "windowHeight", display.windowHeight },
+                { "showMenu", display.showMenu },
+                { "showToolbar", display.showToolbar },
+                { "resizable", display.resizable },
+                { "allowPrint", display.allowPrint },
+                { "allowContextMenu", display.allowContextMenu },
+            } },
     };
     if (reader.hasAboutDate())
         json["aboutDateText"] = FormatIsoDate(reader.aboutDate());
@@ -113,7 +113,7 @@ void PrintInfo(const OpenedBook& book, std::ostream& out)
 
 int RunInfo(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, {{"--json", "", false}});
+    const CommandLine line(args, { { "--json", "", false } });
     line.ExpectOperands(1, 1, "BOOK");
     const auto book = OpenBook(line.Operands()[0]);
     if (line.Has("--json"))
@@ -125,4 +125,4 @@ int RunInfo(const std::vector<std::string>& args, ToolContext& context)
 
 } // namespace
 
-const PackCommand kInfoCommand{"info", "show a book's header and display settings", kUsage, RunInfo};
+const PackCommand kInfoCommand { "info", "show a book's header and display settings", kUsage, RunInfo };

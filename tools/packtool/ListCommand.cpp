@@ -19,7 +19,7 @@ Options:
 
 int RunList(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, {{"--json", "", false}});
+    const CommandLine line(args, { { "--json", "", false } });
     line.ExpectOperands(1, 1, "BOOK");
     const auto book = OpenBook(line.Operands()[0]);
     TBookReader& reader = book->reader;
@@ -34,8 +34,9 @@ int RunList(const std::vector<std::string>& args, ToolContext& context)
         const int32_t stored = reader.StoredLengthAt(i);
         const std::string name = AnsiToUtf8(reader.Pages()[i]);
         if (json) {
-            entries.push_back({{"index", i}, {"name", name}, {"offset", reader.PageOffset(i)}, {"storedSize", stored},
-                {"inflatedSize", extracted ? nlohmann::json(page.Size()) : nlohmann::json(nullptr)}});
+            entries.push_back(
+                { { "index", i }, { "name", name }, { "offset", reader.PageOffset(i) }, { "storedSize", stored },
+                    { "inflatedSize", extracted ? nlohmann::json(page.Size()) : nlohmann::json(nullptr) } });
         } else {
             context.out << std::setw(6) << i << std::setw(12) << stored << std::setw(12)
                         << (extracted ? std::to_string(page.Size()) : "damaged") << "  " << name << "\n";
@@ -48,4 +49,4 @@ int RunList(const std::vector<std::string>& args, ToolContext& context)
 
 } // namespace
 
-const PackCommand kListCommand{"list", "list a book's pages with their sizes", kUsage, RunList};
+const PackCommand kListCommand { "list", "list a book's pages with their sizes", kUsage, RunList };

@@ -9,7 +9,7 @@
 // Exit codes of ebook-pack.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitPagesFailed = 1; // some pages could not be extracted or written
-inline constexpr int kExitError = 2;       // usage errors, unreadable or invalid input
+inline constexpr int kExitError = 2; // usage errors, unreadable or invalid input
 
 // Where a command writes; tests pass string streams.
 struct ToolContext {
@@ -22,7 +22,7 @@ struct ToolContext {
 struct PackCommand {
     std::string_view name;
     std::string_view summary; // one line for the global help
-    std::string_view usage;   // the command's own --help text
+    std::string_view usage; // the command's own --help text
     // Runs with the arguments after the command name. Raises EUsageError for bad arguments and
     // Exception for failures; both end with exit code 2.
     int (*run)(const std::vector<std::string>& args, ToolContext& context);

@@ -70,7 +70,7 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
         out << command->usage;
         return kExitOk;
     }
-    ToolContext context{out, err, errIsTerminal};
+    ToolContext context { out, err, errIsTerminal };
     try {
         return command->run(rest, context);
     } catch (const EUsageError& error) {

@@ -55,10 +55,10 @@ std::vector<SourceFile> CollectSourceFiles(const fs::path& folder, const std::ve
         const auto ansi = Utf8ToAnsi(utf8);
         if (!ansi)
             throw Exception("Cannot store page name " + utf8 + ": Windows-1252 has no such characters");
-        files.push_back({entry.path(), *ansi});
+        files.push_back({ entry.path(), *ansi });
     }
-    std::sort(files.begin(), files.end(),
-        [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });
+    std::sort(
+        files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });
     return files;
 }
 

@@ -14,8 +14,8 @@ struct SourceFile {
 // Every regular file below the folder except the top-level book.json and the files to skip (the
 // book being written, when it lies inside the folder), sorted by page name so that the same folder
 // always packs the same way. Raises Exception for a name Windows-1252 cannot store.
-std::vector<SourceFile> CollectSourceFiles(const std::filesystem::path& folder,
-    const std::vector<std::filesystem::path>& skip);
+std::vector<SourceFile> CollectSourceFiles(
+    const std::filesystem::path& folder, const std::vector<std::filesystem::path>& skip);
 
 // Writes a warning for every page name a browser cannot request as written, and for names that
 // differ only in letter case (the viewer always serves the first).

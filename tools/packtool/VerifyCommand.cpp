@@ -43,4 +43,4 @@ int RunVerify(const std::vector<std::string>& args, ToolContext& context)
 
 } // namespace
 
-const PackCommand kVerifyCommand{"verify", "extract every page to check a book", kUsage, RunVerify};
+const PackCommand kVerifyCommand { "verify", "extract every page to check a book", kUsage, RunVerify };

@@ -23,7 +23,7 @@ struct SourceFolder {
 
     ToolRun Build(std::vector<std::string> extra = {})
     {
-        std::vector<std::string> args = {"build", source.string(), "-o", book.string()};
+        std::vector<std::string> args = { "build", source.string(), "-o", book.string() };
         args.insert(args.end(), extra.begin(), extra.end());
         return Pack(args);
     }
@@ -80,8 +80,8 @@ TEST(BuildCommand, OptionsOverrideBookJson)
 {
     SourceFolder folder;
     WriteFile(folder.source / "book.json", R"({"title": "From JSON", "sizeMode": "Maximized", "showMenu": true})");
-    const ToolRun run = folder.Build({"--title", "From options", "--size-mode", "Full Screen", "--no-show-menu",
-        "--position-mode", "2", "--home", "img/logo.png"});
+    const ToolRun run = folder.Build({ "--title", "From options", "--size-mode", "Full Screen", "--no-show-menu",
+        "--position-mode", "2", "--home", "img/logo.png" });
     ASSERT_EQ(run.exitCode, 0) << run.err;
     BookFile book(folder.book);
     EXPECT_EQ(book.reader.title(), "From options");
@@ -97,12 +97,15 @@ TEST(BuildCommand, BadSettingsNameTheFileAndExit2)
         std::string json;
         std::string expected;
     };
-    for (const Case& c : {Case{"{\"title\": ", "not valid JSON"}, Case{R"({"sizeMode": "Huge"})", "unknown \"sizeMode\" 'Huge'"},
-             Case{R"({"positionMode": 300})", "unknown \"positionMode\""}, Case{R"({"titel": "x"})", "unknown setting \"titel\""},
-             Case{R"({"windowWidth": 1.5})", "\"windowWidth\" must be a 32-bit integer"},
-             Case{R"({"showMenu": "yes"})", "\"showMenu\" must be true or false"},
-             Case{R"({"aboutDate": "2024-02-30"})", "\"aboutDate\" must be a date"},
-             Case{R"({"title": "\u65e5\u672c"})", "Windows-1252 cannot store"}, Case{"[1, 2]", "one JSON object"}}) {
+    for (const Case& c :
+        { Case { "{\"title\": ", "not valid JSON" }, Case { R"({"sizeMode": "Huge"})", "unknown \"sizeMode\" 'Huge'" },
+            Case { R"({"positionMode": 300})", "unknown \"positionMode\"" },
+            Case { R"({"titel": "x"})", "unknown setting \"titel\"" },
+            Case { R"({"windowWidth": 1.5})", "\"windowWidth\" must be a 32-bit integer" },
+            Case { R"({"showMenu": "yes"})", "\"showMenu\" must be true or false" },
+            Case { R"({"aboutDate": "2024-02-30"})", "\"aboutDate\" must be a date" },
+            Case { R"({"title": "\u65e5\u672c"})", "Windows-1252 cannot store" },
+            Case { "[1, 2]", "one JSON object" } }) {
         SourceFolder folder;
         WriteFile(folder.source / "book.json", c.json);
         const ToolRun run = folder.Build();
@@ -116,16 +119,16 @@ TEST(BuildCommand, BadSettingsNameTheFileAndExit2)
 TEST(BuildCommand, BadOptionsAndMissingInputsExit2)
 {
     SourceFolder folder;
-    EXPECT_EQ(folder.Build({"--size-mode", "Tiny"}).exitCode, 2);
-    EXPECT_EQ(folder.Build({"--window-width", "wide"}).exitCode, 2);
-    const ToolRun home = folder.Build({"--home", "/missing.htm"});
+    EXPECT_EQ(folder.Build({ "--size-mode", "Tiny" }).exitCode, 2);
+    EXPECT_EQ(folder.Build({ "--window-width", "wide" }).exitCode, 2);
+    const ToolRun home = folder.Build({ "--home", "/missing.htm" });
     EXPECT_EQ(home.exitCode, 2);
     EXPECT_NE(home.err.find("Home page /missing.htm is not among the pages"), std::string::npos);
-    const ToolRun noOutput = Pack({"build", folder.source.string()});
+    const ToolRun noOutput = Pack({ "build", folder.source.string() });
     EXPECT_EQ(noOutput.exitCode, 2);
     EXPECT_NE(noOutput.err.find("missing -o OUT"), std::string::npos);
     EXPECT_NE(noOutput.err.find("Try 'ebook-pack build --help'"), std::string::npos);
-    EXPECT_EQ(Pack({"build", (folder.temp / "nowhere").string(), "-o", folder.book.string()}).exitCode, 2);
+    EXPECT_EQ(Pack({ "build", (folder.temp / "nowhere").string(), "-o", folder.book.string() }).exitCode, 2);
 }
 
 TEST(BuildCommand, WarnsAboutNamesABrowserCannotRequest)
@@ -138,8 +141,9 @@ TEST(BuildCommand, WarnsAboutNamesABrowserCannotRequest)
     WriteFile(folder.source / "INDEX.HTM", "dup");
     const ToolRun run = folder.Build();
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    for (const char* name : {"/100%.htm", "/what?.htm", "/a#b.htm", "/caf\xC3\xA9.htm"})
-        EXPECT_NE(run.err.find(std::string("warning: page ") + name + " cannot be requested"), std::string::npos) << name;
+    for (const char* name : { "/100%.htm", "/what?.htm", "/a#b.htm", "/caf\xC3\xA9.htm" })
+        EXPECT_NE(run.err.find(std::string("warning: page ") + name + " cannot be requested"), std::string::npos)
+            << name;
     EXPECT_NE(run.err.find("/index.htm differs from /INDEX.HTM only in letter case"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("about us"), std::string::npos) << "spaces are fine: the viewer decodes %20";
     BookFile book(folder.book);
@@ -151,13 +155,13 @@ TEST(BuildCommand, StubIsWrittenFirstAndTheOutputIsExecutable)
     SourceFolder folder;
     const fs::path stub = folder.temp / "viewer";
     WriteFile(stub, std::string(200000, '\x7F'));
-    ASSERT_EQ(folder.Build({"--stub", stub.string()}).exitCode, 0);
+    ASSERT_EQ(folder.Build({ "--stub", stub.string() }).exitCode, 0);
     EXPECT_EQ(ReadFile(folder.book).substr(0, 200000), std::string(200000, '\x7F'));
     BookFile book(folder.book);
     ASSERT_TRUE(book.valid);
     EXPECT_EQ(book.reader.headerOffset(), 200000);
     EXPECT_EQ(book.Page("/index.htm"), "<html>home</html>");
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::stat(folder.book.c_str(), &info), 0);
     EXPECT_NE(info.st_mode & S_IXUSR, 0u);
 }
@@ -166,7 +170,7 @@ TEST(BuildCommand, FailureLeavesTheOldOutputAndNoTemporaryFile)
 {
     SourceFolder folder;
     WriteFile(folder.book, "previous book");
-    const ToolRun run = folder.Build({"--stub", (folder.temp / "no-such-stub").string()});
+    const ToolRun run = folder.Build({ "--stub", (folder.temp / "no-such-stub").string() });
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("Cannot open file"), std::string::npos) << run.err;
     EXPECT_EQ(ReadFile(folder.book), "previous book");
@@ -178,8 +182,8 @@ TEST(BuildCommand, OutputInsideTheSourceFolderIsNotPackedIntoItself)
 {
     SourceFolder folder;
     const fs::path inside = folder.source / "book.ebook";
-    ASSERT_EQ(Pack({"build", folder.source.string(), "-o", inside.string()}).exitCode, 0);
-    ASSERT_EQ(Pack({"build", folder.source.string(), "-o", inside.string()}).exitCode, 0);
+    ASSERT_EQ(Pack({ "build", folder.source.string(), "-o", inside.string() }).exitCode, 0);
+    ASSERT_EQ(Pack({ "build", folder.source.string(), "-o", inside.string() }).exitCode, 0);
     BookFile book(inside);
     EXPECT_EQ(book.reader.Pages().Count(), 3);
 }

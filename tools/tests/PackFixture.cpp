@@ -11,9 +11,9 @@ namespace fs = std::filesystem;
 
 TempFolder::TempFolder()
 {
-    static std::atomic<int> counter{0};
-    path_ = fs::temp_directory_path()
-        / ("packtool-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    static std::atomic<int> counter { 0 };
+    path_
+        = fs::temp_directory_path() / ("packtool-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     fs::remove_all(path_);
     fs::create_directories(path_);
 }

@@ -41,13 +41,13 @@ TEST(RoundTrip, ThousandMixedPagesComeBackByteExactAndBuildsAreReproducible)
         WriteFile(temp / ("src/" + name), content);
     WriteFile(temp / "src/empty.htm", "");
 
-    const ToolRun first = Pack({"build", (temp / "src").string(), "-o", (temp / "one.ebook").string()});
+    const ToolRun first = Pack({ "build", (temp / "src").string(), "-o", (temp / "one.ebook").string() });
     ASSERT_EQ(first.exitCode, 0) << first.err;
-    const ToolRun second = Pack({"build", (temp / "src").string(), "-o", (temp / "two.ebook").string()});
+    const ToolRun second = Pack({ "build", (temp / "src").string(), "-o", (temp / "two.ebook").string() });
     ASSERT_EQ(second.exitCode, 0) << second.err;
     EXPECT_TRUE(ReadFile(temp / "one.ebook") == ReadFile(temp / "two.ebook")) << "building twice gives the same bytes";
 
-    const ToolRun extract = Pack({"extract", (temp / "one.ebook").string(), "-d", (temp / "out").string()});
+    const ToolRun extract = Pack({ "extract", (temp / "one.ebook").string(), "-d", (temp / "out").string() });
     ASSERT_EQ(extract.exitCode, 0) << extract.err;
     std::size_t extracted = 0;
     for (const auto& entry : fs::recursive_directory_iterator(temp / "out"))
@@ -58,5 +58,5 @@ TEST(RoundTrip, ThousandMixedPagesComeBackByteExactAndBuildsAreReproducible)
         mismatches += ReadFile(temp / ("out/" + name)) == content ? 0 : 1;
     EXPECT_EQ(mismatches, 0);
     EXPECT_EQ(ReadFile(temp / "out/empty.htm"), "");
-    EXPECT_EQ(Pack({"verify", (temp / "one.ebook").string()}).exitCode, 0);
+    EXPECT_EQ(Pack({ "verify", (temp / "one.ebook").string() }).exitCode, 0);
 }

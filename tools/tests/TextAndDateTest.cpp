@@ -16,11 +16,11 @@ TEST(WinAnsi, ConvertsTheCodePageBothWays)
 
 TEST(WinAnsi, RefusesWhatTheCodePageCannotHold)
 {
-    EXPECT_EQ(Utf8ToAnsi("\xE6\x97\xA5"), std::nullopt);     // a CJK character
+    EXPECT_EQ(Utf8ToAnsi("\xE6\x97\xA5"), std::nullopt); // a CJK character
     EXPECT_EQ(Utf8ToAnsi("\xF0\x9F\x98\x80"), std::nullopt); // outside the BMP
-    EXPECT_EQ(Utf8ToAnsi("\xE9t\xE9"), std::nullopt);        // Latin-1 bytes are not UTF-8
-    EXPECT_EQ(Utf8ToAnsi("\xC0\xAF"), std::nullopt);         // overlong "/"
-    EXPECT_EQ(Utf8ToAnsi("\xC3"), std::nullopt);             // cut short
+    EXPECT_EQ(Utf8ToAnsi("\xE9t\xE9"), std::nullopt); // Latin-1 bytes are not UTF-8
+    EXPECT_EQ(Utf8ToAnsi("\xC0\xAF"), std::nullopt); // overlong "/"
+    EXPECT_EQ(Utf8ToAnsi("\xC3"), std::nullopt); // cut short
 }
 
 TEST(DateText, DaysSinceTheEndOf1899)
@@ -37,8 +37,8 @@ TEST(DateText, DaysSinceTheEndOf1899)
 
 TEST(DateText, RefusesMalformedDates)
 {
-    for (const char* text : {"", "2000-1-1", "2000-02-30", "2000/01/01", "2000-01-01T25:00", "2000-01-01T12", "01-01-2000",
-             "2000-01-01x", "-200-01-01"})
+    for (const char* text : { "", "2000-1-1", "2000-02-30", "2000/01/01", "2000-01-01T25:00", "2000-01-01T12",
+             "01-01-2000", "2000-01-01x", "-200-01-01" })
         EXPECT_EQ(ParseIsoDate(text), std::nullopt) << text;
 }
 
@@ -48,8 +48,8 @@ TEST(SafePath, KeepsOrdinaryNamesAndRefusesEscapes)
     EXPECT_EQ(PagePathBelow("/img/a b.png"), std::filesystem::path("img/a b.png"));
     EXPECT_EQ(PagePathBelow("relative.htm"), std::filesystem::path("relative.htm"));
     EXPECT_EQ(PagePathBelow("/..hidden"), std::filesystem::path("..hidden"));
-    for (const char* name : {"/", "", "//etc/passwd", "/../x", "/a/../../x", "/a/./b", "/a//b", "/a/", "/..",
-             "/a\\..\\..\\x", "/."})
+    for (const char* name :
+        { "/", "", "//etc/passwd", "/../x", "/a/../../x", "/a/./b", "/a//b", "/a/", "/..", "/a\\..\\..\\x", "/." })
         EXPECT_EQ(PagePathBelow(name), std::nullopt) << name;
     EXPECT_EQ(PagePathBelow(std::string_view("/a\0b", 4)), std::nullopt);
 }
