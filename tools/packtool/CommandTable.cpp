@@ -1,0 +1,16 @@
+#include "PackCommand.h"
+
+#include <array>
+
+// A new sub-command is one more file defining its PackCommand and one more line here.
+std::span<const PackCommand* const> PackCommands()
+{
+    static const std::array<const PackCommand*, 5> commands = {
+        &kBuildCommand,
+        &kInfoCommand,
+        &kListCommand,
+        &kExtractCommand,
+        &kVerifyCommand,
+    };
+    return commands;
+}

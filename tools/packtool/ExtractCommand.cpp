@@ -1,0 +1,96 @@
+#include "AnsiText.h"
+#include "CommandLine.h"
+#include "OpenedBook.h"
+#include "PackCommand.h"
+#include "SafePath.h"
+#include "WinAnsi.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kUsage = R"(Usage: ebook-pack extract BOOK [-d DIR] [PAGE...]
+
+Writes the inflated pages of BOOK (all of them, or the PAGEs named) under DIR (default: the
+current folder), each at its page name. Names that would leave DIR are refused. Of names that
+differ only in letter case only the first is written: it is the one the viewer serves.
+Exit status 1 when a page could not be extracted or written.
+
+Options:
+  -d, --directory DIR    the folder to write into (created when missing)
+)";
+
+// Writes one page; reports and returns false on failure.
+bool WritePage(TBookReader& reader, int index, const fs::path& folder, ToolContext& context)
+{
+    const std::string name = AnsiToUtf8(reader.Pages()[index]);
+    const auto relative = PagePathBelow(name);
+    if (!relative) {
+        context.err << "Refusing page " << name << ": its name would not stay inside " << folder.string() << "\n";
+        return false;
+    }
+    const fs::path target = folder / *relative;
+    if (!StaysInside(folder, target)) {
+        context.err << "Refusing page " << name << ": " << target.string() << " leads outside " << folder.string()
+                    << "\n";
+        return false;
+    }
+    TMemoryStream page;
+    if (!reader.ExtractPageAt(index, page)) {
+        context.err << "Cannot extract page " << name << "\n";
+        return false;
+    }
+    std::error_code error;
+    fs::create_directories(target.parent_path(), error);
+    std::ofstream file(target, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(page.Memory()), static_cast<std::streamsize>(page.Size()));
+    file.close();
+    if (!file) {
+        context.err << "Cannot write file " << target.string() << "\n";
+        return false;
+    }
+    return true;
+}
+
+int RunExtract(const std::vector<std::string>& args, ToolContext& context)
+{
+    const CommandLine line(args, { { "--directory", "-d", true } });
+    line.ExpectOperands(1, SIZE_MAX, "BOOK");
+    const fs::path folder = line.Value("--directory").value_or(".");
+    const auto book = OpenBook(line.Operands()[0]);
+    TBookReader& reader = book->reader;
+
+    std::vector<int> indices;
+    bool failed = false;
+    if (line.Operands().size() > 1) {
+        for (std::size_t i = 1; i < line.Operands().size(); ++i) {
+            const auto ansi = Utf8ToAnsi(line.Operands()[i]);
+            const int index = ansi ? reader.IndexOfPage(*ansi) : -1;
+            if (index < 0) {
+                context.err << "No page " << line.Operands()[i] << " in " << book->fileName << "\n";
+                failed = true;
+            } else {
+                indices.push_back(index);
+            }
+        }
+    } else {
+        for (int i = 0; i < reader.Pages().Count(); ++i) {
+            const int first = reader.IndexOfPage(reader.Pages()[i]);
+            if (first != i)
+                context.err << "warning: skipping page " << AnsiToUtf8(reader.Pages()[i]) << ": the viewer serves "
+                            << AnsiToUtf8(reader.Pages()[first]) << " for that name\n";
+            else
+                indices.push_back(i);
+        }
+    }
+    for (int index : indices)
+        failed = !WritePage(reader, index, folder, context) || failed;
+    return failed ? kExitPagesFailed : kExitOk;
+}
+
+} // namespace
+
+const PackCommand kExtractCommand { "extract", "write a book's pages into a folder", kUsage, RunExtract };

@@ -1,0 +1,128 @@
+#include "CommandLine.h"
+#include "DateText.h"
+#include "OpenedBook.h"
+#include "PackCommand.h"
+#include "WinAnsi.h"
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+constexpr std::string_view kUsage = R"(Usage: ebook-pack info BOOK [--json]
+
+Shows the header of BOOK as the viewer reads it: title, texts, home page and display settings.
+
+Options:
+  --json    one JSON object instead of text
+)";
+
+std::string ModeText(uint8_t value, std::string_view name)
+{
+    return std::to_string(value) + " (" + (name.empty() ? "no effect" : std::string(name)) + ")";
+}
+
+std::string YesNo(bool value)
+{
+    return value ? "yes" : "no";
+}
+
+// The home page's name, or why the viewer cannot find one.
+std::string HomeText(const TBookReader& reader)
+{
+    try {
+        return AnsiToUtf8(reader.GetHomePageName());
+    } catch (const Exception& error) {
+        return "none: " + error.Message();
+    }
+}
+
+nlohmann::json InfoJson(const OpenedBook& book)
+{
+    const TBookReader& reader = book.reader;
+    const DisplaySettings& display = reader.DisplaySettings();
+    const auto sizeMode = static_cast<uint8_t>(display.sizeMode);
+    const auto positionMode = static_cast<uint8_t>(display.positionMode);
+    nlohmann::json json = {
+        { "file", book.fileName },
+        { "headerOffset", reader.headerOffset() },
+        { "directoryOffset", reader.directoryOffset() },
+        { "title", AnsiToUtf8(reader.title()) },
+        { "description", AnsiToUtf8(reader.description()) },
+        { "hasAboutText", reader.hasAboutText() },
+        { "aboutText", AnsiToUtf8(reader.aboutText()) },
+        { "hasAboutDate", reader.hasAboutDate() },
+        { "aboutDate", reader.aboutDate() },
+        { "homePageIndex", reader.homePageIndex() },
+        { "homePage", HomeText(reader) },
+        { "pageCount", reader.Pages().Count() },
+        { "entryExtraMode", reader.entryExtraMode() },
+        { "auxKind", reader.auxKind() },
+        { "auxPageIndex", reader.auxPageIndex() },
+        { "display",
+            {
+                { "sizeMode", sizeMode },
+                { "sizeModeName", WindowSizeModeName(display.sizeMode) },
+                { "positionMode", positionMode },
+                { "positionModeName", WindowPositionModeName(display.positionMode) },
+                { "windowLeft", display.windowLeft },
+                { "windowTop", display.windowTop },
+                { "windowWidth", display.windowWidth },
+                { "windowHeight", display.windowHeight },
+                { "showMenu", display.showMenu },
+                { "showToolbar", display.showToolbar },
+                { "resizable", display.resizable },
+                { "allowPrint", display.allowPrint },
+                { "allowContextMenu", display.allowContextMenu },
+            } },
+    };
+    if (reader.hasAboutDate())
+        json["aboutDateText"] = FormatIsoDate(reader.aboutDate());
+    return json;
+}
+
+void PrintInfo(const OpenedBook& book, std::ostream& out)
+{
+    const TBookReader& reader = book.reader;
+    const DisplaySettings& display = reader.DisplaySettings();
+    auto row = [&out](std::string_view label, const std::string& value) {
+        std::string padded(label);
+        padded.resize(20, ' ');
+        out << padded << value << "\n";
+    };
+    row("File:", book.fileName);
+    row("Header offset:", std::to_string(reader.headerOffset()));
+    row("Directory offset:", std::to_string(reader.directoryOffset()));
+    row("Title:", AnsiToUtf8(reader.title()));
+    row("Description:", AnsiToUtf8(reader.description()));
+    row("About text:", reader.hasAboutText() ? AnsiToUtf8(reader.aboutText()) : "(none)");
+    row("About date:", reader.hasAboutDate() ? FormatIsoDate(reader.aboutDate()) : "(none)");
+    row("Home page:", HomeText(reader) + " (index " + std::to_string(reader.homePageIndex()) + ")");
+    row("Pages:", std::to_string(reader.Pages().Count()));
+    row("Size mode:", ModeText(static_cast<uint8_t>(display.sizeMode), WindowSizeModeName(display.sizeMode)));
+    row("Position mode:",
+        ModeText(static_cast<uint8_t>(display.positionMode), WindowPositionModeName(display.positionMode)));
+    row("Window:",
+        "left " + std::to_string(display.windowLeft) + ", top " + std::to_string(display.windowTop) + ", width "
+            + std::to_string(display.windowWidth) + ", height " + std::to_string(display.windowHeight));
+    row("Show menu:", YesNo(display.showMenu));
+    row("Show toolbar:", YesNo(display.showToolbar));
+    row("Resizable:", YesNo(display.resizable));
+    row("Allow print:", YesNo(display.allowPrint));
+    row("Context menu:", YesNo(display.allowContextMenu));
+}
+
+int RunInfo(const std::vector<std::string>& args, ToolContext& context)
+{
+    const CommandLine line(args, { { "--json", "", false } });
+    line.ExpectOperands(1, 1, "BOOK");
+    const auto book = OpenBook(line.Operands()[0]);
+    if (line.Has("--json"))
+        context.out << InfoJson(*book).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    else
+        PrintInfo(*book, context.out);
+    return kExitOk;
+}
+
+} // namespace
+
+const PackCommand kInfoCommand { "info", "show a book's header and display settings", kUsage, RunInfo };

@@ -1,0 +1,52 @@
+#include "CommandLine.h"
+#include "OpenedBook.h"
+#include "PackCommand.h"
+#include "WinAnsi.h"
+
+#include <iomanip>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+constexpr std::string_view kUsage = R"(Usage: ebook-pack list BOOK [--json]
+
+Lists every directory entry of BOOK: index, stored size, inflated size and name. A page that
+cannot be extracted shows "damaged" as its inflated size.
+
+Options:
+  --json    one JSON array instead of text
+)";
+
+int RunList(const std::vector<std::string>& args, ToolContext& context)
+{
+    const CommandLine line(args, { { "--json", "", false } });
+    line.ExpectOperands(1, 1, "BOOK");
+    const auto book = OpenBook(line.Operands()[0]);
+    TBookReader& reader = book->reader;
+    const bool json = line.Has("--json");
+    nlohmann::json entries = nlohmann::json::array();
+    if (!json)
+        context.out << std::setw(6) << "index" << std::setw(12) << "stored" << std::setw(12) << "inflated"
+                    << "  name\n";
+    for (int i = 0; i < reader.Pages().Count(); ++i) {
+        TMemoryStream page;
+        const bool extracted = reader.ExtractPageAt(i, page);
+        const int32_t stored = reader.StoredLengthAt(i);
+        const std::string name = AnsiToUtf8(reader.Pages()[i]);
+        if (json) {
+            entries.push_back(
+                { { "index", i }, { "name", name }, { "offset", reader.PageOffset(i) }, { "storedSize", stored },
+                    { "inflatedSize", extracted ? nlohmann::json(page.Size()) : nlohmann::json(nullptr) } });
+        } else {
+            context.out << std::setw(6) << i << std::setw(12) << stored << std::setw(12)
+                        << (extracted ? std::to_string(page.Size()) : "damaged") << "  " << name << "\n";
+        }
+    }
+    if (json)
+        context.out << entries.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    return kExitOk;
+}
+
+} // namespace
+
+const PackCommand kListCommand { "list", "list a book's pages with their sizes", kUsage, RunList };

@@ -1,0 +1,46 @@
+#include "CommandLine.h"
+#include "OpenedBook.h"
+#include "PackCommand.h"
+#include "WinAnsi.h"
+
+namespace {
+
+constexpr std::string_view kUsage = R"(Usage: ebook-pack verify BOOK
+
+Extracts every page of BOOK as the viewer would and checks that the home page exists.
+Exit status 1, naming each failing page, when something cannot be served.
+)";
+
+int RunVerify(const std::vector<std::string>& args, ToolContext& context)
+{
+    const CommandLine line(args, {});
+    line.ExpectOperands(1, 1, "BOOK");
+    const auto book = OpenBook(line.Operands()[0]);
+    TBookReader& reader = book->reader;
+    int damaged = 0;
+    for (int i = 0; i < reader.Pages().Count(); ++i) {
+        TMemoryStream page;
+        if (!reader.ExtractPageAt(i, page)) {
+            context.err << "Cannot extract page " << AnsiToUtf8(reader.Pages()[i]) << " (index " << i << ")\n";
+            ++damaged;
+        }
+    }
+    bool homeMissing = false;
+    try {
+        reader.GetHomePageName();
+    } catch (const Exception& error) {
+        context.err << "No home page: homePageIndex " << reader.homePageIndex() << ": " << error.Message() << "\n";
+        homeMissing = true;
+    }
+    if (damaged > 0 || homeMissing) {
+        context.err << book->fileName << ": " << damaged << " of " << reader.Pages().Count()
+                    << " pages cannot be extracted" << (homeMissing ? ", no home page" : "") << "\n";
+        return kExitPagesFailed;
+    }
+    context.out << book->fileName << ": all " << reader.Pages().Count() << " pages extract\n";
+    return kExitOk;
+}
+
+} // namespace
+
+const PackCommand kVerifyCommand { "verify", "extract every page to check a book", kUsage, RunVerify };

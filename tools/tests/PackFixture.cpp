@@ -1,0 +1,50 @@
+#include "PackFixture.h"
+
+#include "PackTool.h"
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+TempFolder::TempFolder()
+{
+    static std::atomic<int> counter { 0 };
+    path_
+        = fs::temp_directory_path() / ("packtool-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+ToolRun Pack(const std::vector<std::string>& args)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    ToolRun run;
+    run.exitCode = RunPackTool(args, out, err);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+void WriteFile(const fs::path& path, const std::string& content)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
