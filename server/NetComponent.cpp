@@ -98,6 +98,18 @@ void TNetComponent::OpenWriteLog()
     writeLogHandle_ = OpenLogFile(WriteLogName);
 }
 
+int32_t TNetComponent::ReadLogHandle()
+{
+    std::lock_guard<std::mutex> lock(logMutex_);
+    return readLogHandle_;
+}
+
+int32_t TNetComponent::WriteLogHandle()
+{
+    std::lock_guard<std::mutex> lock(logMutex_);
+    return writeLogHandle_;
+}
+
 void TNetComponent::AppendToReadLog(const char* data, int32_t count)
 {
     std::lock_guard<std::mutex> lock(logMutex_);

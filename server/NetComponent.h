@@ -55,6 +55,8 @@ public:
     // that direction when one is open.
     void OpenReadLog();
     void OpenWriteLog();
+    int32_t ReadLogHandle();
+    int32_t WriteLogHandle();
 
     int32_t Port = 0;
     std::string BoundIP;

@@ -74,6 +74,29 @@ TEST(NetListener, SwitchingOnTwiceKeepsOneAcceptThreadAndOffTwiceIsHarmless)
     EXPECT_EQ(again.ReadAll(), "echo:x\r\n");
 }
 
+TEST(NetListener, ListenerReadFromALayoutStartsOnceLoaded)
+{
+    TNetListener probe(nullptr);
+    probe.BoundIP = "127.0.0.1";
+    const int port = ActivateOnFreePort(probe);
+    ASSERT_NE(port, 0);
+    probe.SetActive(false);
+
+    TNetListener listener(nullptr);
+    listener.BoundIP = "127.0.0.1";
+    listener.Port = port;
+    listener.OnExecute = EchoOneLine;
+    listener.SetComponentState(TComponent::csLoading);
+    listener.SetActive(true);
+    EXPECT_TRUE(listener.Active());
+    EXPECT_EQ(listener.ListenerThread(), nullptr);
+    listener.Loaded();
+    ASSERT_NE(listener.ListenerThread(), nullptr);
+    LoopbackClient client(port);
+    client.Send("up\r\n");
+    EXPECT_EQ(client.ReadAll(), "echo:up\r\n");
+}
+
 TEST(NetListener, PortInUseIsReportedAndLeavesTheListenerOff)
 {
     TNetListener first(nullptr);

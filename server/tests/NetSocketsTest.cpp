@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -270,4 +272,52 @@ TEST(NetSocketDialogue, StatusHandlerFailuresNameTheEvent)
     } catch (const EConvertError& e) {
         EXPECT_EQ(e.Message(), "bad occurred in user's OnStatus Event.");
     }
+}
+
+TEST(NetSocketLogging, SwitchedOnLogsRecordTheBytesOfEachDirection)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("netlog-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    int reads = 0;
+    int writes = 0;
+    {
+        PairedConnection c;
+        c.connection.ReadLogName = (folder / "read.log").string();
+        c.connection.WriteLogName = (folder / "write.log").string();
+        c.connection.OpenReadLog();
+        c.connection.OpenWriteLog();
+        EXPECT_GE(c.connection.ReadLogHandle(), 0);
+        c.connection.OnDebugRead = [&](TNetSocket&) { ++reads; };
+        c.connection.OnDebugWrite = [&](TNetSocket&) { ++writes; };
+        c.connection.Write("unlogged");
+        c.connection.DebugFlags = 3;
+        c.PeerSends("in\r\n");
+        EXPECT_EQ(c.connection.ReadLn(), "in");
+        c.connection.WriteLn("out");
+        c.connection.Disconnect();
+        EXPECT_EQ(c.connection.ReadLogHandle(), -1); // closing the socket closes its logs
+    }
+    auto contentOf = [](const std::filesystem::path& file) {
+        TFileStream in(file.string(), TFileStream::Mode::OpenRead);
+        std::string bytes(static_cast<size_t>(in.Size()), '\0');
+        in.ReadBuffer(bytes.data(), in.Size());
+        return bytes;
+    };
+    EXPECT_EQ(contentOf(folder / "read.log"), "in\r\n");
+    EXPECT_EQ(contentOf(folder / "write.log"), "out\r\n");
+    EXPECT_EQ(reads, 1);
+    EXPECT_EQ(writes, 1);
+    std::filesystem::remove_all(folder);
+}
+
+TEST(NetServerConnection, ReadingCountsAsActivityAndTheOwnerMustBeAListener)
+{
+    PairedConnection c;
+    c.PeerSends("abc");
+    EXPECT_EQ(c.connection.LastActivity.load(), 0.0);
+    EXPECT_EQ(c.connection.ReadString(3), "abc");
+    EXPECT_GT(c.connection.LastActivity.load(), 40000.0); // a date of this century
+    EXPECT_THROW(c.connection.Listener(), EInvalidCast);
+    TNetServer owned(&c.connection);
+    EXPECT_THROW(owned.Listener(), EInvalidCast);
 }
