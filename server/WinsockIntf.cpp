@@ -239,7 +239,11 @@ int32_t TWinsockIntf11::shutdown(TSocket s)
     return result < 0 ? Failed(SOCKET_ERROR) : result;
 }
 
-const std::unique_ptr<TWinsockIntfBase> SocketBinding = std::make_unique<TWinsockIntf11>();
+TWinsockIntfBase* TSocketBindingAccess::operator->() const
+{
+    static TWinsockIntfBase* const binding = new TWinsockIntf11();
+    return binding;
+}
 
 int32_t OpenLogFile(const std::string& fileName)
 {

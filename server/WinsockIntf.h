@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include <netdb.h>
@@ -110,9 +109,15 @@ public:
     int32_t MaxUdpDatagram = 0;
 };
 
-// The one process-wide binding. Created before main runs (static initialisation of this library)
-// and destroyed after it returns; it keeps no per-call state, so all threads share it unlocked.
-extern const std::unique_ptr<TWinsockIntfBase> SocketBinding;
+// Reaches the one process-wide binding: `SocketBinding->recv(...)`. The binding is created on first
+// use, also when that comes from another library's start-up code, and is never freed, so that
+// objects destroyed at program exit can still close their sockets; freeing it would release
+// nothing, as it holds no state and makes no shutdown call. All threads share it unlocked.
+struct TSocketBindingAccess {
+    TWinsockIntfBase* operator->() const;
+    TWinsockIntfBase& operator*() const { return *operator->(); }
+};
+inline constexpr TSocketBindingAccess SocketBinding {};
 
 // Plain append-only files for the socket layer's debug logs; -1 means no file.
 int32_t OpenLogFile(const std::string& fileName);
