@@ -7,7 +7,10 @@
 // An object cast to a class it is not an instance of.
 class EInvalidCast : public Exception {
 public:
-    EInvalidCast() : Exception("Invalid class typecast") {}
+    EInvalidCast()
+        : Exception("Invalid class typecast")
+    {
+    }
 };
 
 // The small component base of the socket classes: an owner, a name and the loading and designing
@@ -17,7 +20,10 @@ class TComponent {
 public:
     enum State : unsigned { csLoading = 1, csDesigning = 2 };
 
-    explicit TComponent(TComponent* owner) : owner_(owner) {}
+    explicit TComponent(TComponent* owner)
+        : owner_(owner)
+    {
+    }
     virtual ~TComponent() = default;
     TComponent(const TComponent&) = delete;
     TComponent& operator=(const TComponent&) = delete;

@@ -11,44 +11,45 @@ struct ReasonPhrase {
 
 // The reason phrases as this server has always sent them, spelling included.
 constexpr ReasonPhrase kReasonPhrases[] = {
-    {200, "OK"},
-    {201, "Created"},
-    {202, "Accepted"},
-    {203, "Non-authoritative Information"},
-    {204, "No Content"},
-    {205, "Reset Content"},
-    {206, "Partial Content"},
-    {301, "Moved Permanently"},
-    {302, "Moved Temporarily"},
-    {303, "See Other"},
-    {304, "Not Modified"},
-    {305, "Use Proxy"},
-    {400, "Bad Request"},
-    {401, "Unauthorized"},
-    {403, "Forbidden"},
-    {404, "Not Found"},
-    {405, "Methode not allowed"},
-    {406, "Not Acceptable"},
-    {407, "Proxy Authentication Required"},
-    {408, "Request Timeout"},
-    {409, "Conflict"},
-    {410, "Gone"},
-    {411, "Length Required"},
-    {412, "Precondition Failed"},
-    {413, "Request Entity To Long"},
-    {414, "Request-URI Too Long"},
-    {415, "Unsupported Media Type"},
-    {500, "Internal Server Error"},
-    {501, "Not Implemented"},
-    {502, "Bad Gateway"},
-    {503, "Service Unavailable"},
-    {504, "Gateway timeout"},
-    {505, "HTTP version not supported"},
+    { 200, "OK" },
+    { 201, "Created" },
+    { 202, "Accepted" },
+    { 203, "Non-authoritative Information" },
+    { 204, "No Content" },
+    { 205, "Reset Content" },
+    { 206, "Partial Content" },
+    { 301, "Moved Permanently" },
+    { 302, "Moved Temporarily" },
+    { 303, "See Other" },
+    { 304, "Not Modified" },
+    { 305, "Use Proxy" },
+    { 400, "Bad Request" },
+    { 401, "Unauthorized" },
+    { 403, "Forbidden" },
+    { 404, "Not Found" },
+    { 405, "Methode not allowed" },
+    { 406, "Not Acceptable" },
+    { 407, "Proxy Authentication Required" },
+    { 408, "Request Timeout" },
+    { 409, "Conflict" },
+    { 410, "Gone" },
+    { 411, "Length Required" },
+    { 412, "Precondition Failed" },
+    { 413, "Request Entity To Long" },
+    { 414, "Request-URI Too Long" },
+    { 415, "Unsupported Media Type" },
+    { 500, "Internal Server Error" },
+    { 501, "Not Implemented" },
+    { 502, "Bad Gateway" },
+    { 503, "Service Unavailable" },
+    { 504, "Gateway timeout" },
+    { 505, "HTTP version not supported" },
 };
 
 } // namespace
 
-THTTPResponseInfo::THTTPResponseInfo(TNetSocket& connection) : Connection(connection)
+THTTPResponseInfo::THTTPResponseInfo(TNetSocket& connection)
+    : Connection(connection)
 {
     SetResponseCode(200);
 }
@@ -82,8 +83,8 @@ void THTTPResponseInfo::WriteHeader()
     for (const auto& cookie : Cookies)
         Headers.Add("Set-Cookie=" + cookie.text);
     // Status line and headers in one send; the bytes are those of a Write and a WriteHeaders.
-    Connection.Write("HTTP/1.0 " + std::to_string(ResponseCode) + " " + ResponseText + "\r\n"
-        + Connection.FormatHeaders(Headers));
+    Connection.Write(
+        "HTTP/1.0 " + std::to_string(ResponseCode) + " " + ResponseText + "\r\n" + Connection.FormatHeaders(Headers));
 }
 
 std::string THTTPResponseInfo::ErrorBody() const

@@ -19,7 +19,10 @@ void RaiseSocketError(int32_t code)
     throw ENetSocketError(SocketBinding->SocketErrorText(code), code);
 }
 
-TNetComponent::TNetComponent(TComponent* owner) : TNetBase(owner) {}
+TNetComponent::TNetComponent(TComponent* owner)
+    : TNetBase(owner)
+{
+}
 
 TNetComponent::~TNetComponent()
 {
@@ -66,7 +69,7 @@ void TNetComponent::Bind()
     static_assert(sizeof record == sizeof address);
     std::memcpy(&record, &address, sizeof address);
     const int32_t result = UseSocket([&](TSocket s) { return SocketBinding->bind(s, &record, sizeof record); });
-    if (CheckSocketResult(result, {WsaError::AddressInUse}))
+    if (CheckSocketResult(result, { WsaError::AddressInUse }))
         throw ENetException("Could not bind socket. Address and port are already in use.");
 }
 

@@ -34,7 +34,7 @@ public:
 
     static constexpr const char* kVersion = "7.037B";
     std::string Version() const { return kVersion; }
-    void SetVersion(const std::string&) {} // read-only: assigning does nothing
+    void SetVersion(const std::string&) { } // read-only: assigning does nothing
 
     TSocket SocketHandle() const { return socketHandle_.load(); }
     bool Connected() const { return SocketHandle() != INVALID_SOCKET; }
@@ -68,8 +68,7 @@ public:
 
     // Runs call(handle) while the handle cannot be closed by another thread (see the class note).
     // Every socket call on the handle goes through here.
-    template <class Call>
-    auto UseSocket(Call call)
+    template <class Call> auto UseSocket(Call call)
     {
         std::lock_guard<std::mutex> lock(ioMutex_);
         return call(socketHandle_.load());
@@ -82,7 +81,7 @@ protected:
     void CloseLogs();
 
 private:
-    std::atomic<TSocket> socketHandle_ {INVALID_SOCKET};
+    std::atomic<TSocket> socketHandle_ { INVALID_SOCKET };
     // Held by the thread inside a socket call and by the closer around the final close.
     std::mutex ioMutex_;
     std::mutex logMutex_;

@@ -13,7 +13,11 @@ public:
 // A failed socket call; ErrorCode is the Windows Sockets error number.
 class ENetSocketError : public ENetException {
 public:
-    ENetSocketError(std::string message, int32_t errorCode) : ENetException(std::move(message)), ErrorCode(errorCode) {}
+    ENetSocketError(std::string message, int32_t errorCode)
+        : ENetException(std::move(message))
+        , ErrorCode(errorCode)
+    {
+    }
     int32_t ErrorCode;
 };
 

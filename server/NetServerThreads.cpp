@@ -26,7 +26,10 @@ TNetListener& TNetServer::Listener() const
     return *listener;
 }
 
-TNetServerThread::TNetServerThread(std::unique_ptr<TNetServer> connection) : connection_(std::move(connection)) {}
+TNetServerThread::TNetServerThread(std::unique_ptr<TNetServer> connection)
+    : connection_(std::move(connection))
+{
+}
 
 TNetServerThread::~TNetServerThread()
 {
@@ -113,7 +116,7 @@ void TNetListener::AcceptOne(TNetListenerThread& acceptThread)
     sockaddr record {};
     socklen_t length = sizeof record;
     const TSocket handle = UseSocket([&](TSocket s) { return SocketBinding->accept(s, &record, &length); });
-    if (CheckSocketResult(handle, {WsaError::Interrupted})) {
+    if (CheckSocketResult(handle, { WsaError::Interrupted })) {
         acceptThread.Terminate();
         return;
     }

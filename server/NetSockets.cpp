@@ -11,7 +11,10 @@ namespace {
 constexpr int64_t kStreamPiece = 8192;
 } // namespace
 
-TNetSocket::TNetSocket(TComponent* owner) : TNetComponent(owner) {}
+TNetSocket::TNetSocket(TComponent* owner)
+    : TNetComponent(owner)
+{
+}
 
 void TNetSocket::Disconnect()
 {
@@ -62,7 +65,7 @@ void TNetSocket::FillBuffer()
     ClosedGracefully = n == 0;
     if (n != 0) {
         if (n == SOCKET_ERROR) {
-            CheckSocketResult(n, {WsaError::Shutdown});
+            CheckSocketResult(n, { WsaError::Shutdown });
             n = 0;
             if (Connected())
                 Disconnect();
@@ -174,7 +177,7 @@ int32_t TNetSocket::Capture(TCaptureDestination destination, const std::vector<s
 void TNetSocket::ReadHeaders(TStringList& list)
 {
     list.Clear();
-    Capture(&list, {""});
+    Capture(&list, { "" });
     TStringList entries;
     for (const auto& item : list) {
         const std::string& line = item.text;
@@ -205,7 +208,7 @@ void TNetSocket::Write(const std::string& text)
         DebugWrite(text, n);
         CheckGraceful();
         if (n == SOCKET_ERROR) {
-            if (CheckSocketResult(n, {WsaError::Shutdown})) {
+            if (CheckSocketResult(n, { WsaError::Shutdown })) {
                 Disconnect();
                 RaiseSocketError(WsaError::Shutdown);
             }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "NetComponent.h"
-#include "StringList.h"
 #include "Streams.h"
+#include "StringList.h"
 
 #include <cstdint>
 #include <functional>
@@ -59,8 +59,8 @@ public:
 
     // Sends command (the single NUL character: nothing) and reads the reply; a reply code other
     // than expectedCode (when it is 0 or more) raises ENetResponseError.
-    virtual int16_t SendCmd(const std::string& command, int16_t expectedCode = -1, const std::string& statusText = "",
-        uint8_t indent = 0);
+    virtual int16_t SendCmd(
+        const std::string& command, int16_t expectedCode = -1, const std::string& statusText = "", uint8_t indent = 0);
     int16_t GetResponse();
 
     virtual void DebugWrite(const std::string& text, int32_t count);
@@ -81,7 +81,7 @@ public:
 
     bool ClosedGracefully = false;
     bool UseNagle = true; // kept as a setting only
-    std::string LogFile;  // kept as a setting only
+    std::string LogFile; // kept as a setting only
     std::string LineEnd = "\r\n";
     bool ASCIIFilter = false;
     int16_t LastResponseCode = 0;

@@ -6,8 +6,8 @@
 #include "AnsiText.h"
 #include "GlobalNet.h"
 
-int16_t TNetSocket::SendCmd(const std::string& command, int16_t expectedCode, const std::string& statusText,
-    uint8_t indent)
+int16_t TNetSocket::SendCmd(
+    const std::string& command, int16_t expectedCode, const std::string& statusText, uint8_t indent)
 {
     // The single NUL character means: send nothing, only read the reply.
     if (command != std::string(1, '\0')) {

@@ -17,7 +17,12 @@ void TThreadTimer::Stop()
         ending = std::move(thread_);
     }
     wake_.notify_all();
-    if (ending.joinable())
+    if (!ending.joinable())
+        return;
+    // Stopped from its own handler: the loop sees stopping_ and ends once the handler returns.
+    if (ending.get_id() == std::this_thread::get_id())
+        ending.detach();
+    else
         ending.join();
 }
 

@@ -8,7 +8,10 @@ namespace {
 // Closes the connection when the request is over, however it ends: one request per connection.
 class DisconnectAtEnd {
 public:
-    explicit DisconnectAtEnd(TNetServer& connection) : connection_(connection) {}
+    explicit DisconnectAtEnd(TNetServer& connection)
+        : connection_(connection)
+    {
+    }
     ~DisconnectAtEnd() { connection_.Disconnect(); }
     DisconnectAtEnd(const DisconnectAtEnd&) = delete;
     DisconnectAtEnd& operator=(const DisconnectAtEnd&) = delete;
@@ -29,7 +32,8 @@ int32_t ContentLengthOf(const TStringList& headers)
 
 } // namespace
 
-TNetHTTPListener::TNetHTTPListener(TComponent* owner) : TNetListener(owner)
+TNetHTTPListener::TNetHTTPListener(TComponent* owner)
+    : TNetListener(owner)
 {
     Port = 80;
 }
@@ -128,8 +132,8 @@ void TNetHTTPListener::SendResponse(THTTPResponseInfo& response)
             else if (response.ContentStream)
                 response.ContentLength = static_cast<int32_t>(response.ContentStream->Size());
         } else if (hasBody) {
-            response.ContentLength =
-                static_cast<int32_t>(response.ErrorBody().size() + response.Connection.LineEnd.size());
+            response.ContentLength
+                = static_cast<int32_t>(response.ErrorBody().size() + response.Connection.LineEnd.size());
         }
         response.WriteHeader();
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "StringList.h"
 #include "Streams.h"
+#include "StringList.h"
 #include "servernet.h"
 
 #include <functional>
@@ -22,7 +22,7 @@ public:
     std::string RawParams;
     bool HasAuthorization = false;
     TStringList Headers; // Name=Value, in arrival order
-    TStringList Params;  // name=value, decoded (when the listener's ParseParams is set)
+    TStringList Params; // name=value, decoded (when the listener's ParseParams is set)
     TStringList Cookies;
 };
 
@@ -47,7 +47,7 @@ public:
     std::string AuthRealm; // non-empty: status 401 with a Basic challenge for this realm
     std::string ResponseText;
     std::string ContentType = "text/html"; // empty: no Content-Type header
-    TNetSocket& Connection;                 // not owned
+    TNetSocket& Connection; // not owned
     bool HeaderWritten = false;
     int32_t ResponseCode = 200;
     int32_t ContentLength = -1; // negative: no Content-Length header
@@ -58,10 +58,10 @@ public:
     std::string ContentText;
 };
 
-using TGetEvent =
-    std::function<void(TNetServerThread& Thread, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)>;
-using TOtherEvent = std::function<void(TNetServerThread& Thread, const std::string& psCommand,
-    const std::string& psData, const std::string& psVersion)>;
+using TGetEvent
+    = std::function<void(TNetServerThread& Thread, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)>;
+using TOtherEvent = std::function<void(
+    TNetServerThread& Thread, const std::string& psCommand, const std::string& psData, const std::string& psVersion)>;
 
 // An HTTP/1.0 server: one request per connection, which is closed after the response.
 //

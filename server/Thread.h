@@ -65,6 +65,6 @@ private:
     std::shared_ptr<Completion> completion_ = std::make_shared<Completion>();
     std::shared_ptr<TThreadCounter> counter_;
     std::thread thread_;
-    std::atomic<bool> terminated_ {false};
-    std::atomic<bool> freeOnTerminate_ {false};
+    std::atomic<bool> terminated_ { false };
+    std::atomic<bool> freeOnTerminate_ { false };
 };

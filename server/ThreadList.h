@@ -5,13 +5,16 @@
 #include <vector>
 
 // A list of object references with its own lock. The objects are not owned.
-template <class T>
-class TThreadList {
+template <class T> class TThreadList {
 public:
     // Holds the lock for as long as it lives.
     class Locked {
     public:
-        explicit Locked(TThreadList& list) : lock_(list.mutex_), items_(list.items_) {}
+        explicit Locked(TThreadList& list)
+            : lock_(list.mutex_)
+            , items_(list.items_)
+        {
+        }
         std::vector<T*>& Items() { return items_; }
 
     private:

@@ -13,6 +13,6 @@ protected:
     void Execute() override;
     // One round of work.
     virtual void Run() = 0;
-    virtual void AfterRun() {}
-    virtual void BeforeRun() {}
+    virtual void AfterRun() { }
+    virtual void BeforeRun() { }
 };

@@ -21,12 +21,12 @@ constexpr int32_t SOCKET_ERROR = -1;
 
 // The Windows Sockets error numbers that the socket layers act on by name.
 namespace WsaError {
-constexpr int32_t Interrupted = 10004;      // WSAEINTR
-constexpr int32_t BadFile = 10009;          // WSAEBADF
-constexpr int32_t WouldBlock = 10035;       // WSAEWOULDBLOCK
-constexpr int32_t AddressInUse = 10048;     // WSAEADDRINUSE
-constexpr int32_t ConnectionReset = 10054;  // WSAECONNRESET
-constexpr int32_t Shutdown = 10058;         // WSAESHUTDOWN
+constexpr int32_t Interrupted = 10004; // WSAEINTR
+constexpr int32_t BadFile = 10009; // WSAEBADF
+constexpr int32_t WouldBlock = 10035; // WSAEWOULDBLOCK
+constexpr int32_t AddressInUse = 10048; // WSAEADDRINUSE
+constexpr int32_t ConnectionReset = 10054; // WSAECONNRESET
+constexpr int32_t Shutdown = 10058; // WSAESHUTDOWN
 constexpr int32_t ConnectionRefused = 10061; // WSAECONNREFUSED
 } // namespace WsaError
 
@@ -58,7 +58,8 @@ public:
     virtual int32_t recvfrom(TSocket s, void* buf, int32_t len, int32_t flags, sockaddr* from, socklen_t* fromlen) = 0;
     virtual int32_t select(int32_t nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, timeval* timeout) = 0;
     virtual int32_t send(TSocket s, const void* buf, int32_t len, int32_t flags) = 0;
-    virtual int32_t sendto(TSocket s, const void* buf, int32_t len, int32_t flags, const sockaddr* to, socklen_t tolen) = 0;
+    virtual int32_t sendto(TSocket s, const void* buf, int32_t len, int32_t flags, const sockaddr* to, socklen_t tolen)
+        = 0;
     virtual int32_t setsockopt(TSocket s, int32_t level, int32_t optname, const void* optval, socklen_t optlen) = 0;
     virtual std::string inet_ntoa(in_addr in) = 0;
     virtual int32_t listen(TSocket s, int32_t backlog) = 0;
@@ -93,7 +94,8 @@ public:
     int32_t recvfrom(TSocket s, void* buf, int32_t len, int32_t flags, sockaddr* from, socklen_t* fromlen) override;
     int32_t select(int32_t nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, timeval* timeout) override;
     int32_t send(TSocket s, const void* buf, int32_t len, int32_t flags) override;
-    int32_t sendto(TSocket s, const void* buf, int32_t len, int32_t flags, const sockaddr* to, socklen_t tolen) override;
+    int32_t sendto(
+        TSocket s, const void* buf, int32_t len, int32_t flags, const sockaddr* to, socklen_t tolen) override;
     int32_t setsockopt(TSocket s, int32_t level, int32_t optname, const void* optval, socklen_t optlen) override;
     std::string inet_ntoa(in_addr in) override;
     int32_t listen(TSocket s, int32_t backlog) override;

@@ -5,7 +5,9 @@
 #include <vector>
 
 TNetListener::TNetListener(TComponent* owner)
-    : TNetComponent(owner), timeoutTimer_(TimerFactory()), threads_(std::make_unique<TNetServerThreadList>())
+    : TNetComponent(owner)
+    , timeoutTimer_(TimerFactory())
+    , threads_(std::make_unique<TNetServerThreadList>())
 {
 }
 

@@ -16,7 +16,10 @@ class TNetServerThread;
 // One accepted connection. Its component owner is the listener that accepted it.
 class TNetServer : public TNetSocket {
 public:
-    explicit TNetServer(TComponent* owner) : TNetSocket(owner) {}
+    explicit TNetServer(TComponent* owner)
+        : TNetSocket(owner)
+    {
+    }
 
     void Disconnect() override;
     // Reading counts as activity for the session timeout.
@@ -27,17 +30,17 @@ public:
     TNetListener& Listener() const;
 
     // The peer's port as it stands in the address record (network byte order).
-    std::atomic<uint16_t> PeerPort {0};
+    std::atomic<uint16_t> PeerPort { 0 };
     // Days since 30 December 1899; read by the timeout check on another thread.
-    std::atomic<double> LastActivity {0.0};
-    std::atomic<bool> InTimeoutHandler {false};
+    std::atomic<double> LastActivity { 0.0 };
+    std::atomic<bool> InTimeoutHandler { false };
 };
 
 using TServerEvent = std::function<void(TNetServerThread& Thread)>;
 // May supply the thread for a new connection: created with the connection (moved into it) and
 // not started.
-using TCreateThreadEvent =
-    std::function<void(std::unique_ptr<TNetServer>& pConnection, std::unique_ptr<TNetServerThread>& pThread)>;
+using TCreateThreadEvent
+    = std::function<void(std::unique_ptr<TNetServer>& pConnection, std::unique_ptr<TNetServerThread>& pThread)>;
 using TTimeoutEvent = std::function<void(TNetServerThread& Thread, bool& KeepAlive)>;
 
 // The thread that serves one connection: rounds of the listener's HandleConnection while the
@@ -77,7 +80,10 @@ public:
 // The accept thread: one connection per round, each handed to a new session thread.
 class TNetListenerThread : public TTorvelThread {
 public:
-    explicit TNetListenerThread(TNetListener& listener) : Listener(&listener) {}
+    explicit TNetListenerThread(TNetListener& listener)
+        : Listener(&listener)
+    {
+    }
     ~TNetListenerThread() override { WaitForUnlessSelf(); }
 
     TNetListener* Listener; // not owned
@@ -128,7 +134,7 @@ public:
     TNetListenerThread* ListenerThread() const { return listenerThread_.get(); }
     TNetTimer* TimeoutTimer() const { return timeoutTimer_.get(); }
 
-    static constexpr std::chrono::milliseconds kTimeoutCheckInterval {50000};
+    static constexpr std::chrono::milliseconds kTimeoutCheckInterval { 50000 };
 
     TTimeoutEvent OnSessionTimeout;
     TServerEvent OnExecute;
@@ -147,7 +153,7 @@ private:
     void AcceptOne(TNetListenerThread& acceptThread);
 
     bool active_ = false;
-    std::atomic<int32_t> sessionTimeout_ {0};
+    std::atomic<int32_t> sessionTimeout_ { 0 };
     std::unique_ptr<TNetTimer> timeoutTimer_;
     std::unique_ptr<TNetListenerThread> listenerThread_;
     std::unique_ptr<TNetServerThreadList> threads_;

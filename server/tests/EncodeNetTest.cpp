@@ -8,11 +8,11 @@ TEST(URLDecode, PlusAndPercentEscapes)
     EXPECT_EQ(URLDecode("a+b%21"), "a b!");
     EXPECT_EQ(URLDecode("%41%42"), "AB");
     EXPECT_EQ(URLDecode("%e9"), "\xE9");
-    EXPECT_EQ(URLDecode("x%00y"), "xy");   // code 0 is dropped
-    EXPECT_EQ(URLDecode("x%zzy"), "xy");   // not hexadecimal: dropped with its two characters
-    EXPECT_EQ(URLDecode("x%"), "x");       // a final "%" is dropped
-    EXPECT_EQ(URLDecode("x%4"), "x\x04");  // fewer digits at the end
-    EXPECT_EQ(URLDecode("%%41"), "1");     // "%4" is not an escape after the first "%"
+    EXPECT_EQ(URLDecode("x%00y"), "xy"); // code 0 is dropped
+    EXPECT_EQ(URLDecode("x%zzy"), "xy"); // not hexadecimal: dropped with its two characters
+    EXPECT_EQ(URLDecode("x%"), "x"); // a final "%" is dropped
+    EXPECT_EQ(URLDecode("x%4"), "x\x04"); // fewer digits at the end
+    EXPECT_EQ(URLDecode("%%41"), "1"); // "%4" is not an escape after the first "%"
     EXPECT_EQ(URLDecode("%-1z"), "z");
 }
 

@@ -25,8 +25,8 @@ void ServePages(TNetHTTPListener& listener)
             response.ContentStream = std::move(page);
             response.ContentType.clear();
         } else if (request.Document == "/echo") {
-            response.ContentText = request.Command + "|" + request.RawParams + "|" + request.AuthUsername + "|"
-                + request.AuthPassword;
+            response.ContentText
+                = request.Command + "|" + request.RawParams + "|" + request.AuthUsername + "|" + request.AuthPassword;
         } else {
             response.SetResponseCode(404);
             response.ContentText = kNotFoundText;
@@ -80,7 +80,8 @@ TEST(HttpLoopback, ConcurrentClientsEachGetTheirWholeAnswer)
     for (auto& client : clients)
         client.join();
     const std::string notFound = "HTTP/1.0 404 Not Found\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\n"
-                                 "Content-Length: 60\r\n\r\n" + kNotFoundText;
+                                 "Content-Length: 60\r\n\r\n"
+        + kNotFoundText;
     for (int i = 0; i < kClients; ++i)
         EXPECT_EQ(answers[static_cast<size_t>(i)], i % 2 == 0 ? kPageAnswer : notFound) << i;
     EXPECT_TRUE(Eventually([&] { return listener.Threads().Count() == 0; }));

@@ -52,7 +52,7 @@ TEST(HttpRequest, TargetKeepsBlanksAndTheQueryIsDecodedIntoParams)
     EXPECT_EQ(seen.document, "/my page.htm");
     EXPECT_EQ(seen.version, "HTTP/1.0");
     EXPECT_EQ(seen.rawParams, "x=1&y=a+b%21&t=line1%0D%0Aline2&s=%26z");
-    EXPECT_EQ(seen.params, (Items {"x=1", "y=a b!", "t=line1\x1bline2", "s=", "z"}));
+    EXPECT_EQ(seen.params, (Items { "x=1", "y=a b!", "t=line1\x1bline2", "s=", "z" }));
 }
 
 TEST(HttpRequest, ParamsStayRawWhenParsingIsOff)
@@ -74,13 +74,13 @@ TEST(HttpRequest, PostBodyIsTheParameterTextAndTheQueryStaysInTheDocument)
     const std::string response = http.Serve("POST /f?q=1 HTTP/1.0\r\nContent-Length: 3\r\n\r\na=b");
     EXPECT_EQ(seen.document, "/f?q=1");
     EXPECT_EQ(seen.rawParams, "a=b");
-    EXPECT_EQ(seen.params, (Items {"a=b"}));
+    EXPECT_EQ(seen.params, (Items { "a=b" }));
     EXPECT_TRUE(response.starts_with("HTTP/1.0 200 OK\r\n"));
 }
 
 TEST(HttpRequest, PostWithoutAUsableLengthIsDroppedUnanswered)
 {
-    for (const char* header : {"", "Content-Length: abc\r\n", "Content-Length: -5\r\n"}) {
+    for (const char* header : { "", "Content-Length: abc\r\n", "Content-Length: -5\r\n" }) {
         HttpExchange http;
         SeenRequest seen;
         Record(http, seen);
@@ -98,9 +98,9 @@ TEST(HttpRequest, ContinuedHeaderLinesAndCookies)
     SeenRequest seen;
     Record(http, seen);
     http.Serve("GET / HTTP/1.0\r\nX-Long: a\r\n\tb\r\nCookie: a=1; b=2\r\ncookie: c=3\r\n\r\n");
-    EXPECT_EQ(seen.headers, (Items {"X-Long=a b", "Cookie=a=1; b=2", "cookie=c=3"}));
+    EXPECT_EQ(seen.headers, (Items { "X-Long=a b", "Cookie=a=1; b=2", "cookie=c=3" }));
     // The lower-case header is not a cookie header: that match is case-sensitive.
-    EXPECT_EQ(seen.cookies, (Items {"a=1;", " b=2"}));
+    EXPECT_EQ(seen.cookies, (Items { "a=1;", " b=2" }));
 }
 
 TEST(HttpRequest, BasicCredentialsInAnyCaseOfTheScheme)
@@ -178,15 +178,17 @@ TEST(HttpRequest, OtherMethodsGoToOnCommandOtherWithoutAnAnswer)
     SeenRequest seen;
     Record(http, seen);
     std::vector<std::string> other;
-    http.listener.OnCommandOther = [&](TNetServerThread&, const std::string& command, const std::string& data,
-                                       const std::string& version) { other = {command, data, version}; };
+    http.listener.OnCommandOther
+        = [&](TNetServerThread&, const std::string& command, const std::string& data, const std::string& version) {
+              other = { command, data, version };
+          };
     EXPECT_EQ(http.Serve("options / HTTP/1.0\r\n\r\n"), "");
-    EXPECT_EQ(other, (Items {"OPTIONS", "/", "HTTP/1.0"}));
+    EXPECT_EQ(other, (Items { "OPTIONS", "/", "HTTP/1.0" }));
     EXPECT_FALSE(seen.called);
 
     http.listener.OnCommandGet = nullptr; // then every method is "other"
     EXPECT_EQ(http.Serve("GET /x HTTP/1.0\r\n\r\n"), "");
-    EXPECT_EQ(other, (Items {"GET", "/x", "HTTP/1.0"}));
+    EXPECT_EQ(other, (Items { "GET", "/x", "HTTP/1.0" }));
 }
 
 TEST(HttpRequest, OnExecuteTakesTheConnectionInsteadOfHttp)

@@ -16,7 +16,10 @@ std::unique_ptr<TMemoryStream> StreamOf(const std::string& bytes)
 // A stream that says when it is freed.
 class WatchedStream : public TMemoryStream {
 public:
-    explicit WatchedStream(bool& freed) : freed_(freed) {}
+    explicit WatchedStream(bool& freed)
+        : freed_(freed)
+    {
+    }
     ~WatchedStream() override { freed_ = true; }
 
 private:
@@ -56,9 +59,8 @@ TEST(HttpResponseWire, NotFoundTextWithItsLength)
 TEST(HttpResponseWire, FailingHandlerIsAnsweredWithAnErrorBody)
 {
     HttpExchange http;
-    http.listener.OnCommandGet = [](TNetServerThread&, THTTPRequestInfo&, THTTPResponseInfo&) {
-        throw Exception("boom");
-    };
+    http.listener.OnCommandGet
+        = [](TNetServerThread&, THTTPRequestInfo&, THTTPResponseInfo&) { throw Exception("boom"); };
     const std::string body = "<B>500 Internal Server Error</B><P>boom\r\n";
     EXPECT_EQ(http.Serve("GET / HTTP/1.0\r\n\r\n"),
         "HTTP/1.0 500 Internal Server Error\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: "
@@ -137,10 +139,10 @@ TEST(HttpResponseInfo, ReasonPhrasesAndDefaults)
     EXPECT_EQ(response.ResponseCode, 200);
     EXPECT_EQ(response.ResponseText, "OK");
     EXPECT_EQ(response.ContentLength, -1);
-    const std::pair<int, const char*> phrases[] = {{203, "Non-authoritative Information"},
-        {302, "Moved Temporarily"}, {405, "Methode not allowed"}, {413, "Request Entity To Long"},
-        {414, "Request-URI Too Long"}, {504, "Gateway timeout"}, {505, "HTTP version not supported"},
-        {100, "Unknown Response Code"}, {300, "Unknown Response Code"}, {402, "Unknown Response Code"}};
+    const std::pair<int, const char*> phrases[] = { { 203, "Non-authoritative Information" },
+        { 302, "Moved Temporarily" }, { 405, "Methode not allowed" }, { 413, "Request Entity To Long" },
+        { 414, "Request-URI Too Long" }, { 504, "Gateway timeout" }, { 505, "HTTP version not supported" },
+        { 100, "Unknown Response Code" }, { 300, "Unknown Response Code" }, { 402, "Unknown Response Code" } };
     for (const auto& [code, text] : phrases) {
         response.SetResponseCode(code);
         EXPECT_EQ(response.ResponseText, text) << code;
@@ -162,7 +164,7 @@ TEST(HttpResponseInfo, HeaderGoesOutOnceWithTheLengthAndErrorCodesWrapTheText)
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), "Header has already been written.");
     }
-    for (const int code : {404, 199, 600}) {
+    for (const int code : { 404, 199, 600 }) {
         response.SetResponseCode(code);
         response.ContentText = "t";
         response.WriteContent();

@@ -32,5 +32,5 @@ public:
         return peerClosesFirst ? std::string() : ReadUntilClosed(pair.Peer());
     }
 
-    TNetHTTPListener listener {nullptr};
+    TNetHTTPListener listener { nullptr };
 };

@@ -13,14 +13,17 @@ namespace {
 
 // A timer the test fires itself.
 struct FakeTimerControl {
-    std::chrono::milliseconds interval {0};
+    std::chrono::milliseconds interval { 0 };
     std::function<void()> onTimer;
     int started = 0;
 };
 
 class FakeTimer : public TNetTimer {
 public:
-    explicit FakeTimer(std::shared_ptr<FakeTimerControl> control) : control_(std::move(control)) {}
+    explicit FakeTimer(std::shared_ptr<FakeTimerControl> control)
+        : control_(std::move(control))
+    {
+    }
     void Start(std::chrono::milliseconds interval, std::function<void()> onTimer) override
     {
         control_->interval = interval;
@@ -149,8 +152,8 @@ TEST(NetListener, ConnectionsKnowTheirPeerAndOutliveSwitchingOff)
 
 TEST(NetListener, DestroyingItClosesOpenConnectionsAndEndsEverySession)
 {
-    std::atomic<int> connects {0};
-    std::atomic<int> disconnects {0};
+    std::atomic<int> connects { 0 };
+    std::atomic<int> disconnects { 0 };
     std::vector<std::unique_ptr<LoopbackClient>> clients;
     {
         TNetListener listener(nullptr);
@@ -175,7 +178,7 @@ TEST(NetListener, ListenerWithoutHandlerClosesConnections)
 {
     TNetListener listener(nullptr);
     listener.BoundIP = "127.0.0.1";
-    std::atomic<int> disconnects {0};
+    std::atomic<int> disconnects { 0 };
     listener.OnDisconnect = [&](TNetServerThread&) { ++disconnects; };
     const int port = ActivateOnFreePort(listener);
     ASSERT_NE(port, 0);
@@ -189,7 +192,7 @@ TEST(NetListener, FailingOnConnectLeavesTheSessionListedUntilDestruction)
 {
     auto listener = std::make_unique<TNetListener>(nullptr);
     listener->BoundIP = "127.0.0.1";
-    std::atomic<bool> executed {false};
+    std::atomic<bool> executed { false };
     listener->OnConnect = [](TNetServerThread&) { throw Exception("no"); };
     listener->OnExecute = [&](TNetServerThread&) { executed = true; };
     const int port = ActivateOnFreePort(*listener);
@@ -212,7 +215,7 @@ TEST(NetListener, CreateThreadEventMaySupplyTheSessionThread)
             ++made;
         }
     };
-    std::atomic<int> made {0};
+    std::atomic<int> made { 0 };
     TNetListener listener(nullptr);
     listener.BoundIP = "127.0.0.1";
     listener.OnCreateThread = [&](std::unique_ptr<TNetServer>& connection, std::unique_ptr<TNetServerThread>& thread) {
@@ -234,10 +237,9 @@ TEST(NetListenerTimeout, IdleConnectionsEndUnlessTheHandlerKeepsThemAlive)
     listener.BoundIP = "127.0.0.1";
     listener.TimerFactory = [timer] { return std::make_unique<FakeTimer>(timer); };
     // Every session looks idle for two minutes as soon as it starts.
-    listener.OnConnect = [](TNetServerThread& thread) {
-        thread.Connection()->LastActivity.store(NowDateTime() - 2.0 / 1440);
-    };
-    std::atomic<int> disconnects {0};
+    listener.OnConnect
+        = [](TNetServerThread& thread) { thread.Connection()->LastActivity.store(NowDateTime() - 2.0 / 1440); };
+    std::atomic<int> disconnects { 0 };
     listener.OnDisconnect = [&](TNetServerThread&) { ++disconnects; };
     listener.OnExecute = EchoOneLine;
     bool keepAlive = true;

@@ -12,7 +12,7 @@ namespace {
 // A connection over a socket pair; the test plays the peer.
 struct PairedConnection {
     SocketPair pair;
-    TNetServer connection {nullptr};
+    TNetServer connection { nullptr };
 
     PairedConnection() { connection.SetSocket(pair.ReleaseServer()); }
     void PeerSends(const std::string& bytes) { SendAll(pair.Peer(), bytes); }
@@ -165,9 +165,7 @@ TEST(NetSocketWriting, HeadersLinesAndStreamsGoOutUnchanged)
         EXPECT_EQ(size, -1);
     };
     std::string received;
-    std::thread reader([&] {
-        received = ReadUntilClosed(c.pair.Peer());
-    });
+    std::thread reader([&] { received = ReadUntilClosed(c.pair.Peer()); });
     c.connection.WriteStream(stream, true);
     TMemoryStream empty;
     c.connection.WriteStream(empty, true);
@@ -225,16 +223,16 @@ TEST(NetSocketCapture, LinesGoToTheDestinationUntilATerminator)
     PairedConnection c;
     c.PeerSends("one\r\n..two\r\n.\r\nalpha\r\nEND\r\nbeta\r\nSTOP\r\n");
     TStringList lines;
-    EXPECT_EQ(c.connection.Capture(&lines, {".", "END"}), 1);
+    EXPECT_EQ(c.connection.Capture(&lines, { ".", "END" }), 1);
     ASSERT_EQ(lines.Count(), 2);
     EXPECT_EQ(lines[1], ".two"); // dot unstuffing
     TMemoryStream stream;
-    EXPECT_EQ(c.connection.Capture(&stream, {"x", "END"}), 2);
+    EXPECT_EQ(c.connection.Capture(&stream, { "x", "END" }), 2);
     EXPECT_EQ(stream.ToString(), "alpha\r\n");
     std::vector<std::string> delivered;
     c.connection.OnCaptureLine = [&](TNetSocket&, const std::string& line) { delivered.push_back(line); };
-    EXPECT_EQ(c.connection.Capture(nullptr, {"STOP"}), 1);
-    EXPECT_EQ(delivered, std::vector<std::string> {"beta"});
+    EXPECT_EQ(c.connection.Capture(nullptr, { "STOP" }), 1);
+    EXPECT_EQ(delivered, std::vector<std::string> { "beta" });
 }
 
 TEST(NetSocketDialogue, RepliesAreReadWithTheirCodesAndMultiLineBlocks)

@@ -7,7 +7,7 @@
 class TNetListener;
 
 // Upper bound for anything a test waits for, so that a fault fails the test instead of hanging CI.
-constexpr std::chrono::seconds kTestPatience {20};
+constexpr std::chrono::seconds kTestPatience { 20 };
 
 // Both ends of a connected Unix stream socket pair. The test keeps Peer; Server goes to a
 // TNetServer through SetSocket (ReleaseServer), or is closed with the pair.

@@ -1,6 +1,6 @@
+#include "WinsockIntf.h"
 #include "GlobalNet.h"
 #include "NetComponent.h"
-#include "WinsockIntf.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +12,13 @@ TEST(SocketErrorText, KnownCodesCarryTheirTextAfterTheNumberLine)
     EXPECT_EQ(SocketBinding->SocketErrorText(10061), "Socket Error #10061\r\nConnection refused.");
     EXPECT_EQ(SocketBinding->SocketErrorText(10035), "Socket Error #10035\r\nOperation would block. ");
     EXPECT_EQ(SocketBinding->SocketErrorText(10066), "Socket Error #10066\r\nDirectory not empty");
-    EXPECT_EQ(SocketBinding->SocketErrorText(11004),
-        "Socket Error #11004\r\nValid name, no data record (check DNS setup).");
+    EXPECT_EQ(
+        SocketBinding->SocketErrorText(11004), "Socket Error #11004\r\nValid name, no data record (check DNS setup).");
 }
 
 TEST(SocketErrorText, CodesWithoutTextGiveOnlyTheNumberLine)
 {
-    for (const int32_t code : {0, 10001, 10003, 10005, 10023, 10072, 10090, 10094, 11000, 11005, 12345})
+    for (const int32_t code : { 0, 10001, 10003, 10005, 10023, 10072, 10090, 10094, 11000, 11005, 12345 })
         EXPECT_EQ(SocketBinding->SocketErrorText(code), "Socket Error #" + std::to_string(code) + "\r\n") << code;
 }
 
@@ -58,9 +58,9 @@ TEST(CheckSocketResult, ToleratedCodesReturnTrueOthersRaise)
     char byte = 0;
     EXPECT_FALSE(CheckSocketResult(0, {}));
     SocketBinding->recv(-1, &byte, 1, 0);
-    EXPECT_TRUE(CheckSocketResult(SOCKET_ERROR, {WsaError::Interrupted, WsaError::BadFile}));
+    EXPECT_TRUE(CheckSocketResult(SOCKET_ERROR, { WsaError::Interrupted, WsaError::BadFile }));
     try {
-        CheckSocketResult(SOCKET_ERROR, {WsaError::Interrupted});
+        CheckSocketResult(SOCKET_ERROR, { WsaError::Interrupted });
         FAIL() << "no exception";
     } catch (const ENetSocketError& e) {
         EXPECT_EQ(e.ErrorCode, WsaError::BadFile);
