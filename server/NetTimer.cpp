@@ -14,15 +14,13 @@ void TThreadTimer::Stop()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
-        ending = std::move(thread_);
+        // Stopped from its own handler: the loop ends once the handler returns, and the thread is
+        // joined by the destructor (or a later Stop) on another thread.
+        if (thread_.get_id() != std::this_thread::get_id())
+            ending = std::move(thread_);
     }
     wake_.notify_all();
-    if (!ending.joinable())
-        return;
-    // Stopped from its own handler: the loop sees stopping_ and ends once the handler returns.
-    if (ending.get_id() == std::this_thread::get_id())
-        ending.detach();
-    else
+    if (ending.joinable())
         ending.join();
 }
 

@@ -14,7 +14,7 @@ public:
     virtual ~TNetTimer() = default;
     // Calls onTimer every interval until Stop or destruction. Stop waits until a call in progress
     // has returned, so nothing the handler uses may be freed before it. A handler may stop its
-    // timer but must not destroy it.
+    // timer, but not restart or destroy it.
     virtual void Start(std::chrono::milliseconds interval, std::function<void()> onTimer) = 0;
     virtual void Stop() = 0;
 };

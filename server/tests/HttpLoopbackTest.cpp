@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -85,6 +86,29 @@ TEST(HttpLoopback, ConcurrentClientsEachGetTheirWholeAnswer)
     for (int i = 0; i < kClients; ++i)
         EXPECT_EQ(answers[static_cast<size_t>(i)], i % 2 == 0 ? kPageAnswer : notFound) << i;
     EXPECT_TRUE(Eventually([&] { return listener.Threads().Count() == 0; }));
+}
+
+TEST(HttpLoopback, DestroyingTheListenerEndsRequestsStillBeingRead)
+{
+    std::vector<std::unique_ptr<LoopbackClient>> clients;
+    std::atomic<int> handled {0};
+    {
+        TNetHTTPListener listener(nullptr);
+        listener.BoundIP = "127.0.0.1";
+        listener.OnCommandGet = [&](TNetServerThread&, THTTPRequestInfo&, THTTPResponseInfo&) { ++handled; };
+        std::atomic<int> connects {0};
+        listener.OnConnect = [&](TNetServerThread&) { ++connects; };
+        const int port = ActivateOnFreePort(listener);
+        ASSERT_NE(port, 0);
+        for (int i = 0; i < 3; ++i) {
+            clients.push_back(std::make_unique<LoopbackClient>(port));
+            clients.back()->Send("GET /index.htm HTTP/1.0\r\nHost: a\r\n"); // the header block never ends
+        }
+        ASSERT_TRUE(Eventually([&] { return connects.load() == 3; }));
+    }
+    EXPECT_EQ(handled.load(), 0);
+    for (auto& client : clients)
+        EXPECT_EQ(client->ReadAll(), "");
 }
 
 TEST(HttpLoopback, CurlAsPeer)
