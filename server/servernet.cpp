@@ -22,7 +22,8 @@ void TNetListener::Shutdown()
         return;
     // The timeout check walks the session list: it goes first.
     timeoutTimer_.reset();
-    SetActive(false);
+    // Whatever the component state: an accept thread left running would never be joined.
+    StopListening();
     threads_->StopAllThreads();
     sessionCounter_->WaitForZero();
     threads_.reset();
@@ -44,12 +45,19 @@ void TNetListener::SetActive(bool value)
         listenerThread_->Resume();
         active_ = true;
     } else {
+        StopListening();
+    }
+}
+
+void TNetListener::StopListening()
+{
+    if (listenerThread_) {
         // Closing the listening socket makes the blocked accept fail, which ends the accept loop.
         listenerThread_->Listener->Disconnect();
         listenerThread_->TerminateAndWaitFor();
         listenerThread_.reset();
-        active_ = false;
     }
+    active_ = false;
 }
 
 void TNetListener::SetSessionTimeout(int32_t minutes)

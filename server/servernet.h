@@ -151,6 +151,7 @@ protected:
 private:
     friend class TNetListenerThread;
     void AcceptOne(TNetListenerThread& acceptThread);
+    void StopListening();
 
     bool active_ = false;
     std::atomic<int32_t> sessionTimeout_ { 0 };

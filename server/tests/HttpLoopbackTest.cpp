@@ -91,12 +91,12 @@ TEST(HttpLoopback, ConcurrentClientsEachGetTheirWholeAnswer)
 TEST(HttpLoopback, DestroyingTheListenerEndsRequestsStillBeingRead)
 {
     std::vector<std::unique_ptr<LoopbackClient>> clients;
-    std::atomic<int> handled {0};
+    std::atomic<int> handled { 0 };
     {
         TNetHTTPListener listener(nullptr);
         listener.BoundIP = "127.0.0.1";
         listener.OnCommandGet = [&](TNetServerThread&, THTTPRequestInfo&, THTTPResponseInfo&) { ++handled; };
-        std::atomic<int> connects {0};
+        std::atomic<int> connects { 0 };
         listener.OnConnect = [&](TNetServerThread&) { ++connects; };
         const int port = ActivateOnFreePort(listener);
         ASSERT_NE(port, 0);

@@ -8,7 +8,7 @@
 TEST(ThreadTimer, FiresRepeatedlyUntilStoppedAndNotAfter)
 {
     TThreadTimer timer;
-    std::atomic<int> calls {0};
+    std::atomic<int> calls { 0 };
     timer.Start(std::chrono::milliseconds(1), [&] { ++calls; });
     ASSERT_TRUE(Eventually([&] { return calls.load() >= 3; }));
     timer.Stop();
@@ -20,7 +20,7 @@ TEST(ThreadTimer, FiresRepeatedlyUntilStoppedAndNotAfter)
 TEST(ThreadTimer, HandlerMayStopItsOwnTimer)
 {
     TThreadTimer timer;
-    std::atomic<int> calls {0};
+    std::atomic<int> calls { 0 };
     timer.Start(std::chrono::milliseconds(1), [&] {
         ++calls;
         timer.Stop();
