@@ -91,7 +91,11 @@ using TOtherEvent = std::function<void(
 //     connection->SetSocket(ends[0]);
 //     TNetServerThread thread(std::move(connection));
 //     write(ends[1], request.data(), request.size());
+//     shutdown(ends[1], SHUT_WR);         // a cut-off request then ends instead of waiting
 //     listener.HandleConnection(thread); // raises what a real session would discard
+//
+// The answer waits in the pair's buffer until it is read; for answers larger than that buffer,
+// read the other end on a second thread while HandleConnection runs.
 class TNetHTTPListener : public TNetListener {
 public:
     explicit TNetHTTPListener(TComponent* owner);
