@@ -1,0 +1,45 @@
+// The pieces of an HTTP request that are worked out from text alone.
+
+#include "ServerNetHTTP.h"
+
+#include "AnsiText.h"
+#include "EncodeNet.h"
+#include "GlobalNet.h"
+
+void SplitRequestLine(const std::string& line, std::string& method, std::string& target, std::string& version)
+{
+    const int32_t lastBlank = RPos(" ", line);
+    if (lastBlank == 0)
+        throw Exception("Error in parsing command.");
+    version = line.substr(static_cast<size_t>(lastBlank));
+    const std::string rest = line.substr(0, static_cast<size_t>(lastBlank - 1));
+    const size_t blank = rest.find(' ');
+    method = UpperCaseAscii(blank == std::string::npos ? rest : rest.substr(0, blank));
+    target = blank == std::string::npos ? std::string() : rest.substr(blank + 1);
+}
+
+void DecodeParams(const std::string& raw, TStringList& params)
+{
+    std::string text = ReplaceAll(ReplaceAll(raw, "%0D", "\x1b"), "%0d", "\x1b");
+    text = ReplaceAll(ReplaceAll(text, "%0A", ""), "%0a", "");
+    // Decoding comes before splitting: an encoded "&" separates entries like a literal one.
+    text = ReplaceAll(URLDecode(text), "&", "\r\n");
+    params.SetText(text);
+}
+
+void ExtractCookies(const TStringList& headers, TStringList& cookies)
+{
+    for (const auto& header : headers) {
+        if (header.text.find("Cookie=") == std::string::npos)
+            continue;
+        std::string rest = header.text.substr(header.text.find('=') + 1);
+        // Every entry but the last keeps its ";"; the blank after it starts the next entry.
+        while (rest.find(';') != std::string::npos) {
+            rest = ReplaceAll(rest, ": ", "=");
+            const size_t end = rest.find(';') + 1;
+            cookies.Add(rest.substr(0, end));
+            rest.erase(0, end);
+        }
+        cookies.Add(ReplaceAll(rest, ": ", "="));
+    }
+}

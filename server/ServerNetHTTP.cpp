@@ -1,0 +1,150 @@
+#include "ServerNetHTTP.h"
+
+#include "AnsiText.h"
+#include "EncodeNet.h"
+
+namespace {
+
+// Closes the connection when the request is over, however it ends: one request per connection.
+class DisconnectAtEnd {
+public:
+    explicit DisconnectAtEnd(TNetServer& connection)
+        : connection_(connection)
+    {
+    }
+    ~DisconnectAtEnd() { connection_.Disconnect(); }
+    DisconnectAtEnd(const DisconnectAtEnd&) = delete;
+    DisconnectAtEnd& operator=(const DisconnectAtEnd&) = delete;
+
+private:
+    TNetServer& connection_;
+};
+
+int32_t ContentLengthOf(const TStringList& headers)
+{
+    const std::string text = headers.Values("Content-Length");
+    const int32_t length = StrToInt(text);
+    // A negative count cannot be read; the request is refused before anything is.
+    if (length < 0)
+        throw EConvertError("'" + text + "' is not a valid content length");
+    return length;
+}
+
+} // namespace
+
+TNetHTTPListener::TNetHTTPListener(TComponent* owner)
+    : TNetListener(owner)
+{
+    Port = 80;
+}
+
+TNetHTTPListener::~TNetHTTPListener()
+{
+    // The sessions use this class's members: they end before those go.
+    Shutdown();
+}
+
+bool TNetHTTPListener::HandleConnection(TNetServerThread& thread)
+{
+    const bool executed = TNetListener::HandleConnection(thread);
+    DisconnectAtEnd disconnect(*thread.Connection());
+    if (!executed)
+        ServeRequest(thread);
+    return executed;
+}
+
+void TNetHTTPListener::ServeRequest(TNetServerThread& thread)
+{
+    TNetServer& connection = *thread.Connection();
+    std::string method;
+    std::string target;
+    std::string version;
+    SplitRequestLine(connection.ReadLn(), method, target, version);
+
+    const bool forGet = method == "GET" || method == "POST" || method == "HEAD";
+    if (!forGet || !OnCommandGet) {
+        // Neither headers nor body are read, and the listener answers nothing.
+        if (OnCommandOther)
+            OnCommandOther(thread, method, target, version);
+        return;
+    }
+
+    THTTPRequestInfo request;
+    request.Command = method;
+    request.ProtocolVersion = version;
+    ReadRequest(connection, target, request);
+
+    THTTPResponseInfo response(connection);
+    if (!Trim(ServerSoftware).empty())
+        response.ServerSoftware = ServerSoftware;
+    try {
+        OnCommandGet(thread, request, response);
+    } catch (const std::exception& e) {
+        // A failing handler is answered, not dropped: 500 with its message.
+        response.SetResponseCode(500);
+        response.ContentText = e.what();
+    }
+    SendResponse(response);
+}
+
+void TNetHTTPListener::ReadRequest(TNetServer& connection, const std::string& target, THTTPRequestInfo& request)
+{
+    connection.ReadHeaders(request.Headers);
+    if (request.Command == "POST") {
+        request.RawParams = connection.ReadString(ContentLengthOf(request.Headers));
+        request.Document = target;
+    } else {
+        const size_t question = target.find('?');
+        request.Document = target.substr(0, question);
+        request.RawParams = question == std::string::npos ? std::string() : target.substr(question + 1);
+    }
+    if (ParseParams)
+        DecodeParams(request.RawParams, request.Params);
+    ExtractCookies(request.Headers, request.Cookies);
+
+    const std::string authorization = request.Headers.Values("Authorization");
+    request.HasAuthorization = !authorization.empty();
+    if (request.HasAuthorization) {
+        const size_t blank = authorization.find(' ');
+        const std::string scheme = authorization.substr(0, blank);
+        if (!AnsiSameText(scheme, "Basic"))
+            throw Exception("Unsupported authorization scheme.");
+        const std::string credentials = blank == std::string::npos ? std::string() : authorization.substr(blank + 1);
+        const std::string decoded = TNetDecoder::Decode(credentials);
+        const size_t colon = decoded.find(':');
+        request.AuthUsername = decoded.substr(0, colon);
+        request.AuthPassword = colon == std::string::npos ? std::string() : decoded.substr(colon + 1);
+    }
+}
+
+void TNetHTTPListener::SendResponse(THTTPResponseInfo& response)
+{
+    // A handler that set both a text and a stream gets the text as the body: Content-Length and
+    // the bytes sent must describe the same thing, and the text is the explicit choice of the two.
+    if (!response.ContentText.empty())
+        response.ContentStream.reset();
+
+    if (!response.HeaderWritten) {
+        const bool hasBody = !response.ContentText.empty() || response.ContentStream;
+        if (response.ResponseCode >= 200 && response.ResponseCode < 500) {
+            if (!response.ContentText.empty())
+                response.ContentLength = static_cast<int32_t>(response.ContentText.size());
+            else if (response.ContentStream)
+                response.ContentLength = static_cast<int32_t>(response.ContentStream->Size());
+        } else if (hasBody) {
+            response.ContentLength
+                = static_cast<int32_t>(response.ErrorBody().size() + response.Connection.LineEnd.size());
+        }
+        response.WriteHeader();
+    }
+
+    if (!response.ContentText.empty()) {
+        response.WriteContent();
+    } else if (response.ContentStream) {
+        response.ContentStream->SetPosition(0);
+        response.WriteContent();
+    }
+    // The listener owns every stream a handler hands over; the response frees it with itself
+    // too, when writing fails.
+    response.ContentStream.reset();
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// Counts threads whose bodies have not finished yet, so that an owner can wait until none of them
+// runs any of its code, including threads that free themselves.
+class TThreadCounter {
+public:
+    void Enter();
+    void Leave();
+    void WaitForZero();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable zero_;
+    int count_ = 0;
+};
+
+// The platform thread: created suspended, started by Resume, asked to stop through the terminate
+// flag, waited for with WaitFor. With FreeOnTerminate set, the object deletes itself right after
+// Execute ends (its system thread is then detached; it touches nothing afterwards but the shared
+// completion state and the counter, which it keeps alive itself). Otherwise whoever deletes the
+// object waits for the thread and joins it.
+class TThread {
+public:
+    TThread();
+    virtual ~TThread();
+    TThread(const TThread&) = delete;
+    TThread& operator=(const TThread&) = delete;
+
+    // Starts the thread; a second call does nothing.
+    void Resume();
+    void Terminate() { terminated_.store(true); }
+    bool Terminated() const { return terminated_.load(); }
+    // Returns when Execute has ended (at once for a thread never started). Not for FreeOnTerminate
+    // threads, which may be gone by then.
+    void WaitFor();
+    bool FreeOnTerminate() const { return freeOnTerminate_.load(); }
+    void SetFreeOnTerminate(bool value) { freeOnTerminate_.store(value); }
+    std::thread::id ThreadID() const;
+    bool Started() const;
+    // Set before Resume: the counter counts this thread until its body has finished.
+    void SetCounter(std::shared_ptr<TThreadCounter> counter) { counter_ = std::move(counter); }
+
+protected:
+    virtual void Execute() = 0;
+    // For destructors of subclasses: waits until the thread has ended unless the caller is the
+    // thread itself (freeing itself), so that members are not freed under a running body.
+    void WaitForUnlessSelf();
+
+private:
+    struct Completion {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool started = false;
+        bool finished = false;
+        std::thread::id id;
+    };
+    static void Body(TThread* self, std::shared_ptr<Completion> completion, std::shared_ptr<TThreadCounter> counter);
+
+    std::shared_ptr<Completion> completion_ = std::make_shared<Completion>();
+    std::shared_ptr<TThreadCounter> counter_;
+    std::thread thread_;
+    std::atomic<bool> terminated_ { false };
+    std::atomic<bool> freeOnTerminate_ { false };
+};

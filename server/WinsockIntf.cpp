@@ -1,0 +1,312 @@
+// The POSIX socket binding: the only file of the server that knows the operating system.
+
+#include "WinsockIntf.h"
+
+#include "Exception.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+// The calling thread's last socket error, as a Windows Sockets number. Kept apart from errno so
+// that nothing run between the failing call and LastError can change it.
+thread_local int32_t lastSocketError = 0;
+
+int32_t WinsockNumberOf(int error)
+{
+    switch (error) {
+    case EINTR:
+        return 10004;
+    case EBADF:
+        return 10009;
+    case EACCES:
+        return 10013;
+    case EPERM:
+        return 10013;
+    case EFAULT:
+        return 10014;
+    case EINVAL:
+        return 10022;
+    case EMFILE:
+        return 10024;
+    case ENFILE:
+        return 10024;
+    case EAGAIN:
+        return 10035;
+    case EINPROGRESS:
+        return 10036;
+    case EALREADY:
+        return 10037;
+    case ENOTSOCK:
+        return 10038;
+    case EDESTADDRREQ:
+        return 10039;
+    case EMSGSIZE:
+        return 10040;
+    case EPROTOTYPE:
+        return 10041;
+    case ENOPROTOOPT:
+        return 10042;
+    case EPROTONOSUPPORT:
+        return 10043;
+    case ESOCKTNOSUPPORT:
+        return 10044;
+    case EOPNOTSUPP:
+        return 10045;
+    case EPFNOSUPPORT:
+        return 10046;
+    case EAFNOSUPPORT:
+        return 10047;
+    case EADDRINUSE:
+        return 10048;
+    case EADDRNOTAVAIL:
+        return 10049;
+    case ENETDOWN:
+        return 10050;
+    case ENETUNREACH:
+        return 10051;
+    case ENETRESET:
+        return 10052;
+    case ECONNABORTED:
+        return 10053;
+    case ECONNRESET:
+        return 10054;
+    case ENOBUFS:
+        return 10055;
+    case ENOMEM:
+        return 10055;
+    case EISCONN:
+        return 10056;
+    case ENOTCONN:
+        return 10057;
+    case EPIPE:
+        return 10058;
+    case ESHUTDOWN:
+        return 10058;
+    case ETOOMANYREFS:
+        return 10059;
+    case ETIMEDOUT:
+        return 10060;
+    case ECONNREFUSED:
+        return 10061;
+    case ELOOP:
+        return 10062;
+    case ENAMETOOLONG:
+        return 10063;
+    case EHOSTDOWN:
+        return 10064;
+    case EHOSTUNREACH:
+        return 10065;
+    case ENOTEMPTY:
+        return 10066;
+    case EUSERS:
+        return 10068;
+    case EDQUOT:
+        return 10069;
+    case ESTALE:
+        return 10070;
+    case EREMOTE:
+        return 10071;
+    default:
+        return 10000 + error;
+    }
+}
+
+// Records the calling thread's error for LastError and passes the failing result on.
+int32_t Failed(int32_t result)
+{
+    lastSocketError = WinsockNumberOf(errno);
+    return result;
+}
+
+size_t SizeOf(int32_t len)
+{
+    return len > 0 ? static_cast<size_t>(len) : 0;
+}
+
+} // namespace
+
+TWinsockIntf11::TWinsockIntf11()
+{
+    // POSIX sockets need no start-up call; what Windows reports at start-up is described here
+    // from the process limits instead.
+    rlimit files {};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0)
+        throw Exception("Winsock Initialization Error.");
+    Description = "POSIX sockets";
+    MaxSockets = files.rlim_cur > 0xFFFF ? 0xFFFF : static_cast<int32_t>(files.rlim_cur);
+    MaxUdpDatagram = 0xFFFF;
+}
+
+int32_t TWinsockIntf11::connect(TSocket s, const sockaddr* name, socklen_t namelen)
+{
+    const int result = ::connect(s, name, namelen);
+    return result < 0 ? Failed(SOCKET_ERROR) : result;
+}
+
+hostent* TWinsockIntf11::gethostbyaddr(const void* addr, socklen_t len, int type)
+{
+    return ::gethostbyaddr(addr, len, type);
+}
+
+uint16_t TWinsockIntf11::htons(uint16_t hostshort)
+{
+    return ::htons(hostshort);
+}
+
+uint16_t TWinsockIntf11::ntohs(uint16_t netshort)
+{
+    return ::ntohs(netshort);
+}
+
+uint32_t TWinsockIntf11::inet_addr(const char* cp)
+{
+    return ::inet_addr(cp);
+}
+
+int32_t TWinsockIntf11::gethostname(char* name, int32_t len)
+{
+    const int result = ::gethostname(name, SizeOf(len));
+    return result < 0 ? Failed(SOCKET_ERROR) : result;
+}
+
+hostent* TWinsockIntf11::gethostbyname(const char* name)
+{
+    return ::gethostbyname(name);
+}
+
+int32_t TWinsockIntf11::LastError()
+{
+    return lastSocketError;
+}
+
+int32_t TWinsockIntf11::recv(TSocket s, void* buf, int32_t len, int32_t flags)
+{
+    ssize_t n;
+    do {
+        n = ::recv(s, buf, SizeOf(len), flags);
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? Failed(SOCKET_ERROR) : static_cast<int32_t>(n);
+}
+
+int32_t TWinsockIntf11::recvfrom(TSocket s, void* buf, int32_t len, int32_t flags, sockaddr* from, socklen_t* fromlen)
+{
+    ssize_t n;
+    do {
+        n = ::recvfrom(s, buf, SizeOf(len), flags, from, fromlen);
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? Failed(SOCKET_ERROR) : static_cast<int32_t>(n);
+}
+
+int32_t TWinsockIntf11::select(int32_t nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, timeval* timeout)
+{
+    const int result = ::select(nfds, readfds, writefds, exceptfds, timeout);
+    return result < 0 ? Failed(SOCKET_ERROR) : result;
+}
+
+int32_t TWinsockIntf11::send(TSocket s, const void* buf, int32_t len, int32_t flags)
+{
+    // A peer that has gone away must give EPIPE here, never the process-killing SIGPIPE.
+    ssize_t n;
+    do {
+        n = ::send(s, buf, SizeOf(len), flags | MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? Failed(SOCKET_ERROR) : static_cast<int32_t>(n);
+}
+
+int32_t TWinsockIntf11::sendto(
+    TSocket s, const void* buf, int32_t len, int32_t flags, const sockaddr* to, socklen_t tolen)
+{
+    ssize_t n;
+    do {
+        n = ::sendto(s, buf, SizeOf(len), flags | MSG_NOSIGNAL, to, tolen);
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? Failed(SOCKET_ERROR) : static_cast<int32_t>(n);
+}
+
+int32_t TWinsockIntf11::setsockopt(TSocket s, int32_t level, int32_t optname, const void* optval, socklen_t optlen)
+{
+    const int result = ::setsockopt(s, level, optname, optval, optlen);
+    return result < 0 ? Failed(SOCKET_ERROR) : result;
+}
+
+std::string TWinsockIntf11::inet_ntoa(in_addr in)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    return ::inet_ntop(AF_INET, &in, text, sizeof text) ? std::string(text) : std::string();
+}
+
+int32_t TWinsockIntf11::listen(TSocket s, int32_t backlog)
+{
+    const int result = ::listen(s, backlog);
+    return result < 0 ? Failed(SOCKET_ERROR) : result;
+}
+
+TSocket TWinsockIntf11::accept(TSocket s, sockaddr* addr, socklen_t* addrlen)
+{
+    // Accepted sockets are not inherited by programs this process starts.
+    int result;
+    do {
+        result = ::accept4(s, addr, addrlen, SOCK_CLOEXEC);
+    } while (result < 0 && errno == EINTR);
+    return result < 0 ? Failed(INVALID_SOCKET) : result;
+}
+
+int32_t TWinsockIntf11::bind(TSocket s, const sockaddr* addr, socklen_t namelen)
+{
+    // Windows lets a listener bind again while earlier connections of the port linger in
+    // TIME_WAIT; on POSIX that takes SO_REUSEADDR, which still refuses a port another socket
+    // listens on.
+    const int reuse = 1;
+    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    const int result = ::bind(s, addr, namelen);
+    return result < 0 ? Failed(SOCKET_ERROR) : result;
+}
+
+int32_t TWinsockIntf11::closesocket(TSocket s)
+{
+    // Shut down first: close() alone leaves a thread blocked in accept or recv on it asleep.
+    ::shutdown(s, SHUT_RDWR);
+    const int result = ::close(s);
+    return result < 0 ? Failed(SOCKET_ERROR) : result;
+}
+
+TSocket TWinsockIntf11::socket(int32_t af, int32_t type, int32_t protocol)
+{
+    const int result = ::socket(af, type | SOCK_CLOEXEC, protocol);
+    return result < 0 ? Failed(INVALID_SOCKET) : result;
+}
+
+int32_t TWinsockIntf11::shutdown(TSocket s)
+{
+    const int result = ::shutdown(s, SHUT_RDWR);
+    return result < 0 ? Failed(SOCKET_ERROR) : result;
+}
+
+TWinsockIntfBase* TSocketBindingAccess::operator->() const
+{
+    static TWinsockIntfBase* const binding = new TWinsockIntf11();
+    return binding;
+}
+
+int32_t OpenLogFile(const std::string& fileName)
+{
+    return ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+
+void AppendToLogFile(int32_t handle, const char* data, int32_t count)
+{
+    if (handle >= 0 && count > 0 && ::write(handle, data, static_cast<size_t>(count)) < 0) {
+        // The log is best effort: a failed write is not reported.
+    }
+}
+
+void CloseLogFile(int32_t handle)
+{
+    if (handle >= 0)
+        ::close(handle);
+}

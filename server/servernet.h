@@ -1,0 +1,163 @@
+#pragma once
+
+#include "NetSockets.h"
+#include "NetTimer.h"
+#include "ThreadList.h"
+#include "ThreadNet.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class TNetListener;
+class TNetServerThread;
+
+// One accepted connection. Its component owner is the listener that accepted it.
+class TNetServer : public TNetSocket {
+public:
+    explicit TNetServer(TComponent* owner)
+        : TNetSocket(owner)
+    {
+    }
+
+    void Disconnect() override;
+    // Reading counts as activity for the session timeout.
+    std::string ReadString(int32_t count) override;
+    // Takes the handle as this connection's socket.
+    virtual void SetSocket(TSocket handle) { SetSocketHandle(handle); }
+    // The owner as a listener; another owner raises EInvalidCast.
+    TNetListener& Listener() const;
+
+    // The peer's port as it stands in the address record (network byte order).
+    std::atomic<uint16_t> PeerPort { 0 };
+    // Days since 30 December 1899; read by the timeout check on another thread.
+    std::atomic<double> LastActivity { 0.0 };
+    std::atomic<bool> InTimeoutHandler { false };
+};
+
+using TServerEvent = std::function<void(TNetServerThread& Thread)>;
+// May supply the thread for a new connection: created with the connection (moved into it) and
+// not started.
+using TCreateThreadEvent
+    = std::function<void(std::unique_ptr<TNetServer>& pConnection, std::unique_ptr<TNetServerThread>& pThread)>;
+using TTimeoutEvent = std::function<void(TNetServerThread& Thread, bool& KeepAlive)>;
+
+// The thread that serves one connection: rounds of the listener's HandleConnection while the
+// connection is open. It owns the connection and Data.
+class TNetServerThread : public TTorvelThread {
+public:
+    explicit TNetServerThread(std::unique_ptr<TNetServer> connection);
+    ~TNetServerThread() override;
+
+    TNetServer* Connection() const { return connection_.get(); }
+
+    // Anything the application wants to keep with the session; freed with the thread.
+    std::shared_ptr<void> Data;
+
+protected:
+    void BeforeRun() override;
+    void Run() override;
+    void AfterRun() override;
+
+private:
+    std::unique_ptr<TNetServer> connection_;
+};
+
+// The live session threads. A thread is listed while it runs; whoever takes it out frees it: the
+// thread itself (free-on-termination) when it removes itself, otherwise the remover after waiting.
+// The lock guards list membership only and is never held while a thread is waited for.
+class TNetServerThreadList : public TThreadList<TNetServerThread> {
+public:
+    // Takes the thread out of the list and, when it was listed, stops it; true when it was.
+    bool RemoveThread(TNetServerThread& thread);
+    // Closes the thread's connection; then marks it to free itself when called on that thread,
+    // else waits for it and frees it.
+    void StopThread(TNetServerThread& thread);
+    void StopAllThreads();
+};
+
+// The accept thread: one connection per round, each handed to a new session thread.
+class TNetListenerThread : public TTorvelThread {
+public:
+    explicit TNetListenerThread(TNetListener& listener)
+        : Listener(&listener)
+    {
+    }
+    ~TNetListenerThread() override { WaitForUnlessSelf(); }
+
+    TNetListener* Listener; // not owned
+
+protected:
+    void Run() override;
+    // Closes the listening socket however the accept thread ends.
+    void AfterRun() override;
+};
+
+// A multi-threaded TCP server: while Active it listens on BoundIP:Port with one accept thread and
+// serves every connection on a session thread of its own through HandleConnection.
+//
+// Set the properties and events before switching Active on; session threads read them unlocked.
+//
+// Shutdown order (destructor): the timeout timer stops first, because its check walks the session
+// list; then Active := false waits for the accept thread, so no session starts afterwards; then
+// every listed session is stopped and freed; then the destructor waits until threads that freed
+// themselves have left the listener's code. A subclass whose HandleConnection uses members of its
+// own must call Shutdown() in its destructor, before those members go.
+class TNetListener : public TNetComponent {
+public:
+    explicit TNetListener(TComponent* owner);
+    ~TNetListener() override;
+
+    bool Active() const { return active_; }
+    // Switching on binds and listens (an error reaches the caller and Active stays false) and
+    // starts the accept thread; switching off closes the listening socket and waits for the accept
+    // thread. Sessions in progress are left to end by themselves.
+    void SetActive(bool value);
+    int32_t SessionTimeout() const { return sessionTimeout_.load(); }
+    // Minutes of idleness after which CheckTimeouts ends a connection; 0 = never. A negative value
+    // raises Exception "Invliad SessionTimeout value.".
+    void SetSessionTimeout(int32_t minutes);
+    void Loaded() override;
+
+    // Ends the connections idle for longer than SessionTimeout, unless OnSessionTimeout keeps them
+    // alive. Runs on the timer's thread with the session list locked during the handler.
+    void CheckTimeouts();
+
+    virtual void DoConnect(TNetServerThread& thread);
+    virtual void DoDisconnect(TNetServerThread& thread);
+    // Serves thread.Connection() for one round, on its session thread: calls OnExecute and gives
+    // true, or gives false when there is none. Overrides call this first.
+    virtual bool HandleConnection(TNetServerThread& thread);
+
+    TNetServerThreadList& Threads() { return *threads_; }
+    TNetListenerThread* ListenerThread() const { return listenerThread_.get(); }
+    TNetTimer* TimeoutTimer() const { return timeoutTimer_.get(); }
+
+    static constexpr std::chrono::milliseconds kTimeoutCheckInterval { 50000 };
+
+    TTimeoutEvent OnSessionTimeout;
+    TServerEvent OnExecute;
+    TServerEvent OnConnect;
+    TServerEvent OnDisconnect;
+    TCreateThreadEvent OnCreateThread;
+    // Makes the session timeout timers; set it before SessionTimeout.
+    TNetTimerFactory TimerFactory = [] { return std::make_unique<TThreadTimer>(); };
+
+protected:
+    // Stops the timer, the accept thread and every session; safe to call more than once.
+    void Shutdown();
+
+private:
+    friend class TNetListenerThread;
+    void AcceptOne(TNetListenerThread& acceptThread);
+    void StopListening();
+
+    bool active_ = false;
+    std::atomic<int32_t> sessionTimeout_ { 0 };
+    std::unique_ptr<TNetTimer> timeoutTimer_;
+    std::unique_ptr<TNetListenerThread> listenerThread_;
+    std::unique_ptr<TNetServerThreadList> threads_;
+    // Counts session threads until their bodies have finished, including those freeing themselves.
+    std::shared_ptr<TThreadCounter> sessionCounter_ = std::make_shared<TThreadCounter>();
+};

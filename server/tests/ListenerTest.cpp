@@ -1,0 +1,301 @@
+#include "GlobalNet.h"
+#include "SocketTestSupport.h"
+#include "servernet.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <memory>
+#include <sys/socket.h>
+
+namespace {
+
+// A timer the test fires itself.
+struct FakeTimerControl {
+    std::chrono::milliseconds interval { 0 };
+    std::function<void()> onTimer;
+    int started = 0;
+};
+
+class FakeTimer : public TNetTimer {
+public:
+    explicit FakeTimer(std::shared_ptr<FakeTimerControl> control)
+        : control_(std::move(control))
+    {
+    }
+    void Start(std::chrono::milliseconds interval, std::function<void()> onTimer) override
+    {
+        control_->interval = interval;
+        control_->onTimer = std::move(onTimer);
+        ++control_->started;
+    }
+    void Stop() override { control_->onTimer = nullptr; }
+    ~FakeTimer() override { FakeTimer::Stop(); }
+
+private:
+    std::shared_ptr<FakeTimerControl> control_;
+};
+
+// A session that waits for a line from its peer and echoes it.
+void EchoOneLine(TNetServerThread& thread)
+{
+    TNetServer& connection = *thread.Connection();
+    connection.WriteLn("echo:" + connection.ReadLn());
+    connection.Disconnect();
+}
+
+} // namespace
+
+TEST(NetListener, SwitchingOnTwiceKeepsOneAcceptThreadAndOffTwiceIsHarmless)
+{
+    TNetListener listener(nullptr);
+    listener.BoundIP = "127.0.0.1";
+    listener.OnExecute = EchoOneLine;
+    const int port = ActivateOnFreePort(listener);
+    ASSERT_NE(port, 0);
+    TNetListenerThread* acceptThread = listener.ListenerThread();
+    listener.SetActive(true);
+    EXPECT_EQ(listener.ListenerThread(), acceptThread);
+
+    LoopbackClient client(port);
+    ASSERT_TRUE(client.Connected());
+    client.Send("hi\r\n");
+    EXPECT_EQ(client.ReadAll(), "echo:hi\r\n");
+
+    listener.SetActive(false);
+    listener.SetActive(false);
+    EXPECT_FALSE(listener.Active());
+    EXPECT_EQ(listener.ListenerThread(), nullptr);
+    EXPECT_FALSE(LoopbackClient(port).Connected());
+
+    // The same port binds again although the served connection may linger in TIME_WAIT.
+    listener.SetActive(true);
+    LoopbackClient again(port);
+    ASSERT_TRUE(again.Connected());
+    again.Send("x\r\n");
+    EXPECT_EQ(again.ReadAll(), "echo:x\r\n");
+}
+
+TEST(NetListener, ListenerReadFromALayoutStartsOnceLoaded)
+{
+    TNetListener probe(nullptr);
+    probe.BoundIP = "127.0.0.1";
+    const int port = ActivateOnFreePort(probe);
+    ASSERT_NE(port, 0);
+    probe.SetActive(false);
+
+    TNetListener listener(nullptr);
+    listener.BoundIP = "127.0.0.1";
+    listener.Port = port;
+    listener.OnExecute = EchoOneLine;
+    listener.SetComponentState(TComponent::csLoading);
+    listener.SetActive(true);
+    EXPECT_TRUE(listener.Active());
+    EXPECT_EQ(listener.ListenerThread(), nullptr);
+    listener.Loaded();
+    ASSERT_NE(listener.ListenerThread(), nullptr);
+    LoopbackClient client(port);
+    client.Send("up\r\n");
+    EXPECT_EQ(client.ReadAll(), "echo:up\r\n");
+    // Destruction stops the accept thread also in design mode, where Active only sets the field.
+    listener.SetComponentState(TComponent::csDesigning);
+}
+
+TEST(NetListener, PortInUseIsReportedAndLeavesTheListenerOff)
+{
+    TNetListener first(nullptr);
+    first.BoundIP = "127.0.0.1";
+    const int port = ActivateOnFreePort(first);
+    ASSERT_NE(port, 0);
+    TNetListener second(nullptr);
+    second.BoundIP = "127.0.0.1";
+    second.Port = port;
+    try {
+        second.SetActive(true);
+        FAIL() << "no exception";
+    } catch (const ENetException& e) {
+        EXPECT_EQ(e.Message(), "Could not bind socket. Address and port are already in use.");
+    }
+    EXPECT_FALSE(second.Active());
+    EXPECT_EQ(second.ListenerThread(), nullptr);
+}
+
+TEST(NetListener, ConnectionsKnowTheirPeerAndOutliveSwitchingOff)
+{
+    TNetListener listener(nullptr);
+    listener.BoundIP = "127.0.0.1";
+    std::mutex mutex;
+    std::string peerIP;
+    uint16_t peerPort = 0;
+    listener.OnConnect = [&](TNetServerThread& thread) {
+        std::lock_guard<std::mutex> lock(mutex);
+        peerIP = thread.Connection()->PeerIP();
+        peerPort = thread.Connection()->PeerPort.load();
+    };
+    listener.OnExecute = EchoOneLine;
+    const int port = ActivateOnFreePort(listener);
+    ASSERT_NE(port, 0);
+    LoopbackClient client(port);
+    ASSERT_TRUE(client.Connected());
+    ASSERT_TRUE(Eventually([&] { return listener.Threads().Count() == 1; }));
+    listener.SetActive(false);
+
+    // Accepted before switching off: still served to its end.
+    client.Send("late\r\n");
+    EXPECT_EQ(client.ReadAll(), "echo:late\r\n");
+    sockaddr_in local {};
+    socklen_t length = sizeof local;
+    ASSERT_EQ(getsockname(client.Handle(), reinterpret_cast<sockaddr*>(&local), &length), 0);
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(peerIP, "127.0.0.1");
+    EXPECT_EQ(peerPort, local.sin_port); // network byte order, as in the address record
+}
+
+TEST(NetListener, DestroyingItClosesOpenConnectionsAndEndsEverySession)
+{
+    std::atomic<int> connects { 0 };
+    std::atomic<int> disconnects { 0 };
+    std::vector<std::unique_ptr<LoopbackClient>> clients;
+    {
+        TNetListener listener(nullptr);
+        listener.BoundIP = "127.0.0.1";
+        listener.OnConnect = [&](TNetServerThread&) { ++connects; };
+        listener.OnDisconnect = [&](TNetServerThread&) { ++disconnects; };
+        listener.OnExecute = EchoOneLine; // blocks in ReadLn: the clients never send
+        const int port = ActivateOnFreePort(listener);
+        ASSERT_NE(port, 0);
+        for (int i = 0; i < 3; ++i) {
+            clients.push_back(std::make_unique<LoopbackClient>(port));
+            ASSERT_TRUE(clients.back()->Connected());
+        }
+        ASSERT_TRUE(Eventually([&] { return connects.load() == 3; }));
+    }
+    EXPECT_EQ(disconnects.load(), 3);
+    for (auto& client : clients)
+        EXPECT_EQ(client->ReadAll(), "");
+}
+
+TEST(NetListener, ListenerWithoutHandlerClosesConnections)
+{
+    TNetListener listener(nullptr);
+    listener.BoundIP = "127.0.0.1";
+    std::atomic<int> disconnects { 0 };
+    listener.OnDisconnect = [&](TNetServerThread&) { ++disconnects; };
+    const int port = ActivateOnFreePort(listener);
+    ASSERT_NE(port, 0);
+    LoopbackClient client(port);
+    ASSERT_TRUE(client.Connected());
+    EXPECT_EQ(client.ReadAll(), "");
+    EXPECT_TRUE(Eventually([&] { return disconnects.load() == 1 && listener.Threads().Count() == 0; }));
+}
+
+TEST(NetListener, FailingOnConnectLeavesTheSessionListedUntilDestruction)
+{
+    auto listener = std::make_unique<TNetListener>(nullptr);
+    listener->BoundIP = "127.0.0.1";
+    std::atomic<bool> executed { false };
+    listener->OnConnect = [](TNetServerThread&) { throw Exception("no"); };
+    listener->OnExecute = [&](TNetServerThread&) { executed = true; };
+    const int port = ActivateOnFreePort(*listener);
+    ASSERT_NE(port, 0);
+    LoopbackClient client(port);
+    ASSERT_TRUE(client.Connected());
+    ASSERT_TRUE(Eventually([&] { return listener->Threads().Count() == 1; }));
+    listener.reset();
+    EXPECT_FALSE(executed.load());
+    EXPECT_EQ(client.ReadAll(), ""); // closed by the destruction
+}
+
+TEST(NetListener, CreateThreadEventMaySupplyTheSessionThread)
+{
+    class CountingThread : public TNetServerThread {
+    public:
+        CountingThread(std::unique_ptr<TNetServer> connection, std::atomic<int>& made)
+            : TNetServerThread(std::move(connection))
+        {
+            ++made;
+        }
+    };
+    std::atomic<int> made { 0 };
+    TNetListener listener(nullptr);
+    listener.BoundIP = "127.0.0.1";
+    listener.OnCreateThread = [&](std::unique_ptr<TNetServer>& connection, std::unique_ptr<TNetServerThread>& thread) {
+        thread = std::make_unique<CountingThread>(std::move(connection), made);
+    };
+    listener.OnExecute = EchoOneLine;
+    const int port = ActivateOnFreePort(listener);
+    ASSERT_NE(port, 0);
+    LoopbackClient client(port);
+    client.Send("a\r\n");
+    EXPECT_EQ(client.ReadAll(), "echo:a\r\n");
+    EXPECT_EQ(made.load(), 1);
+}
+
+TEST(NetListenerTimeout, IdleConnectionsEndUnlessTheHandlerKeepsThemAlive)
+{
+    auto timer = std::make_shared<FakeTimerControl>();
+    TNetListener listener(nullptr);
+    listener.BoundIP = "127.0.0.1";
+    listener.TimerFactory = [timer] { return std::make_unique<FakeTimer>(timer); };
+    // Every session looks idle for two minutes as soon as it starts.
+    std::atomic<bool> connected { false };
+    listener.OnConnect = [&](TNetServerThread& thread) {
+        thread.Connection()->LastActivity.store(NowDateTime() - 2.0 / 1440);
+        connected = true;
+    };
+    std::atomic<int> disconnects { 0 };
+    listener.OnDisconnect = [&](TNetServerThread&) { ++disconnects; };
+    listener.OnExecute = EchoOneLine;
+    bool keepAlive = true;
+    int asked = 0;
+    listener.OnSessionTimeout = [&](TNetServerThread& thread, bool& keep) {
+        EXPECT_TRUE(thread.Connection()->InTimeoutHandler.load());
+        ++asked;
+        keep = keepAlive;
+    };
+    listener.SetSessionTimeout(1);
+    EXPECT_EQ(timer->interval, std::chrono::milliseconds(50000));
+    ASSERT_TRUE(timer->onTimer);
+    const int port = ActivateOnFreePort(listener);
+    ASSERT_NE(port, 0);
+    LoopbackClient client(port);
+    ASSERT_TRUE(client.Connected());
+    ASSERT_TRUE(Eventually([&] { return connected.load(); }));
+
+    timer->onTimer();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(listener.Threads().Count(), 1);
+    timer->onTimer(); // kept alive: a full new period
+    EXPECT_EQ(asked, 1);
+
+    {
+        auto locked = listener.Threads().LockList();
+        locked.Items().front()->Connection()->LastActivity.store(NowDateTime() - 2.0 / 1440);
+    }
+    keepAlive = false;
+    timer->onTimer();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(listener.Threads().Count(), 0);
+    EXPECT_EQ(disconnects.load(), 1);
+    EXPECT_EQ(client.ReadAll(), "");
+}
+
+TEST(NetListenerTimeout, NegativeTimeoutIsRefusedAndZeroStopsTheTimer)
+{
+    auto timer = std::make_shared<FakeTimerControl>();
+    TNetListener listener(nullptr);
+    listener.TimerFactory = [timer] { return std::make_unique<FakeTimer>(timer); };
+    listener.SetSessionTimeout(3);
+    try {
+        listener.SetSessionTimeout(-1);
+        FAIL() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Invliad SessionTimeout value.");
+    }
+    EXPECT_EQ(listener.SessionTimeout(), 3);
+    EXPECT_TRUE(timer->onTimer);
+    listener.SetSessionTimeout(0);
+    EXPECT_FALSE(timer->onTimer);
+    EXPECT_EQ(timer->started, 1);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+class TNetListener;
+
+// Upper bound for anything a test waits for, so that a fault fails the test instead of hanging CI.
+constexpr std::chrono::seconds kTestPatience { 20 };
+
+// Both ends of a connected Unix stream socket pair. The test keeps Peer; Server goes to a
+// TNetServer through SetSocket (ReleaseServer), or is closed with the pair.
+class SocketPair {
+public:
+    SocketPair();
+    ~SocketPair();
+    SocketPair(const SocketPair&) = delete;
+    SocketPair& operator=(const SocketPair&) = delete;
+
+    int ReleaseServer();
+    int Peer() const { return peer_; }
+    void ClosePeer();
+    void ShutdownPeerWrite();
+
+private:
+    int server_ = -1;
+    int peer_ = -1;
+};
+
+// A loopback TCP client with receive and send timeouts of kTestPatience.
+class LoopbackClient {
+public:
+    // Connects to 127.0.0.1:port; Connected() tells whether it worked.
+    explicit LoopbackClient(int port);
+    ~LoopbackClient();
+    LoopbackClient(const LoopbackClient&) = delete;
+    LoopbackClient& operator=(const LoopbackClient&) = delete;
+
+    bool Connected() const { return fd_ >= 0; }
+    int Handle() const { return fd_; }
+    void Send(const std::string& bytes) const;
+    // Everything until the server closes (or the patience runs out).
+    std::string ReadAll() const;
+    void Close();
+
+private:
+    int fd_ = -1;
+};
+
+void SendAll(int fd, const std::string& bytes);
+std::string ReadUntilClosed(int fd);
+// Sets receive and send timeouts of kTestPatience on the socket.
+void SetPatience(int fd);
+
+// Switches the listener on at a free loopback port it finds by trying a range of ports; returns the
+// port, or 0 when none could be bound.
+int ActivateOnFreePort(TNetListener& listener);
+
+// Polls until the condition holds or the patience runs out; the condition's last value.
+bool Eventually(const std::function<bool()>& condition);
