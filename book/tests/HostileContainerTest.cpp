@@ -1,3 +1,4 @@
+#include "AllocationProbe.h"
 #include "BookFormat.h"
 #include "ContainerBuilder.h"
 
@@ -50,6 +51,35 @@ TEST(HostileContainer, StringCountsBeyondTheFileAreInvalid)
     Bytes magicCount { GoodBook() };
     magicCount.PatchInt32(0, INT32_MAX);
     EXPECT_FALSE(LoadedBook(magicCount.data).valid);
+}
+
+TEST(HostileContainer, HostileLengthsAllocateNothingOfTheirSize)
+{
+    // A fair allowance for the reader's own buffers; every hostile value below is far larger.
+    constexpr std::size_t kAllowance = 64 * 1024;
+    Bytes title { GoodBook() };
+    title.PatchInt32(10, INT32_MAX);
+    TMemoryStream titleStream;
+    Fill(titleStream, title.data);
+    TBookReader titleReader;
+    {
+        AllocationProbe probe;
+        EXPECT_FALSE(titleReader.LoadFromStream(titleStream));
+        EXPECT_LT(probe.Largest(), kAllowance);
+    }
+
+    Bytes stored;
+    stored.Int32(INT32_MAX).Int32(3).Raw(ZlibOf("abc"));
+    Bytes inflated;
+    inflated.Int32(12).Int32(INT32_MAX).Raw(ZlibOf("abc"));
+    for (const std::string& record : { stored.data, inflated.data, RecordOf(kMaxPageSize, ZlibOf("abc")) }) {
+        LoadedBook book(BuildContainer(RawHeader(), { { "/page.htm", record, std::nullopt } }));
+        ASSERT_TRUE(book.valid);
+        TMemoryStream page;
+        AllocationProbe probe;
+        EXPECT_FALSE(book.reader.ExtractPage("/page.htm", page));
+        EXPECT_LT(probe.Largest(), kAllowance);
+    }
 }
 
 TEST(HostileContainer, DirectoryCutShortKeepsTheEntriesReadSoFar)
