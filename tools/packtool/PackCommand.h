@@ -36,3 +36,4 @@ extern const PackCommand kInfoCommand;
 extern const PackCommand kListCommand;
 extern const PackCommand kExtractCommand;
 extern const PackCommand kVerifyCommand;
+extern const PackCommand kServeCommand;

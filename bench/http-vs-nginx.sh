@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# HTTP load: wrk with "Connection: close" against `ebook-pack serve` and against nginx serving the
+# same pages from disk (keep-alive off, one worker per core), for 4 KiB and 200 KiB pages at
+# concurrency 1, 8 and 64. Prints one markdown table. Loopback only; every run is bounded.
+set -euo pipefail
+build=${1:?usage: http-vs-nginx.sh BUILD_DIR}
+pack="$build/tools/ebook-pack"
+seconds=${BENCH_SECONDS:-8}
+book_port=${BENCH_BOOK_PORT:-18580}
+nginx_port=${BENCH_NGINX_PORT:-18581}
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# HTML-like pages of a given size, ten of them, all different.
+make_pages() {
+  local dir=$1 size=$2
+  mkdir -p "$dir"
+  python3 - "$dir" "$size" <<'PY'
+import random, sys
+folder, size = sys.argv[1], int(sys.argv[2])
+words = "book page viewer chapter section table figure index server browser pack".split()
+for n in range(10):
+    rng = random.Random(n)
+    parts, length = ["<html><head><title>Page %d</title></head><body>\n" % n], 0
+    while length < size:
+        line = "<p>" + " ".join(rng.choice(words) for _ in range(12)) + "</p>\n"
+        parts.append(line); length += len(line)
+    text = "".join(parts)[: size - 15] + "</body></html>\n"
+    open("%s/p%d.htm" % (folder, n), "w").write(text)
+PY
+}
+
+wait_for_port() {
+  for _ in $(seq 100); do
+    if (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; then return 0; fi
+    sleep 0.1
+  done
+  echo "nothing listens on port $1" >&2
+  return 1
+}
+
+# One wrk run: prints "requests/s p50 p99 errors".
+measure() {
+  local url=$1 connections=$2 threads=2
+  [ "$connections" -lt 2 ] && threads=1
+  local out
+  out=$(wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency -H 'Connection: close' "$url")
+  local rps p50 p99 errors
+  rps=$(awk '/^Requests\/sec/ {print $2}' <<<"$out")
+  p50=$(awk '$1 == "50%" {print $2}' <<<"$out")
+  p99=$(awk '$1 == "99%" {print $2}' <<<"$out")
+  errors=$(awk '/Socket errors/ {gsub(",", ""); print $4 + $6 + $8 + $10}' <<<"$out")
+  non2xx=$(awk '/Non-2xx/ {print $4}' <<<"$out")
+  echo "$rps $p50 $p99 $(( ${errors:-0} + ${non2xx:-0} ))"
+}
+
+for size in 4096 204800; do
+  make_pages "$work/pages-$size" "$size"
+  "$pack" build "$work/pages-$size" -o "$work/book-$size.ebook" >/dev/null 2>&1
+done
+
+cat >"$work/nginx.conf" <<NGINX
+worker_processes $(nproc);
+pid $work/nginx.pid;
+error_log $work/nginx-error.log;
+daemon off;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  keepalive_timeout 0;
+  sendfile on;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    root $work;
+  }
+}
+NGINX
+nginx -c "$work/nginx.conf" -e "$work/nginx-error.log" &
+pids+=($!)
+wait_for_port "$nginx_port"
+
+echo "| page | clients | ebook-pack serve req/s | p50 | p99 | errors | nginx req/s | p50 | p99 | errors | ratio |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|"
+for size in 4096 204800; do
+  "$pack" serve "$work/book-$size.ebook" --port "$book_port" >/dev/null 2>&1 &
+  serve_pid=$!
+  pids+=($serve_pid)
+  wait_for_port "$book_port"
+  for clients in 1 8 64; do
+    read -r b_rps b_p50 b_p99 b_err < <(measure "http://127.0.0.1:$book_port/p3.htm" "$clients")
+    read -r n_rps n_p50 n_p99 n_err < <(measure "http://127.0.0.1:$nginx_port/pages-$size/p3.htm" "$clients")
+    ratio=$(awk -v a="$b_rps" -v b="$n_rps" 'BEGIN { printf "%.2f", a / b }')
+    echo "| $((size / 1024)) KiB | $clients | $b_rps | $b_p50 | $b_p99 | $b_err | $n_rps | $n_p50 | $n_p99 | $n_err | $ratio |"
+  done
+  kill -INT "$serve_pid"
+  wait "$serve_pid" || { echo "ebook-pack serve did not stop cleanly" >&2; exit 1; }
+done

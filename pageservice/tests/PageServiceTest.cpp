@@ -1,0 +1,109 @@
+#include "BookReader.h"
+#include "BookWriter.h"
+#include "PageService.h"
+#include "ServerNetHTTP.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A book in memory with a page whose name holds a blank, an empty page, a page stored under a
+// literal "%41", and a page whose record is damaged.
+class PageServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TBookWriter writer;
+        writer.AddPage("/index.htm", "<html>home</html>");
+        writer.AddPage("/My Page.htm", "blank in the name");
+        writer.AddPage("/a%41.htm", "literal escape");
+        writer.AddEmptyPage("/empty.htm");
+        writer.AddPage("/broken.htm", std::string(4000, 'x'));
+        writer.SaveToStream(book_);
+        // Flip a byte inside the last record's zlib data: its Adler-32 no longer matches.
+        reader_.LoadFromStream(book_);
+        const int broken = reader_.IndexOfPage("/broken.htm");
+        book_.Memory()[reader_.PageOffset(broken) + 12] ^= 0x55;
+        ASSERT_TRUE(reader_.IsValid());
+    }
+
+    // One request through the listener's own handling over a socket pair, as a session would run it.
+    std::string Request(const std::string& request)
+    {
+        int ends[2];
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+        auto connection = std::make_unique<TNetServer>(&listener_);
+        connection->SetSocket(ends[0]);
+        TNetServerThread thread(std::move(connection));
+        EXPECT_EQ(::write(ends[1], request.data(), request.size()), static_cast<ssize_t>(request.size()));
+        listener_.HandleConnection(thread);
+        std::string response;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(ends[1], buffer, sizeof buffer)) > 0)
+            response.append(buffer, static_cast<std::size_t>(n));
+        ::close(ends[1]);
+        return response;
+    }
+
+    TMemoryStream book_;
+    TBookReader reader_;
+    TPageService service_ {reader_};
+    TNetHTTPListener listener_ {nullptr};
+};
+
+} // namespace
+
+TEST(PageName, OnlyPercentTwentyIsDecoded)
+{
+    EXPECT_EQ(PageNameFromDocument("/My%20Page.htm"), "/My Page.htm");
+    EXPECT_EQ(PageNameFromDocument("/a%41.htm"), "/a%41.htm");
+    EXPECT_EQ(PageNameFromDocument("/My%2520Page.htm"), "/My%2520Page.htm");
+    EXPECT_EQ(PageNameFromDocument("/a+b.htm"), "/a+b.htm");
+    EXPECT_EQ(PageURL("127.0.0.1", 11532, "/My Page.htm"), "http://127.0.0.1:11532/My Page.htm");
+}
+
+TEST_F(PageServiceTest, AttachChoosesLoopbackAndAPortInRange)
+{
+    service_.Attach(listener_);
+    EXPECT_EQ(listener_.BoundIP, "127.0.0.1");
+    EXPECT_GE(listener_.Port, 11111);
+    EXPECT_LE(listener_.Port, 12110);
+}
+
+TEST_F(PageServiceTest, FoundPageIsSentWithLengthAndNoContentType)
+{
+    service_.Attach(listener_);
+    EXPECT_EQ(Request("GET /My%20Page.htm HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\nblank in the name");
+    EXPECT_EQ(Request("GET /INDEX.HTM?x=1 HTTP/1.0\r\nHost: a\r\n\r\n"),
+        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\n<html>home</html>");
+    EXPECT_EQ(Request("GET /a%41.htm HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 14\r\n\r\nliteral escape");
+    EXPECT_EQ(Request("GET /empty.htm HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 0\r\n\r\n");
+}
+
+TEST_F(PageServiceTest, MissingOrDamagedPageGetsTheNotFoundAnswer)
+{
+    service_.Attach(listener_);
+    const std::string notFound = "HTTP/1.0 404 Not Found\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\n"
+                                 "Content-Length: 60\r\n\r\n<h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>";
+    EXPECT_EQ(Request("GET /missing.htm HTTP/1.0\r\n\r\n"), notFound);
+    EXPECT_EQ(Request("GET /broken.htm HTTP/1.0\r\n\r\n"), notFound);
+    // A double-escaped blank is looked up as written, not as "/My Page.htm".
+    EXPECT_EQ(Request("GET /My%2520Page.htm HTTP/1.0\r\n\r\n"), notFound);
+    // The damaged page does not disturb the next extraction.
+    EXPECT_NE(Request("GET /index.htm HTTP/1.0\r\n\r\n").find("<html>home</html>"), std::string::npos);
+}
+
+TEST_F(PageServiceTest, PostAndHeadAreAnsweredLikeGet)
+{
+    service_.Attach(listener_);
+    const std::string page = "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\n<html>home</html>";
+    EXPECT_EQ(Request("HEAD /index.htm HTTP/1.0\r\n\r\n"), page);
+    EXPECT_EQ(Request("POST /index.htm HTTP/1.0\r\nContent-Length: 3\r\n\r\na=b"), page);
+}

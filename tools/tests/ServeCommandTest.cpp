@@ -1,0 +1,209 @@
+#include "PackFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+// `ebook-pack serve` as a separate process: the address it prints, the exact bytes a raw client
+// receives, and how it ends.
+namespace {
+
+// A port nothing listens on right now, found by letting the system pick one.
+int FreePort()
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+    return ntohs(address.sin_port);
+}
+
+// The server process with its standard output and error on pipes; killed at scope exit if still running.
+class ServeProcess {
+public:
+    explicit ServeProcess(const std::vector<std::string>& args)
+    {
+        int out[2];
+        int err[2];
+        EXPECT_EQ(::pipe2(out, O_CLOEXEC), 0);
+        EXPECT_EQ(::pipe2(err, O_CLOEXEC), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        std::vector<std::string> all = {EBOOK_PACK_PATH, "serve"};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& arg : all)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        EXPECT_EQ(::posix_spawn(&pid_, EBOOK_PACK_PATH, &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        out_ = out[0];
+        err_ = err[0];
+    }
+
+    ~ServeProcess()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        ::close(out_);
+        ::close(err_);
+    }
+
+    // The first line of standard output, waiting at most ten seconds.
+    std::string FirstLine()
+    {
+        std::string line;
+        char c;
+        while (line.find('\n') == std::string::npos) {
+            pollfd ready {out_, POLLIN, 0};
+            if (::poll(&ready, 1, 10000) <= 0 || ::read(out_, &c, 1) != 1)
+                break;
+            line += c;
+        }
+        return line;
+    }
+
+    // Sends the signal (none: just waits) and returns the exit status, or -1 after ten seconds.
+    int Stop(int signal)
+    {
+        if (signal != 0)
+            ::kill(pid_, signal);
+        for (int i = 0; i < 1000; ++i) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            ::usleep(10000);
+        }
+        return -1;
+    }
+
+    std::string Errors()
+    {
+        std::string text;
+        char buffer[512];
+        ssize_t n;
+        while ((n = ::read(err_, buffer, sizeof buffer)) > 0)
+            text.append(buffer, static_cast<std::size_t>(n));
+        return text;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+};
+
+// One request on a fresh connection; everything the server sends until it closes.
+std::string Exchange(int port, const std::string& request)
+{
+    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    timeval limit {10, 0};
+    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    std::string response;
+    if (::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        ::send(client, request.data(), request.size(), MSG_NOSIGNAL);
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::recv(client, buffer, sizeof buffer, 0)) > 0)
+            response.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(client);
+    return response;
+}
+
+class ServeCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteFile(temp_ / "src/index.htm", "<p>home</p>");
+        WriteFile(temp_ / "src/My Page.htm", "blank");
+        ASSERT_EQ(Pack({"build", (temp_ / "src").string(), "-o", book_}).exitCode, 0);
+    }
+
+    TempFolder temp_;
+    std::string book_ = (temp_ / "guide.ebook").string();
+};
+
+} // namespace
+
+TEST_F(ServeCommandTest, ServesPagesByteExactAndStopsCleanlyOnSignal)
+{
+    const int port = FreePort();
+    ServeProcess serve({book_, "--port", std::to_string(port)});
+    ASSERT_EQ(serve.FirstLine(), "http://127.0.0.1:" + std::to_string(port) + "/index.htm\n");
+
+    EXPECT_EQ(Exchange(port, "GET /index.htm HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 11\r\n\r\n<p>home</p>");
+    EXPECT_EQ(Exchange(port, "GET /My%20Page.htm HTTP/1.0\r\nHost: x\r\n\r\n"),
+        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 5\r\n\r\nblank");
+    EXPECT_EQ(Exchange(port, "GET /none.htm HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 404 Not Found\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: 60\r\n\r\n"
+        "<h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>");
+
+    EXPECT_EQ(serve.Stop(SIGTERM), 0);
+    EXPECT_NE(serve.Errors().find("Stopped"), std::string::npos);
+}
+
+TEST_F(ServeCommandTest, InterruptEndsWithSuccessAndTheDefaultPortIsTheViewersRange)
+{
+    ServeProcess serve({book_});
+    const std::string url = serve.FirstLine();
+    ASSERT_EQ(url.rfind("http://127.0.0.1:", 0), 0u) << url;
+    const int port = std::stoi(url.substr(17));
+    EXPECT_GE(port, 11111);
+    EXPECT_LE(port, 12110);
+    EXPECT_NE(Exchange(port, "GET / HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
+    EXPECT_EQ(serve.Stop(SIGINT), 0);
+}
+
+TEST_F(ServeCommandTest, PortInUseAndBadArgumentsExitWithTwo)
+{
+    const int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(blocker, 1), 0);
+    ::getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &length);
+    const int port = ntohs(address.sin_port);
+
+    ServeProcess busy({book_, "--port", std::to_string(port)});
+    EXPECT_EQ(busy.Stop(0), 2);
+    EXPECT_EQ(busy.Errors(),
+        "127.0.0.1:" + std::to_string(port) + ": Could not bind socket. Address and port are already in use.\n");
+    ::close(blocker);
+
+    ServeProcess invalid({(temp_ / "src/index.htm").string()});
+    EXPECT_EQ(invalid.Stop(0), 2);
+    EXPECT_EQ(invalid.Errors(), "Invalid eBook: " + (temp_ / "src/index.htm").string() + "\n");
+
+    EXPECT_EQ(Pack({"serve", book_, "--port", "70000"}).exitCode, 2);
+    EXPECT_EQ(Pack({"serve", book_, "--bind", "localhost"}).exitCode, 2);
+}
