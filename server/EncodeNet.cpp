@@ -66,7 +66,8 @@ std::string URLDecode(std::string_view text)
             result += plain[i];
             continue;
         }
-        const std::string digits = "$" + plain.substr(i + 1, 2);
+        std::string digits(1, '$');
+        digits += plain.substr(i + 1, 2);
         int32_t code = 0;
         if (TryStrToInt(digits, code) && code >= 1 && code <= 255)
             result += static_cast<char>(code);
