@@ -9,6 +9,7 @@ seconds=${BENCH_SECONDS:-8}
 book_port=${BENCH_BOOK_PORT:-18580}
 nginx_port=${BENCH_NGINX_PORT:-18581}
 work=$(mktemp -d)
+chmod 755 "$work"  # nginx workers run as another user
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -56,7 +57,7 @@ measure() {
   p50=$(awk '$1 == "50%" {print $2}' <<<"$out")
   p99=$(awk '$1 == "99%" {print $2}' <<<"$out")
   errors=$(awk '/Socket errors/ {gsub(",", ""); print $4 + $6 + $8 + $10}' <<<"$out")
-  non2xx=$(awk '/Non-2xx/ {print $4}' <<<"$out")
+  non2xx=$(awk '/Non-2xx/ {print $5}' <<<"$out")
   echo "$rps $p50 $p99 $(( ${errors:-0} + ${non2xx:-0} ))"
 }
 

@@ -113,6 +113,42 @@ int64_t TMemoryStream::Seek(int64_t offset, Origin origin)
     return position_;
 }
 
+// ---- TSharedBytesStream ----
+
+int64_t TSharedBytesStream::Read(void* buffer, int64_t count)
+{
+    const int64_t size = Size();
+    if (count <= 0 || position_ >= size)
+        return 0;
+    const int64_t n = std::min(count, size - position_);
+    std::memcpy(buffer, bytes_->data() + position_, static_cast<std::size_t>(n));
+    position_ += n;
+    return n;
+}
+
+int64_t TSharedBytesStream::Write(const void*, int64_t)
+{
+    throw EWriteError("Stream write error");
+}
+
+void TSharedBytesStream::SetSize(int64_t)
+{
+    throw EWriteError("Stream write error");
+}
+
+int64_t TSharedBytesStream::Seek(int64_t offset, Origin origin)
+{
+    int64_t base = 0;
+    if (origin == Origin::Current)
+        base = position_;
+    else if (origin == Origin::End)
+        base = Size();
+    if (base + offset < 0)
+        throw EStreamError("Invalid stream position");
+    position_ = base + offset;
+    return position_;
+}
+
 // ---- TFileStream ----
 
 TFileStream::TFileStream(const std::string& fileName, Mode mode) : fileName_(fileName)

@@ -65,6 +65,24 @@ private:
     int64_t position_ = 0;
 };
 
+// A read-only stream over bytes shared with others (a cached page sent to several clients at
+// once): each stream has its own position, and nobody can change the bytes.
+class TSharedBytesStream : public TStream {
+public:
+    explicit TSharedBytesStream(std::shared_ptr<const std::string> bytes) : bytes_(std::move(bytes)) {}
+
+    int64_t Read(void* buffer, int64_t count) override;
+    // Writing and resizing raise EWriteError: the bytes are shared.
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, Origin origin) override;
+    int64_t Size() const override { return static_cast<int64_t>(bytes_->size()); }
+    void SetSize(int64_t size) override;
+
+private:
+    std::shared_ptr<const std::string> bytes_;
+    int64_t position_ = 0;
+};
+
 // A stream over a file. Opening for reading never locks others out of the file.
 class TFileStream : public TStream {
 public:

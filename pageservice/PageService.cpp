@@ -21,8 +21,7 @@ void TPageService::Attach(TNetHTTPListener& listener)
 void TPageService::PageRequest(TNetServerThread&, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)
 {
     const std::lock_guard<std::mutex> lock(PageLock);
-    auto page = std::make_unique<TMemoryStream>();
-    if (Reader.ExtractPage(PageNameFromDocument(RequestInfo.Document), *page)) {
+    if (auto page = ExtractOrFindPage(PageNameFromDocument(RequestInfo.Document))) {
         ResponseInfo.SetResponseCode(200);
         ResponseInfo.ContentStream = std::move(page);
         ResponseInfo.ContentType.clear();
@@ -30,6 +29,28 @@ void TPageService::PageRequest(TNetServerThread&, THTTPRequestInfo& RequestInfo,
         ResponseInfo.SetResponseCode(404);
         ResponseInfo.ContentText = std::string(kPageNotFoundText);
     }
+}
+
+std::unique_ptr<TStream> TPageService::ExtractOrFindPage(const std::string& name)
+{
+    if (!Cache) {
+        auto page = std::make_unique<TMemoryStream>();
+        if (!Reader.ExtractPage(name, *page))
+            return nullptr;
+        return page;
+    }
+    const int index = Reader.IndexOfPage(name);
+    if (index < 0)
+        return nullptr;
+    auto bytes = Cache->Find(index);
+    if (!bytes) {
+        TMemoryStream page;
+        if (!Reader.ExtractPageAt(index, page))
+            return nullptr;
+        bytes = std::make_shared<const std::string>(page.View());
+        Cache->Add(index, bytes);
+    }
+    return std::make_unique<TSharedBytesStream>(std::move(bytes));
 }
 
 std::string PageNameFromDocument(std::string_view document)

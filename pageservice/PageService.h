@@ -1,11 +1,15 @@
 #pragma once
 
+#include "PageCache.h"
+
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 class TBookReader;
+class TStream;
 class TNetHTTPListener;
 class TNetServerThread;
 class THTTPRequestInfo;
@@ -29,6 +33,11 @@ public:
     // listener must not be active yet and must not outlive the service.
     void Attach(TNetHTTPListener& listener);
 
+    // Keeps inflated pages in memory up to budgetBytes, so a page asked for again is sent without
+    // reading and inflating it anew. Call before the listener is switched on. The answers stay
+    // byte for byte the same; only memory is traded for speed.
+    void CachePages(std::size_t budgetBytes) { Cache = std::make_unique<TPageCache>(budgetBytes); }
+
     // Runs on the session threads, several at once. Answers 200 with the page and no content type,
     // so the browser tells each page's type itself, or 404 with kPageNotFoundText.
     void PageRequest(TNetServerThread& Thread, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo);
@@ -37,6 +46,9 @@ private:
     TBookReader& Reader;
     // Serialises extractions; released before the response is sent, so transfers still overlap.
     std::mutex PageLock;
+    std::unique_ptr<TPageCache> Cache; // guarded by PageLock; none unless CachePages was called
+
+    std::unique_ptr<TStream> ExtractOrFindPage(const std::string& name);
 };
 
 // The page name a request's document asks for: every "%20" becomes a blank and nothing else is

@@ -114,6 +114,10 @@ public:
     // starts the accept thread; switching off closes the listening socket and waits for the accept
     // thread. Sessions in progress are left to end by themselves.
     void SetActive(bool value);
+    // How many connections the system may queue before the accept thread takes them. A server
+    // that expects bursts of clients (ebook-pack serve under load) raises it; the default suits a
+    // browser's handful of parallel requests.
+    int32_t ListenBacklog = 5;
     int32_t SessionTimeout() const { return sessionTimeout_.load(); }
     // Minutes of idleness after which CheckTimeouts ends a connection; 0 = never. A negative value
     // raises Exception "Invliad SessionTimeout value.".

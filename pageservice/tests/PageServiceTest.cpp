@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -106,4 +108,21 @@ TEST_F(PageServiceTest, PostAndHeadAreAnsweredLikeGet)
     const std::string page = "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\n<html>home</html>";
     EXPECT_EQ(Request("HEAD /index.htm HTTP/1.0\r\n\r\n"), page);
     EXPECT_EQ(Request("POST /index.htm HTTP/1.0\r\nContent-Length: 3\r\n\r\na=b"), page);
+}
+
+TEST_F(PageServiceTest, CachedServiceAnswersTheSameBytesWithoutReadingTheBookAgain)
+{
+    TPageService cached(reader_);
+    cached.CachePages(1 << 20);
+    cached.Attach(listener_);
+    const std::string first = Request("GET /My%20Page.htm HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(first, "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\nblank in the name");
+    EXPECT_EQ(Request("GET /empty.htm HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_NE(Request("GET /broken.htm HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
+
+    // Wreck the whole book: a page already kept is still answered, one never asked for is not.
+    std::fill(book_.Memory(), book_.Memory() + book_.Size() - 4, '\xAA');
+    EXPECT_EQ(Request("GET /my%20page.HTM HTTP/1.0\r\n\r\n"), first);
+    EXPECT_NE(Request("GET /index.htm HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
 }

@@ -9,10 +9,11 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <pthread.h>
+#include <sys/socket.h>
 
 namespace {
 
-constexpr std::string_view kUsage = R"(Usage: ebook-pack serve BOOK [--port N] [--bind ADDR]
+constexpr std::string_view kUsage = R"(Usage: ebook-pack serve BOOK [--port N] [--bind ADDR] [--cache-mb N]
 
 Serves the pages of BOOK over HTTP/1.0 exactly as the viewer does, prints the address of the
 home page and runs until interrupted (Ctrl+C) or terminated; then it stops cleanly.
@@ -20,6 +21,8 @@ home page and runs until interrupted (Ctrl+C) or terminated; then it stops clean
 Options:
   --port N      port to listen on (default: drawn from 11111 to 12110, as the viewer does)
   --bind ADDR   IPv4 address to listen on (default 127.0.0.1, this machine only)
+  --cache-mb N  keep up to N MiB of inflated pages in memory (default 64); 0 inflates every
+                page for every request, as the viewer does. The answers are the same either way.
 )";
 
 // Blocks SIGINT and SIGTERM on the calling thread while alive, so that the server threads started
@@ -58,9 +61,20 @@ int32_t ParsePort(const std::string& text)
     return port;
 }
 
+// A served book is read by many clients for a long time, so pages asked for again are kept.
+constexpr int32_t kDefaultCacheMiB = 64;
+
+int32_t ParseCacheSize(const std::string& text)
+{
+    int32_t mebibytes = 0;
+    if (!TryStrToInt(text, mebibytes) || mebibytes < 0 || mebibytes > 65536)
+        throw EUsageError("--cache-mb takes a number from 0 to 65536, not '" + text + "'");
+    return mebibytes;
+}
+
 int RunServe(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, {{"--port", "-p", true}, {"--bind", "", true}});
+    const CommandLine line(args, {{"--port", "-p", true}, {"--bind", "", true}, {"--cache-mb", "", true}});
     line.ExpectOperands(1, 1, "BOOK");
     const auto book = OpenBook(line.Operands()[0]);
 
@@ -76,9 +90,14 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     // Destroyed before the service: the listener's destructor ends every session thread, and only
     // then may the handler they call go away.
     TPageService service(book->reader);
+    const int32_t cacheMiB = line.Value("--cache-mb") ? ParseCacheSize(*line.Value("--cache-mb")) : kDefaultCacheMiB;
+    if (cacheMiB > 0)
+        service.CachePages(static_cast<std::size_t>(cacheMiB) << 20);
     TNetHTTPListener listener(nullptr);
     service.Attach(listener);
     listener.BoundIP = address;
+    // Unlike the viewer's browser, clients of a served book may come in bursts of many at once.
+    listener.ListenBacklog = SOMAXCONN;
     if (const auto port = line.Value("--port"))
         listener.Port = ParsePort(*port);
 

@@ -155,7 +155,8 @@ protected:
 TEST_F(ServeCommandTest, ServesPagesByteExactAndStopsCleanlyOnSignal)
 {
     const int port = FreePort();
-    ServeProcess serve({book_, "--port", std::to_string(port)});
+    // Without the page cache, every request inflates its page, exactly as the viewer does.
+    ServeProcess serve({book_, "--port", std::to_string(port), "--cache-mb", "0"});
     ASSERT_EQ(serve.FirstLine(), "http://127.0.0.1:" + std::to_string(port) + "/index.htm\n");
 
     EXPECT_EQ(Exchange(port, "GET /index.htm HTTP/1.0\r\n\r\n"),
@@ -179,6 +180,9 @@ TEST_F(ServeCommandTest, InterruptEndsWithSuccessAndTheDefaultPortIsTheViewersRa
     EXPECT_GE(port, 11111);
     EXPECT_LE(port, 12110);
     EXPECT_NE(Exchange(port, "GET / HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
+    for (int i = 0; i < 2; ++i) // the second answer comes from the page cache
+        EXPECT_EQ(Exchange(port, "GET /my%20page.htm HTTP/1.0\r\n\r\n"),
+            "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 5\r\n\r\nblank");
     EXPECT_EQ(serve.Stop(SIGINT), 0);
 }
 
@@ -206,4 +210,5 @@ TEST_F(ServeCommandTest, PortInUseAndBadArgumentsExitWithTwo)
 
     EXPECT_EQ(Pack({"serve", book_, "--port", "70000"}).exitCode, 2);
     EXPECT_EQ(Pack({"serve", book_, "--bind", "localhost"}).exitCode, 2);
+    EXPECT_EQ(Pack({"serve", book_, "--cache-mb", "-1"}).exitCode, 2);
 }
