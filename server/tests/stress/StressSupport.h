@@ -68,6 +68,7 @@ public:
     StressClient& operator=(const StressClient&) = delete;
 
     bool Connected() const { return fd_ >= 0; }
+    int Handle() const { return fd_; }
     int ConnectError() const { return connectError_; }
     // False when not all bytes could be sent.
     bool Send(const std::string& bytes);
