@@ -40,7 +40,7 @@ void TNetListener::SetActive(bool value)
     if (value) {
         AllocateSocket(SOCK_STREAM);
         Bind();
-        Listen(5);
+        Listen(kListenBacklog);
         listenerThread_ = std::make_unique<TNetListenerThread>(*this);
         listenerThread_->Resume();
         active_ = true;

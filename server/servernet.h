@@ -135,6 +135,11 @@ public:
     TNetTimer* TimeoutTimer() const { return timeoutTimer_.get(); }
 
     static constexpr std::chrono::milliseconds kTimeoutCheckInterval { 50000 };
+    // Connections the kernel completes before the accept loop takes them. When they overflow, the
+    // kernel drops the handshake's last step and, under a burst, gives up on such half-open
+    // connections: clients that had sent their whole request see them reset. With 5, a burst of
+    // a few dozen clients already lost requests; 128 absorbs any burst a browser engine makes.
+    static constexpr int32_t kListenBacklog = 128;
 
     TTimeoutEvent OnSessionTimeout;
     TServerEvent OnExecute;
