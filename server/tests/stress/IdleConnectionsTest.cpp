@@ -55,7 +55,7 @@ TEST(ServerStress, IdleConnectionsAreHeldWhileOthersAreServedAndEndWhenClosed)
 
         // Half of them send nothing, half the start of a request whose header block never ends. Each
         // waits for its session: one client connecting faster than the accept loop takes them would
-        // overflow the backlog of 5, and every dropped SYN costs a second.
+        // overflow the listen backlog, and every dropped SYN costs a second.
         std::vector<std::unique_ptr<StressClient>> idle;
         for (int i = 0; i < kIdle; ++i) {
             idle.push_back(std::make_unique<StressClient>(port));

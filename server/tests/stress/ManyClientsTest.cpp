@@ -49,3 +49,49 @@ TEST(ServerStress, ManyConcurrentClientsGetEveryAnswerExactly)
     EXPECT_EQ(failures.Count(), 0) << failures.Samples();
     EXPECT_EQ(after, before) << "before " << Describe(before) << ", after " << Describe(after);
 }
+
+// Clients that end their sending side after the request, as some HTTP/1.0 tools do, all at once.
+// Connections the accept loop has not taken yet wait in the listen backlog; when it overflows, the
+// kernel drops the handshake's last step, and under a burst it gives up on such half-open
+// connections, which the client then sees reset although it had sent its whole request.
+TEST(ServerStress, BurstOfClientsThatEndTheirRequestsWithEndOfFileAreAllAnswered)
+{
+    constexpr int kClients = 64;
+    constexpr int kRounds = 40 / kStressDivisor;
+    const ProcessCensus before = TakeBaselineCensus();
+    FailureLog failures;
+    ProcessCensus after;
+    {
+        BookSite site;
+        const int port = site.Start();
+        ASSERT_NE(port, 0);
+        const PageExchange& exchange = site.SmallPage();
+        const Deadline deadline(std::chrono::seconds(200));
+        std::vector<std::thread> clients;
+        for (int c = 0; c < kClients; ++c) {
+            clients.emplace_back([&] {
+                for (int round = 0; round < kRounds && !deadline.Passed(); ++round) {
+                    StressClient client(port);
+                    if (!client.Connected()) {
+                        failures.Add("no connection");
+                        continue;
+                    }
+                    client.Send(exchange.request);
+                    client.ShutdownSending();
+                    const ExchangeResult result = client.ReadToEnd();
+                    if (result.end != ExchangeEnd::Closed || result.bytes != exchange.answer)
+                        failures.Add(DescribeMismatch(result, exchange.answer));
+                }
+            });
+        }
+        for (auto& client : clients)
+            client.join();
+        site.Listener().SetActive(false);
+        after = WaitForCensus(before);
+    }
+    Report(std::to_string(kClients * kRounds) + " requests ended by end of file, " + std::to_string(kClients)
+        + " clients at once, " + std::to_string(failures.Count()) + " failed; before " + Describe(before) + ", after "
+        + Describe(after));
+    EXPECT_EQ(failures.Count(), 0) << failures.Samples();
+    EXPECT_EQ(after, before) << "before " << Describe(before) << ", after " << Describe(after);
+}

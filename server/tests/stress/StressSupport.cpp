@@ -185,6 +185,11 @@ ExchangeResult StressClient::ReadToEnd()
     }
 }
 
+void StressClient::ShutdownSending()
+{
+    shutdown(fd_, SHUT_WR);
+}
+
 void StressClient::Abort()
 {
     if (fd_ < 0)

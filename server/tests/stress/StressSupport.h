@@ -16,8 +16,8 @@ inline constexpr int kStressDivisor = 1;
 #endif
 
 // How long a client waits for a connection, for the next bytes of an answer, and for sending. Generous:
-// with the listener's backlog of 5 the kernel drops SYNs under load and the client retries after a
-// second or more; that is slowness, not a failed request.
+// when the listen backlog overflows, the kernel drops SYNs and the client retries after a second or
+// more; that is slowness, not a failed request.
 inline constexpr std::chrono::seconds kClientPatience { 30 };
 
 // The threads and open descriptors of this process.
@@ -72,6 +72,8 @@ public:
     int ConnectError() const { return connectError_; }
     // False when not all bytes could be sent.
     bool Send(const std::string& bytes);
+    // The server reads end of file after what was sent.
+    void ShutdownSending();
     // Reads until the server closes, resets or stays silent for the patience.
     ExchangeResult ReadToEnd();
     // Closes with SO_LINGER 0: the kernel sends RST instead of FIN.
