@@ -37,6 +37,7 @@ TEST(ServerStress, HostileClientsNeitherCrashTheServerNorDisturbNormalOnes)
 {
     constexpr int kClients = 32;
     constexpr int kRounds = 40 / kStressDivisor;
+    const Watchdog watchdog("hostile clients", kTestBudget);
     const ProcessCensus before = TakeBaselineCensus();
     FailureLog failures;
     Tally tally;

@@ -43,6 +43,7 @@ TEST(ServerStress, IdleConnectionsAreHeldWhileOthersAreServedAndEndWhenClosed)
     // Each idle connection costs a descriptor on both ends, in this one process.
     if (!EnsureDescriptorLimit(2 * kIdle + 200))
         GTEST_SKIP() << "the hard limit of open descriptors is below " << 2 * kIdle + 200;
+    const Watchdog watchdog("idle connections", kTestBudget);
     const ProcessCensus before = TakeBaselineCensus();
     FailureLog failures;
     int heldSessions = 0;

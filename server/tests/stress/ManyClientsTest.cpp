@@ -13,6 +13,7 @@ TEST(ServerStress, ManyConcurrentClientsGetEveryAnswerExactly)
 {
     constexpr int kRequests = 10000 / kStressDivisor;
     constexpr int kClients = 64;
+    const Watchdog watchdog("many concurrent clients", kTestBudget);
     const ProcessCensus before = TakeBaselineCensus();
     FailureLog failures;
     ProcessCensus after;
@@ -58,6 +59,7 @@ TEST(ServerStress, BurstOfClientsThatEndTheirRequestsWithEndOfFileAreAllAnswered
 {
     constexpr int kClients = 64;
     constexpr int kRounds = 40 / kStressDivisor;
+    const Watchdog watchdog("a burst of clients", kTestBudget);
     const ProcessCensus before = TakeBaselineCensus();
     FailureLog failures;
     ProcessCensus after;

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -212,8 +213,15 @@ ExchangeResult Fetch(int port, const std::string& request)
     if (!client.Connected())
         return { ExchangeEnd::Refused, client.ConnectError(), {} };
     // A request the server cut short still gets whatever answer it sent.
-    client.Send(request);
-    return client.ReadToEnd();
+    const int sendError = client.Send(request) ? 0 : errno;
+    ExchangeResult result = client.ReadToEnd();
+    // A reset that arrives during sending is reported by send; the receive after it only sees the
+    // end of the connection.
+    if (sendError != 0 && result.end == ExchangeEnd::Closed && result.bytes.empty()) {
+        result.end = sendError == ECONNRESET || sendError == EPIPE ? ExchangeEnd::Reset : ExchangeEnd::Failed;
+        result.error = sendError;
+    }
+    return result;
 }
 
 std::string DescribeMismatch(const ExchangeResult& result, const std::string& expected)
@@ -258,4 +266,26 @@ void Report(const std::string& line)
 {
     std::printf("stress: %s\n", line.c_str());
     std::fflush(stdout);
+}
+
+Watchdog::Watchdog(std::string what, std::chrono::seconds budget)
+    : thread_([this, what = std::move(what), budget] {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!done_.wait_for(lock, budget, [this] { return finished_; })) {
+            std::fprintf(stderr, "stress: %s still running after %lld s, stopping the process\n", what.c_str(),
+                static_cast<long long>(budget.count()));
+            std::abort();
+        }
+    })
+{
+}
+
+Watchdog::~Watchdog()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_ = true;
+    }
+    done_.notify_all();
+    thread_.join();
 }

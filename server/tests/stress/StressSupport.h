@@ -1,9 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Scale of the stress runs. Under the sanitizers (ThreadSanitizer above all) every thread start and
@@ -70,7 +73,7 @@ public:
     bool Connected() const { return fd_ >= 0; }
     int Handle() const { return fd_; }
     int ConnectError() const { return connectError_; }
-    // False when not all bytes could be sent.
+    // False when not all bytes could be sent; errno tells why.
     bool Send(const std::string& bytes);
     // The server reads end of file after what was sent.
     void ShutdownSending();
@@ -121,3 +124,22 @@ private:
 
 // Prints one line of counts, "stress: ...", to the test's output.
 void Report(const std::string& line);
+
+// What one stress test may take at most, below the test runner's own limit of 300 s.
+inline constexpr std::chrono::seconds kTestBudget { 240 };
+
+// Ends the process with a message when a test is still running after its budget, so that a
+// deadlock in the server stops the test by itself, naming what hung.
+class Watchdog {
+public:
+    Watchdog(std::string what, std::chrono::seconds budget);
+    ~Watchdog();
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread thread_; // last: it uses the members above
+};

@@ -28,6 +28,7 @@ ExchangeResult SlowReader(int port, const std::string& request)
 TEST(ServerStress, AnswerArrivesWholeThoughTheRequestHadUnreadBytes)
 {
     constexpr int kRounds = 20;
+    const Watchdog watchdog("requests with unread bytes", kTestBudget);
     const ProcessCensus before = TakeBaselineCensus();
     FailureLog failures;
     ProcessCensus after;
