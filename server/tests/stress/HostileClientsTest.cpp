@@ -36,7 +36,7 @@ struct Tally {
 TEST(ServerStress, HostileClientsNeitherCrashTheServerNorDisturbNormalOnes)
 {
     constexpr int kClients = 32;
-    constexpr int kRounds = 40 / kStressDivisor;
+    constexpr int kRounds = 40 / kThreadSanitizerDivisor;
     const Watchdog watchdog("hostile clients", kTestBudget);
     const ProcessCensus before = TakeBaselineCensus();
     FailureLog failures;

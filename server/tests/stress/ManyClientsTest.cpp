@@ -11,7 +11,7 @@
 
 TEST(ServerStress, ManyConcurrentClientsGetEveryAnswerExactly)
 {
-    constexpr int kRequests = 10000 / kStressDivisor;
+    constexpr int kRequests = 10000 / kThreadSanitizerDivisor;
     constexpr int kClients = 64;
     const Watchdog watchdog("many concurrent clients", kTestBudget);
     const ProcessCensus before = TakeBaselineCensus();
@@ -58,7 +58,7 @@ TEST(ServerStress, ManyConcurrentClientsGetEveryAnswerExactly)
 TEST(ServerStress, BurstOfClientsThatEndTheirRequestsWithEndOfFileAreAllAnswered)
 {
     constexpr int kClients = 64;
-    constexpr int kRounds = 40 / kStressDivisor;
+    constexpr int kRounds = 40;
     const Watchdog watchdog("a burst of clients", kTestBudget);
     const ProcessCensus before = TakeBaselineCensus();
     FailureLog failures;
