@@ -36,7 +36,7 @@ void TNetComponent::CloseSocket()
     const TSocket handle = socketHandle_.exchange(INVALID_SOCKET);
     if (handle != INVALID_SOCKET) {
         // Wake a call blocked on the socket, then close once that call has left the library.
-        SocketBinding->shutdown(handle);
+        SocketBinding->shutdown(handle, SD_BOTH);
         std::lock_guard<std::mutex> lock(ioMutex_);
         SocketBinding->closesocket(handle);
     }

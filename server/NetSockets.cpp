@@ -22,6 +22,34 @@ void TNetSocket::Disconnect()
     TNetComponent::Disconnect();
 }
 
+void TNetSocket::DisconnectAfterAnswer(std::chrono::milliseconds patience)
+{
+    if (!Connected())
+        return;
+    UseSocket([](TSocket s) { return SocketBinding->shutdown(s, SD_SEND); });
+    // Another thread's Disconnect wakes the wait below: a stopped session does not linger.
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    char discarded[4096];
+    int64_t total = 0;
+    while (total <= kLingerBytes) {
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                  .count();
+        if (left <= 0)
+            break;
+        const int32_t ready = UseSocket([&](TSocket s) {
+            return SocketBinding->WaitReadable(s, static_cast<int32_t>(std::min<int64_t>(left, INT32_MAX)));
+        });
+        if (ready != 1)
+            break;
+        const int32_t n = UseSocket([&](TSocket s) { return SocketBinding->recv(s, discarded, sizeof discarded, 0); });
+        if (n <= 0)
+            break;
+        total += n;
+    }
+    Disconnect();
+}
+
 std::string TNetSocket::PeerIP() const
 {
     std::lock_guard<std::mutex> lock(peerMutex_);

@@ -6,18 +6,29 @@
 namespace {
 
 // Closes the connection when the request is over, however it ends: one request per connection.
+// After an answer the close lingers until the client has it (see DisconnectAfterAnswer); without
+// one there is nothing to protect and the connection is closed at once.
 class DisconnectAtEnd {
 public:
     explicit DisconnectAtEnd(TNetServer& connection)
         : connection_(connection)
     {
     }
-    ~DisconnectAtEnd() { connection_.Disconnect(); }
+    ~DisconnectAtEnd()
+    {
+        if (answered_)
+            connection_.DisconnectAfterAnswer(TNetHTTPListener::kAnswerLinger);
+        else
+            connection_.Disconnect();
+    }
     DisconnectAtEnd(const DisconnectAtEnd&) = delete;
     DisconnectAtEnd& operator=(const DisconnectAtEnd&) = delete;
 
+    void SetAnswered(bool answered) { answered_ = answered; }
+
 private:
     TNetServer& connection_;
+    bool answered_ = false;
 };
 
 int32_t ContentLengthOf(const TStringList& headers)
@@ -49,11 +60,11 @@ bool TNetHTTPListener::HandleConnection(TNetServerThread& thread)
     const bool executed = TNetListener::HandleConnection(thread);
     DisconnectAtEnd disconnect(*thread.Connection());
     if (!executed)
-        ServeRequest(thread);
+        disconnect.SetAnswered(ServeRequest(thread));
     return executed;
 }
 
-void TNetHTTPListener::ServeRequest(TNetServerThread& thread)
+bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
 {
     TNetServer& connection = *thread.Connection();
     std::string method;
@@ -66,7 +77,7 @@ void TNetHTTPListener::ServeRequest(TNetServerThread& thread)
         // Neither headers nor body are read, and the listener answers nothing.
         if (OnCommandOther)
             OnCommandOther(thread, method, target, version);
-        return;
+        return false;
     }
 
     THTTPRequestInfo request;
@@ -85,6 +96,7 @@ void TNetHTTPListener::ServeRequest(TNetServerThread& thread)
         response.ContentText = e.what();
     }
     SendResponse(response);
+    return true;
 }
 
 void TNetHTTPListener::ReadRequest(TNetServer& connection, const std::string& target, THTTPRequestInfo& request)

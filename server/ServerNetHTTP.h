@@ -4,6 +4,7 @@
 #include "StringList.h"
 #include "servernet.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -91,7 +92,8 @@ using TOtherEvent = std::function<void(
 //     connection->SetSocket(ends[0]);
 //     TNetServerThread thread(std::move(connection));
 //     write(ends[1], request.data(), request.size());
-//     shutdown(ends[1], SHUT_WR);         // a cut-off request then ends instead of waiting
+//     shutdown(ends[1], SHUT_WR);         // a cut-off request then ends instead of waiting, and
+//                                         // the close after an answer does not linger
 //     listener.HandleConnection(thread); // raises what a real session would discard
 //
 // The answer waits in the pair's buffer until it is read; for answers larger than that buffer,
@@ -110,8 +112,14 @@ public:
     TGetEvent OnCommandGet; // GET, POST and HEAD
     TOtherEvent OnCommandOther;
 
+    // How long a connection stays open after its answer, while the client has not closed its end
+    // and the request left bytes unread; closing earlier could cut the answer (see
+    // TNetSocket::DisconnectAfterAnswer). Clients that close after reading end it at once.
+    static constexpr std::chrono::milliseconds kAnswerLinger { 2000 };
+
 private:
-    void ServeRequest(TNetServerThread& thread);
+    // True when an answer was written.
+    bool ServeRequest(TNetServerThread& thread);
     void ReadRequest(TNetServer& connection, const std::string& target, THTTPRequestInfo& request);
     static void SendResponse(THTTPResponseInfo& response);
 };

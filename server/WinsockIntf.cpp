@@ -9,6 +9,7 @@
 #include <netinet/tcp.h>
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -290,10 +291,27 @@ TSocket TWinsockIntf11::socket(int32_t af, int32_t type, int32_t protocol)
     return result < 0 ? Failed(INVALID_SOCKET) : result;
 }
 
-int32_t TWinsockIntf11::shutdown(TSocket s)
+int32_t TWinsockIntf11::shutdown(TSocket s, int32_t how)
 {
-    const int result = ::shutdown(s, SHUT_RDWR);
+    const int direction = how == SD_RECEIVE ? SHUT_RD : how == SD_SEND ? SHUT_WR : SHUT_RDWR;
+    const int result = ::shutdown(s, direction);
     return result < 0 ? Failed(SOCKET_ERROR) : result;
+}
+
+int32_t TWinsockIntf11::WaitReadable(TSocket s, int32_t milliseconds)
+{
+    // poll ignores a negative descriptor and would sleep the whole time: report it as Windows
+    // reports a call on no socket.
+    if (s < 0) {
+        errno = EBADF;
+        return Failed(SOCKET_ERROR);
+    }
+    pollfd entry { s, POLLIN, 0 };
+    int result;
+    do {
+        result = ::poll(&entry, 1, milliseconds);
+    } while (result < 0 && errno == EINTR);
+    return result < 0 ? Failed(SOCKET_ERROR) : result > 0 ? 1 : 0;
 }
 
 TWinsockIntfBase* TSocketBindingAccess::operator->() const

@@ -30,6 +30,11 @@ constexpr int32_t Shutdown = 10058; // WSAESHUTDOWN
 constexpr int32_t ConnectionRefused = 10061; // WSAECONNREFUSED
 } // namespace WsaError
 
+// What shutdown stops, with the Windows Sockets values.
+constexpr int32_t SD_RECEIVE = 0;
+constexpr int32_t SD_SEND = 1;
+constexpr int32_t SD_BOTH = 2;
+
 // "Socket Error #<code>", CR LF, and the standard text of the Windows Sockets error number (empty
 // for a number without one).
 std::string SocketErrorTextFor(int32_t code);
@@ -68,10 +73,15 @@ public:
     virtual int32_t closesocket(TSocket s) = 0;
     virtual TSocket socket(int32_t af, int32_t type, int32_t protocol) = 0;
 
-    // Not a Windows Sockets 1.1 call: stops all further receiving and sending on the socket, which
-    // wakes a thread of this process that is blocked in accept, recv or send on it. Closing alone
-    // does not wake such a thread on every platform.
-    virtual int32_t shutdown(TSocket s) = 0;
+    // Stops receiving (SD_RECEIVE), sending (SD_SEND: the peer reads end of file once it has what
+    // was sent) or both (SD_BOTH, which wakes a thread of this process that is blocked in accept,
+    // recv or send on the socket; closing alone does not wake it on every platform).
+    virtual int32_t shutdown(TSocket s, int32_t how) = 0;
+
+    // Not a Windows Sockets 1.1 call: waits at most `milliseconds` until a recv on the socket would
+    // not block (data, end of file or an error is there). 1 when so, 0 when the time ran out,
+    // SOCKET_ERROR on failure. Unlike select, it takes any descriptor number.
+    virtual int32_t WaitReadable(TSocket s, int32_t milliseconds) = 0;
 };
 
 // The binding over the platform's sockets (POSIX here). All operating-system differences of the
@@ -103,7 +113,8 @@ public:
     int32_t bind(TSocket s, const sockaddr* addr, socklen_t namelen) override;
     int32_t closesocket(TSocket s) override;
     TSocket socket(int32_t af, int32_t type, int32_t protocol) override;
-    int32_t shutdown(TSocket s) override;
+    int32_t shutdown(TSocket s, int32_t how) override;
+    int32_t WaitReadable(TSocket s, int32_t milliseconds) override;
 
     // Information about the sockets implementation, filled once at construction.
     std::string Description;

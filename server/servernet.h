@@ -114,10 +114,12 @@ public:
     // starts the accept thread; switching off closes the listening socket and waits for the accept
     // thread. Sessions in progress are left to end by themselves.
     void SetActive(bool value);
-    // How many connections the system may queue before the accept thread takes them. A server
-    // that expects bursts of clients (ebook-pack serve under load) raises it; the default suits a
-    // browser's handful of parallel requests.
-    int32_t ListenBacklog = 5;
+    // Connections the kernel completes before the accept loop takes them; set before switching
+    // on. When they overflow, the kernel drops the handshake's last step and, under a burst, gives
+    // up on such half-open connections: clients that had sent their whole request see them reset.
+    // With 5, a burst of a few dozen clients already lost requests; 128 absorbs any burst a
+    // browser engine makes, and a server expecting heavier load raises it further.
+    int32_t ListenBacklog = 128;
     int32_t SessionTimeout() const { return sessionTimeout_.load(); }
     // Minutes of idleness after which CheckTimeouts ends a connection; 0 = never. A negative value
     // raises Exception "Invliad SessionTimeout value.".

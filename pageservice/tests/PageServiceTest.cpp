@@ -41,6 +41,9 @@ protected:
         connection->SetSocket(ends[0]);
         TNetServerThread thread(std::move(connection));
         EXPECT_EQ(::write(ends[1], request.data(), request.size()), static_cast<ssize_t>(request.size()));
+        // The end of the request, as a client that is done sending: the close after the answer
+        // then need not wait for this end to close.
+        ::shutdown(ends[1], SHUT_WR);
         listener_.HandleConnection(thread);
         std::string response;
         char buffer[4096];

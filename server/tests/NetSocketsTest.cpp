@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -198,6 +200,44 @@ TEST(NetSocketWriting, PeerGoneFailsWithShutdownAndClosesTheConnection)
         EXPECT_EQ(e.ErrorCode, WsaError::Shutdown);
     }
     EXPECT_FALSE(c.connection.Connected());
+}
+
+TEST(NetSocketClosing, AfterAnAnswerThePeerReadsEndOfFileAndTheCloseWaitsForItsEnd)
+{
+    PairedConnection c;
+    c.PeerSends("GET / HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(c.connection.ReadLn(), "GET / HTTP/1.0");
+    c.connection.Write("answer");
+    c.PeerSends("input that is never read");
+    std::atomic<bool> closed { false };
+    std::thread closer([&] {
+        c.connection.DisconnectAfterAnswer(std::chrono::seconds(60));
+        closed = true;
+    });
+    // End of file arrives while the connection still waits for the peer's end.
+    EXPECT_EQ(ReadUntilClosed(c.pair.Peer()), "answer");
+    c.pair.ClosePeer();
+    EXPECT_TRUE(Eventually([&] { return closed.load(); }));
+    closer.join();
+    EXPECT_FALSE(c.connection.Connected());
+}
+
+TEST(NetSocketClosing, LingeringEndsWhenThePatienceRunsOutOrAnotherThreadDisconnects)
+{
+    PairedConnection silent;
+    silent.connection.DisconnectAfterAnswer(std::chrono::milliseconds(20));
+    EXPECT_FALSE(silent.connection.Connected());
+
+    PairedConnection stopped;
+    std::atomic<bool> closed { false };
+    std::thread closer([&] {
+        stopped.connection.DisconnectAfterAnswer(std::chrono::seconds(60));
+        closed = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    stopped.connection.Disconnect();
+    EXPECT_TRUE(Eventually([&] { return closed.load(); }));
+    closer.join();
 }
 
 TEST(NetSocketSettings, BufferChunkIsKeptWhileConnectedAndGuardsBufferedBytes)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <sys/socket.h>
 
 TEST(SocketErrorText, KnownCodesCarryTheirTextAfterTheNumberLine)
 {
@@ -51,6 +52,26 @@ TEST(SocketBinding, SendToAClosedPeerFailsWithShutdownInsteadOfASignal)
     EXPECT_EQ(SocketBinding->send(ends[0], "x", 1, 0), SOCKET_ERROR);
     EXPECT_EQ(SocketBinding->LastError(), WsaError::Shutdown);
     SocketBinding->closesocket(ends[0]);
+}
+
+TEST(SocketBinding, WaitReadableSeesDataAndEndOfFileAndRefusesNoSocket)
+{
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    EXPECT_EQ(SocketBinding->WaitReadable(ends[0], 0), 0);
+    ASSERT_EQ(SocketBinding->send(ends[1], "x", 1, 0), 1);
+    EXPECT_EQ(SocketBinding->WaitReadable(ends[0], 20000), 1);
+    char byte = 0;
+    EXPECT_EQ(SocketBinding->recv(ends[0], &byte, 1, 0), 1);
+    // Sending shut down: the other end reads end of file, which counts as readable.
+    EXPECT_EQ(SocketBinding->shutdown(ends[1], SD_SEND), 0);
+    EXPECT_EQ(SocketBinding->WaitReadable(ends[0], 20000), 1);
+    EXPECT_EQ(SocketBinding->recv(ends[0], &byte, 1, 0), 0);
+    SocketBinding->closesocket(ends[0]);
+    SocketBinding->closesocket(ends[1]);
+
+    EXPECT_EQ(SocketBinding->WaitReadable(INVALID_SOCKET, 20000), SOCKET_ERROR);
+    EXPECT_EQ(SocketBinding->LastError(), WsaError::BadFile);
 }
 
 TEST(CheckSocketResult, ToleratedCodesReturnTrueOthersRaise)
