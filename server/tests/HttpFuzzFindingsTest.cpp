@@ -1,0 +1,78 @@
+// Requests and handlers that fuzz_http_request found mishandled, kept as regression tests.
+
+#include "HttpTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// The body after the header block, and the announced length (-1 when none is announced).
+struct Answer {
+    std::string statusLine;
+    std::string body;
+    long contentLength = -1;
+};
+
+Answer Parse(const std::string& raw)
+{
+    Answer answer;
+    const size_t headerEnd = raw.find("\r\n\r\n");
+    if (headerEnd == std::string::npos)
+        return answer;
+    answer.statusLine = raw.substr(0, raw.find("\r\n"));
+    answer.body = raw.substr(headerEnd + 4);
+    const std::string head = raw.substr(0, headerEnd + 2);
+    const size_t at = head.find("\r\nContent-Length: ");
+    if (at != std::string::npos)
+        answer.contentLength = std::stol(head.substr(at + 18));
+    return answer;
+}
+
+} // namespace
+
+// A realm makes the header go out as 401, which WriteContent answers with the handler's text, not
+// with the error body of the code the handler set: the length must describe the text.
+TEST(HttpFuzzFindings, RealmOnAnErrorCodeAnnouncesTheBodyThatIsSent)
+{
+    HttpExchange http;
+    http.listener.OnCommandGet = [](TNetServerThread&, THTTPRequestInfo&, THTTPResponseInfo& response) {
+        response.SetResponseCode(500);
+        response.AuthRealm = "books";
+        response.ContentText = "denied";
+    };
+    const Answer answer = Parse(http.Serve("GET / HTTP/1.0\r\n\r\n"));
+    EXPECT_EQ(answer.statusLine, "HTTP/1.0 401 Unauthorized");
+    EXPECT_EQ(answer.body, "denied");
+    EXPECT_EQ(answer.contentLength, 6);
+}
+
+TEST(HttpFuzzFindings, HandlerFailingAfterSettingARealmAnnouncesTheBodyThatIsSent)
+{
+    HttpExchange http;
+    http.listener.OnCommandGet = [](TNetServerThread&, THTTPRequestInfo&, THTTPResponseInfo& response) {
+        response.AuthRealm = "books";
+        throw Exception("boom");
+    };
+    const Answer answer = Parse(http.Serve("GET / HTTP/1.0\r\n\r\n"));
+    EXPECT_EQ(answer.statusLine, "HTTP/1.0 401 Unauthorized");
+    EXPECT_EQ(answer.body, "boom");
+    EXPECT_EQ(answer.contentLength, static_cast<long>(answer.body.size()));
+}
+
+// A stream answer with an error code and a realm: the stream is what goes out, so it is counted.
+TEST(HttpFuzzFindings, RealmOnAnErrorCodeWithAStreamAnnouncesTheStream)
+{
+    HttpExchange http;
+    http.listener.OnCommandGet = [](TNetServerThread&, THTTPRequestInfo&, THTTPResponseInfo& response) {
+        response.SetResponseCode(503);
+        response.AuthRealm = "books";
+        auto page = std::make_unique<TMemoryStream>();
+        page->WriteString("page bytes");
+        response.ContentStream = std::move(page);
+    };
+    const Answer answer = Parse(http.Serve("GET / HTTP/1.0\r\n\r\n"));
+    EXPECT_EQ(answer.body, "page bytes");
+    EXPECT_EQ(answer.contentLength, 10);
+}
