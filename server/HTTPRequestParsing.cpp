@@ -32,14 +32,16 @@ void ExtractCookies(const TStringList& headers, TStringList& cookies)
     for (const auto& header : headers) {
         if (header.text.find("Cookie=") == std::string::npos)
             continue;
-        std::string rest = header.text.substr(header.text.find('=') + 1);
+        // One pass over the header: no ": " can span the cut after a ";", so replacing them all
+        // first gives the entries that replacing in each remainder would. Cutting the remainder
+        // again for every entry made a long cookie header cost quadratic time.
+        const std::string rest = ReplaceAll(std::string_view(header.text).substr(header.text.find('=') + 1), ": ", "=");
         // Every entry but the last keeps its ";"; the blank after it starts the next entry.
-        while (rest.find(';') != std::string::npos) {
-            rest = ReplaceAll(rest, ": ", "=");
-            const size_t end = rest.find(';') + 1;
-            cookies.Add(rest.substr(0, end));
-            rest.erase(0, end);
+        size_t start = 0;
+        for (size_t semicolon = rest.find(';'); semicolon != std::string::npos; semicolon = rest.find(';', start)) {
+            cookies.Add(rest.substr(start, semicolon + 1 - start));
+            start = semicolon + 1;
         }
-        cookies.Add(ReplaceAll(rest, ": ", "="));
+        cookies.Add(rest.substr(start));
     }
 }

@@ -138,7 +138,10 @@ void TNetHTTPListener::SendResponse(THTTPResponseInfo& response)
 
     if (!response.HeaderWritten) {
         const bool hasBody = !response.ContentText.empty() || response.ContentStream;
-        if (response.ResponseCode >= 200 && response.ResponseCode < 500) {
+        // The body is sized for the code that goes out: a realm turns any code into 401 while the
+        // header is written, and WriteContent then sends the text or stream, not an error body.
+        const int32_t sentCode = response.AuthRealm.empty() ? response.ResponseCode : 401;
+        if (sentCode >= 200 && sentCode < 500) {
             if (!response.ContentText.empty())
                 response.ContentLength = static_cast<int32_t>(response.ContentText.size());
             else if (response.ContentStream)
