@@ -3,9 +3,9 @@
 CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs)
 {
     auto find = [&](std::string_view name) -> const OptionSpec* {
-        for (const OptionSpec& spec : specs) {
-            if (spec.name == name || (!spec.shortName.empty() && spec.shortName == name))
-                return &spec;
+        for (const OptionSpec& known : specs) {
+            if (known.name == name || (!known.shortName.empty() && known.shortName == name))
+                return &known;
         }
         return nullptr;
     };
@@ -23,11 +23,11 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
         const std::size_t eq = arg.find('=');
         const bool longForm = arg.starts_with("--");
         const std::string name = longForm && eq != std::string::npos ? arg.substr(0, eq) : arg;
-        const OptionSpec* spec = find(name);
-        if (spec == nullptr)
+        const OptionSpec* option = find(name);
+        if (option == nullptr)
             throw EUsageError("unknown option " + name);
         std::string value;
-        if (spec->takesValue) {
+        if (option->takesValue) {
             if (longForm && eq != std::string::npos)
                 value = arg.substr(eq + 1);
             else if (i + 1 < args.size())
@@ -37,7 +37,7 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
         } else if (longForm && eq != std::string::npos) {
             throw EUsageError("option " + name + " takes no value");
         }
-        options_[std::string(spec->name)] = value;
+        options_[std::string(option->name)] = value;
     }
 }
 
