@@ -22,9 +22,13 @@ private:
 
 // The platform thread: created suspended, started by Resume, asked to stop through the terminate
 // flag, waited for with WaitFor. With FreeOnTerminate set, the object deletes itself right after
-// Execute ends (its system thread is then detached; it touches nothing afterwards but the shared
-// completion state and the counter, which it keeps alive itself). Otherwise whoever deletes the
-// object waits for the thread and joins it.
+// Execute ends (it touches nothing afterwards but the shared completion state and the counter,
+// which it keeps alive itself). Otherwise whoever deletes the object waits for its body to end.
+//
+// The body runs on a parked system thread of a process-wide pool rather than on a system thread
+// of its own: the server starts one thread per connection, and creating and ending a system
+// thread each time cost more than serving the request. A system thread left idle for a while
+// ends, so an idle process holds no more threads than before.
 class TThread {
 public:
     TThread();
@@ -41,8 +45,13 @@ public:
     void WaitFor();
     bool FreeOnTerminate() const { return freeOnTerminate_.load(); }
     void SetFreeOnTerminate(bool value) { freeOnTerminate_.store(value); }
+    // The system thread that runs the body while it runs; no thread's identifier before the body
+    // starts and after it ends, so it matches the caller exactly when the caller is this thread.
     std::thread::id ThreadID() const;
     bool Started() const;
+    // The pool's system threads now alive, parked or running a body; an idle process comes back
+    // to 0 once the parked ones have timed out.
+    static std::size_t PooledSystemThreads();
     // Set before Resume: the counter counts this thread until its body has finished.
     void SetCounter(std::shared_ptr<TThreadCounter> counter) { counter_ = std::move(counter); }
 
@@ -64,7 +73,6 @@ private:
 
     std::shared_ptr<Completion> completion_ = std::make_shared<Completion>();
     std::shared_ptr<TThreadCounter> counter_;
-    std::thread thread_;
     std::atomic<bool> terminated_ { false };
     std::atomic<bool> freeOnTerminate_ { false };
 };
