@@ -129,8 +129,32 @@ void TNetHTTPListener::ReadRequest(TNetServer& connection, const std::string& ta
     }
 }
 
+namespace {
+
+// Holds a response's pieces (the header, then body pieces of at most 8 KiB) while they are
+// written, so that they leave in full segments, and sends the rest when the response is done,
+// also when writing fails.
+class CoalescedResponse {
+public:
+    explicit CoalescedResponse(TNetSocket& connection) : connection_(connection) { Set(true); }
+    ~CoalescedResponse() { Set(false); }
+    CoalescedResponse(const CoalescedResponse&) = delete;
+    CoalescedResponse& operator=(const CoalescedResponse&) = delete;
+
+private:
+    void Set(bool on)
+    {
+        connection_.UseSocket([on](TSocket s) { return s == INVALID_SOCKET ? 0 : SocketBinding->CoalesceSends(s, on); });
+    }
+
+    TNetSocket& connection_;
+};
+
+} // namespace
+
 void TNetHTTPListener::SendResponse(THTTPResponseInfo& response)
 {
+    const CoalescedResponse coalesced(response.Connection);
     // A handler that set both a text and a stream gets the text as the body: Content-Length and
     // the bytes sent must describe the same thing, and the text is the explicit choice of the two.
     if (!response.ContentText.empty())

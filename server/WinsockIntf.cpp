@@ -337,3 +337,10 @@ void CloseLogFile(int32_t handle)
     if (handle >= 0)
         ::close(handle);
 }
+
+int32_t TWinsockIntf11::CoalesceSends(TSocket s, bool on)
+{
+    const int cork = on ? 1 : 0;
+    const int result = ::setsockopt(s, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
+    return result < 0 ? Failed(SOCKET_ERROR) : 0;
+}
