@@ -39,17 +39,23 @@ public:
     // Raises std::system_error, with nothing queued, when no system thread can be had.
     void Run(std::function<void()> body)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        // Each parked thread takes one body; more bodies than parked threads need a new thread.
-        // It is created before the body is queued, so a failure leaves nothing behind; it waits
-        // for the lock held here before looking for work.
-        if (bodies_.size() + 1 > parked_) {
-            std::thread(&TWorkerPool::Work, this).detach();
-            ++alive_;
-        } else {
-            wake_.notify_one();
+        bool wakeParked = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            // Each parked thread takes one body; more bodies than parked threads need a new
+            // thread. It is created before the body is queued, so a failure leaves nothing behind;
+            // it waits for the lock held here before looking for work.
+            if (bodies_.size() + 1 > parked_) {
+                std::thread(&TWorkerPool::Work, this).detach();
+                ++alive_;
+            } else {
+                wakeParked = true;
+            }
+            bodies_.push_back(std::move(body));
         }
-        bodies_.push_back(std::move(body));
+        // Woken after the lock is released, so the parked thread does not wake only to wait for it.
+        if (wakeParked)
+            wake_.notify_one();
     }
 
     std::size_t Alive()
