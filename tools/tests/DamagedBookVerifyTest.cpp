@@ -60,21 +60,6 @@ int ExpectedExit(const std::string& bytes)
     return 0;
 }
 
-ToolRun RunBinary(const std::string& book, const TempFolder& temp)
-{
-    const std::string out = (temp / "stdout").string();
-    const std::string err = (temp / "stderr").string();
-    // The bound turns a hang into a failure instead of a stuck test run.
-    const std::string command
-        = "timeout 60 " + std::string(EBOOK_PACK_PATH) + " verify " + book + " >" + out + " 2>" + err;
-    const int status = std::system(command.c_str());
-    ToolRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadFile(out);
-    run.err = ReadFile(err);
-    return run;
-}
-
 struct Tally {
     int files = 0;
     int binaryRuns = 0;
@@ -98,7 +83,7 @@ void CheckVerify(const std::string& bytes, const TempFolder& temp, Tally& tally)
     }
     ++tally.counts[expected];
     if (tally.files++ % kBinarySampleEvery == 0) {
-        const ToolRun binary = RunBinary(book, temp);
+        const ToolRun binary = RunPackBinary("verify " + book, temp);
         EXPECT_EQ(binary.exitCode, expected) << binary.err;
         EXPECT_EQ(binary.err, run.err);
         ++tally.binaryRuns;

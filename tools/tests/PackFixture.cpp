@@ -5,6 +5,7 @@
 #include <atomic>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -47,4 +48,17 @@ std::string ReadFile(const fs::path& path)
     std::ostringstream content;
     content << file.rdbuf();
     return content.str();
+}
+
+ToolRun RunPackBinary(const std::string& arguments, const TempFolder& temp)
+{
+    const std::string out = (temp / "stdout").string();
+    const std::string err = (temp / "stderr").string();
+    const std::string command = "timeout 60 " + std::string(EBOOK_PACK_PATH) + " " + arguments + " >" + out + " 2>" + err;
+    const int status = std::system(command.c_str());
+    ToolRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = ReadFile(out);
+    run.err = ReadFile(err);
+    return run;
 }

@@ -29,5 +29,9 @@ struct ToolRun {
 // Runs the tool in-process, as main() would with these arguments.
 ToolRun Pack(const std::vector<std::string>& args);
 
+// Runs the built ebook-pack binary through the shell with these arguments, its output captured in
+// files of the folder. A run longer than a minute is killed, so a hang fails instead of sticking.
+ToolRun RunPackBinary(const std::string& arguments, const TempFolder& temp);
+
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 std::string ReadFile(const std::filesystem::path& path);
