@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <iostream>
 #include <random>
-#include <sys/wait.h>
 
 namespace {
 
