@@ -1,6 +1,5 @@
 #include "BookReader.h"
 
-#include "AnsiText.h"
 #include "BookFormat.h"
 #include "Exception.h"
 #include "Streamer.h"
@@ -195,13 +194,7 @@ std::string TBookReader::GetHomePageName() const
 
 bool TBookReader::ExtractPage(std::string_view name, TMemoryStream& output)
 {
-    // The same first-match, case-insensitive scan as pages_.IndexOf, with the cheap length test
-    // in front: on every request most entries differ in length.
-    for (const TStringList::Item& item : pages_) {
-        if (item.text.size() == name.size() && AnsiSameText(item.text, name))
-            return ExtractRecord(static_cast<int32_t>(item.object), output);
-    }
-    return false;
+    return ExtractPageAt(pages_.IndexOf(name), output);
 }
 
 bool TBookReader::ExtractPageAt(int index, TMemoryStream& output)

@@ -107,11 +107,10 @@ void TNetListener::CheckTimeouts()
             }
         }
     }
-    for (TNetServerThread* thread : expired) {
-        thread->Connection()->Disconnect();
-        thread->TerminateAndWaitFor();
-        delete thread;
-    }
+    // Out of the list already; the timer's thread is none of them, so each is closed, waited
+    // for and freed.
+    for (TNetServerThread* thread : expired)
+        threads_->StopThread(*thread);
 }
 
 void TNetListener::DoConnect(TNetServerThread& thread)

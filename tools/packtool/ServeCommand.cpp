@@ -53,23 +53,20 @@ private:
     sigset_t previous_ {};
 };
 
-int32_t ParsePort(const std::string& text)
-{
-    int32_t port = 0;
-    if (!TryStrToInt(text, port) || port < 1 || port > 65535)
-        throw EUsageError("--port takes a number from 1 to 65535, not '" + text + "'");
-    return port;
-}
-
 // A served book is read by many clients for a long time, so pages asked for again are kept.
 constexpr int32_t kDefaultCacheMiB = 64;
 
-int32_t ParseCacheSize(const std::string& text)
+// The option's whole-number value within min .. max, or fallback when the option is absent.
+int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t min, int32_t max, int32_t fallback)
 {
-    int32_t mebibytes = 0;
-    if (!TryStrToInt(text, mebibytes) || mebibytes < 0 || mebibytes > 65536)
-        throw EUsageError("--cache-mb takes a number from 0 to 65536, not '" + text + "'");
-    return mebibytes;
+    const auto text = line.Value(name);
+    if (!text)
+        return fallback;
+    int32_t value = 0;
+    if (!TryStrToInt(*text, value) || value < min || value > max)
+        throw EUsageError(std::string(name) + " takes a number from " + std::to_string(min) + " to "
+            + std::to_string(max) + ", not '" + *text + "'");
+    return value;
 }
 
 int RunServe(const std::vector<std::string>& args, ToolContext& context)
@@ -90,7 +87,7 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     // Destroyed before the service: the listener's destructor ends every session thread, and only
     // then may the handler they call go away.
     TPageService service(book->reader);
-    const int32_t cacheMiB = line.Value("--cache-mb") ? ParseCacheSize(*line.Value("--cache-mb")) : kDefaultCacheMiB;
+    const int32_t cacheMiB = NumberOption(line, "--cache-mb", 0, 65536, kDefaultCacheMiB);
     if (cacheMiB > 0)
         service.CachePages(static_cast<std::size_t>(cacheMiB) << 20);
     TNetHTTPListener listener(nullptr);
@@ -98,8 +95,7 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     listener.BoundIP = address;
     // Unlike the viewer's browser, clients of a served book may come in bursts of many at once.
     listener.ListenBacklog = SOMAXCONN;
-    if (const auto port = line.Value("--port"))
-        listener.Port = ParsePort(*port);
+    listener.Port = NumberOption(line, "--port", 1, 65535, listener.Port);
 
     try {
         listener.SetActive(true);
