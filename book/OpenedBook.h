@@ -13,6 +13,10 @@ struct OpenedBook {
     TBookReader reader;
 };
 
-// Raises Exception "Cannot open file FILE" (with the reason on a line of its own) or
+// Opens a book file for reading only; others may read and write it meanwhile. Raises Exception
+// "Cannot open file FILE", with the system's reason on a line of its own.
+std::unique_ptr<TFileStream> OpenBookStream(const std::string& fileName);
+
+// Opens and loads a book that must be valid: raises as OpenBookStream, or Exception
 // "Invalid eBook: FILE".
 std::unique_ptr<OpenedBook> OpenBook(const std::string& fileName);

@@ -2,13 +2,11 @@
 
 #include "Exception.h"
 
-std::unique_ptr<OpenedBook> OpenBook(const std::string& fileName)
+std::unique_ptr<TFileStream> OpenBookStream(const std::string& fileName)
 {
-    auto book = std::make_unique<OpenedBook>();
-    book->fileName = fileName;
     const std::string cannotOpen = "Cannot open file " + fileName;
     try {
-        book->file = std::make_unique<TFileStream>(fileName, TFileStream::Mode::OpenRead);
+        return std::make_unique<TFileStream>(fileName, TFileStream::Mode::OpenRead);
     } catch (const EFOpenError& error) {
         // The message's own line stays exactly as scripts expect it; the system's reason follows.
         std::string reason = error.Message();
@@ -16,6 +14,13 @@ std::unique_ptr<OpenedBook> OpenBook(const std::string& fileName)
             reason.erase(0, cannotOpen.size() + 2);
         throw Exception(cannotOpen + "\n  " + reason);
     }
+}
+
+std::unique_ptr<OpenedBook> OpenBook(const std::string& fileName)
+{
+    auto book = std::make_unique<OpenedBook>();
+    book->fileName = fileName;
+    book->file = OpenBookStream(fileName);
     if (!book->reader.LoadFromStream(*book->file))
         throw Exception("Invalid eBook: " + fileName);
     return book;
