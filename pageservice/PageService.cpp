@@ -4,6 +4,7 @@
 #include "BookReader.h"
 #include "ServerNetHTTP.h"
 #include "Streams.h"
+#include "WinAnsi.h"
 
 #include <chrono>
 #include <memory>
@@ -21,7 +22,12 @@ void TPageService::Attach(TNetHTTPListener& listener)
 void TPageService::PageRequest(TNetServerThread&, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)
 {
     const std::lock_guard<std::mutex> lock(PageLock);
-    if (auto page = ExtractOrFindPage(PageNameFromDocument(RequestInfo.Document))) {
+    auto page = ExtractOrFindPage(PageNameFromDocument(RequestInfo.Document));
+    if (!page) {
+        if (const auto escaped = PageNameFromEscapedDocument(RequestInfo.Document))
+            page = ExtractOrFindPage(*escaped);
+    }
+    if (page) {
         ResponseInfo.SetResponseCode(200);
         ResponseInfo.ContentStream = std::move(page);
         ResponseInfo.ContentType.clear();
@@ -56,6 +62,51 @@ std::unique_ptr<TStream> TPageService::ExtractOrFindPage(const std::string& name
 std::string PageNameFromDocument(std::string_view document)
 {
     return ReplaceAll(document, "%20", " ");
+}
+
+namespace {
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Every "%hh" becomes the byte hh; a "%" without two hexadecimal digits stays as it is, and so
+// does "+", which a path does not use for a blank.
+std::string PercentDecodePath(std::string_view path)
+{
+    std::string bytes;
+    bytes.reserve(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size()) {
+            const int high = HexDigitValue(path[i + 1]);
+            const int low = HexDigitValue(path[i + 2]);
+            if (high >= 0 && low >= 0) {
+                bytes += static_cast<char>(high * 16 + low);
+                i += 2;
+                continue;
+            }
+        }
+        bytes += path[i];
+    }
+    return bytes;
+}
+
+} // namespace
+
+std::optional<std::string> PageNameFromEscapedDocument(std::string_view document)
+{
+    const std::string decoded = PercentDecodePath(document);
+    std::string name = Utf8ToAnsi(decoded).value_or(decoded);
+    if (name == PageNameFromDocument(document))
+        return std::nullopt;
+    return name;
 }
 
 int32_t RandomPagePort()

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,10 @@ class TPageService {
 public:
     // The reader must be loaded and must outlive the service; nothing else touches it during
     // extraction, because every extraction moves the shared book file's position.
-    explicit TPageService(TBookReader& reader) : Reader(reader) {}
+    explicit TPageService(TBookReader& reader)
+        : Reader(reader)
+    {
+    }
 
     // Sets the listener's address, its port (RandomPagePort) and its OnCommandGet handler. The
     // listener must not be active yet and must not outlive the service.
@@ -54,6 +58,13 @@ private:
 // The page name a request's document asks for: every "%20" becomes a blank and nothing else is
 // decoded, so names stored with other escapes stay reachable exactly as written.
 std::string PageNameFromDocument(std::string_view document);
+
+// The name a browser means when it escapes the path itself: browsers send every non-ASCII byte of
+// a path as UTF-8 percent escapes ("/caf%C3%A9.htm") and escape some ASCII characters too. Every
+// "%hh" is decoded, then the UTF-8 text is turned back into Windows-1252 (bytes that are not UTF-8,
+// from a link written with "%E9", stay as they are). Nothing when the result is the name that
+// PageNameFromDocument already gives, so a lookup is never repeated for nothing.
+std::optional<std::string> PageNameFromEscapedDocument(std::string_view document);
 
 // 11111 plus a number from 0 to 999 drawn from a generator seeded with the time of day.
 int32_t RandomPagePort();

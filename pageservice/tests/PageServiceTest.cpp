@@ -1,6 +1,6 @@
+#include "PageService.h"
 #include "BookReader.h"
 #include "BookWriter.h"
-#include "PageService.h"
 #include "ServerNetHTTP.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +12,8 @@
 
 namespace {
 
-// A book in memory with a page whose name holds a blank, an empty page, a page stored under a
-// literal "%41", and a page whose record is damaged.
+// A book in memory with a page whose name holds a blank, an empty page, pages stored under a
+// literal "%41" and "%C3%A9", pages with Windows-1252 letters, and a page whose record is damaged.
 class PageServiceTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -23,6 +23,9 @@ protected:
         writer.AddPage("/My Page.htm", "blank in the name");
         writer.AddPage("/a%41.htm", "literal escape");
         writer.AddEmptyPage("/empty.htm");
+        writer.AddPage("/caf\xE9.htm", "accented");
+        writer.AddPage("/caf%C3%A9.htm", "stored escaped");
+        writer.AddPage("/r\xE9sum\xE9 2.htm", "accented with a blank");
         writer.AddPage("/broken.htm", std::string(4000, 'x'));
         writer.SaveToStream(book_);
         // Flip a byte inside the last record's zlib data: its Adler-32 no longer matches.
@@ -56,8 +59,8 @@ protected:
 
     TMemoryStream book_;
     TBookReader reader_;
-    TPageService service_ {reader_};
-    TNetHTTPListener listener_ {nullptr};
+    TPageService service_ { reader_ };
+    TNetHTTPListener listener_ { nullptr };
 };
 
 } // namespace
@@ -95,8 +98,9 @@ TEST_F(PageServiceTest, FoundPageIsSentWithLengthAndNoContentType)
 TEST_F(PageServiceTest, MissingOrDamagedPageGetsTheNotFoundAnswer)
 {
     service_.Attach(listener_);
-    const std::string notFound = "HTTP/1.0 404 Not Found\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\n"
-                                 "Content-Length: 60\r\n\r\n<h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>";
+    const std::string notFound
+        = "HTTP/1.0 404 Not Found\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\n"
+          "Content-Length: 60\r\n\r\n<h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>";
     EXPECT_EQ(Request("GET /missing.htm HTTP/1.0\r\n\r\n"), notFound);
     EXPECT_EQ(Request("GET /broken.htm HTTP/1.0\r\n\r\n"), notFound);
     // A double-escaped blank is looked up as written, not as "/My Page.htm".
@@ -108,7 +112,8 @@ TEST_F(PageServiceTest, MissingOrDamagedPageGetsTheNotFoundAnswer)
 TEST_F(PageServiceTest, PostAndHeadAreAnsweredLikeGet)
 {
     service_.Attach(listener_);
-    const std::string page = "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\n<html>home</html>";
+    const std::string page
+        = "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\n<html>home</html>";
     EXPECT_EQ(Request("HEAD /index.htm HTTP/1.0\r\n\r\n"), page);
     EXPECT_EQ(Request("POST /index.htm HTTP/1.0\r\nContent-Length: 3\r\n\r\na=b"), page);
 }
@@ -128,4 +133,33 @@ TEST_F(PageServiceTest, CachedServiceAnswersTheSameBytesWithoutReadingTheBookAga
     std::fill(book_.Memory(), book_.Memory() + book_.Size() - 4, '\xAA');
     EXPECT_EQ(Request("GET /my%20page.HTM HTTP/1.0\r\n\r\n"), first);
     EXPECT_NE(Request("GET /index.htm HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
+}
+
+TEST(PageName, EscapedDocumentIsDecodedInFullAndBackToTheCodePage)
+{
+    EXPECT_EQ(PageNameFromEscapedDocument("/caf%C3%A9.htm"), "/caf\xE9.htm");
+    EXPECT_EQ(PageNameFromEscapedDocument("/caf%E9.htm"), "/caf\xE9.htm") << "not UTF-8: the bytes as sent";
+    EXPECT_EQ(PageNameFromEscapedDocument("/%E2%82%AC%22q%22.htm"), "/\x80\"q\".htm");
+    EXPECT_EQ(PageNameFromEscapedDocument("/100%.htm"), std::nullopt) << "a lone percent is kept and changes nothing";
+    EXPECT_EQ(PageNameFromEscapedDocument("/a%4"), std::nullopt);
+    EXPECT_EQ(PageNameFromEscapedDocument("/My%20Page.htm"), std::nullopt) << "the first lookup already tried it";
+    EXPECT_EQ(PageNameFromEscapedDocument("/a+b%2Bc.htm"), "/a+b+c.htm");
+}
+
+TEST_F(PageServiceTest, NamesTheBrowserEscapesAreFoundAfterTheNamesAsWritten)
+{
+    TPageService cached(reader_);
+    cached.CachePages(1 << 20);
+    for (TPageService* service : { &service_, &cached }) {
+        service->Attach(listener_);
+        auto body = [&](const std::string& document) {
+            const std::string response = Request("GET " + document + " HTTP/1.0\r\n\r\n");
+            return response.starts_with("HTTP/1.0 200") ? response.substr(response.find("\r\n\r\n") + 4) : "none";
+        };
+        EXPECT_EQ(body("/CAF%E9.HTM"), "accented");
+        EXPECT_EQ(body("/caf%E9.htm"), "accented");
+        EXPECT_EQ(body("/caf%C3%A9.htm"), "stored escaped") << "the name as written wins";
+        EXPECT_EQ(body("/r%C3%A9sum%C3%A9%202.htm"), "accented with a blank");
+        EXPECT_EQ(body("/caf%C3%A8.htm"), "none");
+    }
 }
