@@ -1,0 +1,151 @@
+#include "EmbeddedBrowser.h"
+
+#include "BrowserPage.h"
+#include "BrowserProfile.h"
+#include "BrowserView.h"
+#include "EngineTitle.h"
+
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWebEngineHistory>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
+TEmbeddedBrowser::TEmbeddedBrowser(QWidget* parent)
+    : QFrame(parent)
+    , profile_(CreateTransientProfile(this))
+    , page_(new TBrowserPage(profile_, *this))
+    , view_(new TBrowserView(*this, this))
+    , engineUserAgent_(profile_->httpUserAgent())
+{
+    view_->setPage(page_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+    setFocusProxy(view_);
+
+    connect(page_, &QWebEnginePage::titleChanged, this, &TEmbeddedBrowser::PageTitleChanged);
+    connect(page_, &QWebEnginePage::windowCloseRequested, this, &TEmbeddedBrowser::PageCloseRequested);
+    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (clearHistoryAfterLoad_) {
+            clearHistoryAfterLoad_ = false;
+            page_->history()->clear();
+        }
+        if (ok)
+            reloadedAfterCrash_ = false;
+    });
+    connect(page_, &QWebEnginePage::renderProcessTerminated, this,
+        [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+            RenderProcessEnded(status != QWebEnginePage::NormalTerminationStatus);
+        });
+    connect(page_, &QWebEnginePage::selectionChanged, this, [this] { UpdateUI(); });
+
+    // Both options go through their setters, as a stored form would set them, so the engine is
+    // told what it may download and how to draw before the first page.
+    SetDownloadOptions(kDefaultDownloadOptions);
+    SetUserInterfaceOptions({});
+}
+
+TEmbeddedBrowser::~TEmbeddedBrowser()
+{
+    // The engine requires a page to go before its profile, and the view before the page it shows.
+    delete view_;
+    delete page_;
+    delete profile_;
+}
+
+void TEmbeddedBrowser::Navigate(const QUrl& url, int32_t flags)
+{
+    clearHistoryAfterLoad_ = (flags & navNoHistory) != 0;
+    page_->load(url);
+}
+
+void TEmbeddedBrowser::SetUserAgent(const QString& token)
+{
+    userAgent_ = token;
+    profile_->setHttpUserAgent(UserAgentWithToken(engineUserAgent_, token));
+}
+
+QWebEngineView* TEmbeddedBrowser::View() const
+{
+    return view_;
+}
+
+QWebEnginePage* TEmbeddedBrowser::Page() const
+{
+    return page_;
+}
+
+void TEmbeddedBrowser::AmbientPropertyChanged(int32_t dispId)
+{
+    if (dispId == DISPID_AMBIENT_DLCONTROL)
+        ApplyEngineOptions();
+}
+
+void TEmbeddedBrowser::resizeEvent(QResizeEvent* event)
+{
+    QFrame::resizeEvent(event);
+    ResizeBorder(rect(), false);
+}
+
+bool TEmbeddedBrowser::PageNavigationRequest(const QUrl& url, bool isMainFrame)
+{
+    QString translated;
+    if (TranslateUrl(0, url.toString(), translated) == S_OK && !translated.isEmpty() && translated != url.toString()) {
+        page_->load(QUrl(translated));
+        return false;
+    }
+    bool cancel = false;
+    if (OnBeforeNavigate2)
+        OnBeforeNavigate2(this, url, isMainFrame, cancel);
+    return !cancel;
+}
+
+void TEmbeddedBrowser::PageTitleChanged(const QString& title)
+{
+    if (!OnTitleChange)
+        return;
+    OnTitleChange(this, IsEngineStandInTitle(title, page_->url()) ? QString() : title);
+}
+
+void TEmbeddedBrowser::PageCloseRequested()
+{
+    bool canClose = true;
+    if (OnCloseQuery)
+        OnCloseQuery(this, canClose);
+    if (canClose)
+        window()->close();
+}
+
+void TEmbeddedBrowser::RenderProcessEnded(bool crashed)
+{
+    if (!crashed || reloadedAfterCrash_)
+        return;
+    reloadedAfterCrash_ = true;
+    // Reloading from inside the engine's own signal is not supported: it runs once control is
+    // back in the event loop.
+    QTimer::singleShot(0, page_, [page = page_] { page->triggerAction(QWebEnginePage::Reload); });
+}
+
+void TEmbeddedBrowser::ApplyEngineOptions()
+{
+    // Read back through the host answers, so that an application's OnInvoke or OnGetHostInfo
+    // decides what the engine is told.
+    QVariant answer;
+    const uint32_t download = Invoke(DISPID_AMBIENT_DLCONTROL, DISPATCH_PROPERTYGET, &answer) == S_OK
+        ? answer.toUInt()
+        : DownloadControlFlag(TDownloadControlOption::DLCTL_DLIMAGES);
+    TDocHostUIInfo info;
+    GetHostInfo(info);
+
+    auto has = [download](TDownloadControlOption option) { return (download & DownloadControlFlag(option)) != 0; };
+    QWebEngineSettings* settings = page_->settings();
+    settings->setAttribute(QWebEngineSettings::AutoLoadImages, has(TDownloadControlOption::DLCTL_DLIMAGES));
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, !has(TDownloadControlOption::DLCTL_NO_SCRIPTS));
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, !has(TDownloadControlOption::DLCTL_NO_RUNACTIVEXCTLS));
+    settings->setAttribute(
+        QWebEngineSettings::ShowScrollBars, (info.dwFlags & HostUIFlag(TUserInterfaceOption::SCROLL_NO)) == 0);
+    const bool border = (info.dwFlags & HostUIFlag(TUserInterfaceOption::NO3DBORDER)) == 0;
+    setFrameShape(border ? QFrame::StyledPanel : QFrame::NoFrame);
+    setFrameShadow(QFrame::Sunken);
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "DocHostHandler.h"
+#include "PrintOptions.h"
+
+#include <QFrame>
+#include <QUrl>
+
+#include <functional>
+
+class QWebEnginePage;
+class QWebEngineProfile;
+class QWebEngineView;
+class TBrowserPage;
+class TBrowserView;
+
+// Navigation flags: no entry in the engine's own history, and no use of its cache.
+inline constexpr int32_t navNoHistory = 2;
+inline constexpr int32_t navNoReadFromCache = 4;
+inline constexpr int32_t navNoWriteToCache = 8;
+
+using TBeforeNavigate2Event = std::function<void(QObject* Sender, const QUrl& URL, bool isMainFrame, bool& Cancel)>;
+using TTitleChangeEvent = std::function<void(QObject* Sender, const QString& Text)>;
+
+// The component in which the viewer shows its pages: the browser engine inside a frame that draws
+// the 3-D border, with the host's answers (see TDocHostHandler) applied to the engine, the
+// navigation and title events, print options and close requests.
+//
+// Owns its engine profile, which keeps nothing between runs, and the page and view using it.
+class TEmbeddedBrowser : public QFrame, public TDocHostHandler {
+    Q_OBJECT
+public:
+    explicit TEmbeddedBrowser(QWidget* parent = nullptr);
+    ~TEmbeddedBrowser() override;
+
+    // Loads the address in the background. With navNoHistory the engine keeps no travel log of
+    // its own for it; the engine never caches.
+    void Navigate(const QUrl& url, int32_t flags);
+
+    // Kept with the component; nothing reads it.
+    QString HelpFile;
+    TPrintOptions PrintOptions;
+    // Retitle the script dialogs that take the focus from the owner window.
+    bool ReplaceCaption = false;
+    // Kept as data: this platform's floating-point exceptions are masked whatever it says.
+    bool fpExceptions = true;
+
+    const QString& UserAgent() const { return userAgent_; }
+    // Adds the token to the engine's user agent for as long as the component lives.
+    void SetUserAgent(const QString& token);
+
+    // Called with every navigation the engine is about to make, in a frame or the whole page,
+    // with the target address; setting Cancel stops it.
+    TBeforeNavigate2Event OnBeforeNavigate2;
+    // Called with each title the page reports. A page without a title reports an empty one (the
+    // engine's stand-in, its own address, is not passed on).
+    TTitleChangeEvent OnTitleChange;
+
+    QWebEngineView* View() const;
+    QWebEnginePage* Page() const;
+
+protected:
+    void AmbientPropertyChanged(int32_t dispId) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    friend class TBrowserPage;
+    bool PageNavigationRequest(const QUrl& url, bool isMainFrame);
+    void PageTitleChanged(const QString& title);
+    void PageCloseRequested();
+    void RenderProcessEnded(bool crashed);
+    void ApplyEngineOptions();
+    // A new window that a link or a script asks for: its address opens in this page instead.
+    QWebEnginePage* NewWindowPage();
+
+    // Destroyed in the reverse order: the view before the page it shows, the page before its
+    // profile.
+    QWebEngineProfile* profile_ = nullptr;
+    TBrowserPage* page_ = nullptr;
+    TBrowserView* view_ = nullptr;
+    QString userAgent_;
+    QString engineUserAgent_;
+    // Set when a navigation asked for no history entry, cleared when its load ends.
+    bool clearHistoryAfterLoad_ = false;
+    // A dead render process is reloaded once; a second death before a load completes is left.
+    bool reloadedAfterCrash_ = false;
+};

@@ -1,0 +1,191 @@
+#include "BookMain.h"
+
+#include "ApplicationTitle.h"
+#include "BookMainDesign.h"
+#include "ErrorReport.h"
+#include "FormActivation.h"
+#include "ListenerSwitch.h"
+#include "NavigationHistory.h"
+#include "OpenedBook.h"
+#include "PageService.h"
+#include "ServerNetHTTP.h"
+#include "StringTable.h"
+#include "WinAnsi.h"
+#include "WindowCaption.h"
+
+#include <filesystem>
+#include <system_error>
+
+TBookMainForm* BookMainForm = nullptr;
+
+namespace {
+
+// The file the running program was started from, which may carry a book at its end.
+std::string OwnExecutableFileName()
+{
+    std::error_code error;
+    const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string("/proc/self/exe") : path.string();
+}
+
+QString FromAnsi(const std::string& text)
+{
+    return QString::fromStdString(AnsiToUtf8(text));
+}
+
+} // namespace
+
+TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::BookMainForm>())
+    , BookArgument(std::move(bookArgument))
+{
+    ui->setupUi(this);
+    // The toolbar row is hidden as designed; a valid book's settings decide whether it shows.
+    ui->ToolBarPanel->hide();
+    ui->SystemPanel->hide();
+    // Shortcuts work with the menu bar detached: the window itself carries the actions.
+    addActions({ ui->ActionHome, ui->ActionBack, ui->ActionForward, ui->ActionAbout, ui->ActionExit, ui->ActionPrint });
+
+    ui->Browser->OnBeforeNavigate2 = [this](QObject*, const QUrl& url, bool, bool&) { BrowserBeforeNavigate2(url); };
+    ui->Browser->OnTitleChange = [this](QObject*, const QString& text) { BrowserTitleChange(text); };
+    connect(ui->ActionHome, &QAction::triggered, this, &TBookMainForm::ActionHomeExecute);
+    connect(ui->ActionBack, &QAction::triggered, this, &TBookMainForm::ActionBackExecute);
+    connect(ui->ActionForward, &QAction::triggered, this, &TBookMainForm::ActionForwardExecute);
+    connect(ui->ActionExit, &QAction::triggered, this, &TBookMainForm::ActionExitExecute);
+    connect(ui->CloseButton, &QToolButton::clicked, this, &TBookMainForm::CloseButtonClick);
+
+    Reader = std::make_unique<TBookReader>();
+    PageService = std::make_unique<TPageService>(*Reader);
+    Listener = std::make_unique<TNetHTTPListener>(nullptr);
+    PageService->Attach(*Listener);
+    Activation = new TFormActivation(
+        *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
+    OpenBook();
+}
+
+TBookMainForm::~TBookMainForm()
+{
+    Listener.reset();
+    History.Clear();
+    PageService.reset();
+    Reader.reset();
+    BookStream.reset();
+}
+
+void TBookMainForm::OpenBook()
+{
+    BookStream = OpenBookStream(BookArgument.empty() ? OwnExecutableFileName() : BookArgument);
+    Reader->LoadFromStream(*BookStream);
+}
+
+void TBookMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (shownBefore_)
+        return;
+    shownBefore_ = true;
+    // A window can open without the focus (focus-stealing prevention, or X without a window
+    // manager), so the server does not wait for the first activation. It is on before the first
+    // navigation, which the engine may make from another thread at once.
+    FormActivate();
+    FormShow();
+}
+
+void TBookMainForm::FormShow()
+{
+    if (!Reader->IsValid()) {
+        setWindowTitle(QString::fromLatin1(kInvalidEBook));
+        SetApplicationTitle(QString::fromLatin1(kInvalidEBook));
+        return;
+    }
+    try {
+        NavigateToPage(Reader->GetHomePageName());
+    } catch (const Exception& error) {
+        ReportError(this, error.Message());
+    }
+}
+
+void TBookMainForm::FormActivate()
+{
+    if (Listener->Active())
+        return;
+    try {
+        SwitchOnAtFreePagePort(*Listener);
+    } catch (const Exception& error) {
+        ReportError(this, error.Message());
+    }
+}
+
+void TBookMainForm::FormDeactivate()
+{
+    Listener->SetActive(false);
+}
+
+void TBookMainForm::NavigateToPage(const std::string& pageName)
+{
+    NavigateURL(PageURL(Listener->BoundIP, Listener->Port, pageName));
+}
+
+void TBookMainForm::NavigateURL(const std::string& url)
+{
+    // The page name goes in as it is; the engine escapes what an address cannot hold.
+    ui->Browser->Navigate(
+        QUrl(FromAnsi(url), QUrl::TolerantMode), navNoHistory | navNoReadFromCache | navNoWriteToCache);
+}
+
+void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url)
+{
+    RecordNavigation(History, HistoryIndex, url.toString(QUrl::FullyEncoded).toStdString());
+    ActionBackUpdate();
+    ActionForwardUpdate();
+}
+
+void TBookMainForm::BrowserTitleChange(const QString& text)
+{
+    setWindowTitle(ComposeCaption(FromAnsi(Reader->title()), text));
+    SetApplicationTitle(windowTitle());
+}
+
+void TBookMainForm::ActionHomeExecute()
+{
+    try {
+        NavigateToPage(Reader->GetHomePageName());
+    } catch (const Exception& error) {
+        ReportError(this, error.Message());
+    }
+}
+
+void TBookMainForm::ActionBackExecute()
+{
+    ActionBackUpdate();
+    if (ui->ActionBack->isEnabled())
+        NavigateURL(History[HistoryIndex - 1]);
+}
+
+void TBookMainForm::ActionForwardExecute()
+{
+    ActionForwardUpdate();
+    if (ui->ActionForward->isEnabled())
+        NavigateURL(History[HistoryIndex + 1]);
+}
+
+void TBookMainForm::ActionBackUpdate()
+{
+    ui->ActionBack->setEnabled(CanGoBack(History, HistoryIndex));
+}
+
+void TBookMainForm::ActionForwardUpdate()
+{
+    ui->ActionForward->setEnabled(CanGoForward(History, HistoryIndex));
+}
+
+void TBookMainForm::ActionExitExecute()
+{
+    close();
+}
+
+void TBookMainForm::CloseButtonClick()
+{
+    close();
+}

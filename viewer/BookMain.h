@@ -1,0 +1,86 @@
+#pragma once
+
+#include "BookReader.h"
+#include "StringList.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QUrl;
+class TFileStream;
+class TFormActivation;
+class TNetHTTPListener;
+class TPageService;
+
+namespace Ui {
+class BookMainForm;
+}
+
+// The viewer's main window: the book, the page server that feeds the browser from it, the
+// viewer's own navigation history and the caption.
+//
+// The designed components come from BookMain.ui. The server listens on 127.0.0.1 from the first
+// show on, and not while another of the viewer's forms (the About box) holds the focus.
+class TBookMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // bookArgument names the book file; empty for the program's own executable. Raises Exception
+    // "Cannot open file NAME" when the file cannot be opened; a file that is no book still makes a
+    // window, captioned "Invalid eBook".
+    explicit TBookMainForm(std::string bookArgument, QWidget* parent = nullptr);
+    ~TBookMainForm() override;
+
+    // Navigates the browser to a page of the book by its stored name, or to a whole address, with
+    // no entry in the engine's own history and no use of its cache.
+    void NavigateToPage(const std::string& pageName);
+    void NavigateURL(const std::string& url);
+
+    const Ui::BookMainForm& Designed() const { return *ui; }
+    const TBookReader& BookReader() const { return *Reader; }
+    const TNetHTTPListener& PageListener() const { return *Listener; }
+    const TStringList& VisitedURLs() const { return History; }
+    int32_t VisitedIndex() const { return HistoryIndex; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void OpenBook();
+    void FormShow();
+    void FormActivate();
+    void FormDeactivate();
+
+    void BrowserBeforeNavigate2(const QUrl& url);
+    void BrowserTitleChange(const QString& text);
+
+    void ActionHomeExecute();
+    void ActionBackExecute();
+    void ActionForwardExecute();
+    void ActionBackUpdate();
+    void ActionForwardUpdate();
+    void ActionExitExecute();
+    void CloseButtonClick();
+
+    // The designed components; the Qt parent owns the widgets, this the generated holder.
+    std::unique_ptr<Ui::BookMainForm> ui;
+    std::string BookArgument;
+
+    // Destroyed by hand in the destructor, in this order: the listener first, so that no session
+    // thread can reach the page service, the reader or the book file afterwards.
+    std::unique_ptr<TBookReader> Reader;
+    std::unique_ptr<TNetHTTPListener> Listener;
+    // Holds the lock that lets one page extraction run at a time.
+    std::unique_ptr<TPageService> PageService;
+    int32_t HistoryIndex = -1;
+    TStringList History;
+    std::unique_ptr<TFileStream> BookStream;
+
+    TFormActivation* Activation = nullptr; // owned as a Qt child
+    bool shownBefore_ = false;
+};
+
+// The program's main window, while it exists.
+extern TBookMainForm* BookMainForm;

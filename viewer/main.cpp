@@ -1,0 +1,63 @@
+#include "ApplicationTitle.h"
+#include "BookMain.h"
+#include "EngineEnvironment.h"
+#include "ErrorReport.h"
+#include "Exception.h"
+#include "ProgramOptions.h"
+#include "StringTable.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+// Qt ends the process with a terse message when it finds no display; say it in the viewer's words.
+bool HasSomewhereToShow()
+{
+    return std::getenv("QT_QPA_PLATFORM") != nullptr || std::getenv("DISPLAY") != nullptr
+        || std::getenv("WAYLAND_DISPLAY") != nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const ProgramOptions options = ReadProgramOptions({ argv + 1, argv + argc }, std::cout, std::cerr);
+    if (options.exitStatus)
+        return *options.exitStatus;
+    if (!HasSomewhereToShow()) {
+        std::cerr << "ebook: no display to show the book on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n";
+        return 1;
+    }
+
+    PrepareBrowserEngine(std::cerr);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ebook"));
+    QApplication::setApplicationVersion(QStringLiteral(EBOOK_VERSION));
+    SetApplicationTitle(QString::fromLatin1(kApplicationTitle));
+    QGuiApplication::setDesktopFileName(QStringLiteral("ebook"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ebook.svg")));
+
+    // Qt has taken its own options (-platform, -style, ...) out of the arguments by now.
+    const QStringList arguments = QCoreApplication::arguments();
+    const std::string bookArgument
+        = arguments.size() > 1 ? QFile::encodeName(arguments[1]).toStdString() : std::string();
+
+    std::unique_ptr<TBookMainForm> form;
+    try {
+        form = std::make_unique<TBookMainForm>(bookArgument);
+    } catch (const Exception& error) {
+        ReportError(nullptr, error.Message());
+        return 1;
+    }
+    BookMainForm = form.get();
+    form->show();
+    const int status = QApplication::exec();
+    BookMainForm = nullptr;
+    return status;
+}

@@ -1,0 +1,164 @@
+#include "ViewerFixture.h"
+
+#include "ApplicationTitle.h"
+#include "BookMainDesign.h"
+#include "EmbeddedBrowser.h"
+#include "PageService.h"
+#include "ServerNetHTTP.h"
+
+#include <QWebEnginePage>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+// A page titled title (none when empty) with a link to each of the named pages, the link's id
+// being the page's name without its extension, blanks made underscores.
+std::string LinkedPage(const std::string& title, const std::vector<std::string>& links)
+{
+    std::string page = "<html><head><meta charset=\"windows-1252\">";
+    if (!title.empty())
+        page += "<title>" + title + "</title>";
+    page += "</head><body><h1>" + title + "</h1>";
+    for (const std::string& link : links) {
+        std::string id = link.substr(0, link.find('.'));
+        std::replace(id.begin(), id.end(), ' ', '_');
+        page += "<a id=\"" + id + "\" href=\"" + link + "\">" + id + "</a> ";
+    }
+    return page + "</body></html>";
+}
+
+std::string PageAddress(TViewerWindow& window, const std::string& name)
+{
+    const TNetHTTPListener& listener = window.Form().PageListener();
+    return PageURL(listener.BoundIP, listener.Port, name);
+}
+
+std::vector<std::string> Visited(TViewerWindow& window)
+{
+    std::vector<std::string> urls;
+    for (const auto& item : window.Form().VisitedURLs())
+        urls.push_back(item.text);
+    return urls;
+}
+
+} // namespace
+
+TEST(ViewerHistory, BackThenANewLinkCutsTheForwardPartAndAKnownLinkOnlyMovesTheIndex)
+{
+    TTestBook book;
+    const std::vector<std::string> all = { "a.htm", "b.htm", "c.htm", "d.htm" };
+    for (const std::string& name : all)
+        book.writer.AddPage("/" + name, LinkedPage("Page " + name.substr(0, 1), all));
+    TViewerWindow window(book.Save());
+    window.ShowAndWaitForHome();
+    const Ui::BookMainForm& ui = window.Form().Designed();
+    EXPECT_EQ(window.Form().VisitedIndex(), 0);
+    EXPECT_FALSE(ui.ActionBack->isEnabled());
+    EXPECT_FALSE(ui.ActionForward->isEnabled());
+
+    ASSERT_TRUE(window.FollowLink("b"));
+    ASSERT_TRUE(window.FollowLink("c"));
+    EXPECT_TRUE(ui.ActionBack->isEnabled());
+    ui.ActionBack->trigger();
+    ASSERT_TRUE(window.WaitForLoad());
+    EXPECT_EQ(window.Form().VisitedIndex(), 1);
+    EXPECT_TRUE(ui.ActionForward->isEnabled());
+
+    ASSERT_TRUE(window.FollowLink("d"));
+    ASSERT_TRUE(window.FollowLink("a"));
+    const std::string a = PageAddress(window, "/a.htm");
+    const std::string b = PageAddress(window, "/b.htm");
+    EXPECT_EQ(Visited(window), (std::vector<std::string> { a, b, PageAddress(window, "/d.htm") }));
+    EXPECT_EQ(window.Form().VisitedIndex(), 0);
+    EXPECT_FALSE(ui.ActionBack->isEnabled());
+    EXPECT_TRUE(ui.ActionForward->isEnabled());
+
+    ui.ActionForward->trigger();
+    ASSERT_TRUE(window.WaitForLoad());
+    EXPECT_EQ(window.Form().VisitedIndex(), 1);
+    EXPECT_EQ(window.Caption(), QStringLiteral("Untitled eBook - Page b"));
+    // The same page again, and Home to a page before the current one: nothing is added or cut.
+    ASSERT_TRUE(window.FollowLink("b"));
+    ui.ActionHome->trigger();
+    ASSERT_TRUE(window.WaitForLoad());
+    EXPECT_EQ(Visited(window).size(), 3u);
+    EXPECT_EQ(window.Form().VisitedIndex(), 0);
+}
+
+TEST(ViewerHistory, AFramesetAddsOneEntryPerFrame)
+{
+    TTestBook book;
+    book.writer.AddPage("/index.htm",
+        "<html><head><title>Frames</title></head><frameset cols=\"30%,70%\">"
+        "<frame src=\"left.htm\"><frame src=\"right.htm\"></frameset></html>");
+    book.writer.AddPage("/left.htm", LinkedPage("Left", {}));
+    book.writer.AddPage("/right.htm", LinkedPage("Right", {}));
+    TViewerWindow window(book.Save());
+    window.ShowAndWaitForHome();
+    ASSERT_TRUE(WaitUntil([&] { return window.Form().VisitedURLs().Count() == 3; }));
+    EXPECT_EQ(Visited(window)[0], PageAddress(window, "/index.htm"));
+    EXPECT_EQ(window.Caption(), QStringLiteral("Untitled eBook - Frames"));
+}
+
+TEST(ViewerCaption, BookAndPageTitlesComposeAndAnUntitledPageShowsTheBookTitleAlone)
+{
+    struct Case {
+        std::string bookTitle;
+        std::string pageTitle;
+        QString caption;
+    };
+    // Book titles are Windows-1252; page titles keep whatever the page says.
+    const Case cases[] = {
+        { "Caf\xE9 Guide", "Welcome", QStringLiteral(u"Café Guide - Welcome") },
+        { "Caf\xE9 Guide", "", QStringLiteral(u"Café Guide") },
+        { "", "&#26085;&#26412; Welcome", QStringLiteral(u"Untitled eBook - 日本 Welcome") },
+        { "", "", QStringLiteral("Untitled eBook") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption.toStdString());
+        TTestBook book;
+        book.writer.settings.title = c.bookTitle;
+        book.writer.AddPage("/index.htm", LinkedPage(c.pageTitle, { "other.htm" }));
+        book.writer.AddPage("/other.htm", LinkedPage("Other", { "index.htm" }));
+        TViewerWindow window(book.Save());
+        window.ShowAndWaitForHome();
+        // An untitled page first reports its address as its title; that counts as no title.
+        ASSERT_TRUE(WaitUntil([&] { return window.Caption() == c.caption; })) << window.Caption().toStdString();
+        EXPECT_EQ(ApplicationTitle(), c.caption);
+        // Coming back to the page by a link gives the same caption.
+        ASSERT_TRUE(window.FollowLink("other"));
+        ASSERT_TRUE(window.FollowLink("index"));
+        ASSERT_TRUE(WaitUntil([&] { return window.Caption() == c.caption; })) << window.Caption().toStdString();
+    }
+}
+
+TEST(ViewerPageNames, PagesNamedWithABlankOrAWindows1252LetterLoad)
+{
+    TTestBook book;
+    book.writer.settings.title = "Names";
+    // Links written as an author would: a blank and an accented letter in the href, the page in
+    // Windows-1252. The engine sends "%20" and the UTF-8 escapes of the letter.
+    book.writer.AddPage("/index.htm", LinkedPage("Home", { "My Page.htm", "caf\xE9.htm" }));
+    book.writer.AddPage("/My Page.htm", LinkedPage("Blank", {}));
+    book.writer.AddPage("/caf\xE9.htm", LinkedPage("Accent", {}));
+    TViewerWindow window(book.Save());
+    window.ShowAndWaitForHome();
+
+    ASSERT_TRUE(window.FollowLink("My_Page"));
+    EXPECT_TRUE(WaitUntil([&] { return window.Caption() == QStringLiteral("Names - Blank"); }));
+    window.Form().Designed().ActionBack->trigger();
+    ASSERT_TRUE(window.WaitForLoad());
+    ASSERT_TRUE(window.FollowLink(QStringLiteral(u"café")));
+    EXPECT_TRUE(WaitUntil([&] { return window.Caption() == QStringLiteral("Names - Accent"); }));
+
+    // Navigating by the stored name, as Home does.
+    window.Form().NavigateToPage("/My Page.htm");
+    ASSERT_TRUE(window.WaitForLoad());
+    EXPECT_TRUE(WaitUntil([&] { return window.Caption() == QStringLiteral("Names - Blank"); }));
+    window.Form().NavigateToPage("/caf\xE9.htm");
+    ASSERT_TRUE(window.WaitForLoad());
+    EXPECT_TRUE(WaitUntil([&] { return window.Caption() == QStringLiteral("Names - Accent"); }));
+}

@@ -1,0 +1,150 @@
+#include "ViewerFixture.h"
+
+#include "BookMainDesign.h"
+#include "EmbeddedBrowser.h"
+#include "ServerNetHTTP.h"
+#include "Streams.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QWebEnginePage>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <random>
+
+TTestBook::TTestBook()
+{
+    std::random_device seed;
+    folder_ = std::filesystem::temp_directory_path() / ("ebook-viewer-test-" + std::to_string(seed()));
+    std::filesystem::create_directories(folder_);
+}
+
+TTestBook::~TTestBook()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+std::string TTestBook::Save()
+{
+    const std::string fileName = (folder_ / "book.ebook").string();
+    TFileStream file(fileName, TFileStream::Mode::Create);
+    writer.SaveToStream(file);
+    return fileName;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > limit.count())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+TViewerWindow::TViewerWindow(const std::string& bookFile)
+    : form_(std::make_unique<TBookMainForm>(bookFile))
+{
+    QObject::connect(form_->Designed().Browser->Page(), &QWebEnginePage::loadFinished, form_.get(), [this](bool ok) {
+        ++loadsFinished_;
+        lastLoadOk_ = ok;
+    });
+}
+
+TViewerWindow::~TViewerWindow() = default;
+
+void TViewerWindow::ShowAndWaitForHome()
+{
+    form_->show();
+    ASSERT_TRUE(WaitForLoad()) << "the home page did not load";
+}
+
+bool TViewerWindow::WaitForLoad()
+{
+    const int target = loadsWaitedFor_ + 1;
+    if (!WaitUntil([&] { return loadsFinished_ >= target; }))
+        return false;
+    loadsWaitedFor_ = loadsFinished_;
+    return lastLoadOk_;
+}
+
+QString TViewerWindow::RunScript(const QString& script)
+{
+    bool done = false;
+    QString result;
+    form_->Designed().Browser->Page()->runJavaScript(script, [&](const QVariant& value) {
+        result = value.toString();
+        done = true;
+    });
+    WaitUntil([&] { return done; });
+    return result;
+}
+
+bool TViewerWindow::FollowLink(const QString& id)
+{
+    RunScript(QStringLiteral("document.getElementById('%1').click()").arg(id));
+    return WaitForLoad();
+}
+
+QString TViewerWindow::Caption() const
+{
+    return form_->windowTitle();
+}
+
+QString TViewerWindow::PageText()
+{
+    return RunScript(QStringLiteral("document.body ? document.body.innerText : ''"));
+}
+
+namespace {
+
+int ConnectTo(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+std::string RawRequest(int port, const std::string& request)
+{
+    const int fd = ConnectTo(port);
+    if (fd < 0)
+        return {};
+    const timeval limit { 20, 0 };
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string response;
+    char buffer[8192];
+    ssize_t n;
+    while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+        response.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return response;
+}
+
+bool Accepts(int port)
+{
+    const int fd = ConnectTo(port);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
