@@ -50,13 +50,16 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 	fuzz/run-all build-fuzz $(FUZZ_SECONDS)
 
-# Builds the bundled guide book and opens it in the viewer (its info, where no viewer is built).
+# Builds the bundled guide book, packs it with the viewer into one program and starts that program
+# without arguments. Without a display it serves the guide over HTTP instead and prints the address.
 run: build
-	$(BUILD_DIR)/tools/ebook-pack build samples/guide -o $(BUILD_DIR)/guide.ebook
-	@if [ -x $(BUILD_DIR)/viewer/ebook-viewer ]; then \
-	  $(BUILD_DIR)/viewer/ebook-viewer $(BUILD_DIR)/guide.ebook; \
+	$(BUILD_DIR)/tools/ebook-pack build samples/guide -o $(BUILD_DIR)/guide-book --stub $(BUILD_DIR)/viewer/ebook
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
+	  exec $(BUILD_DIR)/guide-book; \
 	else \
-	  $(BUILD_DIR)/tools/ebook-pack info $(BUILD_DIR)/guide.ebook; \
+	  echo "No display to show the viewer on (DISPLAY and WAYLAND_DISPLAY are unset):"; \
+	  echo "serving the guide over HTTP instead; open the address below in a browser."; \
+	  exec $(BUILD_DIR)/tools/ebook-pack serve $(BUILD_DIR)/guide-book; \
 	fi
 
 format:
