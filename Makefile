@@ -39,7 +39,7 @@ test-tsan: deps
 	  ctest --test-dir build-tsan $(CTEST_FLAGS) -LE nosanitize
 
 bench: deps
-	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DEBOOK_BUILD_GUI=OFF \
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DEBOOK_BUILD_BENCH=ON -DBUILD_TESTING=OFF
 	cmake --build build-bench -j $(JOBS)
 	bench/run-all build-bench

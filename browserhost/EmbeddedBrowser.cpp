@@ -19,6 +19,8 @@ TEmbeddedBrowser::TEmbeddedBrowser(QWidget* parent)
     , engineUserAgent_(profile_->httpUserAgent())
 {
     view_->setPage(page_);
+    // Nothing here shows a page's icon, and every page load would ask the book for /favicon.ico.
+    page_->settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
