@@ -62,8 +62,15 @@ run: build
 	  exec $(BUILD_DIR)/tools/ebook-pack serve $(BUILD_DIR)/guide-book; \
 	fi
 
+# The Debian package build-release/ebook-viewer_VERSION_ARCH.deb, built in Release and inspected by
+# packaging/check-package. `packaging/check-deb-install DEB` proves it installs on a clean system.
+.PHONY: package
+package: deps
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	cmake --build build-release -j $(JOBS) --target check-package
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench build-fuzz
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench build-fuzz build-release
