@@ -21,6 +21,9 @@ public:
     virtual int64_t Seek(int64_t offset, Origin origin) = 0;
     virtual int64_t Size() const = 0;
     virtual void SetSize(int64_t size) = 0;
+    // Reads up to count bytes at offset without moving the position; returns how many were read.
+    // Several threads may call it at once on a stream that nobody writes meanwhile.
+    virtual int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const = 0;
 
     int64_t Position() { return Seek(0, Origin::Current); }
     void SetPosition(int64_t position) { Seek(position, Origin::Begin); }
@@ -49,6 +52,7 @@ public:
     int64_t Seek(int64_t offset, Origin origin) override;
     int64_t Size() const override { return size_; }
     void SetSize(int64_t size) override;
+    int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const override;
 
     void Clear();
     unsigned char* Memory() { return data_.get(); }
@@ -77,6 +81,7 @@ public:
     int64_t Seek(int64_t offset, Origin origin) override;
     int64_t Size() const override { return static_cast<int64_t>(bytes_->size()); }
     void SetSize(int64_t size) override;
+    int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const override;
 
 private:
     std::shared_ptr<const std::string> bytes_;
@@ -99,6 +104,8 @@ public:
     int64_t Seek(int64_t offset, Origin origin) override;
     int64_t Size() const override;
     void SetSize(int64_t size) override;
+    // A positioned read of the file (pread): safe on several threads at once.
+    int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const override;
 
     const std::string& FileName() const { return fileName_; }
     // Flushes written data to the disk; raises EWriteError on failure.

@@ -1,9 +1,10 @@
 // The text decoders of the HTTP layer on arbitrary bytes: base64 credentials, URL escapes, the
 // splitting of parameters and of cookie headers, and the request line.
 
-#include "EncodeNet.h"
+#include "HTTPDecoders.h"
 #include "Exception.h"
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
+#include "HTTPRequestParsing.h"
 #include "StringList.h"
 
 #include <cstdint>

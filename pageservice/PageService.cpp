@@ -2,7 +2,7 @@
 
 #include "AnsiText.h"
 #include "BookReader.h"
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
 #include "Streams.h"
 #include "WinAnsi.h"
 

@@ -1,7 +1,7 @@
 #include "PageService.h"
 #include "BookReader.h"
 #include "BookWriter.h"
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
 
 #include <gtest/gtest.h>
 

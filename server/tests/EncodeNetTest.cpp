@@ -1,4 +1,4 @@
-#include "EncodeNet.h"
+#include "HTTPDecoders.h"
 #include "Exception.h"
 
 #include <gtest/gtest.h>

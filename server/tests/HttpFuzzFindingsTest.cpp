@@ -1,5 +1,6 @@
 // Requests and handlers that fuzz_http_request found mishandled, kept as regression tests.
 
+#include "HTTPRequestParsing.h"
 #include "HttpTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "SocketTestSupport.h"
-#include "servernet.h"
+#include "NetListener.h"
 
 #include <gtest/gtest.h>
 

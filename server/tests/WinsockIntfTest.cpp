@@ -1,5 +1,5 @@
 #include "WinsockIntf.h"
-#include "GlobalNet.h"
+#include "NetText.h"
 #include "NetComponent.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "OpenedBook.h"
 #include "PackCommand.h"
 #include "PageService.h"
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
 
 #include <arpa/inet.h>
 #include <csignal>

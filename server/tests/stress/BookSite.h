@@ -2,7 +2,7 @@
 
 #include "BookReader.h"
 #include "PageService.h"
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
 #include "Streams.h"
 
 #include <string>

@@ -1,7 +1,6 @@
-#include "GlobalNet.h"
+#include "NetText.h"
 
 #include <algorithm>
-#include <chrono>
 
 int32_t RPos(std::string_view sub, std::string_view text, int32_t start)
 {
@@ -26,12 +25,4 @@ void WriteLnToStream(TStream& stream, std::string_view text)
 {
     WriteToStream(stream, text);
     WriteToStream(stream, "\r\n");
-}
-
-double NowDateTime()
-{
-    using namespace std::chrono;
-    constexpr double kUnixEpochAsDateTime = 25569.0; // 1 January 1970
-    const double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
-    return kUnixEpochAsDateTime + seconds / 86400.0;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SocketErrors.h"
+
 #include <cstdint>
 #include <string>
 
@@ -19,25 +21,10 @@ constexpr TSocket INVALID_SOCKET = -1;
 // What a failing socket call returns; the error number is then read with LastError.
 constexpr int32_t SOCKET_ERROR = -1;
 
-// The Windows Sockets error numbers that the socket layers act on by name.
-namespace WsaError {
-constexpr int32_t Interrupted = 10004; // WSAEINTR
-constexpr int32_t BadFile = 10009; // WSAEBADF
-constexpr int32_t WouldBlock = 10035; // WSAEWOULDBLOCK
-constexpr int32_t AddressInUse = 10048; // WSAEADDRINUSE
-constexpr int32_t ConnectionReset = 10054; // WSAECONNRESET
-constexpr int32_t Shutdown = 10058; // WSAESHUTDOWN
-constexpr int32_t ConnectionRefused = 10061; // WSAECONNREFUSED
-} // namespace WsaError
-
 // What shutdown stops, with the Windows Sockets values.
 constexpr int32_t SD_RECEIVE = 0;
 constexpr int32_t SD_SEND = 1;
 constexpr int32_t SD_BOTH = 2;
-
-// "Socket Error #<code>", CR LF, and the standard text of the Windows Sockets error number (empty
-// for a number without one).
-std::string SocketErrorTextFor(int32_t code);
 
 // Every socket call of the server goes through one binding object. The operations take and return
 // what the Windows Sockets 1.1 calls of the same name do: they never raise, a failing call returns
@@ -128,15 +115,37 @@ public:
     int32_t MaxUdpDatagram = 0;
 };
 
-// Reaches the one process-wide binding: `SocketBinding->recv(...)`. The binding is created on first
-// use, also when that comes from another library's start-up code, and is never freed, so that
-// objects destroyed at program exit can still close their sockets; freeing it would release
-// nothing, as it holds no state and makes no shutdown call. All threads share it unlocked.
+// Reaches the process-wide binding: `SocketBinding->recv(...)`. The default binding (the platform's
+// sockets) is created on first use, also when that comes from another library's start-up code, and
+// is never freed, so that objects destroyed at program exit can still close their sockets; freeing
+// it would release nothing, as it holds no state and makes no shutdown call. All threads share it
+// unlocked.
 struct TSocketBindingAccess {
     TWinsockIntfBase* operator->() const;
     TWinsockIntfBase& operator*() const { return *operator->(); }
 };
 inline constexpr TSocketBindingAccess SocketBinding {};
+
+// Makes `binding` the one every socket call goes through (nullptr: the platform's again) and returns
+// the one it replaces. For tests and fuzzers that feed the socket and HTTP layers bytes of their
+// own: install before any socket object is used, and uninstall after the last is gone. The caller
+// keeps the binding alive while it is installed.
+TWinsockIntfBase* InstallSocketBinding(TWinsockIntfBase* binding);
+
+// Installs a binding for as long as it lives, then puts back the one it replaced.
+class TInstalledSocketBinding {
+public:
+    explicit TInstalledSocketBinding(TWinsockIntfBase& binding)
+        : previous_(InstallSocketBinding(&binding))
+    {
+    }
+    ~TInstalledSocketBinding() { InstallSocketBinding(previous_); }
+    TInstalledSocketBinding(const TInstalledSocketBinding&) = delete;
+    TInstalledSocketBinding& operator=(const TInstalledSocketBinding&) = delete;
+
+private:
+    TWinsockIntfBase* previous_;
+};
 
 // Plain append-only files for the socket layer's debug logs; -1 means no file.
 int32_t OpenLogFile(const std::string& fileName);

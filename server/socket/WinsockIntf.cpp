@@ -3,10 +3,12 @@
 #include "WinsockIntf.h"
 
 #include "Exception.h"
+#include "RetryOnInterrupt.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -18,106 +20,6 @@ namespace {
 // The calling thread's last socket error, as a Windows Sockets number. Kept apart from errno so
 // that nothing run between the failing call and LastError can change it.
 thread_local int32_t lastSocketError = 0;
-
-int32_t WinsockNumberOf(int error)
-{
-    switch (error) {
-    case EINTR:
-        return 10004;
-    case EBADF:
-        return 10009;
-    case EACCES:
-        return 10013;
-    case EPERM:
-        return 10013;
-    case EFAULT:
-        return 10014;
-    case EINVAL:
-        return 10022;
-    case EMFILE:
-        return 10024;
-    case ENFILE:
-        return 10024;
-    case EAGAIN:
-        return 10035;
-    case EINPROGRESS:
-        return 10036;
-    case EALREADY:
-        return 10037;
-    case ENOTSOCK:
-        return 10038;
-    case EDESTADDRREQ:
-        return 10039;
-    case EMSGSIZE:
-        return 10040;
-    case EPROTOTYPE:
-        return 10041;
-    case ENOPROTOOPT:
-        return 10042;
-    case EPROTONOSUPPORT:
-        return 10043;
-    case ESOCKTNOSUPPORT:
-        return 10044;
-    case EOPNOTSUPP:
-        return 10045;
-    case EPFNOSUPPORT:
-        return 10046;
-    case EAFNOSUPPORT:
-        return 10047;
-    case EADDRINUSE:
-        return 10048;
-    case EADDRNOTAVAIL:
-        return 10049;
-    case ENETDOWN:
-        return 10050;
-    case ENETUNREACH:
-        return 10051;
-    case ENETRESET:
-        return 10052;
-    case ECONNABORTED:
-        return 10053;
-    case ECONNRESET:
-        return 10054;
-    case ENOBUFS:
-        return 10055;
-    case ENOMEM:
-        return 10055;
-    case EISCONN:
-        return 10056;
-    case ENOTCONN:
-        return 10057;
-    case EPIPE:
-        return 10058;
-    case ESHUTDOWN:
-        return 10058;
-    case ETOOMANYREFS:
-        return 10059;
-    case ETIMEDOUT:
-        return 10060;
-    case ECONNREFUSED:
-        return 10061;
-    case ELOOP:
-        return 10062;
-    case ENAMETOOLONG:
-        return 10063;
-    case EHOSTDOWN:
-        return 10064;
-    case EHOSTUNREACH:
-        return 10065;
-    case ENOTEMPTY:
-        return 10066;
-    case EUSERS:
-        return 10068;
-    case EDQUOT:
-        return 10069;
-    case ESTALE:
-        return 10070;
-    case EREMOTE:
-        return 10071;
-    default:
-        return 10000 + error;
-    }
-}
 
 // Records the calling thread's error for LastError and passes the failing result on.
 int32_t Failed(int32_t result)
@@ -189,19 +91,13 @@ int32_t TWinsockIntf11::LastError()
 
 int32_t TWinsockIntf11::recv(TSocket s, void* buf, int32_t len, int32_t flags)
 {
-    ssize_t n;
-    do {
-        n = ::recv(s, buf, SizeOf(len), flags);
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = RetryOnInterrupt([&] { return ::recv(s, buf, SizeOf(len), flags); });
     return n < 0 ? Failed(SOCKET_ERROR) : static_cast<int32_t>(n);
 }
 
 int32_t TWinsockIntf11::recvfrom(TSocket s, void* buf, int32_t len, int32_t flags, sockaddr* from, socklen_t* fromlen)
 {
-    ssize_t n;
-    do {
-        n = ::recvfrom(s, buf, SizeOf(len), flags, from, fromlen);
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = RetryOnInterrupt([&] { return ::recvfrom(s, buf, SizeOf(len), flags, from, fromlen); });
     return n < 0 ? Failed(SOCKET_ERROR) : static_cast<int32_t>(n);
 }
 
@@ -214,20 +110,15 @@ int32_t TWinsockIntf11::select(int32_t nfds, fd_set* readfds, fd_set* writefds, 
 int32_t TWinsockIntf11::send(TSocket s, const void* buf, int32_t len, int32_t flags)
 {
     // A peer that has gone away must give EPIPE here, never the process-killing SIGPIPE.
-    ssize_t n;
-    do {
-        n = ::send(s, buf, SizeOf(len), flags | MSG_NOSIGNAL);
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = RetryOnInterrupt([&] { return ::send(s, buf, SizeOf(len), flags | MSG_NOSIGNAL); });
     return n < 0 ? Failed(SOCKET_ERROR) : static_cast<int32_t>(n);
 }
 
 int32_t TWinsockIntf11::sendto(
     TSocket s, const void* buf, int32_t len, int32_t flags, const sockaddr* to, socklen_t tolen)
 {
-    ssize_t n;
-    do {
-        n = ::sendto(s, buf, SizeOf(len), flags | MSG_NOSIGNAL, to, tolen);
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n
+        = RetryOnInterrupt([&] { return ::sendto(s, buf, SizeOf(len), flags | MSG_NOSIGNAL, to, tolen); });
     return n < 0 ? Failed(SOCKET_ERROR) : static_cast<int32_t>(n);
 }
 
@@ -252,10 +143,7 @@ int32_t TWinsockIntf11::listen(TSocket s, int32_t backlog)
 TSocket TWinsockIntf11::accept(TSocket s, sockaddr* addr, socklen_t* addrlen)
 {
     // Accepted sockets are not inherited by programs this process starts.
-    int result;
-    do {
-        result = ::accept4(s, addr, addrlen, SOCK_CLOEXEC);
-    } while (result < 0 && errno == EINTR);
+    const int result = RetryOnInterrupt([&] { return ::accept4(s, addr, addrlen, SOCK_CLOEXEC); });
     if (result < 0)
         return Failed(INVALID_SOCKET);
     // Responses go out as a header and then body pieces of at most 8 KiB. With Nagle's algorithm
@@ -307,17 +195,32 @@ int32_t TWinsockIntf11::WaitReadable(TSocket s, int32_t milliseconds)
         return Failed(SOCKET_ERROR);
     }
     pollfd entry { s, POLLIN, 0 };
-    int result;
-    do {
-        result = ::poll(&entry, 1, milliseconds);
-    } while (result < 0 && errno == EINTR);
+    const int result = RetryOnInterrupt([&] { return ::poll(&entry, 1, milliseconds); });
     return result < 0 ? Failed(SOCKET_ERROR) : result > 0 ? 1 : 0;
 }
 
-TWinsockIntfBase* TSocketBindingAccess::operator->() const
+namespace {
+
+// The binding installed in place of the platform's; null while there is none.
+std::atomic<TWinsockIntfBase*> installedBinding { nullptr };
+
+TWinsockIntfBase* PlatformBinding()
 {
     static TWinsockIntfBase* const binding = new TWinsockIntf11();
     return binding;
+}
+
+} // namespace
+
+TWinsockIntfBase* TSocketBindingAccess::operator->() const
+{
+    TWinsockIntfBase* const installed = installedBinding.load(std::memory_order_acquire);
+    return installed ? installed : PlatformBinding();
+}
+
+TWinsockIntfBase* InstallSocketBinding(TWinsockIntfBase* binding)
+{
+    return installedBinding.exchange(binding, std::memory_order_acq_rel);
 }
 
 int32_t OpenLogFile(const std::string& fileName)

@@ -1,30 +1,8 @@
-// The accepted connection, its session thread, the list of live sessions and the accept thread.
+#include "NetServerThread.h"
 
-#include "GlobalNet.h"
-#include "servernet.h"
+#include "NetListener.h"
 
-#include <cstring>
 #include <thread>
-
-void TNetServer::Disconnect()
-{
-    PeerPort.store(0);
-    TNetSocket::Disconnect();
-}
-
-std::string TNetServer::ReadString(int32_t count)
-{
-    LastActivity.store(NowDateTime());
-    return TNetSocket::ReadString(count);
-}
-
-TNetListener& TNetServer::Listener() const
-{
-    auto* listener = dynamic_cast<TNetListener*>(Owner());
-    if (!listener)
-        throw EInvalidCast();
-    return *listener;
-}
 
 TNetServerThread::TNetServerThread(std::unique_ptr<TNetServer> connection)
     : connection_(std::move(connection))
@@ -99,47 +77,4 @@ void TNetServerThreadList::StopAllThreads()
         }
         StopThread(*first);
     }
-}
-
-void TNetListenerThread::Run()
-{
-    Listener->AcceptOne(*this);
-}
-
-void TNetListenerThread::AfterRun()
-{
-    Listener->Disconnect();
-}
-
-void TNetListener::AcceptOne(TNetListenerThread& acceptThread)
-{
-    sockaddr record {};
-    socklen_t length = sizeof record;
-    const TSocket handle = UseSocket([&](TSocket s) { return SocketBinding->accept(s, &record, &length); });
-    if (CheckSocketResult(handle, { WsaError::Interrupted })) {
-        acceptThread.Terminate();
-        return;
-    }
-    sockaddr_in peer {};
-    std::memcpy(&peer, &record, sizeof peer);
-
-    auto connection = std::make_unique<TNetServer>(this);
-    connection->SetSocket(handle);
-    connection->BoundIP = BoundIP;
-    connection->SetPeerIP(FormatIPAddress(peer.sin_addr.s_addr));
-    connection->PeerPort.store(peer.sin_port);
-    connection->LastActivity.store(NowDateTime());
-    connection->InTimeoutHandler.store(false);
-
-    std::unique_ptr<TNetServerThread> thread;
-    if (OnCreateThread)
-        OnCreateThread(connection, thread);
-    if (!thread)
-        thread = std::make_unique<TNetServerThread>(std::move(connection));
-    thread->SetCounter(sessionCounter_);
-
-    // Listed and started under the lock, so nobody can stop and free it in between.
-    auto locked = threads_->LockList();
-    locked.Items().push_back(thread.get());
-    thread.release()->Resume();
 }

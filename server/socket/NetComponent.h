@@ -32,6 +32,7 @@ public:
     explicit TNetComponent(TComponent* owner);
     ~TNetComponent() override;
 
+    // The component suite's own version text, kept as written for whatever reads it.
     static constexpr const char* kVersion = "7.037B";
     std::string Version() const { return kVersion; }
     void SetVersion(const std::string&) { } // read-only: assigning does nothing
@@ -61,6 +62,7 @@ public:
     int32_t Port = 0;
     std::string BoundIP;
     int32_t DebugFlags = 0;
+    // Default log names kept as written; a program that switches logging on sets its own.
     std::string ReadLogName = "C:\\NETR.LOG";
     std::string WriteLogName = "C:\\NETW.LOG";
     int32_t ReadLogMark = 1;

@@ -1,7 +1,7 @@
 #include "NetSockets.h"
 
 #include "AnsiText.h"
-#include "GlobalNet.h"
+#include "NetText.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "ThreadNet.h"
+#include "RoundThread.h"
 
 void TTorvelThread::TerminateAndWaitFor()
 {

@@ -4,7 +4,7 @@
 #include "NetSockets.h"
 
 #include "AnsiText.h"
-#include "GlobalNet.h"
+#include "NetText.h"
 
 int16_t TNetSocket::SendCmd(
     const std::string& command, int16_t expectedCode, const std::string& statusText, uint8_t indent)

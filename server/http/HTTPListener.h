@@ -1,63 +1,12 @@
 #pragma once
 
-#include "Streams.h"
-#include "StringList.h"
-#include "servernet.h"
+#include "HTTPRequestInfo.h"
+#include "HTTPResponseInfo.h"
+#include "NetListener.h"
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <string>
-
-// One parsed HTTP request, as handed to OnCommandGet.
-class THTTPRequestInfo {
-public:
-    // The target as sent, not URL-decoded: for GET and HEAD the part before the first "?", for
-    // POST the whole target.
-    std::string Document;
-    std::string Command; // "GET", "POST" or "HEAD"
-    std::string ProtocolVersion;
-    std::string AuthUsername;
-    std::string AuthPassword;
-    // GET and HEAD: the text after the first "?" of the target. POST: the body. Not decoded.
-    std::string RawParams;
-    bool HasAuthorization = false;
-    TStringList Headers; // Name=Value, in arrival order
-    TStringList Params; // name=value, decoded (when the listener's ParseParams is set)
-    TStringList Cookies;
-};
-
-// The response a handler fills: a status, standard headers, cookies, an optional Basic challenge
-// and a body as text or as a stream. Writes straight to the connection.
-class THTTPResponseInfo {
-public:
-    explicit THTTPResponseInfo(TNetSocket& connection);
-
-    // Sets ResponseCode and its reason phrase ("Unknown Response Code" for codes not known).
-    void SetResponseCode(int32_t code);
-    // Sends the status line and the headers; a second call raises Exception "Header has already
-    // been written.".
-    void WriteHeader();
-    // Sends the body: for codes 200 to 499 the stream (from its position) or else the text; for
-    // every other code an error body "<B>code text</B><P>" + ContentText and CR LF.
-    void WriteContent();
-    // The error body without its closing line end.
-    std::string ErrorBody() const;
-
-    std::string ServerSoftware = "NetServer/1.000";
-    std::string AuthRealm; // non-empty: status 401 with a Basic challenge for this realm
-    std::string ResponseText;
-    std::string ContentType = "text/html"; // empty: no Content-Type header
-    TNetSocket& Connection; // not owned
-    bool HeaderWritten = false;
-    int32_t ResponseCode = 200;
-    int32_t ContentLength = -1; // negative: no Content-Length header
-    TStringList Cookies;
-    TStringList Headers;
-    // The body as a stream; the response owns it and frees it, also when writing fails.
-    std::unique_ptr<TStream> ContentStream;
-    std::string ContentText;
-};
 
 using TGetEvent
     = std::function<void(TNetServerThread& Thread, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)>;
@@ -123,13 +72,3 @@ private:
     void ReadRequest(TNetServer& connection, const std::string& target, THTTPRequestInfo& request);
     static void SendResponse(THTTPResponseInfo& response);
 };
-
-// Splits "method target version" at the last blank (the version) and the first blank before it,
-// so that blanks inside the target survive; the method is upper-cased. A line without a blank
-// raises Exception "Error in parsing command.".
-void SplitRequestLine(const std::string& line, std::string& method, std::string& target, std::string& version);
-// Decodes raw parameter text into name=value entries: an encoded CR becomes ESC, an encoded LF
-// disappears, and "&" (also encoded) separates the entries.
-void DecodeParams(const std::string& raw, TStringList& params);
-// Cuts the cookie entries out of every header entry that contains "Cookie=".
-void ExtractCookies(const TStringList& headers, TStringList& cookies);

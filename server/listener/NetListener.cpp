@@ -1,6 +1,6 @@
-#include "servernet.h"
+#include "NetListener.h"
 
-#include "GlobalNet.h"
+#include "ActivityClock.h"
 
 #include <vector>
 
@@ -63,6 +63,7 @@ void TNetListener::StopListening()
 void TNetListener::SetSessionTimeout(int32_t minutes)
 {
     if (minutes < 0)
+        // Kept as written, misspelling included: callers match this exact text.
         throw Exception("Invliad SessionTimeout value.");
     timeoutTimer_.reset();
     sessionTimeout_.store(minutes);

@@ -1,5 +1,7 @@
 #pragma once
 
+// Text helpers that the socket layer (Capture) and the HTTP layer (the request line) share.
+
 #include "Streams.h"
 
 #include <cstdint>
@@ -14,7 +16,3 @@ int32_t RPos(std::string_view sub, std::string_view text, int32_t start = -1);
 void WriteToStream(TStream& stream, std::string_view text);
 // The text, then CR LF.
 void WriteLnToStream(TStream& stream, std::string_view text);
-
-// The current date and time as days since 30 December 1899, the unit of the connections' last
-// activity stamps.
-double NowDateTime();

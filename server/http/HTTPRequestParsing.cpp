@@ -1,10 +1,11 @@
 // The pieces of an HTTP request that are worked out from text alone.
 
-#include "ServerNetHTTP.h"
+#include "HTTPRequestParsing.h"
 
 #include "AnsiText.h"
-#include "EncodeNet.h"
-#include "GlobalNet.h"
+#include "Exception.h"
+#include "HTTPDecoders.h"
+#include "NetText.h"
 
 void SplitRequestLine(const std::string& line, std::string& method, std::string& target, std::string& version)
 {

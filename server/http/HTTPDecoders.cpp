@@ -1,4 +1,4 @@
-#include "EncodeNet.h"
+#include "HTTPDecoders.h"
 
 #include "AnsiText.h"
 #include "Exception.h"

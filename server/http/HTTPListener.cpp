@@ -1,7 +1,8 @@
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
 
 #include "AnsiText.h"
-#include "EncodeNet.h"
+#include "HTTPDecoders.h"
+#include "HTTPRequestParsing.h"
 
 namespace {
 

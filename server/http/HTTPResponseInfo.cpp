@@ -1,4 +1,4 @@
-#include "ServerNetHTTP.h"
+#include "HTTPResponseInfo.h"
 
 #include <string_view>
 
@@ -9,7 +9,9 @@ struct ReasonPhrase {
     const char* text;
 };
 
-// The reason phrases as this server has always sent them, spelling included.
+// The reason phrases as this server has always sent them. "Methode not allowed", "Request Entity
+// To Long", "Gateway timeout" and "Non-authoritative Information" are kept as written, on purpose:
+// clients and scripts of this server match these exact texts.
 constexpr ReasonPhrase kReasonPhrases[] = {
     { 200, "OK" },
     { 201, "Created" },

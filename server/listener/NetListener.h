@@ -1,81 +1,12 @@
 #pragma once
 
-#include "NetSockets.h"
+#include "NetServerThread.h"
 #include "NetTimer.h"
-#include "ThreadList.h"
-#include "ThreadNet.h"
 
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
-
-class TNetListener;
-class TNetServerThread;
-
-// One accepted connection. Its component owner is the listener that accepted it.
-class TNetServer : public TNetSocket {
-public:
-    explicit TNetServer(TComponent* owner)
-        : TNetSocket(owner)
-    {
-    }
-
-    void Disconnect() override;
-    // Reading counts as activity for the session timeout.
-    std::string ReadString(int32_t count) override;
-    // Takes the handle as this connection's socket.
-    virtual void SetSocket(TSocket handle) { SetSocketHandle(handle); }
-    // The owner as a listener; another owner raises EInvalidCast.
-    TNetListener& Listener() const;
-
-    // The peer's port as it stands in the address record (network byte order).
-    std::atomic<uint16_t> PeerPort { 0 };
-    // Days since 30 December 1899; read by the timeout check on another thread.
-    std::atomic<double> LastActivity { 0.0 };
-    std::atomic<bool> InTimeoutHandler { false };
-};
-
-using TServerEvent = std::function<void(TNetServerThread& Thread)>;
-// May supply the thread for a new connection: created with the connection (moved into it) and
-// not started.
-using TCreateThreadEvent
-    = std::function<void(std::unique_ptr<TNetServer>& pConnection, std::unique_ptr<TNetServerThread>& pThread)>;
-using TTimeoutEvent = std::function<void(TNetServerThread& Thread, bool& KeepAlive)>;
-
-// The thread that serves one connection: rounds of the listener's HandleConnection while the
-// connection is open. It owns the connection and Data.
-class TNetServerThread : public TTorvelThread {
-public:
-    explicit TNetServerThread(std::unique_ptr<TNetServer> connection);
-    ~TNetServerThread() override;
-
-    TNetServer* Connection() const { return connection_.get(); }
-
-    // Anything the application wants to keep with the session; freed with the thread.
-    std::shared_ptr<void> Data;
-
-protected:
-    void BeforeRun() override;
-    void Run() override;
-    void AfterRun() override;
-
-private:
-    std::unique_ptr<TNetServer> connection_;
-};
-
-// The live session threads. A thread is listed while it runs; whoever takes it out frees it: the
-// thread itself (free-on-termination) when it removes itself, otherwise the remover after waiting.
-// The lock guards list membership only and is never held while a thread is waited for.
-class TNetServerThreadList : public TThreadList<TNetServerThread> {
-public:
-    // Takes the thread out of the list and, when it was listed, stops it; true when it was.
-    bool RemoveThread(TNetServerThread& thread);
-    // Closes the thread's connection; then marks it to free itself when called on that thread,
-    // else waits for it and frees it.
-    void StopThread(TNetServerThread& thread);
-    void StopAllThreads();
-};
 
 // The accept thread: one connection per round, each handed to a new session thread.
 class TNetListenerThread : public TTorvelThread {
