@@ -52,8 +52,13 @@ void TNetListener::SetActive(bool value)
 void TNetListener::StopListening()
 {
     if (listenerThread_) {
-        // Closing the listening socket makes the blocked accept fail, which ends the accept loop.
+        // Closing the listening socket makes the blocked accept fail, which ends the accept loop;
+        // a loop that is pausing or waiting for room sees the socket closed once woken.
         listenerThread_->Listener->Disconnect();
+        {
+            std::lock_guard<std::mutex> lock(acceptMutex_);
+        }
+        acceptWake_.notify_all();
         listenerThread_->TerminateAndWaitFor();
         listenerThread_.reset();
     }
@@ -69,7 +74,7 @@ void TNetListener::SetSessionTimeout(int32_t minutes)
     sessionTimeout_.store(minutes);
     if (minutes > 0) {
         timeoutTimer_ = TimerFactory();
-        timeoutTimer_->Start(kTimeoutCheckInterval, [this] { CheckTimeouts(); });
+        timeoutTimer_->Start(TimeoutCheckInterval, [this] { CheckTimeouts(); });
     }
 }
 

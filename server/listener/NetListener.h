@@ -4,6 +4,8 @@
 #include "NetTimer.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -51,6 +53,11 @@ public:
     // With 5, a burst of a few dozen clients already lost requests; 128 absorbs any burst a
     // browser engine makes, and a server expecting heavier load raises it further.
     int32_t ListenBacklog = 128;
+    // Live sessions at most; while that many run, the accept loop waits and new connections wait
+    // in the listen queue. 0: no limit (the viewer, whose only client is its own browser).
+    int32_t MaxConnections = 0;
+    // How often CheckTimeouts runs while SessionTimeout is set; set before SessionTimeout.
+    std::chrono::milliseconds TimeoutCheckInterval = kTimeoutCheckInterval;
     int32_t SessionTimeout() const { return sessionTimeout_.load(); }
     // Minutes of idleness after which CheckTimeouts ends a connection; 0 = never. A negative value
     // raises Exception "Invliad SessionTimeout value.".
@@ -72,6 +79,11 @@ public:
     TNetTimer* TimeoutTimer() const { return timeoutTimer_.get(); }
 
     static constexpr std::chrono::milliseconds kTimeoutCheckInterval { 50000 };
+    // The accept loop's pause after a failed accept: it starts at kFirstAcceptPause and doubles
+    // with every failure in a row up to kLongestAcceptPause, so that a passing shortage (no
+    // descriptors, no memory, no thread) is retried soon after it ends without spinning meanwhile.
+    static constexpr std::chrono::milliseconds kFirstAcceptPause { 1 };
+    static constexpr std::chrono::milliseconds kLongestAcceptPause { 100 };
 
     TTimeoutEvent OnSessionTimeout;
     TServerEvent OnExecute;
@@ -88,6 +100,13 @@ protected:
 private:
     friend class TNetListenerThread;
     void AcceptOne(TNetListenerThread& acceptThread);
+    // Starts a session thread for an accepted connection; raises when none can be made.
+    void StartSession(TSocket handle, const sockaddr& record);
+    // False when the accept loop is to end (switched off) before there is room for a session.
+    bool WaitForRoom(TNetListenerThread& acceptThread);
+    // Waits out the pause after a failed accept; returns early when the loop is to end.
+    void PauseAccepting(TNetListenerThread& acceptThread);
+    bool AcceptLoopEnding(TNetListenerThread& acceptThread) const;
     void StopListening();
 
     bool active_ = false;
@@ -97,4 +116,8 @@ private:
     std::unique_ptr<TNetServerThreadList> threads_;
     // Counts session threads until their bodies have finished, including those freeing themselves.
     std::shared_ptr<TThreadCounter> sessionCounter_ = std::make_shared<TThreadCounter>();
+    // Wakes the accept loop from a pause when the listener is switched off.
+    std::mutex acceptMutex_;
+    std::condition_variable acceptWake_;
+    std::chrono::milliseconds acceptPause_ { 0 }; // used by the accept thread only
 };

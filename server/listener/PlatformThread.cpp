@@ -11,14 +11,20 @@ void TThreadCounter::Enter()
 void TThreadCounter::Leave()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (--count_ == 0)
-        zero_.notify_all();
+    --count_;
+    changed_.notify_all();
 }
 
 void TThreadCounter::WaitForZero()
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    zero_.wait(lock, [this] { return count_ == 0; });
+    changed_.wait(lock, [this] { return count_ == 0; });
+}
+
+bool TThreadCounter::WaitForFewerThan(int limit, std::chrono::milliseconds timeout)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return count_ < limit; });
 }
 
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -13,10 +14,12 @@ public:
     void Enter();
     void Leave();
     void WaitForZero();
+    // Waits at most `timeout` until fewer than `limit` are counted; true when so.
+    bool WaitForFewerThan(int limit, std::chrono::milliseconds timeout);
 
 private:
     std::mutex mutex_;
-    std::condition_variable zero_;
+    std::condition_variable changed_;
     int count_ = 0;
 };
 
