@@ -58,20 +58,30 @@ std::string TNetDecoder::Decode(std::string_view text)
 
 std::string URLDecode(std::string_view text)
 {
-    const std::string plain = ReplaceAll(text, "+", " ");
-    std::string result;
-    result.reserve(plain.size());
-    for (size_t i = 0; i < plain.size(); ++i) {
-        if (plain[i] != '%') {
-            result += plain[i];
+    std::string result(text);
+    URLDecodeInPlace(result);
+    return result;
+}
+
+void URLDecodeInPlace(std::string& text)
+{
+    for (char& c : text) {
+        if (c == '+')
+            c = ' ';
+    }
+    // Decoding never lengthens the text: it is written over itself from the front.
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            text[written++] = text[i];
             continue;
         }
         std::string digits(1, '$');
-        digits += plain.substr(i + 1, 2);
+        digits += text.substr(i + 1, 2);
         int32_t code = 0;
         if (TryStrToInt(digits, code) && code >= 1 && code <= 255)
-            result += static_cast<char>(code);
+            text[written++] = static_cast<char>(code);
         i += digits.size() - 1;
     }
-    return result;
+    text.resize(written);
 }

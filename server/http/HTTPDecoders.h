@@ -24,3 +24,5 @@ public:
 // "+" becomes a blank and "%hh" the byte hh; an escape that is not hexadecimal or stands for 0
 // is dropped, together with the (up to) two characters after the "%".
 std::string URLDecode(std::string_view text);
+// The same on the text's own storage.
+void URLDecodeInPlace(std::string& text);

@@ -32,7 +32,7 @@ private:
     bool answered_ = false;
 };
 
-int32_t ContentLengthOf(const TStringList& headers)
+int32_t ContentLengthOf(const TPackedStringList& headers)
 {
     const std::string text = headers.Values("Content-Length");
     const int32_t length = StrToInt(text);
@@ -71,7 +71,7 @@ bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
     std::string method;
     std::string target;
     std::string version;
-    SplitRequestLine(connection.ReadLn(), method, target, version);
+    SplitRequestLine(connection.ReadLn(MaxRequestLine), method, target, version);
 
     const bool forGet = method == "GET" || method == "POST" || method == "HEAD";
     if (!forGet || !OnCommandGet) {
@@ -84,7 +84,7 @@ bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
     THTTPRequestInfo request;
     request.Command = method;
     request.ProtocolVersion = version;
-    ReadRequest(connection, target, request);
+    ReadRequest(connection, std::move(target), request);
 
     THTTPResponseInfo response(connection);
     if (!Trim(ServerSoftware).empty())
@@ -100,16 +100,23 @@ bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
     return true;
 }
 
-void TNetHTTPListener::ReadRequest(TNetServer& connection, const std::string& target, THTTPRequestInfo& request)
+void TNetHTTPListener::ReadRequest(TNetServer& connection, std::string target, THTTPRequestInfo& request)
 {
-    connection.ReadHeaders(request.Headers);
+    connection.ReadHeaders(request.Headers, MaxHeaderBytes);
     if (request.Command == "POST") {
-        request.RawParams = connection.ReadString(ContentLengthOf(request.Headers));
-        request.Document = target;
+        const int32_t length = ContentLengthOf(request.Headers);
+        if (MaxContentLength > 0 && length > MaxContentLength)
+            throw ENetLimitExceeded("Request body too long.");
+        request.RawParams = connection.ReadString(length);
+        request.Document = std::move(target);
     } else {
+        // The target's own storage becomes the document, so a long target is not held twice.
         const size_t question = target.find('?');
-        request.Document = target.substr(0, question);
-        request.RawParams = question == std::string::npos ? std::string() : target.substr(question + 1);
+        if (question != std::string::npos) {
+            request.RawParams = target.substr(question + 1);
+            target.resize(question);
+        }
+        request.Document = std::move(target);
     }
     if (ParseParams)
         DecodeParams(request.RawParams, request.Params);

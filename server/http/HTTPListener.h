@@ -58,6 +58,12 @@ public:
     bool ParseParams = true;
     // When it holds more than blanks and control characters, replaces the responses' server text.
     std::string ServerSoftware;
+    // What one request may send at most, in bytes; beyond it the connection is closed unanswered
+    // and nothing more is read from it. 0: no limit (the viewer, whose only client is its own
+    // browser). A POST body is checked against its Content-Length before any of it is read.
+    int32_t MaxRequestLine = 0;
+    int32_t MaxHeaderBytes = 0;
+    int32_t MaxContentLength = 0;
     TGetEvent OnCommandGet; // GET, POST and HEAD
     TOtherEvent OnCommandOther;
 
@@ -69,6 +75,6 @@ public:
 private:
     // True when an answer was written.
     bool ServeRequest(TNetServerThread& thread);
-    void ReadRequest(TNetServer& connection, const std::string& target, THTTPRequestInfo& request);
+    void ReadRequest(TNetServer& connection, std::string target, THTTPRequestInfo& request);
     static void SendResponse(THTTPResponseInfo& response);
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StringList.h"
+#include "PackedStringList.h"
 
 #include <string>
 
@@ -17,7 +17,9 @@ public:
     // GET and HEAD: the text after the first "?" of the target. POST: the body. Not decoded.
     std::string RawParams;
     bool HasAuthorization = false;
-    TStringList Headers; // Name=Value, in arrival order
-    TStringList Params; // name=value, decoded (when the listener's ParseParams is set)
-    TStringList Cookies;
+    // String lists packed into one block each, so that a request of many short lines costs about
+    // its own size.
+    TPackedStringList Headers; // Name=Value, in arrival order
+    TPackedStringList Params; // name=value, decoded (when the listener's ParseParams is set)
+    TPackedStringList Cookies;
 };

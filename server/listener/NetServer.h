@@ -29,4 +29,6 @@ public:
     // Days since 30 December 1899; read by the timeout check on another thread.
     std::atomic<double> LastActivity { 0.0 };
     std::atomic<bool> InTimeoutHandler { false };
+    // For a timeout handler: what BytesSent was when it last looked (used by its thread only).
+    int64_t BytesSentAtLastCheck = 0;
 };

@@ -38,6 +38,13 @@ public:
     using ENetException::ENetException;
 };
 
+// A client sent more than a limit of the connection allows (a line, a header block); nothing more
+// of its input is read.
+class ENetLimitExceeded : public ENetException {
+public:
+    using ENetException::ENetException;
+};
+
 // Exceptions that report a normal end rather than a fault.
 class ENetSilentException : public ENetException {
 public:

@@ -1,6 +1,7 @@
 #include "NetSockets.h"
 
 #include "AnsiText.h"
+#include "HeaderBlock.h"
 #include "NetText.h"
 
 #include <algorithm>
@@ -9,6 +10,21 @@
 namespace {
 // Streams go out in pieces of this size.
 constexpr int64_t kStreamPiece = 8192;
+
+// From this capacity on the input buffer grows by an eighth of itself at a time instead of by one
+// chunk, so that a line or body of a gigabyte takes a few dozen resizes, not a hundred thousand;
+// and once the long line or body has been taken out, a buffer this large that holds little gives
+// its memory back.
+constexpr int32_t kLargeBuffer = 1 << 20;
+
+// The buffer's index is 32-bit: a line, block or body that would need more is refused.
+constexpr int64_t kMaxBufferCapacity = INT32_MAX;
+
+int32_t RoundUp(int64_t size, int32_t step)
+{
+    return static_cast<int32_t>((size + step - 1) / step * step);
+}
+
 } // namespace
 
 TNetSocket::TNetSocket(TComponent* owner)
@@ -78,18 +94,21 @@ void TNetSocket::FillBuffer()
     const int32_t end = bufferEnd_;
     // Grow when the room after the data falls below half of the used part; shrink only when more
     // than two chunks lie unused, so that a stream of short lines causes no reallocation.
-    int32_t newCapacity = capacity;
+    int64_t newCapacity = capacity;
     if (capacity - end < end / 2)
-        newCapacity = capacity + bufferChunk_;
+        newCapacity = capacity < kLargeBuffer ? capacity + bufferChunk_ : RoundUp(capacity + capacity / 8, bufferChunk_);
     else if (capacity - end > 2 * bufferChunk_ && capacity - bufferChunk_ > bufferChunk_)
         newCapacity = capacity - bufferChunk_;
     // A receive of no bytes would read as the peer closing.
     while (newCapacity - end < 1)
         newCapacity += bufferChunk_;
+    if (newCapacity > kMaxBufferCapacity)
+        throw ENetLimitExceeded("Input buffer full.");
     InputBuffer.resize(static_cast<size_t>(newCapacity));
 
     char* room = InputBuffer.data() + (end - 1);
-    int32_t n = UseSocket([&](TSocket s) { return SocketBinding->recv(s, room, newCapacity - end, 0); });
+    int32_t n = UseSocket(
+        [&](TSocket s) { return SocketBinding->recv(s, room, static_cast<int32_t>(newCapacity - end), 0); });
     ClosedGracefully = n == 0;
     if (n != 0) {
         if (n == SOCKET_ERROR) {
@@ -124,14 +143,23 @@ std::string TNetSocket::ExtractFromBuffer(int32_t count)
 {
     if (count < 0 || count >= bufferEnd_)
         throw Exception("Not enough data in buffer.");
-    std::string result = InputBuffer.substr(0, static_cast<size_t>(count));
+    std::string result(InputBuffer.data(), static_cast<size_t>(count));
     const auto remaining = static_cast<size_t>(bufferEnd_ - 1 - count);
     std::memmove(InputBuffer.data(), InputBuffer.data() + count, remaining);
     bufferEnd_ -= count;
+    ShrinkLargeBuffer();
     return result;
 }
 
-std::string TNetSocket::ReadLn()
+void TNetSocket::ShrinkLargeBuffer()
+{
+    const int32_t capacity = BufferCapacity();
+    const int32_t needed = RoundUp(int64_t { bufferEnd_ } + bufferChunk_, bufferChunk_);
+    if (capacity > kLargeBuffer && capacity > 4 * int64_t { needed })
+        InputBuffer.resize(static_cast<size_t>(needed));
+}
+
+std::string TNetSocket::ReadLn(int32_t maxLength)
 {
     // Bytes already searched need no second look, except for a terminator that began among them.
     size_t searchFrom = 0;
@@ -144,6 +172,8 @@ std::string TNetSocket::ReadLn()
             return line;
         }
         searchFrom = buffered.size() >= LineEnd.size() ? buffered.size() - LineEnd.size() + 1 : 0;
+        if (maxLength > 0 && searchFrom > static_cast<size_t>(maxLength))
+            throw ENetLimitExceeded("Line too long.");
         ReadLogMark = bufferEnd_;
         FillBuffer();
         DebugRead();
@@ -202,22 +232,64 @@ int32_t TNetSocket::Capture(TCaptureDestination destination, const std::vector<s
     return result;
 }
 
+std::string TNetSocket::ReadHeaderBlock(int32_t maxBytes)
+{
+    // Bytes already searched need no second look; every line found so far was not empty.
+    size_t lineStart = 0;
+    size_t searchFrom = 0;
+    while (true) {
+        const std::string_view buffered(InputBuffer.data(), static_cast<size_t>(bufferEnd_ - 1));
+        while (!LineEnd.empty()) {
+            const size_t found = buffered.find(LineEnd, std::max(lineStart, searchFrom));
+            if (found == std::string_view::npos)
+                break;
+            if (found == lineStart)
+                return ExtractFromBuffer(static_cast<int32_t>(found + LineEnd.size()));
+            lineStart = found + LineEnd.size();
+        }
+        searchFrom = buffered.size() >= LineEnd.size() ? buffered.size() - LineEnd.size() + 1 : 0;
+        if (maxBytes > 0 && buffered.size() > static_cast<size_t>(maxBytes))
+            throw ENetLimitExceeded("Header block too long.");
+        ReadLogMark = bufferEnd_;
+        FillBuffer();
+        DebugRead();
+        // Line by line, the complete lines would have been taken out already: a peer that ends
+        // right after one ends the block as it would end a read of the next line.
+        if (!Connected() && static_cast<size_t>(bufferEnd_ - 1) == lineStart) {
+            if (ClosedGracefully)
+                throw ENetConnClosedGraceful("Connection Closed Gracefully.");
+            RaiseSocketError(WsaError::Shutdown);
+        }
+    }
+}
+
+void TNetSocket::ReadHeaders(TPackedStringList& list, int32_t maxBytes)
+{
+    list.Clear();
+    BeginWork(-1);
+    std::string block;
+    try {
+        block = ReadHeaderBlock(maxBytes);
+    } catch (...) {
+        EndWork();
+        throw;
+    }
+    EndWork();
+    ParseHeaderBlock(block, LineEnd, list);
+}
+
 void TNetSocket::ReadHeaders(TStringList& list)
 {
     list.Clear();
-    Capture(&list, { "" });
-    TStringList entries;
-    for (const auto& item : list) {
-        const std::string& line = item.text;
-        if (!line.empty() && (line[0] == '\t' || line[0] == ' ')) {
-            // Raises the list's index error (-1) when the block begins with a continuation.
-            const int last = entries.Count() - 1;
-            entries.Put(last, entries[last] + " " + Trim(ReplaceAll(line, "\t", " ")));
-        } else {
-            entries.Add(ReplaceFirst(line, ": ", "="));
-        }
+    TPackedStringList entries;
+    try {
+        ReadHeaders(entries);
+    } catch (const EListError&) {
+        // A block that begins with a continuation line is left as it was read, line by line.
+        list = entries.ToStringList();
+        throw;
     }
-    list = std::move(entries);
+    list = entries.ToStringList();
 }
 
 void TNetSocket::Write(const std::string& text)
@@ -242,6 +314,7 @@ void TNetSocket::Write(const std::string& text)
             }
         }
         i += n;
+        BytesSent.fetch_add(n, std::memory_order_relaxed);
     }
 }
 

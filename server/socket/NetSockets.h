@@ -1,9 +1,12 @@
 #pragma once
 
+#include "InputBuffer.h"
 #include "NetComponent.h"
+#include "PackedStringList.h"
 #include "Streams.h"
 #include "StringList.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -41,7 +44,9 @@ public:
     // Upper bound of what DisconnectAfterAnswer discards: a peer that keeps sending gets the reset.
     static constexpr int64_t kLingerBytes = 1 << 20;
 
-    std::string ReadLn();
+    // The next line, without its LineEnd. With maxLength > 0, a line longer than that raises
+    // ENetLimitExceeded "Line too long." once that much has arrived, and nothing more is read.
+    std::string ReadLn(int32_t maxLength = 0);
     // ReadLn until a line is left that is not empty once trimmed; that line, trimmed.
     std::string ReadTrimmedLn();
     // Exactly count bytes; a negative count raises Exception "Invalid read count.".
@@ -52,6 +57,10 @@ public:
     // Reads a header block up to its empty line as Name=Value entries; lines that begin with a
     // blank or TAB continue the entry before them.
     void ReadHeaders(TStringList& list);
+    // The same into a packed list, which holds the block in about its own size. With maxBytes > 0,
+    // a block longer than that raises ENetLimitExceeded "Header block too long." once that much has
+    // arrived, and nothing more is read.
+    void ReadHeaders(TPackedStringList& list, int32_t maxBytes = 0);
 
     void Write(const std::string& text);
     void WriteLn(const std::string& text) { Write(text + LineEnd); }
@@ -87,6 +96,9 @@ public:
     // Removes and returns the first count buffered bytes.
     std::string ExtractFromBuffer(int32_t count);
 
+    // Bytes this connection has sent so far; read by other threads (a server's idle check) to tell
+    // a client that reads its answer slowly from one that stopped reading.
+    std::atomic<int64_t> BytesSent { 0 };
     bool ClosedGracefully = false;
     bool UseNagle = true; // kept as a setting only
     std::string LogFile; // kept as a setting only
@@ -103,11 +115,16 @@ public:
     TDebugWriteEvent OnDebugWrite;
     TDebugWriteEvent OnDebugRead;
     std::string LastResponse;
-    std::string InputBuffer;
+    TInputBuffer InputBuffer;
     TStringList ResponseLines;
 
 protected:
     void FillBuffer();
+    // The lines up to and including the first empty one, each with its LineEnd, taken out of the
+    // buffer (see ReadHeaders for maxBytes).
+    std::string ReadHeaderBlock(int32_t maxBytes);
+    // Gives back the memory of a large buffer that holds little, once a long line or body is out.
+    void ShrinkLargeBuffer();
     void CheckGraceful();
     virtual void DoStatus(const std::string& text);
 
