@@ -257,8 +257,8 @@ unsigned char* RoomIn(std::string& output, int32_t size)
 
 bool TBookReader::ExtractRecord(int32_t pageOffset, TMemoryStream& output)
 {
-    const bool extracted
-        = ExtractRecordInto(pageOffset, [&](int32_t size) { return RoomIn(output, size); }, scratch_);
+    const bool extracted = ExtractRecordInto(
+        pageOffset, [&](int32_t size) { return RoomIn(output, size); }, scratch_);
     if (scratch_.size > kMaxKeptScratchSize)
         scratch_ = TRecordScratch();
     return extracted;
@@ -269,7 +269,8 @@ bool TBookReader::ExtractPageAtConcurrently(int index, std::string& output) cons
     if (index < 0 || index >= pages_.Count())
         return false;
     TRecordScratch scratch;
-    return ExtractRecordInto(PageOffset(index), [&](int32_t size) { return RoomIn(output, size); }, scratch);
+    return ExtractRecordInto(
+        PageOffset(index), [&](int32_t size) { return RoomIn(output, size); }, scratch);
 }
 
 int64_t TBookReader::InflatedSizeAt(int index) const

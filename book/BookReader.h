@@ -83,8 +83,8 @@ private:
     };
     bool ExtractRecord(int32_t pageOffset, TMemoryStream& output);
     // Inflates the record into the bytes that makeRoom(size) gives for the page's inflated size.
-    bool ExtractRecordInto(int32_t pageOffset, const std::function<unsigned char*(int32_t)>& makeRoom,
-        TRecordScratch& scratch) const;
+    bool ExtractRecordInto(
+        int32_t pageOffset, const std::function<unsigned char*(int32_t)>& makeRoom, TRecordScratch& scratch) const;
 
     TStream* stream_ = nullptr; // the book file; owned by whoever called LoadFromStream
     TStringList pages_;

@@ -47,7 +47,11 @@ public:
     // Iterates the items as string views.
     class Iterator {
     public:
-        Iterator(const TPackedStringList& list, int index) : list_(&list), index_(index) {}
+        Iterator(const TPackedStringList& list, int index)
+            : list_(&list)
+            , index_(index)
+        {
+        }
         std::string_view operator*() const { return list_->Strings(index_); }
         Iterator& operator++()
         {

@@ -176,13 +176,14 @@ int64_t TSharedBytesStream::Seek(int64_t offset, Origin origin)
 
 // ---- TFileStream ----
 
-TFileStream::TFileStream(const std::string& fileName, Mode mode) : fileName_(fileName)
+TFileStream::TFileStream(const std::string& fileName, Mode mode)
+    : fileName_(fileName)
 {
     const int flags = mode == Mode::OpenRead ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
     fd_ = RetryOnInterrupt([&] { return ::open(fileName.c_str(), flags | O_CLOEXEC, 0644); });
     if (fd_ < 0)
         throw EFOpenError("Cannot open file " + fileName + ": " + std::strerror(errno));
-    struct stat info {};
+    struct stat info { };
     if (mode == Mode::OpenRead && ::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
         ::close(fd_);
         fd_ = -1;
@@ -201,7 +202,8 @@ int64_t TFileStream::Read(void* buffer, int64_t count)
     int64_t done = 0;
     auto* out = static_cast<unsigned char*>(buffer);
     while (done < count) {
-        const ssize_t n = RetryOnInterrupt([&] { return ::read(fd_, out + done, static_cast<std::size_t>(count - done)); });
+        const ssize_t n
+            = RetryOnInterrupt([&] { return ::read(fd_, out + done, static_cast<std::size_t>(count - done)); });
         if (n <= 0)
             break;
         done += n;
@@ -229,7 +231,8 @@ int64_t TFileStream::Write(const void* buffer, int64_t count)
     int64_t done = 0;
     const auto* in = static_cast<const unsigned char*>(buffer);
     while (done < count) {
-        const ssize_t n = RetryOnInterrupt([&] { return ::write(fd_, in + done, static_cast<std::size_t>(count - done)); });
+        const ssize_t n
+            = RetryOnInterrupt([&] { return ::write(fd_, in + done, static_cast<std::size_t>(count - done)); });
         if (n <= 0)
             break;
         done += n;
@@ -248,7 +251,7 @@ int64_t TFileStream::Seek(int64_t offset, Origin origin)
 
 int64_t TFileStream::Size() const
 {
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd_, &info) != 0)
         return 0;
     return info.st_size;

@@ -57,7 +57,10 @@ public:
     void Clear();
     unsigned char* Memory() { return data_.get(); }
     const unsigned char* Memory() const { return data_.get(); }
-    std::string_view View() const { return {reinterpret_cast<const char*>(data_.get()), static_cast<std::size_t>(size_)}; }
+    std::string_view View() const
+    {
+        return { reinterpret_cast<const char*>(data_.get()), static_cast<std::size_t>(size_) };
+    }
     std::string ToString() const { return std::string(View()); }
 
 private:
@@ -73,7 +76,10 @@ private:
 // once): each stream has its own position, and nobody can change the bytes.
 class TSharedBytesStream : public TStream {
 public:
-    explicit TSharedBytesStream(std::shared_ptr<const std::string> bytes) : bytes_(std::move(bytes)) {}
+    explicit TSharedBytesStream(std::shared_ptr<const std::string> bytes)
+        : bytes_(std::move(bytes))
+    {
+    }
 
     int64_t Read(void* buffer, int64_t count) override;
     // Writing and resizing raise EWriteError: the bytes are shared.

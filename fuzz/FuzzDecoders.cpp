@@ -1,9 +1,9 @@
 // The text decoders of the HTTP layer on arbitrary bytes: base64 credentials, URL escapes, the
 // splitting of parameters and of cookie headers, and the request line.
 
-#include "HTTPDecoders.h"
 #include "AnsiText.h"
 #include "Exception.h"
+#include "HTTPDecoders.h"
 #include "HTTPListener.h"
 #include "HTTPRequestParsing.h"
 #include "StringList.h"
@@ -87,9 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TPackedStringList params;
     DecodeParams(text, params);
     TStringList expectedParams;
-    expectedParams.SetText(ReplaceAll(
-        URLDecode(ReplaceAll(ReplaceAll(ReplaceAll(ReplaceAll(text, "%0D", "\x1b"), "%0d", "\x1b"), "%0A", ""), "%0a", "")),
-        "&", "\r\n"));
+    expectedParams.SetText(
+        ReplaceAll(URLDecode(ReplaceAll(
+                       ReplaceAll(ReplaceAll(ReplaceAll(text, "%0D", "\x1b"), "%0d", "\x1b"), "%0A", ""), "%0a", "")),
+            "&", "\r\n"));
     if (params.ToStringList().Text() != expectedParams.Text() || params.Count() != expectedParams.Count())
         std::abort();
 

@@ -5,8 +5,8 @@
 // it checks the answer: nothing or one response whose Content-Length matches its body.
 
 #include "AnsiText.h"
-#include "Exception.h"
 #include "BytesBinding.h"
+#include "Exception.h"
 #include "HTTPListener.h"
 
 #include <cstdint>
@@ -120,10 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     listener.BoundIP = "127.0.0.1";
     // Odd-length inputs also see the parameters undecoded.
     listener.ParseParams = size % 2 == 0;
-    listener.OnCommandGet = [](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) {
-        Handle(request, response);
-    };
-    listener.OnCommandOther = [](TNetServerThread&, const std::string&, const std::string&, const std::string&) { };
+    listener.OnCommandGet
+        = [](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) { Handle(request, response); };
+    listener.OnCommandOther = [](TNetServerThread&, const std::string&, const std::string&, const std::string&) {};
     {
         auto connection = std::make_unique<TNetServer>(&listener);
         connection->SetSocket(handle);

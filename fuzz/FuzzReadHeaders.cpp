@@ -4,8 +4,8 @@
 // binding over bytes.
 
 #include "BytesBinding.h"
-#include "StringList.h"
 #include "NetListener.h"
+#include "StringList.h"
 
 #include <cstdint>
 #include <cstdlib>

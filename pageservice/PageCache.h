@@ -12,7 +12,10 @@
 // fresh extraction would give. Not locked: the page service uses it under its own lock.
 class TPageCache {
 public:
-    explicit TPageCache(std::size_t budgetBytes) : budget_(budgetBytes) {}
+    explicit TPageCache(std::size_t budgetBytes)
+        : budget_(budgetBytes)
+    {
+    }
 
     // The kept page, now the most recently used; null when it is not kept.
     std::shared_ptr<const std::string> Find(int pageIndex);

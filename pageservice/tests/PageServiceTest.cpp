@@ -1,8 +1,8 @@
 #include "PageService.h"
-#include "ServedPages.h"
 #include "BookReader.h"
 #include "BookWriter.h"
 #include "HTTPListener.h"
+#include "ServedPages.h"
 
 #include <gtest/gtest.h>
 

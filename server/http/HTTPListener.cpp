@@ -144,7 +144,11 @@ namespace {
 // also when writing fails.
 class CoalescedResponse {
 public:
-    explicit CoalescedResponse(TNetSocket& connection) : connection_(connection) { Set(true); }
+    explicit CoalescedResponse(TNetSocket& connection)
+        : connection_(connection)
+    {
+        Set(true);
+    }
     ~CoalescedResponse() { Set(false); }
     CoalescedResponse(const CoalescedResponse&) = delete;
     CoalescedResponse& operator=(const CoalescedResponse&) = delete;
@@ -152,7 +156,8 @@ public:
 private:
     void Set(bool on)
     {
-        connection_.UseSocket([on](TSocket s) { return s == INVALID_SOCKET ? 0 : SocketBinding->CoalesceSends(s, on); });
+        connection_.UseSocket(
+            [on](TSocket s) { return s == INVALID_SOCKET ? 0 : SocketBinding->CoalesceSends(s, on); });
     }
 
     TNetSocket& connection_;

@@ -4,11 +4,11 @@
 #include "NetTimer.h"
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 // The accept thread: one connection per round, each handed to a new session thread.
 class TNetListenerThread : public TTorvelThread {

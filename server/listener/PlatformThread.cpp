@@ -27,7 +27,6 @@ bool TThreadCounter::WaitForFewerThan(int limit, std::chrono::milliseconds timeo
     return changed_.wait_for(lock, timeout, [&] { return count_ < limit; });
 }
 
-
 TThread::TThread() = default;
 
 TThread::~TThread()

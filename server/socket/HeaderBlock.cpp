@@ -22,32 +22,33 @@ bool IsTrimmed(char c)
 
 void ParseHeaderBlock(std::string& block, std::string_view lineEnd, TPackedStringList& headers)
 {
-    // The lines without the final empty one.
-    std::vector<std::string_view> lines;
-    {
-        const std::string_view text(block);
+    // Calls visit(line) for each line but the final empty one, in order; the lines are views of
+    // the block as it was read, whatever visit writes before them.
+    const auto forEachLine = [&](const auto& visit) {
         std::size_t start = 0;
         while (!lineEnd.empty()) {
-            const std::size_t end = text.find(lineEnd, start);
+            const std::size_t end = std::string_view(block).find(lineEnd, start);
             if (end == std::string_view::npos || end == start)
                 break;
-            lines.push_back(text.substr(start, end - start));
+            visit(std::string_view(block).substr(start, end - start));
             start = end + lineEnd.size();
         }
-    }
-    if (!lines.empty() && IsContinuation(lines.front())) {
+    };
+    std::size_t count = 0;
+    forEachLine([&](std::string_view) { ++count; });
+    if (count > 0 && IsContinuation(std::string_view(block))) {
         headers.Clear();
-        for (const std::string_view line : lines)
-            headers.Add(line);
+        forEachLine([&](std::string_view line) { headers.Add(line); });
         throw EListError("List index out of bounds (-1)");
     }
 
-    // Every entry is written over the bytes it came from: it is never longer than its lines were.
+    // Every entry is written over the bytes it came from: it is never longer than its lines were,
+    // and each line is read before anything is written over it.
     char* const out = block.data();
     std::size_t written = 0;
     std::vector<uint32_t> ends;
-    ends.reserve(lines.size());
-    for (const std::string_view line : lines) {
+    ends.reserve(count);
+    forEachLine([&](std::string_view line) {
         const char* const from = line.data();
         if (!IsContinuation(line)) {
             const std::size_t colon = line.find(": ");
@@ -61,7 +62,7 @@ void ParseHeaderBlock(std::string& block, std::string_view lineEnd, TPackedStrin
                 written += line.size() - 1;
             }
             ends.push_back(static_cast<uint32_t>(written));
-            continue;
+            return;
         }
         std::size_t first = 0;
         std::size_t last = line.size();
@@ -74,7 +75,7 @@ void ParseHeaderBlock(std::string& block, std::string_view lineEnd, TPackedStrin
         for (std::size_t i = first; i < last; ++i)
             out[written++] = line[i] == '\t' ? ' ' : line[i];
         ends.back() = static_cast<uint32_t>(written);
-    }
+    });
     block.resize(written);
     headers.Assign(std::move(block), std::move(ends));
 }

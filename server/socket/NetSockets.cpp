@@ -42,6 +42,13 @@ void TNetSocket::DisconnectAfterAnswer(std::chrono::milliseconds patience)
 {
     if (!Connected())
         return;
+    // Nothing of the request left unread, here or in the system, and the peer still open: the
+    // close sends end of file after the answer, and there is nothing whose reset could cut it. Most
+    // clients are here, and the session then need not wait for them to close first.
+    if (bufferEnd_ == 1 && UseSocket([](TSocket s) { return SocketBinding->WaitReadable(s, 0); }) == 0) {
+        Disconnect();
+        return;
+    }
     UseSocket([](TSocket s) { return SocketBinding->shutdown(s, SD_SEND); });
     // Another thread's Disconnect wakes the wait below: a stopped session does not linger.
     const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -96,7 +103,8 @@ void TNetSocket::FillBuffer()
     // than two chunks lie unused, so that a stream of short lines causes no reallocation.
     int64_t newCapacity = capacity;
     if (capacity - end < end / 2)
-        newCapacity = capacity < kLargeBuffer ? capacity + bufferChunk_ : RoundUp(capacity + capacity / 8, bufferChunk_);
+        newCapacity
+            = capacity < kLargeBuffer ? capacity + bufferChunk_ : RoundUp(capacity + capacity / 8, bufferChunk_);
     else if (capacity - end > 2 * bufferChunk_ && capacity - bufferChunk_ > bufferChunk_)
         newCapacity = capacity - bufferChunk_;
     // A receive of no bytes would read as the peer closing.

@@ -36,10 +36,11 @@ public:
     explicit TNetSocket(TComponent* owner);
 
     void Disconnect() override;
-    // Ends a connection whose answer has been written: sends end of file after the answer, then
-    // reads and discards what the peer still sends, until it closes too, for at most `patience`
-    // and kLingerBytes, and then closes. Closing with unread input would make the kernel reset the
-    // connection, and the reset destroys whatever part of the answer the peer has not read yet.
+    // Ends a connection whose answer has been written. When input is left unread: sends end of
+    // file after the answer, then reads and discards what the peer still sends, until it closes
+    // too, for at most `patience` and kLingerBytes, and then closes. Closing with unread input
+    // would make the kernel reset the connection, and the reset destroys whatever part of the
+    // answer the peer has not read yet. With nothing unread it closes at once.
     void DisconnectAfterAnswer(std::chrono::milliseconds patience);
     // Upper bound of what DisconnectAfterAnswer discards: a peer that keeps sending gets the reset.
     static constexpr int64_t kLingerBytes = 1 << 20;

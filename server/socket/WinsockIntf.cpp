@@ -6,11 +6,11 @@
 #include "RetryOnInterrupt.h"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -117,8 +117,7 @@ int32_t TWinsockIntf11::send(TSocket s, const void* buf, int32_t len, int32_t fl
 int32_t TWinsockIntf11::sendto(
     TSocket s, const void* buf, int32_t len, int32_t flags, const sockaddr* to, socklen_t tolen)
 {
-    const ssize_t n
-        = RetryOnInterrupt([&] { return ::sendto(s, buf, SizeOf(len), flags | MSG_NOSIGNAL, to, tolen); });
+    const ssize_t n = RetryOnInterrupt([&] { return ::sendto(s, buf, SizeOf(len), flags | MSG_NOSIGNAL, to, tolen); });
     return n < 0 ? Failed(SOCKET_ERROR) : static_cast<int32_t>(n);
 }
 

@@ -1,5 +1,5 @@
-#include "HTTPDecoders.h"
 #include "Exception.h"
+#include "HTTPDecoders.h"
 
 #include <gtest/gtest.h>
 

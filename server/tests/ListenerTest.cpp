@@ -1,6 +1,6 @@
 #include "ActivityClock.h"
-#include "SocketTestSupport.h"
 #include "NetListener.h"
+#include "SocketTestSupport.h"
 
 #include <gtest/gtest.h>
 

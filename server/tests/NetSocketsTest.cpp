@@ -1,5 +1,5 @@
-#include "SocketTestSupport.h"
 #include "NetListener.h"
+#include "SocketTestSupport.h"
 
 #include <gtest/gtest.h>
 

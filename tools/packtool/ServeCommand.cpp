@@ -28,7 +28,7 @@ Options:
   --memory-mb N         inflated pages in memory at once, cache included, at most N MiB (default
                         256); beyond it new extractions wait for answers in flight to end. A page
                         larger than that is still served, alone.
-  --max-connections N   live connections at most (default 512); more wait in the listen queue
+  --max-connections N   live connections at most (default 4096); more wait in the listen queue
   --idle-timeout MIN    close a connection that has sent nothing for MIN minutes, and one whose
                         request is not in after MIN minutes (default 1; 0: never)
   --max-request-line N  longest request line, in bytes (default 8192)
@@ -55,8 +55,7 @@ public:
     int Wait() const
     {
         int signal = 0;
-        while (sigwait(&signals_, &signal) != 0) {
-        }
+        while (sigwait(&signals_, &signal) != 0) { }
         return signal;
     }
 
@@ -79,6 +78,7 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
         address = *bind;
     }
     const ServeLimits limits = ReadServeLimits(line);
+    RaiseDescriptorLimit();
 
     const BlockedStopSignals stopSignals;
     // Shutdown order: the listener is destroyed first (it is declared last), which ends every
@@ -120,4 +120,4 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
 
 } // namespace
 
-const PackCommand kServeCommand{"serve", "serve a book's pages over HTTP as the viewer does", kUsage, RunServe};
+const PackCommand kServeCommand { "serve", "serve a book's pages over HTTP as the viewer does", kUsage, RunServe };

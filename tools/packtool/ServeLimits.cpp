@@ -4,12 +4,13 @@
 #include "HTTPListener.h"
 
 #include <string>
+#include <sys/resource.h>
 
 namespace {
 
 constexpr int32_t kDefaultCacheMiB = 64;
 constexpr int32_t kDefaultMemoryMiB = 256;
-constexpr int32_t kDefaultMaxConnections = 512;
+constexpr int32_t kDefaultMaxConnections = 4096;
 constexpr int32_t kDefaultIdleMinutes = 1;
 constexpr int32_t kDefaultMaxRequestLine = 8192;
 constexpr int32_t kDefaultMaxHeaderBytes = 64 * 1024;
@@ -49,6 +50,18 @@ ServeLimits ReadServeLimits(const CommandLine& line)
     limits.maxHeaderBytes = NumberOption(line, "--max-headers", 16, INT32_MAX, kDefaultMaxHeaderBytes);
     limits.maxBody = NumberOption(line, "--max-body", 1, INT32_MAX, kDefaultMaxBody);
     return limits;
+}
+
+void RaiseDescriptorLimit()
+{
+    // Each connection takes a descriptor; the soft limit (often 1024) would otherwise end accepting
+    // well below the connection limit. What the hard limit does not allow is left to the accept
+    // loop, which waits for descriptors to come free.
+    rlimit files {};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
 }
 
 void ApplyServeLimits(const ServeLimits& limits, TNetHTTPListener& listener)

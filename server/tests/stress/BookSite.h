@@ -1,8 +1,8 @@
 #pragma once
 
 #include "BookReader.h"
-#include "PageService.h"
 #include "HTTPListener.h"
+#include "PageService.h"
 #include "Streams.h"
 
 #include <string>
