@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 FUZZ_SECONDS ?= 150
 
-.PHONY: all deps configure build test test-sanitize test-asan test-tsan bench fuzz run format format-check clean
+.PHONY: all deps configure build test test-sanitize test-asan test-tsan bench fuzz run screenshots format format-check clean
 
 all: build
 
@@ -64,6 +64,10 @@ run: build
 	  echo "serving the guide over HTTP instead; open the address below in a browser."; \
 	  exec $(BUILD_DIR)/tools/ebook-pack serve $(BUILD_DIR)/guide-book; \
 	fi
+
+# The viewer's windows as PNG files under $(BUILD_DIR)/screenshots, on an X server of their own.
+screenshots: build
+	scripts/screenshots $(BUILD_DIR)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
