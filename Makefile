@@ -69,6 +69,13 @@ run: build
 screenshots: build
 	scripts/screenshots $(BUILD_DIR)
 
+# The Debian package build-release/ebook-viewer_VERSION_ARCH.deb, built in Release and inspected by
+# packaging/check-package. `packaging/check-deb-install DEB` proves it installs on a clean system.
+.PHONY: package
+package: deps
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	cmake --build build-release -j $(JOBS) --target check-package
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
@@ -77,4 +84,4 @@ format-check: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench build-fuzz
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench build-fuzz build-release

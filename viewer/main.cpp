@@ -42,7 +42,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("ebook"));
     QApplication::setApplicationVersion(QStringLiteral(EBOOK_VERSION));
     SetApplicationTitle(QString::fromLatin1(kApplicationTitle));
-    QGuiApplication::setDesktopFileName(QStringLiteral("ebook"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.ebook"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ebook.svg")));
 
     // Qt has taken its own options (-platform, -style, ...) out of the arguments by now.
