@@ -7,11 +7,14 @@
 #include "EngineTitle.h"
 #include "PageRetirement.h"
 
+#include <QGuiApplication>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWindow>
 
 TEmbeddedBrowser::TEmbeddedBrowser(QWidget* parent)
     : QFrame(parent)
@@ -43,6 +46,10 @@ TEmbeddedBrowser::TEmbeddedBrowser(QWidget* parent)
             RenderProcessEnded(status != QWebEnginePage::NormalTerminationStatus);
         });
     connect(page_, &QWebEnginePage::selectionChanged, this, [this] { UpdateUI(); });
+    connect(profile_, &QWebEngineProfile::downloadRequested, this, &TEmbeddedBrowser::DownloadRequested);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &TEmbeddedBrowser::FocusWindowChanged);
+    // The engine makes the widget that takes the keys when the first page shows.
+    view_->installEventFilter(this);
 
     // Both options go through their setters, as a stored form would set them, so the engine is
     // told what it may download and how to draw before the first page.

@@ -8,7 +8,10 @@
 
 #include <functional>
 
+class QKeyEvent;
+class QWebEngineDownloadRequest;
 class QWebEnginePage;
+class QWindow;
 class QWebEngineProfile;
 class QWebEngineView;
 class TBrowserPage;
@@ -64,6 +67,10 @@ public:
     // Called with each title the page reports. A page without a title reports an empty one (the
     // engine's stand-in, its own address, is not passed on).
     TTitleChangeEvent OnTitleChange;
+    // Asks where a download goes, given the name the server suggests; an empty answer cancels it.
+    // Unassigned, the user is asked with a save dialog (and, where no dialog can be answered, the
+    // download is cancelled): nothing is written that the user did not name.
+    std::function<QString(const QString& suggestedName)> OnChooseDownloadFile;
 
     QWebEngineView* View() const;
     QWebEnginePage* Page() const;
@@ -71,6 +78,7 @@ public:
 protected:
     void AmbientPropertyChanged(int32_t dispId) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class TBrowserPage;
@@ -79,14 +87,21 @@ private:
     void PageCloseRequested();
     void RenderProcessEnded(bool crashed);
     void ApplyEngineOptions();
-    // A new window that a link or a script asks for: its address opens in this page instead.
-    QWebEnginePage* NewWindowPage();
+    // Keys reaching the page are offered to the host first (TranslateAccelerator), but for those
+    // the page must have: backspace, return and the cursor keys left and right.
+    bool OfferKey(const QKeyEvent& key);
+    void WatchForKeys(QObject* child);
+    // The owner window losing the focus to another window: a dialog is retitled when
+    // ReplaceCaption is set, and OnShowDialog hears of it.
+    void FocusWindowChanged(QWindow* window);
+    void DownloadRequested(QWebEngineDownloadRequest* download);
 
     // Destroyed in the reverse order: the view before the page it shows, the page before its
     // profile.
     QWebEngineProfile* profile_ = nullptr;
     TBrowserPage* page_ = nullptr;
     TBrowserView* view_ = nullptr;
+    QWindow* focusWindow_ = nullptr;
     QString userAgent_;
     QString engineUserAgent_;
     // Set when a navigation asked for no history entry, cleared when its load ends.

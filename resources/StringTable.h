@@ -8,10 +8,6 @@ inline constexpr const char* kInvalidEBook = "Invalid eBook";
 inline constexpr const char* kUntitledEBook = "Untitled eBook";
 // Formatted with the book's title.
 inline constexpr const char* kAboutThisBook = "About this book: %1";
-// Composes the menus' shortcut texts, "Ctrl+Left" and "Ctrl+Right".
-inline constexpr const char* kShortcutCtrl = "Ctrl+";
-inline constexpr const char* kShortcutLeft = "Left";
-inline constexpr const char* kShortcutRight = "Right";
 // Standard error, when the engine must run without its sandbox.
 inline constexpr const char* kRunningAsRootNote
     = "ebook: running as root, so the browser engine runs without its sandbox";

@@ -1,6 +1,7 @@
 #include "BookMain.h"
 
 #include "ApplicationTitle.h"
+#include "BookAboutBox.h"
 #include "BookMainDesign.h"
 #include "ErrorReport.h"
 #include "FormActivation.h"
@@ -8,25 +9,16 @@
 #include "NavigationHistory.h"
 #include "OpenedBook.h"
 #include "PageService.h"
+#include "ProgramOptions.h"
 #include "ServerNetHTTP.h"
 #include "StringTable.h"
 #include "WinAnsi.h"
 #include "WindowCaption.h"
-
-#include <filesystem>
-#include <system_error>
+#include "WindowPlacement.h"
 
 TBookMainForm* BookMainForm = nullptr;
 
 namespace {
-
-// The file the running program was started from, which may carry a book at its end.
-std::string OwnExecutableFileName()
-{
-    std::error_code error;
-    const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string("/proc/self/exe") : path.string();
-}
 
 QString FromAnsi(const std::string& text)
 {
@@ -44,14 +36,18 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     // The toolbar row is hidden as designed; a valid book's settings decide whether it shows.
     ui->ToolBarPanel->hide();
     ui->SystemPanel->hide();
+    NameToolBarItems();
+    Placement = new TWindowPlacement(*this);
     // Shortcuts work with the menu bar detached: the window itself carries the actions.
     addActions({ ui->ActionHome, ui->ActionBack, ui->ActionForward, ui->ActionAbout, ui->ActionExit, ui->ActionPrint });
 
     ui->Browser->OnBeforeNavigate2 = [this](QObject*, const QUrl& url, bool, bool&) { BrowserBeforeNavigate2(url); };
     ui->Browser->OnTitleChange = [this](QObject*, const QString& text) { BrowserTitleChange(text); };
+    ui->Browser->OnShowContextMenu = [this](uint32_t, const QPoint&) { return BrowserShowContextMenu(); };
     connect(ui->ActionHome, &QAction::triggered, this, &TBookMainForm::ActionHomeExecute);
     connect(ui->ActionBack, &QAction::triggered, this, &TBookMainForm::ActionBackExecute);
     connect(ui->ActionForward, &QAction::triggered, this, &TBookMainForm::ActionForwardExecute);
+    connect(ui->ActionAbout, &QAction::triggered, this, &TBookMainForm::ActionAboutExecute);
     connect(ui->ActionExit, &QAction::triggered, this, &TBookMainForm::ActionExitExecute);
     connect(ui->CloseButton, &QToolButton::clicked, this, &TBookMainForm::CloseButtonClick);
 
@@ -76,7 +72,9 @@ TBookMainForm::~TBookMainForm()
 void TBookMainForm::OpenBook()
 {
     BookStream = OpenBookStream(BookArgument.empty() ? OwnExecutableFileName() : BookArgument);
-    Reader->LoadFromStream(*BookStream);
+    if (!Reader->LoadFromStream(*BookStream))
+        return;
+    ApplyDisplaySettings(Reader->DisplaySettings());
 }
 
 void TBookMainForm::showEvent(QShowEvent* event)
@@ -85,11 +83,25 @@ void TBookMainForm::showEvent(QShowEvent* event)
     if (shownBefore_)
         return;
     shownBefore_ = true;
+    Placement->FirstShown();
     // A window can open without the focus (focus-stealing prevention, or X without a window
     // manager), so the server does not wait for the first activation. It is on before the first
     // navigation, which the engine may make from another thread at once.
     FormActivate();
     FormShow();
+}
+
+bool TBookMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip)
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+HRESULT TBookMainForm::BrowserShowContextMenu()
+{
+    // E_NOTIMPL lets the browser show its own menu; S_OK means there is none.
+    return Reader->DisplaySettings().allowContextMenu ? E_NOTIMPL : S_OK;
 }
 
 void TBookMainForm::FormShow()
@@ -178,6 +190,15 @@ void TBookMainForm::ActionBackUpdate()
 void TBookMainForm::ActionForwardUpdate()
 {
     ui->ActionForward->setEnabled(CanGoForward(History, HistoryIndex));
+}
+
+void TBookMainForm::ActionAboutExecute()
+{
+    // Made anew for each opening, modal, and freed when it closes.
+    auto* box = new TBookAboutBoxForm(nullptr, *Reader);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
 }
 
 void TBookMainForm::ActionExitExecute()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BookReader.h"
+#include "DocHostHandler.h"
 #include "StringList.h"
 
 #include <QMainWindow>
@@ -12,6 +13,7 @@
 class QUrl;
 class TFileStream;
 class TFormActivation;
+class TWindowPlacement;
 class TNetHTTPListener;
 class TPageService;
 
@@ -46,9 +48,15 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OpenBook();
+    void ApplyDisplaySettings(const DisplaySettings& s);
+    void ApplyFullScreenLayout();
+    void NameToolBarItems();
+    void SetToolBarButtons(const QSize& size, int panelHeight);
+    HRESULT BrowserShowContextMenu();
     void FormShow();
     void FormActivate();
     void FormDeactivate();
@@ -61,6 +69,7 @@ private:
     void ActionForwardExecute();
     void ActionBackUpdate();
     void ActionForwardUpdate();
+    void ActionAboutExecute();
     void ActionExitExecute();
     void CloseButtonClick();
 
@@ -79,6 +88,8 @@ private:
     std::unique_ptr<TFileStream> BookStream;
 
     TFormActivation* Activation = nullptr; // owned as a Qt child
+    TWindowPlacement* Placement = nullptr; // owned as a Qt child
+    QAction* SeparatorButton = nullptr; // the toolbar's separator after Print
     bool shownBefore_ = false;
 };
 

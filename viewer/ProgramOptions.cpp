@@ -1,6 +1,8 @@
 #include "ProgramOptions.h"
 
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -15,6 +17,13 @@ Options:
 )";
 
 } // namespace
+
+std::string OwnExecutableFileName()
+{
+    std::error_code error;
+    const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string("/proc/self/exe") : path.string();
+}
 
 ProgramOptions ReadProgramOptions(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
@@ -32,8 +41,6 @@ ProgramOptions ReadProgramOptions(const std::vector<std::string>& args, std::ost
         err << "ebook: unknown option " << first << "\nTry 'ebook --help'. A book whose name begins with '--' "
             << "is opened as ./" << first << "\n";
         options.exitStatus = 2;
-    } else {
-        options.bookArgument = first;
     }
     return options;
 }

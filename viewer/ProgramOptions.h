@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
-// What the command line asks of the viewer, read before anything else starts.
+// What the command line asks of the viewer, read before anything else starts. The book file is
+// the first argument that the toolkit leaves (it takes its own options, such as -platform).
 struct ProgramOptions {
-    // The first argument: the book file to open; empty for the book appended to the program.
-    std::string bookArgument;
     // Set when the program only answers --help or --version and ends with this status.
     std::optional<int> exitStatus;
 };
+
+// The file the running program was started from, which may carry a book at its end.
+std::string OwnExecutableFileName();
 
 // Answers --help and --version on out; an unknown option gets a short hint on err and status 2.
 ProgramOptions ReadProgramOptions(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

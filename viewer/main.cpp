@@ -5,6 +5,7 @@
 #include "Exception.h"
 #include "ProgramOptions.h"
 #include "StringTable.h"
+#include "WindowSystemChoice.h"
 
 #include <QApplication>
 #include <QFile>
@@ -35,6 +36,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    ChooseWindowSystem(argc > 1 ? std::string(argv[1]) : OwnExecutableFileName());
     PrepareBrowserEngine(std::cerr);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ebook"));
