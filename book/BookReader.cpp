@@ -31,17 +31,25 @@ int32_t Int32At(const unsigned char* bytes)
 
 // Inflates a page body (the int32 inflated length, then one zlib stream) into output, which takes
 // exactly the announced length; bytes a short stream does not produce stay zero.
-bool InflatePage(const unsigned char* body, int32_t bodyLength, TMemoryStream& output)
+// Whether a body of bodyLength bytes can announce an inflated size: never more than the page bound,
+// nor more than deflate can produce from the stored bytes.
+bool PlausibleInflatedSize(int32_t uncompressedSize, int64_t bodyLength)
+{
+    const int64_t dataLength = bodyLength - kBodyPrefixSize;
+    return uncompressedSize >= 0 && uncompressedSize <= kMaxPageSize
+        && uncompressedSize <= (dataLength + 1) * kMaxInflateRatio;
+}
+
+bool InflatePage(const unsigned char* body, int32_t bodyLength, const std::function<unsigned char*(int32_t)>& makeRoom)
 {
     const int32_t uncompressedSize = Int32At(body);
     const int64_t dataLength = bodyLength - kBodyPrefixSize;
-    if (uncompressedSize < 0 || uncompressedSize > kMaxPageSize
-        || uncompressedSize > (dataLength + 1) * kMaxInflateRatio)
+    if (!PlausibleInflatedSize(uncompressedSize, bodyLength))
         return false;
-    output.SetSize(uncompressedSize);
+    unsigned char* room = makeRoom(uncompressedSize);
     // zlib wants a writable destination even for an empty page.
     unsigned char emptyPage = 0;
-    unsigned char* destination = uncompressedSize > 0 ? output.Memory() : &emptyPage;
+    unsigned char* destination = uncompressedSize > 0 ? room : &emptyPage;
     uLongf destinationLength = static_cast<uLongf>(uncompressedSize);
     const int result
         = uncompress(destination, &destinationLength, body + kBodyPrefixSize, static_cast<uLong>(dataLength));
@@ -219,32 +227,88 @@ int32_t TBookReader::StoredLengthAt(int index)
     }
 }
 
-void TBookReader::ReserveScratch(std::size_t size, std::size_t keep)
+void TBookReader::TRecordScratch::Reserve(std::size_t wanted, std::size_t keep)
 {
-    if (size <= scratchSize_)
+    if (wanted <= size)
         return;
-    auto grown = std::make_unique_for_overwrite<unsigned char[]>(size);
+    auto grown = std::make_unique_for_overwrite<unsigned char[]>(wanted);
     if (keep > 0)
-        std::memcpy(grown.get(), scratch_.get(), keep);
-    scratch_ = std::move(grown);
-    scratchSize_ = size;
+        std::memcpy(grown.get(), bytes.get(), keep);
+    bytes = std::move(grown);
+    size = wanted;
 }
 
+namespace {
+
+// Room for an inflated page in a memory stream or a string of exactly its size.
+unsigned char* RoomIn(TMemoryStream& output, int32_t size)
+{
+    output.SetSize(size);
+    return output.Memory();
+}
+
+unsigned char* RoomIn(std::string& output, int32_t size)
+{
+    output.resize(static_cast<std::size_t>(size));
+    return reinterpret_cast<unsigned char*>(output.data());
+}
+
+} // namespace
+
 bool TBookReader::ExtractRecord(int32_t pageOffset, TMemoryStream& output)
+{
+    const bool extracted = ExtractRecordInto(
+        pageOffset, [&](int32_t size) { return RoomIn(output, size); }, scratch_);
+    if (scratch_.size > kMaxKeptScratchSize)
+        scratch_ = TRecordScratch();
+    return extracted;
+}
+
+bool TBookReader::ExtractPageAtConcurrently(int index, std::string& output) const
+{
+    if (index < 0 || index >= pages_.Count())
+        return false;
+    TRecordScratch scratch;
+    return ExtractRecordInto(
+        PageOffset(index), [&](int32_t size) { return RoomIn(output, size); }, scratch);
+}
+
+int64_t TBookReader::InflatedSizeAt(int index) const
+{
+    if (stream_ == nullptr || index < 0 || index >= pages_.Count())
+        return -1;
+    const int32_t pageOffset = PageOffset(index);
+    unsigned char prefix[kRecordPrefixSize + kBodyPrefixSize];
+    if (pageOffset < 0 || pageOffset > fileSize_ - kRecordPrefixSize)
+        return -1;
+    const int64_t got = stream_->ReadAt(pageOffset, prefix, sizeof prefix);
+    if (got < kRecordPrefixSize)
+        return -1;
+    const int32_t storedLength = Int32At(prefix);
+    if (storedLength == 0)
+        return 0;
+    if (got < static_cast<int64_t>(sizeof prefix) || storedLength < kBodyPrefixSize
+        || int64_t { pageOffset } + kRecordPrefixSize + storedLength > fileSize_)
+        return -1;
+    const int32_t size = Int32At(prefix + kRecordPrefixSize);
+    return PlausibleInflatedSize(size, storedLength) ? size : -1;
+}
+
+bool TBookReader::ExtractRecordInto(
+    int32_t pageOffset, const std::function<unsigned char*(int32_t)>& makeRoom, TRecordScratch& scratch) const
 {
     if (stream_ == nullptr)
         return false;
     try {
         if (pageOffset < 0 || pageOffset > fileSize_ - kRecordPrefixSize)
             return false;
-        stream_->SetPosition(pageOffset);
         // One read takes the length prefix and, for most pages, the whole body with it.
         const int64_t firstRead = std::min<int64_t>(kFirstReadSize, fileSize_ - pageOffset);
-        ReserveScratch(static_cast<std::size_t>(firstRead), 0);
-        const int64_t got = stream_->Read(scratch_.get(), firstRead);
+        scratch.Reserve(static_cast<std::size_t>(firstRead), 0);
+        const int64_t got = stream_->ReadAt(pageOffset, scratch.bytes.get(), firstRead);
         if (got < kRecordPrefixSize)
             return false;
-        const int32_t storedLength = Int32At(scratch_.get());
+        const int32_t storedLength = Int32At(scratch.bytes.get());
         if (storedLength == 0)
             return true;
         // Checked before anything is allocated: the body must hold its own length prefix and lie
@@ -254,15 +318,12 @@ bool TBookReader::ExtractRecord(int32_t pageOffset, TMemoryStream& output)
             return false;
         const auto recordSize = static_cast<std::size_t>(kRecordPrefixSize + storedLength);
         if (got < static_cast<int64_t>(recordSize)) {
-            ReserveScratch(recordSize, static_cast<std::size_t>(got));
-            stream_->ReadBuffer(scratch_.get() + got, static_cast<int64_t>(recordSize) - got);
+            scratch.Reserve(recordSize, static_cast<std::size_t>(got));
+            const int64_t rest = static_cast<int64_t>(recordSize) - got;
+            if (stream_->ReadAt(pageOffset + got, scratch.bytes.get() + got, rest) != rest)
+                return false;
         }
-        const bool inflated = InflatePage(scratch_.get() + kRecordPrefixSize, storedLength, output);
-        if (scratchSize_ > kMaxKeptScratchSize) {
-            scratch_.reset();
-            scratchSize_ = 0;
-        }
-        return inflated;
+        return InflatePage(scratch.bytes.get() + kRecordPrefixSize, storedLength, makeRoom);
     } catch (...) {
         return false;
     }

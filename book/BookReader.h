@@ -5,6 +5,7 @@
 #include "StringList.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,6 +41,14 @@ public:
     // The stored length of the entry's record, or -1 when the record cannot be read.
     int32_t StoredLengthAt(int index);
 
+    // As ExtractPageAt, safe on several threads at once (with each other, not with a load): it
+    // reads the book with positioned reads and a buffer of its own. Servers with many clients use
+    // it so that one large page does not hold up the others.
+    bool ExtractPageAtConcurrently(int index, std::string& output) const;
+    // The size the entry's page inflates to, read from its record without inflating it; -1 when
+    // the record cannot be read or announces a size it cannot hold. Safe on several threads.
+    int64_t InflatedSizeAt(int index) const;
+
     bool IsValid() const { return isValid_; }
     // One item per directory entry, in directory order; the item's object is the record position.
     const TStringList& Pages() const { return pages_; }
@@ -65,9 +74,17 @@ private:
     bool Load();
     void ReadHeader(class TStreamer& streamer);
     void ReadDirectory(class TStreamer& streamer);
+    // A buffer for one stored record, reused between extractions.
+    struct TRecordScratch {
+        std::unique_ptr<unsigned char[]> bytes;
+        std::size_t size = 0;
+        // Makes it hold at least `size` bytes, keeping the first `keep`.
+        void Reserve(std::size_t wanted, std::size_t keep);
+    };
     bool ExtractRecord(int32_t pageOffset, TMemoryStream& output);
-    // Makes the scratch buffer hold at least `size` bytes, keeping the first `keep`.
-    void ReserveScratch(std::size_t size, std::size_t keep);
+    // Inflates the record into the bytes that makeRoom(size) gives for the page's inflated size.
+    bool ExtractRecordInto(
+        int32_t pageOffset, const std::function<unsigned char*(int32_t)>& makeRoom, TRecordScratch& scratch) const;
 
     TStream* stream_ = nullptr; // the book file; owned by whoever called LoadFromStream
     TStringList pages_;
@@ -91,6 +108,5 @@ private:
     int64_t fileSize_ = 0;
     // Reused between extractions so that a request costs no allocation for the stored body; only
     // ever written and read inside one ExtractRecord call.
-    std::unique_ptr<unsigned char[]> scratch_;
-    std::size_t scratchSize_ = 0;
+    TRecordScratch scratch_;
 };

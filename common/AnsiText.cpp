@@ -12,11 +12,16 @@ unsigned char AnsiLowerChar(unsigned char c)
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
         return static_cast<unsigned char>(c + 32);
     switch (c) {
-    case 0x8A: return 0x9A; // Š š
-    case 0x8C: return 0x9C; // Œ œ
-    case 0x8E: return 0x9E; // Ž ž
-    case 0x9F: return 0xFF; // Ÿ ÿ
-    default: return c;
+    case 0x8A:
+        return 0x9A; // Š š
+    case 0x8C:
+        return 0x9C; // Œ œ
+    case 0x8E:
+        return 0x9E; // Ž ž
+    case 0x9F:
+        return 0xFF; // Ÿ ÿ
+    default:
+        return c;
     }
 }
 

@@ -6,7 +6,10 @@
 // The general exception class: every error the system raises carries one message text.
 class Exception : public std::exception {
 public:
-    explicit Exception(std::string message) : message_(std::move(message)) {}
+    explicit Exception(std::string message)
+        : message_(std::move(message))
+    {
+    }
 
     const std::string& Message() const noexcept { return message_; }
     void SetMessage(std::string message) { message_ = std::move(message); }

@@ -1,6 +1,7 @@
 #include "Streams.h"
 
 #include "Exception.h"
+#include "RetryOnInterrupt.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -82,6 +83,25 @@ int64_t TMemoryStream::Read(void* buffer, int64_t count)
     return n;
 }
 
+namespace {
+
+// The bytes of a block in memory from offset on, as far as count reaches.
+int64_t CopyOut(const unsigned char* data, int64_t size, int64_t offset, void* buffer, int64_t count)
+{
+    if (count <= 0 || offset < 0 || offset >= size)
+        return 0;
+    const int64_t n = std::min(count, size - offset);
+    std::memcpy(buffer, data + offset, static_cast<std::size_t>(n));
+    return n;
+}
+
+} // namespace
+
+int64_t TMemoryStream::ReadAt(int64_t offset, void* buffer, int64_t count) const
+{
+    return CopyOut(data_.get(), size_, offset, buffer, count);
+}
+
 int64_t TMemoryStream::Write(const void* buffer, int64_t count)
 {
     if (count <= 0)
@@ -126,6 +146,11 @@ int64_t TSharedBytesStream::Read(void* buffer, int64_t count)
     return n;
 }
 
+int64_t TSharedBytesStream::ReadAt(int64_t offset, void* buffer, int64_t count) const
+{
+    return CopyOut(reinterpret_cast<const unsigned char*>(bytes_->data()), Size(), offset, buffer, count);
+}
+
 int64_t TSharedBytesStream::Write(const void*, int64_t)
 {
     throw EWriteError("Stream write error");
@@ -151,15 +176,14 @@ int64_t TSharedBytesStream::Seek(int64_t offset, Origin origin)
 
 // ---- TFileStream ----
 
-TFileStream::TFileStream(const std::string& fileName, Mode mode) : fileName_(fileName)
+TFileStream::TFileStream(const std::string& fileName, Mode mode)
+    : fileName_(fileName)
 {
     const int flags = mode == Mode::OpenRead ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
-    do {
-        fd_ = ::open(fileName.c_str(), flags | O_CLOEXEC, 0644);
-    } while (fd_ < 0 && errno == EINTR);
+    fd_ = RetryOnInterrupt([&] { return ::open(fileName.c_str(), flags | O_CLOEXEC, 0644); });
     if (fd_ < 0)
         throw EFOpenError("Cannot open file " + fileName + ": " + std::strerror(errno));
-    struct stat info {};
+    struct stat info { };
     if (mode == Mode::OpenRead && ::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
         ::close(fd_);
         fd_ = -1;
@@ -178,9 +202,23 @@ int64_t TFileStream::Read(void* buffer, int64_t count)
     int64_t done = 0;
     auto* out = static_cast<unsigned char*>(buffer);
     while (done < count) {
-        const ssize_t n = ::read(fd_, out + done, static_cast<std::size_t>(count - done));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n
+            = RetryOnInterrupt([&] { return ::read(fd_, out + done, static_cast<std::size_t>(count - done)); });
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+int64_t TFileStream::ReadAt(int64_t offset, void* buffer, int64_t count) const
+{
+    int64_t done = 0;
+    auto* out = static_cast<unsigned char*>(buffer);
+    while (done < count) {
+        const ssize_t n = RetryOnInterrupt([&] {
+            return ::pread(fd_, out + done, static_cast<std::size_t>(count - done), static_cast<off_t>(offset + done));
+        });
         if (n <= 0)
             break;
         done += n;
@@ -193,9 +231,8 @@ int64_t TFileStream::Write(const void* buffer, int64_t count)
     int64_t done = 0;
     const auto* in = static_cast<const unsigned char*>(buffer);
     while (done < count) {
-        const ssize_t n = ::write(fd_, in + done, static_cast<std::size_t>(count - done));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n
+            = RetryOnInterrupt([&] { return ::write(fd_, in + done, static_cast<std::size_t>(count - done)); });
         if (n <= 0)
             break;
         done += n;
@@ -214,7 +251,7 @@ int64_t TFileStream::Seek(int64_t offset, Origin origin)
 
 int64_t TFileStream::Size() const
 {
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd_, &info) != 0)
         return 0;
     return info.st_size;

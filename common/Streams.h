@@ -21,6 +21,9 @@ public:
     virtual int64_t Seek(int64_t offset, Origin origin) = 0;
     virtual int64_t Size() const = 0;
     virtual void SetSize(int64_t size) = 0;
+    // Reads up to count bytes at offset without moving the position; returns how many were read.
+    // Several threads may call it at once on a stream that nobody writes meanwhile.
+    virtual int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const = 0;
 
     int64_t Position() { return Seek(0, Origin::Current); }
     void SetPosition(int64_t position) { Seek(position, Origin::Begin); }
@@ -49,11 +52,15 @@ public:
     int64_t Seek(int64_t offset, Origin origin) override;
     int64_t Size() const override { return size_; }
     void SetSize(int64_t size) override;
+    int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const override;
 
     void Clear();
     unsigned char* Memory() { return data_.get(); }
     const unsigned char* Memory() const { return data_.get(); }
-    std::string_view View() const { return {reinterpret_cast<const char*>(data_.get()), static_cast<std::size_t>(size_)}; }
+    std::string_view View() const
+    {
+        return { reinterpret_cast<const char*>(data_.get()), static_cast<std::size_t>(size_) };
+    }
     std::string ToString() const { return std::string(View()); }
 
 private:
@@ -69,7 +76,10 @@ private:
 // once): each stream has its own position, and nobody can change the bytes.
 class TSharedBytesStream : public TStream {
 public:
-    explicit TSharedBytesStream(std::shared_ptr<const std::string> bytes) : bytes_(std::move(bytes)) {}
+    explicit TSharedBytesStream(std::shared_ptr<const std::string> bytes)
+        : bytes_(std::move(bytes))
+    {
+    }
 
     int64_t Read(void* buffer, int64_t count) override;
     // Writing and resizing raise EWriteError: the bytes are shared.
@@ -77,6 +87,7 @@ public:
     int64_t Seek(int64_t offset, Origin origin) override;
     int64_t Size() const override { return static_cast<int64_t>(bytes_->size()); }
     void SetSize(int64_t size) override;
+    int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const override;
 
 private:
     std::shared_ptr<const std::string> bytes_;
@@ -99,6 +110,8 @@ public:
     int64_t Seek(int64_t offset, Origin origin) override;
     int64_t Size() const override;
     void SetSize(int64_t size) override;
+    // A positioned read of the file (pread): safe on several threads at once.
+    int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const override;
 
     const std::string& FileName() const { return fileName_; }
     // Flushes written data to the disk; raises EWriteError on failure.

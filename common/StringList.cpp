@@ -37,14 +37,14 @@ void TStringList::PutObject(int index, Object object)
 
 int TStringList::AddObject(std::string text, Object object)
 {
-    items_.push_back(Item{std::move(text), object});
+    items_.push_back(Item { std::move(text), object });
     return Count() - 1;
 }
 
 void TStringList::Insert(int index, std::string text)
 {
     CheckIndex(index, Count() + 1);
-    items_.insert(items_.begin() + index, Item{std::move(text), 0});
+    items_.insert(items_.begin() + index, Item { std::move(text), 0 });
 }
 
 void TStringList::Delete(int index)

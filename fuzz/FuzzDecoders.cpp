@@ -1,15 +1,18 @@
 // The text decoders of the HTTP layer on arbitrary bytes: base64 credentials, URL escapes, the
 // splitting of parameters and of cookie headers, and the request line.
 
-#include "EncodeNet.h"
+#include "AnsiText.h"
 #include "Exception.h"
-#include "ServerNetHTTP.h"
+#include "HTTPDecoders.h"
+#include "HTTPListener.h"
+#include "HTTPRequestParsing.h"
 #include "StringList.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -52,6 +55,25 @@ void CheckRequestLine(const std::string& line)
         std::abort();
 }
 
+// The cookie entries as cutting each remainder in turn gives them.
+std::vector<std::string> ExpectedCookies(const TPackedStringList& headers)
+{
+    std::vector<std::string> cookies;
+    for (const std::string_view header : headers) {
+        if (header.find("Cookie=") == std::string_view::npos)
+            continue;
+        std::string rest(header.substr(header.find('=') + 1));
+        while (rest.find(';') != std::string::npos) {
+            rest = ReplaceAll(rest, ": ", "=");
+            const std::size_t semicolon = rest.find(';');
+            cookies.push_back(rest.substr(0, semicolon + 1));
+            rest.erase(0, semicolon + 1);
+        }
+        cookies.push_back(ReplaceAll(rest, ": ", "="));
+    }
+    return cookies;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -61,14 +83,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckUrlDecode(text);
     CheckRequestLine(text);
 
-    TStringList params;
+    // The in-place decoding gives what the plain steps, one copy each, give.
+    TPackedStringList params;
     DecodeParams(text, params);
+    TStringList expectedParams;
+    expectedParams.SetText(
+        ReplaceAll(URLDecode(ReplaceAll(
+                       ReplaceAll(ReplaceAll(ReplaceAll(text, "%0D", "\x1b"), "%0d", "\x1b"), "%0A", ""), "%0a", "")),
+            "&", "\r\n"));
+    if (params.ToStringList().Text() != expectedParams.Text() || params.Count() != expectedParams.Count())
+        std::abort();
 
     // The input's lines as a header block, as ReadHeaders leaves it.
-    TStringList headers;
+    TPackedStringList headers;
     headers.SetText(text);
-    TStringList cookies;
+    TPackedStringList cookies;
     ExtractCookies(headers, cookies);
+    if (cookies.ToVector() != ExpectedCookies(headers))
+        std::abort();
     for (int i = 0; i < headers.Count(); ++i)
         headers.Values(headers.Names(i));
     return 0;

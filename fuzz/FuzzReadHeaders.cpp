@@ -1,10 +1,11 @@
 // Reads a header block from a connection, as the HTTP listener does after the request line: the
-// first input byte picks the buffer chunk, so that lines straddle the buffer's growth and shrink
-// at many places; the rest arrives over a socket pair.
+// first input byte picks the buffer chunk and the second how many bytes each receive gives, so that
+// lines straddle the buffer's growth and shrink at many places; the rest arrives through a socket
+// binding over bytes.
 
-#include "FuzzConnection.h"
+#include "BytesBinding.h"
+#include "NetListener.h"
 #include "StringList.h"
-#include "servernet.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,15 +13,15 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1)
+    if (size < 2)
         return 0;
-    FuzzConnection pair(data + 1, size - 1);
-    if (!pair.Ready())
-        return 0;
+    TBytesBinding bytes;
+    const TInstalledSocketBinding installed(bytes);
+    const TSocket handle = bytes.Open(std::string(reinterpret_cast<const char*>(data) + 2, size - 2), data[1] % 33);
     TNetServer connection(nullptr);
     // Chunks of 1 to 256 bytes; only a connection without a socket takes a new chunk.
     connection.SetBufferChunk(data[0] + 1);
-    connection.SetSocket(pair.ReleaseServer());
+    connection.SetSocket(handle);
     TStringList headers;
     try {
         connection.ReadHeaders(headers);

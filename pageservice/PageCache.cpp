@@ -9,16 +9,30 @@ std::shared_ptr<const std::string> TPageCache::Find(int pageIndex)
     return found->second->second;
 }
 
-void TPageCache::Add(int pageIndex, std::shared_ptr<const std::string> page)
+std::vector<std::shared_ptr<const std::string>> TPageCache::Add(int pageIndex, std::shared_ptr<const std::string> page)
 {
+    std::vector<std::shared_ptr<const std::string>> dropped;
     if (!page || page->size() > budget_ || index_.contains(pageIndex))
-        return;
+        return dropped;
     while (used_ + page->size() > budget_) {
         used_ -= order_.back().second->size();
         index_.erase(order_.back().first);
+        dropped.push_back(std::move(order_.back().second));
         order_.pop_back();
     }
     used_ += page->size();
     order_.emplace_front(pageIndex, std::move(page));
     index_[pageIndex] = order_.begin();
+    return dropped;
+}
+
+std::vector<std::shared_ptr<const std::string>> TPageCache::Clear()
+{
+    std::vector<std::shared_ptr<const std::string>> dropped;
+    for (auto& entry : order_)
+        dropped.push_back(std::move(entry.second));
+    order_.clear();
+    index_.clear();
+    used_ = 0;
+    return dropped;
 }

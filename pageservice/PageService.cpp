@@ -2,7 +2,7 @@
 
 #include "AnsiText.h"
 #include "BookReader.h"
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
 #include "Streams.h"
 #include "WinAnsi.h"
 
@@ -22,10 +22,10 @@ void TPageService::Attach(TNetHTTPListener& listener)
 void TPageService::PageRequest(TNetServerThread&, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)
 {
     const std::lock_guard<std::mutex> lock(PageLock);
-    auto page = ExtractOrFindPage(PageNameFromDocument(RequestInfo.Document));
+    auto page = ExtractPage(PageNameFromDocument(RequestInfo.Document));
     if (!page) {
         if (const auto escaped = PageNameFromEscapedDocument(RequestInfo.Document))
-            page = ExtractOrFindPage(*escaped);
+            page = ExtractPage(*escaped);
     }
     if (page) {
         ResponseInfo.SetResponseCode(200);
@@ -37,26 +37,12 @@ void TPageService::PageRequest(TNetServerThread&, THTTPRequestInfo& RequestInfo,
     }
 }
 
-std::unique_ptr<TStream> TPageService::ExtractOrFindPage(const std::string& name)
+std::unique_ptr<TStream> TPageService::ExtractPage(const std::string& name)
 {
-    if (!Cache) {
-        auto page = std::make_unique<TMemoryStream>();
-        if (!Reader.ExtractPage(name, *page))
-            return nullptr;
-        return page;
-    }
-    const int index = Reader.IndexOfPage(name);
-    if (index < 0)
+    auto page = std::make_unique<TMemoryStream>();
+    if (!Reader.ExtractPage(name, *page))
         return nullptr;
-    auto bytes = Cache->Find(index);
-    if (!bytes) {
-        TMemoryStream page;
-        if (!Reader.ExtractPageAt(index, page))
-            return nullptr;
-        bytes = std::make_shared<const std::string>(page.View());
-        Cache->Add(index, bytes);
-    }
-    return std::make_unique<TSharedBytesStream>(std::move(bytes));
+    return page;
 }
 
 std::string PageNameFromDocument(std::string_view document)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "PageCache.h"
-
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -23,7 +21,8 @@ inline constexpr std::string_view kPageNotFoundText = "<h2>HTTP Error 404</h2><p
 inline constexpr std::string_view kPageServerAddress = "127.0.0.1";
 
 // Answers page requests from a book: the one bridge between the book reader and the HTTP server.
-// The viewer and `ebook-pack serve` both install PageRequest as their listener's OnCommandGet.
+// The viewer installs PageRequest as its listener's OnCommandGet; `ebook-pack serve` answers the
+// same way through TServedPages, which serves many clients at once.
 class TPageService {
 public:
     // The reader must be loaded and must outlive the service; nothing else touches it during
@@ -37,11 +36,6 @@ public:
     // listener must not be active yet and must not outlive the service.
     void Attach(TNetHTTPListener& listener);
 
-    // Keeps inflated pages in memory up to budgetBytes, so a page asked for again is sent without
-    // reading and inflating it anew. Call before the listener is switched on. The answers stay
-    // byte for byte the same; only memory is traded for speed.
-    void CachePages(std::size_t budgetBytes) { Cache = std::make_unique<TPageCache>(budgetBytes); }
-
     // Runs on the session threads, several at once. Answers 200 with the page and no content type,
     // so the browser tells each page's type itself, or 404 with kPageNotFoundText.
     void PageRequest(TNetServerThread& Thread, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo);
@@ -50,9 +44,8 @@ private:
     TBookReader& Reader;
     // Serialises extractions; released before the response is sent, so transfers still overlap.
     std::mutex PageLock;
-    std::unique_ptr<TPageCache> Cache; // guarded by PageLock; none unless CachePages was called
 
-    std::unique_ptr<TStream> ExtractOrFindPage(const std::string& name);
+    std::unique_ptr<TStream> ExtractPage(const std::string& name);
 };
 
 // The page name a request's document asks for: every "%20" becomes a blank and nothing else is

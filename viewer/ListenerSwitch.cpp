@@ -1,7 +1,7 @@
 #include "ListenerSwitch.h"
 
+#include "HTTPListener.h"
 #include "NetExceptions.h"
-#include "ServerNetHTTP.h"
 
 #include <string_view>
 

@@ -254,8 +254,9 @@ TEST_F(DamagedBook, ByteFlipsFailOrReadTheWrittenBytesInsideZlibStreams)
             ++tally.altered;
     }
     std::cout << "flips: " << kFlips << ", invalid: " << tally.invalid << ", failed pages: " << tally.failedPages
-              << ", intact: " << tally.intact << ", altered: " << tally.altered << ", inside zlib streams: " << zlibFlips
-              << " (" << zlibFlipsCaught << " caught, the rest in ignored bits)\n";
+              << ", intact: " << tally.intact << ", altered: " << tally.altered
+              << ", inside zlib streams: " << zlibFlips << " (" << zlibFlipsCaught
+              << " caught, the rest in ignored bits)\n";
     // Each kind of outcome occurs, so none of the checks above is vacuous.
     EXPECT_GT(tally.invalid, 0);
     EXPECT_GT(tally.failedPages, 0);

@@ -7,7 +7,7 @@ TEST(AnsiText, SameTextFoldsOnlyLettersWithCasePairs)
 {
     EXPECT_TRUE(AnsiSameText("Hello", "hELLO"));
     EXPECT_TRUE(AnsiSameText("\x8A\x9F", "\x9A\xFF")); // Š Ÿ against š ÿ
-    EXPECT_FALSE(AnsiSameText("\xD7", "\xF7"));        // × and ÷ are not a pair
+    EXPECT_FALSE(AnsiSameText("\xD7", "\xF7")); // × and ÷ are not a pair
     EXPECT_FALSE(AnsiSameText("[", "{"));
     EXPECT_FALSE(AnsiSameText("ab", "abc"));
 }
@@ -35,7 +35,7 @@ TEST(AnsiText, StrToIntAcceptsDecimalAndHexAndRejectsTheRest)
     EXPECT_EQ(StrToInt("0x10"), 16);
     EXPECT_EQ(StrToInt("2147483647"), 2147483647);
     EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
-    for (const char* bad : {"", " ", "12 ", "1x", "2147483648", "$", "$1FFFFFFFF", "--1"}) {
+    for (const char* bad : { "", " ", "12 ", "1x", "2147483648", "$", "$1FFFFFFFF", "--1" }) {
         int32_t value = 0;
         EXPECT_FALSE(TryStrToInt(bad, value)) << bad;
     }

@@ -1,5 +1,5 @@
-#include "Exception.h"
 #include "Streams.h"
+#include "Exception.h"
 
 #include <gtest/gtest.h>
 
@@ -76,5 +76,6 @@ TEST(FileStream, ReadsAndReportsMissingFileByName)
     } catch (const EFOpenError& e) {
         EXPECT_NE(e.Message().find("/nonexistent/book.ebook"), std::string::npos);
     }
-    EXPECT_THROW(TFileStream(std::filesystem::temp_directory_path().string(), TFileStream::Mode::OpenRead), EFOpenError);
+    EXPECT_THROW(
+        TFileStream(std::filesystem::temp_directory_path().string(), TFileStream::Mode::OpenRead), EFOpenError);
 }

@@ -1,5 +1,5 @@
-#include "Exception.h"
 #include "StringList.h"
+#include "Exception.h"
 
 #include <gtest/gtest.h>
 

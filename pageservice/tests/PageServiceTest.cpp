@@ -1,11 +1,13 @@
 #include "PageService.h"
 #include "BookReader.h"
 #include "BookWriter.h"
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
+#include "ServedPages.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -120,8 +122,7 @@ TEST_F(PageServiceTest, PostAndHeadAreAnsweredLikeGet)
 
 TEST_F(PageServiceTest, CachedServiceAnswersTheSameBytesWithoutReadingTheBookAgain)
 {
-    TPageService cached(reader_);
-    cached.CachePages(1 << 20);
+    TServedPages cached(reader_, 1 << 20, 1 << 20);
     cached.Attach(listener_);
     const std::string first = Request("GET /My%20Page.htm HTTP/1.0\r\n\r\n");
     EXPECT_EQ(first, "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\nblank in the name");
@@ -148,10 +149,12 @@ TEST(PageName, EscapedDocumentIsDecodedInFullAndBackToTheCodePage)
 
 TEST_F(PageServiceTest, NamesTheBrowserEscapesAreFoundAfterTheNamesAsWritten)
 {
-    TPageService cached(reader_);
-    cached.CachePages(1 << 20);
-    for (TPageService* service : { &service_, &cached }) {
-        service->Attach(listener_);
+    TServedPages served(reader_, 1 << 20, 0);
+    TServedPages cached(reader_, 1 << 20, 1 << 20);
+    const std::function<void()> attachments[]
+        = { [&] { service_.Attach(listener_); }, [&] { served.Attach(listener_); }, [&] { cached.Attach(listener_); } };
+    for (const auto& attach : attachments) {
+        attach();
         auto body = [&](const std::string& document) {
             const std::string response = Request("GET " + document + " HTTP/1.0\r\n\r\n");
             return response.starts_with("HTTP/1.0 200") ? response.substr(response.find("\r\n\r\n") + 4) : "none";

@@ -1,5 +1,5 @@
-#include "EncodeNet.h"
 #include "Exception.h"
+#include "HTTPDecoders.h"
 
 #include <gtest/gtest.h>
 

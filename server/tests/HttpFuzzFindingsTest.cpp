@@ -1,5 +1,6 @@
 // Requests and handlers that fuzz_http_request found mishandled, kept as regression tests.
 
+#include "HTTPRequestParsing.h"
 #include "HttpTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -97,9 +98,9 @@ TEST(HttpFuzzFindings, AThirtyMegabyteCookieHeaderIsSplitInOnePass)
     }
     header += "last: v";
     ASSERT_GT(header.size(), 30'000'000u);
-    TStringList headers;
+    TPackedStringList headers;
     headers.Add(header);
-    TStringList cookies;
+    TPackedStringList cookies;
     ExtractCookies(headers, cookies);
     ASSERT_EQ(cookies.Count(), kCookies + 1);
     EXPECT_EQ(cookies[0], "c0=" + value + ";");

@@ -1,6 +1,6 @@
 // The HTTP listener over real loopback connections, with this test's own clients and with curl.
 
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
 #include "SocketTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -12,12 +12,9 @@ struct SeenRequest {
     std::vector<std::string> headers, params, cookies;
 };
 
-std::vector<std::string> ItemsOf(const TStringList& list)
+std::vector<std::string> ItemsOf(const TPackedStringList& list)
 {
-    std::vector<std::string> items;
-    for (const auto& item : list)
-        items.push_back(item.text);
-    return items;
+    return list.ToVector();
 }
 
 void Record(HttpExchange& http, SeenRequest& seen)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
 #include "SocketTestSupport.h"
 
 #include <gtest/gtest.h>

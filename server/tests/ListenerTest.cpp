@@ -1,6 +1,6 @@
-#include "GlobalNet.h"
+#include "ActivityClock.h"
+#include "NetListener.h"
 #include "SocketTestSupport.h"
-#include "servernet.h"
 
 #include <gtest/gtest.h>
 

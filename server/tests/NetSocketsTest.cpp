@@ -1,5 +1,5 @@
+#include "NetListener.h"
 #include "SocketTestSupport.h"
-#include "servernet.h"
 
 #include <gtest/gtest.h>
 

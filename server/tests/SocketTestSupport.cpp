@@ -1,6 +1,6 @@
 #include "SocketTestSupport.h"
 
-#include "servernet.h"
+#include "NetListener.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,6 +1,6 @@
 #include "WinsockIntf.h"
-#include "GlobalNet.h"
 #include "NetComponent.h"
+#include "NetText.h"
 
 #include <gtest/gtest.h>
 

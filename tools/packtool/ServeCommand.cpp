@@ -1,10 +1,12 @@
 #include "AnsiText.h"
 #include "CommandLine.h"
+#include "HTTPListener.h"
 #include "NetExceptions.h"
 #include "OpenedBook.h"
 #include "PackCommand.h"
 #include "PageService.h"
-#include "ServerNetHTTP.h"
+#include "ServeLimits.h"
+#include "ServedPages.h"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -13,16 +15,26 @@
 
 namespace {
 
-constexpr std::string_view kUsage = R"(Usage: ebook-pack serve BOOK [--port N] [--bind ADDR] [--cache-mb N]
+constexpr std::string_view kUsage = R"(Usage: ebook-pack serve BOOK [--port N] [--bind ADDR] [options]
 
-Serves the pages of BOOK over HTTP/1.0 exactly as the viewer does, prints the address of the
-home page and runs until interrupted (Ctrl+C) or terminated; then it stops cleanly.
+Serves the pages of BOOK over HTTP/1.0 with the answers the viewer gives, prints the address of
+the home page and runs until interrupted (Ctrl+C) or terminated; then it stops cleanly.
 
 Options:
-  --port N      port to listen on (default: drawn from 11111 to 12110, as the viewer does)
-  --bind ADDR   IPv4 address to listen on (default 127.0.0.1, this machine only)
-  --cache-mb N  keep up to N MiB of inflated pages in memory (default 64); 0 inflates every
-                page for every request, as the viewer does. The answers are the same either way.
+  --port N              port to listen on (default: drawn from 11111 to 12110, as the viewer does)
+  --bind ADDR           IPv4 address to listen on (default 127.0.0.1, this machine only)
+  --cache-mb N          keep up to N MiB of inflated pages for later requests (default 64); 0 keeps
+                        none. The answers are the same either way.
+  --memory-mb N         inflated pages in memory at once, cache included, at most N MiB (default
+                        256); beyond it new extractions wait for answers in flight to end. A page
+                        larger than that is still served, alone.
+  --max-connections N   live connections at most (default 4096); more wait in the listen queue
+  --idle-timeout MIN    close a connection that has sent nothing for MIN minutes, and one whose
+                        request is not in after MIN minutes (default 1; 0: never)
+  --max-request-line N  longest request line, in bytes (default 8192)
+  --max-headers N       largest header block, in bytes (default 65536)
+  --max-body N          largest request body, in bytes (default 1048576)
+A client beyond a limit is disconnected unanswered, and nothing more is read from it.
 )";
 
 // Blocks SIGINT and SIGTERM on the calling thread while alive, so that the server threads started
@@ -43,8 +55,7 @@ public:
     int Wait() const
     {
         int signal = 0;
-        while (sigwait(&signals_, &signal) != 0) {
-        }
+        while (sigwait(&signals_, &signal) != 0) { }
         return signal;
     }
 
@@ -53,25 +64,9 @@ private:
     sigset_t previous_ {};
 };
 
-// A served book is read by many clients for a long time, so pages asked for again are kept.
-constexpr int32_t kDefaultCacheMiB = 64;
-
-// The option's whole-number value within min .. max, or fallback when the option is absent.
-int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t min, int32_t max, int32_t fallback)
-{
-    const auto text = line.Value(name);
-    if (!text)
-        return fallback;
-    int32_t value = 0;
-    if (!TryStrToInt(*text, value) || value < min || value > max)
-        throw EUsageError(std::string(name) + " takes a number from " + std::to_string(min) + " to "
-            + std::to_string(max) + ", not '" + *text + "'");
-    return value;
-}
-
 int RunServe(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, {{"--port", "-p", true}, {"--bind", "", true}, {"--cache-mb", "", true}});
+    const CommandLine line(args, ServeOptionTable());
     line.ExpectOperands(1, 1, "BOOK");
     const auto book = OpenBook(line.Operands()[0]);
 
@@ -82,19 +77,18 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
             throw EUsageError("--bind takes a dotted IPv4 address, not '" + *bind + "'");
         address = *bind;
     }
+    const ServeLimits limits = ReadServeLimits(line);
+    RaiseDescriptorLimit();
 
     const BlockedStopSignals stopSignals;
-    // Destroyed before the service: the listener's destructor ends every session thread, and only
-    // then may the handler they call go away.
-    TPageService service(book->reader);
-    const int32_t cacheMiB = NumberOption(line, "--cache-mb", 0, 65536, kDefaultCacheMiB);
-    if (cacheMiB > 0)
-        service.CachePages(static_cast<std::size_t>(cacheMiB) << 20);
+    // Shutdown order: the listener is destroyed first (it is declared last), which ends every
+    // session thread; only then may the pages they answer from go.
+    TServedPages pages(book->reader, limits.memoryBytes, limits.cacheBytes);
     TNetHTTPListener listener(nullptr);
-    service.Attach(listener);
+    listener.Port = RandomPagePort();
     listener.BoundIP = address;
-    // Unlike the viewer's browser, clients of a served book may come in bursts of many at once.
-    listener.ListenBacklog = SOMAXCONN;
+    pages.Attach(listener);
+    ApplyServeLimits(limits, listener);
     listener.Port = NumberOption(line, "--port", 1, 65535, listener.Port);
 
     try {
@@ -116,11 +110,14 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     context.err << "Serving " << book->fileName << "; press Ctrl+C to stop." << std::endl;
 
     const int signal = stopSignals.Wait();
+    // No new connections; requests waiting for memory give up; then the listener's destruction
+    // closes every connection, which ends whatever its session is blocked in.
     listener.SetActive(false);
+    pages.Stop();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;
     return kExitOk;
 }
 
 } // namespace
 
-const PackCommand kServeCommand{"serve", "serve a book's pages over HTTP as the viewer does", kUsage, RunServe};
+const PackCommand kServeCommand { "serve", "serve a book's pages over HTTP as the viewer does", kUsage, RunServe };

@@ -54,7 +54,8 @@ ToolRun RunPackBinary(const std::string& arguments, const TempFolder& temp)
 {
     const std::string out = (temp / "stdout").string();
     const std::string err = (temp / "stderr").string();
-    const std::string command = "timeout 60 " + std::string(EBOOK_PACK_PATH) + " " + arguments + " >" + out + " 2>" + err;
+    const std::string command
+        = "timeout 60 " + std::string(EBOOK_PACK_PATH) + " " + arguments + " >" + out + " 2>" + err;
     const int status = std::system(command.c_str());
     ToolRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -45,7 +45,7 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-        std::vector<std::string> all = {EBOOK_PACK_PATH, "serve"};
+        std::vector<std::string> all = { EBOOK_PACK_PATH, "serve" };
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (std::string& arg : all)
@@ -75,7 +75,7 @@ public:
         std::string line;
         char c;
         while (line.find('\n') == std::string::npos) {
-            pollfd ready {out_, POLLIN, 0};
+            pollfd ready { out_, POLLIN, 0 };
             if (::poll(&ready, 1, 10000) <= 0 || ::read(out_, &c, 1) != 1)
                 break;
             line += c;
@@ -123,7 +123,7 @@ std::string Exchange(int port, const std::string& request)
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    timeval limit {10, 0};
+    timeval limit { 10, 0 };
     ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     std::string response;
     if (::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
@@ -143,7 +143,7 @@ protected:
     {
         WriteFile(temp_ / "src/index.htm", "<p>home</p>");
         WriteFile(temp_ / "src/My Page.htm", "blank");
-        ASSERT_EQ(Pack({"build", (temp_ / "src").string(), "-o", book_}).exitCode, 0);
+        ASSERT_EQ(Pack({ "build", (temp_ / "src").string(), "-o", book_ }).exitCode, 0);
     }
 
     TempFolder temp_;
@@ -156,7 +156,7 @@ TEST_F(ServeCommandTest, ServesPagesByteExactAndStopsCleanlyOnSignal)
 {
     const int port = FreePort();
     // Without the page cache, every request inflates its page, exactly as the viewer does.
-    ServeProcess serve({book_, "--port", std::to_string(port), "--cache-mb", "0"});
+    ServeProcess serve({ book_, "--port", std::to_string(port), "--cache-mb", "0" });
     ASSERT_EQ(serve.FirstLine(), "http://127.0.0.1:" + std::to_string(port) + "/index.htm\n");
 
     EXPECT_EQ(Exchange(port, "GET /index.htm HTTP/1.0\r\n\r\n"),
@@ -173,7 +173,7 @@ TEST_F(ServeCommandTest, ServesPagesByteExactAndStopsCleanlyOnSignal)
 
 TEST_F(ServeCommandTest, InterruptEndsWithSuccessAndTheDefaultPortIsTheViewersRange)
 {
-    ServeProcess serve({book_});
+    ServeProcess serve({ book_ });
     const std::string url = serve.FirstLine();
     ASSERT_EQ(url.rfind("http://127.0.0.1:", 0), 0u) << url;
     const int port = std::stoi(url.substr(17));
@@ -198,17 +198,17 @@ TEST_F(ServeCommandTest, PortInUseAndBadArgumentsExitWithTwo)
     ::getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &length);
     const int port = ntohs(address.sin_port);
 
-    ServeProcess busy({book_, "--port", std::to_string(port)});
+    ServeProcess busy({ book_, "--port", std::to_string(port) });
     EXPECT_EQ(busy.Stop(0), 2);
     EXPECT_EQ(busy.Errors(),
         "127.0.0.1:" + std::to_string(port) + ": Could not bind socket. Address and port are already in use.\n");
     ::close(blocker);
 
-    ServeProcess invalid({(temp_ / "src/index.htm").string()});
+    ServeProcess invalid({ (temp_ / "src/index.htm").string() });
     EXPECT_EQ(invalid.Stop(0), 2);
     EXPECT_EQ(invalid.Errors(), "Invalid eBook: " + (temp_ / "src/index.htm").string() + "\n");
 
-    EXPECT_EQ(Pack({"serve", book_, "--port", "70000"}).exitCode, 2);
-    EXPECT_EQ(Pack({"serve", book_, "--bind", "localhost"}).exitCode, 2);
-    EXPECT_EQ(Pack({"serve", book_, "--cache-mb", "-1"}).exitCode, 2);
+    EXPECT_EQ(Pack({ "serve", book_, "--port", "70000" }).exitCode, 2);
+    EXPECT_EQ(Pack({ "serve", book_, "--bind", "localhost" }).exitCode, 2);
+    EXPECT_EQ(Pack({ "serve", book_, "--cache-mb", "-1" }).exitCode, 2);
 }

@@ -4,7 +4,7 @@
 #include "BookAboutBox.h"
 #include "BookMainDesign.h"
 #include "EmbeddedBrowser.h"
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
 #include "ui_BookAboutBox.h"
 
 #include <QApplication>

@@ -3,8 +3,8 @@
 #include "ApplicationTitle.h"
 #include "BookMainDesign.h"
 #include "EmbeddedBrowser.h"
+#include "HTTPListener.h"
 #include "PageService.h"
-#include "ServerNetHTTP.h"
 
 #include <QWebEnginePage>
 

@@ -5,7 +5,7 @@
 #include "EmbeddedBrowser.h"
 #include "Exception.h"
 #include "FormActivation.h"
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
 
 #include <QDialog>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 
 #include "BookMainDesign.h"
 #include "EmbeddedBrowser.h"
-#include "ServerNetHTTP.h"
+#include "HTTPListener.h"
 #include "Streams.h"
 
 #include <QCoreApplication>

@@ -198,6 +198,121 @@ class ViewerProcessTest(unittest.TestCase):
             self.check_serves_the_book(viewer.port())
 
 
+class XServer:
+    """An Xvfb server of its own, with openbox on it when asked; both ended at exit."""
+
+    def __init__(self, screen="1600x1000x24", window_manager=False):
+        self.display = next(n for n in range(200, 300) if not os.path.exists(f"/tmp/.X11-unix/X{n}"))
+        self.server = subprocess.Popen(["Xvfb", f":{self.display}", "-screen", "0", screen, "-nolisten", "tcp"],
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.manager = None
+        self.window_manager = window_manager
+
+    def __enter__(self):
+        if not wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{self.display}"), 10):
+            raise AssertionError("Xvfb did not start")
+        if self.window_manager:
+            self.manager = subprocess.Popen(["openbox"], env=self.env(), stdout=subprocess.DEVNULL,
+                                            stderr=subprocess.DEVNULL)
+            # openbox owns the screen once it has set its supporting-window property.
+            if not wait_for(lambda: b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in subprocess.run(
+                    ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env(), capture_output=True).stdout, 10):
+                raise AssertionError("openbox did not start")
+        return self
+
+    def __exit__(self, *exc):
+        for process in (self.manager, self.server):
+            if process is not None:
+                process.terminate()
+                process.wait()
+
+    def env(self):
+        return {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM")} | {
+            "DISPLAY": f":{self.display}", "QTWEBENGINE_CHROMIUM_FLAGS": ENGINE_FLAGS}
+
+    def window(self, title_prefix):
+        tree = subprocess.run(["xwininfo", "-root", "-tree"], env=self.env(), capture_output=True, text=True).stdout
+        for line in tree.splitlines():
+            parts = line.split('"')
+            if len(parts) > 1 and parts[1].startswith(title_prefix):
+                return line.split()[0]
+        return None
+
+    def outer_rectangle(self, window):
+        """The client's rectangle grown by the frame the window manager reports."""
+        info = subprocess.run(["xwininfo", "-id", window], env=self.env(), capture_output=True, text=True).stdout
+        value = lambda key: int(re.search(key + r":\s+(-?\d+)", info).group(1))
+        x, y, w, h = value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"), value("Height")
+        extents = subprocess.run(["xprop", "-id", window, "_NET_FRAME_EXTENTS"], env=self.env(), capture_output=True,
+                                 text=True).stdout
+        found = re.search(r"= (\d+), (\d+), (\d+), (\d+)", extents)
+        left, right, top, bottom = map(int, found.groups()) if found else (0, 0, 0, 0)
+        return (x - left, y - top, w + left + right, h + top + bottom)
+
+    def states(self, window):
+        return subprocess.run(["xprop", "-id", window, "_NET_WM_STATE", "_MOTIF_WM_HINTS"], env=self.env(),
+                              capture_output=True, text=True).stdout
+
+
+@unittest.skipIf(shutil.which("Xvfb") is None or shutil.which("openbox") is None, "Xvfb or openbox is not installed")
+class WindowPlacementTest(unittest.TestCase):
+    """Where the window stands on a 1600 x 1000 screen, with and without a window manager."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="ebook-placement-test-")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def book(self, name, *settings):
+        path = os.path.join(self.work, name + ".ebook")
+        subprocess.run([ARGS.pack, "build", ARGS.guide, "-o", path, "--title", "Placed"] + list(settings),
+                       check=True, capture_output=True)
+        return path
+
+    def placed(self, server, book, settled):
+        """Runs the viewer on the book until settled(window) holds; gives what it held."""
+        with Viewer([book], server.env()) as viewer:
+            viewer.port()
+            window = wait_for(lambda: server.window("Placed - "))
+            self.assertIsNotNone(window, "no captioned window")
+            result = wait_for(lambda: settled(window), 10)
+            return window, result
+
+    def test_bounds_and_centring_give_the_outer_rectangle_asked_for(self):
+        custom = self.book("custom", "--position-mode", "Custom", "--window-left", "262", "--window-top", "234",
+                           "--window-width", "500", "--window-height", "300")
+        centred = self.book("centred", "--position-mode", "ScreenCenter", "--window-width", "500",
+                            "--window-height", "300")
+        wide = self.book("wide", "--position-mode", "DesktopCenter", "--window-width", "2000",
+                         "--window-height", "300")
+        covering = self.book("covering", "--size-mode", "AdjustedToScreen")
+        cases = ((custom, (262, 234, 500, 300)), (centred, (550, 350, 500, 300)), (wide, (0, 350, 2000, 300)),
+                 (covering, (0, 0, 1600, 1000)))
+        for manager in (False, True):
+            with XServer(window_manager=manager) as server:
+                for book, expected in cases:
+                    with self.subTest(book=os.path.basename(book), window_manager=manager):
+                        _, outer = self.placed(server, book, lambda w: (
+                            server.outer_rectangle(w) if server.outer_rectangle(w) == expected else None))
+                        self.assertEqual(outer, expected)
+
+    def test_a_full_screen_book_opens_borderless_and_maximized_under_a_window_manager(self):
+        book = self.book("full", "--size-mode", "FullScreen")
+        with XServer(window_manager=True) as server:
+            _, settled = self.placed(server, book, lambda w: (
+                (server.states(w), server.outer_rectangle(w))
+                if "_NET_WM_STATE_MAXIMIZED_HORZ" in server.states(w) else None))
+            self.assertIsNotNone(settled, "never maximized")
+            states, outer = settled
+            self.assertIn("_NET_WM_STATE_MAXIMIZED_VERT", states)
+            # Motif hints with no decorations: the window manager draws no border or title.
+            self.assertRegex(states, r"_MOTIF_WM_HINTS\(_MOTIF_WM_HINTS\) = 0x[0-9a-f]*2, 0x[0-9a-f]+, 0x0")
+            self.assertEqual(outer, (0, 0, 1600, 1000))
+
+
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--ebook", required=True)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "BookReader.h"
+#include "HTTPListener.h"
 #include "PageService.h"
-#include "ServerNetHTTP.h"
 #include "Streams.h"
 
 #include <string>

@@ -139,10 +139,7 @@ TEST(ServerStress, HostileClientsNeitherCrashTheServerNorDisturbNormalOnes)
         + std::to_string(failures.Count()) + " failed; largest input buffer " + std::to_string(largestBuffer)
         + " bytes; before " + Describe(before) + ", after " + Describe(after));
     EXPECT_EQ(failures.Count(), 0) << failures.Samples();
-    // The buffer held a whole long line, and no more than twice that: the slack of its growth steps.
-    if (tally.longLineAnswered > 0) {
-        EXPECT_GE(largestBuffer, static_cast<int32_t>(kLongLine));
-    }
-    EXPECT_LE(largestBuffer, static_cast<int32_t>(2 * kLongLine));
+    // By the time the handler runs, a buffer that grew for a long line has given its memory back.
+    EXPECT_LE(largestBuffer, static_cast<int32_t>(kLongLine / 4));
     EXPECT_EQ(after, before) << "before " << Describe(before) << ", after " << Describe(after);
 }

@@ -1,6 +1,6 @@
 #include "StressSupport.h"
 
-#include "Thread.h"
+#include "PlatformThread.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "PageCache.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_map>
+
+class TBookReader;
+class TNetHTTPListener;
+class TNetServerThread;
+class THTTPRequestInfo;
+class THTTPResponseInfo;
+
+// The pages of a book as `ebook-pack serve` answers them to many clients at once, with the same
+// answers as TPageService (the viewer's): pages are inflated without one lock across inflations,
+// so a small page is not held up by large ones; a page that is being sent is shared by every client
+// that asks for it meanwhile instead of being inflated again; and the inflated pages held in memory
+// at once, by answers in flight and by the cache together, stay within a budget: beyond it, new
+// extractions wait until answers are done.
+//
+// Shutdown order: Stop() before the listener is destroyed, so that requests waiting for room give
+// up at once; the service outlives the listener, whose sessions call into it.
+class TServedPages {
+public:
+    // budgetBytes bounds the inflated pages in memory (one page larger than that is still served,
+    // alone); cacheBytes of them may be kept for clients to come, 0 for none. The reader must be
+    // loaded and outlive the service.
+    TServedPages(const TBookReader& reader, std::size_t budgetBytes, std::size_t cacheBytes);
+    ~TServedPages();
+    TServedPages(const TServedPages&) = delete;
+    TServedPages& operator=(const TServedPages&) = delete;
+
+    // Sets the listener's OnCommandGet; the listener's address and port are the caller's.
+    void Attach(TNetHTTPListener& listener);
+    // Answers as TPageService::PageRequest does. A request still waiting for room when Stop is
+    // called raises, which closes its connection unanswered.
+    void PageRequest(TNetServerThread& Thread, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo);
+    void Stop();
+
+    // Bytes of inflated pages in memory now, and the most there ever were.
+    std::size_t HeldBytes() const;
+    std::size_t PeakHeldBytes() const;
+    // Inflations made so far (a shared or cached answer makes none).
+    std::size_t Inflations() const;
+
+private:
+    // The accounting that the pages' deleters reach; it lives as long as the last page.
+    struct Ledger;
+
+    // The page at the directory index, shared; null when it cannot be extracted.
+    std::shared_ptr<const std::string> Page(int index);
+
+    const TBookReader& reader_;
+    std::shared_ptr<Ledger> ledger_;
+};

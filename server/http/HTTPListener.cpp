@@ -1,0 +1,202 @@
+#include "HTTPListener.h"
+
+#include "AnsiText.h"
+#include "HTTPDecoders.h"
+#include "HTTPRequestParsing.h"
+
+namespace {
+
+// Closes the connection when the request is over, however it ends: one request per connection.
+// After an answer the close lingers until the client has it (see DisconnectAfterAnswer); without
+// one there is nothing to protect and the connection is closed at once.
+class DisconnectAtEnd {
+public:
+    explicit DisconnectAtEnd(TNetServer& connection)
+        : connection_(connection)
+    {
+    }
+    ~DisconnectAtEnd()
+    {
+        if (answered_)
+            connection_.DisconnectAfterAnswer(TNetHTTPListener::kAnswerLinger);
+        else
+            connection_.Disconnect();
+    }
+    DisconnectAtEnd(const DisconnectAtEnd&) = delete;
+    DisconnectAtEnd& operator=(const DisconnectAtEnd&) = delete;
+
+    void SetAnswered(bool answered) { answered_ = answered; }
+
+private:
+    TNetServer& connection_;
+    bool answered_ = false;
+};
+
+int32_t ContentLengthOf(const TPackedStringList& headers)
+{
+    const std::string text = headers.Values("Content-Length");
+    const int32_t length = StrToInt(text);
+    // A negative count cannot be read; the request is refused before anything is.
+    if (length < 0)
+        throw EConvertError("'" + text + "' is not a valid content length");
+    return length;
+}
+
+} // namespace
+
+TNetHTTPListener::TNetHTTPListener(TComponent* owner)
+    : TNetListener(owner)
+{
+    Port = 80;
+}
+
+TNetHTTPListener::~TNetHTTPListener()
+{
+    // The sessions use this class's members: they end before those go.
+    Shutdown();
+}
+
+bool TNetHTTPListener::HandleConnection(TNetServerThread& thread)
+{
+    const bool executed = TNetListener::HandleConnection(thread);
+    DisconnectAtEnd disconnect(*thread.Connection());
+    if (!executed)
+        disconnect.SetAnswered(ServeRequest(thread));
+    return executed;
+}
+
+bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
+{
+    TNetServer& connection = *thread.Connection();
+    std::string method;
+    std::string target;
+    std::string version;
+    SplitRequestLine(connection.ReadLn(MaxRequestLine), method, target, version);
+
+    const bool forGet = method == "GET" || method == "POST" || method == "HEAD";
+    if (!forGet || !OnCommandGet) {
+        // Neither headers nor body are read, and the listener answers nothing.
+        if (OnCommandOther)
+            OnCommandOther(thread, method, target, version);
+        return false;
+    }
+
+    THTTPRequestInfo request;
+    request.Command = method;
+    request.ProtocolVersion = version;
+    ReadRequest(connection, std::move(target), request);
+
+    THTTPResponseInfo response(connection);
+    if (!Trim(ServerSoftware).empty())
+        response.ServerSoftware = ServerSoftware;
+    try {
+        OnCommandGet(thread, request, response);
+    } catch (const std::exception& e) {
+        // A failing handler is answered, not dropped: 500 with its message.
+        response.SetResponseCode(500);
+        response.ContentText = e.what();
+    }
+    SendResponse(response);
+    return true;
+}
+
+void TNetHTTPListener::ReadRequest(TNetServer& connection, std::string target, THTTPRequestInfo& request)
+{
+    connection.ReadHeaders(request.Headers, MaxHeaderBytes);
+    if (request.Command == "POST") {
+        const int32_t length = ContentLengthOf(request.Headers);
+        if (MaxContentLength > 0 && length > MaxContentLength)
+            throw ENetLimitExceeded("Request body too long.");
+        request.RawParams = connection.ReadString(length);
+        request.Document = std::move(target);
+    } else {
+        // The target's own storage becomes the document, so a long target is not held twice.
+        const size_t question = target.find('?');
+        if (question != std::string::npos) {
+            request.RawParams = target.substr(question + 1);
+            target.resize(question);
+        }
+        request.Document = std::move(target);
+    }
+    if (ParseParams)
+        DecodeParams(request.RawParams, request.Params);
+    ExtractCookies(request.Headers, request.Cookies);
+
+    const std::string authorization = request.Headers.Values("Authorization");
+    request.HasAuthorization = !authorization.empty();
+    if (request.HasAuthorization) {
+        const size_t blank = authorization.find(' ');
+        const std::string scheme = authorization.substr(0, blank);
+        if (!AnsiSameText(scheme, "Basic"))
+            throw Exception("Unsupported authorization scheme.");
+        const std::string credentials = blank == std::string::npos ? std::string() : authorization.substr(blank + 1);
+        const std::string decoded = TNetDecoder::Decode(credentials);
+        const size_t colon = decoded.find(':');
+        request.AuthUsername = decoded.substr(0, colon);
+        request.AuthPassword = colon == std::string::npos ? std::string() : decoded.substr(colon + 1);
+    }
+}
+
+namespace {
+
+// Holds a response's pieces (the header, then body pieces of at most 8 KiB) while they are
+// written, so that they leave in full segments, and sends the rest when the response is done,
+// also when writing fails.
+class CoalescedResponse {
+public:
+    explicit CoalescedResponse(TNetSocket& connection)
+        : connection_(connection)
+    {
+        Set(true);
+    }
+    ~CoalescedResponse() { Set(false); }
+    CoalescedResponse(const CoalescedResponse&) = delete;
+    CoalescedResponse& operator=(const CoalescedResponse&) = delete;
+
+private:
+    void Set(bool on)
+    {
+        connection_.UseSocket(
+            [on](TSocket s) { return s == INVALID_SOCKET ? 0 : SocketBinding->CoalesceSends(s, on); });
+    }
+
+    TNetSocket& connection_;
+};
+
+} // namespace
+
+void TNetHTTPListener::SendResponse(THTTPResponseInfo& response)
+{
+    const CoalescedResponse coalesced(response.Connection);
+    // A handler that set both a text and a stream gets the text as the body: Content-Length and
+    // the bytes sent must describe the same thing, and the text is the explicit choice of the two.
+    if (!response.ContentText.empty())
+        response.ContentStream.reset();
+
+    if (!response.HeaderWritten) {
+        const bool hasBody = !response.ContentText.empty() || response.ContentStream;
+        // The body is sized for the code that goes out: a realm turns any code into 401 while the
+        // header is written, and WriteContent then sends the text or stream, not an error body.
+        const int32_t sentCode = response.AuthRealm.empty() ? response.ResponseCode : 401;
+        if (sentCode >= 200 && sentCode < 500) {
+            if (!response.ContentText.empty())
+                response.ContentLength = static_cast<int32_t>(response.ContentText.size());
+            else if (response.ContentStream)
+                response.ContentLength = static_cast<int32_t>(response.ContentStream->Size());
+        } else if (hasBody) {
+            response.ContentLength
+                = static_cast<int32_t>(response.ErrorBody().size() + response.Connection.LineEnd.size());
+        }
+        response.WriteHeader();
+    }
+
+    if (!response.ContentText.empty()) {
+        response.WriteContent();
+    } else if (response.ContentStream) {
+        response.ContentStream->SetPosition(0);
+        response.WriteContent();
+    }
+    // The listener owns every stream a handler hands over; the response frees it with itself
+    // too, when writing fails.
+    response.ContentStream.reset();
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "HTTPRequestInfo.h"
+#include "HTTPResponseInfo.h"
+#include "NetListener.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+using TGetEvent
+    = std::function<void(TNetServerThread& Thread, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)>;
+using TOtherEvent = std::function<void(
+    TNetServerThread& Thread, const std::string& psCommand, const std::string& psData, const std::string& psVersion)>;
+
+// An HTTP/1.0 server: one request per connection, which is closed after the response.
+//
+// Use: create it, set BoundIP, Port and OnCommandGet, then SetActive(true). The handler runs on
+// the connection's session thread, possibly on several at once, and guards shared state itself:
+//
+//     listener.OnCommandGet = [&](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) {
+//         auto page = std::make_unique<TMemoryStream>();
+//         if (Find(request.Document, *page)) {
+//             response.SetResponseCode(200);
+//             response.ContentStream = std::move(page); // sent from its start, then freed
+//             response.ContentType.clear();
+//         } else {
+//             response.SetResponseCode(404);
+//             response.ContentText = "<h2>Not here</h2>";
+//         }
+//     };
+//
+// Without a listening socket (tests, fuzzers): give a TNetServer owned by the listener one end of
+// a socketpair() through SetSocket, wrap it in a TNetServerThread that is never started, and call
+// HandleConnection(thread) on the calling thread; write the request into the other end before,
+// and read the response from it until end of file after:
+//
+//     int ends[2];
+//     socketpair(AF_UNIX, SOCK_STREAM, 0, ends);
+//     auto connection = std::make_unique<TNetServer>(&listener);
+//     connection->SetSocket(ends[0]);
+//     TNetServerThread thread(std::move(connection));
+//     write(ends[1], request.data(), request.size());
+//     shutdown(ends[1], SHUT_WR);         // a cut-off request then ends instead of waiting, and
+//                                         // the close after an answer does not linger
+//     listener.HandleConnection(thread); // raises what a real session would discard
+//
+// The answer waits in the pair's buffer until it is read; for answers larger than that buffer,
+// read the other end on a second thread while HandleConnection runs.
+class TNetHTTPListener : public TNetListener {
+public:
+    explicit TNetHTTPListener(TComponent* owner);
+    ~TNetHTTPListener() override;
+
+    // Serves one request on the thread's connection and closes it, on every path.
+    bool HandleConnection(TNetServerThread& thread) override;
+
+    bool ParseParams = true;
+    // When it holds more than blanks and control characters, replaces the responses' server text.
+    std::string ServerSoftware;
+    // What one request may send at most, in bytes; beyond it the connection is closed unanswered
+    // and nothing more is read from it. 0: no limit (the viewer, whose only client is its own
+    // browser). A POST body is checked against its Content-Length before any of it is read.
+    int32_t MaxRequestLine = 0;
+    int32_t MaxHeaderBytes = 0;
+    int32_t MaxContentLength = 0;
+    TGetEvent OnCommandGet; // GET, POST and HEAD
+    TOtherEvent OnCommandOther;
+
+    // How long a connection stays open after its answer, while the client has not closed its end
+    // and the request left bytes unread; closing earlier could cut the answer (see
+    // TNetSocket::DisconnectAfterAnswer). Clients that close after reading end it at once.
+    static constexpr std::chrono::milliseconds kAnswerLinger { 2000 };
+
+private:
+    // True when an answer was written.
+    bool ServeRequest(TNetServerThread& thread);
+    void ReadRequest(TNetServer& connection, std::string target, THTTPRequestInfo& request);
+    static void SendResponse(THTTPResponseInfo& response);
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "NetSockets.h"
+#include "Streams.h"
+#include "StringList.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The response a handler fills: a status, standard headers, cookies, an optional Basic challenge
+// and a body as text or as a stream. Writes straight to the connection.
+class THTTPResponseInfo {
+public:
+    explicit THTTPResponseInfo(TNetSocket& connection);
+
+    // Sets ResponseCode and its reason phrase ("Unknown Response Code" for codes not known).
+    void SetResponseCode(int32_t code);
+    // Sends the status line and the headers; a second call raises Exception "Header has already
+    // been written.".
+    void WriteHeader();
+    // Sends the body: for codes 200 to 499 the stream (from its position) or else the text; for
+    // every other code an error body "<B>code text</B><P>" + ContentText and CR LF.
+    void WriteContent();
+    // The error body without its closing line end.
+    std::string ErrorBody() const;
+
+    // Kept as written: the viewer's browser and tests see this exact "Server" value.
+    std::string ServerSoftware = "NetServer/1.000";
+    std::string AuthRealm; // non-empty: status 401 with a Basic challenge for this realm
+    std::string ResponseText;
+    std::string ContentType = "text/html"; // empty: no Content-Type header
+    TNetSocket& Connection; // not owned
+    bool HeaderWritten = false;
+    int32_t ResponseCode = 200;
+    int32_t ContentLength = -1; // negative: no Content-Length header
+    TStringList Cookies;
+    TStringList Headers;
+    // The body as a stream; the response owns it and frees it, also when writing fails.
+    std::unique_ptr<TStream> ContentStream;
+    std::string ContentText;
+};

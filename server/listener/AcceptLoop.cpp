@@ -1,0 +1,112 @@
+// The accept thread: one accepted connection per round, each handed to a session thread of its own.
+
+#include "NetListener.h"
+
+#include "ActivityClock.h"
+
+#include <algorithm>
+#include <cstring>
+
+void TNetListenerThread::Run()
+{
+    Listener->AcceptOne(*this);
+}
+
+void TNetListenerThread::AfterRun()
+{
+    Listener->Disconnect();
+}
+
+bool TNetListener::AcceptLoopEnding(TNetListenerThread& acceptThread) const
+{
+    return acceptThread.Terminated() || !Connected();
+}
+
+bool TNetListener::WaitForRoom(TNetListenerThread& acceptThread)
+{
+    // Sliced, so that switching off is seen within one slice even when no session ends.
+    constexpr std::chrono::milliseconds kSlice { 50 };
+    while (MaxConnections > 0 && !sessionCounter_->WaitForFewerThan(MaxConnections, kSlice)) {
+        if (AcceptLoopEnding(acceptThread))
+            return false;
+    }
+    return !AcceptLoopEnding(acceptThread);
+}
+
+void TNetListener::PauseAccepting(TNetListenerThread& acceptThread)
+{
+    acceptPause_ = acceptPause_.count() == 0 ? kFirstAcceptPause : std::min(2 * acceptPause_, kLongestAcceptPause);
+    std::unique_lock<std::mutex> lock(acceptMutex_);
+    acceptWake_.wait_for(lock, acceptPause_, [&] { return AcceptLoopEnding(acceptThread); });
+}
+
+void TNetListener::AcceptOne(TNetListenerThread& acceptThread)
+{
+    if (!WaitForRoom(acceptThread)) {
+        acceptThread.Terminate();
+        return;
+    }
+    sockaddr record {};
+    socklen_t length = sizeof record;
+    const TSocket handle = UseSocket([&](TSocket s) { return SocketBinding->accept(s, &record, &length); });
+    if (handle == INVALID_SOCKET) {
+        // An interrupted accept ends the loop quietly, and so does one whose listening socket was
+        // closed: that is how switching off stops it.
+        if (SocketBinding->LastError() == WsaError::Interrupted || AcceptLoopEnding(acceptThread)) {
+            acceptThread.Terminate();
+            return;
+        }
+        // Any other failure is taken as passing (no descriptors or memory left, a connection
+        // aborted before it was taken): ending the loop here would refuse every later connection
+        // for good. The connection waits in the listen queue meanwhile.
+        PauseAccepting(acceptThread);
+        return;
+    }
+    try {
+        StartSession(handle, record);
+        acceptPause_ = std::chrono::milliseconds(0);
+    } catch (...) {
+        // No session could be made for it (no memory, no thread): the connection has been closed,
+        // and the loop pauses as after a failed accept.
+        PauseAccepting(acceptThread);
+    }
+}
+
+void TNetListener::StartSession(TSocket handle, const sockaddr& record)
+{
+    std::unique_ptr<TNetServer> connection;
+    try {
+        connection = std::make_unique<TNetServer>(this);
+    } catch (...) {
+        SocketBinding->closesocket(handle);
+        throw;
+    }
+    connection->SetSocket(handle);
+    sockaddr_in peer {};
+    std::memcpy(&peer, &record, sizeof peer);
+    connection->BoundIP = BoundIP;
+    connection->SetPeerIP(FormatIPAddress(peer.sin_addr.s_addr));
+    connection->PeerPort.store(peer.sin_port);
+    connection->LastActivity.store(NowDateTime());
+    connection->InTimeoutHandler.store(false);
+
+    // Whatever is left of connection or thread when this raises is freed, which closes the socket.
+    std::unique_ptr<TNetServerThread> thread;
+    if (OnCreateThread)
+        OnCreateThread(connection, thread);
+    if (!thread)
+        thread = std::make_unique<TNetServerThread>(std::move(connection));
+    thread->SetCounter(sessionCounter_);
+
+    // Listed and started under the lock, so nobody can stop and free it in between; a thread that
+    // cannot start leaves the list again before anybody else sees it.
+    auto locked = threads_->LockList();
+    locked.Items().push_back(thread.get());
+    try {
+        thread->Resume();
+    } catch (...) {
+        locked.Items().pop_back();
+        throw;
+    }
+    thread.release();
+}

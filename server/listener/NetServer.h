@@ -1,0 +1,34 @@
+#pragma once
+
+#include "NetSockets.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+class TNetListener;
+
+// One accepted connection. Its component owner is the listener that accepted it.
+class TNetServer : public TNetSocket {
+public:
+    explicit TNetServer(TComponent* owner)
+        : TNetSocket(owner)
+    {
+    }
+
+    void Disconnect() override;
+    // Reading counts as activity for the session timeout.
+    std::string ReadString(int32_t count) override;
+    // Takes the handle as this connection's socket.
+    virtual void SetSocket(TSocket handle) { SetSocketHandle(handle); }
+    // The owner as a listener; another owner raises EInvalidCast.
+    TNetListener& Listener() const;
+
+    // The peer's port as it stands in the address record (network byte order).
+    std::atomic<uint16_t> PeerPort { 0 };
+    // Days since 30 December 1899; read by the timeout check on another thread.
+    std::atomic<double> LastActivity { 0.0 };
+    std::atomic<bool> InTimeoutHandler { false };
+    // For a timeout handler: what BytesSent was when it last looked (used by its thread only).
+    int64_t BytesSentAtLastCheck = 0;
+};

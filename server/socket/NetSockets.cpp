@@ -1,0 +1,409 @@
+#include "NetSockets.h"
+
+#include "AnsiText.h"
+#include "HeaderBlock.h"
+#include "NetText.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+// Streams go out in pieces of this size.
+constexpr int64_t kStreamPiece = 8192;
+
+// From this capacity on the input buffer grows by an eighth of itself at a time instead of by one
+// chunk, so that a line or body of a gigabyte takes a few dozen resizes, not a hundred thousand;
+// and once the long line or body has been taken out, a buffer this large that holds little gives
+// its memory back.
+constexpr int32_t kLargeBuffer = 1 << 20;
+
+// The buffer's index is 32-bit: a line, block or body that would need more is refused.
+constexpr int64_t kMaxBufferCapacity = INT32_MAX;
+
+int32_t RoundUp(int64_t size, int32_t step)
+{
+    return static_cast<int32_t>((size + step - 1) / step * step);
+}
+
+} // namespace
+
+TNetSocket::TNetSocket(TComponent* owner)
+    : TNetComponent(owner)
+{
+}
+
+void TNetSocket::Disconnect()
+{
+    SetPeerIP(std::string());
+    TNetComponent::Disconnect();
+}
+
+void TNetSocket::DisconnectAfterAnswer(std::chrono::milliseconds patience)
+{
+    if (!Connected())
+        return;
+    // Nothing of the request left unread, here or in the system, and the peer still open: the
+    // close sends end of file after the answer, and there is nothing whose reset could cut it. Most
+    // clients are here, and the session then need not wait for them to close first.
+    if (bufferEnd_ == 1 && UseSocket([](TSocket s) { return SocketBinding->WaitReadable(s, 0); }) == 0) {
+        Disconnect();
+        return;
+    }
+    UseSocket([](TSocket s) { return SocketBinding->shutdown(s, SD_SEND); });
+    // Another thread's Disconnect wakes the wait below: a stopped session does not linger.
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    char discarded[4096];
+    int64_t total = 0;
+    while (total <= kLingerBytes) {
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                  .count();
+        if (left <= 0)
+            break;
+        const int32_t ready = UseSocket([&](TSocket s) {
+            return SocketBinding->WaitReadable(s, static_cast<int32_t>(std::min<int64_t>(left, INT32_MAX)));
+        });
+        if (ready != 1)
+            break;
+        const int32_t n = UseSocket([&](TSocket s) { return SocketBinding->recv(s, discarded, sizeof discarded, 0); });
+        if (n <= 0)
+            break;
+        total += n;
+    }
+    Disconnect();
+}
+
+std::string TNetSocket::PeerIP() const
+{
+    std::lock_guard<std::mutex> lock(peerMutex_);
+    return peerIP_;
+}
+
+void TNetSocket::SetPeerIP(std::string ip)
+{
+    std::lock_guard<std::mutex> lock(peerMutex_);
+    peerIP_ = std::move(ip);
+}
+
+void TNetSocket::SetBufferChunk(int32_t chunk)
+{
+    if (Connected() || LoadingOrDesigning())
+        return;
+    if (chunk < 1 || chunk < bufferEnd_ - 1)
+        throw Exception("Invalid buffer chunk.");
+    bufferChunk_ = chunk;
+    InputBuffer.resize(static_cast<size_t>(chunk));
+}
+
+void TNetSocket::FillBuffer()
+{
+    const auto capacity = static_cast<int32_t>(InputBuffer.size());
+    const int32_t end = bufferEnd_;
+    // Grow when the room after the data falls below half of the used part; shrink only when more
+    // than two chunks lie unused, so that a stream of short lines causes no reallocation.
+    int64_t newCapacity = capacity;
+    if (capacity - end < end / 2)
+        newCapacity
+            = capacity < kLargeBuffer ? capacity + bufferChunk_ : RoundUp(capacity + capacity / 8, bufferChunk_);
+    else if (capacity - end > 2 * bufferChunk_ && capacity - bufferChunk_ > bufferChunk_)
+        newCapacity = capacity - bufferChunk_;
+    // A receive of no bytes would read as the peer closing.
+    while (newCapacity - end < 1)
+        newCapacity += bufferChunk_;
+    if (newCapacity > kMaxBufferCapacity)
+        throw ENetLimitExceeded("Input buffer full.");
+    InputBuffer.resize(static_cast<size_t>(newCapacity));
+
+    char* room = InputBuffer.data() + (end - 1);
+    int32_t n = UseSocket(
+        [&](TSocket s) { return SocketBinding->recv(s, room, static_cast<int32_t>(newCapacity - end), 0); });
+    ClosedGracefully = n == 0;
+    if (n != 0) {
+        if (n == SOCKET_ERROR) {
+            CheckSocketResult(n, { WsaError::Shutdown });
+            n = 0;
+            if (Connected())
+                Disconnect();
+            if (bufferEnd_ == 1)
+                RaiseSocketError(WsaError::Shutdown);
+        }
+        DoWork(WorkCount + n);
+        if (ASCIIFilter) {
+            for (int32_t i = 0; i < n; ++i)
+                room[i] = static_cast<char>(static_cast<unsigned char>(room[i]) & 0x7F);
+        }
+        bufferEnd_ += n;
+    }
+    CheckGraceful();
+}
+
+void TNetSocket::CheckGraceful()
+{
+    if (!ClosedGracefully)
+        return;
+    if (Connected())
+        Disconnect();
+    if (bufferEnd_ == 1)
+        throw ENetConnClosedGraceful("Connection Closed Gracefully.");
+}
+
+std::string TNetSocket::ExtractFromBuffer(int32_t count)
+{
+    if (count < 0 || count >= bufferEnd_)
+        throw Exception("Not enough data in buffer.");
+    std::string result(InputBuffer.data(), static_cast<size_t>(count));
+    const auto remaining = static_cast<size_t>(bufferEnd_ - 1 - count);
+    std::memmove(InputBuffer.data(), InputBuffer.data() + count, remaining);
+    bufferEnd_ -= count;
+    ShrinkLargeBuffer();
+    return result;
+}
+
+void TNetSocket::ShrinkLargeBuffer()
+{
+    const int32_t capacity = BufferCapacity();
+    const int32_t needed = RoundUp(int64_t { bufferEnd_ } + bufferChunk_, bufferChunk_);
+    if (capacity > kLargeBuffer && capacity > 4 * int64_t { needed })
+        InputBuffer.resize(static_cast<size_t>(needed));
+}
+
+std::string TNetSocket::ReadLn(int32_t maxLength)
+{
+    // Bytes already searched need no second look, except for a terminator that began among them.
+    size_t searchFrom = 0;
+    while (true) {
+        const std::string_view buffered(InputBuffer.data(), static_cast<size_t>(bufferEnd_ - 1));
+        const size_t found = LineEnd.empty() ? std::string_view::npos : buffered.find(LineEnd, searchFrom);
+        if (found != std::string_view::npos) {
+            std::string line = ExtractFromBuffer(static_cast<int32_t>(found + LineEnd.size()));
+            line.resize(found);
+            return line;
+        }
+        searchFrom = buffered.size() >= LineEnd.size() ? buffered.size() - LineEnd.size() + 1 : 0;
+        if (maxLength > 0 && searchFrom > static_cast<size_t>(maxLength))
+            throw ENetLimitExceeded("Line too long.");
+        ReadLogMark = bufferEnd_;
+        FillBuffer();
+        DebugRead();
+    }
+}
+
+std::string TNetSocket::ReadTrimmedLn()
+{
+    while (true) {
+        std::string line = Trim(ReadLn());
+        if (!line.empty())
+            return line;
+    }
+}
+
+std::string TNetSocket::ReadString(int32_t count)
+{
+    if (count < 0)
+        throw Exception("Invalid read count.");
+    if (count == 0)
+        return std::string();
+    while (count >= bufferEnd_)
+        FillBuffer();
+    ReadLogMark = bufferEnd_;
+    DebugRead();
+    return ExtractFromBuffer(count);
+}
+
+int32_t TNetSocket::Capture(TCaptureDestination destination, const std::vector<std::string>& terminators)
+{
+    int32_t result = 0;
+    BeginWork(-1);
+    try {
+        while (true) {
+            std::string line = ReadLn();
+            const auto hit = std::find(terminators.begin(), terminators.end(), line);
+            if (hit != terminators.end()) {
+                result = static_cast<int32_t>(hit - terminators.begin()) + 1;
+                break;
+            }
+            // Dot unstuffing of mail-style protocols.
+            if (!terminators.empty() && terminators.front() == "." && line.starts_with(".."))
+                line.erase(0, 1);
+            if (auto* const* list = std::get_if<TStringList*>(&destination); list && *list)
+                (*list)->Add(std::move(line));
+            else if (auto* const* stream = std::get_if<TStream*>(&destination); stream && *stream)
+                WriteLnToStream(**stream, line);
+            else if (OnCaptureLine)
+                OnCaptureLine(*this, line);
+        }
+    } catch (...) {
+        EndWork();
+        throw;
+    }
+    EndWork();
+    return result;
+}
+
+std::string TNetSocket::ReadHeaderBlock(int32_t maxBytes)
+{
+    // Bytes already searched need no second look; every line found so far was not empty.
+    size_t lineStart = 0;
+    size_t searchFrom = 0;
+    while (true) {
+        const std::string_view buffered(InputBuffer.data(), static_cast<size_t>(bufferEnd_ - 1));
+        while (!LineEnd.empty()) {
+            const size_t found = buffered.find(LineEnd, std::max(lineStart, searchFrom));
+            if (found == std::string_view::npos)
+                break;
+            if (found == lineStart)
+                return ExtractFromBuffer(static_cast<int32_t>(found + LineEnd.size()));
+            lineStart = found + LineEnd.size();
+        }
+        searchFrom = buffered.size() >= LineEnd.size() ? buffered.size() - LineEnd.size() + 1 : 0;
+        if (maxBytes > 0 && buffered.size() > static_cast<size_t>(maxBytes))
+            throw ENetLimitExceeded("Header block too long.");
+        ReadLogMark = bufferEnd_;
+        FillBuffer();
+        DebugRead();
+        // Line by line, the complete lines would have been taken out already: a peer that ends
+        // right after one ends the block as it would end a read of the next line.
+        if (!Connected() && static_cast<size_t>(bufferEnd_ - 1) == lineStart) {
+            if (ClosedGracefully)
+                throw ENetConnClosedGraceful("Connection Closed Gracefully.");
+            RaiseSocketError(WsaError::Shutdown);
+        }
+    }
+}
+
+void TNetSocket::ReadHeaders(TPackedStringList& list, int32_t maxBytes)
+{
+    list.Clear();
+    BeginWork(-1);
+    std::string block;
+    try {
+        block = ReadHeaderBlock(maxBytes);
+    } catch (...) {
+        EndWork();
+        throw;
+    }
+    EndWork();
+    ParseHeaderBlock(block, LineEnd, list);
+}
+
+void TNetSocket::ReadHeaders(TStringList& list)
+{
+    list.Clear();
+    TPackedStringList entries;
+    try {
+        ReadHeaders(entries);
+    } catch (const EListError&) {
+        // A block that begins with a continuation line is left as it was read, line by line.
+        list = entries.ToStringList();
+        throw;
+    }
+    list = entries.ToStringList();
+}
+
+void TNetSocket::Write(const std::string& text)
+{
+    if (text.empty())
+        return;
+    if (!Connected())
+        throw ENetClosedSocket("Socket is closed, cannot write");
+    const auto length = static_cast<int32_t>(text.size());
+    int32_t i = 1;
+    while (i <= length) {
+        WriteLogMark = i;
+        const char* from = text.data() + (i - 1);
+        const int32_t n = UseSocket([&](TSocket s) { return SocketBinding->send(s, from, length - i + 1, 0); });
+        ClosedGracefully = n == 0;
+        DebugWrite(text, n);
+        CheckGraceful();
+        if (n == SOCKET_ERROR) {
+            if (CheckSocketResult(n, { WsaError::Shutdown })) {
+                Disconnect();
+                RaiseSocketError(WsaError::Shutdown);
+            }
+        }
+        i += n;
+        BytesSent.fetch_add(n, std::memory_order_relaxed);
+    }
+}
+
+void TNetSocket::WriteStream(TStream& stream, bool fromStart)
+{
+    if (fromStart)
+        stream.SetPosition(0);
+    const int64_t size = stream.Size();
+    BeginWork(static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)));
+    try {
+        std::string piece;
+        while (true) {
+            const int64_t count = std::min(size - stream.Position(), kStreamPiece);
+            if (count <= 0)
+                break;
+            piece.resize(static_cast<size_t>(count));
+            stream.ReadBuffer(piece.data(), count);
+            Write(piece);
+        }
+    } catch (...) {
+        EndWork();
+        throw;
+    }
+    EndWork();
+}
+
+std::string TNetSocket::FormatHeaders(const TStringList& list) const
+{
+    // Sent as one block: the bytes are those of one WriteLn per entry, without a small segment on
+    // the wire for each header.
+    std::string block;
+    for (const auto& item : list) {
+        block += ReplaceFirst(item.text, "=", ": ");
+        block += LineEnd;
+    }
+    block += LineEnd;
+    return block;
+}
+
+void TNetSocket::BeginWork(int32_t size)
+{
+    WorkCount = 0;
+    WorkSize = size;
+}
+
+void TNetSocket::DoWork(int32_t count)
+{
+    WorkCount = count;
+    if (WorkSize == -2)
+        return;
+    if (count != -1 && count / 1024 <= WorkKilobytes)
+        return;
+    WorkKilobytes = count / 1024;
+    if (OnWork)
+        OnWork(*this, WorkCount, WorkSize);
+}
+
+void TNetSocket::EndWork()
+{
+    WorkSize = -1;
+    DoWork(-1);
+    WorkSize = -2;
+}
+
+void TNetSocket::DebugRead()
+{
+    if ((DebugFlags & 1) == 0)
+        return;
+    if (OnDebugRead)
+        OnDebugRead(*this);
+    if (ReadLogMark >= 1 && ReadLogMark < bufferEnd_)
+        AppendToReadLog(InputBuffer.data() + (ReadLogMark - 1), bufferEnd_ - ReadLogMark);
+}
+
+void TNetSocket::DebugWrite(const std::string& text, int32_t count)
+{
+    if ((DebugFlags & 2) == 0)
+        return;
+    if (OnDebugWrite)
+        OnDebugWrite(*this);
+    const auto length = static_cast<int32_t>(text.size());
+    if (count > 0 && WriteLogMark >= 1 && WriteLogMark - 1 + count <= length)
+        AppendToWriteLog(text.data() + (WriteLogMark - 1), count);
+}

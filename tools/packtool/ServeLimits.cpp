@@ -1,0 +1,85 @@
+#include "ServeLimits.h"
+
+#include "AnsiText.h"
+#include "HTTPListener.h"
+
+#include <string>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int32_t kDefaultCacheMiB = 64;
+constexpr int32_t kDefaultMemoryMiB = 256;
+constexpr int32_t kDefaultMaxConnections = 4096;
+constexpr int32_t kDefaultIdleMinutes = 1;
+constexpr int32_t kDefaultMaxRequestLine = 8192;
+constexpr int32_t kDefaultMaxHeaderBytes = 64 * 1024;
+constexpr int32_t kDefaultMaxBody = 1 << 20;
+constexpr int32_t kMaxMiB = 65536;
+
+} // namespace
+
+std::vector<OptionSpec> ServeOptionTable()
+{
+    return { { "--port", "-p", true }, { "--bind", "", true }, { "--cache-mb", "", true }, { "--memory-mb", "", true },
+        { "--max-connections", "", true }, { "--idle-timeout", "", true }, { "--max-request-line", "", true },
+        { "--max-headers", "", true }, { "--max-body", "", true } };
+}
+
+int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t min, int32_t max, int32_t fallback)
+{
+    const auto text = line.Value(name);
+    if (!text)
+        return fallback;
+    int32_t value = 0;
+    if (!TryStrToInt(*text, value) || value < min || value > max)
+        throw EUsageError(std::string(name) + " takes a number from " + std::to_string(min) + " to "
+            + std::to_string(max) + ", not '" + *text + "'");
+    return value;
+}
+
+ServeLimits ReadServeLimits(const CommandLine& line)
+{
+    ServeLimits limits;
+    limits.cacheBytes = static_cast<std::size_t>(NumberOption(line, "--cache-mb", 0, kMaxMiB, kDefaultCacheMiB)) << 20;
+    limits.memoryBytes = static_cast<std::size_t>(NumberOption(line, "--memory-mb", 1, kMaxMiB, kDefaultMemoryMiB))
+        << 20;
+    limits.maxConnections = NumberOption(line, "--max-connections", 1, 1 << 20, kDefaultMaxConnections);
+    limits.idleMinutes = NumberOption(line, "--idle-timeout", 0, 24 * 60, kDefaultIdleMinutes);
+    limits.maxRequestLine = NumberOption(line, "--max-request-line", 16, INT32_MAX, kDefaultMaxRequestLine);
+    limits.maxHeaderBytes = NumberOption(line, "--max-headers", 16, INT32_MAX, kDefaultMaxHeaderBytes);
+    limits.maxBody = NumberOption(line, "--max-body", 1, INT32_MAX, kDefaultMaxBody);
+    return limits;
+}
+
+void RaiseDescriptorLimit()
+{
+    // Each connection takes a descriptor; the soft limit (often 1024) would otherwise end accepting
+    // well below the connection limit. What the hard limit does not allow is left to the accept
+    // loop, which waits for descriptors to come free.
+    rlimit files {};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+}
+
+void ApplyServeLimits(const ServeLimits& limits, TNetHTTPListener& listener)
+{
+    // Clients of a served book may come in bursts of many at once.
+    listener.ListenBacklog = SOMAXCONN;
+    listener.MaxConnections = limits.maxConnections;
+    listener.MaxRequestLine = limits.maxRequestLine;
+    listener.MaxHeaderBytes = limits.maxHeaderBytes;
+    listener.MaxContentLength = limits.maxBody;
+    if (limits.idleMinutes == 0)
+        return;
+    listener.OnSessionTimeout = [](TNetServerThread& thread, bool& keepAlive) {
+        TNetServer& connection = *thread.Connection();
+        const int64_t sent = connection.BytesSent.load(std::memory_order_relaxed);
+        keepAlive = sent != connection.BytesSentAtLastCheck;
+        connection.BytesSentAtLastCheck = sent;
+    };
+    listener.TimeoutCheckInterval = kServeIdleCheckInterval;
+    listener.SetSessionTimeout(limits.idleMinutes);
+}
