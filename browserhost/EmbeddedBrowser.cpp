@@ -1,9 +1,11 @@
 #include "EmbeddedBrowser.h"
 
 #include "BrowserPage.h"
+#include "BrowserPrinter.h"
 #include "BrowserProfile.h"
 #include "BrowserView.h"
 #include "EngineTitle.h"
+#include "PageRetirement.h"
 
 #include <QGuiApplication>
 #include <QTimer>
@@ -57,16 +59,26 @@ TEmbeddedBrowser::TEmbeddedBrowser(QWidget* parent)
 
 TEmbeddedBrowser::~TEmbeddedBrowser()
 {
-    // The engine requires a page to go before its profile, and the view before the page it shows.
+    // The engine requires a page to go before its profile, and the view before the page it shows;
+    // a page that is rendering a print goes once the engine has answered.
     delete view_;
-    delete page_;
-    delete profile_;
+    RetirePage(page_, profile_);
 }
 
 void TEmbeddedBrowser::Navigate(const QUrl& url, int32_t flags)
 {
     clearHistoryAfterLoad_ = (flags & navNoHistory) != 0;
     page_->load(url);
+}
+
+void TEmbeddedBrowser::Print()
+{
+    (new TBrowserPrinter(*this, *page_, PrintOptions))->PrintWithDialog(window());
+}
+
+void TEmbeddedBrowser::PrintToFile(const QString& path, std::function<void(bool printed)> done)
+{
+    (new TBrowserPrinter(*this, *page_, PrintOptions))->PrintToPdfFile(path, std::move(done));
 }
 
 void TEmbeddedBrowser::SetUserAgent(const QString& token)

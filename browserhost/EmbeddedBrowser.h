@@ -48,6 +48,15 @@ public:
     // Kept as data: this platform's floating-point exceptions are masked whatever it says.
     bool fpExceptions = true;
 
+    // The browser's print command: prints the current page through the print dialog, with the
+    // Header and Footer of PrintOptions on every sheet and the page laid out within its Margins.
+    // Before a page has loaded, or where nobody can answer the dialog, it does nothing; a failure
+    // on the way is dropped without a message.
+    void Print();
+    // The same print into a PDF file, without a dialog, for tests: done(true) once the file is
+    // written, done(false) when nothing was printed.
+    void PrintToFile(const QString& path, std::function<void(bool printed)> done);
+
     const QString& UserAgent() const { return userAgent_; }
     // Adds the token to the engine's user agent for as long as the component lives.
     void SetUserAgent(const QString& token);

@@ -47,7 +47,7 @@ TServedPages::TServedPages(const TBookReader& reader, std::size_t budgetBytes, s
 TServedPages::~TServedPages()
 {
     Stop();
-    // The kept pages hold the ledger through their deleters: they go first.
+    // The kept pages report to the ledger when they go: they go while it is there.
     std::vector<std::shared_ptr<const std::string>> dropped;
     {
         std::lock_guard<std::mutex> lock(ledger_->mutex);
@@ -141,11 +141,16 @@ std::shared_ptr<const std::string> TServedPages::Page(int index)
     std::shared_ptr<const std::string> page;
     // The size read first is what the budget holds: a record that inflates otherwise is refused.
     if (reader_.ExtractPageAtConcurrently(index, *bytes) && bytes->size() == size) {
-        // The bytes count against the budget until the last answer and the cache let them go.
-        page = std::shared_ptr<const std::string>(bytes.release(), [ledger = ledger_, size](const std::string* done) {
-            delete done;
-            ledger->Release(size);
-        });
+        // The bytes count against the budget until the last answer and the cache let them go. The
+        // deleter holds the ledger weakly: it lives as long as the page's weak references do, and
+        // the ledger's own list of pages in flight is such a reference, so a strong one would
+        // keep both alive for ever. A page let go after the service is gone has nothing to report.
+        page = std::shared_ptr<const std::string>(
+            bytes.release(), [weakLedger = std::weak_ptr<Ledger>(ledger_), size](const std::string* done) {
+                delete done;
+                if (const auto owner = weakLedger.lock())
+                    owner->Release(size);
+            });
     }
     std::vector<std::shared_ptr<const std::string>> dropped;
     {

@@ -49,7 +49,7 @@ public:
     std::size_t Inflations() const;
 
 private:
-    // The accounting that the pages' deleters reach; it lives as long as the last page.
+    // The accounting that the pages' deleters reach while the service lives.
     struct Ledger;
 
     // The page at the directory index, shared; null when it cannot be extracted.

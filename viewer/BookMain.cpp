@@ -44,10 +44,16 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     ui->Browser->OnBeforeNavigate2 = [this](QObject*, const QUrl& url, bool, bool&) { BrowserBeforeNavigate2(url); };
     ui->Browser->OnTitleChange = [this](QObject*, const QString& text) { BrowserTitleChange(text); };
     ui->Browser->OnShowContextMenu = [this](uint32_t, const QPoint&) { return BrowserShowContextMenu(); };
+    // The browser as designed: prints with the window title and page count at the top, the
+    // address and date at the bottom, within margins of 0.75 inch.
+    ui->Browser->PrintOptions.Margins = { 0.75, 0.75, 0.75, 0.75 };
+    ui->Browser->PrintOptions.Header = QStringLiteral("&w&bPage &p of &P");
+    ui->Browser->PrintOptions.Footer = QStringLiteral("&u&b&d");
     connect(ui->ActionHome, &QAction::triggered, this, &TBookMainForm::ActionHomeExecute);
     connect(ui->ActionBack, &QAction::triggered, this, &TBookMainForm::ActionBackExecute);
     connect(ui->ActionForward, &QAction::triggered, this, &TBookMainForm::ActionForwardExecute);
     connect(ui->ActionAbout, &QAction::triggered, this, &TBookMainForm::ActionAboutExecute);
+    connect(ui->ActionPrint, &QAction::triggered, this, &TBookMainForm::ActionPrintExecute);
     connect(ui->ActionExit, &QAction::triggered, this, &TBookMainForm::ActionExitExecute);
     connect(ui->CloseButton, &QToolButton::clicked, this, &TBookMainForm::CloseButtonClick);
 
@@ -199,6 +205,13 @@ void TBookMainForm::ActionAboutExecute()
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     box->show();
+}
+
+void TBookMainForm::ActionPrintExecute()
+{
+    // Reachable only while the book allows printing: the action is hidden otherwise.
+    if (ui->ActionPrint->isVisible())
+        ui->Browser->Print();
 }
 
 void TBookMainForm::ActionExitExecute()

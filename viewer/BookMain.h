@@ -70,6 +70,7 @@ private:
     void ActionBackUpdate();
     void ActionForwardUpdate();
     void ActionAboutExecute();
+    void ActionPrintExecute();
     void ActionExitExecute();
     void CloseButtonClick();
 

@@ -1,16 +1,13 @@
 // The least a Qt WebEngine program does to show a page: one window, one view, the page from a
 // file. Reports as the viewer probe does, so that the two compare start-up, memory and navigation.
-#include "ProbeReport.h"
+#include "LoadRounds.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QUrl>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include <algorithm>
 #include <iostream>
-#include <unistd.h>
-#include <vector>
 
 int main(int argc, char** argv)
 {
@@ -26,25 +23,7 @@ int main(int argc, char** argv)
     const int rounds = std::atoi(argv[4]);
 
     QWebEngineView view;
-    QElapsedTimer navigation;
-    std::vector<double> times;
-    int loads = 0;
-    QObject::connect(&view, &QWebEngineView::loadFinished, [&](bool) {
-        if (loads++ == 0) {
-            Report("ready", 0);
-            Report("memory", static_cast<double>(ResidentKiBWithChildren(::getpid())));
-        } else {
-            times.push_back(static_cast<double>(navigation.nsecsElapsed()) / 1e6);
-        }
-        if (static_cast<int>(times.size()) == rounds) {
-            std::sort(times.begin(), times.end());
-            Report("navigation", times[times.size() / 2]);
-            QApplication::quit();
-            return;
-        }
-        navigation.start();
-        view.load(pages[times.size() % 2]);
-    });
+    MeasureLoads(*view.page(), rounds, [&](int round) { view.load(pages[round % 2]); });
     // The size the viewer's window has for the same book, so that both lay out as much.
     view.resize(std::atoi(argv[5]), std::atoi(argv[6]));
     view.show();

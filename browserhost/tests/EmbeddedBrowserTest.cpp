@@ -1,10 +1,18 @@
 #include "EmbeddedBrowser.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QMainWindow>
+#include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <QWindow>
+
+#include "ApplicationTitle.h"
 
 #include <gtest/gtest.h>
 
@@ -123,4 +131,82 @@ TEST(EmbeddedBrowser, ADeadRenderProcessIsReloadedOnce)
     ASSERT_TRUE(WaitUntil([&] { return shown.loads > loads; })) << "not reloaded";
     EXPECT_NE(shown.browser->Page()->renderProcessPid(), first);
     EXPECT_EQ(shown.Script(QStringLiteral("document.getElementById('p').textContent")), QStringLiteral("alive"));
+}
+
+TEST(EmbeddedBrowser, KeysGoToTheHostFirstButThoseThePageMustHave)
+{
+    TBrowserWindow shown;
+    ASSERT_TRUE(
+        shown.Load(QStringLiteral("<input id=i autofocus><script>"
+                                  "window.keys = []; document.addEventListener('keydown', e => keys.push(e.key))"
+                                  "</script>")));
+    QStringList offered;
+    shown.browser->OnTranslateAccelerator = [&](const QKeyEvent& key) {
+        offered << QKeySequence(key.key() | key.modifiers()).toString();
+        return key.key() == Qt::Key_F5 ? S_OK : S_FALSE; // the host takes F5 for itself
+    };
+    QWidget* page = shown.browser->View()->focusProxy();
+    ASSERT_NE(page, nullptr);
+    shown.window.activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == shown.window.windowHandle(); }));
+    page->setFocus();
+    // The page may take the first keys only to focus itself: send one until it arrives.
+    for (int attempt = 0; attempt < 10 && shown.Script(QStringLiteral("keys.length")) == QStringLiteral("0");
+         ++attempt) {
+        QTest::keyClick(page, Qt::Key_X);
+        WaitUntil([&] { return shown.Script(QStringLiteral("keys.length")) != QStringLiteral("0"); }, 1000);
+    }
+    shown.Script(QStringLiteral("keys = []"));
+    offered.clear();
+    for (Qt::Key key : { Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Left, Qt::Key_Right, Qt::Key_A, Qt::Key_F5 })
+        QTest::keyClick(page, key);
+    QTest::keyClick(page, Qt::Key_Left, Qt::KeypadModifier);
+    EXPECT_EQ(offered, (QStringList { QStringLiteral("A"), QStringLiteral("F5"), QStringLiteral("Num+Left") }));
+    // The page has every key but the one the host took.
+    const bool arrived = WaitUntil([&] {
+        return shown.Script(QStringLiteral("keys.join(',')"))
+            == QStringLiteral("Backspace,Enter,ArrowLeft,ArrowRight,a,ArrowLeft");
+    });
+    EXPECT_TRUE(arrived) << shown.Script(QStringLiteral("typeof keys + ':' + keys.join(',')")).toStdString();
+}
+
+TEST(EmbeddedBrowser, DialogsTakingTheFocusFromTheOwnerAreReportedAndRetitledOnRequest)
+{
+    TBrowserWindow shown;
+    SetApplicationTitle(QStringLiteral("My Book"));
+    shown.window.activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == shown.window.windowHandle(); }));
+    QStringList reported;
+    shown.browser->OnShowDialog = [&](QObject* sender, QWidget* gaining) {
+        EXPECT_EQ(sender, shown.browser);
+        reported << gaining->windowTitle();
+    };
+    for (bool replace : { false, true }) {
+        shown.browser->ReplaceCaption = replace;
+        QDialog dialog(&shown.window);
+        dialog.setWindowTitle(QStringLiteral("Microsoft Internet Explorer: Microsoft says"));
+        dialog.show();
+        ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == dialog.windowHandle(); }));
+        EXPECT_EQ(dialog.windowTitle(),
+            replace ? QStringLiteral("My Book: Microsoft says")
+                    : QStringLiteral("Microsoft Internet Explorer: Microsoft says"));
+        dialog.close();
+        shown.window.activateWindow();
+        ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == shown.window.windowHandle(); }));
+    }
+    EXPECT_EQ(reported.size(), 2);
+}
+
+TEST(EmbeddedBrowser, AUserAgentTokenJoinsTheEnginesPlatformPart)
+{
+    TBrowserWindow shown;
+    const QString engine = shown.browser->Page()->profile()->httpUserAgent();
+    shown.browser->SetUserAgent(QStringLiteral("eBook/1"));
+    const QString agent = shown.browser->Page()->profile()->httpUserAgent();
+    EXPECT_TRUE(agent.contains(QStringLiteral("; eBook/1)"))) << agent.toStdString();
+    EXPECT_EQ(QString(agent).remove(QStringLiteral("; eBook/1")), engine);
+    ASSERT_TRUE(shown.Load(QStringLiteral("<p>agent</p>")));
+    EXPECT_TRUE(shown.Script(QStringLiteral("navigator.userAgent")).contains(QStringLiteral("eBook/1")));
+    shown.browser->SetUserAgent(QString());
+    EXPECT_EQ(shown.browser->Page()->profile()->httpUserAgent(), engine);
 }

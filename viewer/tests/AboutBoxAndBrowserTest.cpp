@@ -9,9 +9,11 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDate>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QProcess>
 #include <QTest>
 #include <QUrl>
 #include <QWebEngineView>
@@ -20,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 namespace {
 
@@ -198,6 +201,37 @@ TEST(Browser, NewWindowsOpenInTheViewersOwnWindowAndDownloadsOnlyWhereTheUserSay
     std::string content(zip.size(), '\0');
     saved.read(content.data(), static_cast<std::streamsize>(content.size()));
     EXPECT_EQ(content, zip);
+}
+
+TEST(Browser, PrintingCarriesTheCaptionThePageCountTheAddressAndTheDate)
+{
+    TTestBook book;
+    book.writer.settings.title = "Printed";
+    book.writer.settings.display.allowPrint = true;
+    std::string page = "<html><head><title>Long Page</title></head><body>";
+    for (int i = 1; i <= 80; ++i)
+        page += "<p>Paragraph " + std::to_string(i) + "</p>";
+    book.writer.AddPage("/index.htm", page + "</body></html>");
+    TViewerWindow window(book.Save());
+    window.ShowAndWaitForHome();
+    ASSERT_TRUE(WaitUntil([&] { return window.Caption() == QStringLiteral("Printed - Long Page"); }));
+
+    const QString pdf = QString::fromStdString((book.Folder() / "printed.pdf").string());
+    std::optional<bool> printed;
+    window.Form().Designed().Browser->PrintToFile(pdf, [&](bool ok) { printed = ok; });
+    ASSERT_TRUE(WaitUntil([&] { return printed.has_value(); }, std::chrono::seconds(60)));
+    ASSERT_TRUE(*printed);
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
+    ASSERT_TRUE(pdftotext.waitForFinished(30000));
+    const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    const int sheets = static_cast<int>(text.count(QStringLiteral("Printed - Long Page")));
+    ASSERT_GE(sheets, 2) << text.toStdString();
+    const QString address = QStringLiteral("http://127.0.0.1:%1/index.htm").arg(window.Form().PageListener().Port);
+    EXPECT_EQ(text.count(QStringLiteral("Page 1 of %1").arg(sheets)), 1);
+    EXPECT_EQ(text.count(QStringLiteral("Page %1 of %1").arg(sheets)), 1);
+    EXPECT_EQ(text.count(address), sheets);
+    EXPECT_EQ(text.count(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)), sheets);
 }
 
 #include "AboutBoxAndBrowserTest.moc"
