@@ -20,9 +20,9 @@ namespace {
 // Answers stay small, so that every input runs fast.
 constexpr std::size_t kMaxAnswerText = 2048;
 
-std::string Bounded(const std::string& text)
+std::string Bounded(std::string_view text)
 {
-    return text.substr(0, kMaxAnswerText);
+    return std::string(text.substr(0, kMaxAnswerText));
 }
 
 void Handle(THTTPRequestInfo& request, THTTPResponseInfo& response)
@@ -32,7 +32,7 @@ void Handle(THTTPRequestInfo& request, THTTPResponseInfo& response)
     for (int i = 0; i < request.Params.Count(); ++i)
         seen += request.Params.Names(i) + request.Params.ValueFromIndex(i);
     for (const auto& cookie : request.Cookies)
-        seen += cookie.text;
+        seen += cookie;
     seen += request.Headers.Values("Host") + request.Headers.Values("Content-Type");
 
     // The last character of the document picks the kind of answer.
