@@ -3,7 +3,8 @@
 # same pages from disk (keep-alive off, one worker per core), for 4 KiB and 200 KiB pages at
 # concurrency 1, 8 and 64. Each cell runs BENCH_REPEAT times (default 3), serve and nginx
 # alternating, and shows the medians, so that a busy moment of a shared machine does not decide
-# it. Prints one markdown table. Loopback only; every run is bounded.
+# it. BENCH_SIZES (bytes) and BENCH_CLIENTS pick other cells. Prints one markdown table. Loopback
+# only; every run is bounded.
 set -euo pipefail
 build=${1:?usage: http-vs-nginx.sh BUILD_DIR}
 pack="$build/tools/ebook-pack"
@@ -64,7 +65,7 @@ measure() {
   echo "$rps $p50 $p99 $(( ${errors:-0} + ${non2xx:-0} ))"
 }
 
-for size in 4096 204800; do
+for size in ${BENCH_SIZES:-4096 204800}; do
   make_pages "$work/pages-$size" "$size"
   "$pack" build "$work/pages-$size" -o "$work/book-$size.ebook" >/dev/null 2>&1
 done
@@ -91,12 +92,12 @@ wait_for_port "$nginx_port"
 
 echo "| page | clients | ebook-pack serve req/s | p50 | p99 | errors | nginx req/s | p50 | p99 | errors | ratio (median) | ratios |"
 echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
-for size in 4096 204800; do
+for size in ${BENCH_SIZES:-4096 204800}; do
   "$pack" serve "$work/book-$size.ebook" --port "$book_port" >/dev/null 2>&1 &
   serve_pid=$!
   pids+=($serve_pid)
   wait_for_port "$book_port"
-  for clients in 1 8 64; do
+  for clients in ${BENCH_CLIENTS:-1 8 64}; do
     b_runs=() n_runs=() ratios=() b_errs=0 n_errs=0
     for _ in $(seq "$repeat"); do
       read -r b_rps b_p50 b_p99 b_err < <(measure "http://127.0.0.1:$book_port/p3.htm" "$clients")

@@ -24,6 +24,9 @@ public:
     // Reads up to count bytes at offset without moving the position; returns how many were read.
     // Several threads may call it at once on a stream that nobody writes meanwhile.
     virtual int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const = 0;
+    // All of the stream's bytes when it holds them in one block of memory, so that a sender can
+    // take them from there without a copy; null for a stream that does not.
+    virtual const char* BytesInMemory() const { return nullptr; }
 
     int64_t Position() { return Seek(0, Origin::Current); }
     void SetPosition(int64_t position) { Seek(position, Origin::Begin); }
@@ -53,6 +56,7 @@ public:
     int64_t Size() const override { return size_; }
     void SetSize(int64_t size) override;
     int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const override;
+    const char* BytesInMemory() const override { return reinterpret_cast<const char*>(data_.get()); }
 
     void Clear();
     unsigned char* Memory() { return data_.get(); }
@@ -88,6 +92,7 @@ public:
     int64_t Size() const override { return static_cast<int64_t>(bytes_->size()); }
     void SetSize(int64_t size) override;
     int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const override;
+    const char* BytesInMemory() const override { return bytes_->data(); }
 
 private:
     std::shared_ptr<const std::string> bytes_;

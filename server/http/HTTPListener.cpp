@@ -137,37 +137,8 @@ void TNetHTTPListener::ReadRequest(TNetServer& connection, std::string target, T
     }
 }
 
-namespace {
-
-// Holds a response's pieces (the header, then body pieces of at most 8 KiB) while they are
-// written, so that they leave in full segments, and sends the rest when the response is done,
-// also when writing fails.
-class CoalescedResponse {
-public:
-    explicit CoalescedResponse(TNetSocket& connection)
-        : connection_(connection)
-    {
-        Set(true);
-    }
-    ~CoalescedResponse() { Set(false); }
-    CoalescedResponse(const CoalescedResponse&) = delete;
-    CoalescedResponse& operator=(const CoalescedResponse&) = delete;
-
-private:
-    void Set(bool on)
-    {
-        connection_.UseSocket(
-            [on](TSocket s) { return s == INVALID_SOCKET ? 0 : SocketBinding->CoalesceSends(s, on); });
-    }
-
-    TNetSocket& connection_;
-};
-
-} // namespace
-
 void TNetHTTPListener::SendResponse(THTTPResponseInfo& response)
 {
-    const CoalescedResponse coalesced(response.Connection);
     // A handler that set both a text and a stream gets the text as the body: Content-Length and
     // the bytes sent must describe the same thing, and the text is the explicit choice of the two.
     if (!response.ContentText.empty())
@@ -187,7 +158,12 @@ void TNetHTTPListener::SendResponse(THTTPResponseInfo& response)
             response.ContentLength
                 = static_cast<int32_t>(response.ErrorBody().size() + response.Connection.LineEnd.size());
         }
-        response.WriteHeader();
+        // The header waits for the body's first piece, so that a small answer leaves in one
+        // segment; the body's last write sends whatever is held.
+        const bool errorBody = sentCode < 200 || sentCode >= 500;
+        const bool bodyBytesFollow
+            = hasBody && (errorBody || !response.ContentText.empty() || response.ContentStream->Size() > 0);
+        response.WriteHeader(bodyBytesFollow);
     }
 
     if (!response.ContentText.empty()) {

@@ -68,7 +68,7 @@ void THTTPResponseInfo::SetResponseCode(int32_t code)
     }
 }
 
-void THTTPResponseInfo::WriteHeader()
+void THTTPResponseInfo::WriteHeader(bool bodyFollows)
 {
     if (HeaderWritten)
         throw Exception("Header has already been written.");
@@ -86,7 +86,8 @@ void THTTPResponseInfo::WriteHeader()
         Headers.Add("Set-Cookie=" + cookie.text);
     // Status line and headers in one send; the bytes are those of a Write and a WriteHeaders.
     Connection.Write(
-        "HTTP/1.0 " + std::to_string(ResponseCode) + " " + ResponseText + "\r\n" + Connection.FormatHeaders(Headers));
+        "HTTP/1.0 " + std::to_string(ResponseCode) + " " + ResponseText + "\r\n" + Connection.FormatHeaders(Headers),
+        bodyFollows);
 }
 
 std::string THTTPResponseInfo::ErrorBody() const

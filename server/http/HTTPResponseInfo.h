@@ -17,8 +17,9 @@ public:
     // Sets ResponseCode and its reason phrase ("Unknown Response Code" for codes not known).
     void SetResponseCode(int32_t code);
     // Sends the status line and the headers; a second call raises Exception "Header has already
-    // been written.".
-    void WriteHeader();
+    // been written.". With bodyFollows the system may keep the header back to send it in one
+    // segment with the body's first piece.
+    void WriteHeader(bool bodyFollows = false);
     // Sends the body: for codes 200 to 499 the stream (from its position) or else the text; for
     // every other code an error body "<B>code text</B><P>" + ContentText and CR LF.
     void WriteContent();

@@ -98,14 +98,22 @@ void TNetListener::StartSession(TSocket handle, const sockaddr& record)
         thread = std::make_unique<TNetServerThread>(std::move(connection));
     thread->SetCounter(sessionCounter_);
 
-    // Listed and started under the lock, so nobody can stop and free it in between; a thread that
-    // cannot start leaves the list again before anybody else sees it.
-    auto locked = threads_->LockList();
-    locked.Items().push_back(thread.get());
+    // Listed and marked started under the lock: a stopper that takes it from the list from then on
+    // waits for its body instead of freeing it under this thread. The body is handed over after
+    // the lock is released, so that waking a system thread does not keep ending sessions waiting
+    // for the list.
+    {
+        auto locked = threads_->LockList();
+        locked.Items().push_back(thread.get());
+        thread->MarkStarted();
+    }
     try {
-        thread->Resume();
+        thread->Dispatch();
     } catch (...) {
-        locked.Items().pop_back();
+        // Still listed: it is this thread's to free. Taken by a stopper meanwhile: the stopper's,
+        // which frees it once it sees the body ended.
+        if (!threads_->Remove(thread.get()))
+            thread.release();
         throw;
     }
     thread.release();

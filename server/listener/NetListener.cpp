@@ -2,6 +2,9 @@
 
 #include "ActivityClock.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+
 #include <vector>
 
 TNetListener::TNetListener(TComponent* owner)
@@ -40,6 +43,12 @@ void TNetListener::SetActive(bool value)
     if (value) {
         AllocateSocket(SOCK_STREAM);
         Bind();
+        if (DeferAcceptSeconds > 0) {
+            const int seconds = DeferAcceptSeconds;
+            UseSocket([&](TSocket s) {
+                return SocketBinding->setsockopt(s, IPPROTO_TCP, TCP_DEFER_ACCEPT, &seconds, sizeof seconds);
+            });
+        }
         Listen(ListenBacklog);
         listenerThread_ = std::make_unique<TNetListenerThread>(*this);
         listenerThread_->Resume();

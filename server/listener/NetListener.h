@@ -56,6 +56,10 @@ public:
     // Live sessions at most; while that many run, the accept loop waits and new connections wait
     // in the listen queue. 0: no limit (the viewer, whose only client is its own browser).
     int32_t MaxConnections = 0;
+    // Above 0, the system hands a connection over only once its first bytes have arrived (or that
+    // many seconds after it was made), so that a session starts with its request at hand instead
+    // of sleeping until it comes; set before switching on. 0: every connection at once.
+    int32_t DeferAcceptSeconds = 0;
     // How often CheckTimeouts runs while SessionTimeout is set; set before SessionTimeout.
     std::chrono::milliseconds TimeoutCheckInterval = kTimeoutCheckInterval;
     int32_t SessionTimeout() const { return sessionTimeout_.load(); }

@@ -38,20 +38,36 @@ TThread::~TThread()
 
 void TThread::Resume()
 {
+    if (MarkStarted())
+        Dispatch();
+}
+
+bool TThread::MarkStarted()
+{
     std::lock_guard<std::mutex> lock(completion_->mutex);
     if (completion_->started)
-        return;
+        return false;
     if (counter_)
         counter_->Enter();
+    completion_->started = true;
+    return true;
+}
+
+void TThread::Dispatch()
+{
     try {
         TWorkerPool::Instance().Run(
             [self = this, completion = completion_, counter = counter_] { Body(self, completion, counter); });
     } catch (...) {
+        {
+            std::lock_guard<std::mutex> lock(completion_->mutex);
+            completion_->finished = true;
+        }
+        completion_->done.notify_all();
         if (counter_)
             counter_->Leave();
         throw;
     }
-    completion_->started = true;
 }
 
 std::size_t TThread::PooledSystemThreads()

@@ -41,6 +41,13 @@ public:
 
     // Starts the thread; a second call does nothing.
     void Resume();
+    // Resume in two steps, for a starter that lists the thread where others may stop it, and
+    // would rather not hand the body over (waking a system thread) while it holds that list:
+    // after MarkStarted (false when the thread was started before), WaitFor waits for the body,
+    // so a stopper never frees the thread between the steps; Dispatch then hands the body over.
+    // A Dispatch that fails counts as a body that has ended, and raises.
+    bool MarkStarted();
+    void Dispatch();
     void Terminate() { terminated_.store(true); }
     bool Terminated() const { return terminated_.load(); }
     // Returns when Execute has ended (at once for a thread never started). Not for FreeOnTerminate

@@ -124,12 +124,6 @@ int32_t TBytesBinding::WaitReadable(TSocket s, int32_t)
     return Find(s) ? 1 : SOCKET_ERROR;
 }
 
-int32_t TBytesBinding::CoalesceSends(TSocket s, bool)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return Find(s) ? 0 : SOCKET_ERROR;
-}
-
 int32_t TBytesBinding::setsockopt(TSocket s, int32_t, int32_t, const void*, socklen_t)
 {
     std::lock_guard<std::mutex> lock(mutex_);

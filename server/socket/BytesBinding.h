@@ -45,7 +45,6 @@ public:
     TSocket socket(int32_t af, int32_t type, int32_t protocol) override;
     int32_t shutdown(TSocket s, int32_t how) override;
     int32_t WaitReadable(TSocket s, int32_t milliseconds) override;
-    int32_t CoalesceSends(TSocket s, bool on) override;
 
 private:
     struct Connection {

@@ -42,18 +42,24 @@ void TNetSocket::DisconnectAfterAnswer(std::chrono::milliseconds patience)
 {
     if (!Connected())
         return;
-    // Nothing of the request left unread, here or in the system, and the peer still open: the
-    // close sends end of file after the answer, and there is nothing whose reset could cut it. Most
-    // clients are here, and the session then need not wait for them to close first.
-    if (bufferEnd_ == 1 && UseSocket([](TSocket s) { return SocketBinding->WaitReadable(s, 0); }) == 0) {
-        Disconnect();
-        return;
+    // Nothing of the request left unread, here or in the system, and the peer either still open or
+    // already gone after reading all of it: the close sends end of file after the answer, and
+    // there is nothing whose reset could cut it. Most clients are here, and the session then need
+    // not wait for them to close first. One read that does not wait tells which case this is.
+    char discarded[4096];
+    int64_t total = 0;
+    if (bufferEnd_ == 1) {
+        const int32_t n
+            = UseSocket([&](TSocket s) { return SocketBinding->recv(s, discarded, sizeof discarded, MSG_DONTWAIT); });
+        if (n == 0 || (n == SOCKET_ERROR && SocketBinding->LastError() == WsaError::WouldBlock)) {
+            Disconnect();
+            return;
+        }
+        total = std::max<int32_t>(n, 0);
     }
     UseSocket([](TSocket s) { return SocketBinding->shutdown(s, SD_SEND); });
     // Another thread's Disconnect wakes the wait below: a stopped session does not linger.
     const auto deadline = std::chrono::steady_clock::now() + patience;
-    char discarded[4096];
-    int64_t total = 0;
     while (total <= kLingerBytes) {
         const auto left
             = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
@@ -300,18 +306,19 @@ void TNetSocket::ReadHeaders(TStringList& list)
     list = entries.ToStringList();
 }
 
-void TNetSocket::Write(const std::string& text)
+void TNetSocket::Write(std::string_view text, bool more)
 {
     if (text.empty())
         return;
     if (!Connected())
         throw ENetClosedSocket("Socket is closed, cannot write");
     const auto length = static_cast<int32_t>(text.size());
+    const int32_t flags = more ? MSG_MORE : 0;
     int32_t i = 1;
     while (i <= length) {
         WriteLogMark = i;
         const char* from = text.data() + (i - 1);
-        const int32_t n = UseSocket([&](TSocket s) { return SocketBinding->send(s, from, length - i + 1, 0); });
+        const int32_t n = UseSocket([&](TSocket s) { return SocketBinding->send(s, from, length - i + 1, flags); });
         ClosedGracefully = n == 0;
         DebugWrite(text, n);
         CheckGraceful();
@@ -326,21 +333,30 @@ void TNetSocket::Write(const std::string& text)
     }
 }
 
-void TNetSocket::WriteStream(TStream& stream, bool fromStart)
+void TNetSocket::WriteStream(TStream& stream, bool fromStart, bool more)
 {
     if (fromStart)
         stream.SetPosition(0);
     const int64_t size = stream.Size();
     BeginWork(static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)));
     try {
+        // A stream held in memory is sent from there; any other is read piece by piece.
+        const char* const inMemory = stream.BytesInMemory();
         std::string piece;
         while (true) {
-            const int64_t count = std::min(size - stream.Position(), kStreamPiece);
+            const int64_t from = stream.Position();
+            const int64_t count = std::min(size - from, kStreamPiece);
             if (count <= 0)
                 break;
-            piece.resize(static_cast<size_t>(count));
-            stream.ReadBuffer(piece.data(), count);
-            Write(piece);
+            const bool last = from + count == size;
+            if (inMemory) {
+                stream.Seek(count, TStream::Origin::Current);
+                Write(std::string_view(inMemory + from, static_cast<size_t>(count)), more || !last);
+            } else {
+                piece.resize(static_cast<size_t>(count));
+                stream.ReadBuffer(piece.data(), count);
+                Write(piece, more || !last);
+            }
         }
     } catch (...) {
         EndWork();
@@ -397,7 +413,7 @@ void TNetSocket::DebugRead()
         AppendToReadLog(InputBuffer.data() + (ReadLogMark - 1), bufferEnd_ - ReadLogMark);
 }
 
-void TNetSocket::DebugWrite(const std::string& text, int32_t count)
+void TNetSocket::DebugWrite(std::string_view text, int32_t count)
 {
     if ((DebugFlags & 2) == 0)
         return;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -63,10 +64,13 @@ public:
     // arrived, and nothing more is read.
     void ReadHeaders(TPackedStringList& list, int32_t maxBytes = 0);
 
-    void Write(const std::string& text);
+    // With more, the system may hold the bytes back to send them in one segment with what the
+    // next write brings; the last write of an answer leaves it off, which sends everything held.
+    void Write(std::string_view text, bool more = false);
     void WriteLn(const std::string& text) { Write(text + LineEnd); }
-    // Sends the stream from its start (fromStart) or its position, in pieces of at most 8192 bytes.
-    void WriteStream(TStream& stream, bool fromStart);
+    // Sends the stream from its start (fromStart) or its position, in pieces of at most 8192 bytes;
+    // more as for Write, for the last piece (the others always leave room for the next).
+    void WriteStream(TStream& stream, bool fromStart, bool more = false);
     void WriteHeaders(const TStringList& list) { Write(FormatHeaders(list)); }
     // Each entry with its first "=" turned into ": " and a LineEnd, then one empty line.
     std::string FormatHeaders(const TStringList& list) const;
@@ -81,7 +85,7 @@ public:
         const std::string& command, int16_t expectedCode = -1, const std::string& statusText = "", uint8_t indent = 0);
     int16_t GetResponse();
 
-    virtual void DebugWrite(const std::string& text, int32_t count);
+    virtual void DebugWrite(std::string_view text, int32_t count);
     virtual void DebugRead();
 
     int32_t BufferChunk() const { return bufferChunk_; }

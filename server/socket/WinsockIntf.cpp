@@ -135,6 +135,13 @@ std::string TWinsockIntf11::inet_ntoa(in_addr in)
 
 int32_t TWinsockIntf11::listen(TSocket s, int32_t backlog)
 {
+    // Answers go out as a header and then body pieces of at most 8 KiB. With Nagle's algorithm
+    // each piece after the first waits for the peer's delayed acknowledgement, which costs
+    // milliseconds per response on Linux; every piece is complete when written (a writer that
+    // has more to come says so per send), so send at once. Connections taken from this socket
+    // inherit the option, which saves a call per connection.
+    const int noDelay = 1;
+    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     const int result = ::listen(s, backlog);
     return result < 0 ? Failed(SOCKET_ERROR) : result;
 }
@@ -143,14 +150,7 @@ TSocket TWinsockIntf11::accept(TSocket s, sockaddr* addr, socklen_t* addrlen)
 {
     // Accepted sockets are not inherited by programs this process starts.
     const int result = RetryOnInterrupt([&] { return ::accept4(s, addr, addrlen, SOCK_CLOEXEC); });
-    if (result < 0)
-        return Failed(INVALID_SOCKET);
-    // Responses go out as a header and then body pieces of at most 8 KiB. With Nagle's algorithm
-    // each piece after the first waits for the peer's delayed acknowledgement, which costs
-    // milliseconds per response on Linux; every piece is complete when written, so send at once.
-    const int noDelay = 1;
-    ::setsockopt(result, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-    return result;
+    return result < 0 ? Failed(INVALID_SOCKET) : result;
 }
 
 int32_t TWinsockIntf11::bind(TSocket s, const sockaddr* addr, socklen_t namelen)
@@ -238,11 +238,4 @@ void CloseLogFile(int32_t handle)
 {
     if (handle >= 0)
         ::close(handle);
-}
-
-int32_t TWinsockIntf11::CoalesceSends(TSocket s, bool on)
-{
-    const int cork = on ? 1 : 0;
-    const int result = ::setsockopt(s, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
-    return result < 0 ? Failed(SOCKET_ERROR) : 0;
 }

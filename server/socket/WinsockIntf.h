@@ -69,11 +69,6 @@ public:
     // not block (data, end of file or an error is there). 1 when so, 0 when the time ran out,
     // SOCKET_ERROR on failure. Unlike select, it takes any descriptor number.
     virtual int32_t WaitReadable(TSocket s, int32_t milliseconds) = 0;
-
-    // Not a Windows Sockets 1.1 call: while on, the system holds back partly filled segments, so
-    // pieces written one after another leave in full segments; switching it off sends what is
-    // held at once. Nothing happens on a socket that is not TCP. 0, or SOCKET_ERROR on failure.
-    virtual int32_t CoalesceSends(TSocket s, bool on) = 0;
 };
 
 // The binding over the platform's sockets (POSIX here). All operating-system differences of the
@@ -107,7 +102,6 @@ public:
     TSocket socket(int32_t af, int32_t type, int32_t protocol) override;
     int32_t shutdown(TSocket s, int32_t how) override;
     int32_t WaitReadable(TSocket s, int32_t milliseconds) override;
-    int32_t CoalesceSends(TSocket s, bool on) override;
 
     // Information about the sockets implementation, filled once at construction.
     std::string Description;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 TEST(SocketErrorText, KnownCodesCarryTheirTextAfterTheNumberLine)
@@ -72,6 +74,30 @@ TEST(SocketBinding, WaitReadableSeesDataAndEndOfFileAndRefusesNoSocket)
 
     EXPECT_EQ(SocketBinding->WaitReadable(INVALID_SOCKET, 20000), SOCKET_ERROR);
     EXPECT_EQ(SocketBinding->LastError(), WsaError::BadFile);
+}
+
+TEST(SocketBinding, ConnectionsTakenFromAListenerSendWithoutNagleDelay)
+{
+    // The listening socket carries the option and every accepted connection inherits it: the
+    // pieces of an answer are never held back for an acknowledgement.
+    const TSocket listener = SocketBinding->socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = SocketBinding->inet_addr("127.0.0.1");
+    socklen_t length = sizeof address;
+    ASSERT_EQ(SocketBinding->bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(SocketBinding->listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const TSocket client = SocketBinding->socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(SocketBinding->connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const TSocket accepted = SocketBinding->accept(listener, nullptr, nullptr);
+    ASSERT_NE(accepted, INVALID_SOCKET);
+    int noDelay = 0;
+    socklen_t size = sizeof noDelay;
+    ASSERT_EQ(getsockopt(accepted, IPPROTO_TCP, TCP_NODELAY, &noDelay, &size), 0);
+    EXPECT_NE(noDelay, 0);
+    for (const TSocket s : { accepted, client, listener })
+        SocketBinding->closesocket(s);
 }
 
 TEST(CheckSocketResult, ToleratedCodesReturnTrueOthersRaise)

@@ -16,6 +16,8 @@ constexpr int32_t kDefaultMaxRequestLine = 8192;
 constexpr int32_t kDefaultMaxHeaderBytes = 64 * 1024;
 constexpr int32_t kDefaultMaxBody = 1 << 20;
 constexpr int32_t kMaxMiB = 65536;
+// A client that connects and stays silent is taken after this long, and its idle timeout runs.
+constexpr int32_t kServeDeferAcceptSeconds = 5;
 
 } // namespace
 
@@ -68,6 +70,9 @@ void ApplyServeLimits(const ServeLimits& limits, TNetHTTPListener& listener)
 {
     // Clients of a served book may come in bursts of many at once.
     listener.ListenBacklog = SOMAXCONN;
+    // A session is handed its connection with the request already there: one sleep and wake-up
+    // less per request, and a client that connects and sends nothing holds no thread meanwhile.
+    listener.DeferAcceptSeconds = kServeDeferAcceptSeconds;
     listener.MaxConnections = limits.maxConnections;
     listener.MaxRequestLine = limits.maxRequestLine;
     listener.MaxHeaderBytes = limits.maxHeaderBytes;
