@@ -3,8 +3,8 @@
 
 Each attack runs against a fresh server process, so that its peak memory (VmHWM) is that attack's
 own; every wait is bounded and the whole run takes a few minutes. Prints one markdown table.
-Usage: bench/hostile-load.py BUILD_DIR   (HOSTILE_ONLY=fds,readers,small,sizes,idle,sigint picks
-cases; the idle case alone takes 70 s)
+Usage: bench/hostile-load.py BUILD_DIR   (HOSTILE_ONLY=fds,readers,small,sizes,idle,slowloris,odd,sigint
+picks cases; the idle case alone takes 70 s)
 """
 import os, random, resource, signal, socket, subprocess, sys, tempfile, threading, time
 
@@ -14,7 +14,7 @@ port = int(os.environ.get("HOSTILE_PORT", "18590"))
 work = tempfile.mkdtemp(prefix="hostile-")
 MiB = 1 << 20
 rows = []
-only = os.environ.get("HOSTILE_ONLY", "fds,readers,small,sizes,idle,sigint").split(",")
+only = os.environ.get("HOSTILE_ONLY", "fds,readers,small,sizes,idle,slowloris,odd,sigint").split(",")
 
 
 def page_text(size, seed):
@@ -254,7 +254,65 @@ if "idle" in only:
         % (len(idle), good, count, ms(p99), "all closed by the idle timeout within %.0f s" % gone_after if all_closed else "not all closed after 80 s"),
         "peak %d MiB" % (peak // MiB))
 
-# 9. SIGINT with 200 extractions of a 50 MiB page queued behind the memory bound.
+# 9. Slowloris: connections that send their request a byte at a time, never finishing it.
+if "slowloris" in only:
+    serve = Serve(small_book)
+    slow = []
+    for _ in range(3000):
+        try:
+            s = connect(5)
+            s.sendall(b"GET /small.htm HTTP/1.0\r\nX-Slow: ")
+            slow.append(s)
+        except OSError:
+            break
+    results = []
+    for _ in range(10):
+        for s in slow:
+            try:
+                s.send(b"s")
+            except OSError:
+                pass
+        results.append(normal_requests(5))
+        time.sleep(1)
+    good = sum(r[0] for r in results)
+    count = sum(r[1] for r in results)
+    p99 = max((r[2] for r in results if r[2] is not None), default=None)
+    peak = serve.status("VmHWM")
+    code, took = serve.stop()
+    for s in slow:
+        s.close()
+    row("3,000 slowloris connections (a header byte each per second for 10 s)",
+        "%d held; normal requests %d of %d, worst p99 %s; SIGINT: exit %s after %.2f s" % (len(slow), good, count, ms(p99), code, took),
+        "peak %d MiB" % (peak // MiB))
+
+# 10. Odd request lines: each is answered or closed, and the server goes on answering.
+if "odd" in only:
+    serve = Serve(small_book)
+    methods = [b"GET", b"get", b"POST", b"HEAD", b"PUT", b"OPTIONS", b"", b"G\x00T", b"\xff\xfe", b"GET" * 3000]
+    targets = [b"/small.htm", b"", b"*", b"/%", b"/%zz", b"/%00", b"/../../etc/passwd", b"/small.htm?" + b"a=" * 5000,
+               b"http://host/small.htm", b"/caf\xe9.htm", b"/ /", b"\t/small.htm"]
+    versions = [b" HTTP/1.0", b" HTTP/1.1", b"", b" HTTP/9.9", b" HTTP/1.0 extra"]
+    ends = [b"\r\n\r\n", b"\n\n", b"\r\r", b"\r\n"]
+    lines = [m + b" " + t + v for m in methods for t in targets for v in versions][:224]
+    outcomes = {"answered": 0, "closed": 0, "no end": 0}
+    for i, line in enumerate(lines):
+        try:
+            with connect(5) as s:
+                s.sendall(line + ends[i % len(ends)])
+                s.shutdown(socket.SHUT_WR)
+                outcomes["answered" if s.recv(16) else "closed"] += 1
+        except OSError:
+            outcomes["no end"] += 1
+    good, count, p99 = normal_requests(50)
+    alive = serve.proc.poll() is None
+    peak = serve.status("VmHWM")
+    serve.stop()
+    row("%d odd request lines (methods, targets, versions, line ends)" % len(lines),
+        "%d answered, %d closed unanswered, %d not ended within 5 s; %s; normal requests %d of %d, p99 %s"
+        % (outcomes["answered"], outcomes["closed"], outcomes["no end"], "still running" if alive else "ENDED", good, count, ms(p99)),
+        "peak %d MiB" % (peak // MiB))
+
+# 11. SIGINT with 200 extractions of a 50 MiB page queued behind the memory bound.
 if "sigint" in only:
     serve = Serve(big_book, "--cache-mb", "0", "--memory-mb", "60")
     clients = []
