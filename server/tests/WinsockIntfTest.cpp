@@ -9,6 +9,22 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+namespace {
+
+// Binds s to a free loopback port and returns that address.
+sockaddr_in BoundToLoopback(TSocket s)
+{
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = SocketBinding->inet_addr("127.0.0.1");
+    socklen_t length = sizeof address;
+    EXPECT_EQ(SocketBinding->bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(getsockname(s, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    return address;
+}
+
+} // namespace
+
 TEST(SocketErrorText, KnownCodesCarryTheirTextAfterTheNumberLine)
 {
     EXPECT_EQ(SocketBinding->SocketErrorText(10048), "Socket Error #10048\r\nAddress already in use.");
@@ -33,12 +49,7 @@ TEST(SocketBinding, FailedCallsReportWindowsSocketsNumbers)
 
     // A port nobody listens on: bind one, never listen, then connect to it.
     const TSocket holder = SocketBinding->socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = SocketBinding->inet_addr("127.0.0.1");
-    socklen_t length = sizeof address;
-    ASSERT_EQ(SocketBinding->bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    sockaddr_in address = BoundToLoopback(holder);
     const TSocket client = SocketBinding->socket(AF_INET, SOCK_STREAM, 0);
     EXPECT_EQ(SocketBinding->connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), SOCKET_ERROR);
     EXPECT_EQ(SocketBinding->LastError(), WsaError::ConnectionRefused);
@@ -81,13 +92,8 @@ TEST(SocketBinding, ConnectionsTakenFromAListenerSendWithoutNagleDelay)
     // The listening socket carries the option and every accepted connection inherits it: the
     // pieces of an answer are never held back for an acknowledgement.
     const TSocket listener = SocketBinding->socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = SocketBinding->inet_addr("127.0.0.1");
-    socklen_t length = sizeof address;
-    ASSERT_EQ(SocketBinding->bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    sockaddr_in address = BoundToLoopback(listener);
     ASSERT_EQ(SocketBinding->listen(listener, 4), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
     const TSocket client = SocketBinding->socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_EQ(SocketBinding->connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     const TSocket accepted = SocketBinding->accept(listener, nullptr, nullptr);
