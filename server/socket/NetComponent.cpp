@@ -35,9 +35,13 @@ void TNetComponent::CloseSocket()
 {
     const TSocket handle = socketHandle_.exchange(INVALID_SOCKET);
     if (handle != INVALID_SOCKET) {
-        // Wake a call blocked on the socket, then close once that call has left the library.
-        SocketBinding->shutdown(handle, SD_BOTH);
-        std::lock_guard<std::mutex> lock(ioMutex_);
+        // No call on the socket: close at once (the handle is out of reach of new calls). A call
+        // under way, on another thread: wake it, then close once it has left the library.
+        std::unique_lock<std::mutex> lock(ioMutex_, std::try_to_lock);
+        if (!lock.owns_lock()) {
+            SocketBinding->shutdown(handle, SD_BOTH);
+            lock.lock();
+        }
         SocketBinding->closesocket(handle);
     }
     CloseLogs();
