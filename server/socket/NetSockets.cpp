@@ -333,7 +333,7 @@ void TNetSocket::Write(std::string_view text, bool more)
     }
 }
 
-void TNetSocket::WriteStream(TStream& stream, bool fromStart, bool more)
+void TNetSocket::WriteStream(TStream& stream, bool fromStart)
 {
     if (fromStart)
         stream.SetPosition(0);
@@ -351,11 +351,11 @@ void TNetSocket::WriteStream(TStream& stream, bool fromStart, bool more)
             const bool last = from + count == size;
             if (inMemory) {
                 stream.Seek(count, TStream::Origin::Current);
-                Write(std::string_view(inMemory + from, static_cast<size_t>(count)), more || !last);
+                Write(std::string_view(inMemory + from, static_cast<size_t>(count)), !last);
             } else {
                 piece.resize(static_cast<size_t>(count));
                 stream.ReadBuffer(piece.data(), count);
-                Write(piece, more || !last);
+                Write(piece, !last);
             }
         }
     } catch (...) {

@@ -69,8 +69,8 @@ public:
     void Write(std::string_view text, bool more = false);
     void WriteLn(const std::string& text) { Write(text + LineEnd); }
     // Sends the stream from its start (fromStart) or its position, in pieces of at most 8192 bytes;
-    // more as for Write, for the last piece (the others always leave room for the next).
-    void WriteStream(TStream& stream, bool fromStart, bool more = false);
+    // every piece but the last is written with more.
+    void WriteStream(TStream& stream, bool fromStart);
     void WriteHeaders(const TStringList& list) { Write(FormatHeaders(list)); }
     // Each entry with its first "=" turned into ": " and a LineEnd, then one empty line.
     std::string FormatHeaders(const TStringList& list) const;
