@@ -9,9 +9,11 @@ int32_t NextPagePort(int32_t port)
     return kFirstPagePort + (offset < 0 || offset >= kPagePortCount ? 0 : offset);
 }
 
-void SwitchOnAtFreePagePort(TNetListener& listener)
+void SwitchOnAtFreePagePort(TNetListener& listener, const std::function<void(int32_t port)>& beforeTry)
 {
     for (int32_t attempt = 1;; ++attempt) {
+        if (beforeTry)
+            beforeTry(listener.Port);
         try {
             listener.SetActive(true);
             return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 class TNetListener;
 
@@ -14,5 +15,6 @@ int32_t NextPagePort(int32_t port);
 
 // Switches the listener on at its port or, when another program (or another viewer started in the
 // same millisecond) holds that port, at the next free page port in turn. Only when every one is
-// taken does ENetAddressInUse reach the caller; any other error reaches it at once.
-void SwitchOnAtFreePagePort(TNetListener& listener);
+// taken does ENetAddressInUse reach the caller; any other error reaches it at once. beforeTry, when
+// given, learns each port before it is tried, so that what answers there knows its port at once.
+void SwitchOnAtFreePagePort(TNetListener& listener, const std::function<void(int32_t port)>& beforeTry = {});

@@ -14,6 +14,14 @@ TPageServer::TPageServer(const std::string& bookFile, const TPageServerLimits& l
     listener_->BoundIP = std::string(kPageServerAddress);
     listener_->Port = RandomPagePort();
     ApplyPageServerLimits(limits, *listener_);
+    listener_->OnCheckRequest
+        = [this](TNetServerThread&, const THTTPRequestInfo& request, THTTPResponseInfo& response) {
+              if (!screen_.Refuses(request.Headers, servedPort_.load(std::memory_order_relaxed)))
+                  return true;
+              response.SetResponseCode(403);
+              response.ContentText = std::string(kRequestRefusedText);
+              return false;
+          };
     listener_->OnCommandGet = [this](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) {
         AnswerPageRequest(pages_, request, response);
     };
@@ -27,6 +35,12 @@ TPageServer::~TPageServer()
 void TPageServer::SetAddress(const std::string& address)
 {
     listener_->BoundIP = address;
+    screen_.AllowHost(address);
+}
+
+void TPageServer::AllowHost(std::string name)
+{
+    screen_.AllowHost(std::move(name));
 }
 
 void TPageServer::SetPort(int32_t port)
@@ -36,12 +50,14 @@ void TPageServer::SetPort(int32_t port)
 
 void TPageServer::SwitchOn()
 {
-    if (!listener_->Active())
-        SwitchOnAtFreePagePort(*listener_);
+    if (listener_->Active())
+        return;
+    SwitchOnAtFreePagePort(*listener_, [this](int32_t port) { servedPort_.store(port); });
 }
 
 void TPageServer::SwitchOnAtPort()
 {
+    servedPort_.store(listener_->Port);
     listener_->SetActive(true);
 }
 

@@ -2,8 +2,10 @@
 
 #include "BookReader.h"
 #include "PageServerLimits.h"
+#include "RequestScreen.h"
 #include "ServedPages.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -32,9 +34,13 @@ public:
     const TBookReader& Reader() const { return reader_; }
     const TServedPages& Pages() const { return pages_; }
 
-    // Set while switched off.
+    // Set while switched off. The address is one more name requests may give in Host.
     void SetAddress(const std::string& address);
     void SetPort(int32_t port);
+    // A name (or address) besides 127.0.0.1, localhost and the bound address under which clients
+    // may reach the server; set before switching on. Requests naming any other host, or coming
+    // from another site, are answered 403 with kRequestRefusedText and nothing of the book.
+    void AllowHost(std::string name);
 
     // Switches on at the port, or when that is taken at the next free page port in turn
     // (ENetAddressInUse when every one is taken). Switching on while on changes nothing.
@@ -58,6 +64,10 @@ private:
     std::unique_ptr<TFileStream> bookStream_;
     TBookReader reader_;
     TServedPages pages_;
+    TRequestScreen screen_;
+    // The port switched on at, for the sessions: the listener's own may change while sessions of
+    // an earlier switching-on still run.
+    std::atomic<int32_t> servedPort_ { 0 };
     // Declared last, destroyed first: see above.
     std::unique_ptr<TNetHTTPListener> listener_;
 };

@@ -2,7 +2,9 @@
 
 #include "BookWriter.h"
 #include "NetExceptions.h"
+#include "PackedStringList.h"
 #include "PagePorts.h"
+#include "RequestScreen.h"
 #include "TakenPagePort.h"
 
 #include <gtest/gtest.h>
@@ -127,4 +129,53 @@ TEST(PageServer, AMissingFileRaisesAndAFileThatIsNoBookAnswersNotFound)
     EXPECT_FALSE(server.Reader().IsValid());
     server.SwitchOn();
     EXPECT_NE(Exchange(server.Port(), "GET /index.htm HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
+}
+
+TEST(RequestScreen, OnlyTheServersOwnNamesAndOriginsAreAnswered)
+{
+    TRequestScreen screen;
+    screen.AllowHost("books.example");
+    auto refused = [&](const std::string& headerLines) {
+        TPackedStringList headers;
+        headers.SetText(headerLines);
+        return screen.Refuses(headers, 11500);
+    };
+    EXPECT_FALSE(refused("")) << "HTTP/1.0 clients send no Host";
+    EXPECT_FALSE(refused("Host=127.0.0.1:11500"));
+    EXPECT_FALSE(refused("Host=LocalHost:11500"));
+    EXPECT_FALSE(refused("Host=books.example:11500\nOrigin=http://books.example:11500"));
+    EXPECT_FALSE(refused("Host=127.0.0.1:11500\nOrigin=http://127.0.0.1:11500\nSec-Fetch-Site=same-origin"));
+    EXPECT_FALSE(refused("Host=127.0.0.1:11500\nSec-Fetch-Site=none")) << "the user's own navigation";
+
+    EXPECT_TRUE(refused("Host=evil.example:11500")) << "a name pointed at this machine by another site";
+    EXPECT_TRUE(refused("Host=127.0.0.1:11501"));
+    EXPECT_TRUE(refused("Host=127.0.0.1")) << "port 80 implied";
+    EXPECT_TRUE(refused("Host="));
+    EXPECT_TRUE(refused("Host=127.0.0.1:11500\nOrigin=http://evil.example"));
+    EXPECT_TRUE(refused("Host=127.0.0.1:11500\nOrigin=null"));
+    EXPECT_TRUE(refused("Host=127.0.0.1:11500\nOrigin=https://127.0.0.1:11500"));
+    EXPECT_TRUE(refused("Sec-Fetch-Site=cross-site"));
+    EXPECT_TRUE(refused("Sec-Fetch-Site=same-site")) << "a page of another port of this machine";
+}
+
+TEST(PageServer, RequestsFromOtherSitesGetForbiddenBeforeTheirBodyIsRead)
+{
+    TempFolder folder;
+    TPageServer server(WriteBook(folder / "book.ebook"), TPageServerLimits {});
+    server.SwitchOn();
+    const std::string port = std::to_string(server.Port());
+    const std::string page = "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: "
+                             "11\r\n\r\n<p>home</p>";
+    const std::string forbidden = "HTTP/1.0 403 Forbidden\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\n"
+                                  "Content-Length: "
+        + std::to_string(kRequestRefusedText.size()) + "\r\n\r\n" + std::string(kRequestRefusedText);
+
+    EXPECT_EQ(Exchange(server.Port(), "GET /index.htm HTTP/1.0\r\n\r\n"), page);
+    EXPECT_EQ(Exchange(server.Port(), "GET /index.htm HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\n\r\n"), page);
+    EXPECT_EQ(Exchange(server.Port(), "GET /index.htm HTTP/1.1\r\nHost: evil.example:" + port + "\r\n\r\n"), forbidden);
+    // A body that is announced and never sent: reading it would wait, refusing does not.
+    EXPECT_EQ(Exchange(server.Port(),
+                  "POST /index.htm HTTP/1.1\r\nHost: 127.0.0.1:" + port
+                      + "\r\nOrigin: http://evil.example\r\nContent-Length: 900000\r\n\r\n"),
+        forbidden);
 }

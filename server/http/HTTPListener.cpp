@@ -84,11 +84,16 @@ bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
     THTTPRequestInfo request;
     request.Command = method;
     request.ProtocolVersion = version;
-    ReadRequest(connection, std::move(target), request);
+    connection.ReadHeaders(request.Headers, MaxHeaderBytes);
 
     THTTPResponseInfo response(connection);
     if (!Trim(ServerSoftware).empty())
         response.ServerSoftware = ServerSoftware;
+    if (OnCheckRequest && !OnCheckRequest(thread, request, response)) {
+        SendResponse(response);
+        return true;
+    }
+    ReadRequest(connection, std::move(target), request);
     try {
         OnCommandGet(thread, request, response);
     } catch (const std::exception& e) {
@@ -102,7 +107,6 @@ bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
 
 void TNetHTTPListener::ReadRequest(TNetServer& connection, std::string target, THTTPRequestInfo& request)
 {
-    connection.ReadHeaders(request.Headers, MaxHeaderBytes);
     if (request.Command == "POST") {
         const int32_t length = ContentLengthOf(request.Headers);
         if (MaxContentLength > 0 && length > MaxContentLength)

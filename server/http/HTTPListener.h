@@ -10,6 +10,9 @@
 
 using TGetEvent
     = std::function<void(TNetServerThread& Thread, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)>;
+// Given the request with its line and headers only (no body, no document yet); false refuses it.
+using TCheckRequestEvent = std::function<bool(
+    TNetServerThread& Thread, const THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)>;
 using TOtherEvent = std::function<void(
     TNetServerThread& Thread, const std::string& psCommand, const std::string& psData, const std::string& psVersion)>;
 
@@ -65,6 +68,10 @@ public:
     int32_t MaxHeaderBytes = 0;
     int32_t MaxContentLength = 0;
     TGetEvent OnCommandGet; // GET, POST and HEAD
+    // Runs before OnCommandGet once the headers are in, before any body is read. A request it
+    // refuses is answered with the response it filled, without reading more of it and without
+    // OnCommandGet.
+    TCheckRequestEvent OnCheckRequest;
     TOtherEvent OnCommandOther;
 
     // How long a connection stays open after its answer, while the client has not closed its end
@@ -75,6 +82,7 @@ public:
 private:
     // True when an answer was written.
     bool ServeRequest(TNetServerThread& thread);
+    // The rest of a request whose headers are in: its body, document, parameters and cookies.
     void ReadRequest(TNetServer& connection, std::string target, THTTPRequestInfo& request);
     static void SendResponse(THTTPResponseInfo& response);
 };

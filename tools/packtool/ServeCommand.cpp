@@ -6,6 +6,7 @@
 #include "PageService.h"
 #include "ServeLimits.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
 #include <pthread.h>
@@ -22,6 +23,9 @@ Options:
   --port N              port to listen on (default: drawn from 11111 to 12110 as the viewer
                         does, passing over ports that are taken)
   --bind ADDR           IPv4 address to listen on (default 127.0.0.1, this machine only)
+  --allow-host NAMES    host names (comma-separated) that clients may use for this server besides
+                        127.0.0.1, localhost and the --bind address. A request that names any
+                        other host, or comes from a page of another site, is answered 403.
   --cache-mb N          keep up to N MiB of inflated pages for later requests (default 64); 0 keeps
                         none. The answers are the same either way.
   --memory-mb N         inflated pages in memory at once, cache included, at most N MiB (default
@@ -63,6 +67,22 @@ private:
     sigset_t previous_ {};
 };
 
+// The names of --allow-host: comma-separated, blanks around them dropped, none empty.
+std::vector<std::string> SplitAllowedHosts(const std::string& text)
+{
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        std::string name = Trim(std::string_view(text).substr(start, comma - start));
+        if (name.empty() || name.find_first_of(":/ ") != std::string::npos)
+            throw EUsageError("--allow-host takes host names separated by commas, not '" + text + "'");
+        names.push_back(std::move(name));
+        start = comma + 1;
+    }
+    return names;
+}
+
 int RunServe(const std::vector<std::string>& args, ToolContext& context)
 {
     const CommandLine line(args, ServeOptionTable());
@@ -86,6 +106,10 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     if (!server.Reader().IsValid())
         throw Exception("Invalid eBook: " + fileName);
     server.SetAddress(address);
+    if (const auto names = line.Value("--allow-host")) {
+        for (const std::string& name : SplitAllowedHosts(*names))
+            server.AllowHost(name);
+    }
     try {
         // An asked-for port is taken or refused; without one, taken page ports are passed over
         // as the viewer passes them over.

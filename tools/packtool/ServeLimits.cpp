@@ -20,9 +20,9 @@ constexpr int32_t kMaxMiB = 65536;
 
 std::vector<OptionSpec> ServeOptionTable()
 {
-    return { { "--port", "-p", true }, { "--bind", "", true }, { "--cache-mb", "", true }, { "--memory-mb", "", true },
-        { "--max-connections", "", true }, { "--idle-timeout", "", true }, { "--max-request-line", "", true },
-        { "--max-headers", "", true }, { "--max-body", "", true } };
+    return { { "--port", "-p", true }, { "--bind", "", true }, { "--allow-host", "", true }, { "--cache-mb", "", true },
+        { "--memory-mb", "", true }, { "--max-connections", "", true }, { "--idle-timeout", "", true },
+        { "--max-request-line", "", true }, { "--max-headers", "", true }, { "--max-body", "", true } };
 }
 
 int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t min, int32_t max, int32_t fallback)

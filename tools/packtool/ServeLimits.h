@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-// serve's options: --port, --bind and those of the limits.
+// serve's options: --port, --bind, --allow-host and those of the limits.
 std::vector<OptionSpec> ServeOptionTable();
 // What one client of `ebook-pack serve` may cost, as its options set it, each option's default
 // where it is absent; raises EUsageError for a value out of range. Unlike the viewer, whose only

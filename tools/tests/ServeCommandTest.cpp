@@ -150,7 +150,7 @@ TEST_F(ServeCommandTest, ServesPagesByteExactAndStopsCleanlyOnSignal)
 {
     // Without the page cache, every request inflates its page, exactly as the viewer does. The
     // port is the one serve found free, so the test depends on no port being free.
-    ServeProcess serve({ book_, "--cache-mb", "0" });
+    ServeProcess serve({ book_, "--cache-mb", "0", "--allow-host", "books.example, Other.example" });
     const std::string url = serve.FirstLine();
     const int port = PortOf(url);
     ASSERT_EQ(url, "http://127.0.0.1:" + std::to_string(port) + "/index.htm\n");
@@ -163,6 +163,17 @@ TEST_F(ServeCommandTest, ServesPagesByteExactAndStopsCleanlyOnSignal)
     EXPECT_EQ(Exchange(port, "GET /none.htm HTTP/1.0\r\n\r\n"),
         "HTTP/1.0 404 Not Found\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: 60\r\n\r\n"
         "<h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>");
+
+    // Names of other sites are refused; allowed ones are answered like the address.
+    const std::string host = "Host: books.example:" + std::to_string(port) + "\r\n";
+    EXPECT_EQ(Exchange(port, "GET /index.htm HTTP/1.1\r\n" + host + "\r\n"),
+        Exchange(port, "GET /index.htm HTTP/1.0\r\n\r\n"));
+    EXPECT_TRUE(Exchange(port, "GET /index.htm HTTP/1.1\r\nHost: other.example:" + std::to_string(port) + "\r\n\r\n")
+                    .starts_with("HTTP/1.0 200 OK"));
+    const std::string refused
+        = Exchange(port, "GET /index.htm HTTP/1.1\r\nHost: evil.example:" + std::to_string(port) + "\r\n\r\n");
+    EXPECT_TRUE(refused.starts_with("HTTP/1.0 403 Forbidden\r\n")) << refused;
+    EXPECT_EQ(refused.find("home"), std::string::npos);
 
     EXPECT_EQ(serve.Stop(SIGTERM), 0);
     EXPECT_NE(serve.Errors().find("Stopped"), std::string::npos);
@@ -208,4 +219,6 @@ TEST_F(ServeCommandTest, PortInUseAndBadArgumentsExitWithTwo)
     EXPECT_EQ(Pack({ "serve", book_, "--port", "70000" }).exitCode, 2);
     EXPECT_EQ(Pack({ "serve", book_, "--bind", "localhost" }).exitCode, 2);
     EXPECT_EQ(Pack({ "serve", book_, "--cache-mb", "-1" }).exitCode, 2);
+    EXPECT_EQ(Pack({ "serve", book_, "--allow-host", "a.example,,b.example" }).exitCode, 2);
+    EXPECT_EQ(Pack({ "serve", book_, "--allow-host", "a.example:80" }).exitCode, 2);
 }

@@ -54,6 +54,11 @@ TEST(ViewerStartup, HomePageComesFromTheInProcessServerOnALoopbackPagePort)
         "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: "
             + std::to_string(kHome.size()) + "\r\n\r\n" + kHome);
     EXPECT_EQ(RawRequest(server.Port(), "GET /none.png HTTP/1.0\r\n\r\n"), kNotFound);
+    // A name another site points at this machine gets nothing of the book.
+    const std::string foreign = RawRequest(
+        server.Port(), "GET /index.htm HTTP/1.1\r\nHost: evil.example:" + std::to_string(server.Port()) + "\r\n\r\n");
+    EXPECT_TRUE(foreign.starts_with("HTTP/1.0 403 Forbidden\r\n")) << foreign;
+    EXPECT_EQ(foreign.find("Hello reader"), std::string::npos);
 }
 
 TEST(ViewerStartup, AFileThatIsNoBookIsCaptionedInvalidEBookAndRequestsNothing)
