@@ -2,8 +2,6 @@
 
 #include "NetListener.h"
 
-#include "ActivityClock.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -87,7 +85,7 @@ void TNetListener::StartSession(TSocket handle, const sockaddr& record)
     connection->BoundIP = BoundIP;
     connection->SetPeerIP(FormatIPAddress(peer.sin_addr.s_addr));
     connection->PeerPort.store(peer.sin_port);
-    connection->LastActivity.store(NowDateTime());
+    connection->MarkActive();
     connection->InTimeoutHandler.store(false);
 
     // Whatever is left of connection or thread when this raises is freed, which closes the socket.

@@ -1,7 +1,5 @@
 #include "NetListener.h"
 
-#include "ActivityClock.h"
-
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 
@@ -102,11 +100,11 @@ void TNetListener::CheckTimeouts()
     {
         auto locked = threads_->LockList();
         auto& items = locked.Items();
-        const double limit = SessionTimeout() / 1440.0;
+        const std::chrono::minutes limit(SessionTimeout());
         for (auto i = static_cast<std::ptrdiff_t>(items.size()) - 1; i >= 0; --i) {
             TNetServerThread* thread = items[static_cast<size_t>(i)];
             TNetServer& connection = *thread->Connection();
-            if (NowDateTime() - connection.LastActivity.load() < limit || connection.InTimeoutHandler.load())
+            if (connection.IdleTime() < limit || connection.InTimeoutHandler.load())
                 continue;
             bool keepAlive = false;
             if (OnSessionTimeout) {
@@ -115,7 +113,7 @@ void TNetListener::CheckTimeouts()
                 connection.InTimeoutHandler.store(false);
             }
             if (keepAlive) {
-                connection.LastActivity.store(NowDateTime());
+                connection.MarkActive();
             } else {
                 items.erase(items.begin() + i);
                 expired.push_back(thread);

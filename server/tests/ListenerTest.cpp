@@ -241,7 +241,7 @@ TEST(NetListenerTimeout, IdleConnectionsEndUnlessTheHandlerKeepsThemAlive)
     // Every session looks idle for two minutes as soon as it starts.
     std::atomic<bool> connected { false };
     listener.OnConnect = [&](TNetServerThread& thread) {
-        thread.Connection()->LastActivity.store(NowDateTime() - 2.0 / 1440);
+        thread.Connection()->MarkActive(std::chrono::steady_clock::now() - std::chrono::minutes(2));
         connected = true;
     };
     std::atomic<int> disconnects { 0 };
@@ -269,9 +269,17 @@ TEST(NetListenerTimeout, IdleConnectionsEndUnlessTheHandlerKeepsThemAlive)
     timer->onTimer(); // kept alive: a full new period
     EXPECT_EQ(asked, 1);
 
+    // A step of the system clock (the wall-clock stamp a day old) makes no session idle.
     {
         auto locked = listener.Threads().LockList();
-        locked.Items().front()->Connection()->LastActivity.store(NowDateTime() - 2.0 / 1440);
+        locked.Items().front()->Connection()->LastActivity.store(NowDateTime() - 1.0);
+    }
+    timer->onTimer();
+    EXPECT_EQ(asked, 1);
+
+    {
+        auto locked = listener.Threads().LockList();
+        locked.Items().front()->Connection()->MarkActive(std::chrono::steady_clock::now() - std::chrono::minutes(2));
     }
     keepAlive = false;
     timer->onTimer();
