@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # HTTP load: wrk with "Connection: close" against `ebook-pack serve` and against nginx serving the
 # same pages from disk (keep-alive off, one worker per core), for 4 KiB and 200 KiB pages at
-# concurrency 1, 8 and 64. Each cell runs BENCH_REPEAT times (default 3), serve and nginx
-# alternating, and shows the medians, so that a busy moment of a shared machine does not decide
-# it. BENCH_SIZES (bytes) and BENCH_CLIENTS pick other cells. Prints one markdown table. Loopback
-# only; every run is bounded.
+# concurrency 1, 8 and 64, with one and with two wrk threads (with one thread the client takes one
+# core and leaves the other to the server; with two it competes with the server for both). Each
+# cell runs BENCH_REPEAT times (default 3), serve and nginx alternating, and shows the medians, so
+# that a busy moment of a shared machine does not decide it. BENCH_SIZES (bytes), BENCH_CLIENTS
+# and BENCH_THREADS pick other cells. Prints one markdown table. Loopback only; every run is
+# bounded.
 set -euo pipefail
 build=${1:?usage: http-vs-nginx.sh BUILD_DIR}
 pack="$build/tools/ebook-pack"
@@ -52,8 +54,8 @@ wait_for_port() {
 
 # One wrk run: prints "requests/s p50 p99 errors".
 measure() {
-  local url=$1 connections=$2 threads=2
-  [ "$connections" -lt 2 ] && threads=1
+  local url=$1 connections=$2 threads=$3
+  [ "$connections" -lt "$threads" ] && threads=$connections
   local out
   out=$(wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency -H 'Connection: close' "$url")
   local rps p50 p99 errors
@@ -90,18 +92,20 @@ nginx -c "$work/nginx.conf" -e "$work/nginx-error.log" &
 pids+=($!)
 wait_for_port "$nginx_port"
 
-echo "| page | clients | ebook-pack serve req/s | p50 | p99 | errors | nginx req/s | p50 | p99 | errors | ratio (median) | ratios |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
+echo "| page | clients | wrk threads | ebook-pack serve req/s | p50 | p99 | errors | nginx req/s | p50 | p99 | errors | ratio (median) | ratios |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 for size in ${BENCH_SIZES:-4096 204800}; do
   "$pack" serve "$work/book-$size.ebook" --port "$book_port" >/dev/null 2>&1 &
   serve_pid=$!
   pids+=($serve_pid)
   wait_for_port "$book_port"
+  for threads in ${BENCH_THREADS:-1 2}; do
   for clients in ${BENCH_CLIENTS:-1 8 64}; do
+    [ "$clients" -lt "$threads" ] && continue
     b_runs=() n_runs=() ratios=() b_errs=0 n_errs=0
     for _ in $(seq "$repeat"); do
-      read -r b_rps b_p50 b_p99 b_err < <(measure "http://127.0.0.1:$book_port/p3.htm" "$clients")
-      read -r n_rps n_p50 n_p99 n_err < <(measure "http://127.0.0.1:$nginx_port/pages-$size/p3.htm" "$clients")
+      read -r b_rps b_p50 b_p99 b_err < <(measure "http://127.0.0.1:$book_port/p3.htm" "$clients" "$threads")
+      read -r n_rps n_p50 n_p99 n_err < <(measure "http://127.0.0.1:$nginx_port/pages-$size/p3.htm" "$clients" "$threads")
       b_runs+=("$b_rps $b_p50 $b_p99") n_runs+=("$n_rps $n_p50 $n_p99")
       ratios+=("$(awk -v a="$b_rps" -v b="$n_rps" 'BEGIN { printf "%.3f", a / b }')")
       b_errs=$((b_errs + b_err)) n_errs=$((n_errs + n_err))
@@ -110,7 +114,8 @@ for size in ${BENCH_SIZES:-4096 204800}; do
     read -r b_rps b_p50 b_p99 < <(printf '%s\n' "${b_runs[@]}" | sort -g | sed -n "$(( (repeat + 1) / 2 ))p")
     read -r n_rps n_p50 n_p99 < <(printf '%s\n' "${n_runs[@]}" | sort -g | sed -n "$(( (repeat + 1) / 2 ))p")
     ratio=$(printf '%s\n' "${ratios[@]}" | sort -g | sed -n "$(( (repeat + 1) / 2 ))p")
-    echo "| $((size / 1024)) KiB | $clients | $b_rps | $b_p50 | $b_p99 | $b_errs | $n_rps | $n_p50 | $n_p99 | $n_errs | $(printf '%.2f' "$ratio") | $(printf '%s ' "${ratios[@]}")|"
+    echo "| $((size / 1024)) KiB | $clients | $threads | $b_rps | $b_p50 | $b_p99 | $b_errs | $n_rps | $n_p50 | $n_p99 | $n_errs | $(printf '%.2f' "$ratio") | $(printf '%s ' "${ratios[@]}")|"
+  done
   done
   kill -INT "$serve_pid"
   wait "$serve_pid" || { echo "ebook-pack serve did not stop cleanly" >&2; exit 1; }

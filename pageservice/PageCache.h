@@ -27,6 +27,7 @@ public:
     std::vector<std::shared_ptr<const std::string>> Clear();
 
     std::size_t UsedBytes() const { return used_; }
+    std::size_t Budget() const { return budget_; }
     std::size_t Count() const { return index_.size(); }
 
 private:

@@ -4,6 +4,7 @@
 #include "ContentTypes.h"
 #include "HTTPRequestInfo.h"
 #include "HTTPResponseInfo.h"
+#include "SharedPageStream.h"
 #include "Streams.h"
 #include "WinAnsi.h"
 
@@ -24,14 +25,14 @@ std::optional<TFoundPage> FindPage(TPageSource& source, std::string_view documen
     }
     if (!lookup.bytes)
         return std::nullopt;
-    return TFoundPage { std::move(name), std::move(lookup.bytes) };
+    return TFoundPage { std::move(name), std::move(lookup.bytes), lookup.fileHandle };
 }
 
 void BuildPageAnswer(const std::optional<TFoundPage>& page, THTTPResponseInfo& response)
 {
     if (page) {
         response.SetResponseCode(200);
-        response.ContentStream = std::make_unique<TSharedBytesStream>(page->bytes);
+        response.ContentStream = std::make_unique<TSharedPageStream>(page->bytes, page->fileHandle);
         response.ContentType = ContentTypeForPage(page->name);
     } else {
         response.SetResponseCode(404);

@@ -23,6 +23,7 @@ inline constexpr std::string_view kPageServerAddress = "127.0.0.1";
 struct TFoundPage {
     std::string name;
     std::shared_ptr<const std::string> bytes;
+    int fileHandle = -1; // as TPageLookup's
 };
 
 // The page a request's document names. The name as written (PageNameFromDocument) is tried first,

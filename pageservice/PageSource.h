@@ -11,6 +11,8 @@ struct TPageLookup {
     // The page's bytes, shared with every answer that sends them; null when no page is stored or
     // the stored one cannot be read.
     std::shared_ptr<const std::string> bytes;
+    // A memory file that holds the same bytes, open while they are held; -1 for none.
+    int fileHandle = -1;
 };
 
 // Where a page server takes its pages from: a book, or any other store that answers by page name

@@ -1,6 +1,7 @@
 #include "ServedPages.h"
 
 #include "BookReader.h"
+#include "MemoryFile.h"
 #include "NetExceptions.h"
 
 #include <algorithm>
@@ -10,6 +11,21 @@ struct TServedPages::Ledger {
         : budget(budgetBytes)
         , cache(cacheBytes)
     {
+    }
+
+    // Called with PageLock not held, when the last holder of a page with a memory file lets it
+    // go, before its bytes (whose address is the key) are freed and could be reused.
+    void ForgetFile(const std::string* page)
+    {
+        std::lock_guard<std::mutex> lock(PageLock);
+        files.erase(page);
+    }
+
+    // The memory file of a page, -1 for none; PageLock held.
+    int FileOf(const std::string* page) const
+    {
+        const auto found = files.find(page);
+        return found == files.end() ? -1 : found->second;
     }
 
     // Called with PageLock not held, when the last holder of a page lets it go.
@@ -35,7 +51,24 @@ struct TServedPages::Ledger {
     std::unordered_map<int, std::weak_ptr<const std::string>> live;
     std::set<int> inflating;
     TPageCache cache;
+    // Pages that a memory file holds too (see kSendFromFileBytes), by the address of their bytes.
+    std::unordered_map<const std::string*, int> files;
 };
+
+namespace {
+
+// Pages kept in the cache from this size on get a memory file too, which answers send without a
+// copy. Smaller ones leave in one or two gathered sends anyway, and a file each would cost a
+// descriptor per cached page.
+constexpr std::size_t kSendFromFileBytes = 64 * 1024;
+
+// A page's bytes with the memory file that holds them too, freed together.
+struct InflatedPage {
+    std::string bytes;
+    std::unique_ptr<TMemoryFile> file;
+};
+
+} // namespace
 
 TServedPages::TServedPages(const TBookReader& reader, std::size_t budgetBytes, std::size_t cacheBytes)
     : reader_(reader)
@@ -68,10 +101,10 @@ TPageLookup TServedPages::Lookup(std::string_view name)
     const int index = reader_.IndexOfPage(name);
     if (index < 0)
         return {};
-    return { true, Page(index) };
+    return Page(index);
 }
 
-std::shared_ptr<const std::string> TServedPages::Page(int index)
+TPageLookup TServedPages::Page(int index)
 {
     Ledger& ledger = *ledger_;
     // Read once it is needed: a page kept or shared is answered without reading the book.
@@ -82,11 +115,15 @@ std::shared_ptr<const std::string> TServedPages::Page(int index)
         while (true) {
             if (ledger.stopping)
                 throw ENetException("Server stopping.");
-            if (auto kept = ledger.cache.Find(index))
-                return kept;
+            if (auto kept = ledger.cache.Find(index)) {
+                const int file = ledger.FileOf(kept.get());
+                return { true, std::move(kept), file };
+            }
             if (const auto found = ledger.live.find(index); found != ledger.live.end()) {
-                if (auto shared = found->second.lock())
-                    return shared;
+                if (auto shared = found->second.lock()) {
+                    const int file = ledger.FileOf(shared.get());
+                    return { true, std::move(shared), file };
+                }
                 ledger.live.erase(found);
             }
             if (announced == -2) {
@@ -94,7 +131,7 @@ std::shared_ptr<const std::string> TServedPages::Page(int index)
                 size = static_cast<std::size_t>(std::max<int64_t>(announced, 0));
             }
             if (announced < 0)
-                return nullptr;
+                return { true, nullptr };
             // Another request is inflating this very page: its result is shared when it is done.
             const bool inflatingElsewhere = ledger.inflating.contains(index);
             // Room: within the budget, or alone (a page larger than the whole budget).
@@ -118,19 +155,29 @@ std::shared_ptr<const std::string> TServedPages::Page(int index)
     }
 
     // Inflated outside the lock: other pages are found, shared and inflated meanwhile.
-    auto bytes = std::make_unique<std::string>();
+    auto inflated = std::make_unique<InflatedPage>();
     std::shared_ptr<const std::string> page;
+    int file = -1;
     // The size read first is what the budget holds: a record that inflates otherwise is refused.
-    if (reader_.ExtractPageAtConcurrently(index, *bytes) && bytes->size() == size) {
+    if (reader_.ExtractPageAtConcurrently(index, inflated->bytes) && inflated->bytes.size() == size) {
+        if (ledger.cache.Budget() > 0 && size >= kSendFromFileBytes) {
+            inflated->file = std::make_unique<TMemoryFile>(inflated->bytes);
+            file = inflated->file->Handle();
+        }
         // The bytes count against the budget until the last answer and the cache let them go. The
         // deleter holds the ledger weakly: it lives as long as the page's weak references do, and
         // the ledger's own list of pages in flight is such a reference, so a strong one would
         // keep both alive for ever. A page let go after the service is gone has nothing to report.
-        page = std::shared_ptr<const std::string>(
-            bytes.release(), [weakLedger = std::weak_ptr<Ledger>(ledger_), size](const std::string* done) {
-                delete done;
-                if (const auto owner = weakLedger.lock())
-                    owner->Release(size);
+        const std::string* bytes = &inflated->bytes;
+        page = std::shared_ptr<const std::string>(bytes,
+            [weakLedger = std::weak_ptr<Ledger>(ledger_), size, holder = inflated.release(), file](
+                const std::string* done) {
+                const auto owner = weakLedger.lock();
+                if (owner && file >= 0)
+                    owner->ForgetFile(done);
+                delete holder;
+                if (owner)
+                    owner->Release(file >= 0 ? 2 * size : size);
             });
     }
     std::vector<std::shared_ptr<const std::string>> dropped;
@@ -139,6 +186,12 @@ std::shared_ptr<const std::string> TServedPages::Page(int index)
         ledger.inflating.erase(index);
         ++ledger.inflations;
         if (page) {
+            if (file >= 0) {
+                // The file is a second copy of the bytes, and counts as one.
+                ledger.files[page.get()] = file;
+                ledger.held += size;
+                ledger.peak = std::max(ledger.peak, ledger.held);
+            }
             ledger.live[index] = page;
             dropped = ledger.cache.Add(index, page);
         } else {
@@ -146,7 +199,7 @@ std::shared_ptr<const std::string> TServedPages::Page(int index)
         }
     }
     ledger.changed.notify_all();
-    return page;
+    return { true, std::move(page), file };
 }
 
 std::size_t TServedPages::HeldBytes() const

@@ -47,8 +47,8 @@ private:
     // The accounting that the pages' deleters reach while the service lives.
     struct Ledger;
 
-    // The page at the directory index, shared; null when it cannot be extracted.
-    std::shared_ptr<const std::string> Page(int index);
+    // The page at the directory index, shared; null bytes when it cannot be extracted.
+    TPageLookup Page(int index);
 
     const TBookReader& reader_;
     std::shared_ptr<Ledger> ledger_;

@@ -15,6 +15,16 @@
 
 namespace {
 
+// A page large enough that a kept copy is sent from a memory file, small enough for a socket
+// pair's buffer.
+std::string LargePage()
+{
+    std::string text;
+    for (int i = 0; text.size() < 90000; ++i)
+        text += "<p>paragraph " + std::to_string(i * 7919 % 1000) + "</p>\n";
+    return text;
+}
+
 // How a server hands out the pages: the viewer's way (every page inflated afresh, shared only while
 // in flight) or serve's default (inflated pages kept in a cache). Every answer must be the same.
 struct PageServing {
@@ -46,6 +56,7 @@ protected:
         writer.AddPage("/style.CSS", "p{}");
         writer.AddPage("/logo.svg", "<svg xmlns='http://www.w3.org/2000/svg'/>");
         writer.AddPage("/notes.unknown", "raw");
+        writer.AddPage("/large.htm", LargePage());
         writer.AddPage("/t%C3%A9.htm", std::string(4000, 'y'));
         writer.AddPage("/t\xE9.htm", "the decoded name");
         writer.SaveToStream(book_);
@@ -149,6 +160,7 @@ TEST_P(PageServiceTest, AttachedServerAnswersFoundPagesWithTheirTypeAndLength)
         EXPECT_EQ(Request("GET /logo.svg HTTP/1.0\r\n\r\n"),
             Found("image/svg+xml", "<svg xmlns='http://www.w3.org/2000/svg'/>"));
         EXPECT_EQ(Request("GET /notes.unknown HTTP/1.0\r\n\r\n"), Found("", "raw")) << "the engine tells the type";
+        EXPECT_EQ(Request("GET /large.htm HTTP/1.0\r\n\r\n"), Found("text/html", LargePage()));
         // Every method routed to the handler is answered alike.
         EXPECT_EQ(Request("HEAD /index.htm HTTP/1.0\r\n\r\n"), Found("text/html", "<html>home</html>"));
         EXPECT_EQ(Request("POST /index.htm HTTP/1.0\r\nContent-Length: 3\r\n\r\na=b"),

@@ -3,8 +3,10 @@
 #include "AnsiText.h"
 #include "HeaderBlock.h"
 #include "NetText.h"
+#include "SendableFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
@@ -340,22 +342,28 @@ void TNetSocket::WriteStream(TStream& stream, bool fromStart)
     const int64_t size = stream.Size();
     BeginWork(static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)));
     try {
-        // A stream held in memory is sent from there; any other is read piece by piece.
+        // A stream that a file also holds goes from the file without a copy; one held in memory
+        // goes from there, many pieces to a call; any other is read piece by piece. The write log
+        // wants each piece's bytes, so it takes the last way.
+        const auto* file = dynamic_cast<const TSendableFile*>(&stream);
         const char* const inMemory = stream.BytesInMemory();
-        std::string piece;
-        while (true) {
-            const int64_t from = stream.Position();
-            const int64_t count = std::min(size - from, kStreamPiece);
-            if (count <= 0)
-                break;
-            const bool last = from + count == size;
-            if (inMemory) {
-                stream.Seek(count, TStream::Origin::Current);
-                Write(std::string_view(inMemory + from, static_cast<size_t>(count)), !last);
-            } else {
+        const bool logging = (DebugFlags & 2) != 0;
+        if (file && file->SendableHandle() >= 0 && !logging) {
+            WriteFile(file->SendableHandle(), stream.Position(), size);
+            stream.Seek(0, TStream::Origin::End);
+        } else if (inMemory && !logging) {
+            WriteGathered(inMemory + stream.Position(), size - stream.Position());
+            stream.Seek(0, TStream::Origin::End);
+        } else {
+            std::string piece;
+            while (true) {
+                const int64_t from = stream.Position();
+                const int64_t count = std::min(size - from, kStreamPiece);
+                if (count <= 0)
+                    break;
                 piece.resize(static_cast<size_t>(count));
                 stream.ReadBuffer(piece.data(), count);
-                Write(piece, !last);
+                Write(piece, from + count != size);
             }
         }
     } catch (...) {
@@ -363,6 +371,57 @@ void TNetSocket::WriteStream(TStream& stream, bool fromStart)
         throw;
     }
     EndWork();
+}
+
+void TNetSocket::CheckSent(int32_t n)
+{
+    ClosedGracefully = n == 0;
+    CheckGraceful();
+    if (n == SOCKET_ERROR && CheckSocketResult(n, { WsaError::Shutdown })) {
+        Disconnect();
+        RaiseSocketError(WsaError::Shutdown);
+    }
+    BytesSent.fetch_add(n, std::memory_order_relaxed);
+}
+
+void TNetSocket::WriteGathered(const char* bytes, int64_t count)
+{
+    if (count <= 0)
+        return;
+    if (!Connected())
+        throw ENetClosedSocket("Socket is closed, cannot write");
+    // The 8 KiB pieces stay the unit; up to kMaxSendPieces of them leave in one call, and only
+    // the call that ends the answer sends what the system holds back.
+    std::array<TSendPiece, kMaxSendPieces> pieces {};
+    int64_t sent = 0;
+    while (sent < count) {
+        int32_t used = 0;
+        int64_t at = sent;
+        for (; used < kMaxSendPieces && at < count; ++used) {
+            const int64_t size = std::min(count - at, kStreamPiece);
+            pieces[static_cast<std::size_t>(used)] = { bytes + at, static_cast<int32_t>(size) };
+            at += size;
+        }
+        const int32_t flags = at < count ? MSG_MORE : 0;
+        const int32_t n
+            = UseSocket([&](TSocket s) { return SocketBinding->SendPieces(s, pieces.data(), used, flags); });
+        CheckSent(n);
+        sent += n;
+    }
+}
+
+void TNetSocket::WriteFile(int file, int64_t from, int64_t to)
+{
+    if (from >= to)
+        return;
+    if (!Connected())
+        throw ENetClosedSocket("Socket is closed, cannot write");
+    int64_t offset = from;
+    while (offset < to) {
+        const auto count = static_cast<int32_t>(std::min<int64_t>(to - offset, INT32_MAX));
+        const int32_t n = UseSocket([&](TSocket s) { return SocketBinding->SendFile(s, file, offset, count, 0); });
+        CheckSent(n);
+    }
 }
 
 std::string TNetSocket::FormatHeaders(const TStringList& list) const

@@ -69,7 +69,8 @@ public:
     void Write(std::string_view text, bool more = false);
     void WriteLn(const std::string& text) { Write(text + LineEnd); }
     // Sends the stream from its start (fromStart) or its position, in pieces of at most 8192 bytes;
-    // every piece but the last is written with more.
+    // every piece but the last is written with more. Pieces of a stream held in memory leave
+    // several to a system call, and a stream that is also a TSendableFile leaves from its file.
     void WriteStream(TStream& stream, bool fromStart);
     void WriteHeaders(const TStringList& list) { Write(FormatHeaders(list)); }
     // Each entry with its first "=" turned into ": " and a LineEnd, then one empty line.
@@ -132,6 +133,11 @@ protected:
     void ShrinkLargeBuffer();
     void CheckGraceful();
     virtual void DoStatus(const std::string& text);
+    // Accounts for one send's result: raises when the peer is gone or the send failed.
+    void CheckSent(int32_t n);
+    void WriteGathered(const char* bytes, int64_t count);
+    // Bytes from .. to of an open file.
+    void WriteFile(int file, int64_t from, int64_t to);
 
 private:
     int32_t bufferChunk_ = 8192;

@@ -26,6 +26,15 @@ constexpr int32_t SD_RECEIVE = 0;
 constexpr int32_t SD_SEND = 1;
 constexpr int32_t SD_BOTH = 2;
 
+// Pieces of one gathered send at most.
+inline constexpr int32_t kMaxSendPieces = 64;
+
+// One piece of a gathered send.
+struct TSendPiece {
+    const char* data;
+    int32_t size;
+};
+
 // Every socket call of the server goes through one binding object. The operations take and return
 // what the Windows Sockets 1.1 calls of the same name do: they never raise, a failing call returns
 // SOCKET_ERROR (or INVALID_SOCKET), and LastError gives the Windows Sockets error number of the
@@ -69,6 +78,19 @@ public:
     // not block (data, end of file or an error is there). 1 when so, 0 when the time ran out,
     // SOCKET_ERROR on failure. Unlike select, it takes any descriptor number.
     virtual int32_t WaitReadable(TSocket s, int32_t milliseconds) = 0;
+
+    // Not Windows Sockets 1.1 calls (Windows Sockets 2 and TransmitFile have their like): send
+    // with fewer system calls. SendPieces sends the pieces in order as one run of bytes; like send
+    // it may send only a first part, and gives the bytes sent. The default sends the first piece
+    // alone, which is always a correct answer.
+    virtual int32_t SendPieces(TSocket s, const TSendPiece* pieces, int32_t count, int32_t flags)
+    {
+        return count > 0 ? send(s, pieces[0].data, pieces[0].size, flags) : 0;
+    }
+    // Sends up to count bytes of the open file `file` from `offset` without copying them through
+    // this process, moving offset past them; gives the bytes sent. The default reads them and
+    // sends them.
+    virtual int32_t SendFile(TSocket s, int file, int64_t& offset, int32_t count, int32_t flags);
 };
 
 // The binding over the platform's sockets (POSIX here). All operating-system differences of the
@@ -102,6 +124,8 @@ public:
     TSocket socket(int32_t af, int32_t type, int32_t protocol) override;
     int32_t shutdown(TSocket s, int32_t how) override;
     int32_t WaitReadable(TSocket s, int32_t milliseconds) override;
+    int32_t SendPieces(TSocket s, const TSendPiece* pieces, int32_t count, int32_t flags) override;
+    int32_t SendFile(TSocket s, int file, int64_t& offset, int32_t count, int32_t flags) override;
 
     // Information about the sockets implementation, filled once at construction.
     std::string Description;
