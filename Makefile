@@ -27,30 +27,26 @@ test: build
 # from bench/hostile-load.py, not from tests).
 test-sanitize: test-asan test-tsan
 
+# The sanitizer, bench, fuzz and release builds are the presets of CMakePresets.json, which hold
+# their settings (and the sanitizers' run-time options) in one place.
 test-asan: deps
-	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEBOOK_BUILD_GUI=OFF \
-	  -DEBOOK_SANITIZE=address,undefined
-	cmake --build build-asan -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir build-asan $(CTEST_FLAGS)
+	cmake --preset asan $(CMAKE_FLAGS)
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan $(CTEST_FLAGS)
 
 test-tsan: deps
-	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEBOOK_BUILD_GUI=OFF \
-	  -DEBOOK_SANITIZE=thread
-	cmake --build build-tsan -j $(JOBS)
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	  ctest --test-dir build-tsan $(CTEST_FLAGS)
+	cmake --preset tsan $(CMAKE_FLAGS)
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan $(CTEST_FLAGS)
 
 bench: deps
-	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	  -DEBOOK_BUILD_BENCH=ON -DBUILD_TESTING=OFF
-	cmake --build build-bench -j $(JOBS)
+	cmake --preset bench $(CMAKE_FLAGS)
+	cmake --build --preset bench -j $(JOBS)
 	bench/run-all build-bench
 
 fuzz: deps
-	CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEBOOK_BUILD_GUI=OFF \
-	  -DEBOOK_BUILD_FUZZ=ON -DBUILD_TESTING=OFF
-	cmake --build build-fuzz -j $(JOBS)
+	cmake --preset fuzz $(CMAKE_FLAGS)
+	cmake --build --preset fuzz -j $(JOBS)
 	fuzz/run-all build-fuzz $(FUZZ_SECONDS)
 
 # Builds the bundled guide book, packs it with the viewer into one program and starts that program
@@ -73,8 +69,8 @@ screenshots: build
 # packaging/check-package. `packaging/check-deb-install DEB` proves it installs on a clean system.
 .PHONY: package
 package: deps
-	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
-	cmake --build build-release -j $(JOBS) --target check-package
+	cmake --preset release $(CMAKE_FLAGS)
+	cmake --build --preset release -j $(JOBS) --target check-package
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

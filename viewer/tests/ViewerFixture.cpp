@@ -4,8 +4,7 @@
 #include "EmbeddedBrowser.h"
 #include "Streams.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QTest>
 #include <QWebEnginePage>
 
 #include <gtest/gtest.h>
@@ -40,14 +39,7 @@ std::string TTestBook::Save()
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > limit.count())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    return QTest::qWaitFor(condition, static_cast<int>(limit.count()));
 }
 
 TViewerWindow::TViewerWindow(const std::string& bookFile)
