@@ -11,6 +11,7 @@ void ApplyPageServerLimits(const TPageServerLimits& limits, TNetHTTPListener& li
     // A session is handed its connection with the request already there: one sleep and wake-up
     // less per request, and a client that connects and sends nothing holds no thread meanwhile.
     listener.DeferAcceptSeconds = limits.deferAcceptSeconds;
+    listener.CloseSilentConnections = limits.closeSilent;
     listener.MaxConnections = limits.maxConnections;
     listener.MaxRequestLine = limits.maxRequestLine;
     listener.MaxHeaderBytes = limits.maxHeaderBytes;

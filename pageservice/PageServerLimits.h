@@ -24,8 +24,11 @@ struct TPageServerLimits {
     int32_t maxRequestLine = 256 * 1024;
     int32_t maxHeaderBytes = 256 * 1024;
     int32_t maxBody = 1 << 20;
-    // A client that connects and stays silent is handed over after this long.
+    // A client that connects and stays silent is handed over after this long, and then closed at
+    // once when closeSilent is set (the viewer's engine sends its request as it connects), so
+    // that silent connections never hold sessions; otherwise its idle timeout runs.
     int32_t deferAcceptSeconds = 5;
+    bool closeSilent = true;
     // How often idle connections are looked for: a connection goes within this much after its
     // limit.
     std::chrono::milliseconds idleCheckInterval { 10000 };

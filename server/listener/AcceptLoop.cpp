@@ -60,6 +60,13 @@ void TNetListener::AcceptOne(TNetListenerThread& acceptThread)
         PauseAccepting(acceptThread);
         return;
     }
+    // Deferred accepting hands over a connection without its first bytes only once the client has
+    // stayed silent for the whole deferral.
+    if (CloseSilentConnections && DeferAcceptSeconds > 0 && SocketBinding->WaitReadable(handle, 0) == 0) {
+        SocketBinding->closesocket(handle);
+        acceptPause_ = std::chrono::milliseconds(0);
+        return;
+    }
     try {
         StartSession(handle, record);
         acceptPause_ = std::chrono::milliseconds(0);

@@ -60,6 +60,10 @@ public:
     // many seconds after it was made), so that a session starts with its request at hand instead
     // of sleeping until it comes; set before switching on. 0: every connection at once.
     int32_t DeferAcceptSeconds = 0;
+    // With DeferAcceptSeconds, a connection that has sent nothing when it is handed over (the
+    // client stayed silent for the whole deferral) is closed at once instead of holding a session
+    // until its idle timeout: for a server whose clients send their request as they connect.
+    bool CloseSilentConnections = false;
     // How often CheckTimeouts runs while SessionTimeout is set; set before SessionTimeout.
     std::chrono::milliseconds TimeoutCheckInterval = kTimeoutCheckInterval;
     int32_t SessionTimeout() const { return sessionTimeout_.load(); }

@@ -307,3 +307,27 @@ TEST(NetListenerTimeout, NegativeTimeoutIsRefusedAndZeroStopsTheTimer)
     EXPECT_FALSE(timer->onTimer);
     EXPECT_EQ(timer->started, 1);
 }
+
+TEST(NetListener, SilentConnectionsAreClosedWhenHandedOverWithoutTheirFirstBytes)
+{
+    TNetListener listener(nullptr);
+    listener.BoundIP = "127.0.0.1";
+    listener.DeferAcceptSeconds = 1;
+    listener.CloseSilentConnections = true;
+    std::atomic<int> sessions { 0 };
+    listener.OnExecute = [&](TNetServerThread& thread) {
+        ++sessions;
+        EchoOneLine(thread);
+    };
+    const int port = ActivateOnFreePort(listener);
+    ASSERT_NE(port, 0);
+
+    LoopbackClient silent(port);
+    ASSERT_TRUE(silent.Connected());
+    LoopbackClient talking(port);
+    talking.Send("now\r\n");
+    EXPECT_EQ(talking.ReadAll(), "echo:now\r\n");
+    // The silent one is closed once the deferral ends, without a session.
+    EXPECT_EQ(silent.ReadAll(), "");
+    EXPECT_EQ(sessions.load(), 1);
+}

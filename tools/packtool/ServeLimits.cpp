@@ -40,6 +40,9 @@ int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t min
 TPageServerLimits ReadServeLimits(const CommandLine& line)
 {
     TPageServerLimits limits;
+    // Any HTTP client may come, also one that connects before it knows what to ask: its idle
+    // timeout decides.
+    limits.closeSilent = false;
     limits.cacheBytes = static_cast<std::size_t>(NumberOption(line, "--cache-mb", 0, kMaxMiB, kDefaultCacheMiB)) << 20;
     limits.memoryBytes = static_cast<std::size_t>(NumberOption(line, "--memory-mb", 1, kMaxMiB, kDefaultMemoryMiB))
         << 20;
