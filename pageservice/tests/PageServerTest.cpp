@@ -43,6 +43,10 @@ std::string WriteBook(const std::filesystem::path& fileName)
     TBookWriter writer;
     writer.AddPage("/index.htm", "<p>home</p>");
     writer.AddPage("/pictures/logo.svg", "<svg/>");
+    std::string large;
+    for (int i = 0; large.size() < (4u << 20); ++i)
+        large += "<p>" + std::to_string(i) + "</p>";
+    writer.AddPage("/large.htm", large);
     TFileStream file(fileName.string(), TFileStream::Mode::Create);
     writer.SaveToStream(file);
     return fileName.string();
@@ -178,4 +182,34 @@ TEST(PageServer, RequestsFromOtherSitesGetForbiddenBeforeTheirBodyIsRead)
                   "POST /index.htm HTTP/1.1\r\nHost: 127.0.0.1:" + port
                       + "\r\nOrigin: http://evil.example\r\nContent-Length: 900000\r\n\r\n"),
         forbidden);
+}
+
+TEST(PageServer, ClientsThatResetMidAnswerEndOnlyTheirOwnConnections)
+{
+    TempFolder folder;
+    TPageServerLimits limits;
+    limits.cacheBytes = 32u << 20; // kept pages go out from memory files
+    TPageServer server(WriteBook(folder / "book.ebook"), limits);
+    server.SwitchOn();
+    const std::string whole = Exchange(server.Port(), "GET /large.htm HTTP/1.0\r\n\r\n");
+    ASSERT_GT(whole.size(), 4u << 20);
+    for (int i = 0; i < 10; ++i) {
+        const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int small = 4096;
+        ::setsockopt(client, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(server.Port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const std::string request = "GET /large.htm HTTP/1.0\r\n\r\n";
+        ::send(client, request.data(), request.size(), MSG_NOSIGNAL);
+        char some[1024];
+        ::recv(client, some, sizeof some, MSG_WAITALL);
+        // Closing with unread bytes and no linger resets the connection mid-answer.
+        const linger reset { 1, 0 };
+        ::setsockopt(client, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        ::close(client);
+    }
+    EXPECT_EQ(Exchange(server.Port(), "GET /large.htm HTTP/1.0\r\n\r\n"), whole);
 }

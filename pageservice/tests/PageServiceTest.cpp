@@ -202,3 +202,24 @@ TEST_P(PageServiceTest, KeptPagesAreAnsweredWithoutReadingTheBookAgain)
     EXPECT_EQ(Request("GET /my%20page.HTM HTTP/1.0\r\n\r\n"), GetParam().cacheBytes > 0 ? first : kNotFound);
     EXPECT_EQ(Request("GET /index.htm HTTP/1.0\r\n\r\n"), kNotFound);
 }
+
+TEST_P(PageServiceTest, AClientGoneBeforeItsAnswerEndsOnlyItsConnection)
+{
+    const std::string large = Request("GET /large.htm HTTP/1.0\r\n\r\n"); // kept, where a cache is
+    for (int i = 0; i < 3; ++i) {
+        int ends[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+        auto connection = std::make_unique<TNetServer>(&listener_);
+        connection->SetSocket(ends[0]);
+        TNetServerThread thread(std::move(connection));
+        const std::string request = "GET /large.htm HTTP/1.0\r\n\r\n";
+        ASSERT_EQ(::write(ends[1], request.data(), request.size()), static_cast<ssize_t>(request.size()));
+        ::close(ends[1]);
+        // The session's failure to send is its own; the process goes on (no SIGPIPE).
+        try {
+            listener_.HandleConnection(thread);
+        } catch (const std::exception&) {
+        }
+    }
+    EXPECT_EQ(Request("GET /large.htm HTTP/1.0\r\n\r\n"), large);
+}

@@ -10,10 +10,12 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
@@ -219,6 +221,17 @@ int32_t TWinsockIntf11::SendPieces(TSocket s, const TSendPiece* pieces, int32_t 
 
 int32_t TWinsockIntf11::SendFile(TSocket s, int file, int64_t& offset, int32_t count, int32_t flags)
 {
+    // sendfile has no MSG_NOSIGNAL: to a peer that has gone away it raises SIGPIPE, which would end
+    // the process. The signal is blocked on each thread that sends files (once per thread), and
+    // one that came is taken back, so that the call fails with EPIPE like send.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    thread_local bool pipeSignalBlocked = false;
+    if (!pipeSignalBlocked) {
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+        pipeSignalBlocked = true;
+    }
     // sendfile takes no flags: a send that more follows is the socket's cork while it runs.
     const int cork = (flags & MSG_MORE) != 0 ? 1 : 0;
     if (cork)
@@ -229,8 +242,14 @@ int32_t TWinsockIntf11::SendFile(TSocket s, int file, int64_t& offset, int32_t c
         const int uncork = 0;
         ::setsockopt(s, IPPROTO_TCP, TCP_CORK, &uncork, sizeof uncork);
     }
-    if (n < 0)
+    if (n < 0) {
+        if (errno == EPIPE) {
+            const timespec noWait {};
+            sigtimedwait(&pipeSignal, nullptr, &noWait);
+            errno = EPIPE;
+        }
         return Failed(SOCKET_ERROR);
+    }
     offset = at;
     return static_cast<int32_t>(n);
 }
