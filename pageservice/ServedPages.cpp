@@ -28,12 +28,35 @@ struct TServedPages::Ledger {
         return found == files.end() ? -1 : found->second;
     }
 
-    // Called with PageLock not held, when the last holder of a page lets it go.
-    void Release(std::size_t size)
+    // Pages of at most a sixteenth of the budget are small: they have a quarter of the budget
+    // to themselves besides it, so that pages larger than the budget (served alone) or many large
+    // pages held by clients that do not read never hold up the small pages of other readers.
+    bool IsSmall(std::size_t size) const { return size <= budget / 16; }
+    bool HasRoomFor(std::size_t size) const
+    {
+        if (IsSmall(size))
+            return heldSmall + size <= budget / 4;
+        const std::size_t heldLarge = held - heldSmall;
+        return heldLarge == 0 || heldLarge + size <= budget;
+    }
+    // Counts charge bytes for a page of this size; PageLock held.
+    void Hold(std::size_t size, std::size_t charge)
+    {
+        held += charge;
+        if (IsSmall(size))
+            heldSmall += charge;
+        peak = std::max(peak, held);
+    }
+
+    // Called with PageLock not held, when the last holder of a page of this size lets it go;
+    // charge is what it counted.
+    void Release(std::size_t size, std::size_t charge)
     {
         {
             std::lock_guard<std::mutex> lock(PageLock);
-            held -= size;
+            held -= charge;
+            if (IsSmall(size))
+                heldSmall -= charge;
         }
         changed.notify_all();
     }
@@ -44,6 +67,7 @@ struct TServedPages::Ledger {
     std::condition_variable changed; // a page was let go or finished inflating, or stopping
     const std::size_t budget;
     std::size_t held = 0; // bytes of pages inflated or being inflated, not yet let go
+    std::size_t heldSmall = 0; // of them, those of small pages
     std::size_t peak = 0;
     std::size_t inflations = 0;
     bool stopping = false;
@@ -134,8 +158,8 @@ TPageLookup TServedPages::Page(int index)
                 return { true, nullptr };
             // Another request is inflating this very page: its result is shared when it is done.
             const bool inflatingElsewhere = ledger.inflating.contains(index);
-            // Room: within the budget, or alone (a page larger than the whole budget).
-            const bool room = ledger.held == 0 || ledger.held + size <= ledger.budget;
+            // Room: within the budget of its size class, or alone (a page larger than the budget).
+            const bool room = ledger.HasRoomFor(size);
             if (!inflatingElsewhere && room)
                 break;
             if (!inflatingElsewhere && ledger.cache.UsedBytes() > 0) {
@@ -149,8 +173,7 @@ TPageLookup TServedPages::Page(int index)
             }
             ledger.changed.wait(lock);
         }
-        ledger.held += size;
-        ledger.peak = std::max(ledger.peak, ledger.held);
+        ledger.Hold(size, size);
         ledger.inflating.insert(index);
     }
 
@@ -177,7 +200,7 @@ TPageLookup TServedPages::Page(int index)
                     owner->ForgetFile(done);
                 delete holder;
                 if (owner)
-                    owner->Release(file >= 0 ? 2 * size : size);
+                    owner->Release(size, file >= 0 ? 2 * size : size);
             });
     }
     std::vector<std::shared_ptr<const std::string>> dropped;
@@ -189,13 +212,14 @@ TPageLookup TServedPages::Page(int index)
             if (file >= 0) {
                 // The file is a second copy of the bytes, and counts as one.
                 ledger.files[page.get()] = file;
-                ledger.held += size;
-                ledger.peak = std::max(ledger.peak, ledger.held);
+                ledger.Hold(size, size);
             }
             ledger.live[index] = page;
             dropped = ledger.cache.Add(index, page);
         } else {
             ledger.held -= size;
+            if (ledger.IsSmall(size))
+                ledger.heldSmall -= size;
         }
     }
     ledger.changed.notify_all();

@@ -25,7 +25,9 @@ class TBookReader;
 class TServedPages : public TPageSource {
 public:
     // budgetBytes bounds the inflated pages in memory (one page larger than that is still served,
-    // alone); cacheBytes of them may be kept for clients to come, 0 for none. The reader must be
+    // alone), and pages of at most a sixteenth of it have a quarter more to themselves, so the
+    // bound is 1.25 times the budget (or the largest page and a quarter); cacheBytes of them may be
+    // kept for clients to come, 0 for none. The reader must be
     // loaded and outlive the service.
     TServedPages(const TBookReader& reader, std::size_t budgetBytes, std::size_t cacheBytes);
     ~TServedPages() override;

@@ -213,3 +213,32 @@ TEST(PageServer, ClientsThatResetMidAnswerEndOnlyTheirOwnConnections)
     }
     EXPECT_EQ(Exchange(server.Port(), "GET /large.htm HTTP/1.0\r\n\r\n"), whole);
 }
+
+TEST(PageServer, SmallPagesAreNotHeldUpByALargePageThatAClientDoesNotRead)
+{
+    TempFolder folder;
+    TPageServerLimits limits;
+    limits.memoryBytes = 1u << 20; // the 4 MiB page is larger than the whole budget
+    TPageServer server(WriteBook(folder / "book.ebook"), limits);
+    server.SwitchOn();
+
+    const int stalled = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int small = 4096;
+    ::setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(server.Port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(stalled, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string request = "GET /large.htm HTTP/1.0\r\n\r\n";
+    ::send(stalled, request.data(), request.size(), MSG_NOSIGNAL);
+    char first[16];
+    ASSERT_EQ(::recv(stalled, first, sizeof first, MSG_WAITALL), static_cast<ssize_t>(sizeof first));
+
+    // The large page is held, unread; other readers' small pages are answered meanwhile.
+    EXPECT_NE(Exchange(server.Port(), "GET /index.htm HTTP/1.0\r\n\r\n").find("<p>home</p>"), std::string::npos);
+    EXPECT_NE(Exchange(server.Port(), "GET /pictures/logo.svg HTTP/1.0\r\n\r\n").find("<svg/>"), std::string::npos);
+    EXPECT_GE(server.Pages().HeldBytes(), 4u << 20);
+    EXPECT_LE(server.Pages().PeakHeldBytes(), (4u << 20) + (1u << 20) / 4 + 4096);
+    ::close(stalled);
+}
