@@ -8,9 +8,23 @@
 TPageServer::TPageServer(const std::string& bookFile, const TPageServerLimits& limits)
     : bookStream_(OpenBookStream(bookFile))
     , pages_(reader_, limits.memoryBytes, limits.cacheBytes)
+    , source_(&pages_)
     , listener_(std::make_unique<TNetHTTPListener>(nullptr))
 {
     reader_.LoadFromStream(*bookStream_);
+    Configure(limits);
+}
+
+TPageServer::TPageServer(TPageSource& source, const TPageServerLimits& limits)
+    : pages_(reader_, limits.memoryBytes, limits.cacheBytes)
+    , source_(&source)
+    , listener_(std::make_unique<TNetHTTPListener>(nullptr))
+{
+    Configure(limits);
+}
+
+void TPageServer::Configure(const TPageServerLimits& limits)
+{
     listener_->BoundIP = std::string(kPageServerAddress);
     listener_->Port = RandomPagePort();
     ApplyPageServerLimits(limits, *listener_);
@@ -23,7 +37,7 @@ TPageServer::TPageServer(const std::string& bookFile, const TPageServerLimits& l
               return false;
           };
     listener_->OnCommandGet = [this](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) {
-        AnswerPageRequest(pages_, request, response);
+        AnswerPageRequest(*source_, request, response);
     };
 }
 

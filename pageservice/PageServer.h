@@ -27,6 +27,10 @@ public:
     // entries were read (as a rule, 404); Reader().IsValid() tells. Not listening yet: the address
     // is 127.0.0.1 and the port one drawn from the page ports.
     TPageServer(const std::string& bookFile, const TPageServerLimits& limits);
+    // Serves the pages of another source (a folder an author is editing) with the same names,
+    // lookup, content types, refusals and limits as a book's; there is no book, Reader() is empty.
+    // The source must outlive the server.
+    TPageServer(TPageSource& source, const TPageServerLimits& limits);
     ~TPageServer();
     TPageServer(const TPageServer&) = delete;
     TPageServer& operator=(const TPageServer&) = delete;
@@ -60,10 +64,15 @@ public:
     std::string PageURL(std::string_view pageName) const;
 
 private:
+    // The listener's address, port, limits and handlers.
+    void Configure(const TPageServerLimits& limits);
+
     // Declared first: the reader reads from it.
     std::unique_ptr<TFileStream> bookStream_;
     TBookReader reader_;
     TServedPages pages_;
+    // What requests are answered from: pages_, or the source given instead of a book.
+    TPageSource* source_;
     TRequestScreen screen_;
     // The port switched on at, for the sessions: the listener's own may change while sessions of
     // an earlier switching-on still run.

@@ -1,5 +1,6 @@
 #include "PageServer.h"
 
+#include "AnsiText.h"
 #include "BookWriter.h"
 #include "NetExceptions.h"
 #include "PackedStringList.h"
@@ -241,4 +242,29 @@ TEST(PageServer, SmallPagesAreNotHeldUpByALargePageThatAClientDoesNotRead)
     EXPECT_GE(server.Pages().HeldBytes(), 4u << 20);
     EXPECT_LE(server.Pages().PeakHeldBytes(), (4u << 20) + (1u << 20) / 4 + 4096);
     ::close(stalled);
+}
+
+TEST(PageServer, AnotherSourceOfPagesIsAnsweredAsABookWouldBe)
+{
+    // Pages by name, as a folder an author edits would hold them.
+    class FolderLike : public TPageSource {
+    public:
+        TPageLookup Lookup(std::string_view name) override
+        {
+            if (AnsiSameText(name, "/Caf\xE9.xhtml"))
+                return { true, std::make_shared<const std::string>("<html/>") };
+            if (AnsiSameText(name, "/damaged.htm"))
+                return { true, nullptr };
+            return {};
+        }
+    } source;
+    TPageServer server(source, TPageServerLimits {});
+    EXPECT_FALSE(server.Reader().IsValid());
+    server.SwitchOn();
+    EXPECT_EQ(Exchange(server.Port(), "GET /caf%C3%A9.XHTML HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: application/xhtml+xml\r\nContent-Length: 7\r\n\r\n"
+        "<html/>");
+    EXPECT_NE(Exchange(server.Port(), "GET /damaged.htm HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
+    EXPECT_NE(Exchange(server.Port(), "GET /caf%C3%A9.xhtml HTTP/1.1\r\nHost: evil.example\r\n\r\n").find("403"),
+        std::string::npos);
 }
