@@ -2,11 +2,15 @@
 
 #include "ApplicationTitle.h"
 #include "BookAboutBox.h"
+#include "BookDiagnosis.h"
 #include "BookMainDesign.h"
+#include "BookProblemNotice.h"
 #include "ErrorReport.h"
+#include "FindBar.h"
 #include "FormActivation.h"
 #include "HTTPListener.h"
 #include "ListenerSwitch.h"
+#include "OutsideLinks.h"
 #include "NavigationHistory.h"
 #include "OpenedBook.h"
 #include "PageService.h"
@@ -15,6 +19,8 @@
 #include "WinAnsi.h"
 #include "WindowCaption.h"
 #include "WindowPlacement.h"
+
+#include <iostream>
 
 TBookMainForm* BookMainForm = nullptr;
 
@@ -41,7 +47,8 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     // Shortcuts work with the menu bar detached: the window itself carries the actions.
     addActions({ ui->ActionHome, ui->ActionBack, ui->ActionForward, ui->ActionAbout, ui->ActionExit, ui->ActionPrint });
 
-    ui->Browser->OnBeforeNavigate2 = [this](QObject*, const QUrl& url, bool, bool&) { BrowserBeforeNavigate2(url); };
+    ui->Browser->OnBeforeNavigate2
+        = [this](QObject*, const QUrl& url, bool isMainFrame, bool&) { BrowserBeforeNavigate2(url, isMainFrame); };
     ui->Browser->OnTitleChange = [this](QObject*, const QString& text) { BrowserTitleChange(text); };
     ui->Browser->OnShowContextMenu = [this](uint32_t, const QPoint&) { return BrowserShowContextMenu(); };
     // The browser as designed: prints with the window title and page count at the top, the
@@ -63,6 +70,7 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     PageService->Attach(*Listener);
     Activation = new TFormActivation(
         *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
+    SetUpReadingAids();
     OpenBook();
 }
 
@@ -77,9 +85,13 @@ TBookMainForm::~TBookMainForm()
 
 void TBookMainForm::OpenBook()
 {
-    BookStream = OpenBookStream(BookArgument.empty() ? OwnExecutableFileName() : BookArgument);
-    if (!Reader->LoadFromStream(*BookStream))
+    const std::string fileName = BookArgument.empty() ? OwnExecutableFileName() : BookArgument;
+    BookStream = OpenBookStream(fileName);
+    const bool loaded = Reader->LoadFromStream(*BookStream);
+    if (!loaded || Reader->Pages().Count() == 0) {
+        bookProblem_ = fileName + " is not an eBook: " + WhyNotABook(*BookStream);
         return;
+    }
     ApplyDisplaySettings(Reader->DisplaySettings());
 }
 
@@ -101,6 +113,11 @@ bool TBookMainForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::ToolTip)
         return true;
+    // Esc closes the find bar only while it shows.
+    if (watched == findBar_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        if (auto* closeFind = findChild<QAction*>(QStringLiteral("ActionFindClose")))
+            closeFind->setEnabled(event->type() == QEvent::Show);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -112,9 +129,12 @@ HRESULT TBookMainForm::BrowserShowContextMenu()
 
 void TBookMainForm::FormShow()
 {
-    if (!Reader->IsValid()) {
+    if (!Reader->IsValid() || !bookProblem_.empty()) {
         setWindowTitle(QString::fromLatin1(kInvalidEBook));
         SetApplicationTitle(QString::fromLatin1(kInvalidEBook));
+        // Said on standard error and in the window, instead of a blank page.
+        std::cerr << bookProblem_ << std::endl;
+        ShowBookProblem(*ui->Browser, QString::fromLocal8Bit(bookProblem_));
         return;
     }
     try {
@@ -148,12 +168,19 @@ void TBookMainForm::NavigateToPage(const std::string& pageName)
 void TBookMainForm::NavigateURL(const std::string& url)
 {
     // The page name goes in as it is; the engine escapes what an address cannot hold.
-    ui->Browser->Navigate(
-        QUrl(FromAnsi(url), QUrl::TolerantMode), navNoHistory | navNoReadFromCache | navNoWriteToCache);
+    const QUrl address(FromAnsi(url), QUrl::TolerantMode);
+    // Only the book's own server shows pages in this window.
+    ui->Browser->OwnSite = SiteOf(address);
+    ui->Browser->Navigate(address, navNoHistory | navNoReadFromCache | navNoWriteToCache);
 }
 
-void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url)
+void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url, bool isMainFrame)
 {
+    // A frame's document is part of the page that holds it: Back and Forward show whole pages,
+    // so only the whole page's addresses enter the history. A frameset is one entry, Back leaves
+    // it for the page before, and no frame's page is ever shown alone in the window.
+    if (!isMainFrame)
+        return;
     RecordNavigation(History, HistoryIndex, url.toString(QUrl::FullyEncoded).toStdString());
     ActionBackUpdate();
     ActionForwardUpdate();
@@ -177,15 +204,19 @@ void TBookMainForm::ActionHomeExecute()
 void TBookMainForm::ActionBackExecute()
 {
     ActionBackUpdate();
-    if (ui->ActionBack->isEnabled())
-        NavigateURL(History[HistoryIndex - 1]);
+    if (!ui->ActionBack->isEnabled())
+        return;
+    ExpectScrollPositionOf(History[HistoryIndex - 1]);
+    NavigateURL(History[HistoryIndex - 1]);
 }
 
 void TBookMainForm::ActionForwardExecute()
 {
     ActionForwardUpdate();
-    if (ui->ActionForward->isEnabled())
-        NavigateURL(History[HistoryIndex + 1]);
+    if (!ui->ActionForward->isEnabled())
+        return;
+    ExpectScrollPositionOf(History[HistoryIndex + 1]);
+    NavigateURL(History[HistoryIndex + 1]);
 }
 
 void TBookMainForm::ActionBackUpdate()
