@@ -52,8 +52,9 @@ TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookReader& reader)
     // project has no postal, telephone or mail address of its own, so the mail rows stay hidden
     // and the link leads to the engine's documentation.
     ui->Label6->setText(QStringLiteral("eBook viewer %1").arg(QStringLiteral(EBOOK_VERSION)));
-    ui->Label7->setText(QStringLiteral("Qt WebEngine %1 (Chromium %2)")
-                            .arg(QString::fromLatin1(qWebEngineVersion()), QString::fromLatin1(qWebEngineChromiumVersion())));
+    ui->Label7->setText(
+        QStringLiteral("Qt WebEngine %1 (Chromium %2)")
+            .arg(QString::fromLatin1(qWebEngineVersion()), QString::fromLatin1(qWebEngineChromiumVersion())));
     ui->Label8->setText(QStringLiteral("Qt %1").arg(QString::fromLatin1(qVersion())));
     for (QLabel* mailRow : { ui->Label4, ui->Label5, ui->Label9, ui->Label10 })
         mailRow->hide();

@@ -50,8 +50,8 @@ void TBookMainForm::SetUpReadingAids()
     connect(AddAction("ActionZoomIn", tr("Zoom In"),
                 { QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal) }),
         &QAction::triggered, zoom_, &TZoomControl::ZoomIn);
-    connect(AddAction("ActionZoomOut", tr("Zoom Out"), { QKeySequence(Qt::CTRL | Qt::Key_Minus) }),
-        &QAction::triggered, zoom_, &TZoomControl::ZoomOut);
+    connect(AddAction("ActionZoomOut", tr("Zoom Out"), { QKeySequence(Qt::CTRL | Qt::Key_Minus) }), &QAction::triggered,
+        zoom_, &TZoomControl::ZoomOut);
     connect(AddAction("ActionZoomReset", tr("Actual Size"), { QKeySequence(Qt::CTRL | Qt::Key_0) }),
         &QAction::triggered, zoom_, &TZoomControl::Reset);
     connect(ui->Browser->Mouse(), &TViewMouse::zoomWheel, zoom_, &TZoomControl::StepBy);
@@ -125,6 +125,6 @@ void TBookMainForm::RestoreScrollPosition()
     const QPointF position = pendingScroll_->second;
     pendingScroll_.reset();
     // The engine reports positions in the page's own pixels, which scrollTo takes as they are.
-    ui->Browser->Page()->runJavaScript(
-        QStringLiteral("window.scrollTo(%1, %2)").arg(position.x()).arg(position.y()), QWebEngineScript::ApplicationWorld);
+    ui->Browser->Page()->runJavaScript(QStringLiteral("window.scrollTo(%1, %2)").arg(position.x()).arg(position.y()),
+        QWebEngineScript::ApplicationWorld);
 }

@@ -17,4 +17,5 @@ void ShowBookProblem(QWidget& pageWidget, const QString& message)
     if (layout != nullptr)
         layout->insertWidget(layout->indexOf(&pageWidget), notice, 1);
     pageWidget.hide();
+    notice->show();
 }

@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QWebEngineFindTextResult>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 
 TFindBar::TFindBar(QWebEnginePage& page, QWidget& pageWidget, QWidget* parent)
     : QWidget(parent)
@@ -101,8 +102,10 @@ void TFindBar::Close()
     if (!IsOpen())
         return;
     hide();
-    // An empty search ends the engine's find session and takes its highlights away.
+    // An empty search ends the engine's find session and takes its highlights away; the engine
+    // would leave the last match selected, which the reader did not select.
     Page.findText(QString());
+    Page.runJavaScript(QStringLiteral("window.getSelection().removeAllRanges()"), QWebEngineScript::ApplicationWorld);
     matches_ = 0;
     activeMatch_ = 0;
     count_->clear();

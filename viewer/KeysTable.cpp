@@ -20,7 +20,8 @@ std::vector<TKeyRow>& Rows()
         { QStringLiteral("Esc"), QStringLiteral("Close the find bar") },
         { QStringLiteral("Ctrl+Shift+D"), QStringLiteral("Dark reading mode on or off") },
         { QStringLiteral("F1"), QStringLiteral("This list of keys") },
-        { QStringLiteral("Alt+B, Alt+H"), QStringLiteral("Open the Book or Help menu (when the book shows its menus)") },
+        { QStringLiteral("Alt+B, Alt+H"),
+            QStringLiteral("Open the Book or Help menu (when the book shows its menus)") },
     };
     return rows;
 }

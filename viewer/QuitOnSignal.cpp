@@ -30,7 +30,7 @@ TQuitOnSignal::TQuitOnSignal(QWidget& window)
         return;
     notifier_ = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &TQuitOnSignal::SignalArrived);
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = WakeEventLoop;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -54,7 +54,6 @@ TQuitOnSignal::~TQuitOnSignal()
 void TQuitOnSignal::SignalArrived()
 {
     char bytes[16];
-    while (::read(signalSockets[1], bytes, sizeof bytes) > 0) {
-    }
+    while (::read(signalSockets[1], bytes, sizeof bytes) > 0) { }
     Window.close();
 }

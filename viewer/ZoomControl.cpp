@@ -16,7 +16,8 @@ constexpr int kBadgeMargin = 8;
 
 const std::vector<int>& TZoomControl::Steps()
 {
-    static const std::vector<int> steps { 25, 33, 50, 67, 75, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300, 400, 500 };
+    static const std::vector<int> steps { 25, 33, 50, 67, 75, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300, 400,
+        500 };
     return steps;
 }
 

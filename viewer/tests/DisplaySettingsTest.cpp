@@ -94,7 +94,8 @@ TEST(DisplaySettings, CentringUsesTheOuterSizeAndNeverGoesNegative)
         TShownBook shown(wide);
         const QSize desktop = QGuiApplication::primaryScreen()->virtualSize();
         EXPECT_EQ(shown.Form().frameGeometry().topLeft(), QPoint(0, (desktop.height() - 300) / 2));
-        EXPECT_EQ(shown.Form().frameGeometry().width(), QGuiApplication::primaryScreen()->availableVirtualSize().width())
+        EXPECT_EQ(
+            shown.Form().frameGeometry().width(), QGuiApplication::primaryScreen()->availableVirtualSize().width())
             << "no wider than the screens allow";
     }
 }
@@ -186,9 +187,11 @@ TEST(DisplaySettings, WithoutPrintTheButtonItsSeparatorAndTheMenuItemGoAndTheMen
             shownItems << (item->isSeparator() ? QStringLiteral("-") : item->text());
     }
     book->hide();
-    EXPECT_EQ(shownItems,
+    // The designed items first; the viewer's later additions follow them.
+    EXPECT_EQ(shownItems.mid(0, 4),
         (QStringList {
             QStringLiteral("&Back"), QStringLiteral("&Forward"), QStringLiteral("-"), QStringLiteral("E&xit") }));
+    EXPECT_EQ(shownItems.mid(4, 2), (QStringList { QStringLiteral("-"), QStringLiteral("&Dark Reading Mode") }));
 }
 
 TEST(DisplaySettings, WithoutMenuAndToolbarTheBrowserFillsTheWindowAndTheKeysStillWork)

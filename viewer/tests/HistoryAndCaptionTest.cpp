@@ -107,9 +107,8 @@ TEST(ViewerHistory, AFramesetIsOneEntryAndBackLeavesItForThePageBefore)
 
     // A link inside a frame changes that frame only, and the history keeps the frameset.
     window.RunScript(QStringLiteral("frames[0].document.getElementById('other').click()"));
-    ASSERT_TRUE(WaitUntil([&] {
-        return window.RunScript(QStringLiteral("frames[1].document.title")) == QStringLiteral("Other");
-    }));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return window.RunScript(QStringLiteral("frames[1].document.title")) == QStringLiteral("Other"); }));
     EXPECT_EQ(Visited(window), expected);
     EXPECT_EQ(window.Form().VisitedIndex(), 1);
 

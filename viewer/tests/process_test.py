@@ -144,6 +144,24 @@ class ViewerProcessTest(unittest.TestCase):
         self.assertEqual(run.returncode, 1)
         self.assertIn(b"Cannot open file " + missing.encode() + b"\n", run.stderr)
 
+    def test_sigterm_and_sigint_close_the_window_as_exit_does(self):
+        for stop in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=stop.name):
+                with Viewer([self.book], self.environment(QT_QPA_PLATFORM="offscreen")) as viewer:
+                    viewer.port()
+                    viewer.process.send_signal(stop)
+                    self.assertEqual(viewer.process.wait(timeout=30), 0)
+
+    def test_a_file_that_is_no_book_says_why_on_standard_error(self):
+        notes = os.path.join(self.work, "notes.txt")
+        with open(notes, "w") as text:
+            text.write("no book here\n")
+        with Viewer([notes], self.environment(QT_QPA_PLATFORM="offscreen")) as viewer:
+            viewer.port()
+            viewer.process.send_signal(signal.SIGTERM)
+            self.assertEqual(viewer.process.wait(timeout=30), 0)
+            self.assertIn(notes.encode() + b" is not an eBook: no trailer", viewer.process.stderr.read())
+
     def isolated_home(self, name):
         """HOME and the XDG folders, empty, inside the test's own folder."""
         home = os.path.join(self.work, name)
@@ -288,9 +306,12 @@ class WindowPlacementTest(unittest.TestCase):
                             "--window-height", "300")
         wide = self.book("wide", "--position-mode", "DesktopCenter", "--window-width", "2000",
                          "--window-height", "300")
+        # A forged size: limited to what the screen shows, where the engine would crash.
+        tall = self.book("tall", "--position-mode", "DesktopCenter", "--window-width", "640",
+                         "--window-height", "2000000000")
         covering = self.book("covering", "--size-mode", "AdjustedToScreen")
-        cases = ((custom, (262, 234, 500, 300)), (centred, (550, 350, 500, 300)), (wide, (0, 350, 2000, 300)),
-                 (covering, (0, 0, 1600, 1000)))
+        cases = ((custom, (262, 234, 500, 300)), (centred, (550, 350, 500, 300)), (wide, (0, 350, 1600, 300)),
+                 (tall, (480, 0, 640, 1000)), (covering, (0, 0, 1600, 1000)))
         for manager in (False, True):
             with XServer(window_manager=manager) as server:
                 for book, expected in cases:
