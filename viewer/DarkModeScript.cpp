@@ -18,36 +18,43 @@ const char* const kScript = R"JS(
 
   // The colour the page is drawn on: the first of body and root that paints a background;
   // neither means the engine's white.
-  function luminance(colour) {
+  function rgb(colour) {
     const parts = colour.match(/[\d.]+/g);
     if (!parts || parts.length < 3) return null;
     if (parts.length > 3 && Number(parts[3]) < 0.5) return null;
-    const [r, g, b] = parts.slice(0, 3).map(Number);
-    return (0.2126 * r + 0.7152 * g + 0.0722 * b) / 255;
+    return parts.slice(0, 3).map(Number);
   }
-  function alreadyDark(doc) {
+  function background(doc) {
     for (const element of [doc.body, doc.documentElement]) {
       if (!element) continue;
-      const value = luminance(doc.defaultView.getComputedStyle(element).backgroundColor);
-      if (value !== null) return value < 0.4;
+      const colour = rgb(doc.defaultView.getComputedStyle(element).backgroundColor);
+      if (colour) return colour;
     }
-    return false;
+    return [255, 255, 255];
+  }
+  function alreadyDark(colour) {
+    const [r, g, b] = colour;
+    return (0.2126 * r + 0.7152 * g + 0.0722 * b) / 255 < 0.4;
   }
 
-  function style(doc) { return doc.getElementById(styleId); }
   function switchDocument(doc, on) {
-    const present = style(doc);
-    // The filter does not change the computed background, so this holds with the style on too.
-    const wanted = on && !(doc.body && doc.body.tagName === 'FRAMESET')
-      && !(doc.readyState !== 'loading' && alreadyDark(doc));
-    if (wanted && !present) {
-      const added = doc.createElement('style');
-      added.id = styleId;
-      added.textContent = css;
-      (doc.head || doc.documentElement).appendChild(added);
-    } else if (!wanted && present) {
-      present.remove();
+    const present = doc.getElementById(styleId);
+    if (present) present.remove();
+    if (!on || (doc.body && doc.body.tagName === 'FRAMESET')) return;
+    // Measured without the style; until the page has its colours it counts as light.
+    const colour = doc.readyState === 'loading' ? [255, 255, 255] : background(doc);
+    if (doc.readyState !== 'loading' && alreadyDark(colour)) return;
+    let text = css;
+    // A frame's filter does not reach the canvas behind its root, which would stay light: the
+    // root gets the page's colour already inverted, which the canvas then shows as it is.
+    if (doc.defaultView !== doc.defaultView.top) {
+      const [r, g, b] = colour.map((value) => 255 - value);
+      text += 'html { background-color: rgb(' + r + ',' + g + ',' + b + ') !important; }\n';
     }
+    const added = doc.createElement('style');
+    added.id = styleId;
+    added.textContent = text;
+    (doc.head || doc.documentElement).appendChild(added);
   }
   function switchAll(win, on) {
     try { switchDocument(win.document, on); } catch (e) { }

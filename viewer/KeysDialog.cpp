@@ -24,13 +24,15 @@ TKeysDialog::TKeysDialog(QWidget* parent)
         table->setItem(i, 0, new QTableWidgetItem(rows[static_cast<std::size_t>(i)].keys));
         table->setItem(i, 1, new QTableWidgetItem(rows[static_cast<std::size_t>(i)].action));
     }
-    table->resizeColumnsToContents();
+    table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    table->resizeColumnToContents(0);
     table->horizontalHeader()->setStretchLastSection(true);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(table);
     layout->addWidget(buttons);
-    resize(560, 460);
+    resize(680, 520);
 }
