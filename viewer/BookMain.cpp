@@ -6,14 +6,12 @@
 #include "BookMainDesign.h"
 #include "BookProblemNotice.h"
 #include "ErrorReport.h"
+#include "Exception.h"
 #include "FindBar.h"
 #include "FormActivation.h"
-#include "HTTPListener.h"
-#include "ListenerSwitch.h"
 #include "NavigationHistory.h"
 #include "OpenedBook.h"
 #include "OutsideLinks.h"
-#include "PageService.h"
 #include "ProgramOptions.h"
 #include "StringTable.h"
 #include "WinAnsi.h"
@@ -64,35 +62,25 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     connect(ui->ActionExit, &QAction::triggered, this, &TBookMainForm::ActionExitExecute);
     connect(ui->CloseButton, &QToolButton::clicked, this, &TBookMainForm::CloseButtonClick);
 
-    Reader = std::make_unique<TBookReader>();
-    PageService = std::make_unique<TPageService>(*Reader);
-    Listener = std::make_unique<TNetHTTPListener>(nullptr);
-    PageService->Attach(*Listener);
     Activation = new TFormActivation(
         *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
     SetUpReadingAids();
     OpenBook();
 }
 
-TBookMainForm::~TBookMainForm()
-{
-    Listener.reset();
-    History.Clear();
-    PageService.reset();
-    Reader.reset();
-    BookStream.reset();
-}
+TBookMainForm::~TBookMainForm() = default;
 
 void TBookMainForm::OpenBook()
 {
     const std::string fileName = BookArgument.empty() ? OwnExecutableFileName() : BookArgument;
-    BookStream = OpenBookStream(fileName);
-    const bool loaded = Reader->LoadFromStream(*BookStream);
-    if (!loaded || Reader->Pages().Count() == 0) {
-        bookProblem_ = fileName + " is not an eBook: " + WhyNotABook(*BookStream);
+    // The page server's limits are those of a viewer, whose only client is its own engine.
+    Server = std::make_unique<TPageServer>(fileName, TPageServerLimits {});
+    if (!Server->Reader().IsValid() || Server->Reader().Pages().Count() == 0) {
+        // Read once more on its own, to name the step that fails.
+        bookProblem_ = fileName + " is not an eBook: " + WhyNotABook(*OpenBookStream(fileName));
         return;
     }
-    ApplyDisplaySettings(Reader->DisplaySettings());
+    ApplyDisplaySettings(Server->Reader().DisplaySettings());
 }
 
 void TBookMainForm::showEvent(QShowEvent* event)
@@ -124,12 +112,12 @@ bool TBookMainForm::eventFilter(QObject* watched, QEvent* event)
 HRESULT TBookMainForm::BrowserShowContextMenu()
 {
     // E_NOTIMPL lets the browser show its own menu; S_OK means there is none.
-    return Reader->DisplaySettings().allowContextMenu ? E_NOTIMPL : S_OK;
+    return Server->Reader().DisplaySettings().allowContextMenu ? E_NOTIMPL : S_OK;
 }
 
 void TBookMainForm::FormShow()
 {
-    if (!Reader->IsValid() || !bookProblem_.empty()) {
+    if (!bookProblem_.empty()) {
         setWindowTitle(QString::fromLatin1(kInvalidEBook));
         SetApplicationTitle(QString::fromLatin1(kInvalidEBook));
         // Said on standard error and in the window, instead of a blank page.
@@ -138,7 +126,7 @@ void TBookMainForm::FormShow()
         return;
     }
     try {
-        NavigateToPage(Reader->GetHomePageName());
+        NavigateToPage(Server->Reader().GetHomePageName());
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }
@@ -146,10 +134,8 @@ void TBookMainForm::FormShow()
 
 void TBookMainForm::FormActivate()
 {
-    if (Listener->Active())
-        return;
     try {
-        SwitchOnAtFreePagePort(*Listener);
+        Server->SwitchOn();
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }
@@ -157,12 +143,12 @@ void TBookMainForm::FormActivate()
 
 void TBookMainForm::FormDeactivate()
 {
-    Listener->SetActive(false);
+    Server->SwitchOff();
 }
 
 void TBookMainForm::NavigateToPage(const std::string& pageName)
 {
-    NavigateURL(PageURL(Listener->BoundIP, Listener->Port, pageName));
+    NavigateURL(Server->PageURL(pageName));
 }
 
 void TBookMainForm::NavigateURL(const std::string& url)
@@ -188,14 +174,14 @@ void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url, bool isMainFrame)
 
 void TBookMainForm::BrowserTitleChange(const QString& text)
 {
-    setWindowTitle(ComposeCaption(FromAnsi(Reader->title()), text));
+    setWindowTitle(ComposeCaption(FromAnsi(Server->Reader().title()), text));
     SetApplicationTitle(windowTitle());
 }
 
 void TBookMainForm::ActionHomeExecute()
 {
     try {
-        NavigateToPage(Reader->GetHomePageName());
+        NavigateToPage(Server->Reader().GetHomePageName());
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }
@@ -232,7 +218,7 @@ void TBookMainForm::ActionForwardUpdate()
 void TBookMainForm::ActionAboutExecute()
 {
     // Made anew for each opening, modal, and freed when it closes.
-    auto* box = new TBookAboutBoxForm(nullptr, *Reader);
+    auto* box = new TBookAboutBoxForm(nullptr, Server->Reader());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     box->show();

@@ -8,10 +8,8 @@
 #include "DarkMode.h"
 #include "EmbeddedBrowser.h"
 #include "FindBar.h"
-#include "HTTPListener.h"
 #include "KeysTable.h"
 #include "OutsideLinks.h"
-#include "PageService.h"
 #include "ZoomControl.h"
 
 #include <QApplication>
@@ -89,10 +87,7 @@ struct TReadingBook {
         QTest::mouseClick(Window(), Qt::LeftButton, Qt::NoModifier, at);
     }
     int ScrollY() { return window->RunScript(QStringLiteral("String(window.scrollY)")).toInt(); }
-    std::string Address(const std::string& name)
-    {
-        return PageURL(Form().PageListener().BoundIP, Form().PageListener().Port, name);
-    }
+    std::string Address(const std::string& name) { return Form().PageServer().PageURL(name); }
 };
 
 } // namespace
