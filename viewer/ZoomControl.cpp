@@ -73,6 +73,9 @@ void TZoomControl::SetPercent(int percent)
 
 void TZoomControl::ApplyToPage()
 {
-    // Set even when the engine reports the factor already: a new document may not have it yet.
-    Page.setZoomFactor(percent_ / 100.0);
+    // Only when the engine reports another factor: setting it again, even to the same value,
+    // makes the engine lay the page out anew and lose its scroll position.
+    const qreal factor = percent_ / 100.0;
+    if (!qFuzzyCompare(Page.zoomFactor(), factor))
+        Page.setZoomFactor(factor);
 }

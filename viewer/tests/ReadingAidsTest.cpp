@@ -208,8 +208,12 @@ TEST(ReadingAids, AnchorsAreHistoryEntriesAndBackReturnsToWhereTheReaderWas)
     shown.window->RunScript(QStringLiteral("document.getElementById('tofar').click()"));
     ASSERT_TRUE(WaitUntil([&] { return shown.Form().VisitedURLs().Count() == 2; }));
     EXPECT_EQ(shown.Form().VisitedURLs()[1], shown.Address("/a.htm") + "#far");
-    const int far = shown.ScrollY();
-    EXPECT_GT(far, 3000);
+    int far = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        const int before = far;
+        far = shown.ScrollY();
+        return far > 3000 && far == before;
+    })) << "the anchor is far down the page";
 
     // Read on a little, then follow a link to another page and come back.
     shown.window->RunScript(QStringLiteral("window.scrollBy(0, 250)"));
