@@ -75,7 +75,10 @@ void TBookMainForm::OpenBook()
     const std::string fileName = BookArgument.empty() ? OwnExecutableFileName() : BookArgument;
     // The page server's limits are those of a viewer, whose only client is its own engine.
     Server = std::make_unique<TPageServer>(fileName, TPageServerLimits {});
-    if (!Server->Reader().IsValid() || Server->Reader().Pages().Count() == 0) {
+    const TBookReader& reader = Server->Reader();
+    const int32_t home = reader.homePageIndex();
+    const bool hasHomePage = home == -1 ? reader.Pages().Count() > 0 : home >= 0 && home < reader.Pages().Count();
+    if (!reader.IsValid() || !hasHomePage) {
         // Read once more on its own, to name the step that fails.
         bookProblem_ = fileName + " is not an eBook: " + WhyNotABook(*OpenBookStream(fileName));
         return;
