@@ -16,7 +16,8 @@
 
 namespace {
 
-QString FromLatin1(const std::string& text)
+// History entries are fully encoded addresses: plain ASCII.
+QString AddressText(const std::string& text)
 {
     return QString::fromStdString(text);
 }
@@ -104,13 +105,13 @@ void TBookMainForm::ActionKeysExecute()
 void TBookMainForm::RememberScrollPosition(const QPointF& position)
 {
     if (HistoryIndex >= 0 && HistoryIndex < History.Count())
-        scrollMemory_.Remember(FromLatin1(History[HistoryIndex]), position);
+        scrollMemory_.Remember(AddressText(History[HistoryIndex]), position);
 }
 
 void TBookMainForm::ExpectScrollPositionOf(const std::string& url)
 {
     // Taken now: the page being left may report positions until the new one is shown.
-    if (const auto position = scrollMemory_.Recall(FromLatin1(url)))
+    if (const auto position = scrollMemory_.Recall(AddressText(url)))
         pendingScroll_ = { url, *position };
     else
         pendingScroll_.reset();
@@ -120,7 +121,7 @@ void TBookMainForm::RestoreScrollPosition()
 {
     if (!pendingScroll_ || HistoryIndex < 0 || HistoryIndex >= History.Count())
         return;
-    if (FromLatin1(History[HistoryIndex]).compare(FromLatin1(pendingScroll_->first), Qt::CaseInsensitive) != 0)
+    if (AddressText(History[HistoryIndex]).compare(AddressText(pendingScroll_->first), Qt::CaseInsensitive) != 0)
         return;
     const QPointF position = pendingScroll_->second;
     pendingScroll_.reset();
