@@ -52,9 +52,10 @@ TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookReader& reader)
     // project has no postal, telephone or mail address of its own, so the mail rows stay hidden
     // and the link leads to the engine's documentation.
     ui->Label6->setText(QStringLiteral("eBook viewer %1").arg(QStringLiteral(EBOOK_VERSION)));
+    // The engine's major version is what tells its features; the full one does not fit the line.
+    const QString chromium = QString::fromLatin1(qWebEngineChromiumVersion()).section(QLatin1Char('.'), 0, 0);
     ui->Label7->setText(
-        QStringLiteral("Qt WebEngine %1 (Chromium %2)")
-            .arg(QString::fromLatin1(qWebEngineVersion()), QString::fromLatin1(qWebEngineChromiumVersion())));
+        QStringLiteral("Qt WebEngine %1 (Chromium %2)").arg(QString::fromLatin1(qWebEngineVersion()), chromium));
     ui->Label8->setText(QStringLiteral("Qt %1").arg(QString::fromLatin1(qVersion())));
     for (QLabel* mailRow : { ui->Label4, ui->Label5, ui->Label9, ui->Label10 })
         mailRow->hide();
