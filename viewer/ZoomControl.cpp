@@ -73,8 +73,8 @@ void TZoomControl::SetPercent(int percent)
 
 void TZoomControl::ApplyToPage()
 {
-    // Only when the engine reports another factor: setting it again, even to the same value,
-    // makes the engine lay the page out anew and lose its scroll position.
+    // Only when the engine reports another factor: a move within the page keeps its zoom, and
+    // needs no call into the engine.
     const qreal factor = percent_ / 100.0;
     if (!qFuzzyCompare(Page.zoomFactor(), factor))
         Page.setZoomFactor(factor);
