@@ -142,8 +142,10 @@ void TEmbeddedBrowser::PageUrlChanged(const QUrl& url)
         return;
     announcedUrl_ = encoded;
     bool ignored = false;
+    inSameDocumentNavigation_ = true;
     if (OnBeforeNavigate2)
         OnBeforeNavigate2(this, url, true, ignored);
+    inSameDocumentNavigation_ = false;
     emit sameDocumentNavigated(url);
 }
 

@@ -84,6 +84,8 @@ public:
     QWebEnginePage* Page() const;
     // The side buttons and Ctrl with the wheel over the page.
     TViewMouse* Mouse() const { return mouse_; }
+    // True while OnBeforeNavigate2 hears of a move within the page shown, which has happened.
+    bool InSameDocumentNavigation() const { return inSameDocumentNavigation_; }
 
 signals:
     // The page shown moved to another address without loading (after OnBeforeNavigate2 has heard
@@ -121,6 +123,7 @@ private:
     // The last whole-page address OnBeforeNavigate2 heard of, fully encoded: an address change
     // that differs from it happened without a navigation request.
     QString announcedUrl_;
+    bool inSameDocumentNavigation_ = false;
     QWindow* focusWindow_ = nullptr;
     QString userAgent_;
     QString engineUserAgent_;

@@ -12,6 +12,7 @@
 #include "NavigationHistory.h"
 #include "OpenedBook.h"
 #include "OutsideLinks.h"
+#include "PagePlaces.h"
 #include "ProgramOptions.h"
 #include "StringTable.h"
 #include "WinAnsi.h"
@@ -170,7 +171,11 @@ void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url, bool isMainFrame)
     // it for the page before, and no frame's page is ever shown alone in the window.
     if (!isMainFrame)
         return;
-    RecordNavigation(History, HistoryIndex, url.toString(QUrl::FullyEncoded).toStdString());
+    const std::string address = url.toString(QUrl::FullyEncoded).toStdString();
+    if (HistoryIndex >= 0 && HistoryIndex < History.Count() && History[HistoryIndex] != address) {
+        places_->Leaving(QString::fromStdString(History[HistoryIndex]), ui->Browser->InSameDocumentNavigation());
+    }
+    RecordNavigation(History, HistoryIndex, address);
     ActionBackUpdate();
     ActionForwardUpdate();
 }

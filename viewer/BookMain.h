@@ -5,8 +5,6 @@
 #include "PageServer.h"
 #include "StringList.h"
 
-#include "ScrollMemory.h"
-
 #include <QMainWindow>
 
 #include <cstdint>
@@ -18,6 +16,7 @@
 class QUrl;
 class TDarkMode;
 class TFindBar;
+class TPagePlaces;
 class TZoomControl;
 class TFormActivation;
 class TWindowPlacement;
@@ -92,10 +91,9 @@ private:
     QAction* AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys);
     void ActionReloadExecute();
     void ActionKeysExecute();
-    void RememberScrollPosition(const QPointF& position);
-    void RestoreScrollPosition();
     // Back and Forward return to where the reader was on the page they lead to.
     void ExpectScrollPositionOf(const std::string& url);
+    void RestoreScrollPosition();
 
     // The designed components; the Qt parent owns the widgets, this the generated holder.
     std::unique_ptr<Ui::BookMainForm> ui;
@@ -115,9 +113,7 @@ private:
     TZoomControl* zoom_ = nullptr; // owned as a Qt child
     TFindBar* findBar_ = nullptr; // owned as a Qt child
     TDarkMode* darkMode_ = nullptr; // owned as a Qt child of the page
-    TScrollMemory scrollMemory_;
-    // The address Back or Forward is going to and the position to show there once it has loaded.
-    std::optional<std::pair<std::string, QPointF>> pendingScroll_;
+    TPagePlaces* places_ = nullptr; // owned as a Qt child of the page
 };
 
 // The program's main window, while it exists.

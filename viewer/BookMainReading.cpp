@@ -8,6 +8,7 @@
 #include "EmbeddedBrowser.h"
 #include "FindBar.h"
 #include "KeysDialog.h"
+#include "PagePlaces.h"
 #include "ViewMouse.h"
 #include "ZoomControl.h"
 
@@ -85,7 +86,7 @@ void TBookMainForm::SetUpReadingAids()
     connect(keys, &QAction::triggered, this, &TBookMainForm::ActionKeysExecute);
     ui->HelpMenu->addAction(keys);
 
-    connect(&page, &QWebEnginePage::scrollPositionChanged, this, &TBookMainForm::RememberScrollPosition);
+    places_ = new TPagePlaces(page);
     connect(&page, &QWebEnginePage::loadFinished, this, &TBookMainForm::RestoreScrollPosition);
     connect(ui->Browser, &TEmbeddedBrowser::sameDocumentNavigated, this, &TBookMainForm::RestoreScrollPosition);
 }
@@ -102,30 +103,13 @@ void TBookMainForm::ActionKeysExecute()
     dialog->open();
 }
 
-void TBookMainForm::RememberScrollPosition(const QPointF& position)
-{
-    if (HistoryIndex >= 0 && HistoryIndex < History.Count())
-        scrollMemory_.Remember(AddressText(History[HistoryIndex]), position);
-}
-
 void TBookMainForm::ExpectScrollPositionOf(const std::string& url)
 {
-    // Taken now: the page being left may report positions until the new one is shown.
-    if (const auto position = scrollMemory_.Recall(AddressText(url)))
-        pendingScroll_ = { url, *position };
-    else
-        pendingScroll_.reset();
+    places_->Expect(AddressText(url));
 }
 
 void TBookMainForm::RestoreScrollPosition()
 {
-    if (!pendingScroll_ || HistoryIndex < 0 || HistoryIndex >= History.Count())
-        return;
-    if (AddressText(History[HistoryIndex]).compare(AddressText(pendingScroll_->first), Qt::CaseInsensitive) != 0)
-        return;
-    const QPointF position = pendingScroll_->second;
-    pendingScroll_.reset();
-    // The engine reports positions in the page's own pixels, which scrollTo takes as they are.
-    ui->Browser->Page()->runJavaScript(QStringLiteral("window.scrollTo(%1, %2)").arg(position.x()).arg(position.y()),
-        QWebEngineScript::ApplicationWorld);
+    if (HistoryIndex >= 0 && HistoryIndex < History.Count())
+        places_->Arrived(AddressText(History[HistoryIndex]));
 }
