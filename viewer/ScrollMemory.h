@@ -7,7 +7,7 @@
 #include <optional>
 
 // Where the reader was on each page of the history, so that Back and Forward return there: the
-// last scroll position seen while each address was the current one.
+// place each page was scrolled to when the reader left it, by address.
 class TScrollMemory {
 public:
     void Remember(const QString& url, const QPointF& position) { positions_[url.toLower()] = position; }
