@@ -38,23 +38,36 @@ const char* const kScript = R"JS(
   }
 
   function switchDocument(doc, on) {
-    const present = doc.getElementById(styleId);
-    if (present) present.remove();
-    if (!on || (doc.body && doc.body.tagName === 'FRAMESET')) return;
-    // Measured without the style; until the page has its colours it counts as light.
+    let present = doc.getElementById(styleId);
+    if (!on || (doc.body && doc.body.tagName === 'FRAMESET')) {
+      if (present) present.remove();
+      return;
+    }
+    const frame = doc.defaultView !== doc.defaultView.top;
+    // Measured without the style where it sets the root's colour (in a frame); until the page
+    // has its colours it counts as light.
+    if (present && frame) present.disabled = true;
     const colour = doc.readyState === 'loading' ? [255, 255, 255] : background(doc);
-    if (doc.readyState !== 'loading' && alreadyDark(colour)) return;
+    if (present) present.disabled = false;
+    if (doc.readyState !== 'loading' && alreadyDark(colour)) {
+      if (present) present.remove();
+      return;
+    }
     let text = css;
     // A frame's filter does not reach the canvas behind its root, which would stay light: the
     // root gets the page's colour already inverted, which the canvas then shows as it is.
-    if (doc.defaultView !== doc.defaultView.top) {
+    if (frame) {
       const [r, g, b] = colour.map((value) => 255 - value);
       text += 'html { background-color: rgb(' + r + ',' + g + ',' + b + ') !important; }\n';
     }
-    const added = doc.createElement('style');
-    added.id = styleId;
-    added.textContent = text;
-    (doc.head || doc.documentElement).appendChild(added);
+    // An unchanged style stays, so that the page is not styled anew.
+    if (present && present.textContent === text) return;
+    if (!present) {
+      present = doc.createElement('style');
+      present.id = styleId;
+      (doc.head || doc.documentElement).appendChild(present);
+    }
+    present.textContent = text;
   }
   function switchAll(win, on) {
     try { switchDocument(win.document, on); } catch (e) { }
@@ -69,7 +82,6 @@ const char* const kScript = R"JS(
     // colours.
     if (document.documentElement) switchDocument(document, true);
     document.addEventListener('DOMContentLoaded', () => switchDocument(document, true));
-    window.addEventListener('load', () => switchDocument(document, true));
   }
 })(%1);
 )JS";
