@@ -1,6 +1,7 @@
 // The viewer as its own entry starts it, on a book file, reporting when the home page has loaded,
 // the memory then, and the time of page-to-page navigations between two of its pages. With
-// "reading-aids" after the rounds, the dark reading mode is on and the zoom at 125 % throughout.
+// "reading-aids" after the rounds, the dark reading mode is on and the zoom at 125 % throughout
+// ("dark" or "zoom": one of them).
 #include "BookMain.h"
 #include "BookMainDesign.h"
 #include "DarkMode.h"
@@ -16,8 +17,9 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 5 && !(argc == 6 && std::string(argv[5]) == "reading-aids")) {
-        std::cerr << "usage: viewer_probe BOOK PAGE_A PAGE_B ROUNDS [reading-aids]\n";
+    const std::string aids = argc == 6 ? argv[5] : "";
+    if (argc < 5 || argc > 6 || !(aids.empty() || aids == "reading-aids" || aids == "dark" || aids == "zoom")) {
+        std::cerr << "usage: viewer_probe BOOK PAGE_A PAGE_B ROUNDS [reading-aids|dark|zoom]\n";
         return 2;
     }
     PrepareBrowserEngine(std::cerr);
@@ -25,10 +27,10 @@ int main(int argc, char** argv)
     TBookMainForm form(argv[1]);
     const std::string pages[2] = { argv[2], argv[3] };
     const int rounds = std::atoi(argv[4]);
-    if (argc == 6) {
+    if (aids == "reading-aids" || aids == "dark")
         form.DarkMode().SetOn(true);
+    if (aids == "reading-aids" || aids == "zoom")
         form.Zoom().StepBy(2);
-    }
 
     MeasureLoads(*form.Designed().Browser->Page(), rounds, [&](int round) { form.NavigateToPage(pages[round % 2]); });
     form.show();
