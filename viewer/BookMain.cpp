@@ -12,7 +12,7 @@
 #include "PageService.h"
 #include "ProgramOptions.h"
 #include "StringTable.h"
-#include "WinAnsi.h"
+#include "BookText.h"
 #include "WindowCaption.h"
 #include "WindowPlacement.h"
 
@@ -20,9 +20,9 @@ TBookMainForm* BookMainForm = nullptr;
 
 namespace {
 
-QString FromAnsi(const std::string& text)
+QString FromBookText(const std::string& text)
 {
-    return QString::fromStdString(AnsiToUtf8(text));
+    return QString::fromStdString(BookTextToUtf8(text));
 }
 
 } // namespace
@@ -149,7 +149,7 @@ void TBookMainForm::NavigateURL(const std::string& url)
 {
     // The page name goes in as it is; the engine escapes what an address cannot hold.
     ui->Browser->Navigate(
-        QUrl(FromAnsi(url), QUrl::TolerantMode), navNoHistory | navNoReadFromCache | navNoWriteToCache);
+        QUrl(FromBookText(url), QUrl::TolerantMode), navNoHistory | navNoReadFromCache | navNoWriteToCache);
 }
 
 void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url)
@@ -161,7 +161,7 @@ void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url)
 
 void TBookMainForm::BrowserTitleChange(const QString& text)
 {
-    setWindowTitle(ComposeCaption(FromAnsi(Reader->title()), text));
+    setWindowTitle(ComposeCaption(FromBookText(Reader->title()), text));
     SetApplicationTitle(windowTitle());
 }
 

@@ -1,11 +1,11 @@
 #include "AnsiText.h"
 #include "AtomicFile.h"
+#include "BookText.h"
 #include "BookWriter.h"
 #include "BuildSettings.h"
 #include "PackCommand.h"
 #include "Progress.h"
 #include "SourceTree.h"
-#include "WinAnsi.h"
 
 #include <filesystem>
 
@@ -61,7 +61,7 @@ int32_t HomePageIndex(const std::vector<SourceFile>& files, const std::optional<
         const std::string name = home->starts_with("/") ? *home : "/" + *home;
         const int32_t index = indexOf(name);
         if (index < 0)
-            throw Exception("Home page " + AnsiToUtf8(name) + " is not among the pages");
+            throw Exception("Home page " + BookTextToUtf8(name) + " is not among the pages");
         return index;
     }
     for (std::string_view fallback : { "/index.htm", "/index.html" }) {

@@ -1,8 +1,8 @@
 #include "BuildSettings.h"
 
 #include "AnsiText.h"
+#include "BookText.h"
 #include "DateText.h"
-#include "WinAnsi.h"
 
 #include <array>
 #include <fstream>
@@ -60,12 +60,12 @@ std::string AsText(const Setting& setting, const Value& value)
     throw SettingError { Quoted(setting.key) + " must be a text" };
 }
 
-std::string AsAnsi(const Setting& setting, const Value& value)
+std::string AsBookText(const Setting& setting, const Value& value)
 {
-    const auto ansi = Utf8ToAnsi(AsText(setting, value));
-    if (!ansi)
-        throw SettingError { Quoted(setting.key) + " holds characters that Windows-1252 cannot store" };
-    return *ansi;
+    const auto stored = Utf8ToBookText(AsText(setting, value));
+    if (!stored)
+        throw SettingError { Quoted(setting.key) + " is not valid UTF-8 text" };
+    return *stored;
 }
 
 int32_t AsInteger(const Setting& setting, const Value& value)
@@ -112,11 +112,11 @@ void Assign(const Setting& setting, const Value& value, BuildSettings& settings)
     switch (setting.kind) {
     case Kind::Text:
         if (key == "title")
-            header.title = AsAnsi(setting, value);
+            header.title = AsBookText(setting, value);
         else if (key == "description")
-            header.description = AsAnsi(setting, value);
+            header.description = AsBookText(setting, value);
         else {
-            header.aboutText = AsAnsi(setting, value);
+            header.aboutText = AsBookText(setting, value);
             header.hasAboutText = !header.aboutText.empty();
         }
         return;
@@ -133,7 +133,7 @@ void Assign(const Setting& setting, const Value& value, BuildSettings& settings)
         return;
     }
     case Kind::PageName:
-        settings.home = AsAnsi(setting, value);
+        settings.home = AsBookText(setting, value);
         return;
     case Kind::SizeMode:
         display.sizeMode = AsMode<WindowSizeMode>(

@@ -8,7 +8,7 @@
 #include <vector>
 
 // What `build` puts into the header: defaults, then book.json, then command-line options, each
-// later source overriding single settings. Texts are already converted to Windows-1252.
+// later source overriding single settings. Texts are already in the container's encoding (BookText.h).
 struct BuildSettings {
     BookHeaderSettings header;
     std::optional<std::string> home; // a page name; without one the first page is the home page
