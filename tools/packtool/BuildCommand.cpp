@@ -3,9 +3,12 @@
 #include "BookText.h"
 #include "BookWriter.h"
 #include "BuildSettings.h"
+#include "HomePage.h"
+#include "OrderedWork.h"
 #include "PackCommand.h"
-#include "Progress.h"
+#include "PagePacking.h"
 #include "SourceTree.h"
+#include "StubProgram.h"
 
 #include <filesystem>
 
@@ -17,59 +20,92 @@ constexpr std::string_view kUsage = R"(Usage: ebook-pack build SRC_DIR -o OUT [O
 
 Packs every file below SRC_DIR as a page named "/" plus its path relative to SRC_DIR.
 Settings come from SRC_DIR/book.json (not packed itself) and are overridden by the options.
+Left out: hidden files and folders (names starting with "."), editor backups (*~, *.swp),
+Thumbs.db, and what "exclude" in book.json or --exclude names; each is listed as it is left out.
 
 Options:
   -o, --output OUT          the book file to write (required)
-  --stub EXE                write EXE first and append the book to it (an executable viewer)
-  --title TEXT              --description TEXT        --about-text TEXT
-  --about-date YYYY-MM-DD   --home PAGE               (default /index.htm or /index.html)
+  --stub EXE                write EXE (the viewer program) first and append the book to it
+  --title TEXT              default: the home page's <title>, else the folder's name
+  --description TEXT        --about-text TEXT         --about-date YYYY-MM-DD
+  --home PAGE               default: index.htm, index.html or default.htm, else the one
+                            HTML page at the top of SRC_DIR
   --size-mode MODE          Normal, Maximized, FullScreen, AdjustedToScreen, or 0-255
   --position-mode MODE      Custom, DesktopCenter, ScreenCenter, or 0-255
-  --window-left N  --window-top N  --window-width N  --window-height N
+  --window-left N  --window-top N     -16384 to 16384
+  --window-width N  --window-height N 1 to 16384
   --show-menu  --show-toolbar  --resizable  --allow-print  --allow-context-menu
                             each also as --no-... to switch it off
+  --exclude GLOB            leave out matching files or folders (repeatable); a pattern
+                            without "/" matches names at any depth, one with "/" the path
+  --include-hidden          pack hidden files and folders too
+  --level N                 compression effort 0 (store) to 12 (smallest); default 9
+  --threads N               compress on N threads; default: one per processor
 )";
 
 std::vector<OptionSpec> BuildOptions()
 {
-    std::vector<OptionSpec> options = { { "--output", "-o", true }, { "--stub", "", true } };
+    std::vector<OptionSpec> options = { { "--output", "-o", true }, { "--stub", "", true }, { "--exclude", "", true },
+        { "--include-hidden", "", false }, { "--level", "", true }, { "--threads", "", true } };
     const auto& settings = SettingOptions();
     options.insert(options.end(), settings.begin(), settings.end());
     return options;
 }
 
-std::string ReadWholeFile(const fs::path& path)
+int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t lowest, int32_t highest, int32_t fallback)
 {
-    TFileStream file(path.string(), TFileStream::Mode::OpenRead);
-    std::string content(static_cast<std::size_t>(file.Size()), '\0');
-    file.ReadBuffer(content.data(), file.Size());
-    return content;
+    const auto text = line.Value(name);
+    if (!text)
+        return fallback;
+    int32_t value = 0;
+    if (!TryStrToInt(*text, value) || value < lowest || value > highest)
+        throw EUsageError(std::string(name) + " must be a number from " + std::to_string(lowest) + " to "
+            + std::to_string(highest) + ", not '" + *text + "'");
+    return value;
 }
 
-// The directory index of the home page: the named one, else /index.htm or /index.html, else -1
-// (the first entry).
-int32_t HomePageIndex(const std::vector<SourceFile>& files, const std::optional<std::string>& home)
+std::string ReadWholeFile(const fs::path& path)
 {
-    auto indexOf = [&](std::string_view name) -> int32_t {
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            if (AnsiSameText(files[i].pageName, name))
-                return static_cast<int32_t>(i);
+    try {
+        TFileStream file(path.string(), TFileStream::Mode::OpenRead);
+        std::string content(static_cast<std::size_t>(file.Size()), '\0');
+        file.ReadBuffer(content.data(), file.Size());
+        return content;
+    } catch (const Exception& error) {
+        throw Exception("Cannot read " + path.string() + ": " + error.Message());
+    }
+}
+
+// The name a book without a title gets from its folder.
+std::string FolderName(const fs::path& folder)
+{
+    std::error_code error;
+    const fs::path absolute = fs::weakly_canonical(fs::absolute(folder), error);
+    const std::string name = (error ? folder : absolute).filename().string();
+    return name.empty() ? folder.string() : name;
+}
+
+// Fills in the title the author left unset and says where it came from.
+void ChooseTitle(BuildSettings& settings, const std::vector<SourceFile>& files, const HomeChoice& home,
+    const fs::path& source, std::ostream& out)
+{
+    if (settings.titleSet)
+        return;
+    std::string title;
+    std::string origin;
+    if (home.index >= 0) {
+        const SourceFile& page = files[static_cast<std::size_t>(home.index)];
+        if (const auto found = HtmlTitle(ReadWholeFile(page.path))) {
+            title = *found;
+            origin = "the <title> of " + BookTextToUtf8(page.pageName);
         }
-        return -1;
-    };
-    if (home) {
-        const std::string name = home->starts_with("/") ? *home : "/" + *home;
-        const int32_t index = indexOf(name);
-        if (index < 0)
-            throw Exception("Home page " + BookTextToUtf8(name) + " is not among the pages");
-        return index;
     }
-    for (std::string_view fallback : { "/index.htm", "/index.html" }) {
-        const int32_t index = indexOf(fallback);
-        if (index >= 0)
-            return index;
+    if (title.empty()) {
+        title = FolderName(source);
+        origin = "the folder's name";
     }
-    return -1;
+    settings.header.title = Utf8ToBookText(title).value_or(BookTextToUtf8(title));
+    out << "Title: " << title << " (" << origin << "; set one with --title)\n";
 }
 
 int RunBuild(const std::vector<std::string>& args, ToolContext& context)
@@ -79,9 +115,16 @@ int RunBuild(const std::vector<std::string>& args, ToolContext& context)
     const auto output = line.Value("--output");
     if (!output || output->empty())
         throw EUsageError("missing -o OUT");
+    const int level
+        = NumberOption(line, "--level", kMinCompressionLevel, kMaxCompressionLevel, kDefaultCompressionLevel);
+    const auto threads = static_cast<unsigned>(
+        NumberOption(line, "--threads", 1, 256, static_cast<int32_t>(WorkerThreadsAvailable())));
     const fs::path source = line.Operands()[0];
     if (!fs::is_directory(source))
         throw Exception("Cannot open folder " + source.string());
+    const auto stub = line.Value("--stub");
+    if (stub)
+        CheckStubProgram(*stub);
 
     BuildSettings settings = DefaultBuildSettings();
     const fs::path settingsFile = source / "book.json";
@@ -89,35 +132,39 @@ int RunBuild(const std::vector<std::string>& args, ToolContext& context)
         ApplySettingsFile(settingsFile.string(), settings);
     ApplySettingOptions(line, settings);
 
-    const std::vector<SourceFile> files = CollectSourceFiles(source, { fs::path(*output) });
+    SourceRules rules;
+    rules.excludes = settings.excludes;
+    for (const std::string& pattern : line.Values("--exclude"))
+        rules.excludes.push_back(pattern);
+    rules.includeHidden = line.Has("--include-hidden");
+    rules.skip = { fs::path(*output) };
+    const std::vector<SourceFile> files = CollectSourceFiles(source, rules, context.err);
     WarnAboutPageNames(files, context.err);
     if (files.empty())
         context.err << "warning: " << source.string() << " holds no pages; the viewer cannot open such a book\n";
 
-    TBookWriter writer;
-    writer.settings = settings.header;
-    writer.settings.homePageIndex = HomePageIndex(files, settings.home);
-    {
-        int64_t totalBytes = 0;
-        for (const SourceFile& file : files)
-            totalBytes += static_cast<int64_t>(fs::file_size(file.path));
-        TProgress progress(
-            context.err, context.errIsTerminal, "Packing", static_cast<int64_t>(files.size()), totalBytes);
-        for (const SourceFile& file : files) {
-            writer.AddPage(file.pageName, ReadWholeFile(file.path));
-            progress.Step();
-        }
-    }
+    const HomeChoice home = ChooseHomePage(files, settings.home);
+    if (!home.reason.empty())
+        context.out << "Home page: " << BookTextToUtf8(files[static_cast<std::size_t>(home.index)].pageName) << " ("
+                    << home.reason << "; set one with --home)\n";
+    ChooseTitle(settings, files, home, source, context.out);
+    settings.header.homePageIndex = home.index;
+
+    std::vector<PageSource> pages;
+    pages.reserve(files.size());
+    for (const SourceFile& file : files)
+        pages.push_back({ file.pageName, file.size, [&file] { return ReadWholeFile(file.path); } });
 
     TAtomicFile book(*output);
-    if (const auto stub = line.Value("--stub")) {
+    if (stub) {
         TFileStream executable(*stub, TFileStream::Mode::OpenRead);
-        if (executable.Size() > 0)
-            book.Stream().CopyFrom(executable, 0);
+        book.Stream().CopyFrom(executable, 0);
     }
-    writer.SaveToStream(book.Stream());
+    TBookStreamWriter writer(book.Stream(), settings.header);
+    PackPages(pages, writer, { level, threads, context.errIsTerminal ? &context.err : nullptr });
+    writer.Finish();
     const int64_t size = book.Stream().Size();
-    book.Commit(line.Has("--stub"));
+    book.Commit(stub.has_value());
     context.out << *output << ": " << files.size() << " pages, " << size << " bytes\n";
     return kExitOk;
 }
