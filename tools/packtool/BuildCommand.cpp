@@ -3,6 +3,7 @@
 #include "BookText.h"
 #include "BookWriter.h"
 #include "BuildSettings.h"
+#include "EpubSource.h"
 #include "HomePage.h"
 #include "OrderedWork.h"
 #include "PackCommand.h"
@@ -17,9 +18,12 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kUsage = R"(Usage: ebook-pack build SRC_DIR -o OUT [OPTIONS]
+       ebook-pack build BOOK.epub -o OUT [OPTIONS]
 
 Packs every file below SRC_DIR as a page named "/" plus its path relative to SRC_DIR.
 Settings come from SRC_DIR/book.json (not packed itself) and are overridden by the options.
+An EPUB (2 or 3, known by its content) becomes a book of its files, its title, description,
+date and authors, with a contents page written from its navigation as the home page.
 Left out: hidden files and folders (names starting with "."), editor backups (*~, *.swp),
 Thumbs.db, and what "exclude" in book.json or --exclude names; each is listed as it is left out.
 
@@ -108,24 +112,28 @@ void ChooseTitle(BuildSettings& settings, const std::vector<SourceFile>& files, 
     out << "Title: " << title << " (" << origin << "; set one with --title)\n";
 }
 
-int RunBuild(const std::vector<std::string>& args, ToolContext& context)
+// Writes the book (after the stub, when there is one) and commits it only when complete.
+void WriteBook(const CommandLine& line, const BookHeaderSettings& header, const std::vector<PageSource>& pages,
+    const PackingOptions& options, ToolContext& context)
 {
-    const CommandLine line(args, BuildOptions());
-    line.ExpectOperands(1, 1, "SRC_DIR");
-    const auto output = line.Value("--output");
-    if (!output || output->empty())
-        throw EUsageError("missing -o OUT");
-    const int level
-        = NumberOption(line, "--level", kMinCompressionLevel, kMaxCompressionLevel, kDefaultCompressionLevel);
-    const auto threads = static_cast<unsigned>(
-        NumberOption(line, "--threads", 1, 256, static_cast<int32_t>(WorkerThreadsAvailable())));
-    const fs::path source = line.Operands()[0];
-    if (!fs::is_directory(source))
-        throw Exception("Cannot open folder " + source.string());
+    const std::string output = *line.Value("--output");
     const auto stub = line.Value("--stub");
-    if (stub)
-        CheckStubProgram(*stub);
+    TAtomicFile book(output);
+    if (stub) {
+        TFileStream executable(*stub, TFileStream::Mode::OpenRead);
+        book.Stream().CopyFrom(executable, 0);
+    }
+    TBookStreamWriter writer(book.Stream(), header);
+    PackPages(pages, writer, options);
+    writer.Finish();
+    const int64_t size = book.Stream().Size();
+    book.Commit(stub.has_value());
+    context.out << output << ": " << pages.size() << " pages, " << size << " bytes\n";
+}
 
+void BuildFromFolder(
+    const fs::path& source, const CommandLine& line, const PackingOptions& options, ToolContext& context)
+{
     BuildSettings settings = DefaultBuildSettings();
     const fs::path settingsFile = source / "book.json";
     if (fs::exists(settingsFile))
@@ -137,7 +145,7 @@ int RunBuild(const std::vector<std::string>& args, ToolContext& context)
     for (const std::string& pattern : line.Values("--exclude"))
         rules.excludes.push_back(pattern);
     rules.includeHidden = line.Has("--include-hidden");
-    rules.skip = { fs::path(*output) };
+    rules.skip = { fs::path(*line.Value("--output")) };
     const std::vector<SourceFile> files = CollectSourceFiles(source, rules, context.err);
     WarnAboutPageNames(files, context.err);
     if (files.empty())
@@ -154,18 +162,46 @@ int RunBuild(const std::vector<std::string>& args, ToolContext& context)
     pages.reserve(files.size());
     for (const SourceFile& file : files)
         pages.push_back({ file.pageName, file.size, [&file] { return ReadWholeFile(file.path); } });
+    WriteBook(line, settings.header, pages, options, context);
+}
 
-    TAtomicFile book(*output);
-    if (stub) {
-        TFileStream executable(*stub, TFileStream::Mode::OpenRead);
-        book.Stream().CopyFrom(executable, 0);
-    }
-    TBookStreamWriter writer(book.Stream(), settings.header);
-    PackPages(pages, writer, { level, threads, context.errIsTerminal ? &context.err : nullptr });
-    writer.Finish();
-    const int64_t size = book.Stream().Size();
-    book.Commit(stub.has_value());
-    context.out << *output << ": " << files.size() << " pages, " << size << " bytes\n";
+void BuildFromEpub(
+    const std::string& epub, const CommandLine& line, const PackingOptions& options, ToolContext& context)
+{
+    if (line.Has("--exclude") || line.Has("--include-hidden"))
+        throw EUsageError("--exclude and --include-hidden apply to folders, not to an EPUB");
+    const TEpubSource source(epub);
+    BuildSettings settings = DefaultBuildSettings();
+    ApplySettingOptions(line, settings);
+    source.ApplyDefaults(settings, context.out);
+    settings.header.homePageIndex = source.HomeIndex(settings);
+    WriteBook(line, settings.header, source.Pages(), options, context);
+}
+
+int RunBuild(const std::vector<std::string>& args, ToolContext& context)
+{
+    const CommandLine line(args, BuildOptions());
+    line.ExpectOperands(1, 1, "SOURCE");
+    const auto output = line.Value("--output");
+    if (!output || output->empty())
+        throw EUsageError("missing -o OUT");
+    PackingOptions options;
+    options.level = NumberOption(line, "--level", kMinCompressionLevel, kMaxCompressionLevel, kDefaultCompressionLevel);
+    options.threads = static_cast<unsigned>(
+        NumberOption(line, "--threads", 1, 256, static_cast<int32_t>(WorkerThreadsAvailable())));
+    options.progress = context.errIsTerminal ? &context.err : nullptr;
+    if (const auto stub = line.Value("--stub"))
+        CheckStubProgram(*stub);
+
+    const std::string source = line.Operands()[0];
+    if (fs::is_directory(source))
+        BuildFromFolder(source, line, options, context);
+    else if (fs::is_regular_file(source) && IsEpubFile(source))
+        BuildFromEpub(source, line, options, context);
+    else if (fs::is_regular_file(source))
+        throw Exception("Cannot build from " + source + ": it is neither a folder nor an EPUB");
+    else
+        throw Exception("Cannot open folder " + source);
     return kExitOk;
 }
 
