@@ -94,7 +94,8 @@ pugi::xml_document ParseXml(const EpubFileReader& read, const std::string& path,
     if (!text)
         throw Exception("Cannot read " + source + " as an EPUB: it has no " + path);
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_buffer(text->data(), text->size());
+    const pugi::xml_parse_result parsed
+        = document.load_buffer(text->data(), text->size(), pugi::parse_default | pugi::parse_ws_pcdata);
     if (!parsed)
         throw Exception("Cannot read " + source + " as an EPUB: " + path + " is not well-formed XML ("
             + parsed.description() + ")");
@@ -168,7 +169,7 @@ std::vector<EpubNavPoint> ReadNavDocument(const EpubFileReader& read, const std:
     if (!text)
         return {};
     pugi::xml_document document;
-    if (!document.load_buffer(text->data(), text->size()))
+    if (!document.load_buffer(text->data(), text->size(), pugi::parse_default | pugi::parse_ws_pcdata))
         return {};
     std::vector<pugi::xml_node> navs;
     std::function<void(const pugi::xml_node&)> collect = [&](const pugi::xml_node& node) {
@@ -198,7 +199,7 @@ std::vector<EpubNavPoint> ReadNcx(const EpubFileReader& read, const std::string&
     if (!text)
         return {};
     pugi::xml_document document;
-    if (!document.load_buffer(text->data(), text->size()))
+    if (!document.load_buffer(text->data(), text->size(), pugi::parse_default | pugi::parse_ws_pcdata))
         return {};
     const pugi::xml_node navMap = FindFirst(document, "navMap");
     return navMap ? NcxPoints(navMap, path) : std::vector<EpubNavPoint>();
