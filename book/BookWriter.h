@@ -70,8 +70,7 @@ public:
     // when the file would exceed the 31-bit positions, and the stream's errors when writing fails.
     void SaveToStream(TStream& stream) const;
 
-    // Level 0..12 (PageCompressor.h), applied by AddPage; the default favours size, as a book is
-    // built once and read many times.
+    // Level 0..12 (PageCompressor.h), applied by AddPage.
     int compressionLevel = kDefaultCompressionLevel;
 
 private:

@@ -13,8 +13,8 @@ void PackPages(const std::vector<PageSource>& pages, TBookStreamWriter& writer, 
     static std::ostream nowhere(nullptr);
     TProgress progress(options.progress != nullptr ? *options.progress : nowhere, options.progress != nullptr,
         "Packing", static_cast<int64_t>(pages.size()), totalBytes);
-    // Two pages per thread keep every thread busy while the writer catches up, and no more wait.
-    const std::size_t window = std::size_t { options.threads } * 2;
+    // A few pages per thread keep every thread busy when one large page holds up the writer.
+    const std::size_t window = std::size_t { options.threads } * 4;
     RunOrdered(
         pages.size(), options.threads, window,
         [&](std::size_t i) {
