@@ -11,6 +11,7 @@
 #include "SourceTree.h"
 #include "StubProgram.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -146,7 +147,21 @@ void BuildFromFolder(
         rules.excludes.push_back(pattern);
     rules.includeHidden = line.Has("--include-hidden");
     rules.skip = { fs::path(*line.Value("--output")) };
-    const std::vector<SourceFile> files = CollectSourceFiles(source, rules, context.err);
+    std::vector<SourceFile> files = CollectSourceFiles(source, rules, context.err);
+    // An unpacked EPUB opens on a contents page written from its navigation, as the EPUB would.
+    std::optional<EpubBookParts> epub;
+    if (!settings.home && !HasConventionalHomePage(files))
+        epub = ReadUnpackedEpub(source, files);
+    if (epub) {
+        std::erase_if(files,
+            [&](const SourceFile& file) { return epub->IsPackagingFile(BookTextToUtf8(file.pageName).substr(1)); });
+        files.push_back({ {}, epub->contentsName, epub->contentsPage.size() });
+        std::sort(files.begin(), files.end(),
+            [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });
+        epub->ApplyDefaults(settings, FolderName(source), context.out);
+        settings.titleSet = true;
+        settings.home = epub->contentsName;
+    }
     WarnAboutPageNames(files, context.err);
     if (files.empty())
         context.err << "warning: " << source.string() << " holds no pages; the viewer cannot open such a book\n";
@@ -160,8 +175,12 @@ void BuildFromFolder(
 
     std::vector<PageSource> pages;
     pages.reserve(files.size());
-    for (const SourceFile& file : files)
-        pages.push_back({ file.pageName, file.size, [&file] { return ReadWholeFile(file.path); } });
+    for (const SourceFile& file : files) {
+        if (file.path.empty())
+            pages.push_back({ file.pageName, file.size, [&epub] { return epub->contentsPage; } });
+        else
+            pages.push_back({ file.pageName, file.size, [&file] { return ReadWholeFile(file.path); } });
+    }
     WriteBook(line, settings.header, pages, options, context);
 }
 

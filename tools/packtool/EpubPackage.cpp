@@ -250,7 +250,7 @@ EpubPackage ReadEpubPackage(const EpubFileReader& read, const std::string& sourc
     EpubPackage package;
     const pugi::xml_document container = ParseXml(read, kContainerPath, source);
     const pugi::xml_node rootfile = FindFirst(container, "rootfile");
-    package.packagePath = Attribute(rootfile, "full-path");
+    package.packagePath = ResolveEpubHref("", Attribute(rootfile, "full-path"), nullptr).value_or("");
     if (package.packagePath.empty())
         throw Exception("Cannot read " + source + " as an EPUB: " + kContainerPath + " names no package document");
     const pugi::xml_document opf = ParseXml(read, package.packagePath, source);

@@ -103,6 +103,21 @@ std::string CollapseBlanks(std::string_view text)
 
 } // namespace
 
+namespace {
+
+constexpr std::string_view kConventionalHomePages[] = { "/index.htm", "/index.html", "/default.htm", "/default.html" };
+
+} // namespace
+
+bool HasConventionalHomePage(const std::vector<SourceFile>& files)
+{
+    for (std::string_view conventional : kConventionalHomePages) {
+        if (IndexOf(files, conventional) >= 0)
+            return true;
+    }
+    return false;
+}
+
 HomeChoice ChooseHomePage(const std::vector<SourceFile>& files, const std::optional<std::string>& named)
 {
     if (named) {
@@ -114,7 +129,7 @@ HomeChoice ChooseHomePage(const std::vector<SourceFile>& files, const std::optio
     }
     if (files.empty())
         return { -1, {} };
-    for (std::string_view conventional : { "/index.htm", "/index.html", "/default.htm", "/default.html" }) {
+    for (std::string_view conventional : kConventionalHomePages) {
         const int32_t index = IndexOf(files, conventional);
         if (index >= 0)
             return { index, "the folder's " + std::string(conventional.substr(1)) };

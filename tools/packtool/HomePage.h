@@ -18,6 +18,10 @@ struct HomeChoice {
 // HTML page when there is exactly one. Raises Exception listing the candidates otherwise.
 HomeChoice ChooseHomePage(const std::vector<SourceFile>& files, const std::optional<std::string>& named);
 
+// Whether the folder has one of the pages a web server would open first (index.htm, index.html,
+// default.htm, default.html at its top).
+bool HasConventionalHomePage(const std::vector<SourceFile>& files);
+
 // The text of the page's <title> element with character references decoded and blanks collapsed,
 // as UTF-8 (a page that is not UTF-8 is read as Windows-1252); nothing when it has none or it is
 // empty.

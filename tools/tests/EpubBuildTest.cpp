@@ -191,3 +191,17 @@ TEST(EpubBuild, HostileArchivesAreRefusedWithTheReason)
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(Has(run.err, "neither a folder nor an EPUB")) << run.err;
 }
+
+TEST(EpubBuild, AnUnpackedEpubFolderOpensOnItsContentsToo)
+{
+    TempFolder temp;
+    for (const auto& [name, content] : Epub2())
+        WriteFile(temp / ("book/" + name), content);
+    const ToolRun run = Pack({ "build", (temp / "book").string(), "-o", (temp / "out.ebook").string() });
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.out, "Title: Old Book")) << run.out;
+    BookFile book(temp / "out.ebook");
+    EXPECT_EQ(book.reader.GetHomePageName(), "/contents.html");
+    EXPECT_EQ(book.reader.IndexOfPage("/META-INF/container.xml"), -1);
+    EXPECT_TRUE(Has(*book.Page("/contents.html"), "<a href=\"/OEBPS/a.html\">Chapter A</a>"));
+}
