@@ -4,6 +4,7 @@
 #include "BookWriter.h"
 #include "BuildSettings.h"
 #include "EpubSource.h"
+#include "FolderBook.h"
 #include "HomePage.h"
 #include "OrderedWork.h"
 #include "PackCommand.h"
@@ -69,50 +70,6 @@ int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t low
     return value;
 }
 
-std::string ReadWholeFile(const fs::path& path)
-{
-    try {
-        TFileStream file(path.string(), TFileStream::Mode::OpenRead);
-        std::string content(static_cast<std::size_t>(file.Size()), '\0');
-        file.ReadBuffer(content.data(), file.Size());
-        return content;
-    } catch (const Exception& error) {
-        throw Exception("Cannot read " + path.string() + ": " + error.Message());
-    }
-}
-
-// The name a book without a title gets from its folder.
-std::string FolderName(const fs::path& folder)
-{
-    std::error_code error;
-    const fs::path absolute = fs::weakly_canonical(fs::absolute(folder), error);
-    const std::string name = (error ? folder : absolute).filename().string();
-    return name.empty() ? folder.string() : name;
-}
-
-// Fills in the title the author left unset and says where it came from.
-void ChooseTitle(BuildSettings& settings, const std::vector<SourceFile>& files, const HomeChoice& home,
-    const fs::path& source, std::ostream& out)
-{
-    if (settings.titleSet)
-        return;
-    std::string title;
-    std::string origin;
-    if (home.index >= 0) {
-        const SourceFile& page = files[static_cast<std::size_t>(home.index)];
-        if (const auto found = HtmlTitle(ReadWholeFile(page.path))) {
-            title = *found;
-            origin = "the <title> of " + BookTextToUtf8(page.pageName);
-        }
-    }
-    if (title.empty()) {
-        title = FolderName(source);
-        origin = "the folder's name";
-    }
-    settings.header.title = Utf8ToBookText(title).value_or(BookTextToUtf8(title));
-    out << "Title: " << title << " (" << origin << "; set one with --title)\n";
-}
-
 // Writes the book (after the stub, when there is one) and commits it only when complete.
 void WriteBook(const CommandLine& line, const BookHeaderSettings& header, const std::vector<PageSource>& pages,
     const PackingOptions& options, ToolContext& context)
@@ -135,53 +92,15 @@ void WriteBook(const CommandLine& line, const BookHeaderSettings& header, const 
 void BuildFromFolder(
     const fs::path& source, const CommandLine& line, const PackingOptions& options, ToolContext& context)
 {
-    BuildSettings settings = DefaultBuildSettings();
-    const fs::path settingsFile = source / "book.json";
-    if (fs::exists(settingsFile))
-        ApplySettingsFile(settingsFile.string(), settings);
-    ApplySettingOptions(line, settings);
-
-    SourceRules rules;
-    rules.excludes = settings.excludes;
-    for (const std::string& pattern : line.Values("--exclude"))
-        rules.excludes.push_back(pattern);
-    rules.includeHidden = line.Has("--include-hidden");
-    rules.skip = { fs::path(*line.Value("--output")) };
-    std::vector<SourceFile> files = CollectSourceFiles(source, rules, context.err);
-    // An unpacked EPUB opens on a contents page written from its navigation, as the EPUB would.
-    std::optional<EpubBookParts> epub;
-    if (!settings.home && !HasConventionalHomePage(files))
-        epub = ReadUnpackedEpub(source, files);
-    if (epub) {
-        std::erase_if(files,
-            [&](const SourceFile& file) { return epub->IsPackagingFile(BookTextToUtf8(file.pageName).substr(1)); });
-        files.push_back({ {}, epub->contentsName, epub->contentsPage.size() });
-        std::sort(files.begin(), files.end(),
-            [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });
-        epub->ApplyDefaults(settings, FolderName(source), context.out);
-        settings.titleSet = true;
-        settings.home = epub->contentsName;
-    }
-    WarnAboutPageNames(files, context.err);
-    if (files.empty())
-        context.err << "warning: " << source.string() << " holds no pages; the viewer cannot open such a book\n";
-
-    const HomeChoice home = ChooseHomePage(files, settings.home);
-    if (!home.reason.empty())
-        context.out << "Home page: " << BookTextToUtf8(files[static_cast<std::size_t>(home.index)].pageName) << " ("
-                    << home.reason << "; set one with --home)\n";
-    ChooseTitle(settings, files, home, source, context.out);
-    settings.header.homePageIndex = home.index;
-
+    const FolderBook book
+        = PlanFolderBook(source, line, { fs::path(*line.Value("--output")) }, context.out, context.err);
     std::vector<PageSource> pages;
-    pages.reserve(files.size());
-    for (const SourceFile& file : files) {
-        if (file.path.empty())
-            pages.push_back({ file.pageName, file.size, [&epub] { return epub->contentsPage; } });
-        else
-            pages.push_back({ file.pageName, file.size, [&file] { return ReadWholeFile(file.path); } });
+    pages.reserve(book.files.size());
+    for (std::size_t i = 0; i < book.files.size(); ++i) {
+        const SourceFile& file = book.files[i];
+        pages.push_back({ file.pageName, file.size, [&book, i] { return book.PageBytes(i); } });
     }
-    WriteBook(line, settings.header, pages, options, context);
+    WriteBook(line, book.settings.header, pages, options, context);
 }
 
 void BuildFromEpub(
