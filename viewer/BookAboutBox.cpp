@@ -2,9 +2,9 @@
 
 #include "AboutText.h"
 #include "BookReader.h"
+#include "BookText.h"
 #include "FormActivation.h"
 #include "StringTable.h"
-#include "BookText.h"
 #include "WindowPlacement.h"
 #include "ui_BookAboutBox.h"
 

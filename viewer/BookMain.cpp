@@ -3,6 +3,7 @@
 #include "ApplicationTitle.h"
 #include "BookAboutBox.h"
 #include "BookMainDesign.h"
+#include "BookText.h"
 #include "ErrorReport.h"
 #include "Exception.h"
 #include "FormActivation.h"
@@ -10,7 +11,6 @@
 #include "OpenedBook.h"
 #include "ProgramOptions.h"
 #include "StringTable.h"
-#include "BookText.h"
 #include "WindowCaption.h"
 #include "WindowPlacement.h"
 
