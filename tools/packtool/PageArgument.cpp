@@ -4,9 +4,10 @@
 
 std::string PageNameOfArgument(std::string_view argument)
 {
-    if (argument.starts_with('/'))
-        return std::string(argument);
-    return "/" + std::string(argument);
+    const std::size_t slash = argument.starts_with('/') ? 0 : 1;
+    std::string name(argument.size() + slash, '/');
+    argument.copy(name.data() + slash, argument.size());
+    return name;
 }
 
 int PageIndexOfArgument(const TBookReader& reader, std::string_view argument)
