@@ -9,6 +9,10 @@ namespace {
 
 constexpr const char* kContainerPath = "META-INF/container.xml";
 
+// Elements nested deeper than this are not looked into: a hostile document must not exhaust the
+// stack of the functions below, which walk the tree recursively.
+constexpr int kMaxDepth = 128;
+
 // Element names compare without their namespace prefix ("opf:item", "dc:title").
 std::string_view LocalName(const pugi::xml_node& node)
 {
@@ -17,12 +21,14 @@ std::string_view LocalName(const pugi::xml_node& node)
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-pugi::xml_node FindFirst(const pugi::xml_node& root, std::string_view localName)
+pugi::xml_node FindFirst(const pugi::xml_node& root, std::string_view localName, int depth = 0)
 {
+    if (depth > kMaxDepth)
+        return {};
     for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
         if (child.type() == pugi::node_element && LocalName(child) == localName)
             return child;
-        if (const pugi::xml_node found = FindFirst(child, localName))
+        if (const pugi::xml_node found = FindFirst(child, localName, depth + 1))
             return found;
     }
     return {};
@@ -52,15 +58,22 @@ std::string Attribute(const pugi::xml_node& node, std::string_view localName)
     return {};
 }
 
-std::string TextOf(const pugi::xml_node& node)
+void AppendText(const pugi::xml_node& node, std::string& text, int depth)
 {
-    std::string text;
+    if (depth > kMaxDepth)
+        return;
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
             text += child.value();
         else
-            text += TextOf(child);
+            AppendText(child, text, depth + 1);
     }
+}
+
+std::string TextOf(const pugi::xml_node& node)
+{
+    std::string text;
+    AppendText(node, text, 0);
     std::string collapsed;
     bool blank = false;
     for (char c : text) {
@@ -127,9 +140,11 @@ std::string PercentDecode(std::string_view text)
     return out;
 }
 
-std::vector<EpubNavPoint> NavList(const pugi::xml_node& list, const std::string& base)
+std::vector<EpubNavPoint> NavList(const pugi::xml_node& list, const std::string& base, int depth = 0)
 {
     std::vector<EpubNavPoint> points;
+    if (depth > kMaxDepth)
+        return points;
     for (const pugi::xml_node& item : Children(list, "li")) {
         EpubNavPoint point;
         for (pugi::xml_node child = item.first_child(); child; child = child.next_sibling()) {
@@ -139,7 +154,7 @@ std::vector<EpubNavPoint> NavList(const pugi::xml_node& list, const std::string&
                 if (name == "a")
                     point.path = ResolveEpubHref(base, Attribute(child, "href"), &point.fragment).value_or("");
             } else if (name == "ol" || name == "ul") {
-                point.children = NavList(child, base);
+                point.children = NavList(child, base, depth + 1);
             }
         }
         if (!point.label.empty() || !point.children.empty())
@@ -148,15 +163,17 @@ std::vector<EpubNavPoint> NavList(const pugi::xml_node& list, const std::string&
     return points;
 }
 
-std::vector<EpubNavPoint> NcxPoints(const pugi::xml_node& parent, const std::string& base)
+std::vector<EpubNavPoint> NcxPoints(const pugi::xml_node& parent, const std::string& base, int depth = 0)
 {
     std::vector<EpubNavPoint> points;
+    if (depth > kMaxDepth)
+        return points;
     for (const pugi::xml_node& navPoint : Children(parent, "navPoint")) {
         EpubNavPoint point;
         point.label = TextOf(FindFirst(navPoint.child("navLabel") ? navPoint.child("navLabel") : navPoint, "text"));
         for (const pugi::xml_node& content : Children(navPoint, "content"))
             point.path = ResolveEpubHref(base, Attribute(content, "src"), &point.fragment).value_or("");
-        point.children = NcxPoints(navPoint, base);
+        point.children = NcxPoints(navPoint, base, depth + 1);
         points.push_back(std::move(point));
     }
     return points;
@@ -172,14 +189,16 @@ std::vector<EpubNavPoint> ReadNavDocument(const EpubFileReader& read, const std:
     if (!document.load_buffer(text->data(), text->size(), pugi::parse_default | pugi::parse_ws_pcdata))
         return {};
     std::vector<pugi::xml_node> navs;
-    std::function<void(const pugi::xml_node&)> collect = [&](const pugi::xml_node& node) {
+    std::function<void(const pugi::xml_node&, int)> collect = [&](const pugi::xml_node& node, int depth) {
+        if (depth > kMaxDepth)
+            return;
         for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
             if (child.type() == pugi::node_element && LocalName(child) == "nav")
                 navs.push_back(child);
-            collect(child);
+            collect(child, depth + 1);
         }
     };
-    collect(document);
+    collect(document, 0);
     for (const pugi::xml_node& nav : navs) {
         if (HasWord(Attribute(nav, "type"), "toc")) {
             if (const pugi::xml_node list = FindFirst(nav, "ol"))

@@ -186,6 +186,19 @@ TEST(EpubBuild, HostileArchivesAreRefusedWithTheReason)
     EXPECT_TRUE(Has(run.err, "bomb.html")) << run.err;
     EXPECT_FALSE(fs::exists(temp / "out.ebook"));
 
+    // Navigation nested a hundred thousand levels deep is read only so far, without exhausting
+    // the stack.
+    auto deep = Epub3();
+    std::string nav = "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><nav>";
+    for (int i = 0; i < 100000; ++i)
+        nav += "<ol><li><a href=\"text/one.xhtml\">x</a>";
+    for (int i = 0; i < 100000; ++i)
+        nav += "</li></ol>";
+    deep[3].second = nav + "</nav></body></html>";
+    WriteZip(temp / "deep.epub", deep);
+    run = Pack({ "build", (temp / "deep.epub").string(), "-o", (temp / "out.ebook").string() });
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+
     WriteZip(temp / "plain.zip", { { "a.txt", "a" } });
     run = Pack({ "build", (temp / "plain.zip").string(), "-o", (temp / "out.ebook").string() });
     EXPECT_EQ(run.exitCode, 2);
