@@ -74,9 +74,8 @@ std::string KindOf(fs::file_type type)
 
 class TFolderScan {
 public:
-    TFolderScan(const SourceRules& rules, std::ostream& notes)
+    explicit TFolderScan(const SourceRules& rules)
         : rules_(rules)
-        , notes_(notes)
     {
     }
 
@@ -91,6 +90,8 @@ public:
     }
 
     std::vector<SourceFile> files;
+    // What was left out and why, each line starting with the path, to be told in path order.
+    std::vector<std::pair<std::string, std::string>> notes;
 
 private:
     void Visit(const fs::directory_entry& entry, const std::string& relativeFolder)
@@ -105,25 +106,26 @@ private:
             return;
         const std::string reason = ExclusionReason(rules_, name, relative);
         if (!reason.empty()) {
-            notes_ << "leaving out " << relative << (isFolder ? "/" : "") << " (" << reason << ")\n";
+            Note(relative, "leaving out " + relative + (isFolder ? "/" : "") + " (" + reason + ")");
             return;
         }
         if (fs::is_symlink(link) && !fs::exists(target)) {
             std::error_code ignored;
-            notes_ << "skipping " << relative << ": a link to nothing ("
-                   << fs::read_symlink(entry.path(), ignored).string() << ")\n";
+            Note(relative,
+                "skipping " + relative + ": a link to nothing (" + fs::read_symlink(entry.path(), ignored).string()
+                    + ")");
             return;
         }
         if (isFolder) {
             if (fs::is_symlink(link)) {
-                notes_ << "skipping " << relative << "/: links to folders are not followed\n";
+                Note(relative, "skipping " + relative + "/: links to folders are not followed");
                 return;
             }
             Scan(entry.path(), relative);
             return;
         }
         if (!fs::is_regular_file(target)) {
-            notes_ << "skipping " << relative << ": " << KindOf(target.type()) << "\n";
+            Note(relative, "skipping " + relative + ": " + KindOf(target.type()));
             return;
         }
         if (IsSkipped(entry.path(), rules_.skip))
@@ -146,8 +148,9 @@ private:
         files.push_back({ path, *stored, size });
     }
 
+    void Note(const std::string& relative, std::string text) { notes.emplace_back(relative, std::move(text)); }
+
     const SourceRules& rules_;
-    std::ostream& notes_;
 };
 
 // Why a browser would not request the name as written, or empty. Letters outside ASCII are fine:
@@ -169,8 +172,11 @@ std::string UnreachableReason(std::string_view name)
 
 std::vector<SourceFile> CollectSourceFiles(const fs::path& folder, const SourceRules& rules, std::ostream& notes)
 {
-    TFolderScan scan(rules, notes);
+    TFolderScan scan(rules);
     scan.Scan(folder, "");
+    std::sort(scan.notes.begin(), scan.notes.end());
+    for (const auto& [relative, text] : scan.notes)
+        notes << text << "\n";
     std::vector<SourceFile>& files = scan.files;
     std::sort(
         files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });

@@ -28,7 +28,7 @@ struct SourceRules {
 // hidden files and folders, editor backups (*~, *.swp) and Thumbs.db, what the rules exclude and
 // the files to skip, sorted by page name so that the same folder always packs the same way,
 // whatever order the file system lists it in. Every file left out for a reason other than the
-// rules (a link to nothing, a FIFO, a link to a folder) is named on `notes`, and so is every
+// rules (a link to nothing, a FIFO, a link to a folder) is named on `notes`, in path order, as is every
 // file or folder the rules leave out. Raises Exception naming the path for a folder that cannot
 // be read, a name that is not UTF-8, or a file larger than a page can be.
 std::vector<SourceFile> CollectSourceFiles(
