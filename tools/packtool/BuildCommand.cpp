@@ -45,7 +45,7 @@ Options:
   --exclude GLOB            leave out matching files or folders (repeatable); a pattern
                             without "/" matches names at any depth, one with "/" the path
   --include-hidden          pack hidden files and folders too
-  --level N                 compression effort 0 (store) to 12 (smallest); default 6
+  --level N                 compression effort 0 (store) to 12 (smallest); default 5
   --threads N               compress on N threads; default: one per processor
 )";
 
