@@ -5,6 +5,7 @@
 #include "BookDiagnosis.h"
 #include "BookMainDesign.h"
 #include "BookProblemNotice.h"
+#include "BookText.h"
 #include "ErrorReport.h"
 #include "Exception.h"
 #include "FindBar.h"
@@ -15,7 +16,6 @@
 #include "PagePlaces.h"
 #include "ProgramOptions.h"
 #include "StringTable.h"
-#include "WinAnsi.h"
 #include "WindowCaption.h"
 #include "WindowPlacement.h"
 
@@ -25,9 +25,9 @@ TBookMainForm* BookMainForm = nullptr;
 
 namespace {
 
-QString FromAnsi(const std::string& text)
+QString FromBookText(const std::string& text)
 {
-    return QString::fromStdString(AnsiToUtf8(text));
+    return QString::fromStdString(BookTextToUtf8(text));
 }
 
 } // namespace
@@ -158,7 +158,7 @@ void TBookMainForm::NavigateToPage(const std::string& pageName)
 void TBookMainForm::NavigateURL(const std::string& url)
 {
     // The page name goes in as it is; the engine escapes what an address cannot hold.
-    const QUrl address(FromAnsi(url), QUrl::TolerantMode);
+    const QUrl address(FromBookText(url), QUrl::TolerantMode);
     // Only the book's own server shows pages in this window.
     ui->Browser->OwnSite = SiteOf(address);
     ui->Browser->Navigate(address, navNoHistory | navNoReadFromCache | navNoWriteToCache);
@@ -182,7 +182,7 @@ void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url, bool isMainFrame)
 
 void TBookMainForm::BrowserTitleChange(const QString& text)
 {
-    setWindowTitle(ComposeCaption(FromAnsi(Server->Reader().title()), text));
+    setWindowTitle(ComposeCaption(FromBookText(Server->Reader().title()), text));
     SetApplicationTitle(windowTitle());
 }
 
