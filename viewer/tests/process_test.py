@@ -221,14 +221,20 @@ class XServer:
     """An Xvfb server of its own, with openbox on it when asked; both ended at exit."""
 
     def __init__(self, screen="1600x1000x24", window_manager=False):
-        self.display = next(n for n in range(200, 300) if not os.path.exists(f"/tmp/.X11-unix/X{n}"))
-        self.server = subprocess.Popen(["Xvfb", f":{self.display}", "-screen", "0", screen, "-nolisten", "tcp"],
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Xvfb picks a free display itself and names it once it is ready: a number chosen here could
+        # be taken by another test run at the same moment, whose server this one would then use.
+        ready, told = os.pipe()
+        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", screen, "-nolisten", "tcp"],
+                                       pass_fds=(told,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(told)
+        with os.fdopen(ready) as answer:
+            line = answer.readline().strip()
+        self.display = int(line) if line.isdigit() else -1
         self.manager = None
         self.window_manager = window_manager
 
     def __enter__(self):
-        if not wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{self.display}"), 10):
+        if self.display < 0 or not wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{self.display}"), 10):
             raise AssertionError("Xvfb did not start")
         if self.window_manager:
             self.manager = subprocess.Popen(["openbox"], env=self.env(), stdout=subprocess.DEVNULL,
