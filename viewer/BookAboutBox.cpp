@@ -2,9 +2,9 @@
 
 #include "AboutText.h"
 #include "BookReader.h"
+#include "BookText.h"
 #include "FormActivation.h"
 #include "StringTable.h"
-#include "WinAnsi.h"
 #include "WindowPlacement.h"
 #include "ui_BookAboutBox.h"
 
@@ -12,15 +12,16 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QUrl>
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 
 namespace {
 
 constexpr int kDesignedFontPixels = 11;
 constexpr int kLabelGap = 3;
 
-QString FromAnsi(const std::string& text)
+QString FromBookText(const std::string& text)
 {
-    return QString::fromStdString(AnsiToUtf8(text));
+    return QString::fromStdString(BookTextToUtf8(text));
 }
 
 } // namespace
@@ -47,6 +48,17 @@ TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookReader& reader)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowCloseButtonHint);
     ui->Label2->setText(QStringLiteral("Made with ebook-pack %1").arg(QStringLiteral(EBOOK_VERSION)));
+    // The publisher block names what shows the book, with versions a bug report needs; the
+    // project has no postal, telephone or mail address of its own, so the mail rows stay hidden
+    // and the link leads to the engine's documentation.
+    ui->Label6->setText(QStringLiteral("eBook viewer %1").arg(QStringLiteral(EBOOK_VERSION)));
+    // The engine's major version is what tells its features; the full one does not fit the line.
+    const QString chromium = QString::fromLatin1(qWebEngineChromiumVersion()).section(QLatin1Char('.'), 0, 0);
+    ui->Label7->setText(
+        QStringLiteral("Qt WebEngine %1 (Chromium %2)").arg(QString::fromLatin1(qWebEngineVersion()), chromium));
+    ui->Label8->setText(QStringLiteral("Qt %1").arg(QString::fromLatin1(qVersion())));
+    for (QLabel* mailRow : { ui->Label4, ui->Label5, ui->Label9, ui->Label10 })
+        mailRow->hide();
     QPalette memoColours = ui->DescriptionMemo->palette();
     memoColours.setColor(QPalette::Base, memoColours.color(QPalette::Window));
     ui->DescriptionMemo->setPalette(memoColours);
@@ -55,10 +67,10 @@ TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookReader& reader)
     connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
     ui->OkButton->setFocus();
 
-    ui->DescriptionMemo->setPlainText(FromAnsi(reader.description()));
-    setWindowTitle(QString::fromLatin1(kAboutThisBook).arg(FromAnsi(reader.title())));
+    ui->DescriptionMemo->setPlainText(FromBookText(reader.description()));
+    setWindowTitle(QString::fromLatin1(kAboutThisBook).arg(FromBookText(reader.title())));
     const QString memo = ComposeAboutMemo(ui->DescriptionMemo->toPlainText(), reader.hasAboutText(),
-        FromAnsi(reader.aboutText()), reader.hasAboutDate(), AboutDateText(reader.aboutDate(), QLocale()));
+        FromBookText(reader.aboutText()), reader.hasAboutDate(), AboutDateText(reader.aboutDate(), QLocale()));
     // The text box breaks lines at LF; the memo's lines end with CR LF.
     ui->DescriptionMemo->setPlainText(QString(memo).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 

@@ -4,6 +4,7 @@
 #include "ErrorReport.h"
 #include "Exception.h"
 #include "ProgramOptions.h"
+#include "QuitOnSignal.h"
 #include "StringTable.h"
 #include "WindowSystemChoice.h"
 
@@ -58,6 +59,7 @@ int main(int argc, char** argv)
         return 1;
     }
     BookMainForm = form.get();
+    new TQuitOnSignal(*form); // a Qt child of the window
     form->show();
     const int status = QApplication::exec();
     BookMainForm = nullptr;
