@@ -2,10 +2,9 @@
 
 #include "AnsiText.h"
 #include "FolderPreview.h"
-#include "HTTPListener.h"
 #include "NetExceptions.h"
-#include "PagePorts.h"
-#include "PageService.h"
+#include "PageServer.h"
+#include "ServeLimits.h"
 
 #include <csignal>
 #include <optional>
@@ -19,28 +18,28 @@ int ServeFolder(const std::string& folder, const CommandLine& line, const TPageS
     std::optional<TFolderWatch> watching;
     if (watch)
         watching.emplace(pages, context.err);
-    // Declared last, destroyed first: its sessions end before the pages go.
-    TNetHTTPListener listener(nullptr);
-    listener.BoundIP = address;
-    listener.Port = port > 0 ? port : RandomPagePort();
-    ApplyPageServerLimits(limits, listener);
-    listener.OnCommandGet = [&pages](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) {
-        AnswerPageRequest(pages, request, response);
-    };
+    // Declared last, destroyed first: its sessions end before the pages go. The same server as a
+    // book's: names, content types, refusals of other sites and limits.
+    TPageServer server(pages, limits);
+    server.SetAddress(address);
+    for (const std::string& name : AllowedHosts(line))
+        server.AllowHost(name);
     try {
-        if (port > 0)
-            listener.SetActive(true);
-        else
-            SwitchOnAtFreePagePort(listener);
+        if (port > 0) {
+            server.SetPort(port);
+            server.SwitchOnAtPort();
+        } else {
+            server.SwitchOn();
+        }
     } catch (const ENetException& error) {
-        context.err << address << ":" << listener.Port << ": " << error.Message() << "\n";
+        context.err << address << ":" << server.Port() << ": " << error.Message() << "\n";
         return kExitError;
     }
-    context.out << PageURL(listener.BoundIP, listener.Port, ReplaceAll(pages.HomePageName(), " ", "%20")) << std::endl;
+    context.out << server.PageURL(ReplaceAll(pages.HomePageName(), " ", "%20")) << std::endl;
     context.err << "Serving the folder " << folder << (watch ? ", reloading open pages after every change" : "")
                 << "; press Ctrl+C to stop." << std::endl;
     const int signal = waitForStop();
-    listener.SetActive(false);
+    server.SwitchOff();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;
     return kExitOk;
 }

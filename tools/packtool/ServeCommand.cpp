@@ -73,22 +73,6 @@ private:
     sigset_t previous_ {};
 };
 
-// The names of --allow-host: comma-separated, blanks around them dropped, none empty.
-std::vector<std::string> SplitAllowedHosts(const std::string& text)
-{
-    std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        std::string name = Trim(std::string_view(text).substr(start, comma - start));
-        if (name.empty() || name.find_first_of(":/ ") != std::string::npos)
-            throw EUsageError("--allow-host takes host names separated by commas, not '" + text + "'");
-        names.push_back(std::move(name));
-        start = comma + 1;
-    }
-    return names;
-}
-
 int RunServe(const std::vector<std::string>& args, ToolContext& context)
 {
     auto options = ServeOptionTable();
@@ -120,10 +104,8 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     if (!server.Reader().IsValid())
         throw Exception("Invalid eBook: " + fileName);
     server.SetAddress(address);
-    if (const auto names = line.Value("--allow-host")) {
-        for (const std::string& name : SplitAllowedHosts(*names))
-            server.AllowHost(name);
-    }
+    for (const std::string& name : AllowedHosts(line))
+        server.AllowHost(name);
     try {
         // An asked-for port is taken or refused; without one, taken page ports are passed over
         // as the viewer passes them over.

@@ -2,6 +2,7 @@
 
 #include "AnsiText.h"
 
+#include <algorithm>
 #include <string>
 #include <sys/resource.h>
 
@@ -52,6 +53,24 @@ TPageServerLimits ReadServeLimits(const CommandLine& line)
     limits.maxHeaderBytes = NumberOption(line, "--max-headers", 16, INT32_MAX, kDefaultMaxHeaderBytes);
     limits.maxBody = NumberOption(line, "--max-body", 1, INT32_MAX, kDefaultMaxBody);
     return limits;
+}
+
+std::vector<std::string> AllowedHosts(const CommandLine& line)
+{
+    std::vector<std::string> names;
+    const auto text = line.Value("--allow-host");
+    if (!text)
+        return names;
+    std::size_t start = 0;
+    while (start <= text->size()) {
+        const std::size_t comma = std::min(text->find(',', start), text->size());
+        std::string name = Trim(std::string_view(*text).substr(start, comma - start));
+        if (name.empty() || name.find_first_of(":/ ") != std::string::npos)
+            throw EUsageError("--allow-host takes host names separated by commas, not '" + *text + "'");
+        names.push_back(std::move(name));
+        start = comma + 1;
+    }
+    return names;
 }
 
 void RaiseDescriptorLimit()

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +15,10 @@ std::vector<OptionSpec> ServeOptionTable();
 // where it is absent; raises EUsageError for a value out of range. Unlike the viewer, whose only
 // client is its own browser, a served book may face any client of the machine (or network).
 TPageServerLimits ReadServeLimits(const CommandLine& line);
+
+// The names of --allow-host: comma-separated, blanks around them dropped; raises EUsageError for
+// an empty one or one with a port or path.
+std::vector<std::string> AllowedHosts(const CommandLine& line);
 
 // Raises the soft limit of open descriptors to the hard limit.
 void RaiseDescriptorLimit();
