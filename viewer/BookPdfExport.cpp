@@ -163,6 +163,9 @@ void TBookPdfExport::RenderNext()
     const QString name = PageName(next->Page);
     pages_.push_back({ pageFolder_->filePath(QStringLiteral("%1.pdf").arg(pages_.size())), name, {}, next->Parent });
     emit progressed(int(pages_.size()) - 1, PageTotal(), name);
+    // The receiver may have cancelled.
+    if (ended_)
+        return;
     // A page the book cannot give would be served as a "not found" page and printed as one.
     std::string content;
     if (!reader_.ExtractPageAtConcurrently(next->Page, content))
