@@ -1,8 +1,12 @@
 #include "BookPdfExport.h"
 
 #include "BookReader.h"
+#include "Exception.h"
+#include "HTTPListener.h"
+#include "ListenerSwitch.h"
 #include "PageRetirement.h"
 #include "PageService.h"
+#include "ServedPages.h"
 #include "WinAnsi.h"
 
 #include <QDate>
@@ -24,6 +28,10 @@
 #include <sys/stat.h>
 
 namespace {
+
+// The pages the export's server holds inflated at once; the engine asks for one page and its
+// pictures at a time.
+constexpr std::size_t kServerBudgetBytes = 64u << 20;
 
 // What the export needs to know of a loaded page, read in a world of its own so that the page's
 // scripts cannot change the answer. The links come in the order they stand in the document;
@@ -67,12 +75,9 @@ QPageLayout PaperLayout(const TPrintOptions& options)
 
 } // namespace
 
-TBookPdfExport::TBookPdfExport(
-    TBookReader& reader, std::string address, int port, TBookPdfDesign design, QObject* parent, int pageTimeoutMs)
+TBookPdfExport::TBookPdfExport(const TBookReader& reader, TBookPdfDesign design, QObject* parent, int pageTimeoutMs)
     : QObject(parent)
     , reader_(reader)
-    , address_(std::move(address))
-    , port_(port)
     , design_(std::move(design))
 {
     if (design_.BookTitle.isEmpty())
@@ -92,6 +97,9 @@ TBookPdfExport::~TBookPdfExport()
     assembly_.waitForFinished();
     if (page_)
         RetirePage(page_, profile_);
+    // Requests waiting for room give up before the listener closes their connections.
+    if (servedPages_)
+        servedPages_->Stop();
 }
 
 int TBookPdfExport::PageTotal() const
@@ -137,6 +145,17 @@ void TBookPdfExport::Start(const QString& outputFile)
         return Fail(tr("Cannot make a temporary folder: %1").arg(pageFolder_->errorString()));
     AllowManyOpenFiles();
 
+    servedPages_ = std::make_unique<TServedPages>(reader_, kServerBudgetBytes, 0);
+    listener_ = std::make_unique<TNetHTTPListener>(nullptr);
+    servedPages_->Attach(*listener_);
+    listener_->BoundIP = std::string(kPageServerAddress);
+    listener_->Port = RandomPagePort();
+    try {
+        SwitchOnAtFreePagePort(*listener_);
+    } catch (const Exception& error) {
+        return Fail(tr("Cannot start the page server: %1").arg(QString::fromStdString(error.Message())));
+    }
+
     profile_ = new QWebEngineProfile(this);
     profile_->setHttpCacheType(QWebEngineProfile::NoCache);
     page_ = new QWebEnginePage(profile_, this);
@@ -171,7 +190,7 @@ void TBookPdfExport::RenderNext()
     if (!reader_.ExtractPageAtConcurrently(next->Page, content))
         return Fail(tr("The page %1 cannot be read from the book").arg(name));
     pageTimeout_.start();
-    const std::string url = PageURL(address_, port_, reader_.Pages()[next->Page]);
+    const std::string url = PageURL(listener_->BoundIP, listener_->Port, reader_.Pages()[next->Page]);
     page_->load(QUrl(QString::fromStdString(AnsiToUtf8(url)), QUrl::TolerantMode));
 }
 
@@ -232,7 +251,8 @@ void TBookPdfExport::PagePrinted(const QByteArray& pdf)
 int TBookPdfExport::BookPageOf(const QString& url) const
 {
     const QUrl link(url);
-    if (link.scheme() != u"http" || link.host() != QString::fromStdString(address_) || link.port() != port_)
+    if (link.scheme() != u"http" || link.host() != QString::fromStdString(listener_->BoundIP)
+        || link.port() != listener_->Port)
         return -1;
     // The page is found as the server finds it from the request's path.
     const std::string document = link.path(QUrl::FullyEncoded).toStdString();

@@ -19,9 +19,12 @@
 class QWebEnginePage;
 class QWebEngineProfile;
 class TBookReader;
+class TNetHTTPListener;
+class TServedPages;
 
 // Writes a whole book into one PDF file: every HTML page in reading order (TReadingOrder),
-// rendered by the engine from the book's own server one page at a time, each page's PDF kept in a
+// rendered by the engine one page at a time from a page server of the export's own (so that the
+// viewer switching its server off, as it does behind the About box, does not touch it), each page's PDF kept in a
 // temporary folder, then all of them put together with header, footer, outline and links
 // (AssembleBookPdf). The window stays usable meanwhile: the pages load in an engine page of their
 // own, and the assembly runs on a worker thread.
@@ -31,11 +34,12 @@ class TBookReader;
 class TBookPdfExport : public QObject {
     Q_OBJECT
 public:
-    // The reader must stay loaded, and its pages served at http://address:port/NAME, while the
-    // export runs. The design's BookTitle and Date are filled in here when empty. A page that has not
-    // loaded and printed after pageTimeoutMs is taken as one the engine cannot render.
-    TBookPdfExport(TBookReader& reader, std::string address, int port, TBookPdfDesign design, QObject* parent = nullptr,
-        int pageTimeoutMs = 60000);
+    // The reader must stay loaded while the export lives; it is read only with positioned reads,
+    // so the viewer's own server may use it meanwhile. The design's BookTitle and Date are filled in
+    // here when empty. A page that has not loaded and printed after pageTimeoutMs is taken as one
+    // the engine cannot render.
+    TBookPdfExport(
+        const TBookReader& reader, TBookPdfDesign design, QObject* parent = nullptr, int pageTimeoutMs = 60000);
     // Waits for an assembly under way, which a cancel ends at its next page.
     ~TBookPdfExport() override;
 
@@ -68,9 +72,11 @@ private:
     // The directory index of the page an address in the book names, or -1.
     int BookPageOf(const QString& url) const;
 
-    TBookReader& reader_;
-    std::string address_;
-    int port_;
+    const TBookReader& reader_;
+    // The export's page server: the listener is declared after the pages it answers from, so that
+    // it goes first and ends every session before they go.
+    std::unique_ptr<TServedPages> servedPages_;
+    std::unique_ptr<TNetHTTPListener> listener_;
     TBookPdfDesign design_;
     std::optional<TReadingOrder> order_;
     std::vector<TAssembledPage> pages_;

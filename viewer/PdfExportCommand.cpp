@@ -2,10 +2,7 @@
 
 #include "BookPdfExport.h"
 #include "Exception.h"
-#include "HTTPListener.h"
-#include "ListenerSwitch.h"
 #include "OpenedBook.h"
-#include "PageService.h"
 #include "ProgramOptions.h"
 
 #include <QCoreApplication>
@@ -32,19 +29,13 @@ int RunPdfExport(const std::string& outputFile, const std::string& bookFile, std
 {
     const std::string bookName = bookFile.empty() ? OwnExecutableFileName() : bookFile;
     try {
-        // Destroyed in reverse: the export, then the listener, so that no session reaches the
-        // page service or the book afterwards.
+        // The export goes before the book it reads.
         const std::unique_ptr<OpenedBook> book = OpenBook(bookName);
         if (!book->reader.DisplaySettings().allowPrint) {
             err << "ebook: " << bookName << ": the book does not allow printing\n";
             return 1;
         }
-        TPageService service(book->reader);
-        TNetHTTPListener listener(nullptr);
-        service.Attach(listener);
-        SwitchOnAtFreePagePort(listener);
-
-        TBookPdfExport exporter(book->reader, listener.BoundIP, listener.Port, ViewerDesign());
+        TBookPdfExport exporter(book->reader, ViewerDesign());
         const bool terminal = isatty(STDERR_FILENO) != 0;
         QObject::connect(&exporter, &TBookPdfExport::progressed, [&](int page, int total, const QString& name) {
             const std::string line = name.isEmpty() ? "ebook: putting " + std::to_string(total) + " pages together"

@@ -1,8 +1,5 @@
 #include "BookPdfExport.h"
-#include "HTTPListener.h"
-#include "ListenerSwitch.h"
 #include "OpenedBook.h"
-#include "PageService.h"
 #include "PdfExportCommand.h"
 #include "ViewerFixture.h"
 
@@ -182,14 +179,10 @@ TEST(PdfExport, APageTheEngineCannotRenderOrACancelEndsTheExportWithoutAFile)
     book.writer.AddPage("/stuck.htm",
         Page("Stuck", {}, "<img src='http://127.0.0.1:" + std::to_string(silent.serverPort()) + "/never.png'>"));
     const std::unique_ptr<OpenedBook> opened = OpenBook(book.Save());
-    TPageService service(opened->reader);
-    TNetHTTPListener listener(nullptr);
-    service.Attach(listener);
-    SwitchOnAtFreePagePort(listener);
 
     const QString out = QString::fromStdString((book.Folder() / "book.pdf").string());
     {
-        TBookPdfExport exporter(opened->reader, listener.BoundIP, listener.Port, {}, nullptr, 1500);
+        TBookPdfExport exporter(opened->reader, {}, nullptr, 1500);
         std::optional<QString> error;
         QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool, const QString& e) { error = e; });
         exporter.Start(out);
@@ -199,7 +192,7 @@ TEST(PdfExport, APageTheEngineCannotRenderOrACancelEndsTheExportWithoutAFile)
     EXPECT_EQ(FilesIn(book.Folder()), QStringList { "book.ebook" });
 
     {
-        TBookPdfExport exporter(opened->reader, listener.BoundIP, listener.Port, {});
+        TBookPdfExport exporter(opened->reader, {});
         std::optional<bool> written;
         QString error = QStringLiteral("not told");
         QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool w, const QString& e) {
