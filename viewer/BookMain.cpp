@@ -11,6 +11,7 @@
 #include "OpenedBook.h"
 #include "PageService.h"
 #include "ProgramOptions.h"
+#include "SaveBookAsPdf.h"
 #include "StringTable.h"
 #include "WinAnsi.h"
 #include "WindowCaption.h"
@@ -58,6 +59,7 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     connect(ui->CloseButton, &QToolButton::clicked, this, &TBookMainForm::CloseButtonClick);
 
     Reader = std::make_unique<TBookReader>();
+    SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint, *Reader, ui->Browser->PrintOptions);
     PageService = std::make_unique<TPageService>(*Reader);
     Listener = std::make_unique<TNetHTTPListener>(nullptr);
     PageService->Attach(*Listener);
@@ -68,6 +70,8 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
 
 TBookMainForm::~TBookMainForm()
 {
+    // An export under way reads the book: it ends before the reader goes.
+    delete SaveAsPdf;
     Listener.reset();
     History.Clear();
     PageService.reset();
@@ -81,6 +85,7 @@ void TBookMainForm::OpenBook()
     if (!Reader->LoadFromStream(*BookStream))
         return;
     ApplyDisplaySettings(Reader->DisplaySettings());
+    SaveAsPdf->SetOffered(Reader->DisplaySettings().allowPrint);
 }
 
 void TBookMainForm::showEvent(QShowEvent* event)

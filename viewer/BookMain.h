@@ -15,6 +15,7 @@ class TFileStream;
 class TFormActivation;
 class TWindowPlacement;
 class TNetHTTPListener;
+class TSaveBookAsPdf;
 class TPageService;
 
 namespace Ui {
@@ -44,6 +45,7 @@ public:
     const TBookReader& BookReader() const { return *Reader; }
     const TNetHTTPListener& PageListener() const { return *Listener; }
     const TStringList& VisitedURLs() const { return History; }
+    TSaveBookAsPdf& SaveBookAsPdf() const { return *SaveAsPdf; }
     int32_t VisitedIndex() const { return HistoryIndex; }
 
 protected:
@@ -91,6 +93,7 @@ private:
     TFormActivation* Activation = nullptr; // owned as a Qt child
     TWindowPlacement* Placement = nullptr; // owned as a Qt child
     QAction* SeparatorButton = nullptr; // the toolbar's separator after Print
+    TSaveBookAsPdf* SaveAsPdf = nullptr; // owned as a Qt child
     bool shownBefore_ = false;
 };
 

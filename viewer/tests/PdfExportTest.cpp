@@ -1,11 +1,16 @@
+#include "BookMainDesign.h"
 #include "BookPdfExport.h"
 #include "OpenedBook.h"
 #include "PdfExportCommand.h"
+#include "SaveBookAsPdf.h"
 #include "ViewerFixture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QTcpServer>
+#include <QTest>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAnnotationObjectHelper.hh>
@@ -209,4 +214,52 @@ TEST(PdfExport, APageTheEngineCannotRenderOrACancelEndsTheExportWithoutAFile)
         EXPECT_TRUE(error.isEmpty());
     }
     EXPECT_EQ(FilesIn(book.Folder()), QStringList { "book.ebook" });
+}
+
+TEST(PdfExport, TheBookMenuOffersTheExportOnlyWhenPrintingIsAllowedAndItRunsBesideTheReading)
+{
+    TTestBook book;
+    const std::string bookFile = WriteLinkedBook(book);
+    TViewerWindow viewer(bookFile);
+    viewer.ShowAndWaitForHome();
+    TSaveBookAsPdf& save = viewer.Form().SaveBookAsPdf();
+    EXPECT_TRUE(save.Action()->isVisible());
+    EXPECT_EQ(save.Action()->text(), QStringLiteral("Save Book as PDF\u2026"));
+    EXPECT_TRUE(viewer.Form().Designed().BookMenu->actions().contains(save.Action()));
+
+    std::optional<bool> written;
+    QObject::connect(&save, &TSaveBookAsPdf::finished, [&](bool w, const QString&) { written = w; });
+    const QString out = QString::fromStdString((book.Folder() / "menu.pdf").string());
+    save.SaveTo(out);
+    QProgressDialog* progress = save.Progress();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_FALSE(save.Action()->isEnabled());
+    // The reader goes on reading meanwhile.
+    viewer.Form().Designed().ActionHome->trigger();
+    EXPECT_TRUE(viewer.WaitForLoad());
+    ASSERT_TRUE(WaitUntil([&] { return written.has_value(); }, std::chrono::seconds(30)));
+    EXPECT_TRUE(*written);
+    EXPECT_EQ(SheetTexts(out).size(), 7);
+    EXPECT_TRUE(save.Action()->isEnabled());
+
+    // The progress window's Cancel ends a second export with nothing written.
+    written.reset();
+    const QString cancelled = QString::fromStdString((book.Folder() / "cancelled.pdf").string());
+    save.SaveTo(cancelled);
+    progress = save.Progress();
+    ASSERT_NE(progress, nullptr);
+    QPushButton* cancel = progress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return written.has_value(); }, std::chrono::seconds(30)));
+    EXPECT_FALSE(*written);
+    EXPECT_FALSE(QFile::exists(cancelled));
+
+    TTestBook noPrint;
+    noPrint.writer.settings.display.allowPrint = false;
+    noPrint.writer.AddPage("/index.htm", Page("Home", {}));
+    TViewerWindow other(noPrint.Save());
+    other.ShowAndWaitForHome();
+    EXPECT_FALSE(other.Form().SaveBookAsPdf().Action()->isVisible());
 }
