@@ -1,0 +1,156 @@
+// Exports a whole book to PDF the viewer's way, or prints each of its HTML pages with the engine
+// alone into a file of its own, and reports the time, the output's size and the memory of the
+// process and its engine helpers along the way:
+//
+//   pdf_export_probe export BOOK OUT.pdf
+//   pdf_export_probe loop BOOK OUTDIR
+//
+// One line of "key=value" results on standard output.
+#include "BookPdfExport.h"
+#include "EngineEnvironment.h"
+#include "HTTPListener.h"
+#include "ListenerSwitch.h"
+#include "OpenedBook.h"
+#include "PageService.h"
+#include "ProcessMemory.h"
+#include "ServedPages.h"
+#include "WinAnsi.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+
+#include <algorithm>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+// Memory is sampled once per page; the first pages set the level the rest is held to.
+constexpr int kEarlyPages = 10;
+
+struct TMemoryTrack {
+    int64_t earlyPeak = 0;
+    int64_t peak = 0;
+    int pages = 0;
+    void Sample()
+    {
+        const int64_t now = FamilyResidentBytes();
+        peak = std::max(peak, now);
+        if (++pages <= kEarlyPages)
+            earlyPeak = peak;
+    }
+};
+
+TBookPdfDesign ViewerDesign()
+{
+    TBookPdfDesign design;
+    design.Options.Margins = { 0.75, 0.75, 0.75, 0.75 };
+    design.Options.Header = QStringLiteral("&w&bPage &p of &P");
+    design.Options.Footer = QStringLiteral("&u&b&d");
+    return design;
+}
+
+int Export(const TBookReader& reader, const QString& out, TMemoryTrack& memory, int& pages)
+{
+    TBookPdfExport exporter(reader, ViewerDesign());
+    QEventLoop loop;
+    bool ok = false;
+    QObject::connect(&exporter, &TBookPdfExport::progressed, [&](int page, int, const QString&) {
+        if (page > 0)
+            memory.Sample();
+        pages = page;
+    });
+    QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool written, const QString& error) {
+        ok = written;
+        if (!written)
+            std::cerr << error.toStdString() << "\n";
+        loop.quit();
+    });
+    exporter.Start(out);
+    loop.exec();
+    memory.Sample();
+    return ok ? 0 : 1;
+}
+
+// The engine alone: each HTML page in directory order loaded and printed into its own file.
+int Loop(const TBookReader& reader, const QString& outFolder, TMemoryTrack& memory, int& pages, int64_t& bytes)
+{
+    TServedPages served(reader, 64u << 20, 0);
+    TNetHTTPListener listener(nullptr);
+    served.Attach(listener);
+    listener.BoundIP = std::string(kPageServerAddress);
+    listener.Port = RandomPagePort();
+    SwitchOnAtFreePagePort(listener);
+    QWebEngineProfile profile;
+    profile.setHttpCacheType(QWebEngineProfile::NoCache);
+    auto* page = new QWebEnginePage(&profile);
+    const QPageLayout layout(
+        QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0.75, 0.75, 0.75, 0.75), QPageLayout::Inch);
+    QDir().mkpath(outFolder);
+    for (int i = 0; i < reader.Pages().Count(); ++i) {
+        const QString name = QString::fromStdString(AnsiToUtf8(reader.Pages()[i]));
+        const QString suffix = QFileInfo(name).suffix().toLower();
+        if (suffix != u"htm" && suffix != u"html")
+            continue;
+        QEventLoop loop;
+        QByteArray pdf;
+        const auto loaded = QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) {
+            page->printToPdf(
+                [&](const QByteArray& result) {
+                    pdf = result;
+                    loop.quit();
+                },
+                layout);
+        });
+        page->load(QUrl(QString::fromStdString(AnsiToUtf8(PageURL(listener.BoundIP, listener.Port, reader.Pages()[i]))),
+            QUrl::TolerantMode));
+        loop.exec();
+        QObject::disconnect(loaded);
+        QFile file(QDir(outFolder).filePath(QStringLiteral("%1.pdf").arg(pages)));
+        if (pdf.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size())
+            return 1;
+        bytes += pdf.size();
+        ++pages;
+        memory.Sample();
+    }
+    delete page;
+    served.Stop();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 4) {
+        std::cerr << "usage: pdf_export_probe export|loop BOOK OUT\n";
+        return 2;
+    }
+    const std::string mode = argv[1];
+    std::ostringstream note;
+    PrepareBrowserEngine(note);
+    QApplication application(argc, argv);
+    const auto book = OpenBook(argv[2]);
+    const QString out = QString::fromLocal8Bit(argv[3]);
+    TMemoryTrack memory;
+    int pages = 0;
+    int64_t bytes = 0;
+    QElapsedTimer timer;
+    timer.start();
+    const int status
+        = mode == "export" ? Export(book->reader, out, memory, pages) : Loop(book->reader, out, memory, pages, bytes);
+    const double seconds = double(timer.elapsed()) / 1000;
+    if (mode == "export")
+        bytes = QFileInfo(out).size();
+    std::cout << "mode=" << mode << " status=" << status << " pages=" << pages << " seconds=" << seconds
+              << " bytes=" << bytes << " rss_peak_first10_mb=" << memory.earlyPeak / 1048576
+              << " rss_peak_mb=" << memory.peak / 1048576 << " own_rss_end_mb=" << OwnResidentBytes() / 1048576 << "\n";
+    return status;
+}

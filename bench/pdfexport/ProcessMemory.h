@@ -1,0 +1,8 @@
+#pragma once
+
+#include <cstdint>
+
+// The resident memory of this process and of every process it started (the engine's helpers), in
+// bytes, read from /proc; 0 where it cannot be read.
+int64_t OwnResidentBytes();
+int64_t FamilyResidentBytes();
