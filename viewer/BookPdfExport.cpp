@@ -19,6 +19,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineSettings>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <cerrno>
@@ -158,6 +159,8 @@ void TBookPdfExport::Start(const QString& outputFile)
 
     profile_ = new QWebEngineProfile(this);
     profile_->setHttpCacheType(QWebEngineProfile::NoCache);
+    // Nothing prints a page icon: the book would only be asked for a "/favicon.ico" it lacks.
+    profile_->settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     page_ = new QWebEnginePage(profile_, this);
     connect(page_, &QWebEnginePage::loadFinished, this, &TBookPdfExport::PageLoaded);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,

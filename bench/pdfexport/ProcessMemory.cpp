@@ -9,15 +9,21 @@
 
 namespace {
 
-int64_t ResidentBytesOf(const std::string& pid)
+// A "VmRSS:"-like line of the process's status, in bytes.
+int64_t StatusBytes(const std::string& pid, const std::string& key)
 {
     std::ifstream status("/proc/" + pid + "/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stoll(line.substr(6)) * 1024;
+        if (line.rfind(key, 0) == 0)
+            return std::stoll(line.substr(key.size())) * 1024;
     }
     return 0;
+}
+
+int64_t ResidentBytesOf(const std::string& pid)
+{
+    return StatusBytes(pid, "VmRSS:");
 }
 
 // Children are listed by the thread that started them.
@@ -39,6 +45,11 @@ std::vector<std::string> ChildrenOf(const std::string& pid)
 int64_t OwnResidentBytes()
 {
     return ResidentBytesOf(std::to_string(getpid()));
+}
+
+int64_t OwnPeakResidentBytes()
+{
+    return StatusBytes(std::to_string(getpid()), "VmHWM:");
 }
 
 int64_t FamilyResidentBytes()
