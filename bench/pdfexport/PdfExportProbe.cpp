@@ -4,6 +4,7 @@
 //
 //   pdf_export_probe export BOOK OUT.pdf
 //   pdf_export_probe loop BOOK OUTDIR
+//   pdf_export_probe assemble OUTDIR OUT.pdf    (only putting the loop's PDFs together)
 //
 // One line of "key=value" results on standard output.
 #include "BookPdfExport.h"
@@ -13,6 +14,7 @@
 #include "OpenedBook.h"
 #include "PageService.h"
 #include "ProcessMemory.h"
+#include "ProgramOptions.h"
 #include "ServedPages.h"
 #include "WinAnsi.h"
 
@@ -130,6 +132,23 @@ int Loop(const TBookReader& reader, const QString& outFolder, TMemoryTrack& memo
     return 0;
 }
 
+// Only putting together the PDFs a loop left in folder (0.pdf, 1.pdf, ...), as the export does.
+int Assemble(const QString& folder, const QString& out, int& pages)
+{
+    std::vector<TAssembledPage> assembled;
+    for (int i = 0; QFile::exists(QDir(folder).filePath(QStringLiteral("%1.pdf").arg(i))); ++i)
+        assembled.push_back({ QDir(folder).filePath(QStringLiteral("%1.pdf").arg(i)),
+            QStringLiteral("/page%1.htm").arg(i), QStringLiteral("Page %1").arg(i), -1 });
+    pages = int(assembled.size());
+    std::atomic_bool cancelled = false;
+    QString error;
+    const bool ok = AssembleBookPdf(
+        assembled, ViewerDesign(), [](const QString&) { return -1; }, out, cancelled, error);
+    if (!ok)
+        std::cerr << error.toStdString() << "\n";
+    return ok ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -142,17 +161,25 @@ int main(int argc, char** argv)
     std::ostringstream note;
     PrepareBrowserEngine(note);
     QApplication application(argc, argv);
-    const auto book = OpenBook(argv[2]);
+    // Only the assembly reads no book: it is given the loop's folder instead.
+    // The assembly reads no book: it is given the loop's folder instead.
+    const std::unique_ptr<OpenedBook> book = mode == "assemble" ? nullptr : OpenBook(argv[2]);
     const QString out = QString::fromLocal8Bit(argv[3]);
     TMemoryTrack memory;
     int pages = 0;
     int64_t bytes = 0;
     QElapsedTimer timer;
     timer.start();
-    const int status
-        = mode == "export" ? Export(book->reader, out, memory, pages) : Loop(book->reader, out, memory, pages, bytes);
-    const double seconds = double(timer.elapsed()) / 1000;
+    memory.Sample();
+    int status = 0;
     if (mode == "export")
+        status = Export(book->reader, out, memory, pages);
+    else if (mode == "loop")
+        status = Loop(book->reader, out, memory, pages, bytes);
+    else
+        status = Assemble(QString::fromLocal8Bit(argv[2]), out, pages);
+    const double seconds = double(timer.elapsed()) / 1000;
+    if (mode != "loop")
         bytes = QFileInfo(out).size();
     std::cout << "mode=" << mode << " status=" << status << " pages=" << pages << " seconds=" << seconds
               << " bytes=" << bytes << " rss_peak_first10_mb=" << memory.earlyPeak / 1048576
