@@ -1,6 +1,7 @@
 #include "BookPdfAssembly.h"
 
 #include "PdfOverlay.h"
+#include "PdfStreamWriter.h"
 #include "SheetHeaderFooter.h"
 #include "WindowCaption.h"
 
@@ -8,12 +9,14 @@
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAnnotationObjectHelper.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 
 #include <exception>
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -21,25 +24,31 @@ struct TCancelled : std::exception {
     const char* what() const noexcept override { return "cancelled"; }
 };
 
-QPDFObjectHandle Text(const QString& text)
+// Each page of the book is reached through a named destination: links and outline entries name
+// it before the page's sheets are written.
+std::string PageDestinationName(std::size_t page)
 {
-    return QPDFObjectHandle::newUnicodeString(text.toStdString());
+    return "/page" + std::to_string(page);
 }
 
-QPDFObjectHandle DestinationOf(const QPDFObjectHandle& sheet)
+// Links to a page of the book go to that page; other links stay as they are. Links to a place on
+// the page itself name it in the page's own document, whose names are not copied: they get the
+// place itself.
+void LinkWithinDocument(QPDF& pdf, const std::function<int(const QString& url)>& pageOfLink)
 {
-    // The sheet's top left, at the reader's zoom.
-    return QPDFObjectHandle::newArray({ sheet, QPDFObjectHandle::newName("/XYZ"), QPDFObjectHandle::newNull(),
-        QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull() });
-}
-
-// Links to a page of the book go to that page's first sheet; other links stay as they are.
-void LinkWithinDocument(std::vector<QPDFPageObjectHelper>& sheets, const std::vector<std::size_t>& firstSheet,
-    const std::function<int(const QString& url)>& pageOfLink)
-{
-    for (QPDFPageObjectHelper& sheet : sheets) {
+    QPDFOutlineDocumentHelper names(pdf);
+    for (QPDFPageObjectHelper& sheet : QPDFPageDocumentHelper(pdf).getAllPages()) {
         for (QPDFAnnotationObjectHelper& annotation : sheet.getAnnotations("/Link")) {
             QPDFObjectHandle link = annotation.getObjectHandle();
+            QPDFObjectHandle destination = link.getKey("/Dest");
+            if (destination.isName() || destination.isString()) {
+                QPDFObjectHandle place = names.resolveNamedDest(destination);
+                if (place.isArray())
+                    link.replaceKey("/Dest", place);
+                else
+                    link.removeKey("/Dest");
+                continue;
+            }
             QPDFObjectHandle action = link.getKey("/A");
             if (!action.isDictionary() || !action.getKey("/S").isNameAndEquals("/URI")
                 || !action.getKey("/URI").isString())
@@ -48,62 +57,82 @@ void LinkWithinDocument(std::vector<QPDFPageObjectHelper>& sheets, const std::ve
             if (target < 0)
                 continue;
             link.removeKey("/A");
-            link.replaceKey("/Dest", DestinationOf(sheets[firstSheet[std::size_t(target)]].getObjectHandle()));
+            link.replaceKey("/Dest", QPDFObjectHandle::newName(PageDestinationName(std::size_t(target))));
         }
     }
 }
 
 // One outline entry per page, each under the page that reached it. A parent always comes before
-// its children, so the entries are made front to back and counted back to front.
-void AddOutline(QPDF& pdf, const std::vector<TAssembledPage>& pages, const std::vector<QPDFPageObjectHelper>& sheets,
-    const std::vector<std::size_t>& firstSheet)
+// its children, so the entries are linked front to back and counted back to front.
+int WriteOutline(TPdfStreamWriter& writer, const std::vector<TAssembledPage>& pages)
 {
-    if (pages.empty())
-        return;
-    QPDFObjectHandle root = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-    root.replaceKey("/Type", QPDFObjectHandle::newName("/Outlines"));
-    std::vector<QPDFObjectHandle> items;
-    std::vector<int> descendants(pages.size(), 0);
+    const int root = writer.Reserve();
+    struct TItem {
+        int Number = 0, First = 0, Last = 0, Prev = 0, Next = 0, Descendants = 0;
+        // The position of the last child so far, to link the next one after it.
+        int LastChild = -1;
+    };
+    std::vector<TItem> items(pages.size());
+    TItem top;
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        const TAssembledPage& page = pages[i];
-        QPDFObjectHandle item = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-        item.replaceKey("/Title", Text(page.Title.isEmpty() ? page.Name : page.Title));
-        item.replaceKey("/Dest", DestinationOf(sheets[firstSheet[i]].getObjectHandle()));
-        QPDFObjectHandle parent = page.Parent >= 0 ? items[std::size_t(page.Parent)] : root;
-        item.replaceKey("/Parent", parent);
-        if (parent.hasKey("/Last")) {
-            QPDFObjectHandle previous = parent.getKey("/Last");
-            previous.replaceKey("/Next", item);
-            item.replaceKey("/Prev", previous);
+        items[i].Number = writer.Reserve();
+        TItem& parent = pages[i].Parent >= 0 ? items[std::size_t(pages[i].Parent)] : top;
+        if (parent.LastChild >= 0) {
+            items[std::size_t(parent.LastChild)].Next = items[i].Number;
+            items[i].Prev = parent.Last;
         } else {
-            parent.replaceKey("/First", item);
+            parent.First = items[i].Number;
         }
-        parent.replaceKey("/Last", item);
-        items.push_back(item);
+        parent.Last = items[i].Number;
+        parent.LastChild = int(i);
     }
-    int topLevel = 0;
     for (std::size_t i = pages.size(); i-- > 0;) {
-        if (descendants[i] > 0)
-            items[i].replaceKey("/Count", QPDFObjectHandle::newInteger(descendants[i]));
-        if (pages[i].Parent >= 0)
-            descendants[std::size_t(pages[i].Parent)] += descendants[i] + 1;
-        else
-            topLevel += descendants[i] + 1;
+        TItem& parent = pages[i].Parent >= 0 ? items[std::size_t(pages[i].Parent)] : top;
+        parent.Descendants += items[i].Descendants + 1;
     }
-    root.replaceKey("/Count", QPDFObjectHandle::newInteger(topLevel));
-    pdf.getRoot().replaceKey("/Outlines", root);
-    pdf.getRoot().replaceKey("/PageMode", QPDFObjectHandle::newName("/UseOutlines"));
+    auto reference = [](int number) { return std::to_string(number) + " 0 R"; };
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const TItem& item = items[i];
+        const TAssembledPage& page = pages[i];
+        std::string body = "<< /Title "
+            + TPdfStreamWriter::TextString((page.Title.isEmpty() ? page.Name : page.Title).toStdString()) + " /Dest "
+            + PageDestinationName(i) + " /Parent "
+            + reference(page.Parent >= 0 ? items[std::size_t(page.Parent)].Number : root);
+        if (item.Prev)
+            body += " /Prev " + reference(item.Prev);
+        if (item.Next)
+            body += " /Next " + reference(item.Next);
+        if (item.First)
+            body += " /First " + reference(item.First) + " /Last " + reference(item.Last) + " /Count "
+                + std::to_string(item.Descendants);
+        writer.Write(item.Number, body + " >>");
+    }
+    std::string body = "<< /Type /Outlines";
+    if (top.First)
+        body += " /First " + reference(top.First) + " /Last " + reference(top.Last) + " /Count "
+            + std::to_string(top.Descendants);
+    writer.Write(root, body + " >>");
+    return root;
 }
 
-void SetInformation(QPDF& pdf, const TBookPdfDesign& design)
+int WriteInformation(TPdfStreamWriter& writer, const TBookPdfDesign& design)
 {
-    QPDFObjectHandle info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+    std::string body = "<< /Creator " + TPdfStreamWriter::TextString("ebook");
     if (!design.BookTitle.isEmpty())
-        info.replaceKey("/Title", Text(design.BookTitle));
+        body += " /Title " + TPdfStreamWriter::TextString(design.BookTitle.toStdString());
     if (!design.Author.isEmpty())
-        info.replaceKey("/Author", Text(design.Author));
-    info.replaceKey("/Creator", Text(QStringLiteral("ebook")));
-    pdf.getTrailer().replaceKey("/Info", info);
+        body += " /Author " + TPdfStreamWriter::TextString(design.Author.toStdString());
+    const int info = writer.Reserve();
+    writer.Write(info, body + " >>");
+    return info;
+}
+
+std::unique_ptr<QPDF> OpenPdf(const QString& file)
+{
+    auto pdf = std::make_unique<QPDF>();
+    pdf->setSuppressWarnings(true);
+    pdf->processFile(QFile::encodeName(file).constData());
+    return pdf;
 }
 
 } // namespace
@@ -113,50 +142,67 @@ bool AssembleBookPdf(const std::vector<TAssembledPage>& pages, const TBookPdfDes
     const std::atomic_bool& cancelled, QString& error)
 {
     try {
-        QPDF pdf;
-        pdf.emptyPDF();
-        QPDFPageDocumentHelper document(pdf);
-        // The pages' documents are read while the whole is written: they live until then.
-        std::vector<std::unique_ptr<QPDF>> sources;
-        std::vector<std::size_t> firstSheet;
-        QList<THeaderFooterSheet> bands;
-        THeaderFooterValues values;
-        values.Date = design.Date;
+        // The sheets are numbered through the whole book: their count comes first.
+        std::vector<std::size_t> sheetCounts;
+        std::size_t sheetTotal = 0;
         for (const TAssembledPage& page : pages) {
             if (cancelled)
                 throw TCancelled();
-            auto source = std::make_unique<QPDF>();
-            source->setSuppressWarnings(true);
-            source->processFile(QFile::encodeName(page.File).constData());
-            firstSheet.push_back(std::size_t(bands.size()));
+            sheetCounts.push_back(QPDFPageDocumentHelper(*OpenPdf(page.File)).getAllPages().size());
+            sheetTotal += sheetCounts.back();
+        }
+
+        TPdfStreamWriter writer(QFile::encodeName(outputFile).toStdString());
+        const int catalog = writer.Reserve();
+        const int pageTree = writer.Reserve();
+        std::vector<int> sheets;
+        std::vector<int> firstSheets;
+        THeaderFooterValues values;
+        values.Date = design.Date;
+        values.PageCount = int(sheetTotal);
+        // One page's document at a time: read, headed and footed, linked, written, let go.
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            if (cancelled)
+                throw TCancelled();
+            const TAssembledPage& page = pages[i];
+            const std::unique_ptr<QPDF> pdf = OpenPdf(page.File);
             values.WindowTitle = ComposeCaption(design.BookTitle, page.Title);
             values.Url = page.Name;
-            for (const QSizeF& size : PdfPageSizes(*source))
+            QList<THeaderFooterSheet> bands;
+            for (const QSizeF& size : PdfPageSizes(*pdf)) {
+                values.PageNumber = int(sheets.size() + std::size_t(bands.size())) + 1;
                 bands.append({ size, values });
-            for (QPDFPageObjectHelper& sheet : QPDFPageDocumentHelper(*source).getAllPages())
-                document.addPage(sheet, false);
-            sources.push_back(std::move(source));
+            }
+            const QByteArray bandPdf = HeaderFooterSheetsPdf(bands, design.Options);
+            QPDF overlay;
+            overlay.setSuppressWarnings(true);
+            if (!bandPdf.isEmpty()) {
+                overlay.processMemoryFile("header and footer", bandPdf.constData(), std::size_t(bandPdf.size()));
+                LayPagesOver(*pdf, overlay);
+            }
+            LinkWithinDocument(*pdf, pageOfLink);
+            const std::vector<int> written = writer.CopyPages(*pdf, pageTree);
+            if (written.empty())
+                throw std::runtime_error(page.Name.toStdString() + " has no sheet");
+            firstSheets.push_back(written.front());
+            sheets.insert(sheets.end(), written.begin(), written.end());
         }
-        for (qsizetype i = 0; i < bands.size(); ++i) {
-            bands[i].Values.PageNumber = int(i) + 1;
-            bands[i].Values.PageCount = int(bands.size());
-        }
-        const QByteArray bandPdf = HeaderFooterSheetsPdf(bands, design.Options);
-        QPDF overlay;
-        overlay.setSuppressWarnings(true);
-        if (!bandPdf.isEmpty()) {
-            overlay.processMemoryFile("header and footer", bandPdf.constData(), std::size_t(bandPdf.size()));
-            LayPagesOver(pdf, overlay);
-        }
-        std::vector<QPDFPageObjectHelper> sheets = document.getAllPages();
-        LinkWithinDocument(sheets, firstSheet, pageOfLink);
-        AddOutline(pdf, pages, sheets, firstSheet);
-        SetInformation(pdf, design);
-        if (cancelled)
-            throw TCancelled();
-        QPDFWriter writer(pdf, QFile::encodeName(outputFile).constData());
-        writer.setObjectStreamMode(qpdf_o_generate);
-        writer.write();
+
+        std::string kids;
+        for (int sheet : sheets)
+            kids += std::to_string(sheet) + " 0 R ";
+        writer.Write(pageTree, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(sheets.size()) + " >>");
+        const int destinations = writer.Reserve();
+        std::string names = "<<";
+        for (std::size_t i = 0; i < firstSheets.size(); ++i)
+            names += PageDestinationName(i) + " [" + std::to_string(firstSheets[i]) + " 0 R /XYZ null null null]\n";
+        writer.Write(destinations, names + ">>");
+        const int outline = WriteOutline(writer, pages);
+        const int info = WriteInformation(writer, design);
+        writer.Write(catalog,
+            "<< /Type /Catalog /Pages " + std::to_string(pageTree) + " 0 R /Dests " + std::to_string(destinations)
+                + " 0 R /Outlines " + std::to_string(outline) + " 0 R /PageMode /UseOutlines >>");
+        writer.Finish(catalog, info);
         return true;
     } catch (const std::exception& e) {
         error = QString::fromLocal8Bit(e.what());

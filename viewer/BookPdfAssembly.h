@@ -29,8 +29,8 @@ struct TBookPdfDesign {
 // name; an outline entry per page with its title, nested as the pages were reached; links whose
 // target pageOfLink finds among the pages (its position, or -1) turned into links to that page's
 // first sheet, other links left as they are; the book's title and author as the document's.
-// Each page's PDF is read from its file while the document is written, so memory holds the
-// documents' structure but not their content. False, with error set, on failure or when cancelled
+// The document is written front to back, one page's PDF at a time: memory holds one page's
+// document, whatever the book's size. False, with error set, on failure or when cancelled
 // turns true; outputFile may then hold part of a document.
 bool AssembleBookPdf(const std::vector<TAssembledPage>& pages, const TBookPdfDesign& design,
     const std::function<int(const QString& url)>& pageOfLink, const QString& outputFile,

@@ -130,24 +130,33 @@ TEST(PdfExport, TheWholeBookComesInReadingOrderWithHeaderFooterOutlineAndLinksIn
     EXPECT_EQ(info.getKey("/Title").getUTF8Value(), kBookTitle);
     EXPECT_EQ(info.getKey("/Author").getUTF8Value(), "Ann Author");
 
+    // The sheet a link inside the file goes to (its destination named or given), or 0.
+    auto destinationSheet = [&](QPDFObjectHandle annotation) {
+        QPDFObjectHandle destination = annotation.getKey("/Dest");
+        if (destination.isName() || destination.isString())
+            destination = outline.resolveNamedDest(destination);
+        if (!destination.isArray())
+            return 0;
+        const auto sheet = sheetOf.find(destination.getArrayItem(0).getObjGen());
+        return sheet == sheetOf.end() ? 0 : sheet->second;
+    };
     // The home page's links to B and A go to their sheets; the outside link stays a web link.
     std::vector<std::string> links;
     for (QPDFAnnotationObjectHelper& link : pages[0].getAnnotations("/Link")) {
         QPDFObjectHandle annotation = link.getObjectHandle();
-        if (annotation.getKey("/Dest").isArray()) {
-            const auto sheet = sheetOf.find(annotation.getKey("/Dest").getArrayItem(0).getObjGen());
-            links.push_back("sheet " + (sheet == sheetOf.end() ? std::string("?") : std::to_string(sheet->second)));
+        if (annotation.hasKey("/Dest")) {
+            links.push_back("sheet " + std::to_string(destinationSheet(annotation)));
         } else if (annotation.getKey("/A").isDictionary() && annotation.getKey("/A").getKey("/URI").isString()) {
             const std::string uri = annotation.getKey("/A").getKey("/URI").getUTF8Value();
             if (uri.find("127.0.0.1") == std::string::npos)
                 links.push_back(uri);
         }
     }
-    EXPECT_EQ(links, (std::vector<std::string> { "sheet 2", "sheet 3", "http://example.com/outside" }));
+    // The last is the link to a place on the page itself.
+    EXPECT_EQ(links, (std::vector<std::string> { "sheet 2", "sheet 3", "http://example.com/outside", "sheet 1" }));
     // B's link to a place in A goes to A's sheet as well.
     ASSERT_FALSE(pages[1].getAnnotations("/Link").empty());
-    EXPECT_EQ(
-        sheetOf[pages[1].getAnnotations("/Link")[0].getObjectHandle().getKey("/Dest").getArrayItem(0).getObjGen()], 3);
+    EXPECT_EQ(destinationSheet(pages[1].getAnnotations("/Link")[0].getObjectHandle()), 3);
     EXPECT_EQ(FilesIn(book.Folder()), (QStringList { "book.ebook", "book.pdf" }));
 }
 

@@ -1,0 +1,176 @@
+#include "PdfStreamWriter.h"
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <stdexcept>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+// The objects of one source document written so far, by their numbers in the output.
+struct TCopy {
+    std::map<QPDFObjGen, int> numbers;
+    std::deque<QPDFObjectHandle> pending;
+};
+
+std::string Serialize(QPDFObjectHandle object, TCopy& copy, TPdfStreamWriter& writer);
+
+std::string SerializeDirect(QPDFObjectHandle object, TCopy& copy, TPdfStreamWriter& writer,
+    const std::map<std::string, std::string>& replaced = {})
+{
+    if (object.isArray()) {
+        std::string text = "[";
+        for (QPDFObjectHandle item : object.aitems())
+            text += Serialize(item, copy, writer) + " ";
+        return text + "]";
+    }
+    if (object.isDictionary()) {
+        std::string text = "<<";
+        for (auto& [key, value] : object.ditems()) {
+            if (replaced.contains(key))
+                continue;
+            text += QPDFObjectHandle::newName(key).unparse() + " " + Serialize(value, copy, writer) + "\n";
+        }
+        for (const auto& [key, value] : replaced) {
+            if (!value.empty())
+                text += QPDFObjectHandle::newName(key).unparse() + " " + value + "\n";
+        }
+        return text + ">>";
+    }
+    return object.unparse();
+}
+
+std::string Serialize(QPDFObjectHandle object, TCopy& copy, TPdfStreamWriter& writer)
+{
+    if (!object.isIndirect())
+        return SerializeDirect(object, copy, writer);
+    auto [at, added] = copy.numbers.try_emplace(object.getObjGen(), 0);
+    if (added) {
+        at->second = writer.Reserve();
+        copy.pending.push_back(object);
+    }
+    return std::to_string(at->second) + " 0 R";
+}
+
+} // namespace
+
+TPdfStreamWriter::TPdfStreamWriter(const std::string& path)
+    : path_(path)
+    , file_(std::fopen(path.c_str(), "wb"))
+{
+    if (!file_)
+        throw std::runtime_error(path + ": " + std::strerror(errno));
+    // The binary comment tells transfer programs that the file is not text.
+    Put("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
+}
+
+TPdfStreamWriter::~TPdfStreamWriter()
+{
+    if (file_)
+        std::fclose(file_);
+}
+
+void TPdfStreamWriter::Put(const unsigned char* bytes, std::size_t size)
+{
+    if (size > 0 && std::fwrite(bytes, 1, size, file_) != size)
+        throw std::runtime_error(path_ + ": " + std::strerror(errno));
+    offset_ += int64_t(size);
+}
+
+void TPdfStreamWriter::Put(const std::string& bytes)
+{
+    Put(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+int TPdfStreamWriter::Reserve()
+{
+    offsets_.push_back(-1);
+    return int(offsets_.size()) - 1;
+}
+
+void TPdfStreamWriter::Write(int number, const std::string& body)
+{
+    offsets_.at(std::size_t(number)) = offset_;
+    Put(std::to_string(number) + " 0 obj\n" + body + "\nendobj\n");
+}
+
+std::vector<int> TPdfStreamWriter::CopyPages(QPDF& source, int parent)
+{
+    // Attributes a page inherits from the page tree are not copied with the tree: the pages get
+    // their own.
+    source.pushInheritedAttributesToPage();
+    TCopy copy;
+    std::vector<int> pages;
+    std::map<QPDFObjGen, bool> isPage;
+    for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(source).getAllPages()) {
+        QPDFObjectHandle object = page.getObjectHandle();
+        const int number = Reserve();
+        copy.numbers[object.getObjGen()] = number;
+        copy.pending.push_back(object);
+        isPage[object.getObjGen()] = true;
+        pages.push_back(number);
+    }
+    while (!copy.pending.empty()) {
+        QPDFObjectHandle object = copy.pending.front();
+        copy.pending.pop_front();
+        const int number = copy.numbers.at(object.getObjGen());
+        if (object.isStream()) {
+            // The data as stored, with its filters: nothing is decoded or encoded again.
+            const std::shared_ptr<Buffer> data = object.getRawStreamData();
+            const std::string dictionary
+                = SerializeDirect(object.getDict(), copy, *this, { { "/Length", std::to_string(data->getSize()) } });
+            offsets_.at(std::size_t(number)) = offset_;
+            Put(std::to_string(number) + " 0 obj\n" + dictionary + "\nstream\n");
+            Put(data->getBuffer(), data->getSize());
+            Put("\nendstream\nendobj\n");
+        } else if (isPage.contains(object.getObjGen())) {
+            Write(number, SerializeDirect(object, copy, *this, { { "/Parent", std::to_string(parent) + " 0 R" } }));
+        } else {
+            Write(number, SerializeDirect(object, copy, *this));
+        }
+    }
+    return pages;
+}
+
+void TPdfStreamWriter::Finish(int catalog, int info)
+{
+    const int64_t table = offset_;
+    std::string text = "xref\n0 " + std::to_string(offsets_.size()) + "\n0000000000 65535 f \n";
+    char entry[32];
+    for (std::size_t i = 1; i < offsets_.size(); ++i) {
+        // A number reserved and never written stands for a free object.
+        if (offsets_[i] < 0)
+            std::snprintf(entry, sizeof entry, "0000000000 00001 f \n");
+        else
+            std::snprintf(entry, sizeof entry, "%010lld 00000 n \n", static_cast<long long>(offsets_[i]));
+        text += entry;
+        if (text.size() > (1u << 16)) {
+            Put(text);
+            text.clear();
+        }
+    }
+    text += "trailer\n<< /Size " + std::to_string(offsets_.size()) + " /Root " + std::to_string(catalog) + " 0 R /Info "
+        + std::to_string(info) + " 0 R >>\nstartxref\n" + std::to_string(table) + "\n%%EOF\n";
+    Put(text);
+    std::FILE* file = std::exchange(file_, nullptr);
+    if (std::fflush(file) != 0 || fsync(fileno(file)) != 0) {
+        const int error = errno;
+        std::fclose(file);
+        throw std::runtime_error(path_ + ": " + std::strerror(error));
+    }
+    if (std::fclose(file) != 0)
+        throw std::runtime_error(path_ + ": " + std::strerror(errno));
+}
+
+std::string TPdfStreamWriter::TextString(const std::string& utf8)
+{
+    return QPDFObjectHandle::newUnicodeString(utf8).unparse();
+}
