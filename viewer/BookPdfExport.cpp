@@ -25,7 +25,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -51,16 +50,6 @@ bool IsHtmlPageName(const std::string& name)
 {
     const QString suffix = QFileInfo(QString::fromStdString(AnsiToUtf8(name))).suffix().toLower();
     return suffix == u"htm" || suffix == u"html" || suffix == u"xhtml" || suffix == u"xht";
-}
-
-// Every page's PDF stays open until the whole is written: a large book needs as many files open.
-void AllowManyOpenFiles()
-{
-    rlimit limit {};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
 }
 
 QPageLayout PaperLayout(const TPrintOptions& options)
@@ -144,7 +133,6 @@ void TBookPdfExport::Start(const QString& outputFile)
     pageFolder_ = std::make_unique<QTemporaryDir>();
     if (!pageFolder_->isValid())
         return Fail(tr("Cannot make a temporary folder: %1").arg(pageFolder_->errorString()));
-    AllowManyOpenFiles();
 
     servedPages_ = std::make_unique<TServedPages>(reader_, kServerBudgetBytes, 0);
     listener_ = std::make_unique<TNetHTTPListener>(nullptr);

@@ -61,6 +61,7 @@ void TSaveBookAsPdf::SaveTo(const QString& file)
 {
     if (export_)
         return;
+    ended_.reset();
     TBookPdfDesign design;
     design.Options = options_;
     export_ = std::make_unique<TBookPdfExport>(reader_, design);
@@ -97,9 +98,8 @@ void TSaveBookAsPdf::Finished(bool written, const QString& error)
         progress_->deleteLater();
     progress_ = nullptr;
     action_->setEnabled(true);
-    // The export is inside its own signal: it goes once that has returned.
-    if (TBookPdfExport* done = export_.release())
-        done->deleteLater();
+    // The export is inside its own signal: it goes with the next export, or with this.
+    ended_ = std::move(export_);
     if (!written && !error.isEmpty())
         ReportError(&window_, error.toStdString());
     emit finished(written, error);

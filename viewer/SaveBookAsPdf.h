@@ -51,4 +51,6 @@ private:
     QAction* action_ = nullptr; // owned by the window
     QPointer<QProgressDialog> progress_;
     std::unique_ptr<TBookPdfExport> export_;
+    // The last export once it has ended, kept until its signal has returned.
+    std::unique_ptr<TBookPdfExport> ended_;
 };
