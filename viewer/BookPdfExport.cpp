@@ -2,11 +2,9 @@
 
 #include "BookReader.h"
 #include "Exception.h"
-#include "HTTPListener.h"
-#include "ListenerSwitch.h"
 #include "PageRetirement.h"
+#include "PageServer.h"
 #include "PageService.h"
-#include "ServedPages.h"
 #include "WinAnsi.h"
 
 #include <QDate>
@@ -28,10 +26,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// The pages the export's server holds inflated at once; the engine asks for one page and its
-// pictures at a time.
-constexpr std::size_t kServerBudgetBytes = 64u << 20;
 
 // What the export needs to know of a loaded page, read in a world of its own so that the page's
 // scripts cannot change the answer. The links come in the order they stand in the document;
@@ -65,13 +59,11 @@ QPageLayout PaperLayout(const TPrintOptions& options)
 
 } // namespace
 
-TBookPdfExport::TBookPdfExport(const TBookReader& reader, TBookPdfDesign design, QObject* parent, int pageTimeoutMs)
+TBookPdfExport::TBookPdfExport(std::string bookFile, TBookPdfDesign design, QObject* parent, int pageTimeoutMs)
     : QObject(parent)
-    , reader_(reader)
+    , bookFile_(std::move(bookFile))
     , design_(std::move(design))
 {
-    if (design_.BookTitle.isEmpty())
-        design_.BookTitle = QString::fromStdString(AnsiToUtf8(reader_.title()));
     if (design_.Date.isEmpty())
         design_.Date = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
     pageTimeout_.setSingleShot(true);
@@ -88,8 +80,8 @@ TBookPdfExport::~TBookPdfExport()
     if (page_)
         RetirePage(page_, profile_);
     // Requests waiting for room give up before the listener closes their connections.
-    if (servedPages_)
-        servedPages_->Stop();
+    if (server_)
+        server_->Stop();
 }
 
 int TBookPdfExport::PageTotal() const
@@ -97,26 +89,41 @@ int TBookPdfExport::PageTotal() const
     return order_ ? int(order_->Total()) : 0;
 }
 
+const TBookReader& TBookPdfExport::Reader() const
+{
+    return server_->Reader();
+}
+
 QString TBookPdfExport::PageName(int index) const
 {
-    return QString::fromStdString(AnsiToUtf8(reader_.Pages()[index]));
+    return QString::fromStdString(AnsiToUtf8(Reader().Pages()[index]));
 }
 
 void TBookPdfExport::Start(const QString& outputFile)
 {
     outputFile_ = outputFile;
-    if (!reader_.IsValid())
-        return Fail(tr("The book is not valid"));
+    const QString bookName = QString::fromLocal8Bit(bookFile_.c_str());
+    try {
+        server_ = std::make_unique<TPageServer>(bookFile_, TPageServerLimits {});
+    } catch (const Exception& error) {
+        return Fail(QString::fromStdString(error.Message()));
+    }
+    if (!Reader().IsValid())
+        return Fail(tr("Invalid eBook: %1").arg(bookName));
+    if (!Reader().DisplaySettings().allowPrint)
+        return Fail(tr("%1: the book does not allow printing").arg(bookName));
+    if (design_.BookTitle.isEmpty())
+        design_.BookTitle = QString::fromStdString(AnsiToUtf8(Reader().title()));
     std::vector<int> htmlPages;
-    const TStringList& names = reader_.Pages();
+    const TStringList& names = Reader().Pages();
     for (int i = 0; i < names.Count(); ++i) {
         // A name stored twice is one page: links reach only its first entry.
-        if (IsHtmlPageName(names[i]) && reader_.IndexOfPage(names[i]) == i)
+        if (IsHtmlPageName(names[i]) && Reader().IndexOfPage(names[i]) == i)
             htmlPages.push_back(i);
     }
     int home = -1;
     try {
-        home = reader_.IndexOfPage(reader_.GetHomePageName());
+        home = Reader().IndexOfPage(Reader().GetHomePageName());
     } catch (const std::exception&) {
     }
     if (home < 0)
@@ -134,13 +141,8 @@ void TBookPdfExport::Start(const QString& outputFile)
     if (!pageFolder_->isValid())
         return Fail(tr("Cannot make a temporary folder: %1").arg(pageFolder_->errorString()));
 
-    servedPages_ = std::make_unique<TServedPages>(reader_, kServerBudgetBytes, 0);
-    listener_ = std::make_unique<TNetHTTPListener>(nullptr);
-    servedPages_->Attach(*listener_);
-    listener_->BoundIP = std::string(kPageServerAddress);
-    listener_->Port = RandomPagePort();
     try {
-        SwitchOnAtFreePagePort(*listener_);
+        server_->SwitchOn();
     } catch (const Exception& error) {
         return Fail(tr("Cannot start the page server: %1").arg(QString::fromStdString(error.Message())));
     }
@@ -178,10 +180,10 @@ void TBookPdfExport::RenderNext()
         return;
     // A page the book cannot give would be served as a "not found" page and printed as one.
     std::string content;
-    if (!reader_.ExtractPageAtConcurrently(next->Page, content))
+    if (!Reader().ExtractPageAtConcurrently(next->Page, content))
         return Fail(tr("The page %1 cannot be read from the book").arg(name));
     pageTimeout_.start();
-    const std::string url = PageURL(listener_->BoundIP, listener_->Port, reader_.Pages()[next->Page]);
+    const std::string url = server_->PageURL(Reader().Pages()[next->Page]);
     page_->load(QUrl(QString::fromStdString(AnsiToUtf8(url)), QUrl::TolerantMode));
 }
 
@@ -242,15 +244,15 @@ void TBookPdfExport::PagePrinted(const QByteArray& pdf)
 int TBookPdfExport::BookPageOf(const QString& url) const
 {
     const QUrl link(url);
-    if (link.scheme() != u"http" || link.host() != QString::fromStdString(listener_->BoundIP)
-        || link.port() != listener_->Port)
+    if (link.scheme() != u"http" || link.host() != QString::fromStdString(server_->Address())
+        || link.port() != server_->Port())
         return -1;
     // The page is found as the server finds it from the request's path.
     const std::string document = link.path(QUrl::FullyEncoded).toStdString();
-    int index = reader_.IndexOfPage(PageNameFromDocument(document));
+    int index = Reader().IndexOfPage(PageNameFromDocument(document));
     if (index < 0) {
         if (const std::optional<std::string> escaped = PageNameFromEscapedDocument(document))
-            index = reader_.IndexOfPage(*escaped);
+            index = Reader().IndexOfPage(*escaped);
     }
     return index;
 }

@@ -19,8 +19,7 @@
 class QWebEnginePage;
 class QWebEngineProfile;
 class TBookReader;
-class TNetHTTPListener;
-class TServedPages;
+class TPageServer;
 
 // Writes a whole book into one PDF file: every HTML page in reading order (TReadingOrder),
 // rendered by the engine one page at a time from a page server of the export's own (so that the
@@ -34,16 +33,15 @@ class TServedPages;
 class TBookPdfExport : public QObject {
     Q_OBJECT
 public:
-    // The reader must stay loaded while the export lives; it is read only with positioned reads,
-    // so the viewer's own server may use it meanwhile. The design's BookTitle and Date are filled in
-    // here when empty. A page that has not loaded and printed after pageTimeoutMs is taken as one
-    // the engine cannot render.
-    TBookPdfExport(
-        const TBookReader& reader, TBookPdfDesign design, QObject* parent = nullptr, int pageTimeoutMs = 60000);
+    // bookFile is opened anew, read-only, by the export's own page server. The design's BookTitle
+    // and Date are filled in here when empty. A page that has not loaded and printed after
+    // pageTimeoutMs is taken as one the engine cannot render.
+    TBookPdfExport(std::string bookFile, TBookPdfDesign design, QObject* parent = nullptr, int pageTimeoutMs = 60000);
     // Waits for an assembly under way, which a cancel ends at its next page.
     ~TBookPdfExport() override;
 
-    // Starts the export; finished tells the end. Call once.
+    // Starts the export; finished tells the end, at once when the book cannot be read, allows no
+    // printing or the file cannot be written. Call once.
     void Start(const QString& outputFile);
     // Ends the export without writing anything; finished(false, "") follows.
     void Cancel();
@@ -72,11 +70,11 @@ private:
     // The directory index of the page an address in the book names, or -1.
     int BookPageOf(const QString& url) const;
 
-    const TBookReader& reader_;
-    // The export's page server: the listener is declared after the pages it answers from, so that
-    // it goes first and ends every session before they go.
-    std::unique_ptr<TServedPages> servedPages_;
-    std::unique_ptr<TNetHTTPListener> listener_;
+    const TBookReader& Reader() const;
+
+    std::string bookFile_;
+    // The book and its pages served to the export's engine page, from Start on.
+    std::unique_ptr<TPageServer> server_;
     TBookPdfDesign design_;
     std::optional<TReadingOrder> order_;
     std::vector<TAssembledPage> pages_;

@@ -2,7 +2,6 @@
 
 #include "BookPdfExport.h"
 #include "Exception.h"
-#include "OpenedBook.h"
 #include "ProgramOptions.h"
 
 #include <QCoreApplication>
@@ -29,13 +28,7 @@ int RunPdfExport(const std::string& outputFile, const std::string& bookFile, std
 {
     const std::string bookName = bookFile.empty() ? OwnExecutableFileName() : bookFile;
     try {
-        // The export goes before the book it reads.
-        const std::unique_ptr<OpenedBook> book = OpenBook(bookName);
-        if (!book->reader.DisplaySettings().allowPrint) {
-            err << "ebook: " << bookName << ": the book does not allow printing\n";
-            return 1;
-        }
-        TBookPdfExport exporter(book->reader, ViewerDesign());
+        TBookPdfExport exporter(bookName, ViewerDesign());
         const bool terminal = isatty(STDERR_FILENO) != 0;
         QObject::connect(&exporter, &TBookPdfExport::progressed, [&](int page, int total, const QString& name) {
             const std::string line = name.isEmpty() ? "ebook: putting " + std::to_string(total) + " pages together"

@@ -1,10 +1,8 @@
 #include "SaveBookAsPdf.h"
 
 #include "BookPdfExport.h"
-#include "BookReader.h"
 #include "DialogPolicy.h"
 #include "ErrorReport.h"
-#include "WinAnsi.h"
 
 #include <QAction>
 #include <QDir>
@@ -15,10 +13,11 @@
 #include <QWidget>
 
 TSaveBookAsPdf::TSaveBookAsPdf(
-    QWidget& window, QMenu& menu, QAction* after, const TBookReader& reader, TPrintOptions options)
+    QWidget& window, QMenu& menu, QAction* after, std::string bookFile, QString bookTitle, TPrintOptions options)
     : QObject(&window)
     , window_(window)
-    , reader_(reader)
+    , bookFile_(std::move(bookFile))
+    , bookTitle_(std::move(bookTitle))
     , options_(std::move(options))
 {
     action_ = new QAction(tr("Save Book as PDF\u2026"), &window);
@@ -42,7 +41,7 @@ void TSaveBookAsPdf::SetOffered(bool offered)
 
 QString TSaveBookAsPdf::SuggestedFile() const
 {
-    QString title = QString::fromStdString(AnsiToUtf8(reader_.title())).simplified();
+    QString title = bookTitle_.simplified();
     title.replace(u'/', u'-');
     return QDir::home().filePath((title.isEmpty() ? QStringLiteral("book") : title) + QStringLiteral(".pdf"));
 }
@@ -64,7 +63,7 @@ void TSaveBookAsPdf::SaveTo(const QString& file)
     ended_.reset();
     TBookPdfDesign design;
     design.Options = options_;
-    export_ = std::make_unique<TBookPdfExport>(reader_, design);
+    export_ = std::make_unique<TBookPdfExport>(bookFile_, design);
     connect(export_.get(), &TBookPdfExport::progressed, this, &TSaveBookAsPdf::Progressed);
     connect(export_.get(), &TBookPdfExport::finished, this, &TSaveBookAsPdf::Finished);
     action_->setEnabled(false);

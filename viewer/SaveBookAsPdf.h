@@ -8,13 +8,13 @@
 #include <QString>
 
 #include <memory>
+#include <string>
 
 class QAction;
 class QMenu;
 
 class QWidget;
 class TBookPdfExport;
-class TBookReader;
 
 // The Book menu's "Save Book as PDF…": asks for a file, then writes the whole book into it
 // (TBookPdfExport) with a progress window that can cancel; the main window stays usable meanwhile.
@@ -23,8 +23,10 @@ class TBookReader;
 class TSaveBookAsPdf : public QObject {
     Q_OBJECT
 public:
-    // The item goes into menu after the action `after`. The reader must outlive this.
-    TSaveBookAsPdf(QWidget& window, QMenu& menu, QAction* after, const TBookReader& reader, TPrintOptions options);
+    // The item goes into menu after the action `after`; bookFile is the book's file, titled
+    // bookTitle.
+    TSaveBookAsPdf(
+        QWidget& window, QMenu& menu, QAction* after, std::string bookFile, QString bookTitle, TPrintOptions options);
     ~TSaveBookAsPdf() override;
 
     QAction* Action() const { return action_; }
@@ -46,7 +48,8 @@ private:
     QString SuggestedFile() const;
 
     QWidget& window_;
-    const TBookReader& reader_;
+    std::string bookFile_;
+    QString bookTitle_;
     TPrintOptions options_;
     QAction* action_ = nullptr; // owned by the window
     QPointer<QProgressDialog> progress_;

@@ -9,13 +9,9 @@
 // One line of "key=value" results on standard output.
 #include "BookPdfExport.h"
 #include "EngineEnvironment.h"
-#include "HTTPListener.h"
-#include "ListenerSwitch.h"
-#include "OpenedBook.h"
-#include "PageService.h"
+#include "PageServer.h"
 #include "ProcessMemory.h"
 #include "ProgramOptions.h"
-#include "ServedPages.h"
 #include "WinAnsi.h"
 
 #include <QApplication>
@@ -64,9 +60,9 @@ TBookPdfDesign ViewerDesign()
     return design;
 }
 
-int Export(const TBookReader& reader, const QString& out, TMemoryTrack& memory, int& pages)
+int Export(const std::string& bookFile, const QString& out, TMemoryTrack& memory, int& pages)
 {
-    TBookPdfExport exporter(reader, ViewerDesign());
+    TBookPdfExport exporter(bookFile, ViewerDesign());
     QEventLoop loop;
     bool ok = false;
     QObject::connect(&exporter, &TBookPdfExport::progressed, [&](int page, int, const QString&) {
@@ -87,14 +83,11 @@ int Export(const TBookReader& reader, const QString& out, TMemoryTrack& memory, 
 }
 
 // The engine alone: each HTML page in directory order loaded and printed into its own file.
-int Loop(const TBookReader& reader, const QString& outFolder, TMemoryTrack& memory, int& pages, int64_t& bytes)
+int Loop(const std::string& bookFile, const QString& outFolder, TMemoryTrack& memory, int& pages, int64_t& bytes)
 {
-    TServedPages served(reader, 64u << 20, 0);
-    TNetHTTPListener listener(nullptr);
-    served.Attach(listener);
-    listener.BoundIP = std::string(kPageServerAddress);
-    listener.Port = RandomPagePort();
-    SwitchOnAtFreePagePort(listener);
+    TPageServer server(bookFile, TPageServerLimits {});
+    server.SwitchOn();
+    const TBookReader& reader = server.Reader();
     QWebEngineProfile profile;
     profile.setHttpCacheType(QWebEngineProfile::NoCache);
     auto* page = new QWebEnginePage(&profile);
@@ -116,8 +109,7 @@ int Loop(const TBookReader& reader, const QString& outFolder, TMemoryTrack& memo
                 },
                 layout);
         });
-        page->load(QUrl(QString::fromStdString(AnsiToUtf8(PageURL(listener.BoundIP, listener.Port, reader.Pages()[i]))),
-            QUrl::TolerantMode));
+        page->load(QUrl(QString::fromStdString(AnsiToUtf8(server.PageURL(reader.Pages()[i]))), QUrl::TolerantMode));
         loop.exec();
         QObject::disconnect(loaded);
         QFile file(QDir(outFolder).filePath(QStringLiteral("%1.pdf").arg(pages)));
@@ -128,7 +120,7 @@ int Loop(const TBookReader& reader, const QString& outFolder, TMemoryTrack& memo
         memory.Sample();
     }
     delete page;
-    served.Stop();
+    server.Stop();
     return 0;
 }
 
@@ -162,8 +154,6 @@ int main(int argc, char** argv)
     PrepareBrowserEngine(note);
     QApplication application(argc, argv);
     // Only the assembly reads no book: it is given the loop's folder instead.
-    // The assembly reads no book: it is given the loop's folder instead.
-    const std::unique_ptr<OpenedBook> book = mode == "assemble" ? nullptr : OpenBook(argv[2]);
     const QString out = QString::fromLocal8Bit(argv[3]);
     TMemoryTrack memory;
     int pages = 0;
@@ -173,9 +163,9 @@ int main(int argc, char** argv)
     memory.Sample();
     int status = 0;
     if (mode == "export")
-        status = Export(book->reader, out, memory, pages);
+        status = Export(argv[2], out, memory, pages);
     else if (mode == "loop")
-        status = Loop(book->reader, out, memory, pages, bytes);
+        status = Loop(argv[2], out, memory, pages, bytes);
     else
         status = Assemble(QString::fromLocal8Bit(argv[2]), out, pages);
     const double seconds = double(timer.elapsed()) / 1000;

@@ -1,6 +1,5 @@
 #include "BookMainDesign.h"
 #include "BookPdfExport.h"
-#include "OpenedBook.h"
 #include "PdfExportCommand.h"
 #include "SaveBookAsPdf.h"
 #include "ViewerFixture.h"
@@ -179,6 +178,15 @@ TEST(PdfExport, AFailureLeavesNoFileBehindAndNamesWhatFailed)
     EXPECT_NE(err.str().find("taken.pdf"), std::string::npos) << err.str();
     EXPECT_TRUE(std::filesystem::is_directory(book.Folder() / "taken.pdf"));
     EXPECT_EQ(FilesIn(book.Folder()), QStringList { "book.ebook" });
+
+    // A book that does not allow printing is not written out either.
+    TTestBook noPrint;
+    noPrint.writer.AddPage("/index.htm", Page("Home", {}));
+    const std::string noPrintFile = noPrint.Save();
+    err.str({});
+    EXPECT_EQ(RunPdfExport((noPrint.Folder() / "book.pdf").string(), noPrintFile, err), 1);
+    EXPECT_NE(err.str().find("does not allow printing"), std::string::npos) << err.str();
+    EXPECT_EQ(FilesIn(noPrint.Folder()), QStringList { "book.ebook" });
 }
 
 TEST(PdfExport, APageTheEngineCannotRenderOrACancelEndsTheExportWithoutAFile)
@@ -192,11 +200,11 @@ TEST(PdfExport, APageTheEngineCannotRenderOrACancelEndsTheExportWithoutAFile)
     book.writer.AddPage("/index.htm", Page("Home", { "stuck.htm" }));
     book.writer.AddPage("/stuck.htm",
         Page("Stuck", {}, "<img src='http://127.0.0.1:" + std::to_string(silent.serverPort()) + "/never.png'>"));
-    const std::unique_ptr<OpenedBook> opened = OpenBook(book.Save());
+    const std::string bookFile = book.Save();
 
     const QString out = QString::fromStdString((book.Folder() / "book.pdf").string());
     {
-        TBookPdfExport exporter(opened->reader, {}, nullptr, 1500);
+        TBookPdfExport exporter(bookFile, {}, nullptr, 1500);
         std::optional<QString> error;
         QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool, const QString& e) { error = e; });
         exporter.Start(out);
@@ -206,7 +214,7 @@ TEST(PdfExport, APageTheEngineCannotRenderOrACancelEndsTheExportWithoutAFile)
     EXPECT_EQ(FilesIn(book.Folder()), QStringList { "book.ebook" });
 
     {
-        TBookPdfExport exporter(opened->reader, {});
+        TBookPdfExport exporter(bookFile, {});
         std::optional<bool> written;
         QString error = QStringLiteral("not told");
         QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool w, const QString& e) {
