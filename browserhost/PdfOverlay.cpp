@@ -19,6 +19,22 @@ std::vector<QSizeF> PdfPageSizes(QPDF& pdf)
     return sizes;
 }
 
+std::string UnusedFormName(QPDFPageObjectHelper& page)
+{
+    QPDFObjectHandle resources = page.getAttribute("/Resources", false);
+    int suffix = 0;
+    return resources.isDictionary() ? resources.getUniqueResourceName("/Fx", suffix) : std::string("/Fx0");
+}
+
+void DrawFormOverPage(QPDF& pdf, QPDFPageObjectHelper& page, QPDFObjectHandle form, const std::string& name)
+{
+    const QPDFObjectHandle::Rectangle box = page.getTrimBox().getArrayAsRectangle();
+    // The page's own content may leave its graphics state changed: it is wrapped in q ... Q.
+    page.addPageContents(QPDFObjectHandle::newStream(&pdf, "q\n"), true);
+    page.addPageContents(
+        QPDFObjectHandle::newStream(&pdf, "\nQ\nq\n" + page.placeFormXObject(form, name, box) + "Q\n"), false);
+}
+
 void LayPagesOver(QPDF& pdf, QPDF& overlay)
 {
     std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
@@ -27,6 +43,7 @@ void LayPagesOver(QPDF& pdf, QPDF& overlay)
     for (std::size_t i = 0; i < count; ++i) {
         QPDFPageObjectHelper& page = pages[i];
         const QPDFObjectHandle form = pdf.copyForeignObject(layers[i].getFormXObjectForPage());
+        const std::string name = UnusedFormName(page);
         QPDFObjectHandle resources = page.getAttribute("/Resources", true);
         if (!resources.isDictionary()) {
             resources = QPDFObjectHandle::newDictionary();
@@ -34,13 +51,7 @@ void LayPagesOver(QPDF& pdf, QPDF& overlay)
         }
         if (!resources.getKey("/XObject").isDictionary())
             resources.replaceKey("/XObject", QPDFObjectHandle::newDictionary());
-        int suffix = 0;
-        const std::string name = resources.getUniqueResourceName("/Fx", suffix);
         resources.getKey("/XObject").replaceKey(name, form);
-        const QPDFObjectHandle::Rectangle box = page.getTrimBox().getArrayAsRectangle();
-        // The page's own content may leave its graphics state changed: it is wrapped in q ... Q.
-        page.addPageContents(QPDFObjectHandle::newStream(&pdf, "q\n"), true);
-        page.addPageContents(
-            QPDFObjectHandle::newStream(&pdf, "\nQ\nq\n" + page.placeFormXObject(form, name, box) + "Q\n"), false);
+        DrawFormOverPage(pdf, page, form, name);
     }
 }

@@ -135,6 +135,51 @@ std::unique_ptr<QPDF> OpenPdf(const QString& file)
     return pdf;
 }
 
+// The header and footer of every sheet as forms to draw over it, made a batch of sheets at a time:
+// a batch shares one font, written once, and only one batch is held at a time.
+class THeaderFooterForms {
+public:
+    THeaderFooterForms(const QList<THeaderFooterSheet>& sheets, const TPrintOptions& options)
+        : sheets_(sheets)
+        , options_(options)
+    {
+    }
+
+    // The form for the sheet, counted through the book; null when its batch has no page.
+    QPDFObjectHandle Form(qsizetype sheet)
+    {
+        const qsizetype first = sheet - sheet % kBatchSheets;
+        if (!pdf_ || first != first_) {
+            layers_.clear();
+            copied_ = {};
+            pdf_.reset();
+            bytes_ = HeaderFooterSheetsPdf(sheets_.mid(first, kBatchSheets), options_);
+            first_ = first;
+            pdf_ = std::make_unique<QPDF>();
+            pdf_->setSuppressWarnings(true);
+            if (!bytes_.isEmpty()) {
+                pdf_->processMemoryFile("header and footer", bytes_.constData(), std::size_t(bytes_.size()));
+                layers_ = QPDFPageDocumentHelper(*pdf_).getAllPages();
+            }
+        }
+        const std::size_t at = std::size_t(sheet - first_);
+        return at < layers_.size() ? layers_[at].getFormXObjectForPage() : QPDFObjectHandle::newNull();
+    }
+    // What of the current batch has been written.
+    TPdfStreamWriter::TCopied& Copied() { return copied_; }
+
+private:
+    static constexpr qsizetype kBatchSheets = 256;
+    const QList<THeaderFooterSheet>& sheets_;
+    const TPrintOptions& options_;
+    qsizetype first_ = 0;
+    // The batch's PDF, the document read from it, and its pages: each read from the one before.
+    QByteArray bytes_;
+    std::unique_ptr<QPDF> pdf_;
+    std::vector<QPDFPageObjectHelper> layers_;
+    TPdfStreamWriter::TCopied copied_;
+};
+
 } // namespace
 
 bool AssembleBookPdf(const std::vector<TAssembledPage>& pages, const TBookPdfDesign& design,
@@ -142,46 +187,46 @@ bool AssembleBookPdf(const std::vector<TAssembledPage>& pages, const TBookPdfDes
     const std::atomic_bool& cancelled, QString& error)
 {
     try {
-        // The sheets are numbered through the whole book: their count comes first.
-        std::vector<std::size_t> sheetCounts;
-        std::size_t sheetTotal = 0;
+        // The sheets are numbered through the whole book: every page's sheets are looked at first.
+        QList<THeaderFooterSheet> bands;
+        THeaderFooterValues values;
+        values.Date = design.Date;
         for (const TAssembledPage& page : pages) {
             if (cancelled)
                 throw TCancelled();
-            sheetCounts.push_back(QPDFPageDocumentHelper(*OpenPdf(page.File)).getAllPages().size());
-            sheetTotal += sheetCounts.back();
+            values.WindowTitle = ComposeCaption(design.BookTitle, page.Title);
+            values.Url = page.Name;
+            for (const QSizeF& size : PdfPageSizes(*OpenPdf(page.File)))
+                bands.append({ size, values });
         }
+        for (qsizetype i = 0; i < bands.size(); ++i) {
+            bands[i].Values.PageNumber = int(i) + 1;
+            bands[i].Values.PageCount = int(bands.size());
+        }
+        THeaderFooterForms forms(bands, design.Options);
 
         TPdfStreamWriter writer(QFile::encodeName(outputFile).toStdString());
         const int catalog = writer.Reserve();
         const int pageTree = writer.Reserve();
         std::vector<int> sheets;
         std::vector<int> firstSheets;
-        THeaderFooterValues values;
-        values.Date = design.Date;
-        values.PageCount = int(sheetTotal);
         // One page's document at a time: read, headed and footed, linked, written, let go.
         for (std::size_t i = 0; i < pages.size(); ++i) {
             if (cancelled)
                 throw TCancelled();
             const TAssembledPage& page = pages[i];
             const std::unique_ptr<QPDF> pdf = OpenPdf(page.File);
-            values.WindowTitle = ComposeCaption(design.BookTitle, page.Title);
-            values.Url = page.Name;
-            QList<THeaderFooterSheet> bands;
-            for (const QSizeF& size : PdfPageSizes(*pdf)) {
-                values.PageNumber = int(sheets.size() + std::size_t(bands.size())) + 1;
-                bands.append({ size, values });
-            }
-            const QByteArray bandPdf = HeaderFooterSheetsPdf(bands, design.Options);
-            QPDF overlay;
-            overlay.setSuppressWarnings(true);
-            if (!bandPdf.isEmpty()) {
-                overlay.processMemoryFile("header and footer", bandPdf.constData(), std::size_t(bandPdf.size()));
-                LayPagesOver(*pdf, overlay);
+            std::vector<TPdfStreamWriter::TPageOverlay> overlays;
+            for (QPDFPageObjectHelper& sheet : QPDFPageDocumentHelper(*pdf).getAllPages()) {
+                QPDFObjectHandle form = forms.Form(qsizetype(sheets.size() + overlays.size()));
+                if (form.isNull())
+                    break;
+                const std::string name = UnusedFormName(sheet);
+                overlays.push_back({ name, writer.CopyObject(form, forms.Copied()) });
+                DrawFormOverPage(*pdf, sheet, form, name);
             }
             LinkWithinDocument(*pdf, pageOfLink);
-            const std::vector<int> written = writer.CopyPages(*pdf, pageTree);
+            const std::vector<int> written = writer.CopyPages(*pdf, pageTree, overlays);
             if (written.empty())
                 throw std::runtime_error(page.Name.toStdString() + " has no sheet");
             firstSheets.push_back(written.front());

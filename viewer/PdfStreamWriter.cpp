@@ -7,60 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <deque>
-#include <map>
 #include <stdexcept>
 #include <unistd.h>
 #include <utility>
-
-namespace {
-
-// The objects of one source document written so far, by their numbers in the output.
-struct TCopy {
-    std::map<QPDFObjGen, int> numbers;
-    std::deque<QPDFObjectHandle> pending;
-};
-
-std::string Serialize(QPDFObjectHandle object, TCopy& copy, TPdfStreamWriter& writer);
-
-std::string SerializeDirect(QPDFObjectHandle object, TCopy& copy, TPdfStreamWriter& writer,
-    const std::map<std::string, std::string>& replaced = {})
-{
-    if (object.isArray()) {
-        std::string text = "[";
-        for (QPDFObjectHandle item : object.aitems())
-            text += Serialize(item, copy, writer) + " ";
-        return text + "]";
-    }
-    if (object.isDictionary()) {
-        std::string text = "<<";
-        for (auto& [key, value] : object.ditems()) {
-            if (replaced.contains(key))
-                continue;
-            text += QPDFObjectHandle::newName(key).unparse() + " " + Serialize(value, copy, writer) + "\n";
-        }
-        for (const auto& [key, value] : replaced) {
-            if (!value.empty())
-                text += QPDFObjectHandle::newName(key).unparse() + " " + value + "\n";
-        }
-        return text + ">>";
-    }
-    return object.unparse();
-}
-
-std::string Serialize(QPDFObjectHandle object, TCopy& copy, TPdfStreamWriter& writer)
-{
-    if (!object.isIndirect())
-        return SerializeDirect(object, copy, writer);
-    auto [at, added] = copy.numbers.try_emplace(object.getObjGen(), 0);
-    if (added) {
-        at->second = writer.Reserve();
-        copy.pending.push_back(object);
-    }
-    return std::to_string(at->second) + " 0 R";
-}
-
-} // namespace
 
 TPdfStreamWriter::TPdfStreamWriter(const std::string& path)
     : path_(path)
@@ -102,42 +51,108 @@ void TPdfStreamWriter::Write(int number, const std::string& body)
     Put(std::to_string(number) + " 0 obj\n" + body + "\nendobj\n");
 }
 
-std::vector<int> TPdfStreamWriter::CopyPages(QPDF& source, int parent)
+std::string TPdfStreamWriter::SerializeDirect(
+    QPDFObjectHandle object, TCopied& copied, const std::map<std::string, std::string>& replaced)
+{
+    if (object.isArray()) {
+        std::string text = "[";
+        for (QPDFObjectHandle item : object.aitems())
+            text += Serialize(item, copied) + " ";
+        return text + "]";
+    }
+    if (object.isDictionary()) {
+        std::string text = "<<";
+        for (auto& [key, value] : object.ditems()) {
+            if (!replaced.contains(key))
+                text += QPDFObjectHandle::newName(key).unparse() + " " + Serialize(value, copied) + "\n";
+        }
+        for (const auto& [key, value] : replaced) {
+            if (!value.empty())
+                text += QPDFObjectHandle::newName(key).unparse() + " " + value + "\n";
+        }
+        return text + ">>";
+    }
+    return object.unparse();
+}
+
+std::string TPdfStreamWriter::Serialize(QPDFObjectHandle object, TCopied& copied)
+{
+    if (!object.isIndirect())
+        return SerializeDirect(object, copied);
+    auto [at, added] = copied.numbers.try_emplace(object.getObjGen(), 0);
+    if (added) {
+        at->second = Reserve();
+        copied.pending.push_back(object);
+    }
+    return std::to_string(at->second) + " 0 R";
+}
+
+std::string TPdfStreamWriter::SerializeResources(
+    QPDFObjectHandle resources, TCopied& copied, const TPageOverlay& overlay)
+{
+    // Written into the page itself: another page sharing the dictionary does not get the form.
+    const std::string form = overlay.name + " " + std::to_string(overlay.form) + " 0 R";
+    QPDFObjectHandle forms = resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle::newNull();
+    const std::string formsText = forms.isDictionary()
+        ? SerializeDirect(forms, copied, { { overlay.name, std::to_string(overlay.form) + " 0 R" } })
+        : "<<" + form + ">>";
+    if (!resources.isDictionary())
+        return "<< /XObject " + formsText + " >>";
+    return SerializeDirect(resources, copied, { { "/XObject", formsText } });
+}
+
+int TPdfStreamWriter::CopyObject(QPDFObjectHandle object, TCopied& copied)
+{
+    const std::string reference = Serialize(object, copied);
+    WritePending(copied, {}, 0);
+    return std::stoi(reference);
+}
+
+std::vector<int> TPdfStreamWriter::CopyPages(QPDF& source, int parent, const std::vector<TPageOverlay>& overlays)
 {
     // Attributes a page inherits from the page tree are not copied with the tree: the pages get
     // their own.
     source.pushInheritedAttributesToPage();
-    TCopy copy;
+    TCopied copied;
     std::vector<int> pages;
-    std::map<QPDFObjGen, bool> isPage;
+    std::map<int, const TPageOverlay*> pageOverlays;
     for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(source).getAllPages()) {
         QPDFObjectHandle object = page.getObjectHandle();
         const int number = Reserve();
-        copy.numbers[object.getObjGen()] = number;
-        copy.pending.push_back(object);
-        isPage[object.getObjGen()] = true;
+        copied.numbers[object.getObjGen()] = number;
+        copied.pending.push_back(object);
+        pageOverlays[number] = pages.size() < overlays.size() ? &overlays[pages.size()] : nullptr;
         pages.push_back(number);
     }
-    while (!copy.pending.empty()) {
-        QPDFObjectHandle object = copy.pending.front();
-        copy.pending.pop_front();
-        const int number = copy.numbers.at(object.getObjGen());
+    WritePending(copied, pageOverlays, parent);
+    return pages;
+}
+
+void TPdfStreamWriter::WritePending(TCopied& copied, const std::map<int, const TPageOverlay*>& pages, int parent)
+{
+    while (!copied.pending.empty()) {
+        QPDFObjectHandle object = copied.pending.front();
+        copied.pending.pop_front();
+        const int number = copied.numbers.at(object.getObjGen());
+        const auto page = pages.find(number);
         if (object.isStream()) {
             // The data as stored, with its filters: nothing is decoded or encoded again.
             const std::shared_ptr<Buffer> data = object.getRawStreamData();
             const std::string dictionary
-                = SerializeDirect(object.getDict(), copy, *this, { { "/Length", std::to_string(data->getSize()) } });
+                = SerializeDirect(object.getDict(), copied, { { "/Length", std::to_string(data->getSize()) } });
             offsets_.at(std::size_t(number)) = offset_;
             Put(std::to_string(number) + " 0 obj\n" + dictionary + "\nstream\n");
             Put(data->getBuffer(), data->getSize());
             Put("\nendstream\nendobj\n");
-        } else if (isPage.contains(object.getObjGen())) {
-            Write(number, SerializeDirect(object, copy, *this, { { "/Parent", std::to_string(parent) + " 0 R" } }));
+        } else if (page != pages.end()) {
+            std::map<std::string, std::string> replaced { { "/Parent", std::to_string(parent) + " 0 R" } };
+            if (page->second)
+                replaced["/Resources"] = SerializeResources(object.getKey("/Resources"), copied, *page->second);
+            Write(number, SerializeDirect(object, copied, replaced));
         } else {
-            Write(number, SerializeDirect(object, copy, *this));
+            Write(number, SerializeDirect(object, copied));
         }
     }
-    return pages;
 }
 
 void TPdfStreamWriter::Finish(int catalog, int info)
