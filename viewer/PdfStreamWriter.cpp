@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+
 #include <unistd.h>
 #include <utility>
+#include <zlib.h>
 
 TPdfStreamWriter::TPdfStreamWriter(const std::string& path)
     : path_(path)
@@ -50,6 +52,13 @@ void TPdfStreamWriter::Write(int number, const std::string& body)
     offsets_.at(std::size_t(number)) = offset_;
     Put(std::to_string(number) + " 0 obj\n" + body + "\nendobj\n");
 }
+
+namespace {
+
+// Plain stream data shorter than this is written as it is: compressing would not pay.
+constexpr std::size_t kSmallestCompressed = 64;
+
+} // namespace
 
 std::string TPdfStreamWriter::SerializeDirect(
     QPDFObjectHandle object, TCopied& copied, const std::map<std::string, std::string>& replaced)
@@ -136,13 +145,31 @@ void TPdfStreamWriter::WritePending(TCopied& copied, const std::map<int, const T
         const int number = copied.numbers.at(object.getObjGen());
         const auto page = pages.find(number);
         if (object.isStream()) {
-            // The data as stored, with its filters: nothing is decoded or encoded again.
+            // The data as stored, with its filters: nothing is decoded or encoded again. Data
+            // stored plain (the header and footer drawn over the sheets) is compressed.
             const std::shared_ptr<Buffer> data = object.getRawStreamData();
-            const std::string dictionary
-                = SerializeDirect(object.getDict(), copied, { { "/Length", std::to_string(data->getSize()) } });
+            std::map<std::string, std::string> replaced { { "/Length", std::to_string(data->getSize()) } };
+            std::string compressed;
+            if (!object.getDict().hasKey("/Filter") && data->getSize() > kSmallestCompressed) {
+                uLongf size = compressBound(uLong(data->getSize()));
+                compressed.resize(size);
+                if (compress2(reinterpret_cast<Bytef*>(compressed.data()), &size, data->getBuffer(),
+                        uLong(data->getSize()), Z_BEST_COMPRESSION)
+                    == Z_OK) {
+                    compressed.resize(size);
+                    replaced = { { "/Length", std::to_string(size) }, { "/Filter", "/FlateDecode" },
+                        { "/DecodeParms", "" } };
+                } else {
+                    compressed.clear();
+                }
+            }
+            const std::string dictionary = SerializeDirect(object.getDict(), copied, replaced);
             offsets_.at(std::size_t(number)) = offset_;
             Put(std::to_string(number) + " 0 obj\n" + dictionary + "\nstream\n");
-            Put(data->getBuffer(), data->getSize());
+            if (compressed.empty())
+                Put(data->getBuffer(), data->getSize());
+            else
+                Put(compressed);
             Put("\nendstream\nendobj\n");
         } else if (page != pages.end()) {
             std::map<std::string, std::string> replaced { { "/Parent", std::to_string(parent) + " 0 R" } };
