@@ -61,7 +61,7 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     OpenBook();
     // The whole book as one PDF, offered where printing is: the export reads the file anew.
     SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint,
-        BookArgument.empty() ? OwnExecutableFileName() : BookArgument, FromAnsi(Server->Reader().title()),
+        BookArgument.empty() ? OwnExecutableFileName() : BookArgument, FromBookText(Server->Reader().title()),
         ui->Browser->PrintOptions);
     SaveAsPdf->SetOffered(Server->Reader().IsValid() && Server->Reader().DisplaySettings().allowPrint);
 }

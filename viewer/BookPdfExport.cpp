@@ -1,11 +1,11 @@
 #include "BookPdfExport.h"
 
 #include "BookReader.h"
+#include "BookText.h"
 #include "Exception.h"
 #include "PageRetirement.h"
 #include "PageServer.h"
 #include "PageService.h"
-#include "WinAnsi.h"
 
 #include <QDate>
 #include <QDir>
@@ -42,7 +42,7 @@ const QString kPageFactsScript = QStringLiteral(R"js((() => {
 
 bool IsHtmlPageName(const std::string& name)
 {
-    const QString suffix = QFileInfo(QString::fromStdString(AnsiToUtf8(name))).suffix().toLower();
+    const QString suffix = QFileInfo(QString::fromStdString(BookTextToUtf8(name))).suffix().toLower();
     return suffix == u"htm" || suffix == u"html" || suffix == u"xhtml" || suffix == u"xht";
 }
 
@@ -96,7 +96,7 @@ const TBookReader& TBookPdfExport::Reader() const
 
 QString TBookPdfExport::PageName(int index) const
 {
-    return QString::fromStdString(AnsiToUtf8(Reader().Pages()[index]));
+    return QString::fromStdString(BookTextToUtf8(Reader().Pages()[index]));
 }
 
 void TBookPdfExport::Start(const QString& outputFile)
@@ -113,7 +113,7 @@ void TBookPdfExport::Start(const QString& outputFile)
     if (!Reader().DisplaySettings().allowPrint)
         return Fail(tr("%1: the book does not allow printing").arg(bookName));
     if (design_.BookTitle.isEmpty())
-        design_.BookTitle = QString::fromStdString(AnsiToUtf8(Reader().title()));
+        design_.BookTitle = QString::fromStdString(BookTextToUtf8(Reader().title()));
     std::vector<int> htmlPages;
     const TStringList& names = Reader().Pages();
     for (int i = 0; i < names.Count(); ++i) {
@@ -184,7 +184,7 @@ void TBookPdfExport::RenderNext()
         return Fail(tr("The page %1 cannot be read from the book").arg(name));
     pageTimeout_.start();
     const std::string url = server_->PageURL(Reader().Pages()[next->Page]);
-    page_->load(QUrl(QString::fromStdString(AnsiToUtf8(url)), QUrl::TolerantMode));
+    page_->load(QUrl(QString::fromStdString(BookTextToUtf8(url)), QUrl::TolerantMode));
 }
 
 void TBookPdfExport::PageLoaded(bool ok)

@@ -8,11 +8,11 @@
 //
 // One line of "key=value" results on standard output.
 #include "BookPdfExport.h"
+#include "BookText.h"
 #include "EngineEnvironment.h"
 #include "PageServer.h"
 #include "ProcessMemory.h"
 #include "ProgramOptions.h"
-#include "WinAnsi.h"
 
 #include <QApplication>
 #include <QDir>
@@ -95,7 +95,7 @@ int Loop(const std::string& bookFile, const QString& outFolder, TMemoryTrack& me
         QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0.75, 0.75, 0.75, 0.75), QPageLayout::Inch);
     QDir().mkpath(outFolder);
     for (int i = 0; i < reader.Pages().Count(); ++i) {
-        const QString name = QString::fromStdString(AnsiToUtf8(reader.Pages()[i]));
+        const QString name = QString::fromStdString(BookTextToUtf8(reader.Pages()[i]));
         const QString suffix = QFileInfo(name).suffix().toLower();
         if (suffix != u"htm" && suffix != u"html")
             continue;
@@ -109,7 +109,7 @@ int Loop(const std::string& bookFile, const QString& outFolder, TMemoryTrack& me
                 },
                 layout);
         });
-        page->load(QUrl(QString::fromStdString(AnsiToUtf8(server.PageURL(reader.Pages()[i]))), QUrl::TolerantMode));
+        page->load(QUrl(QString::fromStdString(BookTextToUtf8(server.PageURL(reader.Pages()[i]))), QUrl::TolerantMode));
         loop.exec();
         QObject::disconnect(loaded);
         QFile file(QDir(outFolder).filePath(QStringLiteral("%1.pdf").arg(pages)));
