@@ -55,9 +55,9 @@ TBrowserPage::TBrowserPage(QWebEngineProfile* profile, TEmbeddedBrowser& host)
 {
 }
 
-bool TBrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame)
+bool TBrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
 {
-    return Host.PageNavigationRequest(url, isMainFrame);
+    return Host.PageNavigationRequest(url, type, isMainFrame);
 }
 
 void TBrowserPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg)

@@ -5,7 +5,9 @@
 #include "BrowserProfile.h"
 #include "BrowserView.h"
 #include "EngineTitle.h"
+#include "OutsideLinks.h"
 #include "PageRetirement.h"
+#include "ViewMouse.h"
 
 #include <QGuiApplication>
 #include <QTimer>
@@ -21,6 +23,7 @@ TEmbeddedBrowser::TEmbeddedBrowser(QWidget* parent)
     , profile_(CreateTransientProfile(this))
     , page_(new TBrowserPage(profile_, *this))
     , view_(new TBrowserView(*this, this))
+    , mouse_(new TViewMouse(*view_))
     , engineUserAgent_(profile_->httpUserAgent())
 {
     view_->setPage(page_);
@@ -32,6 +35,7 @@ TEmbeddedBrowser::TEmbeddedBrowser(QWidget* parent)
     setFocusProxy(view_);
 
     connect(page_, &QWebEnginePage::titleChanged, this, &TEmbeddedBrowser::PageTitleChanged);
+    connect(page_, &QWebEnginePage::urlChanged, this, &TEmbeddedBrowser::PageUrlChanged);
     connect(page_, &QWebEnginePage::windowCloseRequested, this, &TEmbeddedBrowser::PageCloseRequested);
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         if (clearHistoryAfterLoad_) {
@@ -109,8 +113,15 @@ void TEmbeddedBrowser::resizeEvent(QResizeEvent* event)
     ResizeBorder(rect(), false);
 }
 
-bool TEmbeddedBrowser::PageNavigationRequest(const QUrl& url, bool isMainFrame)
+bool TEmbeddedBrowser::PageNavigationRequest(const QUrl& url, int navigationType, bool isMainFrame)
 {
+    // A frame's own address is part of the page that holds it; only a link followed inside the
+    // frame is the reader going somewhere.
+    const bool readerGoes = isMainFrame || navigationType == QWebEnginePage::NavigationTypeLinkClicked;
+    if (readerGoes && LeadsOutside(url, OwnSite)) {
+        OpenOutside(url);
+        return false;
+    }
     QString translated;
     if (TranslateUrl(0, url.toString(), translated) == S_OK && !translated.isEmpty() && translated != url.toString()) {
         page_->load(QUrl(translated));
@@ -119,7 +130,23 @@ bool TEmbeddedBrowser::PageNavigationRequest(const QUrl& url, bool isMainFrame)
     bool cancel = false;
     if (OnBeforeNavigate2)
         OnBeforeNavigate2(this, url, isMainFrame, cancel);
+    if (isMainFrame && !cancel)
+        announcedUrl_ = url.toString(QUrl::FullyEncoded);
     return !cancel;
+}
+
+void TEmbeddedBrowser::PageUrlChanged(const QUrl& url)
+{
+    const QString encoded = url.toString(QUrl::FullyEncoded);
+    if (url.isEmpty() || encoded == announcedUrl_)
+        return;
+    announcedUrl_ = encoded;
+    bool ignored = false;
+    inSameDocumentNavigation_ = true;
+    if (OnBeforeNavigate2)
+        OnBeforeNavigate2(this, url, true, ignored);
+    inSameDocumentNavigation_ = false;
+    emit sameDocumentNavigated(url);
 }
 
 void TEmbeddedBrowser::PageTitleChanged(const QString& title)

@@ -16,6 +16,7 @@ class QWebEngineProfile;
 class QWebEngineView;
 class TBrowserPage;
 class TBrowserView;
+class TViewMouse;
 
 // Navigation flags: no entry in the engine's own history, and no use of its cache.
 inline constexpr int32_t navNoHistory = 2;
@@ -40,6 +41,12 @@ public:
     // its own for it; the engine never caches.
     void Navigate(const QUrl& url, int32_t flags);
 
+    // The site the pages come from (scheme, host and port). A link, script or new window leading
+    // anywhere else opens in the user's browser or mail program and never reaches the page, nor
+    // OnBeforeNavigate2; what a page itself loads from elsewhere (pictures, scripts) still loads.
+    // Empty: every address opens here.
+    QUrl OwnSite;
+
     // Kept with the component; nothing reads it.
     QString HelpFile;
     TPrintOptions PrintOptions;
@@ -62,7 +69,8 @@ public:
     void SetUserAgent(const QString& token);
 
     // Called with every navigation the engine is about to make, in a frame or the whole page,
-    // with the target address; setting Cancel stops it.
+    // with the target address; setting Cancel stops it. A move within the page shown (a link to
+    // #name, a script's history entry) is reported once it has happened, and cannot be cancelled.
     TBeforeNavigate2Event OnBeforeNavigate2;
     // Called with each title the page reports. A page without a title reports an empty one (the
     // engine's stand-in, its own address, is not passed on).
@@ -74,6 +82,15 @@ public:
 
     QWebEngineView* View() const;
     QWebEnginePage* Page() const;
+    // The side buttons and Ctrl with the wheel over the page.
+    TViewMouse* Mouse() const { return mouse_; }
+    // True while OnBeforeNavigate2 hears of a move within the page shown, which has happened.
+    bool InSameDocumentNavigation() const { return inSameDocumentNavigation_; }
+
+signals:
+    // The page shown moved to another address without loading (after OnBeforeNavigate2 has heard
+    // of it).
+    void sameDocumentNavigated(const QUrl& url);
 
 protected:
     void AmbientPropertyChanged(int32_t dispId) override;
@@ -82,7 +99,8 @@ protected:
 
 private:
     friend class TBrowserPage;
-    bool PageNavigationRequest(const QUrl& url, bool isMainFrame);
+    bool PageNavigationRequest(const QUrl& url, int navigationType, bool isMainFrame);
+    void PageUrlChanged(const QUrl& url);
     void PageTitleChanged(const QString& title);
     void PageCloseRequested();
     void RenderProcessEnded(bool crashed);
@@ -101,6 +119,11 @@ private:
     QWebEngineProfile* profile_ = nullptr;
     TBrowserPage* page_ = nullptr;
     TBrowserView* view_ = nullptr;
+    TViewMouse* mouse_ = nullptr; // a Qt child of the view
+    // The last whole-page address OnBeforeNavigate2 heard of, fully encoded: an address change
+    // that differs from it happened without a navigation request.
+    QString announcedUrl_;
+    bool inSameDocumentNavigation_ = false;
     QWindow* focusWindow_ = nullptr;
     QString userAgent_;
     QString engineUserAgent_;

@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QUrl>
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 
 namespace {
 
@@ -47,6 +48,17 @@ TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookReader& reader)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowCloseButtonHint);
     ui->Label2->setText(QStringLiteral("Made with ebook-pack %1").arg(QStringLiteral(EBOOK_VERSION)));
+    // The publisher block names what shows the book, with versions a bug report needs; the
+    // project has no postal, telephone or mail address of its own, so the mail rows stay hidden
+    // and the link leads to the engine's documentation.
+    ui->Label6->setText(QStringLiteral("eBook viewer %1").arg(QStringLiteral(EBOOK_VERSION)));
+    // The engine's major version is what tells its features; the full one does not fit the line.
+    const QString chromium = QString::fromLatin1(qWebEngineChromiumVersion()).section(QLatin1Char('.'), 0, 0);
+    ui->Label7->setText(
+        QStringLiteral("Qt WebEngine %1 (Chromium %2)").arg(QString::fromLatin1(qWebEngineVersion()), chromium));
+    ui->Label8->setText(QStringLiteral("Qt %1").arg(QString::fromLatin1(qVersion())));
+    for (QLabel* mailRow : { ui->Label4, ui->Label5, ui->Label9, ui->Label10 })
+        mailRow->hide();
     QPalette memoColours = ui->DescriptionMemo->palette();
     memoColours.setColor(QPalette::Base, memoColours.color(QPalette::Window));
     ui->DescriptionMemo->setPalette(memoColours);

@@ -2,18 +2,25 @@
 
 #include "ApplicationTitle.h"
 #include "BookAboutBox.h"
+#include "BookDiagnosis.h"
 #include "BookMainDesign.h"
+#include "BookProblemNotice.h"
 #include "BookText.h"
 #include "ErrorReport.h"
 #include "Exception.h"
+#include "FindBar.h"
 #include "FormActivation.h"
 #include "NavigationHistory.h"
 #include "OpenedBook.h"
+#include "OutsideLinks.h"
+#include "PagePlaces.h"
 #include "ProgramOptions.h"
 #include "SaveBookAsPdf.h"
 #include "StringTable.h"
 #include "WindowCaption.h"
 #include "WindowPlacement.h"
+
+#include <iostream>
 
 TBookMainForm* BookMainForm = nullptr;
 
@@ -40,7 +47,8 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     // Shortcuts work with the menu bar detached: the window itself carries the actions.
     addActions({ ui->ActionHome, ui->ActionBack, ui->ActionForward, ui->ActionAbout, ui->ActionExit, ui->ActionPrint });
 
-    ui->Browser->OnBeforeNavigate2 = [this](QObject*, const QUrl& url, bool, bool&) { BrowserBeforeNavigate2(url); };
+    ui->Browser->OnBeforeNavigate2
+        = [this](QObject*, const QUrl& url, bool isMainFrame, bool&) { BrowserBeforeNavigate2(url, isMainFrame); };
     ui->Browser->OnTitleChange = [this](QObject*, const QString& text) { BrowserTitleChange(text); };
     ui->Browser->OnShowContextMenu = [this](uint32_t, const QPoint&) { return BrowserShowContextMenu(); };
     // The browser as designed: prints with the window title and page count at the top, the
@@ -58,6 +66,7 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
 
     Activation = new TFormActivation(
         *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
+    SetUpReadingAids();
     OpenBook();
     // The whole book as one PDF, offered where printing is: the export reads the file anew.
     SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint,
@@ -70,11 +79,17 @@ TBookMainForm::~TBookMainForm() = default;
 
 void TBookMainForm::OpenBook()
 {
+    const std::string fileName = BookArgument.empty() ? OwnExecutableFileName() : BookArgument;
     // The page server's limits are those of a viewer, whose only client is its own engine.
-    Server = std::make_unique<TPageServer>(
-        BookArgument.empty() ? OwnExecutableFileName() : BookArgument, TPageServerLimits {});
-    if (!Server->Reader().IsValid())
+    Server = std::make_unique<TPageServer>(fileName, TPageServerLimits {});
+    const TBookReader& reader = Server->Reader();
+    const int32_t home = reader.homePageIndex();
+    const bool hasHomePage = home == -1 ? reader.Pages().Count() > 0 : home >= 0 && home < reader.Pages().Count();
+    if (!reader.IsValid() || !hasHomePage) {
+        // Read once more on its own, to name the step that fails.
+        bookProblem_ = fileName + " is not an eBook: " + WhyNotABook(*OpenBookStream(fileName));
         return;
+    }
     ApplyDisplaySettings(Server->Reader().DisplaySettings());
 }
 
@@ -96,6 +111,11 @@ bool TBookMainForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::ToolTip)
         return true;
+    // Esc closes the find bar only while it shows.
+    if (watched == findBar_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        if (auto* closeFind = findChild<QAction*>(QStringLiteral("ActionFindClose")))
+            closeFind->setEnabled(event->type() == QEvent::Show);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -107,9 +127,12 @@ HRESULT TBookMainForm::BrowserShowContextMenu()
 
 void TBookMainForm::FormShow()
 {
-    if (!Server->Reader().IsValid()) {
+    if (!bookProblem_.empty()) {
         setWindowTitle(QString::fromLatin1(kInvalidEBook));
         SetApplicationTitle(QString::fromLatin1(kInvalidEBook));
+        // Said on standard error and in the window, instead of a blank page.
+        std::cerr << bookProblem_ << std::endl;
+        ShowBookProblem(*ui->Browser, QString::fromLocal8Bit(bookProblem_));
         return;
     }
     try {
@@ -141,13 +164,24 @@ void TBookMainForm::NavigateToPage(const std::string& pageName)
 void TBookMainForm::NavigateURL(const std::string& url)
 {
     // The page name goes in as it is; the engine escapes what an address cannot hold.
-    ui->Browser->Navigate(
-        QUrl(FromBookText(url), QUrl::TolerantMode), navNoHistory | navNoReadFromCache | navNoWriteToCache);
+    const QUrl address(FromBookText(url), QUrl::TolerantMode);
+    // Only the book's own server shows pages in this window.
+    ui->Browser->OwnSite = SiteOf(address);
+    ui->Browser->Navigate(address, navNoHistory | navNoReadFromCache | navNoWriteToCache);
 }
 
-void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url)
+void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url, bool isMainFrame)
 {
-    RecordNavigation(History, HistoryIndex, url.toString(QUrl::FullyEncoded).toStdString());
+    // A frame's document is part of the page that holds it: Back and Forward show whole pages,
+    // so only the whole page's addresses enter the history. A frameset is one entry, Back leaves
+    // it for the page before, and no frame's page is ever shown alone in the window.
+    if (!isMainFrame)
+        return;
+    const std::string address = url.toString(QUrl::FullyEncoded).toStdString();
+    if (HistoryIndex >= 0 && HistoryIndex < History.Count() && History[HistoryIndex] != address) {
+        places_->Leaving(QString::fromStdString(History[HistoryIndex]), ui->Browser->InSameDocumentNavigation());
+    }
+    RecordNavigation(History, HistoryIndex, address);
     ActionBackUpdate();
     ActionForwardUpdate();
 }
@@ -170,15 +204,19 @@ void TBookMainForm::ActionHomeExecute()
 void TBookMainForm::ActionBackExecute()
 {
     ActionBackUpdate();
-    if (ui->ActionBack->isEnabled())
-        NavigateURL(History[HistoryIndex - 1]);
+    if (!ui->ActionBack->isEnabled())
+        return;
+    ExpectScrollPositionOf(History[HistoryIndex - 1]);
+    NavigateURL(History[HistoryIndex - 1]);
 }
 
 void TBookMainForm::ActionForwardExecute()
 {
     ActionForwardUpdate();
-    if (ui->ActionForward->isEnabled())
-        NavigateURL(History[HistoryIndex + 1]);
+    if (!ui->ActionForward->isEnabled())
+        return;
+    ExpectScrollPositionOf(History[HistoryIndex + 1]);
+    NavigateURL(History[HistoryIndex + 1]);
 }
 
 void TBookMainForm::ActionBackUpdate()

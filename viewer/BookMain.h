@@ -9,9 +9,15 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 class QUrl;
+class TDarkMode;
+class TFindBar;
+class TPagePlaces;
+class TZoomControl;
 class TFormActivation;
 class TWindowPlacement;
 class TSaveBookAsPdf;
@@ -47,6 +53,13 @@ public:
     TSaveBookAsPdf& SaveBookAsPdf() const { return *SaveAsPdf; }
     int32_t VisitedIndex() const { return HistoryIndex; }
 
+    // The reader's aids: zoom, find in page and the dark reading mode of the running book.
+    TZoomControl& Zoom() const { return *zoom_; }
+    TFindBar& FindBar() const { return *findBar_; }
+    TDarkMode& DarkMode() const { return *darkMode_; }
+    // Why the book cannot be shown ("FILE is not an eBook: REASON"); empty for a book that shows.
+    const std::string& BookProblem() const { return bookProblem_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -62,7 +75,7 @@ private:
     void FormActivate();
     void FormDeactivate();
 
-    void BrowserBeforeNavigate2(const QUrl& url);
+    void BrowserBeforeNavigate2(const QUrl& url, bool isMainFrame);
     void BrowserTitleChange(const QString& text);
 
     void ActionHomeExecute();
@@ -74,6 +87,15 @@ private:
     void ActionPrintExecute();
     void ActionExitExecute();
     void CloseButtonClick();
+
+    // The reader's aids (BookMainReading.cpp): their actions come after the designed ones.
+    void SetUpReadingAids();
+    QAction* AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys);
+    void ActionReloadExecute();
+    void ActionKeysExecute();
+    // Back and Forward return to where the reader was on the page they lead to.
+    void ExpectScrollPositionOf(const std::string& url);
+    void RestoreScrollPosition();
 
     // The designed components; the Qt parent owns the widgets, this the generated holder.
     std::unique_ptr<Ui::BookMainForm> ui;
@@ -89,6 +111,12 @@ private:
     QAction* SeparatorButton = nullptr; // the toolbar's separator after Print
     TSaveBookAsPdf* SaveAsPdf = nullptr; // owned as a Qt child
     bool shownBefore_ = false;
+    std::string bookProblem_;
+
+    TZoomControl* zoom_ = nullptr; // owned as a Qt child
+    TFindBar* findBar_ = nullptr; // owned as a Qt child
+    TDarkMode* darkMode_ = nullptr; // owned as a Qt child of the page
+    TPagePlaces* places_ = nullptr; // owned as a Qt child of the page
 };
 
 // The program's main window, while it exists.

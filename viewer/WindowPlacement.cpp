@@ -34,6 +34,13 @@ QRect OntoAScreen(const QRect& outer, const QList<QRect>& screens, const QRect& 
     return { QPoint(x, y), outer.size() };
 }
 
+QSize WithinArea(const QSize& window, const QSize& area)
+{
+    if (area.isEmpty())
+        return window;
+    return { std::min(window.width(), area.width()), std::min(window.height(), area.height()) };
+}
+
 TWindowPlacement::TWindowPlacement(QWidget& window)
     : QObject(&window)
     , Window(window)
@@ -71,6 +78,11 @@ void TWindowPlacement::FirstShown()
 {
     const QScreen* primary = QGuiApplication::primaryScreen();
     if (primary != nullptr) {
+        const QSize available = primary->availableVirtualGeometry().size();
+        if (centredSize_)
+            centredSize_ = WithinArea(*centredSize_, available);
+        if (outer_)
+            outer_->setSize(WithinArea(outer_->size(), available));
         if (coverScreen_) {
             outer_ = QRect(QPoint(0, 0), primary->size());
         } else if (centredSize_ || centreAsSized_) {

@@ -18,6 +18,10 @@ QPoint CentredPosition(const QSize& area, const QSize& window);
 // any rectangle that touches a screen comes back as it is.
 QRect OntoAScreen(const QRect& outer, const QList<QRect>& screens, const QRect& primary);
 
+// A window size no larger than the area the screens offer: a book's header can ask for any size,
+// and the engine cannot draw a window much larger than a screen (a million pixels high crashes it).
+QSize WithinArea(const QSize& window, const QSize& area);
+
 // Puts a top-level window where the book wants it once it is shown: its outer rectangle, frame
 // included, at given bounds, centred on the virtual desktop or the primary screen, covering the
 // primary screen, or maximized. The frame's size is known only once the window system has framed

@@ -5,6 +5,7 @@
 #include "Exception.h"
 #include "PdfExportCommand.h"
 #include "ProgramOptions.h"
+#include "QuitOnSignal.h"
 #include "StringTable.h"
 #include "WindowSystemChoice.h"
 
@@ -66,6 +67,7 @@ int main(int argc, char** argv)
         return 1;
     }
     BookMainForm = form.get();
+    new TQuitOnSignal(*form); // a Qt child of the window
     form->show();
     const int status = QApplication::exec();
     BookMainForm = nullptr;

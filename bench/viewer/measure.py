@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Start-up, memory and navigation of the viewer against the floor: a minimal Qt WebEngine
 program that shows the same pages from files. Both run in turn, several times, on the offscreen
-platform; the figures are medians."""
+platform; the figures are medians. The viewer with its dark reading mode on and a zoom set runs in
+the same rounds and is held against the plain viewer."""
 
 import json
 import os
@@ -59,10 +60,11 @@ def main():
         viewer = [os.path.join(probes, "viewer_probe"), book, a, b, str(ROUNDS)]
         floor = [os.path.join(probes, "floor_probe")] + [pages + page for page in (home, a, b)] \
             + [str(ROUNDS), str(width), str(height)]
-        results = {"viewer": [], "floor": []}
+        results = {"viewer": [], "floor": [], "aids": []}
         for _ in range(RUNS):
             results["floor"].append(run(floor, env))
             results["viewer"].append(run(viewer, env))
+            results["aids"].append(run(viewer + ["reading-aids"], env))
 
     def median(who, figure):
         return statistics.median(r[figure] for r in results[who])
@@ -75,6 +77,14 @@ def main():
         label = {"start": "process start to home page loaded", "navigation": "page to page",
                  "memory": "resident, process and engine"}[figure]
         print(f"{label + ' (' + unit + ')':<34}{v:>10.1f}{f:>10.1f}{v / f:>8.2f}{target:>8.1f}")
+
+    print()
+    print("viewer with dark reading mode and 125 % zoom against the plain viewer, same runs")
+    print(f"{'figure':<34}{'aids':>10}{'plain':>10}{'ratio':>8}{'target':>8}")
+    for figure, unit, label in (("navigation", "ms", "page to page"), ("memory", "MiB", "resident, process and engine")):
+        scale = 1 / 1024 if unit == "MiB" else 1
+        a, v = median("aids", figure) * scale, median("viewer", figure) * scale
+        print(f"{label + ' (' + unit + ')':<34}{a:>10.1f}{v:>10.1f}{a / v:>8.2f}{1.1:>8.1f}")
 
 
 if __name__ == "__main__":

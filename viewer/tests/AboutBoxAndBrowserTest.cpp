@@ -132,12 +132,18 @@ TEST(AboutBox, LinksOpenTheirCaptionAndMailAddressesGetMailto)
     ASSERT_TRUE(reader.LoadFromStream(file));
     TBookAboutBoxForm box(nullptr, reader);
     TOpenedLinks links;
+    box.Designed().Label5->setText(QStringLiteral("reader@example.org"));
     for (QLabel* label : { box.Designed().Label3, box.Designed().Label5, box.Designed().Label10 })
         TBookAboutBoxForm::LabelsClick(*label);
     EXPECT_EQ(links.opened,
         (QStringList { box.Designed().Label3->text(), QStringLiteral("mailto:") + box.Designed().Label5->text(),
             QStringLiteral("mailto:") + box.Designed().Label10->text() }));
     EXPECT_EQ(box.windowTitle(), QStringLiteral("About this book: "));
+    // The publisher block: this program and the engine with their versions, nothing invented.
+    EXPECT_TRUE(box.Designed().Label6->text().contains(QStringLiteral(EBOOK_VERSION)));
+    EXPECT_TRUE(box.Designed().Label7->text().startsWith(QStringLiteral("Qt WebEngine 6.")));
+    for (const QLabel* label : box.findChildren<QLabel*>())
+        EXPECT_FALSE(label->text().contains(QStringLiteral("555"))) << label->objectName().toStdString();
     EXPECT_TRUE(box.Designed().DescriptionMemo->toPlainText().isEmpty());
 }
 

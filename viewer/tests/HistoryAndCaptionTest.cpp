@@ -85,19 +85,38 @@ TEST(ViewerHistory, BackThenANewLinkCutsTheForwardPartAndAKnownLinkOnlyMovesTheI
     EXPECT_EQ(window.Form().VisitedIndex(), 0);
 }
 
-TEST(ViewerHistory, AFramesetAddsOneEntryPerFrame)
+TEST(ViewerHistory, AFramesetIsOneEntryAndBackLeavesItForThePageBefore)
 {
     TTestBook book;
-    book.writer.AddPage("/index.htm",
+    book.writer.AddPage("/index.htm", LinkedPage("Home", { "frames.htm" }));
+    book.writer.AddPage("/frames.htm",
         "<html><head><title>Frames</title></head><frameset cols=\"30%,70%\">"
-        "<frame src=\"left.htm\"><frame src=\"right.htm\"></frameset></html>");
-    book.writer.AddPage("/left.htm", LinkedPage("Left", {}));
+        "<frame name=\"left\" src=\"left.htm\"><frame name=\"right\" src=\"right.htm\"></frameset></html>");
+    book.writer.AddPage("/left.htm", "<p><a id=\"other\" href=\"other.htm\" target=\"right\">other</a></p>");
     book.writer.AddPage("/right.htm", LinkedPage("Right", {}));
+    book.writer.AddPage("/other.htm", LinkedPage("Other", {}));
     TViewerWindow window(book.Save());
     window.ShowAndWaitForHome();
-    ASSERT_TRUE(WaitUntil([&] { return window.Form().VisitedURLs().Count() == 3; }));
-    EXPECT_EQ(Visited(window)[0], PageAddress(window, "/index.htm"));
-    EXPECT_EQ(window.Caption(), QStringLiteral("Untitled eBook - Frames"));
+    ASSERT_TRUE(window.FollowLink("frames"));
+    ASSERT_TRUE(WaitUntil([&] { return window.Caption() == QStringLiteral("Untitled eBook - Frames"); }));
+    const std::vector<std::string> expected { PageAddress(window, "/index.htm"), PageAddress(window, "/frames.htm") };
+    EXPECT_EQ(Visited(window), expected) << "the frames' own pages are part of the frameset's entry";
+
+    // A link inside a frame changes that frame only, and the history keeps the frameset.
+    window.RunScript(QStringLiteral("frames[0].document.getElementById('other').click()"));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return window.RunScript(QStringLiteral("frames[1].document.title")) == QStringLiteral("Other"); }));
+    EXPECT_EQ(Visited(window), expected);
+    EXPECT_EQ(window.Form().VisitedIndex(), 1);
+
+    window.Form().Designed().ActionBack->trigger();
+    ASSERT_TRUE(window.WaitForLoad());
+    EXPECT_EQ(window.Caption(), QStringLiteral("Untitled eBook - Home"));
+    EXPECT_EQ(window.Form().VisitedIndex(), 0);
+    EXPECT_FALSE(window.Form().Designed().ActionBack->isEnabled());
+    window.Form().Designed().ActionForward->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return window.Caption() == QStringLiteral("Untitled eBook - Frames"); }));
+    EXPECT_EQ(Visited(window), expected);
 }
 
 TEST(ViewerCaption, BookAndPageTitlesComposeAndAnUntitledPageShowsTheBookTitleAlone)

@@ -89,11 +89,15 @@ TEST(ViewerStartup, AHomeIndexOutsideTheDirectoryIsReportedAndTheWindowStays)
     TTestBook book;
     book.writer.AddPage("/index.htm", kHome);
     book.writer.settings.homePageIndex = 5;
-    TViewerWindow window(book.Save());
+    const std::string fileName = book.Save();
+    TViewerWindow window(fileName);
     testing::internal::CaptureStderr();
     window.Form().show();
     const std::string reported = testing::internal::GetCapturedStderr();
-    EXPECT_NE(reported.find("List index out of bounds (5)\n"), std::string::npos) << reported;
+    EXPECT_NE(reported.find(fileName + " is not an eBook: no home page (its index lies outside the page directory)\n"),
+        std::string::npos)
+        << reported;
+    EXPECT_EQ(window.Caption(), QStringLiteral("Invalid eBook"));
     EXPECT_TRUE(window.Form().isVisible());
     EXPECT_TRUE(window.Form().Designed().Browser->Page()->requestedUrl().isEmpty());
 }

@@ -76,6 +76,14 @@ bool TViewerWindow::WaitForLoad()
     return lastLoadOk_;
 }
 
+bool TViewerWindow::WaitForLoadWithin(std::chrono::milliseconds limit)
+{
+    const int target = loadsWaitedFor_ + 1;
+    const bool loaded = WaitUntil([&] { return loadsFinished_ >= target; }, limit);
+    loadsWaitedFor_ = loadsFinished_;
+    return loaded;
+}
+
 QString TViewerWindow::RunScript(const QString& script)
 {
     bool done = false;

@@ -42,6 +42,8 @@ public:
     void ShowAndWaitForHome();
     // Waits until a load ends and gives whether it succeeded.
     bool WaitForLoad();
+    // Whether a load ends within the time (for checking that nothing loads).
+    bool WaitForLoadWithin(std::chrono::milliseconds limit);
     // Runs script in the page and gives its result as text.
     QString RunScript(const QString& script);
     // Follows the link with this id in the page, as a click would, and waits for the load.

@@ -145,6 +145,24 @@ class ViewerProcessTest(unittest.TestCase):
         self.assertEqual(run.returncode, 1)
         self.assertIn(b"Cannot open file " + missing.encode() + b"\n", run.stderr)
 
+    def test_sigterm_and_sigint_close_the_window_as_exit_does(self):
+        for stop in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=stop.name):
+                with Viewer([self.book], self.environment(QT_QPA_PLATFORM="offscreen")) as viewer:
+                    viewer.port()
+                    viewer.process.send_signal(stop)
+                    self.assertEqual(viewer.process.wait(timeout=30), 0)
+
+    def test_a_file_that_is_no_book_says_why_on_standard_error(self):
+        notes = os.path.join(self.work, "notes.txt")
+        with open(notes, "w") as text:
+            text.write("no book here\n")
+        with Viewer([notes], self.environment(QT_QPA_PLATFORM="offscreen")) as viewer:
+            viewer.port()
+            viewer.process.send_signal(signal.SIGTERM)
+            self.assertEqual(viewer.process.wait(timeout=30), 0)
+            self.assertIn(notes.encode() + b" is not an eBook: no trailer", viewer.process.stderr.read())
+
     def isolated_home(self, name):
         """HOME and the XDG folders, empty, inside the test's own folder."""
         home = os.path.join(self.work, name)
@@ -203,14 +221,20 @@ class XServer:
     """An Xvfb server of its own, with openbox on it when asked; both ended at exit."""
 
     def __init__(self, screen="1600x1000x24", window_manager=False):
-        self.display = next(n for n in range(200, 300) if not os.path.exists(f"/tmp/.X11-unix/X{n}"))
-        self.server = subprocess.Popen(["Xvfb", f":{self.display}", "-screen", "0", screen, "-nolisten", "tcp"],
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Xvfb picks a free display itself and names it once it is ready: a number chosen here could
+        # be taken by another test run at the same moment, whose server this one would then use.
+        ready, told = os.pipe()
+        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", screen, "-nolisten", "tcp"],
+                                       pass_fds=(told,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(told)
+        with os.fdopen(ready) as answer:
+            line = answer.readline().strip()
+        self.display = int(line) if line.isdigit() else -1
         self.manager = None
         self.window_manager = window_manager
 
     def __enter__(self):
-        if not wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{self.display}"), 10):
+        if self.display < 0 or not wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{self.display}"), 10):
             raise AssertionError("Xvfb did not start")
         if self.window_manager:
             self.manager = subprocess.Popen(["openbox"], env=self.env(), stdout=subprocess.DEVNULL,
@@ -289,9 +313,13 @@ class WindowPlacementTest(unittest.TestCase):
                             "--window-height", "300")
         wide = self.book("wide", "--position-mode", "DesktopCenter", "--window-width", "2000",
                          "--window-height", "300")
+        # Far taller than the screen: limited to what the screen shows. (The tool writes no more
+        # than this; the in-process tests forge a header asking for two billion.)
+        tall = self.book("tall", "--position-mode", "DesktopCenter", "--window-width", "640",
+                         "--window-height", "16384")
         covering = self.book("covering", "--size-mode", "AdjustedToScreen")
-        cases = ((custom, (262, 234, 500, 300)), (centred, (550, 350, 500, 300)), (wide, (0, 350, 2000, 300)),
-                 (covering, (0, 0, 1600, 1000)))
+        cases = ((custom, (262, 234, 500, 300)), (centred, (550, 350, 500, 300)), (wide, (0, 350, 1600, 300)),
+                 (tall, (480, 0, 640, 1000)), (covering, (0, 0, 1600, 1000)))
         for manager in (False, True):
             with XServer(window_manager=manager) as server:
                 for book, expected in cases:

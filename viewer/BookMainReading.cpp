@@ -1,0 +1,115 @@
+// TBookMainForm, continued: the reader's aids (zoom, find in page, dark reading mode, reload, the
+// mouse's side buttons, scroll positions and the Keys dialog). Every one of them works from the
+// keyboard, with or without the book's menu bar and toolbar, and none is kept between runs.
+#include "BookMain.h"
+
+#include "BookMainDesign.h"
+#include "DarkMode.h"
+#include "EmbeddedBrowser.h"
+#include "FindBar.h"
+#include "KeysDialog.h"
+#include "PagePlaces.h"
+#include "ViewMouse.h"
+#include "ZoomControl.h"
+
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+namespace {
+
+// History entries are fully encoded addresses: plain ASCII.
+QString AddressText(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+QAction* TBookMainForm::AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys)
+{
+    auto* action = new QAction(text, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcuts(keys);
+    // Carried by the window itself, so the keys work with the menu bar detached.
+    addAction(action);
+    return action;
+}
+
+void TBookMainForm::SetUpReadingAids()
+{
+    QWebEnginePage& page = *ui->Browser->Page();
+
+    // Back and Forward also answer Alt+Left and Alt+Right and the mouse's side buttons, through
+    // the same enable rules; the designed keys stay first.
+    ui->ActionBack->setShortcuts({ ui->ActionBack->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Left) });
+    ui->ActionForward->setShortcuts({ ui->ActionForward->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Right) });
+    connect(ui->Browser->Mouse(), &TViewMouse::backClicked, this, &TBookMainForm::ActionBackExecute);
+    connect(ui->Browser->Mouse(), &TViewMouse::forwardClicked, this, &TBookMainForm::ActionForwardExecute);
+    connect(AddAction("ActionReload", tr("Reload"), { QKeySequence(Qt::Key_F5) }), &QAction::triggered, this,
+        &TBookMainForm::ActionReloadExecute);
+
+    zoom_ = new TZoomControl(page, *ui->Browser);
+    connect(AddAction("ActionZoomIn", tr("Zoom In"),
+                { QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal) }),
+        &QAction::triggered, zoom_, &TZoomControl::ZoomIn);
+    connect(AddAction("ActionZoomOut", tr("Zoom Out"), { QKeySequence(Qt::CTRL | Qt::Key_Minus) }), &QAction::triggered,
+        zoom_, &TZoomControl::ZoomOut);
+    connect(AddAction("ActionZoomReset", tr("Actual Size"), { QKeySequence(Qt::CTRL | Qt::Key_0) }),
+        &QAction::triggered, zoom_, &TZoomControl::Reset);
+    connect(ui->Browser->Mouse(), &TViewMouse::zoomWheel, zoom_, &TZoomControl::StepBy);
+
+    // The find bar sits under the page.
+    findBar_ = new TFindBar(page, *ui->Browser, ui->ClientArea);
+    ui->ClientLayout->addWidget(findBar_);
+    connect(AddAction("ActionFind", tr("Find..."), { QKeySequence(Qt::CTRL | Qt::Key_F) }), &QAction::triggered,
+        findBar_, &TFindBar::Open);
+    connect(AddAction("ActionFindNext", tr("Find Next"), { QKeySequence(Qt::Key_F3) }), &QAction::triggered, findBar_,
+        &TFindBar::FindNext);
+    connect(AddAction("ActionFindPrevious", tr("Find Previous"), { QKeySequence(Qt::SHIFT | Qt::Key_F3) }),
+        &QAction::triggered, findBar_, &TFindBar::FindPrevious);
+    // Esc belongs to the page except while the bar is open.
+    QAction* closeFind = AddAction("ActionFindClose", tr("Close Find Bar"), { QKeySequence(Qt::Key_Escape) });
+    closeFind->setEnabled(false);
+    connect(closeFind, &QAction::triggered, findBar_, &TFindBar::Close);
+    findBar_->installEventFilter(this);
+
+    darkMode_ = new TDarkMode(page);
+    QAction* dark
+        = AddAction("ActionDarkMode", tr("&Dark Reading Mode"), { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D) });
+    dark->setCheckable(true);
+    connect(dark, &QAction::toggled, darkMode_, &TDarkMode::SetOn);
+    connect(darkMode_, &TDarkMode::switched, dark, &QAction::setChecked);
+    ui->BookMenu->addSeparator();
+    ui->BookMenu->addAction(dark);
+
+    QAction* keys = AddAction("ActionKeys", tr("&Keys"), { QKeySequence(Qt::Key_F1) });
+    connect(keys, &QAction::triggered, this, &TBookMainForm::ActionKeysExecute);
+    ui->HelpMenu->addAction(keys);
+
+    places_ = new TPagePlaces(page);
+    connect(&page, &QWebEnginePage::loadFinished, this, &TBookMainForm::RestoreScrollPosition);
+    connect(ui->Browser, &TEmbeddedBrowser::sameDocumentNavigated, this, &TBookMainForm::RestoreScrollPosition);
+}
+
+void TBookMainForm::ActionReloadExecute()
+{
+    ui->Browser->Page()->triggerAction(QWebEnginePage::Reload);
+}
+
+void TBookMainForm::ActionKeysExecute()
+{
+    auto* dialog = new TKeysDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void TBookMainForm::ExpectScrollPositionOf(const std::string& url)
+{
+    places_->Expect(AddressText(url));
+}
+
+void TBookMainForm::RestoreScrollPosition()
+{
+    if (HistoryIndex >= 0 && HistoryIndex < History.Count())
+        places_->Arrived(AddressText(History[HistoryIndex]));
+}

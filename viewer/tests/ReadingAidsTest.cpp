@@ -1,0 +1,325 @@
+// The reader's aids driven as a reader drives them, by key presses and mouse buttons sent through
+// the window system: zoom, find in page, Back and Forward by keys and side buttons, anchors and
+// scroll positions, outside links, the dark reading mode, the Keys dialog and a file that is no
+// book.
+#include "ViewerFixture.h"
+
+#include "BookMainDesign.h"
+#include "DarkMode.h"
+#include "EmbeddedBrowser.h"
+#include "FindBar.h"
+#include "KeysTable.h"
+#include "OutsideLinks.h"
+#include "ZoomControl.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+// A page titled title, tall enough to scroll, with links to the named pages (ids their names
+// without extension), a paragraph id="far" well down the page and a link to it.
+std::string TallPage(const std::string& title, const std::vector<std::string>& links)
+{
+    std::string page = "<html><head><title>" + title + "</title></head><body><h1>" + title + "</h1>";
+    for (const std::string& link : links)
+        page += "<a id=\"" + link.substr(0, link.find('.')) + "\" href=\"" + link + "\">" + link + "</a> ";
+    page += "<a id=\"tofar\" href=\"#far\">far</a><div style=\"height:4000px\"></div><p id=\"far\">far away</p>"
+            "<div style=\"height:4000px\"></div></body></html>";
+    return page;
+}
+
+struct TReadingBook {
+    TTestBook book;
+    std::unique_ptr<TViewerWindow> window;
+
+    TReadingBook(std::initializer_list<std::pair<std::string, std::string>> pages)
+    {
+        for (const auto& [name, content] : pages)
+            book.writer.AddPage(name, content);
+        // A window the size of a small screen, sizeable, with menus: what a reader would see.
+        DisplaySettings& display = book.writer.settings.display;
+        display.windowWidth = 800;
+        display.windowHeight = 600;
+        display.resizable = true;
+        display.showMenu = true;
+        window = std::make_unique<TViewerWindow>(book.Save());
+        window->ShowAndWaitForHome();
+        // Keys go where a reader's would: to the window that has the focus.
+        EXPECT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == Window(); }));
+    }
+
+    TBookMainForm& Form() { return window->Form(); }
+    QWindow* Window() { return Form().windowHandle(); }
+    QWebEnginePage& Page() { return *Form().Designed().Browser->Page(); }
+    void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(Window(), static_cast<Qt::Key>(key), modifiers);
+    }
+    // A click of a mouse button over the middle of the page.
+    void Click(Qt::MouseButton button)
+    {
+        QWidget* browser = Form().Designed().Browser;
+        const QPoint middle = browser->mapTo(&Form(), browser->rect().center());
+        QTest::mouseClick(Window(), button, Qt::NoModifier, middle);
+    }
+    // A left click on the element with this id, where the page draws it.
+    void ClickElement(const QString& id)
+    {
+        const QStringList box = window
+                                    ->RunScript(QStringLiteral("(function () { const r = document.getElementById('%1')"
+                                                               ".getBoundingClientRect(); return [r.left + r.width / 2,"
+                                                               " r.top + r.height / 2].join(' '); })()")
+                                                    .arg(id))
+                                    .split(QLatin1Char(' '));
+        ASSERT_EQ(box.size(), 2);
+        QWidget* view = Form().Designed().Browser->View();
+        const QPoint at = view->mapTo(&Form(), QPoint(qRound(box[0].toDouble()), qRound(box[1].toDouble())));
+        QTest::mouseClick(Window(), Qt::LeftButton, Qt::NoModifier, at);
+    }
+    int ScrollY() { return window->RunScript(QStringLiteral("String(window.scrollY)")).toInt(); }
+    std::string Address(const std::string& name) { return Form().PageServer().PageURL(name); }
+};
+
+} // namespace
+
+TEST(ReadingAids, ZoomStepsStopAtTheirLimitsAndStayForEveryPage)
+{
+    TReadingBook shown({ { "/a.htm", TallPage("A", { "b.htm" }) }, { "/b.htm", TallPage("B", {}) } });
+    TZoomControl& zoom = shown.Form().Zoom();
+    for (int i = 0; i < 12; ++i)
+        shown.Press(Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(zoom.Percent(), 25);
+    shown.Press(Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(zoom.Percent(), 100);
+    for (int i = 0; i < 20; ++i)
+        shown.Press(Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(zoom.Percent(), 500);
+    shown.Press(Qt::Key_0, Qt::ControlModifier);
+    shown.Press(Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(zoom.Percent(), 110);
+    EXPECT_TRUE(zoom.Badge().isVisible());
+    EXPECT_EQ(zoom.Badge().text(), QStringLiteral("110 %"));
+
+    // Ctrl with the wheel: one notch, one step.
+    QWidget* pageWidget = shown.Form().Designed().Browser->View()->focusProxy();
+    ASSERT_NE(pageWidget, nullptr);
+    const QPointF at = pageWidget->rect().center();
+    QWheelEvent wheel(at, pageWidget->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
+        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(pageWidget, &wheel);
+    EXPECT_EQ(zoom.Percent(), 125);
+
+    ASSERT_TRUE(shown.window->FollowLink(QStringLiteral("b")));
+    // The engine draws the new page at the book's zoom: the page sees it as its pixel ratio.
+    EXPECT_TRUE(WaitUntil([&] {
+        return shown.window->RunScript(QStringLiteral("String(window.devicePixelRatio)")) == QStringLiteral("1.25");
+    }));
+}
+
+TEST(ReadingAids, FindCountsMatchesWalksThemAndEscClearsThem)
+{
+    const std::string page = "<html><body><p>An apple, an Apple, and a third apple.</p>"
+                             "<p id=\"next\">Nothing here.</p></body></html>";
+    TReadingBook shown({ { "/index.htm", page } });
+    TFindBar& bar = shown.Form().FindBar();
+    EXPECT_FALSE(bar.IsOpen());
+    shown.Press(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bar.IsOpen());
+    auto* field = bar.findChild<QLineEdit*>(QStringLiteral("FindField"));
+    ASSERT_TRUE(WaitUntil([&] { return field->hasFocus(); }));
+    for (const char letter : std::string("apple"))
+        QTest::keyClick(shown.Window(), letter);
+    ASSERT_TRUE(WaitUntil([&] { return bar.CountText() == QStringLiteral("1 of 3"); }))
+        << bar.CountText().toStdString();
+    shown.Press(Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return bar.CountText() == QStringLiteral("2 of 3"); }))
+        << bar.CountText().toStdString();
+    shown.Press(Qt::Key_F3, Qt::ShiftModifier);
+    ASSERT_TRUE(WaitUntil([&] { return bar.CountText() == QStringLiteral("1 of 3"); }))
+        << bar.CountText().toStdString();
+    bar.findChild<QWidget*>(QStringLiteral("FindMatchCase"))->setProperty("checked", true);
+    ASSERT_TRUE(WaitUntil([&] { return bar.CountText().endsWith(QStringLiteral(" of 2")); }))
+        << bar.CountText().toStdString();
+
+    shown.Press(Qt::Key_Escape);
+    EXPECT_FALSE(bar.IsOpen());
+    EXPECT_TRUE(WaitUntil([&] {
+        return shown.window->RunScript(QStringLiteral("String(window.getSelection())")).isEmpty();
+    })) << "closing the bar leaves nothing marked";
+
+    // Others open it with a text of their own; F3 then walks that text.
+    bar.OpenWith(QStringLiteral("Nothing"));
+    ASSERT_TRUE(WaitUntil([&] { return bar.CountText() == QStringLiteral("1 of 1"); }));
+    shown.Press(Qt::Key_Escape);
+    shown.Press(Qt::Key_F3);
+    EXPECT_TRUE(bar.IsOpen()) << "F3 opens a closed bar";
+}
+
+TEST(ReadingAids, AltLeftAndTheSideButtonsGoThroughTheViewersHistoryOnceEach)
+{
+    TReadingBook shown({ { "/a.htm", TallPage("A", { "b.htm" }) }, { "/b.htm", TallPage("B", { "c.htm" }) },
+        { "/c.htm", TallPage("C", {}) } });
+    ASSERT_TRUE(shown.window->FollowLink(QStringLiteral("b")));
+    ASSERT_TRUE(shown.window->FollowLink(QStringLiteral("c")));
+    ASSERT_EQ(shown.Form().VisitedIndex(), 2);
+
+    shown.Press(Qt::Key_Left, Qt::AltModifier);
+    ASSERT_TRUE(shown.window->WaitForLoad());
+    EXPECT_EQ(shown.Form().VisitedIndex(), 1);
+    shown.Click(Qt::BackButton);
+    ASSERT_TRUE(shown.window->WaitForLoad());
+    EXPECT_EQ(shown.Form().VisitedIndex(), 0);
+    EXPECT_EQ(shown.window->Caption(), QStringLiteral("Untitled eBook - A"));
+    shown.Click(Qt::ForwardButton);
+    ASSERT_TRUE(shown.window->WaitForLoad());
+    EXPECT_EQ(shown.Form().VisitedIndex(), 1);
+    shown.Press(Qt::Key_Right, Qt::AltModifier);
+    ASSERT_TRUE(shown.window->WaitForLoad());
+    EXPECT_EQ(shown.Form().VisitedIndex(), 2);
+    EXPECT_EQ(shown.Form().VisitedURLs().Count(), 3) << "nothing recorded twice";
+    // At the end Forward is disabled: neither key nor button goes anywhere.
+    shown.Press(Qt::Key_Right, Qt::AltModifier);
+    shown.Click(Qt::ForwardButton);
+    EXPECT_FALSE(shown.window->WaitForLoadWithin(std::chrono::milliseconds(500)));
+    EXPECT_EQ(shown.window->Caption(), QStringLiteral("Untitled eBook - C"));
+
+    // F5 reloads the page in place.
+    shown.Press(Qt::Key_F5);
+    ASSERT_TRUE(shown.window->WaitForLoad());
+    EXPECT_EQ(shown.Form().VisitedIndex(), 2);
+}
+
+TEST(ReadingAids, AnchorsAreHistoryEntriesAndBackReturnsToWhereTheReaderWas)
+{
+    TReadingBook shown({ { "/a.htm", TallPage("A", { "b.htm" }) }, { "/b.htm", TallPage("B", {}) } });
+    shown.window->RunScript(QStringLiteral("window.scrollTo(0, 300)"));
+    ASSERT_TRUE(WaitUntil([&] { return shown.ScrollY() == 300; }));
+    shown.window->RunScript(QStringLiteral("document.getElementById('tofar').click()"));
+    ASSERT_TRUE(WaitUntil([&] { return shown.Form().VisitedURLs().Count() == 2; }));
+    EXPECT_EQ(shown.Form().VisitedURLs()[1], shown.Address("/a.htm") + "#far");
+    int far = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        const int before = far;
+        far = shown.ScrollY();
+        return far > 3000 && far == before;
+    })) << "the anchor is far down the page";
+
+    // Read on a little, then follow a link to another page and come back.
+    shown.window->RunScript(QStringLiteral("window.scrollBy(0, 250)"));
+    ASSERT_TRUE(WaitUntil([&] { return shown.ScrollY() == far + 250; }));
+    shown.window->RunScript(QStringLiteral("document.getElementById('b').click()"));
+    ASSERT_TRUE(shown.window->WaitForLoad());
+    shown.Press(Qt::Key_Left, Qt::AltModifier);
+    ASSERT_TRUE(shown.window->WaitForLoad());
+    EXPECT_TRUE(WaitUntil([&] { return shown.ScrollY() == far + 250; })) << shown.ScrollY();
+
+    shown.Press(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_TRUE(WaitUntil([&] { return shown.Form().VisitedIndex() == 0 && shown.ScrollY() == 300; }))
+        << "back before the anchor: " << shown.ScrollY();
+    EXPECT_EQ(shown.Form().VisitedURLs().Count(), 3);
+}
+
+TEST(ReadingAids, OutsideLinksGoToTheDesktopAndNeverIntoTheWindow)
+{
+    QList<QUrl> asked;
+    const TOutsideOpener previous = SetOutsideOpener([&](const QUrl& url) { asked.append(url); });
+    {
+        const std::string page
+            = "<html><head><title>Links</title></head><body>"
+              "<p><a id=\"web\" href=\"https://www.example.org/docs\">web</a></p>"
+              "<p><a id=\"mail\" href=\"mailto:reader@example.org\">mail</a></p>"
+              "<p><a id=\"ftp\" href=\"ftp://files.example.org/x\">ftp</a></p>"
+              "<p><a id=\"blank\" href=\"https://www.example.org/new\" target=\"_blank\">new</a></p>"
+              "<p><button id=\"open\" onclick=\"window.open('http://other.example.org/')\">open</button></p>"
+              "</body></html>";
+        TReadingBook shown({ { "/index.htm", page } });
+        for (const char* id : { "web", "mail", "ftp", "blank", "open" }) {
+            const qsizetype before = asked.size();
+            shown.ClickElement(QString::fromLatin1(id));
+            EXPECT_TRUE(WaitUntil([&] { return asked.size() == before + 1; })) << id;
+        }
+        EXPECT_EQ(asked,
+            (QList<QUrl> { QUrl(QStringLiteral("https://www.example.org/docs")),
+                QUrl(QStringLiteral("mailto:reader@example.org")), QUrl(QStringLiteral("ftp://files.example.org/x")),
+                QUrl(QStringLiteral("https://www.example.org/new")),
+                QUrl(QStringLiteral("http://other.example.org/")) }));
+        EXPECT_EQ(shown.Form().VisitedURLs().Count(), 1);
+        EXPECT_EQ(shown.window->Caption(), QStringLiteral("Untitled eBook - Links"));
+        EXPECT_EQ(shown.Page().url().toString().toStdString(), shown.Address("/index.htm"));
+    }
+    SetOutsideOpener(previous);
+}
+
+TEST(ReadingAids, DarkModeSwitchesEveryPageAtOnceAndLeavesDarkPagesAndPicturesAlone)
+{
+    const std::string light
+        = "<html><head><title>Light</title></head><body><p>light</p><img id=\"pic\" "
+          "src=\"data:image/gif;base64,R0lGODlhAQABAAAAACw=\"><a id=\"dark\" href=\"dark.htm\">dark</a>"
+          "<iframe id=\"inner\" src=\"dark.htm\"></iframe></body></html>";
+    const std::string dark = "<html><head><title>Dark</title></head><body style=\"background:#111;color:#ddd\">"
+                             "<a id=\"light\" href=\"light.htm\">light</a></body></html>";
+    TReadingBook shown({ { "/light.htm", light }, { "/dark.htm", dark } });
+    const QString rootFilter = QStringLiteral("getComputedStyle(document.documentElement).filter");
+    EXPECT_EQ(shown.window->RunScript(rootFilter), QStringLiteral("none"));
+
+    shown.Press(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(shown.Form().DarkMode().IsOn());
+    ASSERT_TRUE(WaitUntil([&] { return shown.window->RunScript(rootFilter).contains(QStringLiteral("invert")); }));
+    EXPECT_TRUE(shown.window->RunScript(QStringLiteral("getComputedStyle(document.getElementById('pic')).filter"))
+                    .contains(QStringLiteral("invert")))
+        << "a picture is turned back to its own colours";
+    EXPECT_EQ(shown.window->RunScript(
+                  QStringLiteral("frames[0].getComputedStyle(frames[0].document.documentElement).filter")),
+        QStringLiteral("none"))
+        << "an already dark frame stays as it is";
+
+    ASSERT_TRUE(shown.window->FollowLink(QStringLiteral("dark")));
+    EXPECT_EQ(shown.window->RunScript(rootFilter), QStringLiteral("none")) << "an already dark page stays as it is";
+    ASSERT_TRUE(shown.window->FollowLink(QStringLiteral("light")));
+    EXPECT_TRUE(shown.window->RunScript(rootFilter).contains(QStringLiteral("invert"))) << "a new page starts dark";
+
+    shown.Press(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(shown.Form().DarkMode().IsOn());
+    EXPECT_TRUE(WaitUntil([&] { return shown.window->RunScript(rootFilter) == QStringLiteral("none"); }));
+    EXPECT_EQ(shown.Form().VisitedURLs().Count(), 2) << "switching reloads nothing";
+}
+
+TEST(ReadingAids, F1ListsEveryKeyAndAFileThatIsNoBookSaysWhy)
+{
+    {
+        TReadingBook shown({ { "/index.htm", "<p>keys</p>" } });
+        AddKeyRow(QStringLiteral("Ctrl+Shift+F"), QStringLiteral("Search the whole book"));
+        shown.Press(Qt::Key_F1);
+        QWidget* dialog = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+            dialog = shown.Form().findChild<QWidget*>(QStringLiteral("KeysDialog"));
+            return dialog != nullptr && dialog->isVisible();
+        }));
+        const auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("KeysTable"));
+        ASSERT_EQ(table->rowCount(), static_cast<int>(KeyRows().size()));
+        EXPECT_EQ(table->item(table->rowCount() - 1, 0)->text(), QStringLiteral("Ctrl+Shift+F"));
+        dialog->close();
+    }
+    TTestBook notABook;
+    const std::string fileName = (notABook.Folder() / "notes.txt").string();
+    std::ofstream(fileName) << "just some notes, no book at all\n";
+    TViewerWindow window(fileName);
+    window.Form().show();
+    ASSERT_TRUE(WaitUntil([&] { return window.Caption() == QStringLiteral("Invalid eBook"); }));
+    EXPECT_EQ(window.Form().BookProblem(),
+        fileName + " is not an eBook: no trailer (its last 4 bytes point outside the file)");
+    const auto* notice = window.Form().findChild<QLabel*>(QStringLiteral("BookProblem"));
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_EQ(notice->text().toStdString(), window.Form().BookProblem());
+}
