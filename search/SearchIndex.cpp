@@ -1,50 +1,33 @@
 #include "SearchIndex.h"
 
 #include "Exception.h"
+#include "Fts5Functions.h"
+#include "IndexTokenizer.h"
+#include "PackedText.h"
+#include "Snippet.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace {
 
-// Marks snippet() puts around matched words; the index text never holds control characters.
-constexpr char kMatchOpen = '\x02';
-constexpr char kMatchClose = '\x03';
-
-// Title matches count this many times as much as body matches.
-constexpr const char* kSchema = "CREATE VIRTUAL TABLE pages USING fts5(name UNINDEXED, title, body, "
+// The words live in a contentless FTS5 table (its index only); names and titles in a plain table
+// under the same row number, and the text in packed blocks keyed by page and first token. Title
+// matches count ten times as much as body matches.
+constexpr const char* kSchema = "CREATE VIRTUAL TABLE words USING fts5(title, body, content = '', "
                                 "tokenize = 'unicode61 remove_diacritics 2');"
-                                "INSERT INTO pages(pages, rank) VALUES('rank', 'bm25(0.0, 10.0, 1.0)');";
+                                "INSERT INTO words(words, rank) VALUES('rank', 'bm25(10.0, 1.0)');"
+                                "CREATE TABLE pages(id INTEGER PRIMARY KEY, name BLOB, title TEXT);"
+                                "CREATE TABLE blocks(page INTEGER, first_token INTEGER, text BLOB, "
+                                "PRIMARY KEY(page, first_token)) WITHOUT ROWID;";
 
-// Tokens of the snippet around the best match.
-constexpr const char* kSelect = "SELECT name, title, -rank, snippet(pages, 2, char(2), char(3), '\xE2\x80\xA6', 16) "
-                                "FROM pages WHERE pages MATCH ?1 ORDER BY rank LIMIT ?2 OFFSET ?3";
-
-std::vector<SnippetPiece> SplitSnippet(std::string_view marked)
+std::string ColumnBytes(sqlite3_stmt* statement, int column)
 {
-    std::vector<SnippetPiece> pieces;
-    bool matched = false;
-    std::size_t start = 0;
-    const auto flush = [&](std::size_t end) {
-        if (end > start)
-            pieces.push_back({ std::string(marked.substr(start, end - start)), matched });
-    };
-    for (std::size_t i = 0; i < marked.size(); ++i) {
-        if (marked[i] == kMatchOpen || marked[i] == kMatchClose) {
-            flush(i);
-            matched = marked[i] == kMatchOpen;
-            start = i + 1;
-        }
-    }
-    flush(marked.size());
-    return pieces;
-}
-
-std::string ColumnText(sqlite3_stmt* statement, int column)
-{
-    const auto* text = sqlite3_column_blob(statement, column);
+    const auto* bytes = sqlite3_column_blob(statement, column);
     const int size = sqlite3_column_bytes(statement, column);
-    return text == nullptr ? std::string()
-                           : std::string(static_cast<const char*>(text), static_cast<std::size_t>(size));
+    return bytes == nullptr ? std::string()
+                            : std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
 }
 
 // Resets the statement however the caller leaves.
@@ -67,26 +50,39 @@ TSearchIndex::TSearchIndex()
         throw Exception("Cannot make the search index: out of memory");
     }
     try {
-        // Nothing is rolled back: a journal would only double the memory a build takes.
+        // Nothing is rolled back: a journal would only add to the memory a build takes.
         Execute("PRAGMA journal_mode = OFF");
         Execute(kSchema);
-        insert_ = Prepare("INSERT INTO pages(name, title, body) VALUES(?1, ?2, ?3)");
-        count_ = Prepare("SELECT count(*) FROM pages WHERE pages MATCH ?1");
-        select_ = Prepare(kSelect);
+        tokenizer_ = std::make_unique<TIndexTokenizer>(db_);
+        packer_ = std::make_unique<TTextPacker>();
+        RegisterBestPlace(db_);
+        insertWords_ = Prepare("INSERT INTO words(rowid, title, body) VALUES(?1, ?2, ?3)");
+        insertPage_ = Prepare("INSERT INTO pages(id, name, title) VALUES(?1, ?2, ?3)");
+        insertBlock_ = Prepare("INSERT INTO blocks(page, first_token, text) VALUES(?1, ?2, ?3)");
+        count_ = Prepare("SELECT count(*) FROM words WHERE words MATCH ?1");
+        select_ = Prepare("SELECT rowid, -rank, best_place(words) FROM words WHERE words MATCH ?1 "
+                          "ORDER BY rank LIMIT ?2 OFFSET ?3");
+        page_ = Prepare("SELECT name, title FROM pages WHERE id = ?1");
+        // The block holding a token, then the next ones (the third only tells that text follows).
+        blocks_ = Prepare("SELECT first_token, text FROM blocks WHERE page = ?1 AND first_token >= ifnull("
+                          "(SELECT max(first_token) FROM blocks WHERE page = ?1 AND first_token <= ?2), 0) "
+                          "ORDER BY first_token LIMIT 3");
     } catch (...) {
-        sqlite3_finalize(insert_);
-        sqlite3_finalize(count_);
-        sqlite3_finalize(select_);
-        sqlite3_close(db_);
+        Close();
         throw;
     }
 }
 
 TSearchIndex::~TSearchIndex()
 {
-    sqlite3_finalize(insert_);
-    sqlite3_finalize(count_);
-    sqlite3_finalize(select_);
+    Close();
+}
+
+void TSearchIndex::Close()
+{
+    for (sqlite3_stmt* statement : { insertWords_, insertPage_, insertBlock_, count_, select_, page_, blocks_ })
+        sqlite3_finalize(statement);
+    tokenizer_.reset();
     sqlite3_close(db_);
 }
 
@@ -115,12 +111,33 @@ void TSearchIndex::Add(std::string_view name, const PageText& text)
         Execute("BEGIN");
         inTransaction_ = true;
     }
-    StatementReset reset { insert_ };
-    sqlite3_bind_blob64(insert_, 1, name.data(), name.size(), SQLITE_STATIC);
-    sqlite3_bind_text64(insert_, 2, text.title.data(), text.title.size(), SQLITE_STATIC, SQLITE_UTF8);
-    sqlite3_bind_text64(insert_, 3, text.body.data(), text.body.size(), SQLITE_STATIC, SQLITE_UTF8);
-    if (sqlite3_step(insert_) != SQLITE_DONE)
-        throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
+    const int64_t id = pageCount_ + 1;
+    {
+        StatementReset reset { insertWords_ };
+        sqlite3_bind_int64(insertWords_, 1, id);
+        sqlite3_bind_text64(insertWords_, 2, text.title.data(), text.title.size(), SQLITE_STATIC, SQLITE_UTF8);
+        sqlite3_bind_text64(insertWords_, 3, text.body.data(), text.body.size(), SQLITE_STATIC, SQLITE_UTF8);
+        if (sqlite3_step(insertWords_) != SQLITE_DONE)
+            throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
+    }
+    {
+        StatementReset reset { insertPage_ };
+        sqlite3_bind_int64(insertPage_, 1, id);
+        sqlite3_bind_blob64(insertPage_, 2, name.data(), name.size(), SQLITE_STATIC);
+        sqlite3_bind_text64(insertPage_, 3, text.title.data(), text.title.size(), SQLITE_STATIC, SQLITE_UTF8);
+        if (sqlite3_step(insertPage_) != SQLITE_DONE)
+            throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
+    }
+    for (const TextBlock& block : SplitIntoBlocks(*tokenizer_, text.body)) {
+        const std::string packed
+            = packer_->Pack(std::string_view(text.body).substr(block.begin, block.end - block.begin));
+        StatementReset reset { insertBlock_ };
+        sqlite3_bind_int64(insertBlock_, 1, id);
+        sqlite3_bind_int64(insertBlock_, 2, block.firstToken);
+        sqlite3_bind_blob64(insertBlock_, 3, packed.data(), packed.size(), SQLITE_STATIC);
+        if (sqlite3_step(insertBlock_) != SQLITE_DONE)
+            throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
+    }
     ++pageCount_;
 }
 
@@ -130,7 +147,7 @@ void TSearchIndex::Finish()
         Execute("COMMIT");
         inTransaction_ = false;
     }
-    Execute("INSERT INTO pages(pages) VALUES('optimize')");
+    Execute("INSERT INTO words(words) VALUES('optimize')");
 }
 
 SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int64_t limit)
@@ -139,6 +156,12 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
     results.offset = offset;
     if (query.expression.empty() || limit <= 0 || offset < 0)
         return results;
+    struct Ranked {
+        int64_t id;
+        double score;
+        int64_t place;
+    };
+    std::vector<Ranked> ranked;
     {
         StatementReset reset { count_ };
         sqlite3_bind_text64(count_, 1, query.expression.data(), query.expression.size(), SQLITE_STATIC, SQLITE_UTF8);
@@ -148,19 +171,52 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
     }
     if (results.total <= offset)
         return results;
-    StatementReset reset { select_ };
-    sqlite3_bind_text64(select_, 1, query.expression.data(), query.expression.size(), SQLITE_STATIC, SQLITE_UTF8);
-    sqlite3_bind_int64(select_, 2, limit);
-    sqlite3_bind_int64(select_, 3, offset);
-    while (sqlite3_step(select_) == SQLITE_ROW) {
+    {
+        StatementReset reset { select_ };
+        sqlite3_bind_text64(select_, 1, query.expression.data(), query.expression.size(), SQLITE_STATIC, SQLITE_UTF8);
+        sqlite3_bind_int64(select_, 2, limit);
+        sqlite3_bind_int64(select_, 3, offset);
+        while (sqlite3_step(select_) == SQLITE_ROW)
+            ranked.push_back({ sqlite3_column_int64(select_, 0), sqlite3_column_double(select_, 1),
+                sqlite3_column_int64(select_, 2) });
+    }
+    const std::vector<SnippetTerm> terms = SnippetTerms(*tokenizer_, query);
+    for (const auto& [id, score, place] : ranked) {
+        StatementReset reset { page_ };
+        sqlite3_bind_int64(page_, 1, id);
+        if (sqlite3_step(page_) != SQLITE_ROW)
+            continue;
         SearchHit hit;
-        hit.name = ColumnText(select_, 0);
-        hit.title = ColumnText(select_, 1);
-        hit.score = sqlite3_column_double(select_, 2);
-        hit.snippet = SplitSnippet(ColumnText(select_, 3));
+        hit.name = ColumnBytes(page_, 0);
+        hit.title = ColumnBytes(page_, 1);
+        hit.score = score;
+        const int64_t from = std::max<int64_t>(place - kSnippetLeadTokens, 0);
+        hit.snippet = SnippetAt(id, from, terms);
         results.hits.push_back(std::move(hit));
     }
     return results;
+}
+
+std::vector<SnippetPiece> TSearchIndex::SnippetAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)
+{
+    StatementReset reset { blocks_ };
+    sqlite3_bind_int64(blocks_, 1, id);
+    sqlite3_bind_int64(blocks_, 2, from);
+    std::vector<std::pair<int64_t, std::string>> packed; // first token, packed text
+    while (packed.size() < 3 && sqlite3_step(blocks_) == SQLITE_ROW)
+        packed.emplace_back(sqlite3_column_int64(blocks_, 0), ColumnBytes(blocks_, 1));
+    if (packed.empty())
+        return {};
+    // The next block is read only when the snippet runs past the end of the first.
+    TextStretch stretch { packer_->Unpack(packed[0].second), packed[0].first, packed.size() == 1 };
+    bool ranOut = false;
+    std::vector<SnippetPiece> snippet = MakeSnippet(*tokenizer_, stretch, from, terms, &ranOut);
+    if (ranOut && packed.size() > 1) {
+        stretch.text += packer_->Unpack(packed[1].second);
+        stretch.endsPage = packed.size() == 2;
+        snippet = MakeSnippet(*tokenizer_, stretch, from, terms, nullptr);
+    }
+    return snippet;
 }
 
 int64_t TSearchIndex::MemoryUsed() const

@@ -4,12 +4,15 @@
 #include "SearchQuery.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
+class TIndexTokenizer;
+class TTextPacker;
 
 // A run of a snippet's text; `matched` runs are words the query matched.
 struct SnippetPiece {
@@ -33,7 +36,9 @@ struct SearchResults {
 };
 
 // The book's text in a full-text index held in memory only: SQLite FTS5 with a tokenizer that
-// folds case and strips accents, ranked by BM25 with title matches weighing more.
+// folds case and strips accents, ranked by BM25 with title matches weighing more. The index keeps
+// no copy of the text itself; each page's text is kept compressed beside it, and read back only
+// for the snippets of the results shown.
 // Not safe for use by two threads at once: one thread builds it and answers its queries.
 class TSearchIndex {
 public:
@@ -64,10 +69,20 @@ private:
     void Execute(const char* sql);
     sqlite3_stmt* Prepare(const char* sql);
 
+    void Close();
+    // The snippet of page `id` from token `from` on, read from the blocks that hold it.
+    std::vector<SnippetPiece> SnippetAt(int64_t id, int64_t from, const std::vector<struct SnippetTerm>& terms);
+
     sqlite3* db_ = nullptr;
-    sqlite3_stmt* insert_ = nullptr;
+    std::unique_ptr<TIndexTokenizer> tokenizer_; // uses db_, which is closed after it goes
+    std::unique_ptr<TTextPacker> packer_;
+    sqlite3_stmt* insertWords_ = nullptr;
+    sqlite3_stmt* insertPage_ = nullptr;
+    sqlite3_stmt* insertBlock_ = nullptr;
     sqlite3_stmt* count_ = nullptr;
     sqlite3_stmt* select_ = nullptr;
+    sqlite3_stmt* page_ = nullptr;
+    sqlite3_stmt* blocks_ = nullptr;
     bool inTransaction_ = false;
     int64_t pageCount_ = 0;
 };

@@ -67,8 +67,10 @@ SearchQuery ParseSearchQuery(std::string_view typed)
         parts.push_back(Quoted(term));
         lastWord = !phrase && i == typed.size() ? parts.size() - 1 : std::string::npos;
     }
-    if (lastWord != std::string::npos)
+    if (lastWord != std::string::npos) {
         parts[lastWord] += '*';
+        query.lastTermIsPrefix = true;
+    }
     for (const std::string& part : parts) {
         if (!query.expression.empty())
             query.expression += ' ';

@@ -11,6 +11,7 @@ struct SearchQuery {
     std::string expression;
     // The terms as typed, phrases without their quotes, in order: what a page view highlights.
     std::vector<std::string> terms;
+    bool lastTermIsPrefix = false; // the last term is a word still being typed
 };
 
 // "quoted phrases" stay phrases (an unclosed quote runs to the end), other words are matched as
