@@ -1,8 +1,9 @@
 #include "PageService.h"
 
 #include "AnsiText.h"
-#include "BookReader.h"
-#include "HTTPListener.h"
+#include "ContentTypes.h"
+#include "HTTPRequestInfo.h"
+#include "HTTPResponseInfo.h"
 #include "Streams.h"
 #include "WinAnsi.h"
 
@@ -10,39 +11,37 @@
 #include <memory>
 #include <random>
 
-void TPageService::Attach(TNetHTTPListener& listener)
+std::optional<TFoundPage> FindPage(TPageSource& source, std::string_view document)
 {
-    listener.Port = RandomPagePort();
-    listener.BoundIP = std::string(kPageServerAddress);
-    listener.OnCommandGet = [this](TNetServerThread& thread, THTTPRequestInfo& request, THTTPResponseInfo& response) {
-        PageRequest(thread, request, response);
-    };
+    std::string name = PageNameFromDocument(document);
+    TPageLookup lookup = source.Lookup(name);
+    if (!lookup.stored) {
+        auto escaped = PageNameFromEscapedDocument(document);
+        if (!escaped)
+            return std::nullopt;
+        name = std::move(*escaped);
+        lookup = source.Lookup(name);
+    }
+    if (!lookup.bytes)
+        return std::nullopt;
+    return TFoundPage { std::move(name), std::move(lookup.bytes) };
 }
 
-void TPageService::PageRequest(TNetServerThread&, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)
+void BuildPageAnswer(const std::optional<TFoundPage>& page, THTTPResponseInfo& response)
 {
-    const std::lock_guard<std::mutex> lock(PageLock);
-    auto page = ExtractPage(PageNameFromDocument(RequestInfo.Document));
-    if (!page) {
-        if (const auto escaped = PageNameFromEscapedDocument(RequestInfo.Document))
-            page = ExtractPage(*escaped);
-    }
     if (page) {
-        ResponseInfo.SetResponseCode(200);
-        ResponseInfo.ContentStream = std::move(page);
-        ResponseInfo.ContentType.clear();
+        response.SetResponseCode(200);
+        response.ContentStream = std::make_unique<TSharedBytesStream>(page->bytes);
+        response.ContentType = ContentTypeForPage(page->name);
     } else {
-        ResponseInfo.SetResponseCode(404);
-        ResponseInfo.ContentText = std::string(kPageNotFoundText);
+        response.SetResponseCode(404);
+        response.ContentText = std::string(kPageNotFoundText);
     }
 }
 
-std::unique_ptr<TStream> TPageService::ExtractPage(const std::string& name)
+void AnswerPageRequest(TPageSource& source, const THTTPRequestInfo& request, THTTPResponseInfo& response)
 {
-    auto page = std::make_unique<TMemoryStream>();
-    if (!Reader.ExtractPage(name, *page))
-        return nullptr;
-    return page;
+    BuildPageAnswer(FindPage(source, request.Document), response);
 }
 
 std::string PageNameFromDocument(std::string_view document)

@@ -1,52 +1,43 @@
 #pragma once
 
+#include "PageSource.h"
+
 #include <cstdint>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
-class TBookReader;
-class TStream;
-class TNetHTTPListener;
-class TNetServerThread;
 class THTTPRequestInfo;
 class THTTPResponseInfo;
 
-// The body of the answer for a page that the book does not hold or cannot inflate.
+// The one answer path for page requests, shared by the viewer and `ebook-pack serve`: FindPage
+// turns the request's document into the page it names, BuildPageAnswer turns that into the answer.
+
+// The body of the answer for a page that the source does not hold or cannot read.
 inline constexpr std::string_view kPageNotFoundText = "<h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>";
 
 // The address the book server listens on; pages are never offered beyond this machine.
 inline constexpr std::string_view kPageServerAddress = "127.0.0.1";
 
-// Answers page requests from a book: the one bridge between the book reader and the HTTP server.
-// The viewer installs PageRequest as its listener's OnCommandGet; `ebook-pack serve` answers the
-// same way through TServedPages, which serves many clients at once.
-class TPageService {
-public:
-    // The reader must be loaded and must outlive the service; nothing else touches it during
-    // extraction, because every extraction moves the shared book file's position.
-    explicit TPageService(TBookReader& reader)
-        : Reader(reader)
-    {
-    }
-
-    // Sets the listener's address, its port (RandomPagePort) and its OnCommandGet handler. The
-    // listener must not be active yet and must not outlive the service.
-    void Attach(TNetHTTPListener& listener);
-
-    // Runs on the session threads, several at once. Answers 200 with the page and no content type,
-    // so the browser tells each page's type itself, or 404 with kPageNotFoundText.
-    void PageRequest(TNetServerThread& Thread, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo);
-
-private:
-    TBookReader& Reader;
-    // Serialises extractions; released before the response is sent, so transfers still overlap.
-    std::mutex PageLock;
-
-    std::unique_ptr<TStream> ExtractPage(const std::string& name);
+// A page found for a request: the name it is stored under and its bytes.
+struct TFoundPage {
+    std::string name;
+    std::shared_ptr<const std::string> bytes;
 };
+
+// The page a request's document names. The name as written (PageNameFromDocument) is tried first,
+// then the name the browser meant when it escaped the path (PageNameFromEscapedDocument); the first
+// name under which the source stores a page decides, so a page stored under the name as written
+// that cannot be read is not found, whatever the other name holds.
+std::optional<TFoundPage> FindPage(TPageSource& source, std::string_view document);
+
+// 200 with the page and the content type of its name (none for an extension without one, so the
+// engine tells the type itself), or 404 with kPageNotFoundText as text/html.
+void BuildPageAnswer(const std::optional<TFoundPage>& page, THTTPResponseInfo& response);
+
+// Both steps for one request; every method routed to the handler (GET, HEAD, POST) is answered
+// the same way.
+void AnswerPageRequest(TPageSource& source, const THTTPRequestInfo& request, THTTPResponseInfo& response);
 
 // The page name a request's document asks for: every "%20" becomes a blank and nothing else is
 // decoded, so names stored with other escapes stay reachable exactly as written.

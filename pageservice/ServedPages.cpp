@@ -1,10 +1,7 @@
 #include "ServedPages.h"
 
 #include "BookReader.h"
-#include "HTTPListener.h"
 #include "NetExceptions.h"
-#include "PageService.h"
-#include "Streams.h"
 
 #include <algorithm>
 
@@ -15,17 +12,19 @@ struct TServedPages::Ledger {
     {
     }
 
-    // Called with the mutex not held, when the last holder of a page lets it go.
+    // Called with PageLock not held, when the last holder of a page lets it go.
     void Release(std::size_t size)
     {
         {
-            std::lock_guard<std::mutex> lock(mutex);
+            std::lock_guard<std::mutex> lock(PageLock);
             held -= size;
         }
         changed.notify_all();
     }
 
-    std::mutex mutex;
+    // Guards the accounting, the pages in flight and the cache; never held while a page is
+    // inflated or sent.
+    std::mutex PageLock;
     std::condition_variable changed; // a page was let go or finished inflating, or stopping
     const std::size_t budget;
     std::size_t held = 0; // bytes of pages inflated or being inflated, not yet let go
@@ -50,44 +49,26 @@ TServedPages::~TServedPages()
     // The kept pages report to the ledger when they go: they go while it is there.
     std::vector<std::shared_ptr<const std::string>> dropped;
     {
-        std::lock_guard<std::mutex> lock(ledger_->mutex);
+        std::lock_guard<std::mutex> lock(ledger_->PageLock);
         dropped = ledger_->cache.Clear();
     }
-}
-
-void TServedPages::Attach(TNetHTTPListener& listener)
-{
-    listener.OnCommandGet = [this](TNetServerThread& thread, THTTPRequestInfo& request, THTTPResponseInfo& response) {
-        PageRequest(thread, request, response);
-    };
 }
 
 void TServedPages::Stop()
 {
     {
-        std::lock_guard<std::mutex> lock(ledger_->mutex);
+        std::lock_guard<std::mutex> lock(ledger_->PageLock);
         ledger_->stopping = true;
     }
     ledger_->changed.notify_all();
 }
 
-void TServedPages::PageRequest(TNetServerThread&, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)
+TPageLookup TServedPages::Lookup(std::string_view name)
 {
-    // The names tried and their order are the viewer's (TPageService::PageRequest).
-    int index = reader_.IndexOfPage(PageNameFromDocument(RequestInfo.Document));
-    if (index < 0) {
-        if (const auto escaped = PageNameFromEscapedDocument(RequestInfo.Document))
-            index = reader_.IndexOfPage(*escaped);
-    }
-    auto page = index < 0 ? nullptr : Page(index);
-    if (page) {
-        ResponseInfo.SetResponseCode(200);
-        ResponseInfo.ContentStream = std::make_unique<TSharedBytesStream>(std::move(page));
-        ResponseInfo.ContentType.clear();
-    } else {
-        ResponseInfo.SetResponseCode(404);
-        ResponseInfo.ContentText = std::string(kPageNotFoundText);
-    }
+    const int index = reader_.IndexOfPage(name);
+    if (index < 0)
+        return {};
+    return { true, Page(index) };
 }
 
 std::shared_ptr<const std::string> TServedPages::Page(int index)
@@ -97,7 +78,7 @@ std::shared_ptr<const std::string> TServedPages::Page(int index)
     int64_t announced = -2;
     std::size_t size = 0;
     {
-        std::unique_lock<std::mutex> lock(ledger.mutex);
+        std::unique_lock<std::mutex> lock(ledger.PageLock);
         while (true) {
             if (ledger.stopping)
                 throw ENetException("Server stopping.");
@@ -154,7 +135,7 @@ std::shared_ptr<const std::string> TServedPages::Page(int index)
     }
     std::vector<std::shared_ptr<const std::string>> dropped;
     {
-        std::lock_guard<std::mutex> lock(ledger.mutex);
+        std::lock_guard<std::mutex> lock(ledger.PageLock);
         ledger.inflating.erase(index);
         ++ledger.inflations;
         if (page) {
@@ -170,18 +151,18 @@ std::shared_ptr<const std::string> TServedPages::Page(int index)
 
 std::size_t TServedPages::HeldBytes() const
 {
-    std::lock_guard<std::mutex> lock(ledger_->mutex);
+    std::lock_guard<std::mutex> lock(ledger_->PageLock);
     return ledger_->held;
 }
 
 std::size_t TServedPages::PeakHeldBytes() const
 {
-    std::lock_guard<std::mutex> lock(ledger_->mutex);
+    std::lock_guard<std::mutex> lock(ledger_->PageLock);
     return ledger_->peak;
 }
 
 std::size_t TServedPages::Inflations() const
 {
-    std::lock_guard<std::mutex> lock(ledger_->mutex);
+    std::lock_guard<std::mutex> lock(ledger_->PageLock);
     return ledger_->inflations;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PageCache.h"
+#include "PageSource.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -11,35 +12,29 @@
 #include <unordered_map>
 
 class TBookReader;
-class TNetHTTPListener;
-class TNetServerThread;
-class THTTPRequestInfo;
-class THTTPResponseInfo;
 
-// The pages of a book as `ebook-pack serve` answers them to many clients at once, with the same
-// answers as TPageService (the viewer's): pages are inflated without one lock across inflations,
-// so a small page is not held up by large ones; a page that is being sent is shared by every client
-// that asks for it meanwhile instead of being inflated again; and the inflated pages held in memory
-// at once, by answers in flight and by the cache together, stay within a budget: beyond it, new
-// extractions wait until answers are done.
+// The pages of a book as the page server hands them to many clients at once (the viewer's engine
+// and `ebook-pack serve` alike): pages are inflated with positioned reads and without one lock
+// across inflations, so a small page is not held up by large ones; a page that is being sent is
+// shared by every client that asks for it meanwhile instead of being inflated again; and the
+// inflated pages held in memory at once, by answers in flight and by the cache together, stay
+// within a budget: beyond it, new extractions wait until answers are done.
 //
 // Shutdown order: Stop() before the listener is destroyed, so that requests waiting for room give
 // up at once; the service outlives the listener, whose sessions call into it.
-class TServedPages {
+class TServedPages : public TPageSource {
 public:
     // budgetBytes bounds the inflated pages in memory (one page larger than that is still served,
     // alone); cacheBytes of them may be kept for clients to come, 0 for none. The reader must be
     // loaded and outlive the service.
     TServedPages(const TBookReader& reader, std::size_t budgetBytes, std::size_t cacheBytes);
-    ~TServedPages();
+    ~TServedPages() override;
     TServedPages(const TServedPages&) = delete;
     TServedPages& operator=(const TServedPages&) = delete;
 
-    // Sets the listener's OnCommandGet; the listener's address and port are the caller's.
-    void Attach(TNetHTTPListener& listener);
-    // Answers as TPageService::PageRequest does. A request still waiting for room when Stop is
-    // called raises, which closes its connection unanswered.
-    void PageRequest(TNetServerThread& Thread, THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo);
+    // The page stored under the name (the book's first entry of that name), shared. A lookup
+    // still waiting for room when Stop is called raises, which closes its connection unanswered.
+    TPageLookup Lookup(std::string_view name) override;
     void Stop();
 
     // Bytes of inflated pages in memory now, and the most there ever were.

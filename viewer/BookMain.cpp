@@ -4,12 +4,10 @@
 #include "BookAboutBox.h"
 #include "BookMainDesign.h"
 #include "ErrorReport.h"
+#include "Exception.h"
 #include "FormActivation.h"
-#include "HTTPListener.h"
-#include "ListenerSwitch.h"
 #include "NavigationHistory.h"
 #include "OpenedBook.h"
-#include "PageService.h"
 #include "ProgramOptions.h"
 #include "StringTable.h"
 #include "WinAnsi.h"
@@ -57,30 +55,21 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     connect(ui->ActionExit, &QAction::triggered, this, &TBookMainForm::ActionExitExecute);
     connect(ui->CloseButton, &QToolButton::clicked, this, &TBookMainForm::CloseButtonClick);
 
-    Reader = std::make_unique<TBookReader>();
-    PageService = std::make_unique<TPageService>(*Reader);
-    Listener = std::make_unique<TNetHTTPListener>(nullptr);
-    PageService->Attach(*Listener);
     Activation = new TFormActivation(
         *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
     OpenBook();
 }
 
-TBookMainForm::~TBookMainForm()
-{
-    Listener.reset();
-    History.Clear();
-    PageService.reset();
-    Reader.reset();
-    BookStream.reset();
-}
+TBookMainForm::~TBookMainForm() = default;
 
 void TBookMainForm::OpenBook()
 {
-    BookStream = OpenBookStream(BookArgument.empty() ? OwnExecutableFileName() : BookArgument);
-    if (!Reader->LoadFromStream(*BookStream))
+    // The page server's limits are those of a viewer, whose only client is its own engine.
+    Server = std::make_unique<TPageServer>(
+        BookArgument.empty() ? OwnExecutableFileName() : BookArgument, TPageServerLimits {});
+    if (!Server->Reader().IsValid())
         return;
-    ApplyDisplaySettings(Reader->DisplaySettings());
+    ApplyDisplaySettings(Server->Reader().DisplaySettings());
 }
 
 void TBookMainForm::showEvent(QShowEvent* event)
@@ -107,18 +96,18 @@ bool TBookMainForm::eventFilter(QObject* watched, QEvent* event)
 HRESULT TBookMainForm::BrowserShowContextMenu()
 {
     // E_NOTIMPL lets the browser show its own menu; S_OK means there is none.
-    return Reader->DisplaySettings().allowContextMenu ? E_NOTIMPL : S_OK;
+    return Server->Reader().DisplaySettings().allowContextMenu ? E_NOTIMPL : S_OK;
 }
 
 void TBookMainForm::FormShow()
 {
-    if (!Reader->IsValid()) {
+    if (!Server->Reader().IsValid()) {
         setWindowTitle(QString::fromLatin1(kInvalidEBook));
         SetApplicationTitle(QString::fromLatin1(kInvalidEBook));
         return;
     }
     try {
-        NavigateToPage(Reader->GetHomePageName());
+        NavigateToPage(Server->Reader().GetHomePageName());
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }
@@ -126,10 +115,8 @@ void TBookMainForm::FormShow()
 
 void TBookMainForm::FormActivate()
 {
-    if (Listener->Active())
-        return;
     try {
-        SwitchOnAtFreePagePort(*Listener);
+        Server->SwitchOn();
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }
@@ -137,12 +124,12 @@ void TBookMainForm::FormActivate()
 
 void TBookMainForm::FormDeactivate()
 {
-    Listener->SetActive(false);
+    Server->SwitchOff();
 }
 
 void TBookMainForm::NavigateToPage(const std::string& pageName)
 {
-    NavigateURL(PageURL(Listener->BoundIP, Listener->Port, pageName));
+    NavigateURL(Server->PageURL(pageName));
 }
 
 void TBookMainForm::NavigateURL(const std::string& url)
@@ -161,14 +148,14 @@ void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url)
 
 void TBookMainForm::BrowserTitleChange(const QString& text)
 {
-    setWindowTitle(ComposeCaption(FromAnsi(Reader->title()), text));
+    setWindowTitle(ComposeCaption(FromAnsi(Server->Reader().title()), text));
     SetApplicationTitle(windowTitle());
 }
 
 void TBookMainForm::ActionHomeExecute()
 {
     try {
-        NavigateToPage(Reader->GetHomePageName());
+        NavigateToPage(Server->Reader().GetHomePageName());
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }
@@ -201,7 +188,7 @@ void TBookMainForm::ActionForwardUpdate()
 void TBookMainForm::ActionAboutExecute()
 {
     // Made anew for each opening, modal, and freed when it closes.
-    auto* box = new TBookAboutBoxForm(nullptr, *Reader);
+    auto* box = new TBookAboutBoxForm(nullptr, Server->Reader());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     box->show();

@@ -2,6 +2,7 @@
 
 #include "BookReader.h"
 #include "DocHostHandler.h"
+#include "PageServer.h"
 #include "StringList.h"
 
 #include <QMainWindow>
@@ -11,11 +12,8 @@
 #include <string>
 
 class QUrl;
-class TFileStream;
 class TFormActivation;
 class TWindowPlacement;
-class TNetHTTPListener;
-class TPageService;
 
 namespace Ui {
 class BookMainForm;
@@ -41,8 +39,9 @@ public:
     void NavigateURL(const std::string& url);
 
     const Ui::BookMainForm& Designed() const { return *ui; }
-    const TBookReader& BookReader() const { return *Reader; }
-    const TNetHTTPListener& PageListener() const { return *Listener; }
+    const TBookReader& BookReader() const { return Server->Reader(); }
+    TPageServer& PageServer() { return *Server; }
+    const TPageServer& PageServer() const { return *Server; }
     const TStringList& VisitedURLs() const { return History; }
     int32_t VisitedIndex() const { return HistoryIndex; }
 
@@ -78,15 +77,10 @@ private:
     std::unique_ptr<Ui::BookMainForm> ui;
     std::string BookArgument;
 
-    // Destroyed by hand in the destructor, in this order: the listener first, so that no session
-    // thread can reach the page service, the reader or the book file afterwards.
-    std::unique_ptr<TBookReader> Reader;
-    std::unique_ptr<TNetHTTPListener> Listener;
-    // Holds the lock that lets one page extraction run at a time.
-    std::unique_ptr<TPageService> PageService;
+    // The book and the server of its pages; it ends its own sessions before the book goes.
+    std::unique_ptr<TPageServer> Server;
     int32_t HistoryIndex = -1;
     TStringList History;
-    std::unique_ptr<TFileStream> BookStream;
 
     TFormActivation* Activation = nullptr; // owned as a Qt child
     TWindowPlacement* Placement = nullptr; // owned as a Qt child

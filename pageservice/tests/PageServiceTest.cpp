@@ -1,6 +1,7 @@
 #include "PageService.h"
 #include "BookReader.h"
 #include "BookWriter.h"
+#include "ContentTypes.h"
 #include "HTTPListener.h"
 #include "ServedPages.h"
 
@@ -14,9 +15,22 @@
 
 namespace {
 
+// How a server hands out the pages: the viewer's way (every page inflated afresh, shared only while
+// in flight) or serve's default (inflated pages kept in a cache). Every answer must be the same.
+struct PageServing {
+    const char* name;
+    std::size_t cacheBytes;
+};
+
+void PrintTo(const PageServing& serving, std::ostream* out)
+{
+    *out << serving.name;
+}
+
 // A book in memory with a page whose name holds a blank, an empty page, pages stored under a
-// literal "%41" and "%C3%A9", pages with Windows-1252 letters, and a page whose record is damaged.
-class PageServiceTest : public ::testing::Test {
+// literal "%41" and "%C3%A9", pages with Windows-1252 letters, and a page whose record is damaged,
+// answered through the one answer path.
+class PageServiceTest : public ::testing::TestWithParam<PageServing> {
 protected:
     void SetUp() override
     {
@@ -29,12 +43,22 @@ protected:
         writer.AddPage("/caf%C3%A9.htm", "stored escaped");
         writer.AddPage("/r\xE9sum\xE9 2.htm", "accented with a blank");
         writer.AddPage("/broken.htm", std::string(4000, 'x'));
+        writer.AddPage("/style.CSS", "p{}");
+        writer.AddPage("/logo.svg", "<svg xmlns='http://www.w3.org/2000/svg'/>");
+        writer.AddPage("/notes.unknown", "raw");
+        writer.AddPage("/t%C3%A9.htm", std::string(4000, 'y'));
+        writer.AddPage("/t\xE9.htm", "the decoded name");
         writer.SaveToStream(book_);
         // Flip a byte inside the last record's zlib data: its Adler-32 no longer matches.
         reader_.LoadFromStream(book_);
         const int broken = reader_.IndexOfPage("/broken.htm");
         book_.Memory()[reader_.PageOffset(broken) + 12] ^= 0x55;
+        book_.Memory()[reader_.PageOffset(reader_.IndexOfPage("/t%C3%A9.htm")) + 12] ^= 0x55;
         ASSERT_TRUE(reader_.IsValid());
+        pages_ = std::make_unique<TServedPages>(reader_, 1 << 20, GetParam().cacheBytes);
+        listener_.OnCommandGet = [this](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) {
+            AnswerPageRequest(*pages_, request, response);
+        };
     }
 
     // One request through the listener's own handling over a socket pair, as a session would run it.
@@ -61,11 +85,24 @@ protected:
 
     TMemoryStream book_;
     TBookReader reader_;
-    TPageService service_ { reader_ };
+    std::unique_ptr<TServedPages> pages_;
     TNetHTTPListener listener_ { nullptr };
 };
 
 } // namespace
+
+const std::string kNotFound = "HTTP/1.0 404 Not Found\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\n"
+                              "Content-Length: 60\r\n\r\n<h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>";
+
+std::string Found(const std::string& type, const std::string& body)
+{
+    return "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\n" + (type.empty() ? "" : "Content-Type: " + type + "\r\n")
+        + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+INSTANTIATE_TEST_SUITE_P(ViewerAndServe, PageServiceTest,
+    ::testing::Values(PageServing { "EveryPageAfresh", 0 }, PageServing { "KeptInACache", 1 << 20 }),
+    [](const auto& serving) { return std::string(serving.param.name); });
 
 TEST(PageName, OnlyPercentTwentyIsDecoded)
 {
@@ -74,66 +111,6 @@ TEST(PageName, OnlyPercentTwentyIsDecoded)
     EXPECT_EQ(PageNameFromDocument("/My%2520Page.htm"), "/My%2520Page.htm");
     EXPECT_EQ(PageNameFromDocument("/a+b.htm"), "/a+b.htm");
     EXPECT_EQ(PageURL("127.0.0.1", 11532, "/My Page.htm"), "http://127.0.0.1:11532/My Page.htm");
-}
-
-TEST_F(PageServiceTest, AttachChoosesLoopbackAndAPortInRange)
-{
-    service_.Attach(listener_);
-    EXPECT_EQ(listener_.BoundIP, "127.0.0.1");
-    EXPECT_GE(listener_.Port, 11111);
-    EXPECT_LE(listener_.Port, 12110);
-}
-
-TEST_F(PageServiceTest, FoundPageIsSentWithLengthAndNoContentType)
-{
-    service_.Attach(listener_);
-    EXPECT_EQ(Request("GET /My%20Page.htm HTTP/1.0\r\n\r\n"),
-        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\nblank in the name");
-    EXPECT_EQ(Request("GET /INDEX.HTM?x=1 HTTP/1.0\r\nHost: a\r\n\r\n"),
-        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\n<html>home</html>");
-    EXPECT_EQ(Request("GET /a%41.htm HTTP/1.0\r\n\r\n"),
-        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 14\r\n\r\nliteral escape");
-    EXPECT_EQ(Request("GET /empty.htm HTTP/1.0\r\n\r\n"),
-        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 0\r\n\r\n");
-}
-
-TEST_F(PageServiceTest, MissingOrDamagedPageGetsTheNotFoundAnswer)
-{
-    service_.Attach(listener_);
-    const std::string notFound
-        = "HTTP/1.0 404 Not Found\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\n"
-          "Content-Length: 60\r\n\r\n<h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>";
-    EXPECT_EQ(Request("GET /missing.htm HTTP/1.0\r\n\r\n"), notFound);
-    EXPECT_EQ(Request("GET /broken.htm HTTP/1.0\r\n\r\n"), notFound);
-    // A double-escaped blank is looked up as written, not as "/My Page.htm".
-    EXPECT_EQ(Request("GET /My%2520Page.htm HTTP/1.0\r\n\r\n"), notFound);
-    // The damaged page does not disturb the next extraction.
-    EXPECT_NE(Request("GET /index.htm HTTP/1.0\r\n\r\n").find("<html>home</html>"), std::string::npos);
-}
-
-TEST_F(PageServiceTest, PostAndHeadAreAnsweredLikeGet)
-{
-    service_.Attach(listener_);
-    const std::string page
-        = "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\n<html>home</html>";
-    EXPECT_EQ(Request("HEAD /index.htm HTTP/1.0\r\n\r\n"), page);
-    EXPECT_EQ(Request("POST /index.htm HTTP/1.0\r\nContent-Length: 3\r\n\r\na=b"), page);
-}
-
-TEST_F(PageServiceTest, CachedServiceAnswersTheSameBytesWithoutReadingTheBookAgain)
-{
-    TServedPages cached(reader_, 1 << 20, 1 << 20);
-    cached.Attach(listener_);
-    const std::string first = Request("GET /My%20Page.htm HTTP/1.0\r\n\r\n");
-    EXPECT_EQ(first, "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 17\r\n\r\nblank in the name");
-    EXPECT_EQ(Request("GET /empty.htm HTTP/1.0\r\n\r\n"),
-        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: 0\r\n\r\n");
-    EXPECT_NE(Request("GET /broken.htm HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
-
-    // Wreck the whole book: a page already kept is still answered, one never asked for is not.
-    std::fill(book_.Memory(), book_.Memory() + book_.Size() - 4, '\xAA');
-    EXPECT_EQ(Request("GET /my%20page.HTM HTTP/1.0\r\n\r\n"), first);
-    EXPECT_NE(Request("GET /index.htm HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
 }
 
 TEST(PageName, EscapedDocumentIsDecodedInFullAndBackToTheCodePage)
@@ -147,22 +124,69 @@ TEST(PageName, EscapedDocumentIsDecodedInFullAndBackToTheCodePage)
     EXPECT_EQ(PageNameFromEscapedDocument("/a+b%2Bc.htm"), "/a+b+c.htm");
 }
 
-TEST_F(PageServiceTest, NamesTheBrowserEscapesAreFoundAfterTheNamesAsWritten)
+TEST(ContentTypes, TheExtensionDecidesAndAnUnknownOneHasNone)
 {
-    TServedPages served(reader_, 1 << 20, 0);
-    TServedPages cached(reader_, 1 << 20, 1 << 20);
-    const std::function<void()> attachments[]
-        = { [&] { service_.Attach(listener_); }, [&] { served.Attach(listener_); }, [&] { cached.Attach(listener_); } };
-    for (const auto& attach : attachments) {
-        attach();
-        auto body = [&](const std::string& document) {
-            const std::string response = Request("GET " + document + " HTTP/1.0\r\n\r\n");
-            return response.starts_with("HTTP/1.0 200") ? response.substr(response.find("\r\n\r\n") + 4) : "none";
-        };
-        EXPECT_EQ(body("/CAF%E9.HTM"), "accented");
-        EXPECT_EQ(body("/caf%E9.htm"), "accented");
-        EXPECT_EQ(body("/caf%C3%A9.htm"), "stored escaped") << "the name as written wins";
-        EXPECT_EQ(body("/r%C3%A9sum%C3%A9%202.htm"), "accented with a blank");
-        EXPECT_EQ(body("/caf%C3%A8.htm"), "none");
+    EXPECT_EQ(ContentTypeForPage("/index.htm"), "text/html");
+    EXPECT_EQ(ContentTypeForPage("/a/b/Chapter.HTML"), "text/html");
+    EXPECT_EQ(ContentTypeForPage("/book.xhtml"), "application/xhtml+xml");
+    EXPECT_EQ(ContentTypeForPage("/app.mjs"), "text/javascript");
+    EXPECT_EQ(ContentTypeForPage("/logo.svg"), "image/svg+xml");
+    EXPECT_EQ(ContentTypeForPage("/fonts/x.woff2"), "font/woff2");
+    EXPECT_EQ(ContentTypeForPage("/archive.tar.gz"), "");
+    EXPECT_EQ(ContentTypeForPage("/README"), "") << "no extension";
+    EXPECT_EQ(ContentTypeForPage("/v1.2/README"), "") << "a dot in a folder name is no extension";
+    EXPECT_EQ(ContentTypeForPage("/trailing."), "");
+}
+
+TEST_P(PageServiceTest, AttachedServerAnswersFoundPagesWithTheirTypeAndLength)
+{
+    for (int round = 0; round < 2; ++round) { // the second round is answered from the cache, where kept
+        EXPECT_EQ(Request("GET /My%20Page.htm HTTP/1.0\r\n\r\n"), Found("text/html", "blank in the name"));
+        EXPECT_EQ(Request("GET /INDEX.HTM?x=1 HTTP/1.0\r\nHost: a\r\n\r\n"), Found("text/html", "<html>home</html>"));
+        EXPECT_EQ(Request("GET /a%41.htm HTTP/1.0\r\n\r\n"), Found("text/html", "literal escape"));
+        EXPECT_EQ(Request("GET /empty.htm HTTP/1.0\r\n\r\n"), Found("text/html", ""));
+        EXPECT_EQ(Request("GET /style.css HTTP/1.0\r\n\r\n"), Found("text/css", "p{}"));
+        EXPECT_EQ(Request("GET /logo.svg HTTP/1.0\r\n\r\n"),
+            Found("image/svg+xml", "<svg xmlns='http://www.w3.org/2000/svg'/>"));
+        EXPECT_EQ(Request("GET /notes.unknown HTTP/1.0\r\n\r\n"), Found("", "raw")) << "the engine tells the type";
+        // Every method routed to the handler is answered alike.
+        EXPECT_EQ(Request("HEAD /index.htm HTTP/1.0\r\n\r\n"), Found("text/html", "<html>home</html>"));
+        EXPECT_EQ(Request("POST /index.htm HTTP/1.0\r\nContent-Length: 3\r\n\r\na=b"),
+            Found("text/html", "<html>home</html>"));
     }
+}
+
+TEST_P(PageServiceTest, MissingOrDamagedPageGetsTheNotFoundAnswer)
+{
+    EXPECT_EQ(Request("GET /missing.htm HTTP/1.0\r\n\r\n"), kNotFound);
+    EXPECT_EQ(Request("GET /broken.htm HTTP/1.0\r\n\r\n"), kNotFound);
+    // A double-escaped blank is looked up as written, not as "/My Page.htm".
+    EXPECT_EQ(Request("GET /My%2520Page.htm HTTP/1.0\r\n\r\n"), kNotFound);
+    // The damaged page does not disturb the next extraction.
+    EXPECT_EQ(Request("GET /index.htm HTTP/1.0\r\n\r\n"), Found("text/html", "<html>home</html>"));
+}
+
+TEST_P(PageServiceTest, NamesTheBrowserEscapesAreFoundAfterTheNamesAsWritten)
+{
+    auto body = [&](const std::string& document) {
+        const std::string response = Request("GET " + document + " HTTP/1.0\r\n\r\n");
+        return response.starts_with("HTTP/1.0 200") ? response.substr(response.find("\r\n\r\n") + 4) : "none";
+    };
+    EXPECT_EQ(body("/CAF%E9.HTM"), "accented");
+    EXPECT_EQ(body("/caf%E9.htm"), "accented");
+    EXPECT_EQ(body("/caf%C3%A9.htm"), "stored escaped") << "the name as written wins";
+    EXPECT_EQ(body("/r%C3%A9sum%C3%A9%202.htm"), "accented with a blank");
+    EXPECT_EQ(body("/caf%C3%A8.htm"), "none");
+    // The name as written is stored, damaged: it decides, and the decoded name is not tried.
+    EXPECT_EQ(body("/t%C3%A9.htm"), "none");
+    EXPECT_EQ(body("/t%E9.htm"), "the decoded name");
+}
+
+TEST_P(PageServiceTest, KeptPagesAreAnsweredWithoutReadingTheBookAgain)
+{
+    const std::string first = Request("GET /My%20Page.htm HTTP/1.0\r\n\r\n");
+    // Wreck the whole book: a page already kept is still answered, one never asked for is not.
+    std::fill(book_.Memory(), book_.Memory() + book_.Size() - 4, '\xAA');
+    EXPECT_EQ(Request("GET /my%20page.HTM HTTP/1.0\r\n\r\n"), GetParam().cacheBytes > 0 ? first : kNotFound);
+    EXPECT_EQ(Request("GET /index.htm HTTP/1.0\r\n\r\n"), kNotFound);
 }

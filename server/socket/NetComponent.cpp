@@ -74,7 +74,7 @@ void TNetComponent::Bind()
     std::memcpy(&record, &address, sizeof address);
     const int32_t result = UseSocket([&](TSocket s) { return SocketBinding->bind(s, &record, sizeof record); });
     if (CheckSocketResult(result, { WsaError::AddressInUse }))
-        throw ENetException("Could not bind socket. Address and port are already in use.");
+        throw ENetAddressInUse("Could not bind socket. Address and port are already in use.");
 }
 
 void TNetComponent::Listen(int32_t backlog)

@@ -21,6 +21,13 @@ public:
     int32_t ErrorCode;
 };
 
+// Binding failed because another socket holds the address and port: a caller that may take
+// another port tells this failure from the others by its type.
+class ENetAddressInUse : public ENetException {
+public:
+    using ENetException::ENetException;
+};
+
 // A command reply with another code than expected.
 class ENetResponseError : public ENetException {
 public:

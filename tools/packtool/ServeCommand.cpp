@@ -1,12 +1,10 @@
 #include "AnsiText.h"
 #include "CommandLine.h"
-#include "HTTPListener.h"
 #include "NetExceptions.h"
-#include "OpenedBook.h"
 #include "PackCommand.h"
+#include "PageServer.h"
 #include "PageService.h"
 #include "ServeLimits.h"
-#include "ServedPages.h"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -21,7 +19,8 @@ Serves the pages of BOOK over HTTP/1.0 with the answers the viewer gives, prints
 the home page and runs until interrupted (Ctrl+C) or terminated; then it stops cleanly.
 
 Options:
-  --port N              port to listen on (default: drawn from 11111 to 12110, as the viewer does)
+  --port N              port to listen on (default: drawn from 11111 to 12110 as the viewer
+                        does, passing over ports that are taken)
   --bind ADDR           IPv4 address to listen on (default 127.0.0.1, this machine only)
   --cache-mb N          keep up to N MiB of inflated pages for later requests (default 64); 0 keeps
                         none. The answers are the same either way.
@@ -68,7 +67,7 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
 {
     const CommandLine line(args, ServeOptionTable());
     line.ExpectOperands(1, 1, "BOOK");
-    const auto book = OpenBook(line.Operands()[0]);
+    const std::string& fileName = line.Operands()[0];
 
     std::string address(kPageServerAddress);
     if (const auto bind = line.Value("--bind")) {
@@ -77,43 +76,46 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
             throw EUsageError("--bind takes a dotted IPv4 address, not '" + *bind + "'");
         address = *bind;
     }
-    const ServeLimits limits = ReadServeLimits(line);
+    const TPageServerLimits limits = ReadServeLimits(line);
+    const auto port = line.Value("--port");
+    const int32_t askedPort = NumberOption(line, "--port", 1, 65535, 0);
     RaiseDescriptorLimit();
 
     const BlockedStopSignals stopSignals;
-    // Shutdown order: the listener is destroyed first (it is declared last), which ends every
-    // session thread; only then may the pages they answer from go.
-    TServedPages pages(book->reader, limits.memoryBytes, limits.cacheBytes);
-    TNetHTTPListener listener(nullptr);
-    listener.Port = RandomPagePort();
-    listener.BoundIP = address;
-    pages.Attach(listener);
-    ApplyServeLimits(limits, listener);
-    listener.Port = NumberOption(line, "--port", 1, 65535, listener.Port);
-
+    TPageServer server(fileName, limits);
+    if (!server.Reader().IsValid())
+        throw Exception("Invalid eBook: " + fileName);
+    server.SetAddress(address);
     try {
-        listener.SetActive(true);
+        // An asked-for port is taken or refused; without one, taken page ports are passed over
+        // as the viewer passes them over.
+        if (port) {
+            server.SetPort(askedPort);
+            server.SwitchOnAtPort();
+        } else {
+            server.SwitchOn();
+        }
     } catch (const ENetException& error) {
-        context.err << address << ":" << listener.Port << ": " << error.Message() << "\n";
+        context.err << address << ":" << server.Port() << ": " << error.Message() << "\n";
         return kExitError;
     }
 
     std::string home;
     try {
-        home = book->reader.GetHomePageName();
+        home = server.Reader().GetHomePageName();
     } catch (const Exception&) {
-        context.err << "Warning: " << book->fileName << " has no home page\n";
+        context.err << "Warning: " << fileName << " has no home page\n";
     }
     // Blanks go out as %20, which the page service turns back into blanks, so the address can be
     // pasted into a browser or given to curl as it is printed.
-    context.out << PageURL(address, listener.Port, home.empty() ? "/" : ReplaceAll(home, " ", "%20")) << std::endl;
-    context.err << "Serving " << book->fileName << "; press Ctrl+C to stop." << std::endl;
+    context.out << server.PageURL(home.empty() ? "/" : ReplaceAll(home, " ", "%20")) << std::endl;
+    context.err << "Serving " << fileName << "; press Ctrl+C to stop." << std::endl;
 
     const int signal = stopSignals.Wait();
-    // No new connections; requests waiting for memory give up; then the listener's destruction
+    // No new connections; requests waiting for memory give up; then the server's destruction
     // closes every connection, which ends whatever its session is blocked in.
-    listener.SetActive(false);
-    pages.Stop();
+    server.SwitchOff();
+    server.Stop();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;
     return kExitOk;
 }

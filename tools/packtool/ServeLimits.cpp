@@ -1,7 +1,6 @@
 #include "ServeLimits.h"
 
 #include "AnsiText.h"
-#include "HTTPListener.h"
 
 #include <string>
 #include <sys/resource.h>
@@ -16,8 +15,6 @@ constexpr int32_t kDefaultMaxRequestLine = 8192;
 constexpr int32_t kDefaultMaxHeaderBytes = 64 * 1024;
 constexpr int32_t kDefaultMaxBody = 1 << 20;
 constexpr int32_t kMaxMiB = 65536;
-// A client that connects and stays silent is taken after this long, and its idle timeout runs.
-constexpr int32_t kServeDeferAcceptSeconds = 5;
 
 } // namespace
 
@@ -40,9 +37,9 @@ int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t min
     return value;
 }
 
-ServeLimits ReadServeLimits(const CommandLine& line)
+TPageServerLimits ReadServeLimits(const CommandLine& line)
 {
-    ServeLimits limits;
+    TPageServerLimits limits;
     limits.cacheBytes = static_cast<std::size_t>(NumberOption(line, "--cache-mb", 0, kMaxMiB, kDefaultCacheMiB)) << 20;
     limits.memoryBytes = static_cast<std::size_t>(NumberOption(line, "--memory-mb", 1, kMaxMiB, kDefaultMemoryMiB))
         << 20;
@@ -64,27 +61,4 @@ void RaiseDescriptorLimit()
         files.rlim_cur = files.rlim_max;
         setrlimit(RLIMIT_NOFILE, &files);
     }
-}
-
-void ApplyServeLimits(const ServeLimits& limits, TNetHTTPListener& listener)
-{
-    // Clients of a served book may come in bursts of many at once.
-    listener.ListenBacklog = SOMAXCONN;
-    // A session is handed its connection with the request already there: one sleep and wake-up
-    // less per request, and a client that connects and sends nothing holds no thread meanwhile.
-    listener.DeferAcceptSeconds = kServeDeferAcceptSeconds;
-    listener.MaxConnections = limits.maxConnections;
-    listener.MaxRequestLine = limits.maxRequestLine;
-    listener.MaxHeaderBytes = limits.maxHeaderBytes;
-    listener.MaxContentLength = limits.maxBody;
-    if (limits.idleMinutes == 0)
-        return;
-    listener.OnSessionTimeout = [](TNetServerThread& thread, bool& keepAlive) {
-        TNetServer& connection = *thread.Connection();
-        const int64_t sent = connection.BytesSent.load(std::memory_order_relaxed);
-        keepAlive = sent != connection.BytesSentAtLastCheck;
-        connection.BytesSentAtLastCheck = sent;
-    };
-    listener.TimeoutCheckInterval = kServeIdleCheckInterval;
-    listener.SetSessionTimeout(limits.idleMinutes);
 }

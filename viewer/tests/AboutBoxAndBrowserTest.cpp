@@ -4,7 +4,6 @@
 #include "BookAboutBox.h"
 #include "BookMainDesign.h"
 #include "EmbeddedBrowser.h"
-#include "HTTPListener.h"
 #include "ui_BookAboutBox.h"
 
 #include <QApplication>
@@ -100,7 +99,7 @@ TEST(AboutBox, ShowsTheBookTurnsTheServerOffAndClosesWithEscOrEnter)
     book.writer.AddPage("/index.htm", "<title>Home</title><p>home</p>");
     TViewerWindow window(book.Save());
     window.ShowAndWaitForHome();
-    const int port = window.Form().PageListener().Port;
+    const int port = window.Form().PageServer().Port();
     ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == window.Form().windowHandle(); }));
 
     for (Qt::Key closing : { Qt::Key_Escape, Qt::Key_Return }) {
@@ -227,7 +226,7 @@ TEST(Browser, PrintingCarriesTheCaptionThePageCountTheAddressAndTheDate)
     const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
     const int sheets = static_cast<int>(text.count(QStringLiteral("Printed - Long Page")));
     ASSERT_GE(sheets, 2) << text.toStdString();
-    const QString address = QStringLiteral("http://127.0.0.1:%1/index.htm").arg(window.Form().PageListener().Port);
+    const QString address = QStringLiteral("http://127.0.0.1:%1/index.htm").arg(window.Form().PageServer().Port());
     EXPECT_EQ(text.count(QStringLiteral("Page 1 of %1").arg(sheets)), 1);
     EXPECT_EQ(text.count(QStringLiteral("Page %1 of %1").arg(sheets)), 1);
     EXPECT_EQ(text.count(address), sheets);

@@ -3,8 +3,6 @@
 #include "ApplicationTitle.h"
 #include "BookMainDesign.h"
 #include "EmbeddedBrowser.h"
-#include "HTTPListener.h"
-#include "PageService.h"
 
 #include <QWebEnginePage>
 
@@ -32,8 +30,7 @@ std::string LinkedPage(const std::string& title, const std::vector<std::string>&
 
 std::string PageAddress(TViewerWindow& window, const std::string& name)
 {
-    const TNetHTTPListener& listener = window.Form().PageListener();
-    return PageURL(listener.BoundIP, listener.Port, name);
+    return window.Form().PageServer().PageURL(name);
 }
 
 std::vector<std::string> Visited(TViewerWindow& window)

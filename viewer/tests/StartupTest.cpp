@@ -5,7 +5,7 @@
 #include "EmbeddedBrowser.h"
 #include "Exception.h"
 #include "FormActivation.h"
-#include "HTTPListener.h"
+#include "TakenPagePort.h"
 
 #include <QDialog>
 #include <QGuiApplication>
@@ -14,10 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <fstream>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -36,14 +33,14 @@ TEST(ViewerStartup, HomePageComesFromTheInProcessServerOnALoopbackPagePort)
     book.writer.settings.title = "Guide";
     book.writer.AddPage("/index.htm", kHome);
     TViewerWindow window(book.Save());
-    EXPECT_FALSE(window.Form().PageListener().Active()) << "not listening before the window shows";
+    EXPECT_FALSE(window.Form().PageServer().Active()) << "not listening before the window shows";
     window.ShowAndWaitForHome();
 
-    const TNetHTTPListener& listener = window.Form().PageListener();
-    EXPECT_TRUE(listener.Active());
-    EXPECT_EQ(listener.BoundIP, "127.0.0.1");
-    EXPECT_GE(listener.Port, 11111);
-    EXPECT_LE(listener.Port, 12110);
+    const TPageServer& server = window.Form().PageServer();
+    EXPECT_TRUE(server.Active());
+    EXPECT_EQ(server.Address(), "127.0.0.1");
+    EXPECT_GE(server.Port(), 11111);
+    EXPECT_LE(server.Port(), 12110);
     EXPECT_TRUE(window.PageText().contains(QStringLiteral("Hello reader")));
     EXPECT_EQ(window.Caption(), QStringLiteral("Guide - Welcome"));
     EXPECT_EQ(ApplicationTitle(), QStringLiteral("Guide - Welcome"));
@@ -53,10 +50,10 @@ TEST(ViewerStartup, HomePageComesFromTheInProcessServerOnALoopbackPagePort)
                                               "x.send(); x.status + ' ' + x.responseText")),
         QStringLiteral("404 <h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>"));
     // And what any client is sent, byte for byte.
-    EXPECT_EQ(RawRequest(listener.Port, "GET /index.htm HTTP/1.0\r\n\r\n"),
-        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: " + std::to_string(kHome.size()) + "\r\n\r\n"
-            + kHome);
-    EXPECT_EQ(RawRequest(listener.Port, "GET /none.png HTTP/1.0\r\n\r\n"), kNotFound);
+    EXPECT_EQ(RawRequest(server.Port(), "GET /index.htm HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: "
+            + std::to_string(kHome.size()) + "\r\n\r\n" + kHome);
+    EXPECT_EQ(RawRequest(server.Port(), "GET /none.png HTTP/1.0\r\n\r\n"), kNotFound);
 }
 
 TEST(ViewerStartup, AFileThatIsNoBookIsCaptionedInvalidEBookAndRequestsNothing)
@@ -72,7 +69,7 @@ TEST(ViewerStartup, AFileThatIsNoBookIsCaptionedInvalidEBookAndRequestsNothing)
     // The first navigation would have been asked for while showing.
     EXPECT_TRUE(window.Form().Designed().Browser->Page()->requestedUrl().isEmpty());
     EXPECT_EQ(window.Form().VisitedURLs().Count(), 0);
-    EXPECT_TRUE(window.Form().PageListener().Active()) << "the server still answers, as a rule with 404";
+    EXPECT_TRUE(window.Form().PageServer().Active()) << "the server still answers, as a rule with 404";
 }
 
 TEST(ViewerStartup, AMissingBookFileRaisesCannotOpenFileBeforeAnyWindowExists)
@@ -106,20 +103,17 @@ TEST(ViewerStartup, APortTakenByAnotherProgramIsPassedOver)
     TTestBook book;
     book.writer.AddPage("/index.htm", kHome);
     TViewerWindow window(book.Save());
-    const int drawn = window.Form().PageListener().Port;
-
-    const int other = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(drawn));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(other, 1), 0);
+    // A page port this test holds itself, made the one the server drew.
+    const TTakenPagePort taken;
+    ASSERT_NE(taken.Port(), 0);
+    window.Form().PageServer().SetPort(taken.Port());
 
     window.ShowAndWaitForHome();
-    EXPECT_EQ(window.Form().PageListener().Port, drawn == 12110 ? 11111 : drawn + 1);
+    const int port = window.Form().PageServer().Port();
+    EXPECT_NE(port, taken.Port());
+    EXPECT_GE(port, 11111);
+    EXPECT_LE(port, 12110);
     EXPECT_TRUE(window.PageText().contains(QStringLiteral("Hello reader")));
-    ::close(other);
 }
 
 TEST(ViewerStartup, TheServerIsOffExactlyWhileAnotherViewerFormHoldsTheFocus)
@@ -128,7 +122,7 @@ TEST(ViewerStartup, TheServerIsOffExactlyWhileAnotherViewerFormHoldsTheFocus)
     book.writer.AddPage("/index.htm", kHome);
     TViewerWindow window(book.Save());
     window.ShowAndWaitForHome();
-    const int port = window.Form().PageListener().Port;
+    const int port = window.Form().PageServer().Port();
     ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == window.Form().windowHandle(); }));
 
     // A dialog that is not one of the viewer's forms (a message box, the print dialog) changes

@@ -2,7 +2,6 @@
 
 #include "BookMainDesign.h"
 #include "EmbeddedBrowser.h"
-#include "HTTPListener.h"
 #include "Streams.h"
 
 #include <QCoreApplication>

@@ -126,8 +126,9 @@ class ViewerProcessTest(unittest.TestCase):
 
     def check_serves_the_book(self, port):
         self.assertTrue(11111 <= port <= 12110, port)
-        expected = (b"HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: %d\r\n\r\n"
-                    % len(self.home_bytes)) + self.home_bytes
+        self.assertTrue(self.home.lower().endswith((".htm", ".html")), self.home)
+        expected = (b"HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\n"
+                    b"Content-Length: %d\r\n\r\n" % len(self.home_bytes)) + self.home_bytes
         self.assertEqual(request(port, b"GET %s HTTP/1.0\r\n\r\n" % self.home.encode()), expected)
         self.assertEqual(request(port, b"GET /no/such/page.htm HTTP/1.0\r\n\r\n"), NOT_FOUND)
 

@@ -1,6 +1,7 @@
 #include "BookSite.h"
 
 #include "BookWriter.h"
+#include "PageService.h"
 #include "SocketTestSupport.h"
 
 #include <cstdint>
@@ -26,8 +27,8 @@ std::string PageText(size_t size, uint32_t seed)
 
 std::string OkAnswer(const std::string& body)
 {
-    return "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n"
-        + body;
+    return "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: "
+        + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 std::string NotFoundAnswer()
@@ -66,7 +67,9 @@ BookSite::BookSite()
         { "POST /index.htm HTTP/1.0\r\nContent-Length: 7\r\n\r\na=1&b=2", OkAnswer(small) },
         { "GET /missing.htm HTTP/1.0\r\n\r\n", NotFoundAnswer() },
     };
-    service_.Attach(listener_);
+    listener_.OnCommandGet = [this](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) {
+        AnswerPageRequest(pages_, request, response);
+    };
 }
 
 int BookSite::Start()

@@ -2,7 +2,7 @@
 
 #include "BookReader.h"
 #include "HTTPListener.h"
-#include "PageService.h"
+#include "ServedPages.h"
 #include "Streams.h"
 
 #include <string>
@@ -14,7 +14,7 @@ struct PageExchange {
     std::string answer;
 };
 
-// The viewer's page server in miniature: a small book written into memory, the real page service,
+// The viewer's page server in miniature: a small book written into memory, the real answer path,
 // and an HTTP listener on a free loopback port.
 //
 // Shutdown order: the listener is the last member, so it is destroyed first and its sessions have
@@ -43,7 +43,8 @@ public:
 private:
     TMemoryStream book_;
     TBookReader reader_;
-    TPageService service_ { reader_ };
+    // Every page inflated afresh, shared while in flight, as the viewer serves them.
+    TServedPages pages_ { reader_, 64u << 20, 0 };
     std::vector<PageExchange> exchanges_;
     PageExchange bigPage_;
     int port_ = 0;

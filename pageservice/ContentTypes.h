@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string_view>
+
+// The media type a page is sent with, from its name's extension (letter case ignored): the one
+// table of types for every server of pages. Today's engines refuse SVG images, module scripts and
+// strict style sheets without the right type, and parse XHTML as HTML in a legacy encoding; a type
+// from the bytes is left to the engine only for extensions the table does not know, which get an
+// empty text (no Content-Type header).
+std::string_view ContentTypeForPage(std::string_view pageName);

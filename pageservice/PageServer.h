@@ -1,0 +1,63 @@
+#pragma once
+
+#include "BookReader.h"
+#include "PageServerLimits.h"
+#include "ServedPages.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class TFileStream;
+class TNetHTTPListener;
+
+// A book's pages served over HTTP on this machine: the book file, its reader, the pages handed out
+// and the listener that answers from them, in one piece for the viewer and `ebook-pack serve`.
+//
+// Shutdown order is the members' order: the listener is declared last, so it goes first and ends
+// every session before the pages, the reader and the file they read go; the destructor only tells
+// requests waiting for memory to give up before that.
+class TPageServer {
+public:
+    // Opens the book file read-only (raises Exception "Cannot open file NAME" with the reason) and
+    // loads it. A file that is no book still makes a server, which answers from whatever directory
+    // entries were read (as a rule, 404); Reader().IsValid() tells. Not listening yet: the address
+    // is 127.0.0.1 and the port one drawn from the page ports.
+    TPageServer(const std::string& bookFile, const TPageServerLimits& limits);
+    ~TPageServer();
+    TPageServer(const TPageServer&) = delete;
+    TPageServer& operator=(const TPageServer&) = delete;
+
+    const TBookReader& Reader() const { return reader_; }
+    const TServedPages& Pages() const { return pages_; }
+
+    // Set while switched off.
+    void SetAddress(const std::string& address);
+    void SetPort(int32_t port);
+
+    // Switches on at the port, or when that is taken at the next free page port in turn
+    // (ENetAddressInUse when every one is taken). Switching on while on changes nothing.
+    void SwitchOn();
+    // Switches on at exactly the port: ENetAddressInUse when it is taken.
+    void SwitchOnAtPort();
+    // No new connections; requests in progress finish.
+    void SwitchOff();
+    // Ends the service for good: requests waiting for memory give up now. Then switch off, or let
+    // the server go.
+    void Stop();
+
+    bool Active() const;
+    int32_t Port() const;
+    const std::string& Address() const;
+    // "http://ADDRESS:PORT" followed by the page name as it is.
+    std::string PageURL(std::string_view pageName) const;
+
+private:
+    // Declared first: the reader reads from it.
+    std::unique_ptr<TFileStream> bookStream_;
+    TBookReader reader_;
+    TServedPages pages_;
+    // Declared last, destroyed first: see above.
+    std::unique_ptr<TNetHTTPListener> listener_;
+};
