@@ -3,6 +3,7 @@
 #include "ApplicationTitle.h"
 #include "BookAboutBox.h"
 #include "BookMainDesign.h"
+#include "BookSearch.h"
 #include "ErrorReport.h"
 #include "Exception.h"
 #include "FormActivation.h"
@@ -38,6 +39,7 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     Placement = new TWindowPlacement(*this);
     // Shortcuts work with the menu bar detached: the window itself carries the actions.
     addActions({ ui->ActionHome, ui->ActionBack, ui->ActionForward, ui->ActionAbout, ui->ActionExit, ui->ActionPrint });
+    AddSearchAction();
 
     ui->Browser->OnBeforeNavigate2 = [this](QObject*, const QUrl& url, bool, bool&) { BrowserBeforeNavigate2(url); };
     ui->Browser->OnTitleChange = [this](QObject*, const QString& text) { BrowserTitleChange(text); };

@@ -12,7 +12,9 @@
 #include <string>
 
 class QUrl;
+class TBookSearch;
 class TFormActivation;
+class TSearchPanel;
 class TWindowPlacement;
 
 namespace Ui {
@@ -73,18 +75,28 @@ private:
     void ActionExitExecute();
     void CloseButtonClick();
 
+    void AddSearchAction();
+    void ActionSearchExecute();
+    void MakeRoomForSearchPanel();
+    void OpenSearchResult(const QByteArray& pageName, const QString& highlight);
+
     // The designed components; the Qt parent owns the widgets, this the generated holder.
     std::unique_ptr<Ui::BookMainForm> ui;
     std::string BookArgument;
 
     // The book and the server of its pages; it ends its own sessions before the book goes.
     std::unique_ptr<TPageServer> Server;
+    // The search index's worker reads the book: declared after the server, so it is stopped and
+    // joined before the book goes. Made at the first search.
+    std::unique_ptr<TBookSearch> Search;
     int32_t HistoryIndex = -1;
     TStringList History;
 
     TFormActivation* Activation = nullptr; // owned as a Qt child
     TWindowPlacement* Placement = nullptr; // owned as a Qt child
     QAction* SeparatorButton = nullptr; // the toolbar's separator after Print
+    QAction* ActionSearch = nullptr; // owned as a Qt child
+    TSearchPanel* SearchPanel = nullptr; // owned as a Qt child; made with Search
     bool shownBefore_ = false;
 };
 
