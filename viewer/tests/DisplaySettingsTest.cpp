@@ -174,8 +174,8 @@ TEST(DisplaySettings, WithoutPrintTheButtonItsSeparatorAndTheMenuItemGoAndTheMen
     }
     book->hide();
     EXPECT_EQ(shownItems,
-        (QStringList {
-            QStringLiteral("&Back"), QStringLiteral("&Forward"), QStringLiteral("-"), QStringLiteral("E&xit") }));
+        (QStringList { QStringLiteral("&Back"), QStringLiteral("&Forward"), QStringLiteral("-"),
+            QStringLiteral("&Search the Book\u2026"), QStringLiteral("-"), QStringLiteral("E&xit") }));
 }
 
 TEST(DisplaySettings, WithoutMenuAndToolbarTheBrowserFillsTheWindowAndTheKeysStillWork)
