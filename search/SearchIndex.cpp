@@ -203,8 +203,13 @@ std::vector<SnippetPiece> TSearchIndex::SnippetAt(int64_t id, int64_t from, cons
     sqlite3_bind_int64(blocks_, 1, id);
     sqlite3_bind_int64(blocks_, 2, from);
     std::vector<std::pair<int64_t, std::string>> packed; // first token, packed text
-    while (packed.size() < 3 && sqlite3_step(blocks_) == SQLITE_ROW)
-        packed.emplace_back(sqlite3_column_int64(blocks_, 0), ColumnBytes(blocks_, 1));
+    bool third = false; // only whether one follows matters
+    while (!third && sqlite3_step(blocks_) == SQLITE_ROW) {
+        if (packed.size() == 2)
+            third = true;
+        else
+            packed.emplace_back(sqlite3_column_int64(blocks_, 0), ColumnBytes(blocks_, 1));
+    }
     if (packed.empty())
         return {};
     // The next block is read only when the snippet runs past the end of the first.
@@ -213,7 +218,7 @@ std::vector<SnippetPiece> TSearchIndex::SnippetAt(int64_t id, int64_t from, cons
     std::vector<SnippetPiece> snippet = MakeSnippet(*tokenizer_, stretch, from, terms, &ranOut);
     if (ranOut && packed.size() > 1) {
         stretch.text += packer_->Unpack(packed[1].second);
-        stretch.endsPage = packed.size() == 2;
+        stretch.endsPage = !third;
         snippet = MakeSnippet(*tokenizer_, stretch, from, terms, nullptr);
     }
     return snippet;

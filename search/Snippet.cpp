@@ -8,7 +8,7 @@ namespace {
 
 constexpr std::size_t kSnippetTokens = 16; // words shown
 // A block ends at the first token end past this many bytes.
-constexpr std::size_t kBlockBytes = 2048;
+constexpr std::size_t kBlockBytes = 1024;
 constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
 
 struct Token {
