@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -44,7 +45,9 @@ struct StatementReset {
 
 TSearchIndex::TSearchIndex()
 {
-    if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY, nullptr)
+    // No locking inside SQLite: the index is used by one thread at a time.
+    if (sqlite3_open_v2(":memory:", &db_,
+            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY | SQLITE_OPEN_NOMUTEX, nullptr)
         != SQLITE_OK) {
         sqlite3_close(db_);
         throw Exception("Cannot make the search index: out of memory");
@@ -62,11 +65,12 @@ TSearchIndex::TSearchIndex()
         count_ = Prepare("SELECT count(*) FROM words WHERE words MATCH ?1");
         select_ = Prepare("SELECT rowid, -rank, best_place(words) FROM words WHERE words MATCH ?1 "
                           "ORDER BY rank LIMIT ?2 OFFSET ?3");
-        page_ = Prepare("SELECT name, title FROM pages WHERE id = ?1");
         // The block holding a token, then the next ones (the third only tells that text follows).
-        blocks_ = Prepare("SELECT first_token, text FROM blocks WHERE page = ?1 AND first_token >= ifnull("
-                          "(SELECT max(first_token) FROM blocks WHERE page = ?1 AND first_token <= ?2), 0) "
-                          "ORDER BY first_token LIMIT 3");
+        // A page's name and title with the block holding a token and the next ones (of the third,
+        // only that it exists matters); a page without text gives one row without a block.
+        hit_ = Prepare("SELECT p.name, p.title, b.first_token, b.text FROM pages p LEFT JOIN blocks b "
+                       "ON b.page = p.id AND b.first_token >= ifnull((SELECT max(first_token) FROM blocks "
+                       "WHERE page = ?1 AND first_token <= ?2), 0) WHERE p.id = ?1 ORDER BY b.first_token LIMIT 3");
     } catch (...) {
         Close();
         throw;
@@ -80,7 +84,7 @@ TSearchIndex::~TSearchIndex()
 
 void TSearchIndex::Close()
 {
-    for (sqlite3_stmt* statement : { insertWords_, insertPage_, insertBlock_, count_, select_, page_, blocks_ })
+    for (sqlite3_stmt* statement : { insertWords_, insertPage_, insertBlock_, count_, select_, hit_ })
         sqlite3_finalize(statement);
     tokenizer_.reset();
     sqlite3_close(db_);
@@ -182,46 +186,47 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
     }
     const std::vector<SnippetTerm> terms = SnippetTerms(*tokenizer_, query);
     for (const auto& [id, score, place] : ranked) {
-        StatementReset reset { page_ };
-        sqlite3_bind_int64(page_, 1, id);
-        if (sqlite3_step(page_) != SQLITE_ROW)
-            continue;
-        SearchHit hit;
-        hit.name = ColumnBytes(page_, 0);
-        hit.title = ColumnBytes(page_, 1);
-        hit.score = score;
-        const int64_t from = std::max<int64_t>(place - kSnippetLeadTokens, 0);
-        hit.snippet = SnippetAt(id, from, terms);
-        results.hits.push_back(std::move(hit));
+        if (auto hit = HitAt(id, std::max<int64_t>(place - kSnippetLeadTokens, 0), terms)) {
+            hit->score = score;
+            results.hits.push_back(std::move(*hit));
+        }
     }
     return results;
 }
 
-std::vector<SnippetPiece> TSearchIndex::SnippetAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)
+std::optional<SearchHit> TSearchIndex::HitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)
 {
-    StatementReset reset { blocks_ };
-    sqlite3_bind_int64(blocks_, 1, id);
-    sqlite3_bind_int64(blocks_, 2, from);
+    StatementReset reset { hit_ };
+    sqlite3_bind_int64(hit_, 1, id);
+    sqlite3_bind_int64(hit_, 2, from);
+    std::optional<SearchHit> hit;
     std::vector<std::pair<int64_t, std::string>> packed; // first token, packed text
-    bool third = false; // only whether one follows matters
-    while (!third && sqlite3_step(blocks_) == SQLITE_ROW) {
+    bool third = false;
+    while (!third && sqlite3_step(hit_) == SQLITE_ROW) {
+        if (!hit) {
+            hit.emplace();
+            hit->name = ColumnBytes(hit_, 0);
+            hit->title = ColumnBytes(hit_, 1);
+        }
+        if (sqlite3_column_type(hit_, 3) == SQLITE_NULL)
+            break;
         if (packed.size() == 2)
             third = true;
         else
-            packed.emplace_back(sqlite3_column_int64(blocks_, 0), ColumnBytes(blocks_, 1));
+            packed.emplace_back(sqlite3_column_int64(hit_, 2), ColumnBytes(hit_, 3));
     }
-    if (packed.empty())
-        return {};
+    if (!hit || packed.empty())
+        return hit;
     // The next block is read only when the snippet runs past the end of the first.
     TextStretch stretch { packer_->Unpack(packed[0].second), packed[0].first, packed.size() == 1 };
     bool ranOut = false;
-    std::vector<SnippetPiece> snippet = MakeSnippet(*tokenizer_, stretch, from, terms, &ranOut);
+    hit->snippet = MakeSnippet(*tokenizer_, stretch, from, terms, &ranOut);
     if (ranOut && packed.size() > 1) {
         stretch.text += packer_->Unpack(packed[1].second);
         stretch.endsPage = !third;
-        snippet = MakeSnippet(*tokenizer_, stretch, from, terms, nullptr);
+        hit->snippet = MakeSnippet(*tokenizer_, stretch, from, terms, nullptr);
     }
-    return snippet;
+    return hit;
 }
 
 int64_t TSearchIndex::MemoryUsed() const

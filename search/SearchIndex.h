@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,8 +71,9 @@ private:
     sqlite3_stmt* Prepare(const char* sql);
 
     void Close();
-    // The snippet of page `id` from token `from` on, read from the blocks that hold it.
-    std::vector<SnippetPiece> SnippetAt(int64_t id, int64_t from, const std::vector<struct SnippetTerm>& terms);
+    // Page `id`'s name and title, and its snippet from token `from` on, read from the blocks that
+    // hold it; nothing when there is no such page.
+    std::optional<SearchHit> HitAt(int64_t id, int64_t from, const std::vector<struct SnippetTerm>& terms);
 
     sqlite3* db_ = nullptr;
     std::unique_ptr<TIndexTokenizer> tokenizer_; // uses db_, which is closed after it goes
@@ -81,8 +83,7 @@ private:
     sqlite3_stmt* insertBlock_ = nullptr;
     sqlite3_stmt* count_ = nullptr;
     sqlite3_stmt* select_ = nullptr;
-    sqlite3_stmt* page_ = nullptr;
-    sqlite3_stmt* blocks_ = nullptr;
+    sqlite3_stmt* hit_ = nullptr;
     bool inTransaction_ = false;
     int64_t pageCount_ = 0;
 };
