@@ -55,6 +55,8 @@ TSearchIndex::TSearchIndex()
     try {
         // Nothing is rolled back: a journal would only add to the memory a build takes.
         Execute("PRAGMA journal_mode = OFF");
+        // Sorts of large result sets stay in memory too: nothing of a book is written to disk.
+        Execute("PRAGMA temp_store = MEMORY");
         Execute(kSchema);
         tokenizer_ = std::make_unique<TIndexTokenizer>(db_);
         packer_ = std::make_unique<TTextPacker>();
