@@ -104,6 +104,9 @@ void TSearchWorker::Run()
             lastReport = now;
             if (OnProgress)
                 OnProgress(next, total);
+            // The results grow with the index while it builds.
+            if (partial)
+                Answer(*partial, false);
         }
     }
 }

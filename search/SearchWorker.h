@@ -14,7 +14,8 @@ class TBookReader;
 
 // Builds a book's index on a thread of its own, a page at a time, and answers queries on that
 // same thread between pages: a query asked while it builds is answered over the pages indexed so
-// far at once, and again when the index is complete. Only the newest waiting query is answered.
+// far at once, again with each progress report, and once more when the index is complete. Only
+// the newest waiting query is answered.
 class TSearchWorker {
 public:
     // The callbacks run on the worker thread; set them before Start.
