@@ -57,6 +57,9 @@ std::size_t DecodeNumeric(std::string_view text, std::size_t at, std::string& ou
         value = 0xFFFD;
     else if (value >= 0x80 && value <= 0x9F && kC1Replacements[value - 0x80] != 0)
         value = kC1Replacements[value - 0x80];
+    else if (value < 0x20 && value != '\t' && value != '\n' && value != '\r')
+        value = ' '; // the text keeps no control characters
+
     AppendUtf8(out, value);
     return i - at;
 }

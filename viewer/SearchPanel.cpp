@@ -27,7 +27,7 @@ QString ResultHtml(const SearchHit& hit)
     QString snippet;
     for (const SnippetPiece& piece : hit.snippet)
         snippet += piece.matched ? "<b>" + Html(piece.text) + "</b>" : Html(piece.text);
-    return QStringLiteral("<b>%1</b><br><small style=\"color:gray\">%2</small><br>%3")
+    return QStringLiteral("<b>%1</b><br><small>%2</small><br>%3")
         .arg(hit.title.empty() ? name : Html(hit.title), name, snippet);
 }
 

@@ -47,6 +47,8 @@ TEST(PageText, DecodesNamedAndNumericReferencesFromTheWholeTable)
     // Numbers in 0x80-0x9F mean Windows-1252 characters; invalid numbers give U+FFFD.
     EXPECT_EQ(
         DecodeCharacterReferences("&#150;&#x80;&#0;&#xD800;&#99999999999;"), "–€\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    // Control characters become blanks: the index keeps none.
+    EXPECT_EQ(DecodeCharacterReferences("a&#x4;b&#12;c&#9;d"), "a b c\td");
     EXPECT_EQ(TextOf("/e.htm", "<title>Q&amp;A</title><p>&lt;tag&gt;&nbsp;x</p>").body, "<tag>\xC2\xA0x");
 }
 
