@@ -57,6 +57,7 @@ void TSearchWorker::Answer(const Request& request, bool complete)
 void TSearchWorker::Run()
 {
     const int total = reader_.Pages().Count();
+    const std::vector<bool> served = ServedEntries(reader_);
     int next = 0;
     auto lastReport = std::chrono::steady_clock::now();
     // A query answered before the index was complete, to answer again at the end.
@@ -84,7 +85,7 @@ void TSearchWorker::Run()
         }
         PageIndexing outcome = PageIndexing::Damaged;
         try {
-            outcome = IndexBookPage(reader_, next, index_);
+            outcome = IndexBookPage(reader_, next, served[static_cast<std::size_t>(next)], index_);
         } catch (const std::exception&) {
             // The index could not take the page (out of memory): it is left out like a damaged one.
         }

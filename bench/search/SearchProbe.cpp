@@ -37,8 +37,9 @@ double Median(std::vector<double> values)
 std::unique_ptr<TSearchIndex> Build(const TBookReader& reader)
 {
     auto index = std::make_unique<TSearchIndex>();
+    const std::vector<bool> served = ServedEntries(reader);
     for (int i = 0; i < reader.Pages().Count(); ++i)
-        IndexBookPage(reader, i, *index);
+        IndexBookPage(reader, i, served[static_cast<std::size_t>(i)], *index);
     index->Finish();
     return index;
 }

@@ -15,8 +15,9 @@ namespace {
 std::vector<std::string> IndexAll(SearchBook& book, TSearchIndex& index)
 {
     std::vector<std::string> damaged;
+    const std::vector<bool> served = ServedEntries(book.reader);
     for (int i = 0; i < book.reader.Pages().Count(); ++i) {
-        if (IndexBookPage(book.reader, i, index) == PageIndexing::Damaged)
+        if (IndexBookPage(book.reader, i, served[static_cast<std::size_t>(i)], index) == PageIndexing::Damaged)
             damaged.push_back(book.reader.Pages()[i]);
     }
     index.Finish();

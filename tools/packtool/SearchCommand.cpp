@@ -70,8 +70,9 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     TSearchIndex index;
     {
         TProgress progress(context.err, context.errIsTerminal, "Indexing", reader.Pages().Count(), 0);
+        const std::vector<bool> served = ServedEntries(reader);
         for (int i = 0; i < reader.Pages().Count(); ++i) {
-            if (IndexBookPage(reader, i, index) == PageIndexing::Damaged)
+            if (IndexBookPage(reader, i, served[static_cast<std::size_t>(i)], index) == PageIndexing::Damaged)
                 context.err << "Cannot extract page " << AnsiToUtf8(reader.Pages()[i]) << ": not searched\n";
             progress.Step();
         }
