@@ -4,7 +4,7 @@
 #include "SearchQuery.h"
 #include "WinAnsi.h"
 
-#include <QKeyEvent>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -80,6 +80,7 @@ TSearchPanel::TSearchPanel(TBookSearch& search, QWidget* parent)
     connect(field_, &QLineEdit::returnPressed, this, &TSearchPanel::OpenFirstResult);
     connect(list_, &QListWidget::itemActivated, this, &TSearchPanel::ItemChosen);
     connect(list_, &QListWidget::itemClicked, this, &TSearchPanel::ItemChosen);
+    list_->viewport()->installEventFilter(this);
     connect(&search_, &TBookSearch::resultsReady, this, &TSearchPanel::ShowResults);
     connect(&search_, &TBookSearch::progress, this, &TSearchPanel::ShowProgress);
     connect(&search_, &TBookSearch::pageDamaged, this, [this] {
@@ -128,9 +129,9 @@ void TSearchPanel::ShowResults(uint64_t ticket, const SearchResults& results)
         label->setTextFormat(Qt::RichText);
         label->setContentsMargins(4, 3, 4, 3);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        item->setSizeHint(QSize(0, label->heightForWidth(list_->viewport()->width()) + 2));
         list_->setItemWidget(item, label);
     }
+    FitResultHeights();
     shown_ = results.offset + static_cast<int64_t>(results.hits.size());
     total_ = results.total;
     complete_ = results.complete;
@@ -140,6 +141,23 @@ void TSearchPanel::ShowResults(uint64_t ticket, const SearchResults& results)
     if (openFirstWhenReady_ && !results.hits.empty()) {
         openFirstWhenReady_ = false;
         ItemChosen(list_->item(0));
+    }
+}
+
+bool TSearchPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == list_->viewport() && event->type() == QEvent::Resize)
+        FitResultHeights();
+    return QDockWidget::eventFilter(watched, event);
+}
+
+void TSearchPanel::FitResultHeights()
+{
+    const int width = list_->viewport()->width();
+    for (int i = 0; i < list_->count(); ++i) {
+        QListWidgetItem* item = list_->item(i);
+        if (const QWidget* label = list_->itemWidget(item))
+            item->setSizeHint(QSize(0, label->heightForWidth(width) + 2));
     }
 }
 

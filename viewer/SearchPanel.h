@@ -34,6 +34,9 @@ public:
     // Results asked for at a time.
     static constexpr int64_t kResultsPerPage = 20;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The person chose a result: the page's stored name, and the words to highlight on it.
     void pageChosen(const QByteArray& pageName, const QString& highlight);
@@ -45,6 +48,8 @@ private:
     void ItemChosen(QListWidgetItem* item);
     void UpdateStatus();
     void OpenFirstResult();
+    // Gives each result the height its text takes at the list's width.
+    void FitResultHeights();
 
     TBookSearch& search_;
     QLineEdit* field_ = nullptr;
