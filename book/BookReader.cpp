@@ -1,6 +1,7 @@
 #include "BookReader.h"
 
 #include "BookFormat.h"
+#include "BookText.h"
 #include "Exception.h"
 #include "Streamer.h"
 
@@ -76,6 +77,7 @@ bool TBookReader::LoadFromStream(TStream& stream)
 void TBookReader::ResetFields()
 {
     pages_.Clear();
+    firstPageByFoldedName_.clear();
     headerOffset_ = 0;
     aboutText_.clear();
     title_.clear();
@@ -190,6 +192,7 @@ void TBookReader::ReadDirectory(TStreamer& streamer)
             uint8_t ignored = 0;
             streamer.ReadByte(ignored);
         }
+        firstPageByFoldedName_.emplace(FoldedBookText(name), pages_.Count());
         pages_.AddObject(std::move(name), pageOffset);
     }
 }
@@ -200,9 +203,15 @@ std::string TBookReader::GetHomePageName() const
     return pages_.Strings(index);
 }
 
+int TBookReader::IndexOfPage(std::string_view name) const
+{
+    const auto found = firstPageByFoldedName_.find(FoldedBookText(name));
+    return found == firstPageByFoldedName_.end() ? -1 : found->second;
+}
+
 bool TBookReader::ExtractPage(std::string_view name, TMemoryStream& output)
 {
-    return ExtractPageAt(pages_.IndexOf(name), output);
+    return ExtractPageAt(IndexOfPage(name), output);
 }
 
 bool TBookReader::ExtractPageAt(int index, TMemoryStream& output)

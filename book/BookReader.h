@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 // Opens a book container through a stream its owner supplies, reads the header and the page
 // directory once, and from then on answers which page is the home page and what a page's
@@ -29,13 +30,15 @@ public:
     // raises EListError "List index out of bounds (<index>)".
     std::string GetHomePageName() const;
 
-    // Looks the name up (letter case ignored, first match wins, nothing trimmed or decoded) and
-    // puts the inflated page into output, which the caller supplies empty. False when the name is
-    // unknown or the record cannot be read or inflated; the caller then discards output.
+    // Looks the name up (letter case ignored in every script, first match wins, nothing trimmed or
+    // unescaped; a name in UTF-8 or in Windows-1252 finds a page stored in either) and puts the
+    // inflated page into output, which the caller supplies empty. False when the name is unknown
+    // or the record cannot be read or inflated; the caller then discards output.
     bool ExtractPage(std::string_view name, TMemoryStream& output);
 
-    // Directory index of the first entry named like `name`, or -1.
-    int IndexOfPage(std::string_view name) const { return pages_.IndexOf(name); }
+    // Directory index of the first entry named like `name`, or -1. Takes the same time whatever the
+    // entry's place in the directory.
+    int IndexOfPage(std::string_view name) const;
     // As ExtractPage, for the entry at a directory index (used to reach duplicates by position).
     bool ExtractPageAt(int index, TMemoryStream& output);
     // The stored length of the entry's record, or -1 when the record cannot be read.
@@ -88,6 +91,9 @@ private:
 
     TStream* stream_ = nullptr; // the book file; owned by whoever called LoadFromStream
     TStringList pages_;
+    // The folded name of every entry (FoldedBookText) and the first entry that holds it, built
+    // while the directory is read so that a lookup does not walk the directory.
+    std::unordered_map<std::string, int> firstPageByFoldedName_;
     int32_t headerOffset_ = 0;
     std::string aboutText_;
     std::string title_;

@@ -4,7 +4,6 @@
 #include "Exception.h"
 
 #include <bit>
-#include <zlib.h>
 
 namespace {
 
@@ -50,31 +49,7 @@ int32_t CheckedPosition(int64_t position)
     return static_cast<int32_t>(position);
 }
 
-} // namespace
-
-void TBookWriter::AddPage(std::string name, std::string_view content)
-{
-    if (content.size() > static_cast<std::size_t>(kMaxPageSize))
-        throw Exception("Page too large for a book container: " + name);
-    uLongf compressedLength = compressBound(static_cast<uLong>(content.size()));
-    std::string body;
-    TByteSink(body).Int32(static_cast<int32_t>(content.size()));
-    body.resize(kBodyPrefixSize + compressedLength);
-    const int result = compress2(reinterpret_cast<Bytef*>(body.data() + kBodyPrefixSize), &compressedLength,
-        reinterpret_cast<const Bytef*>(content.data()), static_cast<uLong>(content.size()), compressionLevel);
-    if (result != Z_OK)
-        throw Exception("Cannot compress page " + name + " (zlib error " + std::to_string(result) + ")");
-    body.resize(kBodyPrefixSize + compressedLength);
-    body.shrink_to_fit();
-    pages_.push_back(Page { std::move(name), std::move(body) });
-}
-
-void TBookWriter::AddEmptyPage(std::string name)
-{
-    pages_.push_back(Page { std::move(name), std::string() });
-}
-
-std::string TBookWriter::EncodeHeader(int64_t directoryOffset) const
+std::string EncodeHeader(const BookHeaderSettings& settings, int64_t directoryOffset)
 {
     std::string header;
     TByteSink out(header);
@@ -111,33 +86,64 @@ std::string TBookWriter::EncodeHeader(int64_t directoryOffset) const
     return header;
 }
 
-void TBookWriter::SaveToStream(TStream& stream) const
+} // namespace
+
+TBookStreamWriter::TBookStreamWriter(TStream& stream, BookHeaderSettings settings)
+    : stream_(stream)
+    , settings_(std::move(settings))
+    , headerPosition_(stream.Position())
 {
-    const int64_t base = stream.Position();
-    // The header's size does not depend on the directory position it holds, so one dry run gives
-    // where the records start.
-    const int64_t headerSize = static_cast<int64_t>(EncodeHeader(0).size());
-    int64_t position = base + headerSize;
+    CheckedPosition(headerPosition_);
+    stream_.WriteString(EncodeHeader(settings_, 0));
+}
+
+void TBookStreamWriter::AddRecord(std::string name, std::string_view body)
+{
+    const int64_t position = stream_.Position();
+    CheckedPosition(position + kBodyPrefixSize + static_cast<int64_t>(body.size()));
+    std::string length;
+    TByteSink(length).Int32(static_cast<int32_t>(body.size()));
+    stream_.WriteString(length);
+    stream_.WriteString(body);
+    directory_.push_back({ std::move(name), static_cast<int32_t>(position) });
+}
+
+void TBookStreamWriter::Finish()
+{
+    const int64_t directoryOffset = stream_.Position();
     std::string directory;
     TByteSink entries(directory);
-    entries.Int32(static_cast<int32_t>(pages_.size()));
-    for (const Page& page : pages_) {
-        entries.String(page.name);
-        entries.Int32(CheckedPosition(position));
-        position += kBodyPrefixSize + static_cast<int64_t>(page.body.size());
+    entries.Int32(static_cast<int32_t>(directory_.size()));
+    for (const Entry& entry : directory_) {
+        entries.String(entry.name);
+        entries.Int32(entry.position);
     }
-    const int64_t directoryOffset = position;
-    CheckedPosition(directoryOffset + static_cast<int64_t>(directory.size()) + kTrailerSize);
+    TByteSink(directory).Int32(CheckedPosition(headerPosition_));
+    CheckedPosition(directoryOffset + static_cast<int64_t>(directory.size()));
+    stream_.WriteString(directory);
+    const int64_t end = stream_.Position();
+    stream_.SetPosition(headerPosition_);
+    stream_.WriteString(EncodeHeader(settings_, directoryOffset));
+    stream_.SetPosition(end);
+}
 
-    stream.WriteString(EncodeHeader(directoryOffset));
-    for (const Page& page : pages_) {
-        std::string length;
-        TByteSink(length).Int32(static_cast<int32_t>(page.body.size()));
-        stream.WriteString(length);
-        stream.WriteString(page.body);
-    }
-    stream.WriteString(directory);
-    std::string trailer;
-    TByteSink(trailer).Int32(CheckedPosition(base));
-    stream.WriteString(trailer);
+void TBookWriter::AddPage(std::string name, std::string_view content)
+{
+    if (content.size() > static_cast<std::size_t>(kMaxPageSize))
+        throw Exception("Page " + name + " holds " + std::to_string(content.size())
+            + " bytes; a book page holds at most " + std::to_string(kMaxPageSize));
+    pages_.push_back(Page { std::move(name), CompressPageBody(content, compressionLevel) });
+}
+
+void TBookWriter::AddEmptyPage(std::string name)
+{
+    pages_.push_back(Page { std::move(name), std::string() });
+}
+
+void TBookWriter::SaveToStream(TStream& stream) const
+{
+    TBookStreamWriter writer(stream, settings);
+    for (const Page& page : pages_)
+        writer.AddRecord(page.name, page.body);
+    writer.Finish();
 }

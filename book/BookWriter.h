@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BookTypes.h"
+#include "PageCompressor.h"
 #include "Streams.h"
 
 #include <cstdint>
@@ -20,14 +21,42 @@ struct BookHeaderSettings {
     int32_t homePageIndex = -1; // -1: the first entry
 };
 
-// Builds a book container: pages are compressed as they are added and kept in memory until
+// Writes a book container straight into a stream, one record at a time, so that a book of any size
+// costs the memory of its directory only: the header first (its size does not depend on the
+// directory position it holds), then each record as it comes, then the directory and the trailer,
+// and last the header again with the directory's position. The stream must be seekable.
+class TBookStreamWriter {
+public:
+    // Writes the header at the stream's position; every stored position counts from the stream's
+    // start, so whatever precedes the container (an executable) is counted in.
+    TBookStreamWriter(TStream& stream, BookHeaderSettings settings);
+
+    // Appends a record; body is CompressPageBody's result, or empty for an empty page. Raises
+    // Exception when the record would lie beyond the 31-bit positions.
+    void AddRecord(std::string name, std::string_view body);
+    int RecordCount() const { return static_cast<int>(directory_.size()); }
+    // Writes the directory and the trailer and completes the header.
+    void Finish();
+
+private:
+    struct Entry {
+        std::string name;
+        int32_t position;
+    };
+    TStream& stream_;
+    BookHeaderSettings settings_;
+    int64_t headerPosition_;
+    std::vector<Entry> directory_;
+};
+
+// Builds a book container in memory: pages are compressed as they are added and kept until
 // SaveToStream lays out header, records, directory and trailer. The same settings and pages
 // always give the same bytes.
 class TBookWriter {
 public:
     BookHeaderSettings settings;
 
-    // Compresses the page with zlib at the writer's level; pages keep the order they are added in.
+    // Compresses the page at the writer's level; pages keep the order they are added in.
     // Raises Exception for a page a container cannot hold.
     void AddPage(std::string name, std::string_view content);
     // Adds a record with storedLength 0, which the reader serves as an empty page.
@@ -41,17 +70,14 @@ public:
     // when the file would exceed the 31-bit positions, and the stream's errors when writing fails.
     void SaveToStream(TStream& stream) const;
 
-    // zlib level 0..9, applied by AddPage; the default favours size, as a book is built once and
-    // read many times.
-    int compressionLevel = 9;
+    // Level 0..12 (PageCompressor.h), applied by AddPage.
+    int compressionLevel = kDefaultCompressionLevel;
 
 private:
     struct Page {
         std::string name;
         std::string body; // uncompressedSize and the zlib stream; empty for an empty record
     };
-
-    std::string EncodeHeader(int64_t directoryOffset) const;
 
     std::vector<Page> pages_;
 };

@@ -2,10 +2,10 @@
 // page. Its text must be well-formed UTF-8 without control characters; then the same bytes,
 // typed as a query, search an index holding that text, which must never fail.
 
+#include "CleanText.h"
 #include "PageText.h"
 #include "SearchIndex.h"
 #include "SearchQuery.h"
-#include "Utf8.h"
 
 #include <cstdint>
 #include <cstdlib>

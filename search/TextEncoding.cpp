@@ -1,5 +1,6 @@
 #include "TextEncoding.h"
 
+#include "CleanText.h"
 #include "Utf8.h"
 #include "WinAnsi.h"
 

@@ -2,9 +2,9 @@
 
 #include "AboutText.h"
 #include "BookReader.h"
+#include "BookText.h"
 #include "FormActivation.h"
 #include "StringTable.h"
-#include "WinAnsi.h"
 #include "WindowPlacement.h"
 #include "ui_BookAboutBox.h"
 
@@ -18,9 +18,9 @@ namespace {
 constexpr int kDesignedFontPixels = 11;
 constexpr int kLabelGap = 3;
 
-QString FromAnsi(const std::string& text)
+QString FromBookText(const std::string& text)
 {
-    return QString::fromStdString(AnsiToUtf8(text));
+    return QString::fromStdString(BookTextToUtf8(text));
 }
 
 } // namespace
@@ -55,10 +55,10 @@ TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookReader& reader)
     connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
     ui->OkButton->setFocus();
 
-    ui->DescriptionMemo->setPlainText(FromAnsi(reader.description()));
-    setWindowTitle(QString::fromLatin1(kAboutThisBook).arg(FromAnsi(reader.title())));
+    ui->DescriptionMemo->setPlainText(FromBookText(reader.description()));
+    setWindowTitle(QString::fromLatin1(kAboutThisBook).arg(FromBookText(reader.title())));
     const QString memo = ComposeAboutMemo(ui->DescriptionMemo->toPlainText(), reader.hasAboutText(),
-        FromAnsi(reader.aboutText()), reader.hasAboutDate(), AboutDateText(reader.aboutDate(), QLocale()));
+        FromBookText(reader.aboutText()), reader.hasAboutDate(), AboutDateText(reader.aboutDate(), QLocale()));
     // The text box breaks lines at LF; the memo's lines end with CR LF.
     ui->DescriptionMemo->setPlainText(QString(memo).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 

@@ -4,6 +4,7 @@
 #include "BookAboutBox.h"
 #include "BookMainDesign.h"
 #include "BookSearch.h"
+#include "BookText.h"
 #include "ErrorReport.h"
 #include "Exception.h"
 #include "FormActivation.h"
@@ -11,7 +12,6 @@
 #include "OpenedBook.h"
 #include "ProgramOptions.h"
 #include "StringTable.h"
-#include "WinAnsi.h"
 #include "WindowCaption.h"
 #include "WindowPlacement.h"
 
@@ -19,9 +19,9 @@ TBookMainForm* BookMainForm = nullptr;
 
 namespace {
 
-QString FromAnsi(const std::string& text)
+QString FromBookText(const std::string& text)
 {
-    return QString::fromStdString(AnsiToUtf8(text));
+    return QString::fromStdString(BookTextToUtf8(text));
 }
 
 } // namespace
@@ -138,7 +138,7 @@ void TBookMainForm::NavigateURL(const std::string& url)
 {
     // The page name goes in as it is; the engine escapes what an address cannot hold.
     ui->Browser->Navigate(
-        QUrl(FromAnsi(url), QUrl::TolerantMode), navNoHistory | navNoReadFromCache | navNoWriteToCache);
+        QUrl(FromBookText(url), QUrl::TolerantMode), navNoHistory | navNoReadFromCache | navNoWriteToCache);
 }
 
 void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url)
@@ -150,7 +150,7 @@ void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url)
 
 void TBookMainForm::BrowserTitleChange(const QString& text)
 {
-    setWindowTitle(ComposeCaption(FromAnsi(Server->Reader().title()), text));
+    setWindowTitle(ComposeCaption(FromBookText(Server->Reader().title()), text));
     SetApplicationTitle(windowTitle());
 }
 

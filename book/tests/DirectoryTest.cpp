@@ -118,3 +118,37 @@ TEST(DirectoryLookup, PagesListKeepsDirectoryOrderAndPositions)
     EXPECT_EQ(book.reader.PageOffset(1), book.reader.PageOffset(0) + static_cast<int32_t>(PageRecord("z").size()));
     EXPECT_EQ(book.reader.headerOffset(), 100);
 }
+
+TEST(Directory, NamesMatchInEveryScriptAndEitherEncodingTheFirstEntryWinning)
+{
+    // "/Книга.htm" (UTF-8), "/книга.htm" (a later entry differing only in case), "/Café.htm" in
+    // Windows-1252 and "/naïve.htm" in UTF-8.
+    const std::string upperBook = "/\xD0\x9A\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0.htm";
+    const std::string lowerBook = "/\xD0\xBA\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0.htm";
+    LoadedBook book(BuildContainer(RawHeader(),
+        Entries({ { upperBook, "first" }, { lowerBook, "second" }, { "/Caf\xE9.htm", "cafe" },
+            { "/na\xC3\xAFve.htm", "naive" }, { "/A.htm", "A" }, { "/a.htm", "a" } })));
+    ASSERT_TRUE(book.valid);
+    EXPECT_EQ(book.Page(lowerBook), "first");
+    EXPECT_EQ(book.Page("/\xD0\x9A\xD0\x9D\xD0\x98\xD0\x93\xD0\x90.HTM"), "first");
+    EXPECT_EQ(book.reader.IndexOfPage(lowerBook), 0);
+    EXPECT_EQ(book.Page("/caf\xC3\xA9.htm"), "cafe") << "a UTF-8 request finds a Windows-1252 name";
+    EXPECT_EQ(book.Page("/CAF\xC9.HTM"), "cafe");
+    EXPECT_EQ(book.Page("/NA\xCFVE.htm"), "naive") << "a Windows-1252 request finds a UTF-8 name";
+    EXPECT_EQ(book.Page("/A.HTM"), "A");
+    EXPECT_EQ(book.Page("/\xD0\xBA\xD0\xBD\xD0\xB8\xD0\xB3.htm"), std::nullopt);
+    EXPECT_EQ(book.Page("/a.htm "), std::nullopt);
+}
+
+TEST(Directory, LookupFindsEveryEntryOfALargeDirectory)
+{
+    std::vector<RawEntry> entries;
+    const std::string empty = RecordOf(0, ZlibOf(""));
+    for (int i = 0; i < 20000; ++i)
+        entries.push_back({ "/p" + std::to_string(i) + ".htm", empty, std::nullopt });
+    LoadedBook book(BuildContainer(RawHeader(), entries));
+    ASSERT_TRUE(book.valid);
+    for (int i : { 0, 1, 9999, 19999 })
+        EXPECT_EQ(book.reader.IndexOfPage("/P" + std::to_string(i) + ".HTM"), i);
+    EXPECT_EQ(book.reader.IndexOfPage("/p20000.htm"), -1);
+}

@@ -1,8 +1,8 @@
 #include "BuildSettings.h"
 
 #include "AnsiText.h"
+#include "BookText.h"
 #include "DateText.h"
-#include "WinAnsi.h"
 
 #include <array>
 #include <fstream>
@@ -60,12 +60,12 @@ std::string AsText(const Setting& setting, const Value& value)
     throw SettingError { Quoted(setting.key) + " must be a text" };
 }
 
-std::string AsAnsi(const Setting& setting, const Value& value)
+std::string AsBookText(const Setting& setting, const Value& value)
 {
-    const auto ansi = Utf8ToAnsi(AsText(setting, value));
-    if (!ansi)
-        throw SettingError { Quoted(setting.key) + " holds characters that Windows-1252 cannot store" };
-    return *ansi;
+    const auto stored = Utf8ToBookText(AsText(setting, value));
+    if (!stored)
+        throw SettingError { Quoted(setting.key) + " is not valid UTF-8 text" };
+    return *stored;
 }
 
 int32_t AsInteger(const Setting& setting, const Value& value)
@@ -111,12 +111,13 @@ void Assign(const Setting& setting, const Value& value, BuildSettings& settings)
     const std::string_view key = setting.key;
     switch (setting.kind) {
     case Kind::Text:
-        if (key == "title")
-            header.title = AsAnsi(setting, value);
-        else if (key == "description")
-            header.description = AsAnsi(setting, value);
+        if (key == "title") {
+            header.title = AsBookText(setting, value);
+            settings.titleSet = true;
+        } else if (key == "description")
+            header.description = AsBookText(setting, value);
         else {
-            header.aboutText = AsAnsi(setting, value);
+            header.aboutText = AsBookText(setting, value);
             header.hasAboutText = !header.aboutText.empty();
         }
         return;
@@ -133,7 +134,7 @@ void Assign(const Setting& setting, const Value& value, BuildSettings& settings)
         return;
     }
     case Kind::PageName:
-        settings.home = AsAnsi(setting, value);
+        settings.home = AsBookText(setting, value);
         return;
     case Kind::SizeMode:
         display.sizeMode = AsMode<WindowSizeMode>(
@@ -145,6 +146,11 @@ void Assign(const Setting& setting, const Value& value, BuildSettings& settings)
         return;
     case Kind::Integer: {
         const int32_t number = AsInteger(setting, value);
+        const bool extent = key == "windowWidth" || key == "windowHeight";
+        const int32_t lowest = extent ? 1 : -kMaxWindowExtent;
+        if (number < lowest || number > kMaxWindowExtent)
+            throw SettingError { Quoted(key) + " must be " + std::to_string(lowest) + " to "
+                + std::to_string(kMaxWindowExtent) + " pixels, not " + std::to_string(number) };
         if (key == "windowLeft")
             display.windowLeft = number;
         else if (key == "windowTop")
@@ -192,6 +198,19 @@ Value FromJson(const nlohmann::json& json)
     if (json.is_number_integer())
         return json.get<int64_t>();
     return std::monostate();
+}
+
+// "exclude": one glob pattern or a list of them.
+void ApplyExcludes(const std::string& fileName, const nlohmann::json& value, BuildSettings& settings)
+{
+    const nlohmann::json list = value.is_string() ? nlohmann::json::array({ value }) : value;
+    if (!list.is_array())
+        throw Exception(fileName + ": \"exclude\" must be a pattern or a list of patterns");
+    for (const auto& pattern : list) {
+        if (!pattern.is_string() || pattern.get<std::string>().empty())
+            throw Exception(fileName + ": \"exclude\" patterns must be non-empty texts");
+        settings.excludes.push_back(pattern.get<std::string>());
+    }
 }
 
 } // namespace
@@ -242,6 +261,10 @@ void ApplySettingsFile(const std::string& fileName, BuildSettings& settings)
     if (!json.is_object())
         throw Exception(fileName + ": must hold one JSON object of settings");
     for (const auto& [key, value] : json.items()) {
+        if (key == "exclude") {
+            ApplyExcludes(fileName, value, settings);
+            continue;
+        }
         const Setting* setting = FindByKey(key);
         if (setting == nullptr)
             throw Exception(fileName + ": unknown setting " + Quoted(key));

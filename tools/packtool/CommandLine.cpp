@@ -38,6 +38,7 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
             throw EUsageError("option " + name + " takes no value");
         }
         options_[std::string(option->name)] = value;
+        repeated_[std::string(option->name)].push_back(value);
     }
 }
 
@@ -47,6 +48,12 @@ std::optional<std::string> CommandLine::Value(std::string_view name) const
     if (found == options_.end())
         return std::nullopt;
     return found->second;
+}
+
+std::vector<std::string> CommandLine::Values(std::string_view name) const
+{
+    const auto found = repeated_.find(std::string(name));
+    return found == repeated_.end() ? std::vector<std::string>() : found->second;
 }
 
 void CommandLine::ExpectOperands(std::size_t min, std::size_t max, std::string_view what) const

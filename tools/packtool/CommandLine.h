@@ -21,7 +21,8 @@ struct OptionSpec {
 };
 
 // Options and operands of one command line. Options may come anywhere ("--name value",
-// "--name=value", "-o value"); "--" ends them. A repeated option keeps its last value.
+// "--name=value", "-o value"); "--" ends them. A repeated option keeps its last value for Value
+// and every value, in order, for Values.
 class CommandLine {
 public:
     // Raises EUsageError for an unknown option or a missing value.
@@ -29,6 +30,7 @@ public:
 
     bool Has(std::string_view name) const { return options_.contains(std::string(name)); }
     std::optional<std::string> Value(std::string_view name) const;
+    std::vector<std::string> Values(std::string_view name) const;
     const std::vector<std::string>& Operands() const { return operands_; }
 
     // Raises EUsageError unless the operand count is within min .. max.
@@ -36,6 +38,7 @@ public:
 
 private:
     std::map<std::string, std::string> options_;
+    std::map<std::string, std::vector<std::string>> repeated_;
     std::vector<std::string> operands_;
 };
 

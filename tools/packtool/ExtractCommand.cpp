@@ -1,9 +1,10 @@
 #include "AnsiText.h"
+#include "BookText.h"
 #include "CommandLine.h"
 #include "OpenedBook.h"
 #include "PackCommand.h"
+#include "PageArgument.h"
 #include "SafePath.h"
-#include "WinAnsi.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,7 +16,7 @@ namespace {
 constexpr std::string_view kUsage = R"(Usage: ebook-pack extract BOOK [-d DIR] [PAGE...]
 
 Writes the inflated pages of BOOK (all of them, or the PAGEs named) under DIR (default: the
-current folder), each at its page name. Names that would leave DIR are refused. Of names that
+current folder), each at its page name (the leading "/" may be left out). Names that would leave DIR are refused. Of names that
 differ only in letter case only the first is written: it is the one the viewer serves.
 Exit status 1 when a page could not be extracted or written.
 
@@ -26,7 +27,7 @@ Options:
 // Writes one page; reports and returns false on failure.
 bool WritePage(TBookReader& reader, int index, const fs::path& folder, ToolContext& context)
 {
-    const std::string name = AnsiToUtf8(reader.Pages()[index]);
+    const std::string name = BookTextToUtf8(reader.Pages()[index]);
     const auto relative = PagePathBelow(name);
     if (!relative) {
         context.err << "Refusing page " << name << ": its name would not stay inside " << folder.string() << "\n";
@@ -67,8 +68,7 @@ int RunExtract(const std::vector<std::string>& args, ToolContext& context)
     bool failed = false;
     if (line.Operands().size() > 1) {
         for (std::size_t i = 1; i < line.Operands().size(); ++i) {
-            const auto ansi = Utf8ToAnsi(line.Operands()[i]);
-            const int index = ansi ? reader.IndexOfPage(*ansi) : -1;
+            const int index = PageIndexOfArgument(reader, line.Operands()[i]);
             if (index < 0) {
                 context.err << "No page " << line.Operands()[i] << " in " << book->fileName << "\n";
                 failed = true;
@@ -80,8 +80,8 @@ int RunExtract(const std::vector<std::string>& args, ToolContext& context)
         for (int i = 0; i < reader.Pages().Count(); ++i) {
             const int first = reader.IndexOfPage(reader.Pages()[i]);
             if (first != i)
-                context.err << "warning: skipping page " << AnsiToUtf8(reader.Pages()[i]) << ": the viewer serves "
-                            << AnsiToUtf8(reader.Pages()[first]) << " for that name\n";
+                context.err << "warning: skipping page " << BookTextToUtf8(reader.Pages()[i]) << ": the viewer serves "
+                            << BookTextToUtf8(reader.Pages()[first]) << " for that name\n";
             else
                 indices.push_back(i);
         }

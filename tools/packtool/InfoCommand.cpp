@@ -1,8 +1,8 @@
+#include "BookText.h"
 #include "CommandLine.h"
 #include "DateText.h"
 #include "OpenedBook.h"
 #include "PackCommand.h"
-#include "WinAnsi.h"
 
 #include <nlohmann/json.hpp>
 
@@ -30,7 +30,7 @@ std::string YesNo(bool value)
 std::string HomeText(const TBookReader& reader)
 {
     try {
-        return AnsiToUtf8(reader.GetHomePageName());
+        return BookTextToUtf8(reader.GetHomePageName());
     } catch (const Exception& error) {
         return "none: " + error.Message();
     }
@@ -46,10 +46,10 @@ nlohmann::json InfoJson(const OpenedBook& book)
         { "file", book.fileName },
         { "headerOffset", reader.headerOffset() },
         { "directoryOffset", reader.directoryOffset() },
-        { "title", AnsiToUtf8(reader.title()) },
-        { "description", AnsiToUtf8(reader.description()) },
+        { "title", BookTextToUtf8(reader.title()) },
+        { "description", BookTextToUtf8(reader.description()) },
         { "hasAboutText", reader.hasAboutText() },
-        { "aboutText", AnsiToUtf8(reader.aboutText()) },
+        { "aboutText", BookTextToUtf8(reader.aboutText()) },
         { "hasAboutDate", reader.hasAboutDate() },
         { "aboutDate", reader.aboutDate() },
         { "homePageIndex", reader.homePageIndex() },
@@ -92,9 +92,9 @@ void PrintInfo(const OpenedBook& book, std::ostream& out)
     row("File:", book.fileName);
     row("Header offset:", std::to_string(reader.headerOffset()));
     row("Directory offset:", std::to_string(reader.directoryOffset()));
-    row("Title:", AnsiToUtf8(reader.title()));
-    row("Description:", AnsiToUtf8(reader.description()));
-    row("About text:", reader.hasAboutText() ? AnsiToUtf8(reader.aboutText()) : "(none)");
+    row("Title:", BookTextToUtf8(reader.title()));
+    row("Description:", BookTextToUtf8(reader.description()));
+    row("About text:", reader.hasAboutText() ? BookTextToUtf8(reader.aboutText()) : "(none)");
     row("About date:", reader.hasAboutDate() ? FormatIsoDate(reader.aboutDate()) : "(none)");
     row("Home page:", HomeText(reader) + " (index " + std::to_string(reader.homePageIndex()) + ")");
     row("Pages:", std::to_string(reader.Pages().Count()));

@@ -1,17 +1,19 @@
+#include "BookText.h"
 #include "CommandLine.h"
 #include "OpenedBook.h"
 #include "PackCommand.h"
-#include "WinAnsi.h"
+#include "PageArgument.h"
 
 #include <iomanip>
 #include <nlohmann/json.hpp>
 
 namespace {
 
-constexpr std::string_view kUsage = R"(Usage: ebook-pack list BOOK [--json]
+constexpr std::string_view kUsage = R"(Usage: ebook-pack list BOOK [--json] [PAGE...]
 
-Lists every directory entry of BOOK: index, stored size, inflated size and name. A page that
-cannot be extracted shows "damaged" as its inflated size.
+Lists every directory entry of BOOK, or the entries the viewer serves for the PAGEs named (the
+leading "/" may be left out): index, stored size, inflated size and name. A page that cannot be
+extracted shows "damaged" as its inflated size. Exit status 1 when a PAGE is not in the book.
 
 Options:
   --json    one JSON array instead of text
@@ -20,19 +22,34 @@ Options:
 int RunList(const std::vector<std::string>& args, ToolContext& context)
 {
     const CommandLine line(args, { { "--json", "", false } });
-    line.ExpectOperands(1, 1, "BOOK");
+    line.ExpectOperands(1, SIZE_MAX, "BOOK");
     const auto book = OpenBook(line.Operands()[0]);
     TBookReader& reader = book->reader;
+    std::vector<int> indices;
+    bool missing = false;
+    for (std::size_t i = 1; i < line.Operands().size(); ++i) {
+        const int index = PageIndexOfArgument(reader, line.Operands()[i]);
+        if (index < 0) {
+            context.err << "No page " << line.Operands()[i] << " in " << book->fileName << "\n";
+            missing = true;
+        } else {
+            indices.push_back(index);
+        }
+    }
+    if (line.Operands().size() == 1) {
+        for (int i = 0; i < reader.Pages().Count(); ++i)
+            indices.push_back(i);
+    }
     const bool json = line.Has("--json");
     nlohmann::json entries = nlohmann::json::array();
     if (!json)
         context.out << std::setw(6) << "index" << std::setw(12) << "stored" << std::setw(12) << "inflated"
                     << "  name\n";
-    for (int i = 0; i < reader.Pages().Count(); ++i) {
+    for (int i : indices) {
         TMemoryStream page;
         const bool extracted = reader.ExtractPageAt(i, page);
         const int32_t stored = reader.StoredLengthAt(i);
-        const std::string name = AnsiToUtf8(reader.Pages()[i]);
+        const std::string name = BookTextToUtf8(reader.Pages()[i]);
         if (json) {
             entries.push_back(
                 { { "index", i }, { "name", name }, { "offset", reader.PageOffset(i) }, { "storedSize", stored },
@@ -44,7 +61,7 @@ int RunList(const std::vector<std::string>& args, ToolContext& context)
     }
     if (json)
         context.out << entries.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-    return kExitOk;
+    return missing ? kExitPagesFailed : kExitOk;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "AnsiText.h"
 #include "CommandLine.h"
+#include "FolderServe.h"
 #include "NetExceptions.h"
 #include "PackCommand.h"
 #include "PageServer.h"
@@ -8,15 +9,20 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <filesystem>
 #include <pthread.h>
 #include <sys/socket.h>
 
 namespace {
 
 constexpr std::string_view kUsage = R"(Usage: ebook-pack serve BOOK [--port N] [--bind ADDR] [options]
+       ebook-pack serve SRC_DIR [--watch] [--exclude GLOB] [--include-hidden] [options]
 
 Serves the pages of BOOK over HTTP/1.0 with the answers the viewer gives, prints the address of
 the home page and runs until interrupted (Ctrl+C) or terminated; then it stops cleanly.
+A folder is served as the book built from it would be (same names, lookup, content types and
+book.json settings), each file read as it is now; with --watch every open HTML page reloads
+itself within a second of a change to the folder. Nothing is written into the folder.
 
 Options:
   --port N              port to listen on (default: drawn from 11111 to 12110 as the viewer
@@ -65,7 +71,10 @@ private:
 
 int RunServe(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, ServeOptionTable());
+    auto options = ServeOptionTable();
+    options.insert(
+        options.end(), { { "--watch", "", false }, { "--exclude", "", true }, { "--include-hidden", "", false } });
+    const CommandLine line(args, options);
     line.ExpectOperands(1, 1, "BOOK");
     const std::string& fileName = line.Operands()[0];
 
@@ -82,6 +91,11 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     RaiseDescriptorLimit();
 
     const BlockedStopSignals stopSignals;
+    if (std::filesystem::is_directory(fileName))
+        return ServeFolder(
+            fileName, line, limits, address, port ? askedPort : 0, [&] { return stopSignals.Wait(); }, context);
+    if (line.Has("--watch") || line.Has("--exclude") || line.Has("--include-hidden"))
+        throw EUsageError("--watch, --exclude and --include-hidden serve a folder, not a book");
     TPageServer server(fileName, limits);
     if (!server.Reader().IsValid())
         throw Exception("Invalid eBook: " + fileName);

@@ -1,10 +1,11 @@
 #include "SourceTree.h"
 
-#include "AnsiText.h"
+#include "BookFormat.h"
+#include "BookText.h"
 #include "Exception.h"
-#include "WinAnsi.h"
 
 #include <algorithm>
+#include <fnmatch.h>
 #include <unordered_map>
 
 namespace fs = std::filesystem;
@@ -12,6 +13,14 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kSettingsFileName = "book.json";
+
+// Left out of every book: what editors and file managers leave beside the pages.
+constexpr std::string_view kLitterPatterns[] = { "*~", "*.swp", "Thumbs.db" };
+
+std::string Utf8Path(const fs::path& path)
+{
+    return path.string();
+}
 
 bool IsSkipped(const fs::path& path, const std::vector<fs::path>& skip)
 {
@@ -23,12 +32,132 @@ bool IsSkipped(const fs::path& path, const std::vector<fs::path>& skip)
     return false;
 }
 
-// Why a browser would not request the name as written, or empty.
+bool Matches(std::string_view pattern, const std::string& name, const std::string& relative)
+{
+    const std::string glob(pattern);
+    if (glob.find('/') == std::string::npos)
+        return fnmatch(glob.c_str(), name.c_str(), 0) == 0;
+    const std::string anchored = glob.starts_with('/') ? glob.substr(1) : glob;
+    return fnmatch(anchored.c_str(), relative.c_str(), FNM_PATHNAME) == 0;
+}
+
+// Why the rules leave the file or folder out, or empty.
+std::string ExclusionReason(const SourceRules& rules, const std::string& name, const std::string& relative)
+{
+    if (!rules.includeHidden && name.starts_with('.'))
+        return "hidden";
+    for (std::string_view pattern : kLitterPatterns) {
+        if (Matches(pattern, name, relative))
+            return "matches " + std::string(pattern);
+    }
+    for (const std::string& pattern : rules.excludes) {
+        if (Matches(pattern, name, relative))
+            return "excluded by " + pattern;
+    }
+    return {};
+}
+
+std::string KindOf(fs::file_type type)
+{
+    switch (type) {
+    case fs::file_type::fifo:
+        return "a FIFO";
+    case fs::file_type::socket:
+        return "a socket";
+    case fs::file_type::block:
+    case fs::file_type::character:
+        return "a device";
+    default:
+        return "not a regular file";
+    }
+}
+
+class TFolderScan {
+public:
+    explicit TFolderScan(const SourceRules& rules)
+        : rules_(rules)
+    {
+    }
+
+    void Scan(const fs::path& folder, const std::string& relativeFolder)
+    {
+        std::error_code error;
+        fs::directory_iterator it(folder, error);
+        for (; !error && it != fs::directory_iterator(); it.increment(error))
+            Visit(*it, relativeFolder);
+        if (error)
+            throw Exception("Cannot read folder " + Utf8Path(folder) + ": " + error.message());
+    }
+
+    std::vector<SourceFile> files;
+    // What was left out and why, each line starting with the path, to be told in path order.
+    std::vector<std::pair<std::string, std::string>> notes;
+
+private:
+    void Visit(const fs::directory_entry& entry, const std::string& relativeFolder)
+    {
+        const std::string name = entry.path().filename().string();
+        const std::string relative = relativeFolder.empty() ? name : relativeFolder + "/" + name;
+        std::error_code error;
+        const fs::file_status link = entry.symlink_status(error);
+        const fs::file_status target = entry.status(error);
+        const bool isFolder = fs::is_directory(target);
+        if (relativeFolder.empty() && name == kSettingsFileName && !isFolder)
+            return;
+        const std::string reason = ExclusionReason(rules_, name, relative);
+        if (!reason.empty()) {
+            Note(relative, "leaving out " + relative + (isFolder ? "/" : "") + " (" + reason + ")");
+            return;
+        }
+        if (fs::is_symlink(link) && !fs::exists(target)) {
+            std::error_code ignored;
+            Note(relative,
+                "skipping " + relative + ": a link to nothing (" + fs::read_symlink(entry.path(), ignored).string()
+                    + ")");
+            return;
+        }
+        if (isFolder) {
+            if (fs::is_symlink(link)) {
+                Note(relative, "skipping " + relative + "/: links to folders are not followed");
+                return;
+            }
+            Scan(entry.path(), relative);
+            return;
+        }
+        if (!fs::is_regular_file(target)) {
+            Note(relative, "skipping " + relative + ": " + KindOf(target.type()));
+            return;
+        }
+        if (IsSkipped(entry.path(), rules_.skip))
+            return;
+        Add(entry.path(), relative);
+    }
+
+    void Add(const fs::path& path, const std::string& relative)
+    {
+        const auto stored = Utf8ToBookText("/" + relative);
+        if (!stored)
+            throw Exception("Cannot pack " + Utf8Path(path) + ": its name is not UTF-8 text");
+        std::error_code error;
+        const uintmax_t size = fs::file_size(path, error);
+        if (error)
+            throw Exception("Cannot read " + Utf8Path(path) + ": " + error.message());
+        if (size > static_cast<uintmax_t>(kMaxPageSize))
+            throw Exception("Cannot pack " + Utf8Path(path) + ": it holds " + std::to_string(size)
+                + " bytes, and a book page holds at most " + std::to_string(kMaxPageSize) + " bytes (256 MiB)");
+        files.push_back({ path, *stored, size });
+    }
+
+    void Note(const std::string& relative, std::string text) { notes.emplace_back(relative, std::move(text)); }
+
+    const SourceRules& rules_;
+};
+
+// Why a browser would not request the name as written, or empty. Letters outside ASCII are fine:
+// browsers send them percent-encoded as UTF-8, and the lookup decodes that.
 std::string UnreachableReason(std::string_view name)
 {
     for (char c : name) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return "it holds non-ASCII characters, which browsers send percent-encoded";
         if (c == '%')
             return "'%' starts an escape in a URL";
         if (c == '?')
@@ -41,25 +170,17 @@ std::string UnreachableReason(std::string_view name)
 
 } // namespace
 
-std::vector<SourceFile> CollectSourceFiles(const fs::path& folder, const std::vector<fs::path>& skip)
+std::vector<SourceFile> CollectSourceFiles(const fs::path& folder, const SourceRules& rules, std::ostream& notes)
 {
-    std::vector<SourceFile> files;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file())
-            continue;
-        const fs::path relative = entry.path().lexically_relative(folder);
-        if (relative == kSettingsFileName || IsSkipped(entry.path(), skip))
-            continue;
-        std::string utf8 = "/";
-        utf8 += relative.generic_string();
-        const auto ansi = Utf8ToAnsi(utf8);
-        if (!ansi)
-            throw Exception("Cannot store page name " + utf8 + ": Windows-1252 has no such characters");
-        files.push_back({ entry.path(), *ansi });
-    }
+    TFolderScan scan(rules);
+    scan.Scan(folder, "");
+    std::sort(scan.notes.begin(), scan.notes.end());
+    for (const auto& [relative, text] : scan.notes)
+        notes << text << "\n";
+    std::vector<SourceFile>& files = scan.files;
     std::sort(
         files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });
-    return files;
+    return std::move(files);
 }
 
 void WarnAboutPageNames(const std::vector<SourceFile>& files, std::ostream& err)
@@ -69,14 +190,11 @@ void WarnAboutPageNames(const std::vector<SourceFile>& files, std::ostream& err)
         const std::string& name = file.pageName;
         const std::string reason = UnreachableReason(name);
         if (!reason.empty())
-            err << "warning: page " << AnsiToUtf8(name) << " cannot be requested by a browser as written: " << reason
-                << "\n";
-        std::string folded = name;
-        for (char& c : folded)
-            c = static_cast<char>(AnsiLowerChar(static_cast<unsigned char>(c)));
-        const auto [first, added] = firstByFoldedName.emplace(folded, &name);
+            err << "warning: page " << BookTextToUtf8(name)
+                << " cannot be requested by a browser as written: " << reason << "\n";
+        const auto [first, added] = firstByFoldedName.emplace(FoldedBookText(name), &name);
         if (!added)
-            err << "warning: page " << AnsiToUtf8(name) << " differs from " << AnsiToUtf8(*first->second)
+            err << "warning: page " << BookTextToUtf8(name) << " differs from " << BookTextToUtf8(*first->second)
                 << " only in letter case; the viewer always serves the first\n";
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -8,14 +9,30 @@
 // One file of a book's source folder and the page name it gets.
 struct SourceFile {
     std::filesystem::path path;
-    std::string pageName; // "/" + relative path with "/" between folders, in Windows-1252
+    std::string pageName; // "/" + relative path with "/" between folders, in the container's encoding
+    uint64_t size = 0;
 };
 
-// Every regular file below the folder except the top-level book.json and the files to skip (the
-// book being written, when it lies inside the folder), sorted by page name so that the same folder
-// always packs the same way. Raises Exception for a name Windows-1252 cannot store.
+// Which files of a source folder become pages.
+struct SourceRules {
+    // Glob patterns (fnmatch): one without "/" matches a file's or folder's own name at any depth,
+    // one with "/" matches the path below the source folder ("/" at the start is allowed).
+    std::vector<std::string> excludes;
+    // Files and folders whose names start with "." are left out unless this is set.
+    bool includeHidden = false;
+    // Files never packed: the book being written when it lies inside the folder.
+    std::vector<std::filesystem::path> skip;
+};
+
+// Every regular file below the folder (links to files followed) except the top-level book.json,
+// hidden files and folders, editor backups (*~, *.swp) and Thumbs.db, what the rules exclude and
+// the files to skip, sorted by page name so that the same folder always packs the same way,
+// whatever order the file system lists it in. Every file left out for a reason other than the
+// rules (a link to nothing, a FIFO, a link to a folder) is named on `notes`, in path order, as is every
+// file or folder the rules leave out. Raises Exception naming the path for a folder that cannot
+// be read, a name that is not UTF-8, or a file larger than a page can be.
 std::vector<SourceFile> CollectSourceFiles(
-    const std::filesystem::path& folder, const std::vector<std::filesystem::path>& skip);
+    const std::filesystem::path& folder, const SourceRules& rules, std::ostream& notes);
 
 // Writes a warning for every page name a browser cannot request as written, and for names that
 // differ only in letter case (the viewer always serves the first).

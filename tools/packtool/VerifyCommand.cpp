@@ -1,7 +1,7 @@
+#include "BookText.h"
 #include "CommandLine.h"
 #include "OpenedBook.h"
 #include "PackCommand.h"
-#include "WinAnsi.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ int RunVerify(const std::vector<std::string>& args, ToolContext& context)
     for (int i = 0; i < reader.Pages().Count(); ++i) {
         TMemoryStream page;
         if (!reader.ExtractPageAt(i, page)) {
-            context.err << "Cannot extract page " << AnsiToUtf8(reader.Pages()[i]) << " (index " << i << ")\n";
+            context.err << "Cannot extract page " << BookTextToUtf8(reader.Pages()[i]) << " (index " << i << ")\n";
             ++damaged;
         }
     }

@@ -107,9 +107,11 @@ TEST(ViewerCaption, BookAndPageTitlesComposeAndAnUntitledPageShowsTheBookTitleAl
         std::string pageTitle;
         QString caption;
     };
-    // Book titles are Windows-1252; page titles keep whatever the page says.
+    // Book titles are Windows-1252, or UTF-8 when they hold a multi-byte sequence; page titles keep
+    // whatever the page says.
     const Case cases[] = {
         { "Caf\xE9 Guide", "Welcome", QStringLiteral(u"Café Guide - Welcome") },
+        { "\xD0\x9A\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0", "Welcome", QStringLiteral(u"Книга - Welcome") },
         { "Caf\xE9 Guide", "", QStringLiteral(u"Café Guide") },
         { "", "&#26085;&#26412; Welcome", QStringLiteral(u"Untitled eBook - 日本 Welcome") },
         { "", "", QStringLiteral("Untitled eBook") },
@@ -132,15 +134,20 @@ TEST(ViewerCaption, BookAndPageTitlesComposeAndAnUntitledPageShowsTheBookTitleAl
     }
 }
 
-TEST(ViewerPageNames, PagesNamedWithABlankOrAWindows1252LetterLoad)
+TEST(ViewerPageNames, PagesNamedWithABlankAWindows1252LetterOrAUtf8CyrillicNameLoad)
 {
     TTestBook book;
     book.writer.settings.title = "Names";
     // Links written as an author would: a blank and an accented letter in the href, the page in
     // Windows-1252. The engine sends "%20" and the UTF-8 escapes of the letter.
-    book.writer.AddPage("/index.htm", LinkedPage("Home", { "My Page.htm", "caf\xE9.htm" }));
+    book.writer.AddPage("/index.htm", LinkedPage("Home", { "My Page.htm", "caf\xE9.htm", "utf8.htm" }));
     book.writer.AddPage("/My Page.htm", LinkedPage("Blank", {}));
     book.writer.AddPage("/caf\xE9.htm", LinkedPage("Accent", {}));
+    // A Cyrillic name stored in UTF-8 in upper case, linked from a UTF-8 page in lower case.
+    book.writer.AddPage("/utf8.htm",
+        "<html><head><meta charset=\"utf-8\"><title>UTF-8</title></head>"
+        "<body><a id=\"cyr\" href=\"\xD0\xBA.htm\">cyr</a></body></html>");
+    book.writer.AddPage("/\xD0\x9A.HTM", LinkedPage("Cyrillic", {}));
     TViewerWindow window(book.Save());
     window.ShowAndWaitForHome();
 
@@ -150,6 +157,11 @@ TEST(ViewerPageNames, PagesNamedWithABlankOrAWindows1252LetterLoad)
     ASSERT_TRUE(window.WaitForLoad());
     ASSERT_TRUE(window.FollowLink(QStringLiteral(u"café")));
     EXPECT_TRUE(WaitUntil([&] { return window.Caption() == QStringLiteral("Names - Accent"); }));
+    window.Form().Designed().ActionBack->trigger();
+    ASSERT_TRUE(window.WaitForLoad());
+    ASSERT_TRUE(window.FollowLink("utf8"));
+    ASSERT_TRUE(window.FollowLink("cyr"));
+    EXPECT_TRUE(WaitUntil([&] { return window.Caption() == QStringLiteral("Names - Cyrillic"); }));
 
     // Navigating by the stored name, as Home does.
     window.Form().NavigateToPage("/My Page.htm");

@@ -1,3 +1,5 @@
+#include "CleanText.h"
+
 #include "Utf8.h"
 
 namespace {
@@ -37,27 +39,6 @@ std::size_t SequenceLength(std::string_view bytes)
 }
 
 } // namespace
-
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
-        c = kReplacement;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 std::string CleanUtf8(std::string_view text)
 {

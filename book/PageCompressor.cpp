@@ -1,0 +1,72 @@
+#include "PageCompressor.h"
+
+#include "BookFormat.h"
+#include "Exception.h"
+
+#include <algorithm>
+#include <array>
+#include <libdeflate.h>
+#include <memory>
+
+namespace {
+
+struct CompressorDeleter {
+    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
+};
+using CompressorPtr = std::unique_ptr<libdeflate_compressor, CompressorDeleter>;
+
+// A compressor holds several hundred KiB of tables; each thread keeps one per level it used.
+libdeflate_compressor& CompressorFor(int level)
+{
+    thread_local std::array<CompressorPtr, kMaxCompressionLevel + 1> compressors;
+    CompressorPtr& compressor = compressors.at(static_cast<std::size_t>(level));
+    if (!compressor) {
+        compressor.reset(libdeflate_alloc_compressor(level));
+        if (!compressor)
+            throw Exception("Cannot set up page compression: out of memory");
+    }
+    return *compressor;
+}
+
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+} // namespace
+
+std::string CompressPageBody(std::string_view content, int level)
+{
+    if (level < kMinCompressionLevel || level > kMaxCompressionLevel)
+        throw Exception("Compression level " + std::to_string(level) + " is outside "
+            + std::to_string(kMinCompressionLevel) + " to " + std::to_string(kMaxCompressionLevel));
+    libdeflate_compressor& compressor = CompressorFor(level);
+    const std::size_t bound = libdeflate_zlib_compress_bound(&compressor, content.size());
+    std::string body(kBodyPrefixSize + bound, '\0');
+    const auto length = static_cast<uint32_t>(content.size());
+    for (int i = 0; i < kBodyPrefixSize; ++i)
+        body[static_cast<std::size_t>(i)] = static_cast<char>(length >> (8 * i));
+    const std::size_t written
+        = libdeflate_zlib_compress(&compressor, content.data(), content.size(), body.data() + kBodyPrefixSize, bound);
+    if (written == 0)
+        throw Exception("Cannot compress a page of " + std::to_string(content.size()) + " bytes");
+    body.resize(kBodyPrefixSize + written);
+    body.shrink_to_fit();
+    return body;
+}
+
+int CompressionLevelFor(std::string_view pageName, int level)
+{
+    static constexpr std::string_view kCompressedKinds[]
+        = { ".png", ".jpg", ".jpeg", ".gif", ".webp", ".avif", ".woff", ".woff2", ".mp3", ".mp4", ".m4a", ".ogg",
+              ".oga", ".ogv", ".webm", ".zip", ".gz", ".bz2", ".xz", ".zst", ".7z", ".epub", ".pdf" };
+    const std::size_t dot = pageName.rfind('.');
+    if (dot == std::string_view::npos || pageName.size() - dot > 6)
+        return level;
+    std::string extension;
+    for (char c : pageName.substr(dot))
+        extension += LowerAscii(c);
+    const bool compressed
+        = std::find(std::begin(kCompressedKinds), std::end(kCompressedKinds), extension) != std::end(kCompressedKinds);
+    return compressed ? std::min(level, 1) : level;
+}

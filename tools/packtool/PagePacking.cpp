@@ -1,0 +1,31 @@
+#include "PagePacking.h"
+
+#include "BookWriter.h"
+#include "OrderedWork.h"
+#include "PageCompressor.h"
+#include "Progress.h"
+
+void PackPages(const std::vector<PageSource>& pages, TBookStreamWriter& writer, const PackingOptions& options)
+{
+    int64_t totalBytes = 0;
+    for (const PageSource& page : pages)
+        totalBytes += static_cast<int64_t>(page.size);
+    static std::ostream nowhere(nullptr);
+    TProgress progress(options.progress != nullptr ? *options.progress : nowhere, options.progress != nullptr,
+        "Packing", static_cast<int64_t>(pages.size()), totalBytes);
+    // A few pages per thread keep every thread busy when one large page holds up the writer.
+    const std::size_t window = std::size_t { options.threads } * 4;
+    RunOrdered(
+        pages.size(), options.threads, window,
+        [&](std::size_t i) {
+            const PageSource& page = pages[i];
+            const std::string content = page.load();
+            if (content.empty())
+                return std::string();
+            return CompressPageBody(content, CompressionLevelFor(page.pageName, options.level));
+        },
+        [&](std::size_t i, std::string&& body) {
+            writer.AddRecord(pages[i].pageName, body);
+            progress.Step();
+        });
+}
