@@ -5,6 +5,7 @@
 #include "BookDiagnosis.h"
 #include "BookMainDesign.h"
 #include "BookProblemNotice.h"
+#include "BookSearch.h"
 #include "BookText.h"
 #include "ErrorReport.h"
 #include "Exception.h"
@@ -66,6 +67,7 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     Activation = new TFormActivation(
         *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
     SetUpReadingAids();
+    AddSearchAction();
     OpenBook();
 }
 
