@@ -5,6 +5,7 @@
 #include "BookDiagnosis.h"
 #include "BookMainDesign.h"
 #include "BookProblemNotice.h"
+#include "BookSearch.h"
 #include "BookText.h"
 #include "ErrorReport.h"
 #include "Exception.h"
@@ -67,6 +68,7 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     Activation = new TFormActivation(
         *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
     SetUpReadingAids();
+    AddSearchAction();
     OpenBook();
     // The whole book as one PDF, offered where printing is: the export reads the file anew.
     SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint,

@@ -14,11 +14,13 @@
 #include <utility>
 
 class QUrl;
+class TBookSearch;
 class TDarkMode;
 class TFindBar;
 class TPagePlaces;
 class TZoomControl;
 class TFormActivation;
+class TSearchPanel;
 class TWindowPlacement;
 class TSaveBookAsPdf;
 
@@ -96,6 +98,10 @@ private:
     // Back and Forward return to where the reader was on the page they lead to.
     void ExpectScrollPositionOf(const std::string& url);
     void RestoreScrollPosition();
+    void AddSearchAction();
+    void ActionSearchExecute();
+    void MakeRoomForSearchPanel();
+    void OpenSearchResult(const QByteArray& pageName, const QString& highlight);
 
     // The designed components; the Qt parent owns the widgets, this the generated holder.
     std::unique_ptr<Ui::BookMainForm> ui;
@@ -103,6 +109,9 @@ private:
 
     // The book and the server of its pages; it ends its own sessions before the book goes.
     std::unique_ptr<TPageServer> Server;
+    // The search index's worker reads the book: declared after the server, so it is stopped and
+    // joined before the book goes. Made at the first search.
+    std::unique_ptr<TBookSearch> Search;
     int32_t HistoryIndex = -1;
     TStringList History;
 
@@ -110,6 +119,8 @@ private:
     TWindowPlacement* Placement = nullptr; // owned as a Qt child
     QAction* SeparatorButton = nullptr; // the toolbar's separator after Print
     TSaveBookAsPdf* SaveAsPdf = nullptr; // owned as a Qt child
+    QAction* ActionSearch = nullptr; // owned as a Qt child
+    TSearchPanel* SearchPanel = nullptr; // owned as a Qt child; made with Search
     bool shownBefore_ = false;
     std::string bookProblem_;
 
