@@ -1,17 +1,19 @@
 #include "BrowserPrinter.h"
 
 #include "DialogPolicy.h"
-#include "HeaderFooterBand.h"
 #include "PageRetirement.h"
-#include "PdfTextLayer.h"
 #include "PrintedPages.h"
+#include "SheetHeaderFooter.h"
+#include "VectorPrint.h"
 
 #include <QDate>
-#include <QGuiApplication>
 #include <QLocale>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QWebEnginePage>
 #include <QWidget>
 
@@ -23,8 +25,9 @@ namespace {
 // Pages are drawn as pictures at the printer's resolution up to this: sharp on paper, while a
 // 1200 dpi sheet would cost over half a gigabyte of pixels.
 constexpr int kMaxRenderDpi = 300;
-// Header and footer are set in the application's font at this size.
-constexpr double kHeaderFooterPointSize = 9;
+// The print system's command that takes a PDF for a printer.
+const QString kPrintCommand = QStringLiteral("lp");
+constexpr int kPrintCommandWaitMs = 60000;
 
 // The engine leaves unpainted areas transparent; laid on white the picture needs no mask in a PDF.
 // Most pixels are wholly clear or wholly opaque, so one pass over them is cheap next to painting.
@@ -53,12 +56,6 @@ QImage OnWhite(QImage picture)
 bool IsBlank(const QUrl& url)
 {
     return url.isEmpty() || url == QUrl(QStringLiteral("about:blank"));
-}
-
-QMarginsF MarginsInInches(const TMargins& margins)
-{
-    return { std::max(0.0, margins.Left), std::max(0.0, margins.Top), std::max(0.0, margins.Right),
-        std::max(0.0, margins.Bottom) };
 }
 
 } // namespace
@@ -139,6 +136,12 @@ void TBrowserPrinter::PdfRendered(const QByteArray& pdf)
 {
     if (pdf.isEmpty())
         return Finish(false);
+    // A PDF file, or a printer whose print system takes PDF, gets the engine's own sheets with the
+    // header and footer laid over them as text; other printers get pictures of the sheets.
+    if (printer_->outputFormat() == QPrinter::PdfFormat)
+        return Finish(PrintVectorToFile(pdf));
+    if (!printer_->printerName().isEmpty() && !QStandardPaths::findExecutable(kPrintCommand).isEmpty())
+        return Finish(PrintVectorToPrinter(pdf));
     pdf_.setData(pdf);
     pdf_.open(QIODevice::ReadOnly);
     connect(&document_, &QPdfDocument::statusChanged, this, &TBrowserPrinter::PdfStatusChanged);
@@ -153,16 +156,49 @@ void TBrowserPrinter::PdfStatusChanged(QPdfDocument::Status status)
         Finish(false);
 }
 
+TPrintedPagesRequest TBrowserPrinter::SheetRequest(bool driverMakesCopies) const
+{
+    TPrintedPagesRequest request;
+    request.Ranges = printer_->printRange() == QPrinter::PageRange ? printer_->pageRanges() : QPageRanges();
+    request.Copies = driverMakesCopies ? 1 : printer_->copyCount();
+    request.Collate = printer_->collateCopies();
+    request.LastPageFirst = printer_->pageOrder() == QPrinter::LastPageFirst;
+    return request;
+}
+
+QByteArray TBrowserPrinter::VectorSheets(const QByteArray& enginePdf)
+{
+    // The copies are sheets of the document: the print system is given one copy to print.
+    QString error;
+    return VectorPrintedPdf(enginePdf, SheetRequest(false), options_, values_, error);
+}
+
+bool TBrowserPrinter::PrintVectorToFile(const QByteArray& enginePdf)
+{
+    const QByteArray printed = VectorSheets(enginePdf);
+    QString error;
+    return !printed.isEmpty() && WriteWholeFile(printer_->outputFileName(), printed, error);
+}
+
+bool TBrowserPrinter::PrintVectorToPrinter(const QByteArray& enginePdf)
+{
+    const QByteArray printed = VectorSheets(enginePdf);
+    QTemporaryFile file;
+    if (printed.isEmpty() || !file.open() || file.write(printed) != printed.size() || !file.flush())
+        return false;
+    QProcess command;
+    command.start(kPrintCommand,
+        { QStringLiteral("-d"), printer_->printerName(), QStringLiteral("-t"), values_.WindowTitle,
+            QStringLiteral("--"), file.fileName() });
+    return command.waitForFinished(kPrintCommandWaitMs) && command.exitStatus() == QProcess::NormalExit
+        && command.exitCode() == 0;
+}
+
 bool TBrowserPrinter::PrintSheets()
 {
     const int pageCount = document_.pageCount();
-    TPrintedPagesRequest request;
-    request.Ranges = printer_->printRange() == QPrinter::PageRange ? printer_->pageRanges() : QPageRanges();
     // A driver that makes the copies itself gets the document once.
-    request.Copies = printer_->supportsMultipleCopies() ? 1 : printer_->copyCount();
-    request.Collate = printer_->collateCopies();
-    request.LastPageFirst = printer_->pageOrder() == QPrinter::LastPageFirst;
-    const QList<int> sheets = PrintedPageOrder(pageCount, request);
+    const QList<int> sheets = PrintedPageOrder(pageCount, SheetRequest(printer_->supportsMultipleCopies()));
     if (sheets.isEmpty())
         return false;
 
@@ -197,31 +233,8 @@ bool TBrowserPrinter::PrintSheet(QPainter& painter, int page)
         return false;
     painter.drawImage(target, OnWhite(std::move(rendered)));
 
-    if (printer_->outputFormat() == QPrinter::PdfFormat) {
-        QTransform pageToDevice;
-        pageToDevice.translate(target.left(), target.top());
-        pageToDevice.scale(size.width() / points.width(), size.height() / points.height());
-        DrawInvisiblePageText(painter, document_, page, pageToDevice);
-    }
-
-    QFont font = QGuiApplication::font();
-    font.setPointSizeF(kHeaderFooterPointSize);
-    // No ligatures: a PDF reader would give "fi" in "file:" back as one character.
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    const QMarginsF margins = MarginsInInches(options_.Margins) * dpi;
-    const double lineHeight = painter.fontMetrics().height();
     values_.PageNumber = page + 1;
-    const double width = sheet.width() - margins.left() - margins.right();
-    // A margin too thin for a line gets none, so that the line never covers the page.
-    if (margins.top() >= lineHeight)
-        DrawHeaderFooterBand(painter, QRectF(sheet.left() + margins.left(), sheet.top(), width, margins.top()),
-            ExpandHeaderFooter(options_.Header, values_));
-    if (margins.bottom() >= lineHeight)
-        DrawHeaderFooterBand(painter,
-            QRectF(sheet.left() + margins.left(), sheet.bottom() - margins.bottom(), width, margins.bottom()),
-            ExpandHeaderFooter(options_.Footer, values_));
+    DrawSheetHeaderFooter(painter, sheet, dpi, options_, values_);
     return true;
 }
 

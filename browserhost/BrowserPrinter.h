@@ -2,6 +2,7 @@
 
 #include "HeaderFooterText.h"
 #include "PrintOptions.h"
+#include "PrintedPages.h"
 
 #include <QBuffer>
 #include <QObject>
@@ -18,8 +19,9 @@ class QWidget;
 
 // One print of the page a browser shows, with the Header and Footer of the print options drawn on
 // every sheet. The engine has no header or footer of its own: it renders the page into a PDF laid
-// out with the options' Margins, and each PDF page is drawn as a picture onto the printer with the
-// two lines in the top and bottom margins.
+// out with the options' Margins. Into a PDF file, or to a printer whose print system takes PDF
+// ("lp"), that PDF is sent as it is with the two lines laid over its sheets as text; for any other
+// printer each PDF page is drawn as a picture with the two lines in the top and bottom margins.
 //
 // The engine renders asynchronously. The job is a child of the browser and deletes itself when it
 // is done, so it lives exactly as long as it is needed and goes with the browser if that goes
@@ -46,6 +48,11 @@ private:
     void Render();
     void PdfRendered(const QByteArray& pdf);
     void PdfStatusChanged(QPdfDocument::Status status);
+    // What the print dialog asked for; the copies as sheets unless the driver makes them.
+    TPrintedPagesRequest SheetRequest(bool driverMakesCopies) const;
+    QByteArray VectorSheets(const QByteArray& enginePdf);
+    bool PrintVectorToFile(const QByteArray& enginePdf);
+    bool PrintVectorToPrinter(const QByteArray& enginePdf);
     bool PrintSheets();
     bool PrintSheet(QPainter& painter, int page);
     void Finish(bool printed);

@@ -5,6 +5,7 @@
 #include "BookDiagnosis.h"
 #include "BookMainDesign.h"
 #include "BookProblemNotice.h"
+#include "BookSearch.h"
 #include "BookText.h"
 #include "ErrorReport.h"
 #include "Exception.h"
@@ -15,6 +16,7 @@
 #include "OutsideLinks.h"
 #include "PagePlaces.h"
 #include "ProgramOptions.h"
+#include "SaveBookAsPdf.h"
 #include "StringTable.h"
 #include "WindowCaption.h"
 #include "WindowPlacement.h"
@@ -66,7 +68,13 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     Activation = new TFormActivation(
         *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
     SetUpReadingAids();
+    AddSearchAction();
     OpenBook();
+    // The whole book as one PDF, offered where printing is: the export reads the file anew.
+    SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint,
+        BookArgument.empty() ? OwnExecutableFileName() : BookArgument, FromBookText(Server->Reader().title()),
+        ui->Browser->PrintOptions);
+    SaveAsPdf->SetOffered(Server->Reader().IsValid() && Server->Reader().DisplaySettings().allowPrint);
 }
 
 TBookMainForm::~TBookMainForm() = default;

@@ -14,12 +14,15 @@
 #include <utility>
 
 class QUrl;
+class TBookSearch;
 class TDarkMode;
 class TFindBar;
 class TPagePlaces;
 class TZoomControl;
 class TFormActivation;
+class TSearchPanel;
 class TWindowPlacement;
+class TSaveBookAsPdf;
 
 namespace Ui {
 class BookMainForm;
@@ -49,6 +52,7 @@ public:
     TPageServer& PageServer() { return *Server; }
     const TPageServer& PageServer() const { return *Server; }
     const TStringList& VisitedURLs() const { return History; }
+    TSaveBookAsPdf& SaveBookAsPdf() const { return *SaveAsPdf; }
     int32_t VisitedIndex() const { return HistoryIndex; }
 
     // The reader's aids: zoom, find in page and the dark reading mode of the running book.
@@ -94,6 +98,10 @@ private:
     // Back and Forward return to where the reader was on the page they lead to.
     void ExpectScrollPositionOf(const std::string& url);
     void RestoreScrollPosition();
+    void AddSearchAction();
+    void ActionSearchExecute();
+    void MakeRoomForSearchPanel();
+    void OpenSearchResult(const QByteArray& pageName, const QString& highlight);
 
     // The designed components; the Qt parent owns the widgets, this the generated holder.
     std::unique_ptr<Ui::BookMainForm> ui;
@@ -101,12 +109,18 @@ private:
 
     // The book and the server of its pages; it ends its own sessions before the book goes.
     std::unique_ptr<TPageServer> Server;
+    // The search index's worker reads the book: declared after the server, so it is stopped and
+    // joined before the book goes. Made at the first search.
+    std::unique_ptr<TBookSearch> Search;
     int32_t HistoryIndex = -1;
     TStringList History;
 
     TFormActivation* Activation = nullptr; // owned as a Qt child
     TWindowPlacement* Placement = nullptr; // owned as a Qt child
     QAction* SeparatorButton = nullptr; // the toolbar's separator after Print
+    TSaveBookAsPdf* SaveAsPdf = nullptr; // owned as a Qt child
+    QAction* ActionSearch = nullptr; // owned as a Qt child
+    TSearchPanel* SearchPanel = nullptr; // owned as a Qt child; made with Search
     bool shownBefore_ = false;
     std::string bookProblem_;
 

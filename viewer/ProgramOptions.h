@@ -10,6 +10,10 @@
 struct ProgramOptions {
     // Set when the program only answers --help or --version and ends with this status.
     std::optional<int> exitStatus;
+    // --export-pdf OUT [BOOK]: the PDF file to write the whole book into, without a window.
+    std::optional<std::string> exportPdf;
+    // The book of --export-pdf; empty for the program's own.
+    std::string exportBook;
 };
 
 // The file the running program was started from, which may carry a book at its end.

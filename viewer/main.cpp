@@ -3,6 +3,7 @@
 #include "EngineEnvironment.h"
 #include "ErrorReport.h"
 #include "Exception.h"
+#include "PdfExportCommand.h"
 #include "ProgramOptions.h"
 #include "QuitOnSignal.h"
 #include "StringTable.h"
@@ -32,12 +33,16 @@ int main(int argc, char** argv)
     const ProgramOptions options = ReadProgramOptions({ argv + 1, argv + argc }, std::cout, std::cerr);
     if (options.exitStatus)
         return *options.exitStatus;
+    // The export shows no window: it needs no display.
+    if (options.exportPdf && !HasSomewhereToShow())
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (!HasSomewhereToShow()) {
         std::cerr << "ebook: no display to show the book on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n";
         return 1;
     }
 
-    ChooseWindowSystem(argc > 1 ? std::string(argv[1]) : OwnExecutableFileName());
+    if (!options.exportPdf)
+        ChooseWindowSystem(argc > 1 ? std::string(argv[1]) : OwnExecutableFileName());
     PrepareBrowserEngine(std::cerr);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ebook"));
@@ -45,6 +50,9 @@ int main(int argc, char** argv)
     SetApplicationTitle(QString::fromLatin1(kApplicationTitle));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.ebook"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ebook.svg")));
+
+    if (options.exportPdf)
+        return RunPdfExport(*options.exportPdf, options.exportBook, std::cerr);
 
     // Qt has taken its own options (-platform, -style, ...) out of the arguments by now.
     const QStringList arguments = QCoreApplication::arguments();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QPointer>
 #include <QPrintDialog>
@@ -114,6 +115,32 @@ QList<TSheetText> ReadSheets(const QString& pdf, double marginPoints)
     return sheets;
 }
 
+// The lines of a poppler tool's output on the file, or nothing when it fails.
+QStringList ToolLines(const QString& tool, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(tool, arguments);
+    if (!process.waitForFinished(kWaitMs) || process.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// The engine's own PDF of the page, laid out as the browser prints it.
+QByteArray EnginePdf(QWebEnginePage& page, const TPrintOptions& options)
+{
+    QByteArray pdf;
+    bool done = false;
+    const TMargins& m = options.Margins;
+    page.printToPdf(
+        [&](const QByteArray& bytes) {
+            pdf = bytes;
+            done = true;
+        },
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(m.Left, m.Top, m.Right, m.Bottom),
+            QPageLayout::Inch));
+    return QTest::qWaitFor([&] { return done; }, kWaitMs) ? pdf : QByteArray();
+}
+
 } // namespace
 
 TEST(Print, EverySheetCarriesTitleAndPageNumberAboveAndAddressAndDateBelowThePage)
@@ -150,6 +177,19 @@ TEST(Print, EverySheetCarriesTitleAndPageNumberAboveAndAddressAndDateBelowThePag
         at = body.indexOf(QStringLiteral("Paragraph %1 reads plainly.").arg(i), at);
         ASSERT_GE(at, 0) << "paragraph " << i << " in: " << body.toStdString();
     }
+    // The sheets are the engine's own, text and all: as many, no picture of a sheet (pdfimages
+    // lists only its two heading lines), and the engine's size plus the header's font.
+    const QByteArray engine = EnginePdf(*window.browser->Page(), window.browser->PrintOptions);
+    ASSERT_FALSE(engine.isEmpty());
+    const QString enginePath = folder.filePath(QStringLiteral("engine.pdf"));
+    {
+        QFile file(enginePath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(engine);
+    }
+    EXPECT_EQ(sheets.size(), ReadSheets(enginePath, 0).size());
+    EXPECT_EQ(ToolLines(QStringLiteral("pdfimages"), { QStringLiteral("-list"), pdf }).size(), 2);
+    EXPECT_LT(QFileInfo(pdf).size(), engine.size() + 16 * 1024);
 
     // Landscape, and with no room in the margins for a line there is no header or footer.
     window.browser->PrintOptions.Orientation = TPrintOrientationOption::poLandscape;

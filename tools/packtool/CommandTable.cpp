@@ -5,13 +5,14 @@
 // A new sub-command is one more file defining its PackCommand and one more line here.
 std::span<const PackCommand* const> PackCommands()
 {
-    static const std::array<const PackCommand*, 6> commands = {
+    static const std::array<const PackCommand*, 7> commands = {
         &kBuildCommand,
         &kInfoCommand,
         &kListCommand,
         &kExtractCommand,
         &kVerifyCommand,
         &kServeCommand,
+        &kSearchCommand,
     };
     return commands;
 }

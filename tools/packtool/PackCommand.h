@@ -8,7 +8,7 @@
 
 // Exit codes of ebook-pack.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitPagesFailed = 1; // some pages could not be extracted or written
+inline constexpr int kExitPagesFailed = 1; // some pages could not be extracted or written; search: no match
 inline constexpr int kExitError = 2; // usage errors, unreadable or invalid input
 
 // Where a command writes; tests pass string streams.
@@ -37,3 +37,4 @@ extern const PackCommand kListCommand;
 extern const PackCommand kExtractCommand;
 extern const PackCommand kVerifyCommand;
 extern const PackCommand kServeCommand;
+extern const PackCommand kSearchCommand;

@@ -192,6 +192,7 @@ TEST(DisplaySettings, WithoutPrintTheButtonItsSeparatorAndTheMenuItemGoAndTheMen
         (QStringList {
             QStringLiteral("&Back"), QStringLiteral("&Forward"), QStringLiteral("-"), QStringLiteral("E&xit") }));
     EXPECT_EQ(shownItems.mid(4, 2), (QStringList { QStringLiteral("-"), QStringLiteral("&Dark Reading Mode") }));
+    EXPECT_EQ(shownItems.mid(6), (QStringList { QStringLiteral("-"), QStringLiteral("&Search the Book\u2026") }));
 }
 
 TEST(DisplaySettings, WithoutMenuAndToolbarTheBrowserFillsTheWindowAndTheKeysStillWork)

@@ -1,0 +1,52 @@
+#include "IndexTokenizer.h"
+
+#include "Exception.h"
+#include "Fts5Functions.h"
+
+#include <sqlite3.h>
+
+#include <iterator>
+
+namespace {
+
+struct TokenContext {
+    const TIndexTokenizer::TokenFunction* token;
+};
+
+int OnToken(void* context, int flags, const char* token, int size, int start, int end)
+{
+    if ((flags & FTS5_TOKEN_COLOCATED) != 0)
+        return SQLITE_OK;
+    const auto* call = static_cast<TokenContext*>(context);
+    // Any code but SQLITE_OK ends the tokenizing; SQLITE_DONE says it ended on purpose.
+    return (*call->token)(std::string_view(token, static_cast<std::size_t>(size)), start, end) ? SQLITE_OK
+                                                                                               : SQLITE_DONE;
+}
+
+} // namespace
+
+TIndexTokenizer::TIndexTokenizer(sqlite3* db)
+{
+    fts5_api* fts5 = Fts5Of(db);
+    void* userData = nullptr;
+    api_ = std::make_unique<fts5_tokenizer>();
+    if (fts5 == nullptr || fts5->xFindTokenizer(fts5, kTokenizerName, &userData, api_.get()) != SQLITE_OK)
+        throw Exception("Search index: SQLite has no FTS5 tokenizer");
+    const char* arguments[std::size(kTokenizerArguments)];
+    for (std::size_t i = 0; i < std::size(kTokenizerArguments); ++i)
+        arguments[i] = kTokenizerArguments[i];
+    if (api_->xCreate(userData, arguments, static_cast<int>(std::size(arguments)), &tokenizer_) != SQLITE_OK)
+        throw Exception("Search index: the tokenizer cannot be made");
+}
+
+TIndexTokenizer::~TIndexTokenizer()
+{
+    if (tokenizer_ != nullptr)
+        api_->xDelete(tokenizer_);
+}
+
+void TIndexTokenizer::Tokenize(std::string_view text, const TokenFunction& token) const
+{
+    TokenContext context { &token };
+    api_->xTokenize(tokenizer_, &context, FTS5_TOKENIZE_DOCUMENT, text.data(), static_cast<int>(text.size()), OnToken);
+}

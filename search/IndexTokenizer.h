@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+struct sqlite3;
+struct Fts5Tokenizer;
+struct fts5_tokenizer;
+
+// The index's own tokenizer (case folded, accents stripped), used outside the index to find the
+// words a query matched in a page's text, so that snippets mark exactly what the index matched.
+class TIndexTokenizer {
+public:
+    // Raises Exception when the connection has no FTS5 tokenizer.
+    explicit TIndexTokenizer(sqlite3* db);
+    ~TIndexTokenizer();
+    TIndexTokenizer(const TIndexTokenizer&) = delete;
+    TIndexTokenizer& operator=(const TIndexTokenizer&) = delete;
+
+    // Calls `token` with each folded token and its byte range in `text` until it returns false.
+    using TokenFunction = std::function<bool(std::string_view folded, int start, int end)>;
+    void Tokenize(std::string_view text, const TokenFunction& token) const;
+
+private:
+    std::unique_ptr<fts5_tokenizer> api_; // the tokenizer module's functions, copied from FTS5
+    Fts5Tokenizer* tokenizer_ = nullptr;
+};
+
+// The tokenizer's arguments, shared with the index's schema.
+inline constexpr const char* kTokenizerName = "unicode61";
+inline constexpr const char* kTokenizerArguments[] = { "remove_diacritics", "2" };

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "PageText.h"
+#include "SearchQuery.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+class TIndexTokenizer;
+class TTextPacker;
+
+// A run of a snippet's text; `matched` runs are words the query matched.
+struct SnippetPiece {
+    std::string text;
+    bool matched = false;
+};
+
+struct SearchHit {
+    std::string name; // the page's name as the book stores it (Windows-1252)
+    std::string title; // UTF-8; empty when the page has none
+    double score = 0; // higher is better
+    std::vector<SnippetPiece> snippet; // a few words around the best match
+};
+
+// One page of results and how many there are in all.
+struct SearchResults {
+    int64_t total = 0;
+    int64_t offset = 0;
+    std::vector<SearchHit> hits; // best first
+    bool complete = true; // false while the index is still being built
+};
+
+// The book's text in a full-text index held in memory only: SQLite FTS5 with a tokenizer that
+// folds case and strips accents, ranked by BM25 with title matches weighing more. The index keeps
+// no copy of the text itself; each page's text is kept compressed beside it, and read back only
+// for the snippets of the results shown.
+// Not safe for use by two threads at once: one thread builds it and answers its queries.
+class TSearchIndex {
+public:
+    // Raises Exception when the index cannot be made (no memory, or SQLite built without FTS5).
+    TSearchIndex();
+    ~TSearchIndex();
+    TSearchIndex(const TSearchIndex&) = delete;
+    TSearchIndex& operator=(const TSearchIndex&) = delete;
+
+    // Adds one page. Pages added are searchable at once. Raises Exception on failure.
+    void Add(std::string_view name, const PageText& text);
+    // Ends building: the index is merged into its fastest, smallest shape.
+    void Finish();
+
+    // Results from `offset`, at most `limit` of them. A query with nothing searchable matches
+    // nothing; no query can fail.
+    SearchResults Search(const SearchQuery& query, int64_t offset, int64_t limit);
+    SearchResults Search(std::string_view typed, int64_t offset, int64_t limit)
+    {
+        return Search(ParseSearchQuery(typed), offset, limit);
+    }
+
+    int64_t PageCount() const { return pageCount_; }
+    // Bytes of memory the index holds: its pages, schema and statements.
+    int64_t MemoryUsed() const;
+
+private:
+    void Execute(const char* sql);
+    sqlite3_stmt* Prepare(const char* sql);
+
+    void Close();
+    // Page `id`'s name and title, and its snippet from token `from` on, read from the blocks that
+    // hold it; nothing when there is no such page.
+    std::optional<SearchHit> HitAt(int64_t id, int64_t from, const std::vector<struct SnippetTerm>& terms);
+
+    sqlite3* db_ = nullptr;
+    std::unique_ptr<TIndexTokenizer> tokenizer_; // uses db_, which is closed after it goes
+    std::unique_ptr<TTextPacker> packer_;
+    sqlite3_stmt* insertWords_ = nullptr;
+    sqlite3_stmt* insertPage_ = nullptr;
+    sqlite3_stmt* insertBlock_ = nullptr;
+    sqlite3_stmt* count_ = nullptr;
+    sqlite3_stmt* select_ = nullptr;
+    sqlite3_stmt* hit_ = nullptr;
+    bool inTransaction_ = false;
+    int64_t pageCount_ = 0;
+};
+
+// The snippet's text with its matched runs between `open` and `close`.
+std::string MarkedSnippet(const std::vector<SnippetPiece>& snippet, std::string_view open, std::string_view close);

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "SearchIndex.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+class TBookReader;
+
+// Builds a book's index on a thread of its own, a page at a time, and answers queries on that
+// same thread between pages: a query asked while it builds is answered over the pages indexed so
+// far at once, again with each progress report, and once more when the index is complete. Only
+// the newest waiting query is answered.
+class TSearchWorker {
+public:
+    // The callbacks run on the worker thread; set them before Start.
+    // Entries done out of the directory's total; also once when the build ends (done == total).
+    std::function<void(int done, int total)> OnProgress;
+    // A page whose record cannot be read or inflated; it is left out of the index.
+    std::function<void(const std::string& name)> OnDamaged;
+    // The answer to the query with this ticket (the number Search returned).
+    std::function<void(uint64_t ticket, const SearchResults& results)> OnResults;
+
+    // The reader must be loaded and outlive the worker.
+    explicit TSearchWorker(const TBookReader& reader);
+    // Stops the build and joins the thread before anything else goes.
+    ~TSearchWorker();
+    TSearchWorker(const TSearchWorker&) = delete;
+    TSearchWorker& operator=(const TSearchWorker&) = delete;
+
+    void Start();
+    // Asks for results from `offset`; returns the ticket OnResults will carry.
+    uint64_t Search(std::string typed, int64_t offset, int64_t limit);
+    bool Started() const { return thread_.joinable(); }
+
+private:
+    struct Request {
+        uint64_t ticket = 0;
+        std::string typed;
+        int64_t offset = 0;
+        int64_t limit = 0;
+    };
+    void Run();
+    void Answer(const Request& request, bool complete);
+
+    const TBookReader& reader_;
+    TSearchIndex index_; // touched only on the worker thread once started
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::optional<Request> pending_; // under lock_
+    uint64_t lastTicket_ = 0; // under lock_
+    bool stop_ = false; // under lock_
+    // Last: joined in the destructor while everything above still exists.
+    std::thread thread_;
+};

@@ -1,0 +1,122 @@
+#include "Snippet.h"
+
+#include "IndexTokenizer.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::size_t kSnippetTokens = 16; // words shown
+// A block ends at the first token end past this many bytes.
+constexpr std::size_t kBlockBytes = 1024;
+constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
+
+struct Token {
+    std::string folded;
+    int start = 0;
+    int end = 0;
+};
+
+bool MatchesAt(const SnippetTerm& term, const std::vector<Token>& tokens, std::size_t first)
+{
+    const std::size_t count = term.tokens.size();
+    if (count == 0 || first + count > tokens.size())
+        return false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string& want = term.tokens[i];
+        const std::string& have = tokens[first + i].folded;
+        const bool prefixOnly = term.prefix && i + 1 == count;
+        if (prefixOnly ? !have.starts_with(want) : have != want)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<SnippetTerm> SnippetTerms(const TIndexTokenizer& tokenizer, const SearchQuery& query)
+{
+    std::vector<SnippetTerm> terms;
+    for (std::size_t i = 0; i < query.terms.size(); ++i) {
+        SnippetTerm term;
+        tokenizer.Tokenize(query.terms[i], [&](std::string_view folded, int, int) {
+            term.tokens.emplace_back(folded);
+            return true;
+        });
+        term.prefix = query.lastTermIsPrefix && i + 1 == query.terms.size();
+        if (!term.tokens.empty())
+            terms.push_back(std::move(term));
+    }
+    return terms;
+}
+
+std::vector<TextBlock> SplitIntoBlocks(const TIndexTokenizer& tokenizer, std::string_view text)
+{
+    std::vector<TextBlock> blocks;
+    TextBlock current;
+    int64_t tokens = 0;
+    tokenizer.Tokenize(text, [&](std::string_view, int, int end) {
+        ++tokens;
+        const auto at = static_cast<std::size_t>(end);
+        if (at - current.begin >= kBlockBytes) {
+            current.end = at;
+            blocks.push_back(current);
+            current = TextBlock { tokens, at, at };
+        }
+        return true;
+    });
+    current.end = text.size();
+    if (current.end > current.begin)
+        blocks.push_back(current);
+    return blocks;
+}
+
+std::vector<SnippetPiece> MakeSnippet(const TIndexTokenizer& tokenizer, const TextStretch& stretch, int64_t from,
+    const std::vector<SnippetTerm>& terms, bool* ranOut)
+{
+    std::vector<Token> tokens; // from `from` on, one more than shown when there are more
+    int64_t number = stretch.firstToken;
+    const std::string_view text = stretch.text;
+    tokenizer.Tokenize(text, [&](std::string_view folded, int start, int end) {
+        if (number++ >= from)
+            tokens.push_back({ std::string(folded), start, end });
+        return tokens.size() <= kSnippetTokens;
+    });
+    if (ranOut != nullptr)
+        *ranOut = tokens.size() <= kSnippetTokens;
+    const bool more = tokens.size() > kSnippetTokens || !stretch.endsPage;
+    if (tokens.size() > kSnippetTokens)
+        tokens.resize(kSnippetTokens);
+    if (tokens.empty())
+        return {};
+    std::vector<bool> marked(tokens.size(), false);
+    for (std::size_t first = 0; first < tokens.size(); ++first) {
+        for (const SnippetTerm& term : terms) {
+            if (MatchesAt(term, tokens, first))
+                std::fill_n(marked.begin() + static_cast<std::ptrdiff_t>(first), term.tokens.size(), true);
+        }
+    }
+    std::vector<SnippetPiece> pieces;
+    const auto append = [&](std::string_view part, bool matched) {
+        if (part.empty())
+            return;
+        if (!pieces.empty() && pieces.back().matched == matched)
+            pieces.back().text.append(part);
+        else
+            pieces.push_back({ std::string(part), matched });
+    };
+    if (from > 0)
+        append(kEllipsis, false);
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        if (i > 0)
+            append(text.substr(tokens[i - 1].end, tokens[i].start - tokens[i - 1].end), false);
+        append(text.substr(tokens[i].start, tokens[i].end - tokens[i].start), marked[i]);
+    }
+    // Punctuation right after the last word belongs with it ("ends.").
+    const auto tail = static_cast<std::size_t>(tokens.back().end);
+    const std::size_t punctuationEnd = std::min(text.find_first_not_of(".,;:!?)]\"'", tail), text.size());
+    append(text.substr(tail, punctuationEnd - tail), false);
+    if (more)
+        append(kEllipsis, false);
+    return pieces;
+}

@@ -1,0 +1,143 @@
+// Searching books made here: what matches, how results rank, and damaged pages.
+
+#include "BookIndexing.h"
+#include "SearchBook.h"
+#include "SearchIndex.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+namespace {
+
+// Indexes every entry; returns the names of the damaged ones.
+std::vector<std::string> IndexAll(SearchBook& book, TSearchIndex& index)
+{
+    std::vector<std::string> damaged;
+    const std::vector<bool> served = ServedEntries(book.reader);
+    for (int i = 0; i < book.reader.Pages().Count(); ++i) {
+        if (IndexBookPage(book.reader, i, served[static_cast<std::size_t>(i)], index) == PageIndexing::Damaged)
+            damaged.push_back(book.reader.Pages()[i]);
+    }
+    index.Finish();
+    return damaged;
+}
+
+std::vector<std::string> NamesFound(TSearchIndex& index, std::string_view typed)
+{
+    std::vector<std::string> names;
+    for (const SearchHit& hit : index.Search(typed, 0, 100).hits)
+        names.push_back(hit.name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+using Names = std::vector<std::string>;
+
+class BookSearch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        book = MakeSearchBook({
+            { "/script.htm",
+                HtmlPage("Scripts", "<script>var scriptonly = 1;</script><style>.styleonly{}</style><p>visible</p>") },
+            { "/resume.htm", HtmlPage("CV", "<p>My R&eacute;sum&eacute; and na\xC3\xAFve caf&#xE9; notes</p>") },
+            { "/phrase.htm", HtmlPage("Phrases", "<p>the page service answers; service of the page</p>") },
+            { "/numbers.htm", HtmlPage("Numbers", "<p>Port 0x70 and Python 3.11 and 311 and 3 then 11</p>") },
+            { "/latin.htm",
+                "<html><head><title>Ol\xE9</title></head><body><p>Cr\xE8me br\xFBl\xE9"
+                "e \x80 5</p></body>" },
+            { "/utf8.htm",
+                "<html><body><p>Cr\xC3\xA8me fra\xC3\xAE"
+                "che</p></body></html>" },
+            { "/picture.png", "zlib stream picture bytes" },
+            { "/broken.htm", HtmlPage("Broken", "<p>zlib stream damaged here</p>") },
+            { "/mention.htm", HtmlPage("Other", "<p>zlib zlib zlib stream mentioned often, zlib again</p>") },
+            { "/zlib.htm", HtmlPage("The zlib stream", "<p>A short page about a stream.</p>") },
+            { "/ZLIB.HTM", HtmlPage("Unreachable duplicate", "<p>zlib</p>") },
+            { "/notes.txt", "plain zlib stream notes" },
+        });
+        DamagePage(*book, "/broken.htm");
+        damaged = IndexAll(*book, index);
+    }
+
+    std::unique_ptr<SearchBook> book;
+    TSearchIndex index;
+    std::vector<std::string> damaged;
+};
+
+TEST_F(BookSearch, FindsVisibleTextOnlyWithCaseAccentsAndReferencesFolded)
+{
+    EXPECT_EQ(NamesFound(index, "visible"), Names { "/script.htm" });
+    EXPECT_EQ(NamesFound(index, "scriptonly "), Names {});
+    EXPECT_EQ(NamesFound(index, "styleonly "), Names {});
+    EXPECT_EQ(NamesFound(index, "RESUME "), Names { "/resume.htm" });
+    EXPECT_EQ(NamesFound(index, "naive cafe "), Names { "/resume.htm" });
+    EXPECT_EQ(NamesFound(index, "résumé"), Names { "/resume.htm" });
+    // A Windows-1252 page and a UTF-8 one read alike.
+    EXPECT_EQ(NamesFound(index, "creme "), (Names { "/latin.htm", "/utf8.htm" }));
+    EXPECT_EQ(NamesFound(index, "brulee"), Names { "/latin.htm" });
+    EXPECT_EQ(NamesFound(index, "ole "), Names { "/latin.htm" });
+    EXPECT_EQ(NamesFound(index, "fraiche"), Names { "/utf8.htm" });
+}
+
+TEST_F(BookSearch, PhrasesPrefixesAndNumbers)
+{
+    EXPECT_EQ(NamesFound(index, "\"page service\""), Names { "/phrase.htm" });
+    EXPECT_EQ(NamesFound(index, "\"service page\""), Names {});
+    EXPECT_EQ(NamesFound(index, "\"service of the"), Names { "/phrase.htm" });
+    EXPECT_EQ(NamesFound(index, "servi"), Names { "/phrase.htm" });
+    EXPECT_EQ(NamesFound(index, "servi "), Names {});
+    EXPECT_EQ(NamesFound(index, "0x70 "), Names { "/numbers.htm" });
+    EXPECT_EQ(NamesFound(index, "0x7"), Names { "/numbers.htm" });
+    EXPECT_EQ(NamesFound(index, "3.11 "), Names { "/numbers.htm" });
+    EXPECT_EQ(NamesFound(index, "3.12 "), Names {});
+    EXPECT_EQ(NamesFound(index, "python 311"), Names { "/numbers.htm" });
+}
+
+TEST_F(BookSearch, RanksTitleMatchesFirstWithTitlesScoresAndMarkedSnippets)
+{
+    const SearchResults results = index.Search("zlib stream", 0, 10);
+    ASSERT_EQ(results.total, 3); // not the picture, the damaged page or the unreachable duplicate
+    EXPECT_EQ(results.hits[0].name, "/zlib.htm");
+    EXPECT_EQ(results.hits[0].title, "The zlib stream");
+    EXPECT_GT(results.hits[0].score, results.hits[1].score);
+    EXPECT_GT(results.hits[2].score, 0);
+    const auto mention = std::find_if(
+        results.hits.begin(), results.hits.end(), [](const SearchHit& hit) { return hit.name == "/mention.htm"; });
+    ASSERT_NE(mention, results.hits.end());
+    EXPECT_EQ(mention->title, "Other");
+    EXPECT_EQ(MarkedSnippet(mention->snippet, "[", "]"), "[zlib] [zlib] [zlib] [stream] mentioned often, [zlib] again");
+    // A page matched by its title alone shows its first words.
+    EXPECT_EQ(MarkedSnippet(index.Search("ole", 0, 1).hits.at(0).snippet, "[", "]"), "Crème brûlée € 5");
+}
+
+TEST_F(BookSearch, SkipsAndNamesADamagedPageAndSearchesTheRest)
+{
+    EXPECT_EQ(damaged, Names { "/broken.htm" });
+    EXPECT_EQ(NamesFound(index, "damaged"), Names {});
+    EXPECT_EQ(NamesFound(index, "fraiche").size(), 1u);
+}
+
+TEST_F(BookSearch, NoTypedTextFailsAndEveryResultComesAPageAtATime)
+{
+    std::mt19937 random(15);
+    const std::string alphabet = "ab \"*()-+:^.{}NEARORAND\\'\xC3\xA9\xFF";
+    for (int i = 0; i < 2000; ++i) {
+        std::string typed;
+        for (int length = random() % 12; length > 0; --length)
+            typed += alphabet[random() % alphabet.size()];
+        EXPECT_NO_THROW(index.Search(typed, 0, 5)) << typed;
+    }
+    TSearchIndex large;
+    for (int i = 0; i < 250; ++i)
+        large.Add("/p" + std::to_string(i) + ".htm", PageText { "Page", "common word " + std::to_string(i) });
+    const SearchResults second = large.Search("common", 100, 100);
+    EXPECT_EQ(second.total, 250);
+    EXPECT_EQ(second.hits.size(), 100u);
+    EXPECT_EQ(large.Search("common", 200, 100).hits.size(), 50u);
+    EXPECT_TRUE(large.Search("common", 300, 100).hits.empty());
+}
+
+} // namespace

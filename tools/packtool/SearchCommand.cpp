@@ -1,0 +1,102 @@
+#include "BookIndexing.h"
+#include "CommandLine.h"
+#include "OpenedBook.h"
+#include "PackCommand.h"
+#include "Progress.h"
+#include "SearchIndex.h"
+#include "WinAnsi.h"
+
+#include <charconv>
+#include <iomanip>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+constexpr std::string_view kUsage = R"(Usage: ebook-pack search BOOK QUERY... [--limit N] [--json]
+
+Searches the text of every HTML, XHTML and plain-text page of BOOK and lists the pages that hold
+all the words of QUERY, best first (pages whose title holds them weigh more): name, title, score
+and a few words around the best match, the matched words in [brackets]. Letter case and accents
+are ignored ("resume" finds "Résumé"); "quoted words" must stand together in that order; the last
+word also matches as the start of a longer word. Pages that cannot be inflated are named on the
+error output and left out. Exit status 1 when no page matches.
+
+Options:
+  --limit N    list at most N pages (default 20; 0 lists all); the total is always given
+  --json       one JSON object: total, results with name, title, score and snippet pieces
+)";
+
+constexpr int64_t kDefaultLimit = 20;
+
+int64_t LimitOf(const CommandLine& line)
+{
+    const auto text = line.Value("--limit");
+    if (!text)
+        return kDefaultLimit;
+    int64_t limit = -1;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), limit);
+    if (error != std::errc() || end != text->data() + text->size() || limit < 0)
+        throw EUsageError("--limit needs a whole number of 0 or more, not \"" + *text + "\"");
+    return limit == 0 ? INT64_MAX : limit;
+}
+
+nlohmann::json JsonOf(const SearchResults& results)
+{
+    nlohmann::json hits = nlohmann::json::array();
+    for (const SearchHit& hit : results.hits) {
+        nlohmann::json snippet = nlohmann::json::array();
+        for (const SnippetPiece& piece : hit.snippet)
+            snippet.push_back({ { "text", piece.text }, { "match", piece.matched } });
+        hits.push_back({ { "name", AnsiToUtf8(hit.name) }, { "title", hit.title }, { "score", hit.score },
+            { "snippet", snippet } });
+    }
+    return { { "total", results.total }, { "results", hits } };
+}
+
+int RunSearch(const std::vector<std::string>& args, ToolContext& context)
+{
+    const CommandLine line(args, { { "--limit", "", true }, { "--json", "", false } });
+    line.ExpectOperands(2, SIZE_MAX, "BOOK and QUERY");
+    const int64_t limit = LimitOf(line);
+    std::string typed;
+    for (std::size_t i = 1; i < line.Operands().size(); ++i)
+        typed += (i > 1 ? " " : "") + line.Operands()[i];
+    const SearchQuery query = ParseSearchQuery(typed);
+    if (query.expression.empty())
+        throw EUsageError("QUERY holds no word to search for");
+
+    const auto book = OpenBook(line.Operands()[0]);
+    const TBookReader& reader = book->reader;
+    TSearchIndex index;
+    {
+        TProgress progress(context.err, context.errIsTerminal, "Indexing", reader.Pages().Count(), 0);
+        const std::vector<bool> served = ServedEntries(reader);
+        for (int i = 0; i < reader.Pages().Count(); ++i) {
+            if (IndexBookPage(reader, i, served[static_cast<std::size_t>(i)], index) == PageIndexing::Damaged)
+                context.err << "Cannot extract page " << AnsiToUtf8(reader.Pages()[i]) << ": not searched\n";
+            progress.Step();
+        }
+    }
+    index.Finish();
+
+    const SearchResults results = index.Search(query, 0, limit);
+    if (line.Has("--json")) {
+        context.out << JsonOf(results).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    } else {
+        context.out << results.total << (results.total == 1 ? " page matches" : " pages match");
+        if (static_cast<int64_t>(results.hits.size()) < results.total)
+            context.out << ", the best " << results.hits.size() << " shown";
+        context.out << "\n";
+        for (const SearchHit& hit : results.hits) {
+            context.out << "\n"
+                        << AnsiToUtf8(hit.name) << "  " << (hit.title.empty() ? "(no title)" : hit.title) << "  "
+                        << std::fixed << std::setprecision(2) << hit.score << "\n  "
+                        << MarkedSnippet(hit.snippet, "[", "]") << "\n";
+        }
+    }
+    return results.total > 0 ? kExitOk : kExitPagesFailed;
+}
+
+} // namespace
+
+const PackCommand kSearchCommand { "search", "search the text of a book's pages", kUsage, RunSearch };

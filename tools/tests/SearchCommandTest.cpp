@@ -1,0 +1,64 @@
+#include "BookReader.h"
+#include "BookWriter.h"
+#include "PackFixture.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Three pages about deflate, one that does not mention it, and a fourth whose record is damaged.
+fs::path WriteSearchBook(const TempFolder& temp)
+{
+    TBookWriter writer;
+    writer.AddPage("/deflate.htm", "<title>Deflate streams</title><p>How a deflate stream ends.</p>");
+    writer.AddPage("/other.htm", "<title>Other</title><p>Nothing about it, but a deflate stream once.</p>");
+    writer.AddPage("/caf\xE9.htm", "<title>Caf\xE9</title><p>deflate stream in Windows-1252 \x93quoted\x94</p>");
+    writer.AddPage("/broken.htm", "<title>Broken</title><p>deflate stream</p>");
+    writer.AddPage("/end.htm", "<p>last</p>");
+    TMemoryStream stream;
+    writer.SaveToStream(stream);
+    std::string bytes = stream.ToString();
+    TBookReader reader;
+    stream.SetPosition(0);
+    reader.LoadFromStream(stream);
+    // The broken page's record ends with its Adler-32, right before the next record.
+    const auto lastByte = static_cast<std::size_t>(reader.PageOffset(4) - 1);
+    bytes[lastByte] = static_cast<char>(bytes[lastByte] ^ 0xFF);
+    const fs::path path = temp / "search.ebook";
+    WriteFile(path, bytes);
+    return path;
+}
+
+TEST(SearchCommand, ListsRankedPagesWithSnippetsNamesDamagedPagesAndExitsOneOnNoMatch)
+{
+    TempFolder temp;
+    const std::string book = WriteSearchBook(temp).string();
+
+    const ToolRun text = Pack({ "search", book, "deflate", "stream", "--limit", "2" });
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_EQ(text.err, "Cannot extract page /broken.htm: not searched\n");
+    EXPECT_TRUE(text.out.starts_with("3 pages match, the best 2 shown\n\n/deflate.htm  Deflate streams  ")) << text.out;
+    EXPECT_NE(text.out.find("\n  How a [deflate] [stream] ends.\n"), std::string::npos) << text.out;
+
+    const ToolRun json = Pack({ "search", "--json", book, "\"stream in\"" });
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const auto parsed = nlohmann::json::parse(json.out);
+    EXPECT_EQ(parsed["total"], 1);
+    ASSERT_EQ(parsed["results"].size(), 1u);
+    EXPECT_EQ(parsed["results"][0]["name"], "/caf\xC3\xA9.htm");
+    EXPECT_EQ(parsed["results"][0]["title"], "Caf\xC3\xA9");
+    EXPECT_GT(parsed["results"][0]["score"].get<double>(), 0);
+    EXPECT_EQ(parsed["results"][0]["snippet"][1], (nlohmann::json { { "text", "stream" }, { "match", true } }));
+
+    const ToolRun none = Pack({ "search", book, "absent" });
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "0 pages match\n");
+    EXPECT_EQ(Pack({ "search", book, "x", "--limit", "-3" }).exitCode, 2);
+    EXPECT_EQ(Pack({ "search", book, "\"\"" }).exitCode, 2);
+    EXPECT_EQ(Pack({ "search", (temp / "missing.ebook").string(), "x" }).exitCode, 2);
+}
+
+} // namespace

@@ -1,0 +1,78 @@
+// TBookMainForm's book-wide search: the Search action, its panel and opening a result.
+
+#include "BookMain.h"
+
+#include "BookMainDesign.h"
+#include "BookSearch.h"
+#include "EmbeddedBrowser.h"
+#include "FindBar.h"
+#include "KeysTable.h"
+#include "SearchPanel.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QScreen>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <algorithm>
+
+void TBookMainForm::AddSearchAction()
+{
+    ActionSearch = new QAction(tr("&Search the Book…"), this);
+    ActionSearch->setObjectName(QStringLiteral("ActionSearch"));
+    ActionSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    // On the window, so that the shortcut works with the menu bar and toolbar hidden.
+    addAction(ActionSearch);
+    // After the designed items, as every item the viewer adds.
+    ui->BookMenu->addSeparator();
+    ui->BookMenu->addAction(ActionSearch);
+    AddKeyRow(QStringLiteral("Ctrl+Shift+F"), QStringLiteral("Search the whole book"));
+    connect(ActionSearch, &QAction::triggered, this, &TBookMainForm::ActionSearchExecute);
+}
+
+void TBookMainForm::ActionSearchExecute()
+{
+    if (!Server->Reader().IsValid())
+        return;
+    if (SearchPanel == nullptr) {
+        Search = std::make_unique<TBookSearch>(Server->Reader(), nullptr);
+        SearchPanel = new TSearchPanel(*Search, this);
+        addDockWidget(Qt::RightDockWidgetArea, SearchPanel);
+        connect(SearchPanel, &TSearchPanel::pageChosen, this, &TBookMainForm::OpenSearchResult);
+        MakeRoomForSearchPanel();
+    }
+    SearchPanel->Open();
+}
+
+void TBookMainForm::MakeRoomForSearchPanel()
+{
+    // A narrow window grows by the panel's width, within the screen, rather than give the page's
+    // room to it; the page keeps at least as much room as the panel takes.
+    constexpr int kPanelWidth = 320;
+    if (!isMaximized() && !isFullScreen() && width() < 3 * kPanelWidth) {
+        const QScreen* shown = screen();
+        const int room = shown != nullptr ? shown->availableGeometry().right() - frameGeometry().right() : kPanelWidth;
+        const int wider = width() + std::clamp(room, 0, kPanelWidth);
+        // A book may fix its window's size; it is widened by the panel all the same.
+        if (minimumWidth() >= maximumWidth())
+            setFixedWidth(wider);
+        else
+            resize(wider, height());
+    }
+    resizeDocks({ SearchPanel }, { std::min(kPanelWidth, width() / 2) }, Qt::Horizontal);
+}
+
+void TBookMainForm::OpenSearchResult(const QByteArray& pageName, const QString& highlight)
+{
+    QWebEngineView* view = ui->Browser->View();
+    // The words are found once the page has loaded, through the find bar: it marks every one of
+    // them and selects the first, and its next and previous (F3, Shift+F3) then walk them.
+    auto* once = new QObject(this);
+    connect(view, &QWebEngineView::loadFinished, once, [this, highlight, once](bool) {
+        once->deleteLater();
+        if (!highlight.isEmpty())
+            findBar_->OpenWith(highlight);
+    });
+    NavigateToPage(pageName.toStdString());
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDockWidget>
+#include <QString>
+
+#include <cstdint>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QTimer;
+class TBookSearch;
+struct SearchResults;
+
+// The search panel beside the page: a field that searches as the person types (after a short
+// pause), the total, and the results with their titles and snippets, a page of them at a time.
+// Enter or a click on a result asks for its page.
+class TSearchPanel : public QDockWidget {
+    Q_OBJECT
+public:
+    TSearchPanel(TBookSearch& search, QWidget* parent);
+
+    // Shows the panel with the field focused and its text selected.
+    void Open();
+
+    QLineEdit* Field() const { return field_; }
+    QListWidget* Results() const { return list_; }
+    QLabel* Status() const { return status_; }
+
+    // How long typing must pause before a search runs.
+    static constexpr int kTypingPauseMs = 250;
+    // Results asked for at a time.
+    static constexpr int64_t kResultsPerPage = 20;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+signals:
+    // The person chose a result: the page's stored name, and the words to highlight on it.
+    void pageChosen(const QByteArray& pageName, const QString& highlight);
+
+private:
+    void RunSearch();
+    void ShowResults(uint64_t ticket, const SearchResults& results);
+    void ShowProgress(int done, int total);
+    void ItemChosen(QListWidgetItem* item);
+    void UpdateStatus();
+    void OpenFirstResult();
+    // Gives each result the height its text takes at the list's width.
+    void FitResultHeights();
+
+    TBookSearch& search_;
+    QLineEdit* field_ = nullptr;
+    QLabel* status_ = nullptr;
+    QListWidget* list_ = nullptr;
+    QTimer* typingPause_ = nullptr;
+    QString query_; // the text the shown results answer
+    QString highlight_;
+    uint64_t ticket_ = 0; // the answer awaited; older ones are dropped
+    int64_t total_ = 0;
+    int64_t shown_ = 0;
+    int indexed_ = 0;
+    int pages_ = -1; // directory entries, once the build has reported
+    int damaged_ = 0;
+    bool complete_ = false;
+    bool openFirstWhenReady_ = false; // Enter came before the results
+};

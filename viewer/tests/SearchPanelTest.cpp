@@ -1,0 +1,78 @@
+#include "SearchPanel.h"
+#include "BookMainDesign.h"
+#include "EmbeddedBrowser.h"
+#include "ViewerFixture.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+#include <QWebEngineFindTextResult>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+// The search panel driven by keys and clicks: Ctrl+Shift+F with the menu bar and toolbar hidden,
+// results as the person types, Enter and a click opening pages with the words found on them.
+TEST(ViewerSearch, TypingListsRankedPagesAndEnterOrAClickOpensThemWithTheWordsFound)
+{
+    TTestBook book;
+    book.writer.AddPage("/index.htm", "<html><head><title>Home</title></head><body><p>Start here.</p></body></html>");
+    for (int i = 0; i < 300; ++i)
+        book.writer.AddPage("/filler" + std::to_string(i) + ".htm",
+            "<html><head><title>Filler " + std::to_string(i) + "</title></head><body><p>Nothing to see "
+                + std::to_string(i) + "</p></body></html>");
+    book.writer.AddPage("/mention.htm",
+        "<html><head><title>Airships</title></head><body><p>Once a Zeppelin flew over the sea.</p></body></html>");
+    book.writer.AddPage("/zeppelin.htm",
+        "<html><head><title>Zeppelin facts</title></head><body><p>The zeppelin is a rigid airship; a zeppelin "
+        "flies.</p></body></html>");
+    // A fixed window of a common size, its menu bar and toolbar hidden.
+    book.writer.settings.display.windowWidth = 640;
+    book.writer.settings.display.windowHeight = 480;
+    ASSERT_FALSE(book.writer.settings.display.resizable);
+    ASSERT_FALSE(book.writer.settings.display.showMenu);
+    ASSERT_FALSE(book.writer.settings.display.showToolbar);
+    TViewerWindow window(book.Save());
+    window.ShowAndWaitForHome();
+    TBookMainForm& form = window.Form();
+
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* panel = form.findChild<TSearchPanel*>();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return panel->isVisible() && panel->Field()->hasFocus(); }));
+    // The window grew for the panel instead of giving the page's room to it.
+    EXPECT_TRUE(WaitUntil([&] { return form.Designed().Browser->View()->width() >= panel->width(); }))
+        << form.Designed().Browser->View()->width();
+
+    QTest::keyClicks(panel->Field(), QStringLiteral("zeppe"));
+    QListWidget* list = panel->Results();
+    ASSERT_TRUE(WaitUntil([&] { return list->count() == 2 && panel->Status()->text() == QStringLiteral("2 pages"); }))
+        << panel->Status()->text().toStdString();
+    // The page titled with the word comes first.
+    EXPECT_EQ(list->item(0)->data(Qt::UserRole).toByteArray(), QByteArray("/zeppelin.htm"));
+    EXPECT_TRUE(qobject_cast<QLabel*>(list->itemWidget(list->item(0)))->text().contains("<b>zeppelin</b>"));
+
+    int matchesFound = -1;
+    QObject::connect(form.Designed().Browser->Page(), &QWebEnginePage::findTextFinished,
+        [&](const QWebEngineFindTextResult& result) { matchesFound = result.numberOfMatches(); });
+    QTest::keyClick(panel->Field(), Qt::Key_Return);
+    ASSERT_TRUE(window.WaitForLoad());
+    EXPECT_TRUE(form.Designed().Browser->View()->url().path().endsWith("/zeppelin.htm"));
+    EXPECT_TRUE(WaitUntil([&] { return matchesFound == 2; })) << matchesFound;
+
+    matchesFound = -1;
+    const QRect second = list->visualItemRect(list->item(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
+    ASSERT_TRUE(window.WaitForLoad());
+    EXPECT_TRUE(form.Designed().Browser->View()->url().path().endsWith("/mention.htm"));
+    EXPECT_TRUE(WaitUntil([&] { return matchesFound == 1; })) << matchesFound;
+
+    // A word nowhere in the book; then a query of nothing searchable clears the list.
+    panel->Field()->clear();
+    QTest::keyClicks(panel->Field(), QStringLiteral("dirigible "));
+    EXPECT_TRUE(WaitUntil([&] { return list->count() == 0 && panel->Status()->text() == "0 pages"; }));
+    panel->Field()->clear();
+    EXPECT_TRUE(WaitUntil([&] { return panel->Status()->text().isEmpty(); }));
+}
