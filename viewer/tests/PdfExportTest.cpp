@@ -204,7 +204,7 @@ TEST(PdfExport, APageTheEngineCannotRenderOrACancelEndsTheExportWithoutAFile)
 
     const QString out = QString::fromStdString((book.Folder() / "book.pdf").string());
     {
-        TBookPdfExport exporter(bookFile, {}, nullptr, 1500);
+        TBookPdfExport exporter(bookFile, {}, nullptr, 4000);
         std::optional<QString> error;
         QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool, const QString& e) { error = e; });
         exporter.Start(out);
