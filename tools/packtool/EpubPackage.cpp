@@ -1,6 +1,7 @@
 #include "EpubPackage.h"
 
 #include "Exception.h"
+#include "PercentDecoding.h"
 
 #include <map>
 #include <pugixml.hpp>
@@ -115,31 +116,6 @@ pugi::xml_document ParseXml(const EpubFileReader& read, const std::string& path,
     return document;
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string PercentDecode(std::string_view text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 std::vector<EpubNavPoint> NavList(const pugi::xml_node& list, const std::string& base, int depth = 0)
 {
     std::vector<EpubNavPoint> points;
@@ -241,7 +217,7 @@ std::optional<std::string> ResolveEpubHref(const std::string& base, const std::s
         path = base;
     else if (!path.starts_with('/'))
         path = base.substr(0, base.rfind('/') == std::string::npos ? 0 : base.rfind('/') + 1) + path;
-    path = PercentDecode(path);
+    path = PercentDecodePath(path);
     std::vector<std::string> steps;
     std::size_t start = 0;
     while (start <= path.size()) {

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// A path or link as browsers write it: every "%hh" becomes the byte hh; a "%" without two
+// hexadecimal digits stays as it is, and so does "+", which a path does not use for a blank.
+std::string PercentDecodePath(std::string_view path);
