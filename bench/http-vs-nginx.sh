@@ -69,7 +69,7 @@ measure() {
 
 for size in ${BENCH_SIZES:-4096 204800}; do
   make_pages "$work/pages-$size" "$size"
-  "$pack" build "$work/pages-$size" -o "$work/book-$size.ebook" >/dev/null 2>&1
+  "$pack" build "$work/pages-$size" -o "$work/book-$size.ebook" --home /p0.htm >/dev/null 2>&1
 done
 
 cat >"$work/nginx.conf" <<NGINX

@@ -17,7 +17,7 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 echo "load: $(uptime)"
 python3 "$here/search/make-book-source.py" "$work/src" "$pages" 10240
-"$pack" build "$work/src" -o "$work/book.ebook" --title "Generated manual" >/dev/null
+"$pack" build "$work/src" -o "$work/book.ebook" --title "Generated manual" --home /page0000.htm >/dev/null
 
 # Extraction to disk, three times into a fresh folder; the page cache is warm after the build.
 for run in 1 2 3; do
