@@ -1,5 +1,7 @@
 #include "WinAnsi.h"
 
+#include "Utf8.h"
+
 #include <array>
 #include <cstdint>
 
@@ -13,20 +15,6 @@ constexpr std::array<char32_t, 32> kHighControls = { 0x20AC, 0x0081, 0x201A, 0x0
 char32_t CodePointOf(unsigned char byte)
 {
     return byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : char32_t { byte };
-}
-
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 std::optional<unsigned char> ByteOf(char32_t c)
@@ -53,40 +41,16 @@ std::string AnsiToUtf8(std::string_view ansi)
 
 std::optional<std::string> Utf8ToAnsi(std::string_view utf8)
 {
+    const std::optional<std::u32string> characters = DecodeUtf8(utf8);
+    if (!characters)
+        return std::nullopt;
     std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        int length = 0;
-        char32_t c = 0;
-        if (lead < 0x80) {
-            length = 1;
-            c = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            c = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            c = lead & 0x0F;
-        } else {
-            return std::nullopt; // four-byte characters are all outside the code page
-        }
-        if (i + static_cast<std::size_t>(length) > utf8.size())
-            return std::nullopt;
-        for (int k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0) != 0x80)
-                return std::nullopt;
-            c = c << 6 | (next & 0x3F);
-        }
-        // Overlong forms are not valid UTF-8.
-        if ((length == 2 && c < 0x80) || (length == 3 && c < 0x800))
-            return std::nullopt;
+    out.reserve(characters->size());
+    for (char32_t c : *characters) {
         const auto byte = ByteOf(c);
         if (!byte)
             return std::nullopt;
         out += static_cast<char>(*byte);
-        i += static_cast<std::size_t>(length);
     }
     return out;
 }
