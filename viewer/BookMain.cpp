@@ -4,6 +4,7 @@
 #include "BookAboutBox.h"
 #include "BookDiagnosis.h"
 #include "BookMainDesign.h"
+#include "BookPdfAssembly.h"
 #include "BookProblemNotice.h"
 #include "BookSearch.h"
 #include "BookText.h"
@@ -52,11 +53,7 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
         = [this](QObject*, const QUrl& url, bool isMainFrame, bool&) { BrowserBeforeNavigate2(url, isMainFrame); };
     ui->Browser->OnTitleChange = [this](QObject*, const QString& text) { BrowserTitleChange(text); };
     ui->Browser->OnShowContextMenu = [this](uint32_t, const QPoint&) { return BrowserShowContextMenu(); };
-    // The browser as designed: prints with the window title and page count at the top, the
-    // address and date at the bottom, within margins of 0.75 inch.
-    ui->Browser->PrintOptions.Margins = { 0.75, 0.75, 0.75, 0.75 };
-    ui->Browser->PrintOptions.Header = QStringLiteral("&w&bPage &p of &P");
-    ui->Browser->PrintOptions.Footer = QStringLiteral("&u&b&d");
+    ui->Browser->PrintOptions = DesignedPrintOptions();
     connect(ui->ActionHome, &QAction::triggered, this, &TBookMainForm::ActionHomeExecute);
     connect(ui->ActionBack, &QAction::triggered, this, &TBookMainForm::ActionBackExecute);
     connect(ui->ActionForward, &QAction::triggered, this, &TBookMainForm::ActionForwardExecute);

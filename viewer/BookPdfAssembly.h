@@ -24,6 +24,10 @@ struct TBookPdfDesign {
     TPrintOptions Options;
 };
 
+// The viewer's print design: the window title and page count at the top, the address and date at
+// the bottom, within margins of 0.75 inch.
+TPrintOptions DesignedPrintOptions();
+
 // Puts the pages' PDFs together into one document written to outputFile: the Header and Footer
 // laid over every sheet as text, numbered through the whole book, with the page's caption and
 // name; an outline entry per page with its title, nested as the pages were reached; links whose

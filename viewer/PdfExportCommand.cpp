@@ -16,9 +16,7 @@ namespace {
 TBookPdfDesign ViewerDesign()
 {
     TBookPdfDesign design;
-    design.Options.Margins = { 0.75, 0.75, 0.75, 0.75 };
-    design.Options.Header = QStringLiteral("&w&bPage &p of &P");
-    design.Options.Footer = QStringLiteral("&u&b&d");
+    design.Options = DesignedPrintOptions();
     return design;
 }
 

@@ -54,9 +54,7 @@ struct TMemoryTrack {
 TBookPdfDesign ViewerDesign()
 {
     TBookPdfDesign design;
-    design.Options.Margins = { 0.75, 0.75, 0.75, 0.75 };
-    design.Options.Header = QStringLiteral("&w&bPage &p of &P");
-    design.Options.Footer = QStringLiteral("&u&b&d");
+    design.Options = DesignedPrintOptions();
     return design;
 }
 

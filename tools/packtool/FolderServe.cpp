@@ -21,20 +21,8 @@ int ServeFolder(const std::string& folder, const CommandLine& line, const TPageS
     // Declared last, destroyed first: its sessions end before the pages go. The same server as a
     // book's: names, content types, refusals of other sites and limits.
     TPageServer server(pages, limits);
-    server.SetAddress(address);
-    for (const std::string& name : AllowedHosts(line))
-        server.AllowHost(name);
-    try {
-        if (port > 0) {
-            server.SetPort(port);
-            server.SwitchOnAtPort();
-        } else {
-            server.SwitchOn();
-        }
-    } catch (const ENetException& error) {
-        context.err << address << ":" << server.Port() << ": " << error.Message() << "\n";
+    if (!SwitchOnServing(server, line, address, port, context.err))
         return kExitError;
-    }
     context.out << server.PageURL(ReplaceAll(pages.HomePageName(), " ", "%20")) << std::endl;
     context.err << "Serving the folder " << folder << (watch ? ", reloading open pages after every change" : "")
                 << "; press Ctrl+C to stop." << std::endl;

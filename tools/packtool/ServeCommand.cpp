@@ -90,35 +90,20 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
         address = *bind;
     }
     const TPageServerLimits limits = ReadServeLimits(line);
-    const auto port = line.Value("--port");
     const int32_t askedPort = NumberOption(line, "--port", 1, 65535, 0);
     RaiseDescriptorLimit();
 
     const BlockedStopSignals stopSignals;
     if (std::filesystem::is_directory(fileName))
         return ServeFolder(
-            fileName, line, limits, address, port ? askedPort : 0, [&] { return stopSignals.Wait(); }, context);
+            fileName, line, limits, address, askedPort, [&] { return stopSignals.Wait(); }, context);
     if (line.Has("--watch") || line.Has("--exclude") || line.Has("--include-hidden"))
         throw EUsageError("--watch, --exclude and --include-hidden serve a folder, not a book");
     TPageServer server(fileName, limits);
     if (!server.Reader().IsValid())
         throw Exception("Invalid eBook: " + fileName);
-    server.SetAddress(address);
-    for (const std::string& name : AllowedHosts(line))
-        server.AllowHost(name);
-    try {
-        // An asked-for port is taken or refused; without one, taken page ports are passed over
-        // as the viewer passes them over.
-        if (port) {
-            server.SetPort(askedPort);
-            server.SwitchOnAtPort();
-        } else {
-            server.SwitchOn();
-        }
-    } catch (const ENetException& error) {
-        context.err << address << ":" << server.Port() << ": " << error.Message() << "\n";
+    if (!SwitchOnServing(server, line, address, askedPort, context.err))
         return kExitError;
-    }
 
     std::string home;
     try {

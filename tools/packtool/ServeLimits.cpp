@@ -1,6 +1,8 @@
 #include "ServeLimits.h"
 
 #include "AnsiText.h"
+#include "NetExceptions.h"
+#include "PageServer.h"
 
 #include <algorithm>
 #include <string>
@@ -83,4 +85,24 @@ void RaiseDescriptorLimit()
         files.rlim_cur = files.rlim_max;
         setrlimit(RLIMIT_NOFILE, &files);
     }
+}
+
+bool SwitchOnServing(
+    TPageServer& server, const CommandLine& line, const std::string& address, int32_t port, std::ostream& err)
+{
+    server.SetAddress(address);
+    for (const std::string& name : AllowedHosts(line))
+        server.AllowHost(name);
+    try {
+        if (port > 0) {
+            server.SetPort(port);
+            server.SwitchOnAtPort();
+        } else {
+            server.SwitchOn();
+        }
+    } catch (const ENetException& error) {
+        err << address << ":" << server.Port() << ": " << error.Message() << "\n";
+        return false;
+    }
+    return true;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,14 @@ TPageServerLimits ReadServeLimits(const CommandLine& line);
 // The names of --allow-host: comma-separated, blanks around them dropped; raises EUsageError for
 // an empty one or one with a port or path.
 std::vector<std::string> AllowedHosts(const CommandLine& line);
+
+class TPageServer;
+
+// Binds the server to address with --allow-host's names: at port when it is above 0 (taken or
+// refused), else at the first free page port, as the viewer does. False, after naming the address
+// and the reason on err, when it cannot listen.
+bool SwitchOnServing(
+    TPageServer& server, const CommandLine& line, const std::string& address, int32_t port, std::ostream& err);
 
 // Raises the soft limit of open descriptors to the hard limit.
 void RaiseDescriptorLimit();
