@@ -10,7 +10,7 @@ markdown table.
 Usage: bench/hostile-viewer.py BUILD_DIR   (HOSTILE_ONLY=unread80,unread4,headers,idle,readers picks
 cases)
 """
-import os, random, resource, signal, socket, subprocess, sys, tempfile, threading, time
+import multiprocessing, os, random, resource, signal, socket, subprocess, sys, tempfile, threading, time
 
 build = sys.argv[1]
 pack = os.path.join(build, "tools", "ebook-pack")
@@ -111,31 +111,37 @@ def own_load(port, path="/small.htm", timeout=5):
 
 
 class OwnLoads:
-    """The engine's requests every 50 ms while an attack runs."""
+    """The engine's requests every 50 ms while an attack runs, from a process of their own, so
+    that the attacking clients of this one do not hold up the measuring client."""
 
     def __init__(self, port):
-        self.port, self.times, self.failed, self.done = port, [], 0, False
-        self.thread = threading.Thread(target=self.run)
-        self.thread.start()
+        self.stop = multiprocessing.Event()
+        self.results, sender = multiprocessing.Pipe(duplex=False)
+        self.process = multiprocessing.Process(target=OwnLoads.run, args=(port, self.stop, sender))
+        self.process.start()
 
-    def run(self):
-        while not self.done:
-            took = own_load(self.port)
+    @staticmethod
+    def run(port, stop, sender):
+        times, failed = [], 0
+        while not stop.is_set():
+            took = own_load(port)
             if took is None:
-                self.failed += 1
+                failed += 1
             else:
-                self.times.append(took)
+                times.append(took)
             time.sleep(0.05)
+        sender.send((times, failed))
 
     def finish(self):
-        self.done = True
-        self.thread.join()
-        times = sorted(self.times)
+        self.stop.set()
+        times, failed = self.results.recv()
+        self.process.join()
+        times = sorted(times)
         if not times:
-            return "none answered, %d failed" % self.failed
+            return "none answered, %d failed" % failed
         p99 = times[min(len(times) - 1, int(len(times) * 0.99))]
         return "%d answered, %d failed, p99 %.1f ms, slowest %.1f ms" % (
-            len(times), self.failed, p99 * 1000, times[-1] * 1000)
+            len(times), failed, p99 * 1000, times[-1] * 1000)
 
 
 rows = []

@@ -13,6 +13,7 @@ void ApplyPageServerLimits(const TPageServerLimits& limits, TNetHTTPListener& li
     listener.DeferAcceptSeconds = limits.deferAcceptSeconds;
     listener.CloseSilentConnections = limits.closeSilent;
     listener.MaxConnections = limits.maxConnections;
+    listener.UnsentBytesLimit = limits.unsentBytes;
     listener.MaxRequestLine = limits.maxRequestLine;
     listener.MaxHeaderBytes = limits.maxHeaderBytes;
     listener.MaxContentLength = limits.maxBody;

@@ -29,6 +29,9 @@ struct TPageServerLimits {
     // that silent connections never hold sessions; otherwise its idle timeout runs.
     int32_t deferAcceptSeconds = 5;
     bool closeSilent = true;
+    // Bytes of an answer queued in the system beyond what its client has taken; a client that
+    // stops reading holds no more of the page in the system's buffers than that.
+    int32_t unsentBytes = 128 * 1024;
     // How often idle connections are looked for: a connection goes within this much after its
     // limit.
     std::chrono::milliseconds idleCheckInterval { 10000 };

@@ -20,15 +20,44 @@ bool TNetListener::AcceptLoopEnding(TNetListenerThread& acceptThread) const
     return acceptThread.Terminated() || !Connected();
 }
 
-bool TNetListener::WaitForRoom(TNetListenerThread& acceptThread)
+bool TNetListener::MakeRoom(TNetListenerThread& acceptThread)
 {
     // Sliced, so that switching off is seen within one slice even when no session ends.
-    constexpr std::chrono::milliseconds kSlice { 50 };
-    while (MaxConnections > 0 && !sessionCounter_->WaitForFewerThan(MaxConnections, kSlice)) {
+    constexpr std::chrono::milliseconds kSlice { 10 };
+    while (MaxConnections > 0 && !sessionCounter_->WaitForFewerThan(MaxConnections, std::chrono::milliseconds(0))) {
         if (AcceptLoopEnding(acceptThread))
             return false;
+        // Closing the session stalled longest makes room at once: the new connection need not
+        // wait for an idle timeout. While every session is at work, it waits for one to end.
+        CloseLongestStalledSession();
+        sessionCounter_->WaitForFewerThan(MaxConnections, kSlice);
     }
     return !AcceptLoopEnding(acceptThread);
+}
+
+bool TNetListener::CloseLongestStalledSession()
+{
+    const auto graceEnds = std::chrono::steady_clock::now() - StallGrace;
+    auto locked = threads_->LockList();
+    TNetServer* longest = nullptr;
+    std::chrono::steady_clock::time_point longestSince;
+    for (TNetServerThread* thread : locked.Items()) {
+        TNetServer& connection = *thread->Connection();
+        // A session at work (reading its page, not yet started) is no candidate, nor one closed
+        // before, which stays counted until its thread has left.
+        const auto since = connection.WaitingForPeerSince();
+        if (!since || *since > graceEnds || !connection.Connected())
+            continue;
+        if (!longest || *since < longestSince) {
+            longest = &connection;
+            longestSince = *since;
+        }
+    }
+    // Closed while listed, so under the lock: the session cannot free itself meanwhile. Closing
+    // wakes the send or receive it waits in; it then ends and leaves the list by itself.
+    if (longest)
+        longest->Disconnect();
+    return longest != nullptr;
 }
 
 void TNetListener::PauseAccepting(TNetListenerThread& acceptThread)
@@ -40,10 +69,6 @@ void TNetListener::PauseAccepting(TNetListenerThread& acceptThread)
 
 void TNetListener::AcceptOne(TNetListenerThread& acceptThread)
 {
-    if (!WaitForRoom(acceptThread)) {
-        acceptThread.Terminate();
-        return;
-    }
     sockaddr record {};
     socklen_t length = sizeof record;
     const TSocket handle = UseSocket([&](TSocket s) { return SocketBinding->accept(s, &record, &length); });
@@ -65,6 +90,12 @@ void TNetListener::AcceptOne(TNetListenerThread& acceptThread)
     if (CloseSilentConnections && DeferAcceptSeconds > 0 && SocketBinding->WaitReadable(handle, 0) == 0) {
         SocketBinding->closesocket(handle);
         acceptPause_ = std::chrono::milliseconds(0);
+        return;
+    }
+    // Room is made once a connection is there to take it, never ahead of one.
+    if (!MakeRoom(acceptThread)) {
+        SocketBinding->closesocket(handle);
+        acceptThread.Terminate();
         return;
     }
     try {

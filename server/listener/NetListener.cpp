@@ -47,6 +47,13 @@ void TNetListener::SetActive(bool value)
                 return SocketBinding->setsockopt(s, IPPROTO_TCP, TCP_DEFER_ACCEPT, &seconds, sizeof seconds);
             });
         }
+        if (UnsentBytesLimit > 0) {
+            // Set on the listening socket, every accepted one inherits it: no call per connection.
+            const int bytes = UnsentBytesLimit;
+            UseSocket([&](TSocket s) {
+                return SocketBinding->setsockopt(s, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &bytes, sizeof bytes);
+            });
+        }
         Listen(ListenBacklog);
         listenerThread_ = std::make_unique<TNetListenerThread>(*this);
         listenerThread_->Resume();

@@ -53,9 +53,14 @@ public:
     // With 5, a burst of a few dozen clients already lost requests; 128 absorbs any burst a
     // browser engine makes, and a server expecting heavier load raises it further.
     int32_t ListenBacklog = 128;
-    // Live sessions at most; while that many run, the accept loop waits and new connections wait
-    // in the listen queue. 0: no limit (the viewer, whose only client is its own browser).
+    // Live sessions at most. A connection beyond them closes the session that has waited longest
+    // for its client (blocked in a receive or send for at least StallGrace), so that clients that
+    // neither send nor read can only push each other out, never a session at work; only while
+    // every session is at work do new connections wait in the listen queue. 0: no limit.
     int32_t MaxConnections = 0;
+    // How long a session must have waited for its client before a new connection may close it:
+    // a client that reads its answer at once is never pushed out between two sends.
+    std::chrono::milliseconds StallGrace { 10 };
     // Above 0, the system hands a connection over only once its first bytes have arrived (or that
     // many seconds after it was made), so that a session starts with its request at hand instead
     // of sleeping until it comes; set before switching on. 0: every connection at once.
@@ -64,6 +69,10 @@ public:
     // client stayed silent for the whole deferral) is closed at once instead of holding a session
     // until its idle timeout: for a server whose clients send their request as they connect.
     bool CloseSilentConnections = false;
+    // Above 0, a send waits once this many bytes are queued that the client has not taken yet,
+    // instead of copying a whole answer into the system's buffers: a client that does not read
+    // then costs that much, while one that reads is not slowed. Set before switching on.
+    int32_t UnsentBytesLimit = 0;
     // How often CheckTimeouts runs while SessionTimeout is set; set before SessionTimeout.
     std::chrono::milliseconds TimeoutCheckInterval = kTimeoutCheckInterval;
     int32_t SessionTimeout() const { return sessionTimeout_.load(); }
@@ -110,8 +119,12 @@ private:
     void AcceptOne(TNetListenerThread& acceptThread);
     // Starts a session thread for an accepted connection; raises when none can be made.
     void StartSession(TSocket handle, const sockaddr& record);
-    // False when the accept loop is to end (switched off) before there is room for a session.
-    bool WaitForRoom(TNetListenerThread& acceptThread);
+    // Below MaxConnections, or closes the session stalled longest to get there, or waits while
+    // every session is at work; false when the accept loop is to end (switched off) first.
+    bool MakeRoom(TNetListenerThread& acceptThread);
+    // Closes the listed session that has waited longest for its client, when that is StallGrace
+    // or more; false when there is none.
+    bool CloseLongestStalledSession();
     // Waits out the pause after a failed accept; returns early when the loop is to end.
     void PauseAccepting(TNetListenerThread& acceptThread);
     bool AcceptLoopEnding(TNetListenerThread& acceptThread) const;

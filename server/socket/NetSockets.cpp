@@ -34,6 +34,26 @@ TNetSocket::TNetSocket(TComponent* owner)
 {
 }
 
+template <class Call> auto TNetSocket::AwaitPeer(Call call)
+{
+    struct WaitEnds {
+        std::atomic<std::chrono::steady_clock::rep>& since;
+        ~WaitEnds() { since.store(0, std::memory_order_relaxed); }
+    };
+    waitingSince_.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_relaxed);
+    const WaitEnds ends { waitingSince_ };
+    return call();
+}
+
+std::optional<std::chrono::steady_clock::time_point> TNetSocket::WaitingForPeerSince() const
+{
+    using clock = std::chrono::steady_clock;
+    const clock::rep since = waitingSince_.load(std::memory_order_relaxed);
+    if (since == 0)
+        return std::nullopt;
+    return clock::time_point(clock::duration(since));
+}
+
 void TNetSocket::Disconnect()
 {
     SetPeerIP(std::string());
@@ -62,22 +82,25 @@ void TNetSocket::DisconnectAfterAnswer(std::chrono::milliseconds patience)
     UseSocket([](TSocket s) { return SocketBinding->shutdown(s, SD_SEND); });
     // Another thread's Disconnect wakes the wait below: a stopped session does not linger.
     const auto deadline = std::chrono::steady_clock::now() + patience;
-    while (total <= kLingerBytes) {
-        const auto left
-            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                  .count();
-        if (left <= 0)
-            break;
-        const int32_t ready = UseSocket([&](TSocket s) {
-            return SocketBinding->WaitReadable(s, static_cast<int32_t>(std::min<int64_t>(left, INT32_MAX)));
-        });
-        if (ready != 1)
-            break;
-        const int32_t n = UseSocket([&](TSocket s) { return SocketBinding->recv(s, discarded, sizeof discarded, 0); });
-        if (n <= 0)
-            break;
-        total += n;
-    }
+    AwaitPeer([&] {
+        while (total <= kLingerBytes) {
+            const auto left
+                = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                      .count();
+            if (left <= 0)
+                break;
+            const int32_t ready = UseSocket([&](TSocket s) {
+                return SocketBinding->WaitReadable(s, static_cast<int32_t>(std::min<int64_t>(left, INT32_MAX)));
+            });
+            if (ready != 1)
+                break;
+            const int32_t n
+                = UseSocket([&](TSocket s) { return SocketBinding->recv(s, discarded, sizeof discarded, 0); });
+            if (n <= 0)
+                break;
+            total += n;
+        }
+    });
     Disconnect();
 }
 
@@ -123,8 +146,10 @@ void TNetSocket::FillBuffer()
     InputBuffer.resize(static_cast<size_t>(newCapacity));
 
     char* room = InputBuffer.data() + (end - 1);
-    int32_t n = UseSocket(
-        [&](TSocket s) { return SocketBinding->recv(s, room, static_cast<int32_t>(newCapacity - end), 0); });
+    int32_t n = AwaitPeer([&] {
+        return UseSocket(
+            [&](TSocket s) { return SocketBinding->recv(s, room, static_cast<int32_t>(newCapacity - end), 0); });
+    });
     ClosedGracefully = n == 0;
     if (n != 0) {
         if (n == SOCKET_ERROR) {
@@ -320,7 +345,8 @@ void TNetSocket::Write(std::string_view text, bool more)
     while (i <= length) {
         WriteLogMark = i;
         const char* from = text.data() + (i - 1);
-        const int32_t n = UseSocket([&](TSocket s) { return SocketBinding->send(s, from, length - i + 1, flags); });
+        const int32_t n = AwaitPeer(
+            [&] { return UseSocket([&](TSocket s) { return SocketBinding->send(s, from, length - i + 1, flags); }); });
         ClosedGracefully = n == 0;
         DebugWrite(text, n);
         CheckGraceful();
@@ -403,8 +429,9 @@ void TNetSocket::WriteGathered(const char* bytes, int64_t count)
             at += size;
         }
         const int32_t flags = at < count ? MSG_MORE : 0;
-        const int32_t n
-            = UseSocket([&](TSocket s) { return SocketBinding->SendPieces(s, pieces.data(), used, flags); });
+        const int32_t n = AwaitPeer([&] {
+            return UseSocket([&](TSocket s) { return SocketBinding->SendPieces(s, pieces.data(), used, flags); });
+        });
         CheckSent(n);
         sent += n;
     }
@@ -419,7 +446,8 @@ void TNetSocket::WriteFile(int file, int64_t from, int64_t to)
     int64_t offset = from;
     while (offset < to) {
         const auto count = static_cast<int32_t>(std::min<int64_t>(to - offset, INT32_MAX));
-        const int32_t n = UseSocket([&](TSocket s) { return SocketBinding->SendFile(s, file, offset, count, 0); });
+        const int32_t n = AwaitPeer(
+            [&] { return UseSocket([&](TSocket s) { return SocketBinding->SendFile(s, file, offset, count, 0); }); });
         CheckSent(n);
     }
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -105,6 +106,10 @@ public:
     // Bytes this connection has sent so far; read by other threads (a server's idle check) to tell
     // a client that reads its answer slowly from one that stopped reading.
     std::atomic<int64_t> BytesSent { 0 };
+    // Since when this connection has been waiting for its peer (blocked in a receive or a send, or
+    // lingering after its answer), on the steady clock; nothing while it is not. Read by other
+    // threads: a server at its connection limit closes the session that has waited longest.
+    std::optional<std::chrono::steady_clock::time_point> WaitingForPeerSince() const;
     bool ClosedGracefully = false;
     bool UseNagle = true; // kept as a setting only
     std::string LogFile; // kept as a setting only
@@ -140,6 +145,11 @@ protected:
     void WriteFile(int file, int64_t from, int64_t to);
 
 private:
+    // Runs call() marked as waiting for the peer (see WaitingForPeerSince).
+    template <class Call> auto AwaitPeer(Call call);
+
+    // Steady-clock ticks; 0 while not waiting.
+    std::atomic<std::chrono::steady_clock::rep> waitingSince_ { 0 };
     int32_t bufferChunk_ = 8192;
     int32_t bufferEnd_ = 1;
     // PeerIP is cleared by Disconnect, which another thread may call.

@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <sys/socket.h>
+#include <vector>
 
 namespace {
 
@@ -330,4 +335,117 @@ TEST(NetListener, SilentConnectionsAreClosedWhenHandedOverWithoutTheirFirstBytes
     // The silent one is closed once the deferral ends, without a session.
     EXPECT_EQ(silent.ReadAll(), "");
     EXPECT_EQ(sessions.load(), 1);
+}
+
+namespace {
+
+// Sessions of the listener that are waiting for their clients, and of those the longest wait.
+struct PeerWaits {
+    int count = 0;
+    std::chrono::steady_clock::duration longest {};
+};
+
+PeerWaits WaitsForPeers(TNetListener& listener)
+{
+    PeerWaits waits;
+    auto locked = listener.Threads().LockList();
+    for (TNetServerThread* thread : locked.Items()) {
+        if (const auto since = thread->Connection()->WaitingForPeerSince()) {
+            ++waits.count;
+            waits.longest = std::max(waits.longest, std::chrono::steady_clock::now() - *since);
+        }
+    }
+    return waits;
+}
+
+bool ClosedByServer(const LoopbackClient& client)
+{
+    char byte = 0;
+    return recv(client.Handle(), &byte, 1, MSG_DONTWAIT) == 0;
+}
+
+} // namespace
+
+TEST(NetListener, AtTheConnectionLimitANewClientClosesTheSessionThatWaitedLongestForItsClient)
+{
+    // Declared before the listener, whose sessions use them until it is gone.
+    std::mutex mutex;
+    std::condition_variable released;
+    bool workMayEnd = false;
+    std::atomic<bool> working { false };
+    std::vector<std::string> ended;
+    auto releaseWork = [&] {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            workMayEnd = true;
+        }
+        released.notify_all();
+    };
+    TNetListener listener(nullptr);
+    listener.BoundIP = "127.0.0.1";
+    listener.MaxConnections = 4;
+    listener.OnExecute = [&](TNetServerThread& thread) {
+        TNetServer& connection = *thread.Connection();
+        std::string line;
+        struct Ends {
+            std::mutex& mutex;
+            std::vector<std::string>& ended;
+            std::string& line;
+            ~Ends()
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                ended.push_back(line);
+            }
+        } ends { mutex, ended, line };
+        line = connection.ReadLn();
+        if (line == "work") {
+            // Busy in its handler, not waiting for its client: never a session to close.
+            working = true;
+            std::unique_lock<std::mutex> lock(mutex);
+            released.wait(lock, [&] { return workMayEnd; });
+        } else if (line == "big") {
+            connection.Write(std::string(64u << 20, 'b'));
+        }
+        connection.WriteLn("echo:" + line);
+        connection.Disconnect();
+    };
+    // Whatever fails, the session at work ends before the listener waits for it.
+    const std::shared_ptr<void> releaseAtEnd(nullptr, [&](void*) { releaseWork(); });
+    const int port = ActivateOnFreePort(listener);
+    ASSERT_NE(port, 0);
+
+    // The oldest connection is at work; a client that stopped reading has waited longest, then
+    // two that never sent anything.
+    LoopbackClient worker(port);
+    worker.Send("work\r\n");
+    ASSERT_TRUE(Eventually([&] { return working.load(); }));
+    LoopbackClient nonReader(port);
+    nonReader.Send("big\r\n");
+    ASSERT_TRUE(Eventually([&] { return WaitsForPeers(listener).longest > std::chrono::milliseconds(50); }));
+    LoopbackClient silentFirst(port);
+    ASSERT_TRUE(Eventually([&] { return WaitsForPeers(listener).count == 2; }));
+    LoopbackClient silentSecond(port);
+    ASSERT_TRUE(Eventually([&] { return WaitsForPeers(listener).count == 3; }));
+
+    LoopbackClient fresh(port);
+    fresh.Send("fresh\r\n");
+    EXPECT_EQ(fresh.ReadAll(), "echo:fresh\r\n");
+    ASSERT_TRUE(Eventually([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return std::find(ended.begin(), ended.end(), "big") != ended.end();
+    }));
+    // The answered one left room, which the next silent client takes.
+    LoopbackClient silentThird(port);
+    ASSERT_TRUE(Eventually([&] { return WaitsForPeers(listener).count == 3; }));
+    LoopbackClient another(port);
+    another.Send("another\r\n");
+    EXPECT_EQ(another.ReadAll(), "echo:another\r\n");
+    EXPECT_TRUE(Eventually([&] { return ClosedByServer(silentFirst); }));
+    EXPECT_FALSE(ClosedByServer(silentSecond));
+    EXPECT_FALSE(ClosedByServer(silentThird));
+
+    releaseWork();
+    EXPECT_EQ(worker.ReadAll(), "echo:work\r\n");
+    silentSecond.Send("late\r\n");
+    EXPECT_EQ(silentSecond.ReadAll(), "echo:late\r\n");
 }
