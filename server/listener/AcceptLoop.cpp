@@ -85,9 +85,11 @@ void TNetListener::AcceptOne(TNetListenerThread& acceptThread)
         PauseAccepting(acceptThread);
         return;
     }
-    // Deferred accepting hands over a connection without its first bytes only once the client has
-    // stayed silent for the whole deferral.
-    if (CloseSilentConnections && DeferAcceptSeconds > 0 && SocketBinding->WaitReadable(handle, 0) == 0) {
+    // Deferred accepting hands over a connection without its first bytes once the client has
+    // stayed silent for the whole deferral, and also, before any bytes, when the system's queue
+    // for the port is full: only the first kind is closed, the second gets a session like any.
+    if (CloseSilentConnections && DeferAcceptSeconds > 0 && SocketBinding->WaitReadable(handle, 0) == 0
+        && SocketBinding->DeferralRanOut(handle)) {
         SocketBinding->closesocket(handle);
         acceptPause_ = std::chrono::milliseconds(0);
         return;

@@ -205,6 +205,17 @@ int32_t TWinsockIntf11::WaitReadable(TSocket s, int32_t milliseconds)
     return result < 0 ? Failed(SOCKET_ERROR) : result > 0 ? 1 : 0;
 }
 
+bool TWinsockIntf11::DeferralRanOut(TSocket s)
+{
+    // The system repeats the handshake's answer to time the deferral; a connection taken early
+    // because the queue was full (a SYN cookie) or one whose bytes came never had it repeated.
+    tcp_info info {};
+    socklen_t length = sizeof info;
+    if (::getsockopt(s, IPPROTO_TCP, TCP_INFO, &info, &length) != 0)
+        return false;
+    return info.tcpi_total_retrans > 0;
+}
+
 int32_t TWinsockIntf11::SendPieces(TSocket s, const TSendPiece* pieces, int32_t count, int32_t flags)
 {
     // One gathered call instead of a send per piece; the bytes on the wire are the same.

@@ -78,6 +78,10 @@ public:
     // not block (data, end of file or an error is there). 1 when so, 0 when the time ran out,
     // SOCKET_ERROR on failure. Unlike select, it takes any descriptor number.
     virtual int32_t WaitReadable(TSocket s, int32_t milliseconds) = 0;
+    // Not a Windows Sockets call: true when the system handed the accepted connection over because
+    // its accept deferral ran out (its handshake was repeated meanwhile), not because its first
+    // bytes came or because a full queue made the system take it at once. The default: false.
+    virtual bool DeferralRanOut(TSocket) { return false; }
 
     // Not Windows Sockets 1.1 calls (Windows Sockets 2 and TransmitFile have their like): send
     // with fewer system calls. SendPieces sends the pieces in order as one run of bytes; like send
@@ -124,6 +128,7 @@ public:
     TSocket socket(int32_t af, int32_t type, int32_t protocol) override;
     int32_t shutdown(TSocket s, int32_t how) override;
     int32_t WaitReadable(TSocket s, int32_t milliseconds) override;
+    bool DeferralRanOut(TSocket s) override;
     int32_t SendPieces(TSocket s, const TSendPiece* pieces, int32_t count, int32_t flags) override;
     int32_t SendFile(TSocket s, int file, int64_t& offset, int32_t count, int32_t flags) override;
 
