@@ -1,6 +1,7 @@
 #include "NetSockets.h"
 
 #include "AnsiText.h"
+#include "BulkSending.h"
 #include "HeaderBlock.h"
 #include "NetText.h"
 #include "SendableFile.h"
@@ -367,6 +368,7 @@ void TNetSocket::WriteStream(TStream& stream, bool fromStart)
         stream.SetPosition(0);
     const int64_t size = stream.Size();
     BeginWork(static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)));
+    const TBulkSendingScope bulk(size - stream.Position());
     try {
         // A stream that a file also holds goes from the file without a copy; one held in memory
         // goes from there, many pieces to a call; any other is read piece by piece. The write log
