@@ -65,6 +65,13 @@ void TNetSocket::DisconnectAfterAnswer(std::chrono::milliseconds patience)
 {
     if (!Connected())
         return;
+    try {
+        SendHeld(0);
+    } catch (const std::exception&) {
+        // The peer is gone: there is nothing left to protect.
+        Disconnect();
+        return;
+    }
     // Nothing of the request left unread, here or in the system, and the peer either still open or
     // already gone after reading all of it: the close sends end of file after the answer, and
     // there is nothing whose reset could cut it. Most clients are here, and the session then need
@@ -129,6 +136,8 @@ void TNetSocket::SetBufferChunk(int32_t chunk)
 
 void TNetSocket::FillBuffer()
 {
+    // A reply never waits for bytes still held back here.
+    SendHeld(0);
     const auto capacity = static_cast<int32_t>(InputBuffer.size());
     const int32_t end = bufferEnd_;
     // Grow when the room after the data falls below half of the used part; shrink only when more
@@ -340,8 +349,28 @@ void TNetSocket::Write(std::string_view text, bool more)
         return;
     if (!Connected())
         throw ENetClosedSocket("Socket is closed, cannot write");
+    // A short text that more follows (an answer's header) waits here for the next write, which
+    // takes it along in its own system call when it can; the write log wants each write's bytes.
+    if (more && (DebugFlags & 2) == 0 && held_.size() + text.size() <= kHeldBytes) {
+        held_.append(text);
+        return;
+    }
+    SendHeld(MSG_MORE);
+    SendText(text, more ? MSG_MORE : 0);
+}
+
+void TNetSocket::SendHeld(int32_t flags)
+{
+    if (held_.empty())
+        return;
+    const std::string held = std::move(held_);
+    held_.clear();
+    SendText(held, flags);
+}
+
+void TNetSocket::SendText(std::string_view text, int32_t flags)
+{
     const auto length = static_cast<int32_t>(text.size());
-    const int32_t flags = more ? MSG_MORE : 0;
     int32_t i = 1;
     while (i <= length) {
         WriteLogMark = i;
@@ -418,13 +447,17 @@ void TNetSocket::WriteGathered(const char* bytes, int64_t count)
         return;
     if (!Connected())
         throw ENetClosedSocket("Socket is closed, cannot write");
-    // The 8 KiB pieces stay the unit; up to kMaxSendPieces of them leave in one call, and only
-    // the call that ends the answer sends what the system holds back.
+    // The 8 KiB pieces stay the unit; up to kMaxSendPieces of them leave in one call, the first
+    // with what an earlier write held back, and only the call that ends the answer sends what the
+    // system holds back.
     std::array<TSendPiece, kMaxSendPieces> pieces {};
     int64_t sent = 0;
     while (sent < count) {
         int32_t used = 0;
         int64_t at = sent;
+        const auto heldBytes = static_cast<int32_t>(held_.size());
+        if (heldBytes > 0)
+            pieces[static_cast<std::size_t>(used++)] = { held_.data(), heldBytes };
         for (; used < kMaxSendPieces && at < count; ++used) {
             const int64_t size = std::min(count - at, kStreamPiece);
             pieces[static_cast<std::size_t>(used)] = { bytes + at, static_cast<int32_t>(size) };
@@ -435,7 +468,12 @@ void TNetSocket::WriteGathered(const char* bytes, int64_t count)
             return UseSocket([&](TSocket s) { return SocketBinding->SendPieces(s, pieces.data(), used, flags); });
         });
         CheckSent(n);
-        sent += n;
+        if (n < heldBytes) {
+            held_.erase(0, static_cast<std::size_t>(n));
+        } else {
+            held_.clear();
+            sent += n - heldBytes;
+        }
     }
 }
 
@@ -445,6 +483,7 @@ void TNetSocket::WriteFile(int file, int64_t from, int64_t to)
         return;
     if (!Connected())
         throw ENetClosedSocket("Socket is closed, cannot write");
+    SendHeld(MSG_MORE);
     int64_t offset = from;
     while (offset < to) {
         const auto count = static_cast<int32_t>(std::min<int64_t>(to - offset, INT32_MAX));

@@ -65,8 +65,10 @@ public:
     // arrived, and nothing more is read.
     void ReadHeaders(TPackedStringList& list, int32_t maxBytes = 0);
 
-    // With more, the system may hold the bytes back to send them in one segment with what the
-    // next write brings; the last write of an answer leaves it off, which sends everything held.
+    // With more, the bytes may be held back to leave in one segment, and often in one system call,
+    // with what the next write brings; the last write of an answer leaves it off, which sends
+    // everything held. Reading, and ending the connection with DisconnectAfterAnswer, send what is
+    // held too; a plain Disconnect drops it.
     void Write(std::string_view text, bool more = false);
     void WriteLn(const std::string& text) { Write(text + LineEnd); }
     // Sends the stream from its start (fromStart) or its position, in pieces of at most 8192 bytes;
@@ -145,11 +147,16 @@ protected:
     void WriteFile(int file, int64_t from, int64_t to);
 
 private:
+    // Up to this many bytes written with more wait in held_ for the next write.
+    static constexpr std::size_t kHeldBytes = 16 * 1024;
+    void SendHeld(int32_t flags);
+    void SendText(std::string_view text, int32_t flags);
     // Runs call() marked as waiting for the peer (see WaitingForPeerSince).
     template <class Call> auto AwaitPeer(Call call);
 
     // Steady-clock ticks; 0 while not waiting.
     std::atomic<std::chrono::steady_clock::rep> waitingSince_ { 0 };
+    std::string held_;
     int32_t bufferChunk_ = 8192;
     int32_t bufferEnd_ = 1;
     // PeerIP is cleared by Disconnect, which another thread may call.

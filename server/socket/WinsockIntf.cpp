@@ -173,8 +173,9 @@ int32_t TWinsockIntf11::bind(TSocket s, const sockaddr* addr, socklen_t namelen)
 
 int32_t TWinsockIntf11::closesocket(TSocket s)
 {
-    // Shut down first: close() alone leaves a thread blocked in accept or recv on it asleep.
-    ::shutdown(s, SHUT_RDWR);
+    // Closes at once. close() alone leaves a thread blocked in accept or recv on the socket
+    // asleep: whoever closes a socket another thread may be using shuts it down first
+    // (TNetComponent::CloseSocket does), and a socket no other thread uses needs no extra call.
     const int result = ::close(s);
     return result < 0 ? Failed(SOCKET_ERROR) : result;
 }
