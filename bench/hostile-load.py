@@ -32,7 +32,8 @@ def make_book(name, pages):
         with open(os.path.join(folder, page), "w") as f:
             f.write(page_text(size, hash(page) & 0xFFFF))
     book = os.path.join(work, name + ".ebook")
-    subprocess.run([pack, "build", folder, "-o", book], check=True, capture_output=True)
+    # A folder of several pages without an index names its home page.
+    subprocess.run([pack, "build", folder, "-o", book, "--home", "/small.htm"], check=True, capture_output=True)
     return book
 
 
