@@ -43,10 +43,13 @@ bool TNetListener::CloseLongestStalledSession()
     std::chrono::steady_clock::time_point longestSince;
     for (TNetServerThread* thread : locked.Items()) {
         TNetServer& connection = *thread->Connection();
-        // A session at work (reading its page, not yet started) is no candidate, nor one closed
-        // before, which stays counted until its thread has left.
+        // A session closed already is room on its way: its thread only has to leave. Closing
+        // another meanwhile would push out more clients than new ones came.
+        if (!connection.Connected())
+            return false;
+        // A session at work (reading its page, not yet started) is no candidate.
         const auto since = connection.WaitingForPeerSince();
-        if (!since || *since > graceEnds || !connection.Connected())
+        if (!since || *since > graceEnds)
             continue;
         if (!longest || *since < longestSince) {
             longest = &connection;

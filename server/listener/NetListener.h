@@ -123,7 +123,7 @@ private:
     // every session is at work; false when the accept loop is to end (switched off) first.
     bool MakeRoom(TNetListenerThread& acceptThread);
     // Closes the listed session that has waited longest for its client, when that is StallGrace
-    // or more; false when there is none.
+    // or more; false when there is none, or when a session closed before is still leaving.
     bool CloseLongestStalledSession();
     // Waits out the pause after a failed accept; returns early when the loop is to end.
     void PauseAccepting(TNetListenerThread& acceptThread);

@@ -410,6 +410,10 @@ TEST(NetListener, AtTheConnectionLimitANewClientClosesTheSessionThatWaitedLonges
             working = true;
             std::unique_lock<std::mutex> lock(mutex);
             released.wait(lock, [&] { return workMayEnd; });
+        } else if (line == "hold") {
+            // Answered, then waits for its client's next line: the session that waited least.
+            connection.WriteLn("held");
+            line = connection.ReadLn();
         } else if (line == "big") {
             connection.Write(std::string(64u << 20, 'b'));
         }
@@ -434,22 +438,25 @@ TEST(NetListener, AtTheConnectionLimitANewClientClosesTheSessionThatWaitedLonges
     LoopbackClient silentSecond(port);
     ASSERT_TRUE(Eventually([&] { return WaitsForPeers(listener).count == 3; }));
 
+    // A new client is answered at once, and stays: it has waited least when the next one comes.
     LoopbackClient fresh(port);
-    fresh.Send("fresh\r\n");
-    EXPECT_EQ(fresh.ReadAll(), "echo:fresh\r\n");
+    fresh.Send("hold\r\n");
+    char held[6] = {};
+    ASSERT_EQ(recv(fresh.Handle(), held, sizeof held, MSG_WAITALL), 6);
+    EXPECT_EQ(std::string(held, 6), "held\r\n");
     ASSERT_TRUE(Eventually([&] {
         std::lock_guard<std::mutex> lock(mutex);
         return std::find(ended.begin(), ended.end(), "big") != ended.end();
     }));
-    // The answered one left room, which the next silent client takes.
-    LoopbackClient silentThird(port);
     ASSERT_TRUE(Eventually([&] { return WaitsForPeers(listener).count == 3; }));
     LoopbackClient another(port);
     another.Send("another\r\n");
     EXPECT_EQ(another.ReadAll(), "echo:another\r\n");
     EXPECT_TRUE(Eventually([&] { return ClosedByServer(silentFirst); }));
     EXPECT_FALSE(ClosedByServer(silentSecond));
-    EXPECT_FALSE(ClosedByServer(silentThird));
+    EXPECT_FALSE(ClosedByServer(fresh));
+    fresh.Send("bye\r\n");
+    EXPECT_EQ(fresh.ReadAll(), "echo:bye\r\n");
 
     releaseWork();
     EXPECT_EQ(worker.ReadAll(), "echo:work\r\n");
