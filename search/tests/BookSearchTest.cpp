@@ -138,6 +138,10 @@ TEST_F(BookSearch, NoTypedTextFailsAndEveryResultComesAPageAtATime)
     EXPECT_EQ(second.hits.size(), 100u);
     EXPECT_EQ(large.Search("common", 200, 100).hits.size(), 50u);
     EXPECT_TRUE(large.Search("common", 300, 100).hits.empty());
+    // A word being typed finds every word it can become, few or many, beside words before it.
+    EXPECT_EQ(large.Search("word 24", 0, 1).total, 11);
+    EXPECT_EQ(large.Search("word 1", 0, 1).total, 111);
+    EXPECT_EQ(large.Search("\"common word\" 2", 0, 1).total, 61);
 }
 
 } // namespace
