@@ -1,5 +1,6 @@
 #include "SearchIndex.h"
 
+#include "BookTokenizer.h"
 #include "Exception.h"
 #include "Fts5Functions.h"
 #include "IndexTokenizer.h"
@@ -17,7 +18,7 @@ namespace {
 // The words live in a contentless FTS5 table (its index only), the page under its row number.
 // Title matches count ten times as much as body matches.
 constexpr const char* kSchema = "CREATE VIRTUAL TABLE words USING fts5(title, body, content = '', "
-                                "tokenize = 'unicode61 remove_diacritics 2');"
+                                "tokenize = 'book remove_diacritics 2');"
                                 "INSERT INTO words(words, rank) VALUES('rank', 'bm25(10.0, 1.0)');";
 // New words wait in memory up to this size before they are written as a segment of the index. A
 // book's index usually fits whole, so the build writes it once instead of writing and merging
@@ -58,6 +59,7 @@ TSearchIndex::TSearchIndex()
         Execute("PRAGMA journal_mode = OFF");
         // Sorts of large result sets stay in memory too: nothing of a book is written to disk.
         Execute("PRAGMA temp_store = MEMORY");
+        RegisterBookTokenizer(db_);
         Execute(kSchema);
         Execute(
             ("INSERT INTO words(words, rank) VALUES('hashsize', " + std::to_string(kPendingWordsBytes) + ")").c_str());
