@@ -139,6 +139,14 @@ int Tokenize(Fts5Tokenizer* instance, void* context, int flags, const char* text
 
 } // namespace
 
+bool IsIdeograph(std::string_view token)
+{
+    if (token.empty())
+        return false;
+    std::size_t length = 0;
+    return IsIdeographic(CharacterAt(token, length)) && length == token.size();
+}
+
 void RegisterBookTokenizer(sqlite3* db)
 {
     fts5_api* api = Fts5Of(db);

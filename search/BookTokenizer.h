@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 struct sqlite3;
 
 // Registers the index's tokenizer, "book", on the connection, once: SQLite's unicode61 (taking the
@@ -10,3 +12,6 @@ struct sqlite3;
 void RegisterBookTokenizer(sqlite3* db);
 
 inline constexpr const char* kBookTokenizerName = "book";
+
+// Whether a token of the index is one ideograph.
+bool IsIdeograph(std::string_view token);
