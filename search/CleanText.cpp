@@ -38,6 +38,20 @@ std::size_t SequenceLength(std::string_view bytes)
     return length;
 }
 
+// Printable ASCII, tab and line ends: kept as they are, so runs of them are copied whole.
+bool IsPlainAscii(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x20 && byte < 0x80) || c == '\t' || c == '\n' || c == '\r';
+}
+
+std::size_t PlainRunEnd(std::string_view text, std::size_t from)
+{
+    while (from < text.size() && IsPlainAscii(text[from]))
+        ++from;
+    return from;
+}
+
 } // namespace
 
 std::string CleanUtf8(std::string_view text)
@@ -45,6 +59,11 @@ std::string CleanUtf8(std::string_view text)
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
+        const std::size_t runEnd = PlainRunEnd(text, i);
+        out.append(text.substr(i, runEnd - i));
+        i = runEnd;
+        if (i == text.size())
+            break;
         const std::size_t length = SequenceLength(text.substr(i));
         if (length == 0) {
             AppendUtf8(out, kReplacement);
@@ -63,7 +82,7 @@ std::string CleanUtf8(std::string_view text)
 
 bool IsValidUtf8(std::string_view bytes)
 {
-    for (std::size_t i = 0; i < bytes.size();) {
+    for (std::size_t i = PlainRunEnd(bytes, 0); i < bytes.size(); i = PlainRunEnd(bytes, i)) {
         const std::size_t length = SequenceLength(bytes.substr(i));
         if (length == 0)
             return false;

@@ -10,8 +10,15 @@
 
 namespace {
 
-void BestPlace(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int, sqlite3_value**)
+void BestPlace(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int argc, sqlite3_value** argv)
 {
+    if (argc == 2) {
+        auto* cutoff = static_cast<TRankCutoff*>(sqlite3_value_pointer(argv[1], kRankCutoffType));
+        if (cutoff != nullptr && !cutoff->Admit(sqlite3_value_double(argv[0]))) {
+            sqlite3_result_null(result);
+            return;
+        }
+    }
     int count = 0;
     if (api->xInstCount(fts, &count) != SQLITE_OK) {
         sqlite3_result_int(result, 0);
@@ -53,6 +60,20 @@ void BestPlace(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* r
 }
 
 } // namespace
+
+bool TRankCutoff::Admit(double rank)
+{
+    if (wanted_ == 0)
+        return false;
+    if (lowest_.size() == wanted_) {
+        // Equal ranks are admitted: the order among them is settled after the pass.
+        if (rank > lowest_.top())
+            return false;
+        lowest_.pop();
+    }
+    lowest_.push(rank);
+    return true;
+}
 
 fts5_api* Fts5Of(sqlite3* db)
 {

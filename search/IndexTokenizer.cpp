@@ -1,5 +1,6 @@
 #include "IndexTokenizer.h"
 
+#include "BookTokenizer.h"
 #include "Exception.h"
 #include "Fts5Functions.h"
 
@@ -27,10 +28,11 @@ int OnToken(void* context, int flags, const char* token, int size, int start, in
 
 TIndexTokenizer::TIndexTokenizer(sqlite3* db)
 {
+    RegisterBookTokenizer(db);
     fts5_api* fts5 = Fts5Of(db);
     void* userData = nullptr;
     api_ = std::make_unique<fts5_tokenizer>();
-    if (fts5 == nullptr || fts5->xFindTokenizer(fts5, kTokenizerName, &userData, api_.get()) != SQLITE_OK)
+    if (fts5 == nullptr || fts5->xFindTokenizer(fts5, kBookTokenizerName, &userData, api_.get()) != SQLITE_OK)
         throw Exception("Search index: SQLite has no FTS5 tokenizer");
     const char* arguments[std::size(kTokenizerArguments)];
     for (std::size_t i = 0; i < std::size(kTokenizerArguments); ++i)

@@ -28,5 +28,4 @@ private:
 };
 
 // The tokenizer's arguments, shared with the index's schema.
-inline constexpr const char* kTokenizerName = "unicode61";
 inline constexpr const char* kTokenizerArguments[] = { "remove_diacritics", "2" };

@@ -43,15 +43,20 @@ class TextSink {
 public:
     void Append(std::string_view text)
     {
-        for (char c : text) {
-            if (IsBlank(c)) {
+        for (std::size_t i = 0; i < text.size();) {
+            if (IsBlank(text[i])) {
                 pendingBlank_ = !text_.empty();
-            } else {
-                if (pendingBlank_)
-                    text_ += ' ';
-                pendingBlank_ = false;
-                text_ += c;
+                ++i;
+                continue;
             }
+            std::size_t wordEnd = i + 1;
+            while (wordEnd < text.size() && !IsBlank(text[wordEnd]))
+                ++wordEnd;
+            if (pendingBlank_)
+                text_ += ' ';
+            pendingBlank_ = false;
+            text_.append(text.substr(i, wordEnd - i));
+            i = wordEnd;
         }
     }
     void Break() { pendingBlank_ = !text_.empty(); }
@@ -93,7 +98,13 @@ private:
     {
         if (raw.empty())
             return;
-        const std::string decoded = DecodeCharacterReferences(raw);
+        // Most text holds no references at all: it is taken as it stands.
+        std::string decodedCopy;
+        std::string_view decoded = raw;
+        if (raw.find('&') != std::string_view::npos) {
+            decodedCopy = DecodeCharacterReferences(raw);
+            decoded = decodedCopy;
+        }
         TextSink& sink = inTitle_ ? title_ : body_;
         sink.Append(decoded);
         if (inHeading_ && !headingDone_)

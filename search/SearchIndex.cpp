@@ -1,5 +1,6 @@
 #include "SearchIndex.h"
 
+#include "BookTokenizer.h"
 #include "Exception.h"
 #include "Fts5Functions.h"
 #include "IndexTokenizer.h"
@@ -9,27 +10,23 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <optional>
+#include <cstdint>
+#include <string>
 
 namespace {
 
-// The words live in a contentless FTS5 table (its index only); names and titles in a plain table
-// under the same row number, and the text in packed blocks keyed by page and first token. Title
-// matches count ten times as much as body matches.
+// The words live in a contentless FTS5 table (its index only), the page under its row number.
+// Title matches count ten times as much as body matches.
 constexpr const char* kSchema = "CREATE VIRTUAL TABLE words USING fts5(title, body, content = '', "
-                                "tokenize = 'unicode61 remove_diacritics 2');"
-                                "INSERT INTO words(words, rank) VALUES('rank', 'bm25(10.0, 1.0)');"
-                                "CREATE TABLE pages(id INTEGER PRIMARY KEY, name BLOB, title TEXT);"
-                                "CREATE TABLE blocks(page INTEGER, first_token INTEGER, text BLOB, "
-                                "PRIMARY KEY(page, first_token)) WITHOUT ROWID;";
-
-std::string ColumnBytes(sqlite3_stmt* statement, int column)
-{
-    const auto* bytes = sqlite3_column_blob(statement, column);
-    const int size = sqlite3_column_bytes(statement, column);
-    return bytes == nullptr ? std::string()
-                            : std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
-}
+                                "tokenize = 'book remove_diacritics 2');"
+                                "INSERT INTO words(words, rank) VALUES('rank', 'bm25(10.0, 1.0)');";
+// New words wait in memory up to this size before they are written as a segment of the index. A
+// book's index usually fits whole, so the build writes it once instead of writing and merging
+// many small segments; queries see the waiting words too.
+constexpr int64_t kPendingWordsBytes = 64 << 20;
+// A word being typed is looked up as the whole words it can still become, when there are at most
+// this many; otherwise as a prefix.
+constexpr std::size_t kMostCompletions = 32;
 
 // Resets the statement however the caller leaves.
 struct StatementReset {
@@ -40,6 +37,11 @@ struct StatementReset {
         sqlite3_clear_bindings(statement);
     }
 };
+
+void BindQuery(sqlite3_stmt* statement, const SearchQuery& query)
+{
+    sqlite3_bind_text64(statement, 1, query.expression.data(), query.expression.size(), SQLITE_STATIC, SQLITE_UTF8);
+}
 
 } // namespace
 
@@ -57,22 +59,16 @@ TSearchIndex::TSearchIndex()
         Execute("PRAGMA journal_mode = OFF");
         // Sorts of large result sets stay in memory too: nothing of a book is written to disk.
         Execute("PRAGMA temp_store = MEMORY");
+        RegisterBookTokenizer(db_);
         Execute(kSchema);
+        Execute(
+            ("INSERT INTO words(words, rank) VALUES('hashsize', " + std::to_string(kPendingWordsBytes) + ")").c_str());
         tokenizer_ = std::make_unique<TIndexTokenizer>(db_);
-        packer_ = std::make_unique<TTextPacker>();
         RegisterBestPlace(db_);
         insertWords_ = Prepare("INSERT INTO words(rowid, title, body) VALUES(?1, ?2, ?3)");
-        insertPage_ = Prepare("INSERT INTO pages(id, name, title) VALUES(?1, ?2, ?3)");
-        insertBlock_ = Prepare("INSERT INTO blocks(page, first_token, text) VALUES(?1, ?2, ?3)");
-        count_ = Prepare("SELECT count(*) FROM words WHERE words MATCH ?1");
-        select_ = Prepare("SELECT rowid, -rank, best_place(words) FROM words WHERE words MATCH ?1 "
-                          "ORDER BY rank LIMIT ?2 OFFSET ?3");
-        // The block holding a token, then the next ones (the third only tells that text follows).
-        // A page's name and title with the block holding a token and the next ones (of the third,
-        // only that it exists matters); a page without text gives one row without a block.
-        hit_ = Prepare("SELECT p.name, p.title, b.first_token, b.text FROM pages p LEFT JOIN blocks b "
-                       "ON b.page = p.id AND b.first_token >= ifnull((SELECT max(first_token) FROM blocks "
-                       "WHERE page = ?1 AND first_token <= ?2), 0) WHERE p.id = ?1 ORDER BY b.first_token LIMIT 3");
+        Execute("CREATE VIRTUAL TABLE vocabulary USING fts5vocab(words, row)");
+        completions_ = Prepare("SELECT term FROM vocabulary WHERE term >= ?1");
+        select_ = Prepare("SELECT rowid, rank, best_place(words, rank, ?2) FROM words WHERE words MATCH ?1");
     } catch (...) {
         Close();
         throw;
@@ -86,7 +82,7 @@ TSearchIndex::~TSearchIndex()
 
 void TSearchIndex::Close()
 {
-    for (sqlite3_stmt* statement : { insertWords_, insertPage_, insertBlock_, count_, select_, hit_ })
+    for (sqlite3_stmt* statement : { insertWords_, completions_, select_ })
         sqlite3_finalize(statement);
     tokenizer_.reset();
     sqlite3_close(db_);
@@ -112,39 +108,35 @@ sqlite3_stmt* TSearchIndex::Prepare(const char* sql)
 
 void TSearchIndex::Add(std::string_view name, const PageText& text)
 {
+    if (!preparer_)
+        preparer_ = std::make_unique<TPagePreparer>();
+    Add(preparer_->Prepare(name, text));
+}
+
+void TSearchIndex::Add(PreparedPage page)
+{
     // One transaction for the whole build: committing page by page would write a segment each.
     if (!inTransaction_) {
         Execute("BEGIN");
         inTransaction_ = true;
     }
-    const int64_t id = pageCount_ + 1;
+    const auto id = static_cast<int64_t>(pages_.size()) + 1;
     {
         StatementReset reset { insertWords_ };
+        const PageText& text = page.text;
         sqlite3_bind_int64(insertWords_, 1, id);
         sqlite3_bind_text64(insertWords_, 2, text.title.data(), text.title.size(), SQLITE_STATIC, SQLITE_UTF8);
         sqlite3_bind_text64(insertWords_, 3, text.body.data(), text.body.size(), SQLITE_STATIC, SQLITE_UTF8);
         if (sqlite3_step(insertWords_) != SQLITE_DONE)
             throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
     }
-    {
-        StatementReset reset { insertPage_ };
-        sqlite3_bind_int64(insertPage_, 1, id);
-        sqlite3_bind_blob64(insertPage_, 2, name.data(), name.size(), SQLITE_STATIC);
-        sqlite3_bind_text64(insertPage_, 3, text.title.data(), text.title.size(), SQLITE_STATIC, SQLITE_UTF8);
-        if (sqlite3_step(insertPage_) != SQLITE_DONE)
-            throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
-    }
-    for (const TextBlock& block : SplitIntoBlocks(*tokenizer_, text.body)) {
-        const std::string packed
-            = packer_->Pack(std::string_view(text.body).substr(block.begin, block.end - block.begin));
-        StatementReset reset { insertBlock_ };
-        sqlite3_bind_int64(insertBlock_, 1, id);
-        sqlite3_bind_int64(insertBlock_, 2, block.firstToken);
-        sqlite3_bind_blob64(insertBlock_, 3, packed.data(), packed.size(), SQLITE_STATIC);
-        if (sqlite3_step(insertBlock_) != SQLITE_DONE)
-            throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
-    }
-    ++pageCount_;
+    StoredPage stored { std::move(page.name), std::move(page.text.title), std::move(page.blocks) };
+    stored.blocks.shrink_to_fit();
+    storedBytes_ += static_cast<int64_t>(
+        stored.name.capacity() + stored.title.capacity() + stored.blocks.capacity() * sizeof(PackedBlock));
+    for (const PackedBlock& block : stored.blocks)
+        storedBytes_ += static_cast<int64_t>(block.packed.capacity());
+    pages_.push_back(std::move(stored));
 }
 
 void TSearchIndex::Finish()
@@ -154,6 +146,7 @@ void TSearchIndex::Finish()
         inTransaction_ = false;
     }
     Execute("INSERT INTO words(words) VALUES('optimize')");
+    pages_.shrink_to_fit();
 }
 
 SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int64_t limit)
@@ -162,71 +155,97 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
     results.offset = offset;
     if (query.expression.empty() || limit <= 0 || offset < 0)
         return results;
+    const SearchQuery completed = WithCompletions(query);
+    if (completed.expression.empty())
+        return results;
+    // One pass over every match gives the total and each one's rank; the best place, which
+    // costs more, is worked out only for rows that may still be shown.
     struct Ranked {
         int64_t id;
-        double score;
+        double rank; // lower is better
         int64_t place;
     };
     std::vector<Ranked> ranked;
     {
-        StatementReset reset { count_ };
-        sqlite3_bind_text64(count_, 1, query.expression.data(), query.expression.size(), SQLITE_STATIC, SQLITE_UTF8);
-        if (sqlite3_step(count_) != SQLITE_ROW)
-            return results; // the query cannot be malformed; anything else matches nothing
-        results.total = sqlite3_column_int64(count_, 0);
-    }
-    if (results.total <= offset)
-        return results;
-    {
+        const auto wanted = static_cast<uint64_t>(offset) + static_cast<uint64_t>(limit);
+        TRankCutoff cutoff(static_cast<std::size_t>(std::min<uint64_t>(wanted, SIZE_MAX)));
         StatementReset reset { select_ };
-        sqlite3_bind_text64(select_, 1, query.expression.data(), query.expression.size(), SQLITE_STATIC, SQLITE_UTF8);
-        sqlite3_bind_int64(select_, 2, limit);
-        sqlite3_bind_int64(select_, 3, offset);
-        while (sqlite3_step(select_) == SQLITE_ROW)
+        BindQuery(select_, completed);
+        sqlite3_bind_pointer(select_, 2, &cutoff, kRankCutoffType, nullptr);
+        int step = SQLITE_ROW;
+        while ((step = sqlite3_step(select_)) == SQLITE_ROW)
             ranked.push_back({ sqlite3_column_int64(select_, 0), sqlite3_column_double(select_, 1),
                 sqlite3_column_int64(select_, 2) });
+        if (step != SQLITE_DONE)
+            return results; // the query cannot be malformed; anything else matches nothing
     }
+    results.total = static_cast<int64_t>(ranked.size());
+    if (results.total <= offset)
+        return results;
+    const auto end = ranked.begin() + offset + std::min(limit, results.total - offset);
+    std::partial_sort(ranked.begin(), end, ranked.end(),
+        [](const Ranked& a, const Ranked& b) { return a.rank != b.rank ? a.rank < b.rank : a.id < b.id; });
     const std::vector<SnippetTerm> terms = SnippetTerms(*tokenizer_, query);
-    for (const auto& [id, score, place] : ranked) {
-        if (auto hit = HitAt(id, std::max<int64_t>(place - kSnippetLeadTokens, 0), terms)) {
-            hit->score = score;
-            results.hits.push_back(std::move(*hit));
-        }
+    for (auto row = ranked.begin() + offset; row != end; ++row) {
+        SearchHit hit = HitAt(row->id, std::max<int64_t>(row->place - kSnippetLeadTokens, 0), terms);
+        hit.score = -row->rank;
+        results.hits.push_back(std::move(hit));
     }
     return results;
 }
 
-std::optional<SearchHit> TSearchIndex::HitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)
+SearchQuery TSearchIndex::WithCompletions(const SearchQuery& query)
 {
-    StatementReset reset { hit_ };
-    sqlite3_bind_int64(hit_, 1, id);
-    sqlite3_bind_int64(hit_, 2, from);
-    std::optional<SearchHit> hit;
-    std::vector<std::pair<int64_t, std::string>> packed; // first token, packed text
-    bool third = false;
-    while (!third && sqlite3_step(hit_) == SQLITE_ROW) {
-        if (!hit) {
-            hit.emplace();
-            hit->name = ColumnBytes(hit_, 0);
-            hit->title = ColumnBytes(hit_, 1);
+    if (!query.lastTermIsPrefix)
+        return query;
+    std::vector<std::string> folded;
+    tokenizer_->Tokenize(query.terms.back(), [&](std::string_view token, int, int) {
+        folded.emplace_back(token);
+        return folded.size() < 2;
+    });
+    if (folded.size() != 1)
+        return query; // a phrase of words with the last a prefix: FTS5 matches that itself
+    const std::string& prefix = folded.front();
+    std::vector<std::string> completions;
+    {
+        StatementReset reset { completions_ };
+        sqlite3_bind_text64(completions_, 1, prefix.data(), prefix.size(), SQLITE_STATIC, SQLITE_UTF8);
+        while (sqlite3_step(completions_) == SQLITE_ROW) {
+            const auto* term = reinterpret_cast<const char*>(sqlite3_column_text(completions_, 0));
+            const std::string_view word(
+                term != nullptr ? term : "", static_cast<std::size_t>(sqlite3_column_bytes(completions_, 0)));
+            if (!word.starts_with(prefix))
+                break;
+            if (completions.size() == kMostCompletions)
+                return query;
+            completions.emplace_back(word);
         }
-        if (sqlite3_column_type(hit_, 3) == SQLITE_NULL)
-            break;
-        if (packed.size() == 2)
-            third = true;
-        else
-            packed.emplace_back(sqlite3_column_int64(hit_, 2), ColumnBytes(hit_, 3));
     }
-    if (!hit || packed.empty())
+    SearchQuery completed = query;
+    completed.expression = ExpressionWithCompletions(query, completions);
+    return completed;
+}
+
+SearchHit TSearchIndex::HitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)
+{
+    const StoredPage& page = pages_.at(static_cast<std::size_t>(id - 1));
+    SearchHit hit { page.name, page.title, 0, {} };
+    const std::vector<PackedBlock>& blocks = page.blocks;
+    if (blocks.empty())
         return hit;
-    // The next block is read only when the snippet runs past the end of the first.
-    TextStretch stretch { packer_->Unpack(packed[0].second), packed[0].first, packed.size() == 1 };
+    // The block holding token `from` is the last one starting at or before it.
+    const auto after = std::upper_bound(blocks.begin(), blocks.end(), from,
+        [](int64_t token, const PackedBlock& block) { return token < block.firstToken; });
+    const std::size_t first = after == blocks.begin() ? 0 : static_cast<std::size_t>(after - blocks.begin() - 1);
+    TextStretch stretch { TTextPacker::Unpack(blocks[first].packed), blocks[first].firstToken,
+        first + 1 == blocks.size() };
     bool ranOut = false;
-    hit->snippet = MakeSnippet(*tokenizer_, stretch, from, terms, &ranOut);
-    if (ranOut && packed.size() > 1) {
-        stretch.text += packer_->Unpack(packed[1].second);
-        stretch.endsPage = !third;
-        hit->snippet = MakeSnippet(*tokenizer_, stretch, from, terms, nullptr);
+    hit.snippet = MakeSnippet(*tokenizer_, stretch, from, terms, &ranOut);
+    // The next block is read only when the snippet runs past the end of the first.
+    if (ranOut && first + 1 < blocks.size()) {
+        stretch.text += TTextPacker::Unpack(blocks[first + 1].packed);
+        stretch.endsPage = first + 2 == blocks.size();
+        hit.snippet = MakeSnippet(*tokenizer_, stretch, from, terms, nullptr);
     }
     return hit;
 }
@@ -240,7 +259,7 @@ int64_t TSearchIndex::MemoryUsed() const
         sqlite3_db_status(db_, what, &current, &highest, 0);
         total += current;
     }
-    return total;
+    return total + storedBytes_ + static_cast<int64_t>(pages_.capacity() * sizeof(StoredPage));
 }
 
 std::string MarkedSnippet(const std::vector<SnippetPiece>& snippet, std::string_view open, std::string_view close)

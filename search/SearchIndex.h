@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PageText.h"
+#include "PreparedPage.h"
 #include "SearchQuery.h"
 
 #include <cstdint>
@@ -13,7 +14,6 @@
 struct sqlite3;
 struct sqlite3_stmt;
 class TIndexTokenizer;
-class TTextPacker;
 
 // A run of a snippet's text; `matched` runs are words the query matched.
 struct SnippetPiece {
@@ -38,8 +38,8 @@ struct SearchResults {
 
 // The book's text in a full-text index held in memory only: SQLite FTS5 with a tokenizer that
 // folds case and strips accents, ranked by BM25 with title matches weighing more. The index keeps
-// no copy of the text itself; each page's text is kept compressed beside it, and read back only
-// for the snippets of the results shown.
+// no copy of the text itself; each page's name, title and packed text blocks are kept beside it,
+// and the text is unpacked only for the snippets of the results shown.
 // Not safe for use by two threads at once: one thread builds it and answers its queries.
 class TSearchIndex {
 public:
@@ -50,6 +50,8 @@ public:
     TSearchIndex& operator=(const TSearchIndex&) = delete;
 
     // Adds one page. Pages added are searchable at once. Raises Exception on failure.
+    void Add(PreparedPage page);
+    // Prepares the page on this thread first.
     void Add(std::string_view name, const PageText& text);
     // Ends building: the index is merged into its fastest, smallest shape.
     void Finish();
@@ -62,30 +64,37 @@ public:
         return Search(ParseSearchQuery(typed), offset, limit);
     }
 
-    int64_t PageCount() const { return pageCount_; }
-    // Bytes of memory the index holds: its pages, schema and statements.
+    int64_t PageCount() const { return static_cast<int64_t>(pages_.size()); }
+    // Bytes of memory the index holds: its SQLite pages, schema and statements, and the pages'
+    // names, titles and packed text.
     int64_t MemoryUsed() const;
 
 private:
+    struct StoredPage {
+        std::string name;
+        std::string title;
+        std::vector<PackedBlock> blocks; // in token order
+    };
+
     void Execute(const char* sql);
     sqlite3_stmt* Prepare(const char* sql);
 
     void Close();
+    // The query with its last word, when a prefix, as the whole words of the index it can become.
+    SearchQuery WithCompletions(const SearchQuery& query);
     // Page `id`'s name and title, and its snippet from token `from` on, read from the blocks that
-    // hold it; nothing when there is no such page.
-    std::optional<SearchHit> HitAt(int64_t id, int64_t from, const std::vector<struct SnippetTerm>& terms);
+    // hold it.
+    SearchHit HitAt(int64_t id, int64_t from, const std::vector<struct SnippetTerm>& terms);
 
     sqlite3* db_ = nullptr;
     std::unique_ptr<TIndexTokenizer> tokenizer_; // uses db_, which is closed after it goes
-    std::unique_ptr<TTextPacker> packer_;
+    std::unique_ptr<TPagePreparer> preparer_; // made the first time a page comes unprepared
     sqlite3_stmt* insertWords_ = nullptr;
-    sqlite3_stmt* insertPage_ = nullptr;
-    sqlite3_stmt* insertBlock_ = nullptr;
-    sqlite3_stmt* count_ = nullptr;
+    sqlite3_stmt* completions_ = nullptr;
     sqlite3_stmt* select_ = nullptr;
-    sqlite3_stmt* hit_ = nullptr;
     bool inTransaction_ = false;
-    int64_t pageCount_ = 0;
+    std::vector<StoredPage> pages_; // page `id` at id - 1
+    int64_t storedBytes_ = 0; // held by pages_' strings
 };
 
 // The snippet's text with its matched runs between `open` and `close`.

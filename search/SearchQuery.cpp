@@ -78,3 +78,16 @@ SearchQuery ParseSearchQuery(std::string_view typed)
     }
     return query;
 }
+
+std::string ExpressionWithCompletions(const SearchQuery& query, const std::vector<std::string>& completions)
+{
+    if (completions.empty() || !query.lastTermIsPrefix || query.terms.empty())
+        return {};
+    const std::size_t lastPart = Quoted(query.terms.back()).size() + 1; // and its '*'
+    std::string expression = query.expression.substr(0, query.expression.size() - lastPart);
+    expression += expression.empty() ? "(" : "AND (";
+    for (std::size_t i = 0; i < completions.size(); ++i)
+        expression += (i > 0 ? " OR " : "") + Quoted(completions[i]);
+    expression += ")";
+    return expression;
+}

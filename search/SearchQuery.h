@@ -19,3 +19,8 @@ struct SearchQuery {
 // numbers and versions are found as written. The last word is matched as a prefix unless a blank
 // follows it, so results come while it is being typed.
 SearchQuery ParseSearchQuery(std::string_view typed);
+
+// The query's expression with its last word, a prefix, matched as any one of `completions` (whole
+// words as the index holds them) instead: an index finds a few whole words faster than a prefix.
+// Nothing when there are no completions. Only for a query whose last term is a prefix.
+std::string ExpressionWithCompletions(const SearchQuery& query, const std::vector<std::string>& completions);

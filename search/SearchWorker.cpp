@@ -1,9 +1,10 @@
 #include "SearchWorker.h"
 
-#include "BookIndexing.h"
+#include "BookPageFeeder.h"
 #include "BookReader.h"
 
 #include <chrono>
+#include <memory>
 
 namespace {
 
@@ -56,13 +57,15 @@ void TSearchWorker::Answer(const Request& request, bool complete)
 
 void TSearchWorker::Run()
 {
-    const int total = reader_.Pages().Count();
-    const std::vector<bool> served = ServedEntries(reader_);
-    int next = 0;
+    // Made here, so that its threads start with the build and go once it is done.
+    auto feeder = std::make_unique<TBookPageFeeder>(reader_);
+    const int total = feeder->Total();
+    int done = 0;
     auto lastReport = std::chrono::steady_clock::now();
     // A query answered before the index was complete, to answer again at the end.
     std::optional<Request> partial;
     if (total == 0) {
+        feeder.reset();
         index_.Finish();
         if (OnProgress)
             OnProgress(0, 0);
@@ -71,32 +74,36 @@ void TSearchWorker::Run()
         std::optional<Request> request;
         {
             std::unique_lock guard(lock_);
-            if (next >= total)
+            if (done >= total)
                 wake_.wait(guard, [&] { return stop_ || pending_.has_value(); });
             if (stop_)
                 return;
             request.swap(pending_);
         }
         if (request) {
-            const bool complete = next >= total;
+            const bool complete = done >= total;
             Answer(*request, complete);
             partial = complete ? std::nullopt : request;
             continue;
         }
-        PageIndexing outcome = PageIndexing::Damaged;
-        try {
-            outcome = IndexBookPage(reader_, next, served[static_cast<std::size_t>(next)], index_);
-        } catch (const std::exception&) {
-            // The index could not take the page (out of memory): it is left out like a damaged one.
+        std::optional<PreparedEntry> prepared = feeder->Next();
+        if (prepared && prepared->outcome == PageIndexing::Indexed) {
+            try {
+                index_.Add(std::move(*prepared->page));
+            } catch (const std::exception&) {
+                // The index could not take the page (out of memory): it is left out like a damaged one.
+                prepared->outcome = PageIndexing::Damaged;
+            }
         }
-        if (outcome == PageIndexing::Damaged && OnDamaged)
-            OnDamaged(reader_.Pages()[next]);
-        ++next;
+        if (prepared && prepared->outcome == PageIndexing::Damaged && OnDamaged)
+            OnDamaged(reader_.Pages()[prepared->entry]);
+        ++done;
         const auto now = std::chrono::steady_clock::now();
-        if (next == total) {
+        if (done == total) {
+            feeder.reset();
             index_.Finish();
             if (OnProgress)
-                OnProgress(next, total);
+                OnProgress(done, total);
             if (partial) {
                 Answer(*partial, true);
                 partial.reset();
@@ -104,7 +111,7 @@ void TSearchWorker::Run()
         } else if (now - lastReport >= kProgressInterval) {
             lastReport = now;
             if (OnProgress)
-                OnProgress(next, total);
+                OnProgress(done, total);
             // The results grow with the index while it builds.
             if (partial)
                 Answer(*partial, false);

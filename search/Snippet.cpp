@@ -1,12 +1,16 @@
 #include "Snippet.h"
 
+#include "BookTokenizer.h"
 #include "IndexTokenizer.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr std::size_t kSnippetTokens = 16; // words shown
+// A snippet shows 16 words; an ideograph, a word of its own in the index, counts as a third of one,
+// so that Chinese and Japanese snippets show as much text as others.
+constexpr int kWordWeight = 3;
+constexpr int kSnippetWeight = 16 * kWordWeight;
 // A block ends at the first token end past this many bytes.
 constexpr std::size_t kBlockBytes = 1024;
 constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
@@ -77,16 +81,22 @@ std::vector<SnippetPiece> MakeSnippet(const TIndexTokenizer& tokenizer, const Te
     std::vector<Token> tokens; // from `from` on, one more than shown when there are more
     int64_t number = stretch.firstToken;
     const std::string_view text = stretch.text;
+    int weight = 0;
+    bool full = false; // a token follows the words shown
     tokenizer.Tokenize(text, [&](std::string_view folded, int start, int end) {
-        if (number++ >= from)
-            tokens.push_back({ std::string(folded), start, end });
-        return tokens.size() <= kSnippetTokens;
+        if (number++ < from)
+            return true;
+        if (weight >= kSnippetWeight) {
+            full = true;
+            return false;
+        }
+        tokens.push_back({ std::string(folded), start, end });
+        weight += IsIdeograph(folded) ? 1 : kWordWeight;
+        return true;
     });
     if (ranOut != nullptr)
-        *ranOut = tokens.size() <= kSnippetTokens;
-    const bool more = tokens.size() > kSnippetTokens || !stretch.endsPage;
-    if (tokens.size() > kSnippetTokens)
-        tokens.resize(kSnippetTokens);
+        *ranOut = !full;
+    const bool more = full || !stretch.endsPage;
     if (tokens.empty())
         return {};
     std::vector<bool> marked(tokens.size(), false);

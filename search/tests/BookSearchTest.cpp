@@ -57,6 +57,12 @@ protected:
             { "/zlib.htm", HtmlPage("The zlib stream", "<p>A short page about a stream.</p>") },
             { "/ZLIB.HTM", HtmlPage("Unreachable duplicate", "<p>zlib</p>") },
             { "/notes.txt", "plain zlib stream notes" },
+            // Japanese and Chinese leave no blanks between words.
+            { "/tokyo.htm",
+                HtmlPage("\xE6\x9D\xB1\xE4\xBA\xAC",
+                    "<p>"
+                    "Tokyo\xE9\x83\xBD\xE3\x81\xAF\xE6\x97\xA5\xE6\x9C\xAC\xE3\x81\xAE\xE9\xA6\x96\xE9\x83\xBD\xE3\x81"
+                    "\xA7\xE3\x81\x99</p>") },
         });
         DamagePage(*book, "/broken.htm");
         damaged = IndexAll(*book, index);
@@ -80,6 +86,19 @@ TEST_F(BookSearch, FindsVisibleTextOnlyWithCaseAccentsAndReferencesFolded)
     EXPECT_EQ(NamesFound(index, "brulee"), Names { "/latin.htm" });
     EXPECT_EQ(NamesFound(index, "ole "), Names { "/latin.htm" });
     EXPECT_EQ(NamesFound(index, "fraiche"), Names { "/utf8.htm" });
+}
+
+TEST_F(BookSearch, FindsWordsInsideTextWrittenWithoutBlanks)
+{
+    const std::string japan = "\xE6\x97\xA5\xE6\x9C\xAC"; // 日本
+    const std::string capital = "\xE9\xA6\x96\xE9\x83\xBD"; // 首都
+    EXPECT_EQ(NamesFound(index, japan), Names { "/tokyo.htm" });
+    EXPECT_EQ(NamesFound(index, capital + " tokyo"), Names { "/tokyo.htm" });
+    EXPECT_EQ(NamesFound(index, "\xE6\x9C\xAC\xE6\x97\xA5 "), Names {}); // 本日: the same characters, other order
+    const SearchResults results = index.Search(japan, 0, 1);
+    ASSERT_EQ(results.hits.size(), 1u);
+    EXPECT_EQ(MarkedSnippet(results.hits[0].snippet, "[", "]"),
+        "Tokyo\xE9\x83\xBD\xE3\x81\xAF[" + japan + "]\xE3\x81\xAE" + capital + "\xE3\x81\xA7\xE3\x81\x99");
 }
 
 TEST_F(BookSearch, PhrasesPrefixesAndNumbers)
@@ -138,6 +157,10 @@ TEST_F(BookSearch, NoTypedTextFailsAndEveryResultComesAPageAtATime)
     EXPECT_EQ(second.hits.size(), 100u);
     EXPECT_EQ(large.Search("common", 200, 100).hits.size(), 50u);
     EXPECT_TRUE(large.Search("common", 300, 100).hits.empty());
+    // A word being typed finds every word it can become, few or many, beside words before it.
+    EXPECT_EQ(large.Search("word 24", 0, 1).total, 11);
+    EXPECT_EQ(large.Search("word 1", 0, 1).total, 111);
+    EXPECT_EQ(large.Search("\"common word\" 2", 0, 1).total, 61);
 }
 
 } // namespace

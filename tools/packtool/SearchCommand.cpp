@@ -1,4 +1,4 @@
-#include "BookIndexing.h"
+#include "BookPageFeeder.h"
 #include "CommandLine.h"
 #include "OpenedBook.h"
 #include "PackCommand.h"
@@ -70,14 +70,12 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     TSearchIndex index;
     {
         TProgress progress(context.err, context.errIsTerminal, "Indexing", reader.Pages().Count(), 0);
-        const std::vector<bool> served = ServedEntries(reader);
-        for (int i = 0; i < reader.Pages().Count(); ++i) {
-            if (IndexBookPage(reader, i, served[static_cast<std::size_t>(i)], index) == PageIndexing::Damaged)
-                context.err << "Cannot extract page " << AnsiToUtf8(reader.Pages()[i]) << ": not searched\n";
+        IndexWholeBook(reader, index, [&](int entry, PageIndexing outcome) {
+            if (outcome == PageIndexing::Damaged)
+                context.err << "Cannot extract page " << AnsiToUtf8(reader.Pages()[entry]) << ": not searched\n";
             progress.Step();
-        }
+        });
     }
-    index.Finish();
 
     const SearchResults results = index.Search(query, 0, limit);
     if (line.Has("--json")) {

@@ -1,0 +1,140 @@
+#include "BookPageFeeder.h"
+
+#include "BookReader.h"
+#include "SearchIndex.h"
+
+#include <algorithm>
+
+namespace {
+
+// Entries prepared ahead of the taker at most: enough to keep every thread busy, little memory.
+constexpr std::size_t kAhead = 32;
+constexpr unsigned kMostThreads = 4;
+
+PreparedEntry PrepareEntry(const TBookReader& reader, int entry, bool served, TPagePreparer& preparer)
+{
+    PreparedEntry prepared { entry, PageIndexing::Skipped, std::nullopt };
+    const std::string& name = reader.Pages()[entry];
+    if (!served || PageKindOf(name) == PageKind::Other)
+        return prepared;
+    try {
+        std::string bytes;
+        if (!reader.ExtractPageAtConcurrently(entry, bytes)) {
+            prepared.outcome = PageIndexing::Damaged;
+            return prepared;
+        }
+        auto text = ExtractPageText(name, bytes);
+        if (!text)
+            return prepared;
+        prepared.page = preparer.Prepare(name, std::move(*text));
+        prepared.outcome = PageIndexing::Indexed;
+    } catch (const std::exception&) {
+        // Out of memory for this page: it is left out like a damaged one.
+        prepared.outcome = PageIndexing::Damaged;
+    }
+    return prepared;
+}
+
+} // namespace
+
+TBookPageFeeder::TBookPageFeeder(const TBookReader& reader, unsigned threads)
+    : reader_(reader)
+    , total_(reader.Pages().Count())
+    , served_(ServedEntries(reader))
+    , ready_(kAhead)
+{
+    if (threads == 0)
+        threads = std::clamp(std::thread::hardware_concurrency(), 1U, kMostThreads);
+    threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max(total_, 1)));
+    try {
+        for (unsigned i = 0; i < threads; ++i)
+            threads_.emplace_back([this] { Work(); });
+    } catch (...) {
+        StopAndJoin();
+        throw;
+    }
+}
+
+TBookPageFeeder::~TBookPageFeeder()
+{
+    StopAndJoin();
+}
+
+void TBookPageFeeder::StopAndJoin()
+{
+    {
+        std::lock_guard guard(lock_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) {
+        if (thread.joinable())
+            thread.join();
+    }
+    threads_.clear();
+}
+
+void TBookPageFeeder::Work()
+{
+    std::optional<TPagePreparer> preparer;
+    try {
+        preparer.emplace();
+    } catch (const std::exception&) {
+        // Out of memory: the entries this thread takes come out as damaged ones.
+    }
+    for (;;) {
+        int entry = 0;
+        {
+            std::unique_lock guard(lock_);
+            changed_.wait(guard,
+                [&] { return stop_ || claimed_ >= total_ || static_cast<std::size_t>(claimed_ - taken_) < kAhead; });
+            if (stop_ || claimed_ >= total_)
+                return;
+            entry = claimed_++;
+        }
+        PreparedEntry prepared = preparer
+            ? PrepareEntry(reader_, entry, served_[static_cast<std::size_t>(entry)], *preparer)
+            : PreparedEntry { entry, PageIndexing::Damaged, std::nullopt };
+        {
+            std::lock_guard guard(lock_);
+            ready_[static_cast<std::size_t>(entry) % kAhead] = std::move(prepared);
+        }
+        changed_.notify_all();
+    }
+}
+
+std::optional<PreparedEntry> TBookPageFeeder::Next()
+{
+    std::optional<PreparedEntry> next;
+    {
+        std::unique_lock guard(lock_);
+        if (taken_ >= total_)
+            return std::nullopt;
+        std::optional<PreparedEntry>& slot = ready_[static_cast<std::size_t>(taken_) % kAhead];
+        changed_.wait(guard, [&] { return slot.has_value(); });
+        next.swap(slot);
+        ++taken_;
+    }
+    changed_.notify_all();
+    return next;
+}
+
+void IndexWholeBook(
+    const TBookReader& reader, TSearchIndex& index, const std::function<void(int entry, PageIndexing outcome)>& onEntry)
+{
+    {
+        TBookPageFeeder feeder(reader);
+        while (std::optional<PreparedEntry> prepared = feeder.Next()) {
+            if (prepared->outcome == PageIndexing::Indexed) {
+                try {
+                    index.Add(std::move(*prepared->page));
+                } catch (const std::exception&) {
+                    prepared->outcome = PageIndexing::Damaged;
+                }
+            }
+            if (onEntry)
+                onEntry(prepared->entry, prepared->outcome);
+        }
+    }
+    index.Finish();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "BookIndexing.h"
+#include "PreparedPage.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class TBookReader;
+
+// One directory entry made ready for the index.
+struct PreparedEntry {
+    int entry = 0;
+    PageIndexing outcome = PageIndexing::Skipped;
+    std::optional<PreparedPage> page; // when the outcome is Indexed
+};
+
+// Prepares a book's entries for its index on threads of its own (reading and inflating each page,
+// taking its text, packing that) while the index's thread adds the pages prepared before: the
+// index then spends its time on the words alone. Entries come out in directory order, at most a
+// few dozen prepared ahead of the taker. Pages are read the way the page service reads them, at
+// positions of their own, so page requests served meanwhile never wait for the build.
+class TBookPageFeeder {
+public:
+    // The reader must be loaded and outlive the feeder. `threads` 0 takes one per processor.
+    explicit TBookPageFeeder(const TBookReader& reader, unsigned threads = 0);
+    // Stops the threads and joins them.
+    ~TBookPageFeeder();
+    TBookPageFeeder(const TBookPageFeeder&) = delete;
+    TBookPageFeeder& operator=(const TBookPageFeeder&) = delete;
+
+    // The next entry, waiting until it is prepared; nothing once every entry has come out.
+    std::optional<PreparedEntry> Next();
+    int Total() const { return total_; }
+
+private:
+    void Work();
+    void StopAndJoin();
+
+    const TBookReader& reader_;
+    const int total_;
+    const std::vector<bool> served_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<std::optional<PreparedEntry>> ready_; // entry e at e % size(), under lock_
+    int claimed_ = 0; // entries handed to a thread, under lock_
+    int taken_ = 0; // entries handed out by Next, under lock_
+    bool stop_ = false; // under lock_
+    // Last: joined in the destructor while everything above still exists.
+    std::vector<std::thread> threads_;
+};
+
+class TSearchIndex;
+
+// Adds every page of the book to the index through a feeder and ends the build. `onEntry` hears
+// each entry's outcome in directory order; a page the index cannot take (out of memory) counts as
+// damaged.
+void IndexWholeBook(const TBookReader& reader, TSearchIndex& index,
+    const std::function<void(int entry, PageIndexing outcome)>& onEntry = {});

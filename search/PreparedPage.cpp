@@ -1,0 +1,40 @@
+#include "PreparedPage.h"
+
+#include "Exception.h"
+#include "IndexTokenizer.h"
+#include "PackedText.h"
+#include "Snippet.h"
+
+#include <sqlite3.h>
+
+TPagePreparer::TPagePreparer()
+{
+    if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY | SQLITE_OPEN_NOMUTEX, nullptr)
+        != SQLITE_OK) {
+        sqlite3_close(db_);
+        throw Exception("Cannot make the search index: out of memory");
+    }
+    try {
+        tokenizer_ = std::make_unique<TIndexTokenizer>(db_);
+        packer_ = std::make_unique<TTextPacker>();
+    } catch (...) {
+        tokenizer_.reset();
+        sqlite3_close(db_);
+        throw;
+    }
+}
+
+TPagePreparer::~TPagePreparer()
+{
+    tokenizer_.reset(); // made from db_
+    sqlite3_close(db_);
+}
+
+PreparedPage TPagePreparer::Prepare(std::string_view name, PageText text)
+{
+    PreparedPage page { std::string(name), std::move(text), {} };
+    const std::string_view body = page.text.body;
+    for (const TextBlock& block : SplitIntoBlocks(*tokenizer_, body))
+        page.blocks.push_back({ block.firstToken, packer_->Pack(body.substr(block.begin, block.end - block.begin)) });
+    return page;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "PageText.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TIndexTokenizer;
+class TTextPacker;
+struct sqlite3;
+
+// A stretch of a page's text, packed, that starts at a known token: a snippet unpacks only the
+// block where its words are.
+struct PackedBlock {
+    int64_t firstToken = 0;
+    std::string packed;
+};
+
+// A page made ready for the index: its text to index and the same text packed in blocks.
+struct PreparedPage {
+    std::string name; // as the book stores it (Windows-1252)
+    PageText text;
+    std::vector<PackedBlock> blocks;
+};
+
+// Does the work of adding a page that needs no index: splitting its text into blocks and packing
+// them. Each thread that prepares pages has a preparer of its own; one is not safe for two threads.
+class TPagePreparer {
+public:
+    // Raises Exception when out of memory or when SQLite has no FTS5.
+    TPagePreparer();
+    ~TPagePreparer();
+    TPagePreparer(const TPagePreparer&) = delete;
+    TPagePreparer& operator=(const TPagePreparer&) = delete;
+
+    PreparedPage Prepare(std::string_view name, PageText text);
+
+private:
+    sqlite3* db_ = nullptr; // a connection of its own, only to reach the index's tokenizer
+    std::unique_ptr<TIndexTokenizer> tokenizer_;
+    std::unique_ptr<TTextPacker> packer_;
+};
