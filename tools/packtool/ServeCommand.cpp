@@ -37,7 +37,8 @@ Options:
   --memory-mb N         inflated pages in memory at once, cache included, at most N MiB (default
                         256); beyond it new extractions wait for answers in flight to end. A page
                         larger than that is still served, alone.
-  --max-connections N   live connections at most (default 4096); more wait in the listen queue
+  --max-connections N   live connections at most (default 4096); one more closes the connection
+                        that has waited longest for its client, and waits only while all are busy
   --idle-timeout MIN    close a connection that has sent nothing for MIN minutes, and one whose
                         request is not in after MIN minutes (default 1; 0: never)
   --max-request-line N  longest request line, in bytes (default 8192)
