@@ -43,8 +43,10 @@ TBookPageFeeder::TBookPageFeeder(const TBookReader& reader, unsigned threads)
     , served_(ServedEntries(reader))
     , ready_(kAhead)
 {
+    // The index's own thread is busy too: on two processors one thread preparing pages beside it
+    // builds the index faster than two, which would take turns with it.
     if (threads == 0)
-        threads = std::clamp(std::thread::hardware_concurrency(), 1U, kMostThreads);
+        threads = std::clamp(std::thread::hardware_concurrency(), 2U, kMostThreads + 1) - 1;
     threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max(total_, 1)));
     try {
         for (unsigned i = 0; i < threads; ++i)

@@ -27,7 +27,8 @@ struct PreparedEntry {
 // positions of their own, so page requests served meanwhile never wait for the build.
 class TBookPageFeeder {
 public:
-    // The reader must be loaded and outlive the feeder. `threads` 0 takes one per processor.
+    // The reader must be loaded and outlive the feeder. `threads` 0 takes one per processor
+    // beside the taker's, at least one.
     explicit TBookPageFeeder(const TBookReader& reader, unsigned threads = 0);
     // Stops the threads and joins them.
     ~TBookPageFeeder();

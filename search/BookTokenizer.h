@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 struct sqlite3;
 
@@ -15,3 +19,30 @@ inline constexpr const char* kBookTokenizerName = "book";
 
 // Whether a token of the index is one ideograph.
 bool IsIdeograph(std::string_view token);
+
+// The tokens of one text, kept while that text is prepared on another thread.
+struct TokenList {
+    const char* text = nullptr; // the text they came from, where it is when they are replayed
+    std::size_t size = 0;
+    std::string tokens; // one after another
+    std::vector<uint32_t> ends; // where each ends in `tokens`
+
+    void Append(std::string_view token)
+    {
+        tokens.append(token);
+        ends.push_back(static_cast<uint32_t>(tokens.size()));
+    }
+};
+
+// While it lives, the "book" tokenizer on this thread hands FTS5 the list's tokens instead of
+// tokenizing again, when it is given the list's own text to index.
+class TTokenReplay {
+public:
+    explicit TTokenReplay(const TokenList& list);
+    ~TTokenReplay();
+    TTokenReplay(const TTokenReplay&) = delete;
+    TTokenReplay& operator=(const TTokenReplay&) = delete;
+
+private:
+    const TokenList* previous_;
+};

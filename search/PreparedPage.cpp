@@ -32,9 +32,10 @@ TPagePreparer::~TPagePreparer()
 
 PreparedPage TPagePreparer::Prepare(std::string_view name, PageText text)
 {
-    PreparedPage page { std::string(name), std::move(text), {} };
+    PreparedPage page { std::string(name), std::move(text), {}, {} };
     const std::string_view body = page.text.body;
-    for (const TextBlock& block : SplitIntoBlocks(*tokenizer_, body))
+    const auto keep = [&](std::string_view folded) { page.bodyTokens.Append(folded); };
+    for (const TextBlock& block : SplitIntoBlocks(*tokenizer_, body, keep))
         page.blocks.push_back({ block.firstToken, packer_->Pack(body.substr(block.begin, block.end - block.begin)) });
     return page;
 }

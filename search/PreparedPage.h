@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BookTokenizer.h"
 #include "PageText.h"
 
 #include <cstdint>
@@ -19,10 +20,12 @@ struct PackedBlock {
     std::string packed;
 };
 
-// A page made ready for the index: its text to index and the same text packed in blocks.
+// A page made ready for the index: its text to index, the body's tokens as the index's tokenizer
+// makes them (so the index need not tokenize the body again), and the same text packed in blocks.
 struct PreparedPage {
     std::string name; // as the book stores it (Windows-1252)
     PageText text;
+    TokenList bodyTokens;
     std::vector<PackedBlock> blocks;
 };
 

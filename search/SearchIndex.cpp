@@ -122,6 +122,10 @@ void TSearchIndex::Add(PreparedPage page)
     }
     const auto id = static_cast<int64_t>(pages_.size()) + 1;
     {
+        // The body has moved since it was tokenized: its tokens are tied to it as it is now.
+        page.bodyTokens.text = page.text.body.data();
+        page.bodyTokens.size = page.text.body.size();
+        const TTokenReplay replay(page.bodyTokens);
         StatementReset reset { insertWords_ };
         const PageText& text = page.text;
         sqlite3_bind_int64(insertWords_, 1, id);

@@ -54,12 +54,15 @@ std::vector<SnippetTerm> SnippetTerms(const TIndexTokenizer& tokenizer, const Se
     return terms;
 }
 
-std::vector<TextBlock> SplitIntoBlocks(const TIndexTokenizer& tokenizer, std::string_view text)
+std::vector<TextBlock> SplitIntoBlocks(const TIndexTokenizer& tokenizer, std::string_view text,
+    const std::function<void(std::string_view folded)>& onToken)
 {
     std::vector<TextBlock> blocks;
     TextBlock current;
     int64_t tokens = 0;
-    tokenizer.Tokenize(text, [&](std::string_view, int, int end) {
+    tokenizer.Tokenize(text, [&](std::string_view folded, int, int end) {
+        if (onToken)
+            onToken(folded);
         ++tokens;
         const auto at = static_cast<std::size_t>(end);
         if (at - current.begin >= kBlockBytes) {

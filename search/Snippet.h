@@ -3,6 +3,7 @@
 #include "SearchIndex.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +26,9 @@ struct TextBlock {
     std::size_t begin = 0; // byte range in the page's text
     std::size_t end = 0;
 };
-std::vector<TextBlock> SplitIntoBlocks(const TIndexTokenizer& tokenizer, std::string_view text);
+// `onToken`, when given, hears every folded token in order: the same pass serves the index.
+std::vector<TextBlock> SplitIntoBlocks(const TIndexTokenizer& tokenizer, std::string_view text,
+    const std::function<void(std::string_view folded)>& onToken = {});
 
 // Consecutive blocks of a page's text.
 struct TextStretch {
