@@ -37,7 +37,7 @@ PreparedEntry PrepareEntry(const TBookReader& reader, int entry, bool served, TP
 
 } // namespace
 
-TBookPageFeeder::TBookPageFeeder(const TBookReader& reader, unsigned threads)
+TBookPageFeeder::TBookPageFeeder(const TBookReader& reader, int threads)
     : reader_(reader)
     , total_(reader.Pages().Count())
     , served_(ServedEntries(reader))
@@ -45,15 +45,14 @@ TBookPageFeeder::TBookPageFeeder(const TBookReader& reader, unsigned threads)
 {
     // The index's own thread is busy too: on two processors one thread preparing pages beside it
     // builds the index faster than two, which would take turns with it.
-    if (threads == 0)
-        threads = std::clamp(std::thread::hardware_concurrency(), 2U, kMostThreads + 1) - 1;
-    threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max(total_, 1)));
+    if (threads < 0)
+        threads = static_cast<int>(std::min(std::max(std::thread::hardware_concurrency(), 1U), kMostThreads + 1)) - 1;
+    threads = std::min(threads, total_);
     try {
-        for (unsigned i = 0; i < threads; ++i)
+        for (int i = 0; i < threads; ++i)
             threads_.emplace_back([this] { Work(); });
-    } catch (...) {
-        StopAndJoin();
-        throw;
+    } catch (const std::exception&) {
+        // No more threads to be had: those started do the work, or else the taker does.
     }
 }
 
@@ -107,6 +106,19 @@ void TBookPageFeeder::Work()
 
 std::optional<PreparedEntry> TBookPageFeeder::Next()
 {
+    if (threads_.empty()) {
+        if (taken_ >= total_)
+            return std::nullopt;
+        const int entry = taken_++;
+        if (!ownPreparer_) {
+            try {
+                ownPreparer_.emplace();
+            } catch (const std::exception&) {
+                return PreparedEntry { entry, PageIndexing::Damaged, std::nullopt }; // out of memory
+            }
+        }
+        return PrepareEntry(reader_, entry, served_[static_cast<std::size_t>(entry)], *ownPreparer_);
+    }
     std::optional<PreparedEntry> next;
     {
         std::unique_lock guard(lock_);

@@ -27,9 +27,11 @@ struct PreparedEntry {
 // positions of their own, so page requests served meanwhile never wait for the build.
 class TBookPageFeeder {
 public:
-    // The reader must be loaded and outlive the feeder. `threads` 0 takes one per processor
-    // beside the taker's, at least one.
-    explicit TBookPageFeeder(const TBookReader& reader, unsigned threads = 0);
+    // The reader must be loaded and outlive the feeder. With `threads` 0 the taker prepares each
+    // entry itself as it asks for it; kThreadPerProcessor takes a thread for each processor beside
+    // the taker's (none on one processor).
+    static constexpr int kThreadPerProcessor = -1;
+    explicit TBookPageFeeder(const TBookReader& reader, int threads = kThreadPerProcessor);
     // Stops the threads and joins them.
     ~TBookPageFeeder();
     TBookPageFeeder(const TBookPageFeeder&) = delete;
@@ -52,6 +54,7 @@ private:
     int claimed_ = 0; // entries handed to a thread, under lock_
     int taken_ = 0; // entries handed out by Next, under lock_
     bool stop_ = false; // under lock_
+    std::optional<TPagePreparer> ownPreparer_; // the taker's, when no thread prepares
     // Last: joined in the destructor while everything above still exists.
     std::vector<std::thread> threads_;
 };

@@ -1,6 +1,7 @@
 // The worker builds on its own thread and answers queries over what it has indexed so far.
 
 #include "SearchWorker.h"
+#include "BookPageFeeder.h"
 #include "SearchBook.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,40 @@
 #include <mutex>
 
 namespace {
+
+TEST(BookPageFeeder, HandsOutEveryEntryInOrderWhateverThreadsPrepareThem)
+{
+    BookPages pages { { "/picture.png", "not text" } };
+    for (int i = 0; i < 100; ++i)
+        pages.emplace_back(
+            "/p" + std::to_string(i) + ".htm", HtmlPage("Page", "<p>word " + std::to_string(i) + "</p>"));
+    pages.emplace_back("/P3.HTM", HtmlPage("Twin", "<p>never served</p>"));
+    auto book = MakeSearchBook(pages);
+    DamagePage(*book, "/p7.htm");
+    const auto handedOut = [&](int threads) {
+        std::vector<std::string> out;
+        TBookPageFeeder feeder(book->reader, threads);
+        while (auto prepared = feeder.Next()) {
+            std::string line
+                = std::to_string(prepared->entry) + " " + std::to_string(static_cast<int>(prepared->outcome));
+            if (prepared->page)
+                line += " " + prepared->page->name + " " + prepared->page->text.body + " "
+                    + std::to_string(prepared->page->bodyTokens.ends.size());
+            out.push_back(line);
+        }
+        return out;
+    };
+    const std::vector<std::string> alone = handedOut(0);
+    ASSERT_EQ(alone.size(), 102u);
+    int indexed = 0;
+    for (std::size_t i = 0; i < alone.size(); ++i) {
+        EXPECT_EQ(alone[i].substr(0, alone[i].find(' ')), std::to_string(i));
+        indexed += alone[i].find(" word ") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(indexed, 99); // not the picture, the twin of /p3.htm or the damaged /p7.htm
+    EXPECT_EQ(handedOut(1), alone);
+    EXPECT_EQ(handedOut(3), alone);
+}
 
 TEST(SearchWorker, AnswersWhileBuildingThenAgainOverTheWholeBookAndReportsDamage)
 {
