@@ -1,5 +1,6 @@
 #include "Utf8.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cwctype>
 #include <locale.h>
@@ -16,39 +17,69 @@ locale_t UnicodeLocale()
 
 } // namespace
 
+std::size_t Utf8SequenceAt(std::string_view bytes, char32_t& c)
+{
+    if (bytes.empty())
+        return 0;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) {
+        c = lead;
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80; // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF; // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    char32_t value = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+        value = value << 6 | (byte(i) & 0x3F);
+    }
+    c = value;
+    return length;
+}
+
+bool IsValidUtf8(std::string_view bytes)
+{
+    for (std::size_t i = 0; i < bytes.size();) {
+        // Runs of ASCII, most of any text, need no decoding.
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t c = 0;
+        const std::size_t length = Utf8SequenceAt(bytes.substr(i), c);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 std::optional<std::u32string> DecodeUtf8(std::string_view utf8)
 {
     std::u32string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t length = 0;
         char32_t c = 0;
-        if (lead < 0x80) {
-            length = 1;
-            c = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            c = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            c = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            c = lead & 0x07;
-        } else {
-            return std::nullopt;
-        }
-        if (i + length > utf8.size())
-            return std::nullopt;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return std::nullopt;
-            c = c << 6 | (next & 0x3F);
-        }
-        const bool overlong = (length == 2 && c < 0x80) || (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
-        if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        const std::size_t length = Utf8SequenceAt(utf8.substr(i), c);
+        if (length == 0)
             return std::nullopt;
         out += c;
         i += length;
@@ -77,14 +108,9 @@ void AppendUtf8(std::string& out, char32_t c)
 
 bool IsMultiByteUtf8(std::string_view text)
 {
-    bool multiByte = false;
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            multiByte = true;
-            break;
-        }
-    }
-    return multiByte && DecodeUtf8(text).has_value();
+    const bool multiByte
+        = std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return multiByte && IsValidUtf8(text);
 }
 
 char32_t FoldLetterCase(char32_t c)

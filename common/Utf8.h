@@ -1,11 +1,20 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 // UTF-8 as the rest of the system meets it: in file names, JSON, the terminal and the browser's
 // requests.
+
+// The length (1 to 4) of the well-formed UTF-8 sequence at the start of `bytes`, with its
+// character in `c`; 0 when there is none there (an overlong form, a surrogate, a character past
+// U+10FFFF, a sequence cut short, or no bytes at all).
+std::size_t Utf8SequenceAt(std::string_view bytes, char32_t& c);
+
+// True when the bytes are well-formed UTF-8 throughout.
+bool IsValidUtf8(std::string_view bytes);
 
 // The code points of a text that is valid UTF-8 (no overlong forms, no surrogates, nothing past
 // U+10FFFF), or nothing.

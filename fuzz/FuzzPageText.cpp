@@ -6,6 +6,7 @@
 #include "PageText.h"
 #include "SearchIndex.h"
 #include "SearchQuery.h"
+#include "Utf8.h"
 
 #include <cstdint>
 #include <cstdlib>

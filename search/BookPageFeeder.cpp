@@ -11,11 +11,12 @@ namespace {
 constexpr std::size_t kAhead = 32;
 constexpr unsigned kMostThreads = 4;
 
-PreparedEntry PrepareEntry(const TBookReader& reader, int entry, bool served, TPagePreparer& preparer)
+PreparedEntry PrepareEntry(const TBookReader& reader, int entry, TPagePreparer& preparer)
 {
     PreparedEntry prepared { entry, PageIndexing::Skipped, std::nullopt };
     const std::string& name = reader.Pages()[entry];
-    if (!served || PageKindOf(name) == PageKind::Other)
+    // Only the first entry of a name is served, so only it is searched.
+    if (reader.IndexOfPage(name) != entry || PageKindOf(name) == PageKind::Other)
         return prepared;
     try {
         std::string bytes;
@@ -40,7 +41,6 @@ PreparedEntry PrepareEntry(const TBookReader& reader, int entry, bool served, TP
 TBookPageFeeder::TBookPageFeeder(const TBookReader& reader, int threads)
     : reader_(reader)
     , total_(reader.Pages().Count())
-    , served_(ServedEntries(reader))
     , ready_(kAhead)
 {
     // The index's own thread is busy too: on two processors one thread preparing pages beside it
@@ -93,9 +93,8 @@ void TBookPageFeeder::Work()
                 return;
             entry = claimed_++;
         }
-        PreparedEntry prepared = preparer
-            ? PrepareEntry(reader_, entry, served_[static_cast<std::size_t>(entry)], *preparer)
-            : PreparedEntry { entry, PageIndexing::Damaged, std::nullopt };
+        PreparedEntry prepared = preparer ? PrepareEntry(reader_, entry, *preparer)
+                                          : PreparedEntry { entry, PageIndexing::Damaged, std::nullopt };
         {
             std::lock_guard guard(lock_);
             ready_[static_cast<std::size_t>(entry) % kAhead] = std::move(prepared);
@@ -117,7 +116,7 @@ std::optional<PreparedEntry> TBookPageFeeder::Next()
                 return PreparedEntry { entry, PageIndexing::Damaged, std::nullopt }; // out of memory
             }
         }
-        return PrepareEntry(reader_, entry, served_[static_cast<std::size_t>(entry)], *ownPreparer_);
+        return PrepareEntry(reader_, entry, *ownPreparer_);
     }
     std::optional<PreparedEntry> next;
     {
@@ -133,21 +132,27 @@ std::optional<PreparedEntry> TBookPageFeeder::Next()
     return next;
 }
 
+PageIndexing AddToIndex(TSearchIndex& index, PreparedEntry& prepared)
+{
+    if (prepared.outcome == PageIndexing::Indexed) {
+        try {
+            index.Add(std::move(*prepared.page));
+        } catch (const std::exception&) {
+            prepared.outcome = PageIndexing::Damaged;
+        }
+    }
+    return prepared.outcome;
+}
+
 void IndexWholeBook(
     const TBookReader& reader, TSearchIndex& index, const std::function<void(int entry, PageIndexing outcome)>& onEntry)
 {
     {
         TBookPageFeeder feeder(reader);
         while (std::optional<PreparedEntry> prepared = feeder.Next()) {
-            if (prepared->outcome == PageIndexing::Indexed) {
-                try {
-                    index.Add(std::move(*prepared->page));
-                } catch (const std::exception&) {
-                    prepared->outcome = PageIndexing::Damaged;
-                }
-            }
+            const PageIndexing outcome = AddToIndex(index, *prepared);
             if (onEntry)
-                onEntry(prepared->entry, prepared->outcome);
+                onEntry(prepared->entry, outcome);
         }
     }
     index.Finish();

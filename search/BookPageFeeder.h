@@ -1,6 +1,5 @@
 #pragma once
 
-#include "BookIndexing.h"
 #include "PreparedPage.h"
 
 #include <condition_variable>
@@ -12,6 +11,12 @@
 #include <vector>
 
 class TBookReader;
+
+enum class PageIndexing {
+    Indexed,
+    Skipped, // not a text page, or a later entry with an earlier entry's name (never served)
+    Damaged, // the record cannot be read or inflated
+};
 
 // One directory entry made ready for the index.
 struct PreparedEntry {
@@ -47,7 +52,6 @@ private:
 
     const TBookReader& reader_;
     const int total_;
-    const std::vector<bool> served_;
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<std::optional<PreparedEntry>> ready_; // entry e at e % size(), under lock_
@@ -60,6 +64,10 @@ private:
 };
 
 class TSearchIndex;
+
+// Adds a prepared entry's page to the index; the entry's outcome, which is Damaged when the index
+// cannot take the page (out of memory), as for a page that cannot be read.
+PageIndexing AddToIndex(TSearchIndex& index, PreparedEntry& prepared);
 
 // Adds every page of the book to the index through a feeder and ends the build. `onEntry` hears
 // each entry's outcome in directory order; a page the index cannot take (out of memory) counts as

@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "Fts5Functions.h"
+#include "Utf8.h"
 
 #include <sqlite3.h>
 
@@ -37,18 +38,16 @@ bool IsIdeographic(char32_t c)
         || (c >= 0x20000 && c <= 0x323AF); // Han extensions B and later
 }
 
-// The character at the start of well-formed UTF-8 and its length in bytes.
+// The character at the start of `text` and its length in bytes; a byte that starts no well-formed
+// character (typed queries may hold any bytes) stands alone and is no ideograph.
 char32_t CharacterAt(std::string_view text, std::size_t& length)
 {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (length > text.size()) {
-        length = text.size();
-        return 0;
+    char32_t c = 0;
+    length = Utf8SequenceAt(text, c);
+    if (length == 0) {
+        length = 1;
+        c = 0;
     }
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i)
-        c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
     return c;
 }
 

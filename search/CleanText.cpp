@@ -6,38 +6,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Length of the well-formed sequence at the start of `bytes`, or 0 when it is not one.
-std::size_t SequenceLength(std::string_view bytes)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80)
-        return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80; // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF; // nothing past U+10FFFF
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
-            return 0;
-    }
-    return length;
-}
-
 // Printable ASCII, tab and line ends: kept as they are, so runs of them are copied whole.
 bool IsPlainAscii(char c)
 {
@@ -64,7 +32,8 @@ std::string CleanUtf8(std::string_view text)
         i = runEnd;
         if (i == text.size())
             break;
-        const std::size_t length = SequenceLength(text.substr(i));
+        char32_t c = 0;
+        const std::size_t length = Utf8SequenceAt(text.substr(i), c);
         if (length == 0) {
             AppendUtf8(out, kReplacement);
             ++i;
@@ -78,15 +47,4 @@ std::string CleanUtf8(std::string_view text)
         i += length;
     }
     return out;
-}
-
-bool IsValidUtf8(std::string_view bytes)
-{
-    for (std::size_t i = PlainRunEnd(bytes, 0); i < bytes.size(); i = PlainRunEnd(bytes, i)) {
-        const std::size_t length = SequenceLength(bytes.substr(i));
-        if (length == 0)
-            return false;
-        i += length;
-    }
-    return true;
 }

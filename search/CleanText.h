@@ -7,6 +7,3 @@
 // C0 control but tab, line feed and carriage return by a blank: the index and its snippets keep
 // no control characters.
 std::string CleanUtf8(std::string_view text);
-
-// True when the bytes are well-formed UTF-8 throughout.
-bool IsValidUtf8(std::string_view bytes);

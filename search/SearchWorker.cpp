@@ -87,15 +87,7 @@ void TSearchWorker::Run()
             continue;
         }
         std::optional<PreparedEntry> prepared = feeder->Next();
-        if (prepared && prepared->outcome == PageIndexing::Indexed) {
-            try {
-                index_.Add(std::move(*prepared->page));
-            } catch (const std::exception&) {
-                // The index could not take the page (out of memory): it is left out like a damaged one.
-                prepared->outcome = PageIndexing::Damaged;
-            }
-        }
-        if (prepared && prepared->outcome == PageIndexing::Damaged && OnDamaged)
+        if (prepared && AddToIndex(index_, *prepared) == PageIndexing::Damaged && OnDamaged)
             OnDamaged(reader_.Pages()[prepared->entry]);
         ++done;
         const auto now = std::chrono::steady_clock::now();

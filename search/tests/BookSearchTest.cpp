@@ -1,6 +1,6 @@
 // Searching books made here: what matches, how results rank, and damaged pages.
 
-#include "BookIndexing.h"
+#include "BookPageFeeder.h"
 #include "SearchBook.h"
 #include "SearchIndex.h"
 
@@ -15,12 +15,10 @@ namespace {
 std::vector<std::string> IndexAll(SearchBook& book, TSearchIndex& index)
 {
     std::vector<std::string> damaged;
-    const std::vector<bool> served = ServedEntries(book.reader);
-    for (int i = 0; i < book.reader.Pages().Count(); ++i) {
-        if (IndexBookPage(book.reader, i, served[static_cast<std::size_t>(i)], index) == PageIndexing::Damaged)
-            damaged.push_back(book.reader.Pages()[i]);
-    }
-    index.Finish();
+    IndexWholeBook(book.reader, index, [&](int entry, PageIndexing outcome) {
+        if (outcome == PageIndexing::Damaged)
+            damaged.push_back(book.reader.Pages()[entry]);
+    });
     return damaged;
 }
 
