@@ -34,7 +34,6 @@ public:
     // Appends a record; body is CompressPageBody's result, or empty for an empty page. Raises
     // Exception when the record would lie beyond the 31-bit positions.
     void AddRecord(std::string name, std::string_view body);
-    int RecordCount() const { return static_cast<int>(directory_.size()); }
     // Writes the directory and the trailer and completes the header.
     void Finish();
 

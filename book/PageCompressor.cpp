@@ -1,5 +1,6 @@
 #include "PageCompressor.h"
 
+#include "AnsiText.h"
 #include "BookFormat.h"
 #include "Exception.h"
 
@@ -26,11 +27,6 @@ libdeflate_compressor& CompressorFor(int level)
             throw Exception("Cannot set up page compression: out of memory");
     }
     return *compressor;
-}
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
 } // namespace
@@ -63,9 +59,7 @@ int CompressionLevelFor(std::string_view pageName, int level)
     const std::size_t dot = pageName.rfind('.');
     if (dot == std::string_view::npos || pageName.size() - dot > 6)
         return level;
-    std::string extension;
-    for (char c : pageName.substr(dot))
-        extension += LowerAscii(c);
+    const std::string extension = LowerCaseAscii(pageName.substr(dot));
     const bool compressed
         = std::find(std::begin(kCompressedKinds), std::end(kCompressedKinds), extension) != std::end(kCompressedKinds);
     return compressed ? std::min(level, 1) : level;

@@ -36,6 +36,16 @@ bool AnsiSameText(std::string_view a, std::string_view b)
     return true;
 }
 
+std::string LowerCaseAscii(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    }
+    return result;
+}
+
 std::string UpperCaseAscii(std::string_view text)
 {
     std::string result(text);

@@ -15,6 +15,8 @@ bool AnsiSameText(std::string_view a, std::string_view b);
 
 // Upper-cases ASCII letters only, leaving every other byte as it is.
 std::string UpperCaseAscii(std::string_view text);
+// Lower-cases ASCII letters only, leaving every other byte as it is.
+std::string LowerCaseAscii(std::string_view text);
 
 // Removes leading and trailing blanks and control characters (every byte up to 0x20).
 std::string Trim(std::string_view text);

@@ -20,6 +20,13 @@ std::optional<std::string> Utf8ToBookText(std::string_view utf8)
     return std::string(utf8);
 }
 
+std::string StoredBookText(std::string_view utf8)
+{
+    if (auto stored = Utf8ToBookText(utf8))
+        return *stored;
+    return BookTextToUtf8(utf8);
+}
+
 std::string FoldedBookText(std::string_view stored)
 {
     std::string folded;
@@ -35,7 +42,10 @@ std::string FoldedBookText(std::string_view stored)
     if (ascii)
         return folded;
     folded.clear();
-    const auto decoded = DecodeUtf8(BookTextToUtf8(stored));
+    // A name with a byte past ASCII is UTF-8 when it decodes as such, else Windows-1252.
+    auto decoded = DecodeUtf8(stored);
+    if (!decoded)
+        decoded = DecodeUtf8(AnsiToUtf8(stored));
     for (char32_t c : *decoded)
         AppendUtf8(folded, FoldLetterCase(c));
     return folded;

@@ -1,5 +1,6 @@
 #include "PageText.h"
 
+#include "AnsiText.h"
 #include "CharacterReferences.h"
 #include "TextEncoding.h"
 
@@ -12,13 +13,6 @@ namespace {
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-std::string LowerAscii(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-    return out;
 }
 
 // Elements whose content is never shown as text: skipped up to their end tag.
@@ -145,7 +139,7 @@ private:
         const std::size_t nameStart = i;
         while (i < text_.size() && !IsBlank(text_[i]) && text_[i] != '>' && text_[i] != '/')
             ++i;
-        const std::string name = LowerAscii(text_.substr(nameStart, i - nameStart));
+        const std::string name = LowerCaseAscii(text_.substr(nameStart, i - nameStart));
         // Past the attributes: a '>' inside a quoted value does not end the tag.
         char quote = 0;
         for (; i < text_.size(); ++i) {
@@ -184,7 +178,7 @@ private:
                 at_ = text_.size();
                 return;
             }
-            if (LowerAscii(text_.substr(lt, end.size())) == end) {
+            if (LowerCaseAscii(text_.substr(lt, end.size())) == end) {
                 at_ = lt;
                 ReadTag();
                 return;
@@ -205,7 +199,7 @@ private:
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix)
 {
-    return text.size() >= suffix.size() && LowerAscii(text.substr(text.size() - suffix.size())) == suffix;
+    return text.size() >= suffix.size() && LowerCaseAscii(text.substr(text.size() - suffix.size())) == suffix;
 }
 
 } // namespace

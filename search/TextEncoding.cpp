@@ -1,5 +1,6 @@
 #include "TextEncoding.h"
 
+#include "AnsiText.h"
 #include "CleanText.h"
 #include "Utf8.h"
 #include "WinAnsi.h"
@@ -14,13 +15,6 @@ namespace {
 
 // Browsers look for a declaration only this far into a page.
 constexpr std::size_t kDeclarationScanBytes = 1024;
-
-std::string Lowered(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-    return out;
-}
 
 bool StartsWith(std::string_view bytes, std::string_view prefix)
 {
@@ -53,7 +47,7 @@ std::string DecodeUtf16(std::string_view bytes, bool bigEndian)
 // The value after `key` (charset= or encoding=) inside `text`, quotes and blanks removed.
 std::string ValueAfter(std::string_view text, std::string_view key)
 {
-    const std::string lowered = Lowered(text);
+    const std::string lowered = LowerCaseAscii(text);
     const auto at = lowered.find(key);
     if (at == std::string::npos)
         return {};
@@ -124,7 +118,7 @@ std::string DeclaredEncoding(std::string_view bytes, TextEncodingSource& source)
             return value;
         }
     }
-    const std::string lowered = Lowered(head);
+    const std::string lowered = LowerCaseAscii(head);
     for (std::size_t at = lowered.find("<meta"); at != std::string::npos; at = lowered.find("<meta", at + 5)) {
         const auto end = lowered.find('>', at);
         const std::string value = ValueAfter(std::string_view(lowered).substr(at, end - at), "charset");

@@ -1,18 +1,15 @@
 #include "AnsiText.h"
 #include "AtomicFile.h"
-#include "BookText.h"
 #include "BookWriter.h"
 #include "BuildSettings.h"
 #include "EpubSource.h"
 #include "FolderBook.h"
-#include "HomePage.h"
 #include "OrderedWork.h"
 #include "PackCommand.h"
 #include "PagePacking.h"
 #include "SourceTree.h"
 #include "StubProgram.h"
 
-#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;

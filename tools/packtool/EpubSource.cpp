@@ -34,7 +34,7 @@ std::string WithoutTags(const std::string& text)
 
 std::string Stored(const std::string& utf8)
 {
-    return Utf8ToBookText(utf8).value_or(BookTextToUtf8(utf8));
+    return StoredBookText(utf8);
 }
 
 // "1869", "1869-05" and "1869-05-01T00:00:00Z" all give a day.

@@ -39,7 +39,7 @@ void ChooseTitle(
         title = FolderName(source);
         origin = "the folder's name";
     }
-    settings.header.title = Utf8ToBookText(title).value_or(BookTextToUtf8(title));
+    settings.header.title = StoredBookText(title);
     out << "Title: " << title << " (" << origin << "; set one with --title)\n";
 }
 
@@ -71,6 +71,16 @@ std::string FolderBook::PageBytes(std::size_t index) const
     return ReadWholeFile(file.path);
 }
 
+SourceRules SourceRulesFor(const BuildSettings& settings, const CommandLine& line)
+{
+    SourceRules rules;
+    rules.excludes = settings.excludes;
+    for (const std::string& pattern : line.Values("--exclude"))
+        rules.excludes.push_back(pattern);
+    rules.includeHidden = line.Has("--include-hidden");
+    return rules;
+}
+
 FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const std::vector<fs::path>& skip,
     std::ostream& out, std::ostream& notes)
 {
@@ -82,11 +92,7 @@ FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const
         ApplySettingsFile(settingsFile.string(), settings);
     ApplySettingOptions(line, settings);
 
-    SourceRules rules;
-    rules.excludes = settings.excludes;
-    for (const std::string& pattern : line.Values("--exclude"))
-        rules.excludes.push_back(pattern);
-    rules.includeHidden = line.Has("--include-hidden");
+    SourceRules rules = SourceRulesFor(settings, line);
     rules.skip = skip;
     book.files = CollectSourceFiles(source, rules, notes);
     // An unpacked EPUB opens on a contents page written from its navigation, as the EPUB would.

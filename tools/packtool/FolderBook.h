@@ -30,5 +30,9 @@ struct FolderBook {
 FolderBook PlanFolderBook(const std::filesystem::path& source, const CommandLine& line,
     const std::vector<std::filesystem::path>& skip, std::ostream& out, std::ostream& notes);
 
+// Which files of the folder are pages: the settings' and the line's --exclude patterns, and
+// --include-hidden.
+SourceRules SourceRulesFor(const BuildSettings& settings, const CommandLine& line);
+
 // The whole content of a file. Raises Exception naming it when it cannot be read.
 std::string ReadWholeFile(const std::filesystem::path& path);

@@ -1,5 +1,6 @@
 #include "FolderPreview.h"
 
+#include "AnsiText.h"
 #include "BookText.h"
 #include "Exception.h"
 
@@ -29,10 +30,7 @@ std::string WithReloadScript(std::string page, uint64_t generation)
 {
     std::string script(kReloadScript);
     script.replace(script.find("%GEN%"), 5, std::to_string(generation));
-    std::string lower = page;
-    for (char& c : lower)
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-    const std::size_t body = lower.rfind("</body");
+    const std::size_t body = LowerCaseAscii(page).rfind("</body");
     page.insert(body == std::string::npos ? page.size() : body, script);
     return page;
 }
@@ -67,7 +65,6 @@ std::shared_ptr<const TFolderPages::Plan> TFolderPages::MakePlan(std::ostream& o
 
 std::string TFolderPages::Signature() const
 {
-    SourceRules rules;
     std::ostringstream ignored;
     std::string signature = SignatureOf(folder_ / "book.json");
     try {
@@ -75,10 +72,7 @@ std::string TFolderPages::Signature() const
             const std::lock_guard lock(mutex_);
             return plan_;
         }();
-        rules.excludes = plan->book.settings.excludes;
-        for (const std::string& pattern : line_.Values("--exclude"))
-            rules.excludes.push_back(pattern);
-        rules.includeHidden = line_.Has("--include-hidden");
+        const SourceRules rules = SourceRulesFor(plan->book.settings, line_);
         for (const SourceFile& file : CollectSourceFiles(folder_, rules, ignored)) {
             // A book built into the folder is its output, not a change to it.
             if (FoldedBookText(file.pageName).ends_with(".ebook"))

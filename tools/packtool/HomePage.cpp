@@ -1,9 +1,9 @@
 #include "HomePage.h"
 
+#include "AnsiText.h"
 #include "BookText.h"
 #include "Exception.h"
 #include "Utf8.h"
-#include "WinAnsi.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -34,14 +34,6 @@ int32_t IndexOf(const std::vector<SourceFile>& files, std::string_view name)
             return static_cast<int32_t>(i);
     }
     return -1;
-}
-
-std::string LowerAscii(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-    return lower;
 }
 
 // "&amp;", "&#233;", "&#xE9;" and the few named references titles use.
@@ -163,7 +155,7 @@ HomeChoice ChooseHomePage(const std::vector<SourceFile>& files, const std::optio
 std::optional<std::string> HtmlTitle(std::string_view html)
 {
     html = html.substr(0, kTitleSearchLength);
-    const std::string lower = LowerAscii(html);
+    const std::string lower = LowerCaseAscii(html);
     std::size_t open = 0;
     while ((open = lower.find("<title", open)) != std::string::npos) {
         const char after = open + 6 < lower.size() ? lower[open + 6] : '\0';
@@ -178,7 +170,7 @@ std::optional<std::string> HtmlTitle(std::string_view html)
     if (end == std::string::npos)
         return std::nullopt;
     const std::string_view raw = html.substr(start + 1, end - start - 1);
-    const std::string utf8 = DecodeUtf8(raw) ? std::string(raw) : AnsiToUtf8(raw);
+    const std::string utf8 = BookTextToUtf8(raw);
     std::string title = CollapseBlanks(DecodeCharacterReferences(utf8));
     if (title.empty())
         return std::nullopt;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PageCompressor.h"
+
 #include <cstdint>
 #include <functional>
 #include <ostream>
@@ -17,7 +19,7 @@ struct PageSource {
 };
 
 struct PackingOptions {
-    int level = 9; // PageCompressor.h's scale
+    int level = kDefaultCompressionLevel;
     unsigned threads = 1;
     std::ostream* progress = nullptr; // a terminal to show progress on, or null
 };

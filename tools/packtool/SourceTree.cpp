@@ -17,11 +17,6 @@ constexpr std::string_view kSettingsFileName = "book.json";
 // Left out of every book: what editors and file managers leave beside the pages.
 constexpr std::string_view kLitterPatterns[] = { "*~", "*.swp", "Thumbs.db" };
 
-std::string Utf8Path(const fs::path& path)
-{
-    return path.string();
-}
-
 bool IsSkipped(const fs::path& path, const std::vector<fs::path>& skip)
 {
     std::error_code error;
@@ -86,7 +81,7 @@ public:
         for (; !error && it != fs::directory_iterator(); it.increment(error))
             Visit(*it, relativeFolder);
         if (error)
-            throw Exception("Cannot read folder " + Utf8Path(folder) + ": " + error.message());
+            throw Exception("Cannot read folder " + folder.string() + ": " + error.message());
     }
 
     std::vector<SourceFile> files;
@@ -137,13 +132,13 @@ private:
     {
         const auto stored = Utf8ToBookText("/" + relative);
         if (!stored)
-            throw Exception("Cannot pack " + Utf8Path(path) + ": its name is not UTF-8 text");
+            throw Exception("Cannot pack " + path.string() + ": its name is not UTF-8 text");
         std::error_code error;
         const uintmax_t size = fs::file_size(path, error);
         if (error)
-            throw Exception("Cannot read " + Utf8Path(path) + ": " + error.message());
+            throw Exception("Cannot read " + path.string() + ": " + error.message());
         if (size > static_cast<uintmax_t>(kMaxPageSize))
-            throw Exception("Cannot pack " + Utf8Path(path) + ": it holds " + std::to_string(size)
+            throw Exception("Cannot pack " + path.string() + ": it holds " + std::to_string(size)
                 + " bytes, and a book page holds at most " + std::to_string(kMaxPageSize) + " bytes (256 MiB)");
         files.push_back({ path, *stored, size });
     }
