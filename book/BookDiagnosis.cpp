@@ -37,10 +37,7 @@ std::string WhyNotABook(TStream& stream)
     }
     if (reader.Pages().Count() == 0)
         return "no pages";
-    try {
-        reader.GetHomePageName();
-    } catch (const Exception&) {
+    if (!reader.HasHomePage())
         return "no home page (its index lies outside the page directory)";
-    }
     return {};
 }

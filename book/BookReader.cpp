@@ -203,6 +203,12 @@ std::string TBookReader::GetHomePageName() const
     return pages_.Strings(index);
 }
 
+bool TBookReader::HasHomePage() const
+{
+    const int index = homePageIndex_ == -1 ? 0 : homePageIndex_;
+    return index >= 0 && index < pages_.Count();
+}
+
 int TBookReader::IndexOfPage(std::string_view name) const
 {
     const auto found = firstPageByFoldedName_.find(FoldedBookText(name));

@@ -29,6 +29,8 @@ public:
     // The name of the entry at homePageIndex (entry 0 for -1). An index outside the directory
     // raises EListError "List index out of bounds (<index>)".
     std::string GetHomePageName() const;
+    // Whether homePageIndex names an entry of the directory (-1 naming entry 0).
+    bool HasHomePage() const;
 
     // Looks the name up (letter case ignored in every script, first match wins, nothing trimmed or
     // unescaped; a name in UTF-8 or in Windows-1252 finds a page stored in either) and puts the

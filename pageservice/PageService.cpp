@@ -4,6 +4,7 @@
 #include "ContentTypes.h"
 #include "HTTPRequestInfo.h"
 #include "HTTPResponseInfo.h"
+#include "PagePorts.h"
 #include "PercentDecoding.h"
 #include "SharedPageStream.h"
 #include "Streams.h"
@@ -66,8 +67,8 @@ int32_t RandomPagePort()
     const auto now = system_clock::now().time_since_epoch();
     const auto millisecondOfDay = duration_cast<milliseconds>(now).count() % (24LL * 60 * 60 * 1000);
     std::minstd_rand generator(static_cast<std::minstd_rand::result_type>(millisecondOfDay) + 1);
-    std::uniform_int_distribution<int32_t> draw(0, 999);
-    return 11111 + draw(generator);
+    std::uniform_int_distribution<int32_t> draw(0, kPagePortCount - 1);
+    return kFirstPagePort + draw(generator);
 }
 
 std::string PageURL(std::string_view boundIP, int32_t port, std::string_view pageName)

@@ -66,30 +66,28 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
         *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
     SetUpReadingAids();
     AddSearchAction();
-    OpenBook();
+    const std::string bookFile = OpenBook();
     // The whole book as one PDF, offered where printing is: the export reads the file anew.
-    SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint,
-        BookArgument.empty() ? OwnExecutableFileName() : BookArgument, FromBookText(Server->Reader().title()),
-        ui->Browser->PrintOptions);
+    SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint, bookFile,
+        FromBookText(Server->Reader().title()), ui->Browser->PrintOptions);
     SaveAsPdf->SetOffered(Server->Reader().IsValid() && Server->Reader().DisplaySettings().allowPrint);
 }
 
 TBookMainForm::~TBookMainForm() = default;
 
-void TBookMainForm::OpenBook()
+std::string TBookMainForm::OpenBook()
 {
     const std::string fileName = BookArgument.empty() ? OwnExecutableFileName() : BookArgument;
     // The page server's limits are those of a viewer, whose only client is its own engine.
     Server = std::make_unique<TPageServer>(fileName, TPageServerLimits {});
     const TBookReader& reader = Server->Reader();
-    const int32_t home = reader.homePageIndex();
-    const bool hasHomePage = home == -1 ? reader.Pages().Count() > 0 : home >= 0 && home < reader.Pages().Count();
-    if (!reader.IsValid() || !hasHomePage) {
+    if (!reader.IsValid() || !reader.HasHomePage()) {
         // Read once more on its own, to name the step that fails.
         bookProblem_ = fileName + " is not an eBook: " + WhyNotABook(*OpenBookStream(fileName));
-        return;
+        return fileName;
     }
     ApplyDisplaySettings(Server->Reader().DisplaySettings());
+    return fileName;
 }
 
 void TBookMainForm::showEvent(QShowEvent* event)

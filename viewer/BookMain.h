@@ -9,9 +9,7 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
-#include <utility>
 
 class QUrl;
 class TBookSearch;
@@ -67,7 +65,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void OpenBook();
+    // Opens the book named on the command line, else the one appended to this program; its file.
+    std::string OpenBook();
     void ApplyDisplaySettings(const DisplaySettings& s);
     void ApplyFullScreenLayout();
     void NameToolBarItems();

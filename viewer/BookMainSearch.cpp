@@ -19,11 +19,9 @@
 
 void TBookMainForm::AddSearchAction()
 {
-    ActionSearch = new QAction(tr("&Search the Book…"), this);
-    ActionSearch->setObjectName(QStringLiteral("ActionSearch"));
-    ActionSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     // On the window, so that the shortcut works with the menu bar and toolbar hidden.
-    addAction(ActionSearch);
+    ActionSearch
+        = AddAction("ActionSearch", tr("&Search the Book…"), { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F) });
     // After the designed items, as every item the viewer adds.
     ui->BookMenu->addSeparator();
     ui->BookMenu->addAction(ActionSearch);

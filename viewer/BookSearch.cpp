@@ -1,7 +1,5 @@
 #include "BookSearch.h"
 
-#include "WinAnsi.h"
-
 TBookSearch::TBookSearch(const TBookReader& reader, QObject* parent)
     : QObject(parent)
     , worker_(std::make_unique<TSearchWorker>(reader))
@@ -14,30 +12,19 @@ TBookSearch::TBookSearch(const TBookReader& reader, QObject* parent)
     };
     worker_->OnProgress = [this](int done, int total) {
         QMetaObject::invokeMethod(
-            this,
-            [this, done, total] {
-                building_ = done < total;
-                emit progress(done, total);
-            },
-            Qt::QueuedConnection);
+            this, [this, done, total] { emit progress(done, total); }, Qt::QueuedConnection);
     };
-    worker_->OnDamaged = [this](const std::string& name) {
-        const QString text = QString::fromStdString(AnsiToUtf8(name));
+    worker_->OnDamaged = [this](const std::string&) {
         QMetaObject::invokeMethod(
-            this, [this, text] { emit pageDamaged(text); }, Qt::QueuedConnection);
+            this, [this] { emit pageDamaged(); }, Qt::QueuedConnection);
     };
 }
 
-TBookSearch::~TBookSearch()
-{
-    worker_.reset();
-}
+TBookSearch::~TBookSearch() = default;
 
 uint64_t TBookSearch::Search(const QString& typed, int64_t offset, int64_t limit)
 {
-    if (!worker_->Started()) {
-        building_ = true;
+    if (!worker_->Started())
         worker_->Start();
-    }
     return worker_->Search(typed.toStdString(), offset, limit);
 }

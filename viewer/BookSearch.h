@@ -23,16 +23,14 @@ public:
     // resultsReady with the returned ticket: at once over the pages indexed so far, and again when
     // the index is complete.
     uint64_t Search(const QString& typed, int64_t offset, int64_t limit);
-    bool Building() const { return building_; }
 
 signals:
     void resultsReady(uint64_t ticket, const SearchResults& results);
     // Directory entries done out of all of them, while the index is built and once at its end.
     void progress(int done, int total);
     // A page that could not be inflated and is not searched.
-    void pageDamaged(const QString& name);
+    void pageDamaged();
 
 private:
     std::unique_ptr<TSearchWorker> worker_; // joins its thread before this object goes
-    bool building_ = false;
 };

@@ -17,7 +17,6 @@ public:
 
     bool IsOn() const { return on_; }
     void SetOn(bool on);
-    void Toggle() { SetOn(!on_); }
 
 signals:
     void switched(bool on);

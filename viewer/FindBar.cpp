@@ -102,13 +102,9 @@ void TFindBar::Close()
     if (!IsOpen())
         return;
     hide();
-    // An empty search ends the engine's find session and takes its highlights away; the engine
-    // would leave the last match selected, which the reader did not select.
-    Page.findText(QString());
+    EndSearch();
+    // The engine would leave the last match selected, which the reader did not select.
     Page.runJavaScript(QStringLiteral("window.getSelection().removeAllRanges()"), QWebEngineScript::ApplicationWorld);
-    matches_ = 0;
-    activeMatch_ = 0;
-    count_->clear();
     PageWidget.setFocus(Qt::OtherFocusReason);
 }
 
@@ -149,13 +145,19 @@ void TFindBar::Find(bool backward)
     Page.findText(Text(), flags);
 }
 
+void TFindBar::EndSearch()
+{
+    // An empty search ends the engine's find session and takes its highlights away.
+    Page.findText(QString());
+    matches_ = 0;
+    activeMatch_ = 0;
+    count_->clear();
+}
+
 void TFindBar::TextEdited()
 {
     if (Text().isEmpty()) {
-        Page.findText(QString());
-        matches_ = 0;
-        activeMatch_ = 0;
-        count_->clear();
+        EndSearch();
         return;
     }
     // Ends the previous search first, so that a changed letter-case choice starts afresh.
@@ -170,5 +172,4 @@ void TFindBar::Counted(const QWebEngineFindTextResult& result)
     matches_ = result.numberOfMatches();
     activeMatch_ = result.activeMatch();
     count_->setText(matches_ == 0 ? tr("No matches") : tr("%1 of %2").arg(activeMatch_).arg(matches_));
-    emit counted(activeMatch_, matches_);
 }

@@ -33,18 +33,15 @@ public:
     QString Text() const;
     // "n of m", "No matches" or empty while nothing is sought.
     QString CountText() const;
-    // The matches of the last search, and which one is active (1-based; 0 for none).
+    // The matches of the last search.
     int Matches() const { return matches_; }
-    int ActiveMatch() const { return activeMatch_; }
-
-signals:
-    // A search has answered with its count.
-    void counted(int activeMatch, int matches);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Ends the engine's find session and forgets its count.
+    void EndSearch();
     void Find(bool backward);
     void TextEdited();
     void Counted(const QWebEngineFindTextResult& result);

@@ -30,8 +30,6 @@ public:
     // The entry url shows now (loaded, or moved to within the page).
     void Arrived(const QString& url);
 
-    std::optional<QPointF> Recall(const QString& url) const { return memory_.Recall(url); }
-
 private:
     QWebEnginePage& Page;
     TScrollMemory memory_;

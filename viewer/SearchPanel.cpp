@@ -134,7 +134,6 @@ void TSearchPanel::ShowResults(uint64_t ticket, const SearchResults& results)
     FitResultHeights();
     shown_ = results.offset + static_cast<int64_t>(results.hits.size());
     total_ = results.total;
-    complete_ = results.complete;
     if (shown_ < total_)
         new QListWidgetItem(tr("More results…"), list_);
     UpdateStatus();
@@ -173,7 +172,7 @@ void TSearchPanel::UpdateStatus()
     QString text;
     if (!query_.trimmed().isEmpty() && ticket_ != 0)
         text = total_ == 1 ? tr("1 page") : tr("%1 pages").arg(total_);
-    if (search_.Building() && pages_ > 0)
+    if (pages_ > 0 && indexed_ < pages_)
         text += (text.isEmpty() ? QString() : QStringLiteral(" · "))
             + tr("indexing %1 of %2 pages…").arg(indexed_).arg(pages_);
     if (damaged_ > 0)

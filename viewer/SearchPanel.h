@@ -64,6 +64,5 @@ private:
     int indexed_ = 0;
     int pages_ = -1; // directory entries, once the build has reported
     int damaged_ = 0;
-    bool complete_ = false;
     bool openFirstWhenReady_ = false; // Enter came before the results
 };

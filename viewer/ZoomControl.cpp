@@ -57,7 +57,6 @@ void TZoomControl::StepBy(int steps)
 
 void TZoomControl::SetPercent(int percent)
 {
-    const bool changed = percent != percent_;
     percent_ = percent;
     ApplyToPage();
     badge_->setText(QStringLiteral("%1 %").arg(percent_));
@@ -67,8 +66,6 @@ void TZoomControl::SetPercent(int percent)
     badge_->raise();
     badge_->show();
     hideBadge_->start();
-    if (changed)
-        emit zoomChanged(percent_);
 }
 
 void TZoomControl::ApplyToPage()

@@ -30,9 +30,6 @@ public:
     // The badge, while it shows.
     const QLabel& Badge() const { return *badge_; }
 
-signals:
-    void zoomChanged(int percent);
-
 private:
     void SetPercent(int percent);
     void ApplyToPage();

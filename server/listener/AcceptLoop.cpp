@@ -35,7 +35,7 @@ bool TNetListener::MakeRoom(TNetListenerThread& acceptThread)
     return !AcceptLoopEnding(acceptThread);
 }
 
-bool TNetListener::CloseLongestStalledSession()
+void TNetListener::CloseLongestStalledSession()
 {
     const auto graceEnds = std::chrono::steady_clock::now() - StallGrace;
     auto locked = threads_->LockList();
@@ -46,7 +46,7 @@ bool TNetListener::CloseLongestStalledSession()
         // A session closed already is room on its way: its thread only has to leave. Closing
         // another meanwhile would push out more clients than new ones came.
         if (!connection.Connected())
-            return false;
+            return;
         // A session at work (reading its page, not yet started) is no candidate.
         const auto since = connection.WaitingForPeerSince();
         if (!since || *since > graceEnds)
@@ -60,7 +60,6 @@ bool TNetListener::CloseLongestStalledSession()
     // wakes the send or receive it waits in; it then ends and leaves the list by itself.
     if (longest)
         longest->Disconnect();
-    return longest != nullptr;
 }
 
 void TNetListener::PauseAccepting(TNetListenerThread& acceptThread)

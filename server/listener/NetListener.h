@@ -123,8 +123,9 @@ private:
     // every session is at work; false when the accept loop is to end (switched off) first.
     bool MakeRoom(TNetListenerThread& acceptThread);
     // Closes the listed session that has waited longest for its client, when that is StallGrace
-    // or more; false when there is none, or when a session closed before is still leaving.
-    bool CloseLongestStalledSession();
+    // or more; none when no session has waited so long, or when a session closed before is still
+    // leaving.
+    void CloseLongestStalledSession();
     // Waits out the pause after a failed accept; returns early when the loop is to end.
     void PauseAccepting(TNetListenerThread& acceptThread);
     bool AcceptLoopEnding(TNetListenerThread& acceptThread) const;

@@ -377,17 +377,9 @@ void TNetSocket::SendText(std::string_view text, int32_t flags)
         const char* from = text.data() + (i - 1);
         const int32_t n = AwaitPeer(
             [&] { return UseSocket([&](TSocket s) { return SocketBinding->send(s, from, length - i + 1, flags); }); });
-        ClosedGracefully = n == 0;
         DebugWrite(text, n);
-        CheckGraceful();
-        if (n == SOCKET_ERROR) {
-            if (CheckSocketResult(n, { WsaError::Shutdown })) {
-                Disconnect();
-                RaiseSocketError(WsaError::Shutdown);
-            }
-        }
+        CheckSent(n);
         i += n;
-        BytesSent.fetch_add(n, std::memory_order_relaxed);
     }
 }
 
@@ -488,7 +480,7 @@ void TNetSocket::WriteFile(int file, int64_t from, int64_t to)
     while (offset < to) {
         const auto count = static_cast<int32_t>(std::min<int64_t>(to - offset, INT32_MAX));
         const int32_t n = AwaitPeer(
-            [&] { return UseSocket([&](TSocket s) { return SocketBinding->SendFile(s, file, offset, count, 0); }); });
+            [&] { return UseSocket([&](TSocket s) { return SocketBinding->SendFile(s, file, offset, count); }); });
         CheckSent(n);
     }
 }

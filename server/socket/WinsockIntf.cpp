@@ -231,7 +231,7 @@ int32_t TWinsockIntf11::SendPieces(TSocket s, const TSendPiece* pieces, int32_t 
     return n < 0 ? Failed(SOCKET_ERROR) : static_cast<int32_t>(n);
 }
 
-int32_t TWinsockIntf11::SendFile(TSocket s, int file, int64_t& offset, int32_t count, int32_t flags)
+int32_t TWinsockIntf11::SendFile(TSocket s, int file, int64_t& offset, int32_t count)
 {
     // sendfile has no MSG_NOSIGNAL: to a peer that has gone away it raises SIGPIPE, which would end
     // the process. The signal is blocked on each thread that sends files (once per thread), and
@@ -244,16 +244,8 @@ int32_t TWinsockIntf11::SendFile(TSocket s, int file, int64_t& offset, int32_t c
         pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
         pipeSignalBlocked = true;
     }
-    // sendfile takes no flags: a send that more follows is the socket's cork while it runs.
-    const int cork = (flags & MSG_MORE) != 0 ? 1 : 0;
-    if (cork)
-        ::setsockopt(s, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
     off_t at = offset;
     const ssize_t n = RetryOnInterrupt([&] { return ::sendfile(s, file, &at, SizeOf(count)); });
-    if (cork) {
-        const int uncork = 0;
-        ::setsockopt(s, IPPROTO_TCP, TCP_CORK, &uncork, sizeof uncork);
-    }
     if (n < 0) {
         if (errno == EPIPE) {
             const timespec noWait {};
@@ -266,13 +258,13 @@ int32_t TWinsockIntf11::SendFile(TSocket s, int file, int64_t& offset, int32_t c
     return static_cast<int32_t>(n);
 }
 
-int32_t TWinsockIntfBase::SendFile(TSocket s, int file, int64_t& offset, int32_t count, int32_t flags)
+int32_t TWinsockIntfBase::SendFile(TSocket s, int file, int64_t& offset, int32_t count)
 {
     char buffer[8192];
     const ssize_t got = ::pread(file, buffer, std::min<std::size_t>(sizeof buffer, SizeOf(count)), offset);
     if (got <= 0)
         return got == 0 ? 0 : Failed(SOCKET_ERROR);
-    const int32_t n = send(s, buffer, static_cast<int32_t>(got), flags);
+    const int32_t n = send(s, buffer, static_cast<int32_t>(got), 0);
     if (n > 0)
         offset += n;
     return n;

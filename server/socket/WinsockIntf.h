@@ -94,7 +94,7 @@ public:
     // Sends up to count bytes of the open file `file` from `offset` without copying them through
     // this process, moving offset past them; gives the bytes sent. The default reads them and
     // sends them.
-    virtual int32_t SendFile(TSocket s, int file, int64_t& offset, int32_t count, int32_t flags);
+    virtual int32_t SendFile(TSocket s, int file, int64_t& offset, int32_t count);
 };
 
 // The binding over the platform's sockets (POSIX here). All operating-system differences of the
@@ -130,7 +130,7 @@ public:
     int32_t WaitReadable(TSocket s, int32_t milliseconds) override;
     bool DeferralRanOut(TSocket s) override;
     int32_t SendPieces(TSocket s, const TSendPiece* pieces, int32_t count, int32_t flags) override;
-    int32_t SendFile(TSocket s, int file, int64_t& offset, int32_t count, int32_t flags) override;
+    int32_t SendFile(TSocket s, int file, int64_t& offset, int32_t count) override;
 
     // Information about the sockets implementation, filled once at construction.
     std::string Description;
