@@ -22,7 +22,7 @@ struct SnippetPiece {
 };
 
 struct SearchHit {
-    std::string name; // the page's name as the book stores it (Windows-1252)
+    std::string name; // the page's name as the book stores it (Windows-1252 or UTF-8)
     std::string title; // UTF-8; empty when the page has none
     double score = 0; // higher is better
     std::vector<SnippetPiece> snippet; // a few words around the best match

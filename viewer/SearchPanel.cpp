@@ -1,8 +1,8 @@
 #include "SearchPanel.h"
 
 #include "BookSearch.h"
+#include "BookText.h"
 #include "SearchQuery.h"
-#include "WinAnsi.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -23,7 +23,7 @@ QString Html(const std::string& utf8)
 
 QString ResultHtml(const SearchHit& hit)
 {
-    const QString name = QString::fromStdString(AnsiToUtf8(hit.name)).toHtmlEscaped();
+    const QString name = QString::fromStdString(BookTextToUtf8(hit.name)).toHtmlEscaped();
     QString snippet;
     for (const SnippetPiece& piece : hit.snippet)
         snippet += piece.matched ? "<b>" + Html(piece.text) + "</b>" : Html(piece.text);

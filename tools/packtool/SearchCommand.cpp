@@ -1,10 +1,10 @@
 #include "BookPageFeeder.h"
+#include "BookText.h"
 #include "CommandLine.h"
 #include "OpenedBook.h"
 #include "PackCommand.h"
 #include "Progress.h"
 #include "SearchIndex.h"
-#include "WinAnsi.h"
 
 #include <charconv>
 #include <iomanip>
@@ -47,7 +47,7 @@ nlohmann::json JsonOf(const SearchResults& results)
         nlohmann::json snippet = nlohmann::json::array();
         for (const SnippetPiece& piece : hit.snippet)
             snippet.push_back({ { "text", piece.text }, { "match", piece.matched } });
-        hits.push_back({ { "name", AnsiToUtf8(hit.name) }, { "title", hit.title }, { "score", hit.score },
+        hits.push_back({ { "name", BookTextToUtf8(hit.name) }, { "title", hit.title }, { "score", hit.score },
             { "snippet", snippet } });
     }
     return { { "total", results.total }, { "results", hits } };
@@ -72,7 +72,7 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
         TProgress progress(context.err, context.errIsTerminal, "Indexing", reader.Pages().Count(), 0);
         IndexWholeBook(reader, index, [&](int entry, PageIndexing outcome) {
             if (outcome == PageIndexing::Damaged)
-                context.err << "Cannot extract page " << AnsiToUtf8(reader.Pages()[entry]) << ": not searched\n";
+                context.err << "Cannot extract page " << BookTextToUtf8(reader.Pages()[entry]) << ": not searched\n";
             progress.Step();
         });
     }
@@ -87,7 +87,7 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
         context.out << "\n";
         for (const SearchHit& hit : results.hits) {
             context.out << "\n"
-                        << AnsiToUtf8(hit.name) << "  " << (hit.title.empty() ? "(no title)" : hit.title) << "  "
+                        << BookTextToUtf8(hit.name) << "  " << (hit.title.empty() ? "(no title)" : hit.title) << "  "
                         << std::fixed << std::setprecision(2) << hit.score << "\n  "
                         << MarkedSnippet(hit.snippet, "[", "]") << "\n";
         }

@@ -18,6 +18,7 @@ fs::path WriteSearchBook(const TempFolder& temp)
     writer.AddPage("/caf\xE9.htm", "<title>Caf\xE9</title><p>deflate stream in Windows-1252 \x93quoted\x94</p>");
     writer.AddPage("/broken.htm", "<title>Broken</title><p>deflate stream</p>");
     writer.AddPage("/end.htm", "<p>last</p>");
+    writer.AddPage("/\xE6\x97\xA5\xE6\x9C\xAC.htm", "<title>Japan</title><p>kanji here</p>"); // a UTF-8 name
     TMemoryStream stream;
     writer.SaveToStream(stream);
     std::string bytes = stream.ToString();
@@ -52,6 +53,11 @@ TEST(SearchCommand, ListsRankedPagesWithSnippetsNamesDamagedPagesAndExitsOneOnNo
     EXPECT_EQ(parsed["results"][0]["title"], "Caf\xC3\xA9");
     EXPECT_GT(parsed["results"][0]["score"].get<double>(), 0);
     EXPECT_EQ(parsed["results"][0]["snippet"][1], (nlohmann::json { { "text", "stream" }, { "match", true } }));
+
+    // A name stored as UTF-8 is shown as it is, not read as Windows-1252.
+    const ToolRun utf8 = Pack({ "search", "--json", book, "kanji" });
+    ASSERT_EQ(utf8.exitCode, 0) << utf8.err;
+    EXPECT_EQ(nlohmann::json::parse(utf8.out)["results"][0]["name"], "/\xE6\x97\xA5\xE6\x9C\xAC.htm");
 
     const ToolRun none = Pack({ "search", book, "absent" });
     EXPECT_EQ(none.exitCode, 1);
