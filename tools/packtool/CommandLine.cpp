@@ -37,23 +37,23 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
         } else if (longForm && eq != std::string::npos) {
             throw EUsageError("option " + name + " takes no value");
         }
-        options_[std::string(option->name)] = value;
-        repeated_[std::string(option->name)].push_back(value);
+        options_[std::string(option->name)].push_back(value);
     }
 }
 
 std::optional<std::string> CommandLine::Value(std::string_view name) const
 {
+    // Given more than once, an option has the last value given.
     const auto found = options_.find(std::string(name));
     if (found == options_.end())
         return std::nullopt;
-    return found->second;
+    return found->second.back();
 }
 
 std::vector<std::string> CommandLine::Values(std::string_view name) const
 {
-    const auto found = repeated_.find(std::string(name));
-    return found == repeated_.end() ? std::vector<std::string>() : found->second;
+    const auto found = options_.find(std::string(name));
+    return found == options_.end() ? std::vector<std::string>() : found->second;
 }
 
 void CommandLine::ExpectOperands(std::size_t min, std::size_t max, std::string_view what) const

@@ -37,8 +37,7 @@ public:
     void ExpectOperands(std::size_t min, std::size_t max, std::string_view what) const;
 
 private:
-    std::map<std::string, std::string> options_;
-    std::map<std::string, std::vector<std::string>> repeated_;
+    std::map<std::string, std::vector<std::string>> options_; // every value given, in order
     std::vector<std::string> operands_;
 };
 

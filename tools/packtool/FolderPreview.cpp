@@ -35,12 +35,18 @@ std::string WithReloadScript(std::string page, uint64_t generation)
     return page;
 }
 
-std::string SignatureOf(const fs::path& path)
+// A file's last write and size: what changes when an editor saves it.
+std::string SignatureOf(const fs::path& path, uintmax_t size)
 {
     std::error_code error;
     const auto time = fs::last_write_time(path, error);
-    const auto size = fs::file_size(path, error);
     return std::to_string(time.time_since_epoch().count()) + ":" + std::to_string(size);
+}
+
+std::string SignatureOf(const fs::path& path)
+{
+    std::error_code error;
+    return SignatureOf(path, fs::file_size(path, error));
 }
 
 } // namespace
@@ -77,7 +83,8 @@ std::string TFolderPages::Signature() const
             // A book built into the folder is its output, not a change to it.
             if (FoldedBookText(file.pageName).ends_with(".ebook"))
                 continue;
-            signature += "\n" + file.pageName + "=" + SignatureOf(file.path);
+            // The size was read while the files were collected.
+            signature += "\n" + file.pageName + "=" + SignatureOf(file.path, file.size);
         }
     } catch (const Exception& error) {
         signature += "\n" + error.Message();
