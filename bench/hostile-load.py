@@ -6,7 +6,9 @@ own; every wait is bounded and the whole run takes a few minutes. Prints one mar
 Usage: bench/hostile-load.py BUILD_DIR   (HOSTILE_ONLY=fds,readers,small,sizes,idle,slowloris,odd,sigint
 picks cases; the idle case alone takes 70 s)
 """
-import os, random, resource, signal, socket, subprocess, sys, tempfile, threading, time
+import os, resource, signal, socket, subprocess, sys, tempfile, threading, time
+
+from hostile_book import write_book
 
 build = sys.argv[1]
 pack = os.path.join(build, "tools", "ebook-pack")
@@ -17,24 +19,8 @@ rows = []
 only = os.environ.get("HOSTILE_ONLY", "fds,readers,small,sizes,idle,slowloris,odd,sigint").split(",")
 
 
-def page_text(size, seed):
-    rng = random.Random(seed)
-    words = "book page viewer chapter section table figure index server browser pack".split()
-    line = lambda: "<p>" + " ".join(rng.choice(words) for _ in range(12)) + "</p>\n"
-    block = "".join(line() for _ in range(2000))
-    return (block * (size // len(block) + 1))[:size]
-
-
 def make_book(name, pages):
-    folder = os.path.join(work, name)
-    os.makedirs(folder)
-    for page, size in pages.items():
-        with open(os.path.join(folder, page), "w") as f:
-            f.write(page_text(size, hash(page) & 0xFFFF))
-    book = os.path.join(work, name + ".ebook")
-    # A folder of several pages without an index names its home page.
-    subprocess.run([pack, "build", folder, "-o", book, "--home", "/small.htm"], check=True, capture_output=True)
-    return book
+    return write_book(pack, os.path.join(work, name), os.path.join(work, name + ".ebook"), pages, home="/small.htm")
 
 
 class Serve:

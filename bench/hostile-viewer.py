@@ -10,7 +10,9 @@ markdown table.
 Usage: bench/hostile-viewer.py BUILD_DIR   (HOSTILE_ONLY=unread80,unread4,headers,idle,readers picks
 cases)
 """
-import multiprocessing, os, random, resource, signal, socket, subprocess, sys, tempfile, threading, time
+import multiprocessing, os, resource, signal, socket, subprocess, sys, tempfile, threading, time
+
+from hostile_book import write_book
 
 build = sys.argv[1]
 pack = os.path.join(build, "tools", "ebook-pack")
@@ -22,23 +24,9 @@ soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
 resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
 
 
-def page_text(size, seed):
-    rng = random.Random(seed)
-    words = "book page viewer chapter section table figure index server browser pack".split()
-    block = "".join("<p>" + " ".join(rng.choice(words) for _ in range(12)) + "</p>\n" for _ in range(2000))
-    return (block * (size // len(block) + 1))[:size]
-
-
 def make_book():
-    folder = os.path.join(work, "book")
-    os.makedirs(folder)
     pages = {"index.htm": 4096, "small.htm": 4096, "mid.htm": 4 * MiB, "big.htm": 80 * MiB}
-    for page, size in pages.items():
-        with open(os.path.join(folder, page), "w") as f:
-            f.write(page_text(size, len(page)))
-    book = os.path.join(work, "book.ebook")
-    subprocess.run([pack, "build", folder, "-o", book], check=True, capture_output=True)
-    return book
+    return write_book(pack, os.path.join(work, "book"), os.path.join(work, "book.ebook"), pages)
 
 
 def listening_port(pid):
