@@ -68,22 +68,22 @@ int WriteOutline(TPdfStreamWriter& writer, const std::vector<TAssembledPage>& pa
 {
     const int root = writer.Reserve();
     struct TItem {
-        int Number = 0, First = 0, Last = 0, Prev = 0, Next = 0, Descendants = 0;
+        int Number = 0, First = 0, Prev = 0, Next = 0, Descendants = 0;
         // The position of the last child so far, to link the next one after it.
         int LastChild = -1;
     };
     std::vector<TItem> items(pages.size());
     TItem top;
+    const auto last = [&](const TItem& parent) { return items[std::size_t(parent.LastChild)].Number; };
     for (std::size_t i = 0; i < pages.size(); ++i) {
         items[i].Number = writer.Reserve();
         TItem& parent = pages[i].Parent >= 0 ? items[std::size_t(pages[i].Parent)] : top;
         if (parent.LastChild >= 0) {
             items[std::size_t(parent.LastChild)].Next = items[i].Number;
-            items[i].Prev = parent.Last;
+            items[i].Prev = last(parent);
         } else {
             parent.First = items[i].Number;
         }
-        parent.Last = items[i].Number;
         parent.LastChild = int(i);
     }
     for (std::size_t i = pages.size(); i-- > 0;) {
@@ -103,13 +103,13 @@ int WriteOutline(TPdfStreamWriter& writer, const std::vector<TAssembledPage>& pa
         if (item.Next)
             body += " /Next " + reference(item.Next);
         if (item.First)
-            body += " /First " + reference(item.First) + " /Last " + reference(item.Last) + " /Count "
+            body += " /First " + reference(item.First) + " /Last " + reference(last(item)) + " /Count "
                 + std::to_string(item.Descendants);
         writer.Write(item.Number, body + " >>");
     }
     std::string body = "<< /Type /Outlines";
     if (top.First)
-        body += " /First " + reference(top.First) + " /Last " + reference(top.Last) + " /Count "
+        body += " /First " + reference(top.First) + " /Last " + reference(last(top)) + " /Count "
             + std::to_string(top.Descendants);
     writer.Write(root, body + " >>");
     return root;

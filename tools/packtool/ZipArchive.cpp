@@ -71,6 +71,7 @@ TZipArchive::TZipArchive(const std::string& fileName)
             if (total > kMaxTotalSize)
                 throw Exception("Refusing " + fileName + ": its entries inflate to more than "
                     + std::to_string(kMaxTotalSize) + " bytes, more than a book may hold");
+            byName_.emplace(name, static_cast<int>(entries_.size()));
             entries_.push_back({ std::move(name), stat.size });
             indices_.push_back(static_cast<uint64_t>(i));
         }
@@ -87,11 +88,8 @@ TZipArchive::~TZipArchive()
 
 int TZipArchive::Find(const std::string& name) const
 {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (entries_[i].name == name)
-            return static_cast<int>(i);
-    }
-    return -1;
+    const auto found = byName_.find(name);
+    return found == byName_.end() ? -1 : found->second;
 }
 
 std::string TZipArchive::Read(int index) const

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct zip;
@@ -42,6 +43,7 @@ private:
     zip* archive_ = nullptr;
     std::vector<Entry> entries_;
     std::vector<uint64_t> indices_; // the archive's own index of each entry
+    std::unordered_map<std::string, int> byName_; // the first entry of each name
     mutable std::mutex readLock_;
 };
 
