@@ -8,7 +8,7 @@ picks cases; the idle case alone takes 70 s)
 """
 import os, resource, signal, socket, subprocess, sys, tempfile, threading, time
 
-from hostile_book import write_book
+from hostile_book import process_status, write_book
 
 build = sys.argv[1]
 pack = os.path.join(build, "tools", "ebook-pack")
@@ -33,11 +33,7 @@ class Serve:
         self.proc.stdout.readline()
 
     def status(self, field):
-        with open("/proc/%d/status" % self.proc.pid) as f:
-            for line in f:
-                if line.startswith(field + ":"):
-                    return int(line.split()[1]) * 1024
-        return 0
+        return process_status(self.proc.pid, field)
 
     def stop(self):
         start = time.monotonic()

@@ -12,7 +12,7 @@ cases)
 """
 import multiprocessing, os, resource, signal, socket, subprocess, sys, tempfile, threading, time
 
-from hostile_book import write_book
+from hostile_book import process_status, write_book
 
 build = sys.argv[1]
 pack = os.path.join(build, "tools", "ebook-pack")
@@ -62,11 +62,7 @@ class Viewer:
         self.base = self.status("VmRSS")
 
     def status(self, field):
-        with open("/proc/%d/status" % self.proc.pid) as f:
-            for line in f:
-                if line.startswith(field + ":"):
-                    return int(line.split()[1]) * 1024
-        return 0
+        return process_status(self.proc.pid, field)
 
     def fds(self):
         return len(os.listdir("/proc/%d/fd" % self.proc.pid))

@@ -1,4 +1,5 @@
-"""Books of made-up HTML pages for the attack scripts (bench/hostile-load.py, bench/hostile-viewer.py)."""
+"""What the attack scripts (bench/hostile-load.py, bench/hostile-viewer.py) share: books of made-up
+HTML pages, and a process's memory figures."""
 import os, random, subprocess
 
 
@@ -19,3 +20,12 @@ def write_book(pack, folder, book, pages, home=None):
     command = [pack, "build", folder, "-o", book] + (["--home", home] if home else [])
     subprocess.run(command, check=True, capture_output=True)
     return book
+
+
+def process_status(pid, field):
+    """A size field of /proc/PID/status (VmRSS, VmHWM) in bytes; 0 when it is not there."""
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1]) * 1024
+    return 0
