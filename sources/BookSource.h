@@ -7,7 +7,7 @@
 #include <vector>
 
 // Where a reader, a page server, search, the whole-book export and ebook-pack take a book's pages
-// from: a book file, a folder of pages, an EPUB. Pages are answered by name through Lookup; the
+// from: a book file, a folder of pages, an EPUB, a CHM or a ZIM archive. Pages are answered by name through Lookup; the
 // rest describes the book as a whole.
 class TBookSource : public TPageSource {
 public:
@@ -19,4 +19,10 @@ public:
     virtual std::string HomePageName() const = 0;
     // The source's own table of contents; empty where it has none.
     virtual TContents Contents() const { return {}; }
+    // What the reader opened, in a word for messages and the About box: "book", "EPUB", "CHM", ...
+    virtual std::string KindName() const { return "book"; }
+    // The book's language as its metadata gives it ("en", "de-CH"); empty when unknown.
+    virtual std::string Language() const { return {}; }
+    // A line for the About box: the description, else the creators; UTF-8, empty for none.
+    virtual std::string Description() const { return {}; }
 };

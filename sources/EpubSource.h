@@ -43,6 +43,9 @@ public:
     const std::vector<SourcePage>& Pages() const { return pages_; }
     // The home page's index in Pages(): the one the settings name, else the contents page.
     int32_t HomeIndex(const BuildSettings& settings) const;
+    const EpubPackage& Package() const { return parts_->package; }
+    // The page name of the contents page written from the navigation.
+    const std::string& ContentsName() const { return parts_->contentsName; }
 
 private:
     std::string fileName_;

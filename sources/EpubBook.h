@@ -1,0 +1,25 @@
+#pragma once
+
+#include "sources/EpubSource.h"
+#include "sources/PageListSource.h"
+
+// An EPUB 2 or 3 read in place: each page inflated from the zip when asked for, nothing written
+// to disk, with the bounds the conversion has (TZipArchive's). The pages and home page are those
+// the conversion would pack: every file but the packaging ones, and the contents page written
+// from the navigation, which is the home page.
+class TEpubBook : public TPageListSource {
+public:
+    // Raises Exception naming the file when it cannot be read as an EPUB or breaks a bound.
+    explicit TEpubBook(const std::string& fileName);
+
+    std::string Title() const override;
+    std::string HomePageName() const override;
+    TContents Contents() const override;
+    std::string KindName() const override { return "EPUB"; }
+    std::string Language() const override;
+    std::string Description() const override;
+
+private:
+    std::string fileName_;
+    TEpubSource epub_;
+};

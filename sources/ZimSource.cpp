@@ -1,0 +1,198 @@
+#include "sources/ZimSource.h"
+
+#include "book/BookFormat.h"
+#include "common/BookText.h"
+#include "common/Exception.h"
+
+#include <zim/archive.h>
+#include <zim/entry.h>
+#include <zim/error.h>
+#include <zim/item.h>
+#include <zim/search.h>
+#include <zim/suggestion.h>
+
+#include <filesystem>
+
+namespace {
+
+std::string PageNameOf(const std::string& path)
+{
+    return StoredBookText("/" + path);
+}
+
+} // namespace
+
+TZimSource::TZimSource(const std::string& fileName)
+    : fileName_(fileName)
+{
+    try {
+        archive_ = std::make_unique<zim::Archive>(fileName);
+    } catch (const std::exception& error) {
+        throw Exception("Cannot read " + fileName + " as a ZIM archive: " + error.what());
+    }
+}
+
+TZimSource::~TZimSource() = default;
+
+std::optional<std::string> TZimSource::ReadPage(std::string_view name) const
+{
+    std::string path = BookTextToUtf8(name);
+    if (path.starts_with('/'))
+        path.erase(0, 1);
+    if (path.empty())
+        return std::nullopt;
+    std::string step = path;
+    try {
+        if (!archive_->hasEntryByPath(path))
+            return std::nullopt;
+        zim::Entry entry = archive_->getEntryByPath(path);
+        for (int redirects = 0; entry.isRedirect(); ++redirects) {
+            if (redirects == kMaxRedirects)
+                throw Exception("more than " + std::to_string(kMaxRedirects) + " redirects in a chain");
+            entry = entry.getRedirectEntry();
+            step = entry.getPath();
+        }
+        const zim::Item item = entry.getItem();
+        const uint64_t size = item.getSize();
+        if (size > static_cast<uint64_t>(kMaxPageSize))
+            throw Exception("declares " + std::to_string(size) + " bytes, more than a page may hold");
+        const auto [file, offset] = item.getDirectAccessInformation();
+        if (!file.empty() && (offset > archive_->getFilesize() || size > archive_->getFilesize() - offset))
+            throw Exception("lies beyond the end of the file");
+        const zim::Blob blob = item.getData();
+        if (blob.size() != size)
+            throw Exception(
+                "holds " + std::to_string(blob.size()) + " bytes, not the " + std::to_string(size) + " it declares");
+        return std::string(blob.data(), blob.size());
+    } catch (const Exception& error) {
+        throw Exception("Damaged entry " + step + " in " + fileName_ + ": " + error.Message());
+    } catch (const std::exception& error) {
+        throw Exception("Damaged entry " + step + " in " + fileName_ + ": " + error.what());
+    }
+}
+
+TPageLookup TZimSource::Lookup(std::string_view name)
+{
+    try {
+        auto page = ReadPage(name);
+        if (!page)
+            return {};
+        return { true, std::make_shared<const std::string>(std::move(*page)) };
+    } catch (const Exception&) {
+        return { true, nullptr };
+    }
+}
+
+std::vector<std::string> TZimSource::PageNames() const
+{
+    std::vector<std::string> names;
+    try {
+        names.reserve(archive_->getEntryCount());
+        for (const zim::Entry& entry : archive_->iterByPath())
+            names.push_back(PageNameOf(entry.getPath()));
+    } catch (const std::exception& error) {
+        throw Exception("Damaged entry list in " + fileName_ + ": " + error.what());
+    }
+    return names;
+}
+
+uint64_t TZimSource::ContentSize() const
+{
+    uint64_t total = 0;
+    try {
+        for (const zim::Entry& entry : archive_->iterByPath()) {
+            if (!entry.isRedirect())
+                total += entry.getItem().getSize();
+        }
+    } catch (const std::exception& error) {
+        throw Exception("Damaged entry list in " + fileName_ + ": " + error.what());
+    }
+    return total;
+}
+
+std::string TZimSource::Metadata(const std::string& key) const
+{
+    try {
+        return archive_->getMetadata(key);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+std::string TZimSource::Title() const
+{
+    const std::string title = Metadata("Title");
+    return title.empty() ? std::filesystem::path(fileName_).stem().string() : title;
+}
+
+std::string TZimSource::HomePageName() const
+{
+    try {
+        if (archive_->hasMainEntry()) {
+            zim::Entry entry = archive_->getMainEntry();
+            for (int redirects = 0; entry.isRedirect() && redirects < kMaxRedirects; ++redirects)
+                entry = entry.getRedirectEntry();
+            return PageNameOf(entry.getPath());
+        }
+        // No main page: the first page in path order.
+        for (const zim::Entry& entry : archive_->iterByPath())
+            return PageNameOf(entry.getPath());
+    } catch (const std::exception&) {
+        // A damaged main entry leaves the archive without a home page.
+    }
+    return {};
+}
+
+std::string TZimSource::Language() const
+{
+    return Metadata("Language");
+}
+
+std::string TZimSource::Description() const
+{
+    const std::string description = Metadata("Description");
+    if (!description.empty())
+        return description;
+    const std::string creator = Metadata("Creator");
+    return creator.empty() ? std::string() : "By " + creator;
+}
+
+bool TZimSource::HasFullTextIndex() const
+{
+    return archive_->hasFulltextIndex();
+}
+
+bool TZimSource::HasTitleIndex() const
+{
+    return archive_->hasTitleIndex();
+}
+
+std::vector<TZimHit> TZimSource::Search(const std::string& words, int limit) const
+{
+    std::vector<TZimHit> hits;
+    try {
+        zim::Searcher searcher(*archive_);
+        const zim::Search search = searcher.search(zim::Query(words));
+        const zim::SearchResultSet results = search.getResults(0, limit);
+        for (auto it = results.begin(); it != results.end(); ++it)
+            hits.push_back({ PageNameOf(it.getPath()), it.getTitle(), it.getSnippet() });
+    } catch (const std::exception& error) {
+        throw Exception("Cannot search " + fileName_ + ": " + error.what());
+    }
+    return hits;
+}
+
+std::vector<TZimHit> TZimSource::Suggest(const std::string& text, int limit) const
+{
+    std::vector<TZimHit> hits;
+    try {
+        zim::SuggestionSearcher searcher(*archive_);
+        const zim::SuggestionSearch search = searcher.suggest(text);
+        const zim::SuggestionResultSet results = search.getResults(0, limit);
+        for (const zim::SuggestionItem& item : results)
+            hits.push_back({ PageNameOf(item.getPath()), item.getTitle(), {} });
+    } catch (const std::exception& error) {
+        throw Exception("Cannot look up titles in " + fileName_ + ": " + error.what());
+    }
+    return hits;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "sources/BookSource.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zim {
+class Archive;
+}
+
+// One answer of a ZIM archive's own search or title index.
+struct TZimHit {
+    std::string page; // a page name of the source, "/" first
+    std::string title; // UTF-8
+    std::string snippet; // UTF-8 text around the words found; empty for a title suggestion
+};
+
+// A ZIM archive read in place through libzim: pages by path ("/" + the entry's path), the main
+// page as home, the title, description, creator and language from its metadata, redirects
+// followed (at most kMaxRedirects in a chain). Paths keep their letter case: ZIM archives hold
+// pages whose paths differ only in case ("Apple" and "APPLE"). Each entry's declared size is
+// checked before it is read; a damaged entry gives an Exception naming it, never a crash.
+class TZimSource : public TBookSource {
+public:
+    static constexpr int kMaxRedirects = 32;
+
+    // Raises Exception naming the file when libzim cannot open it as a ZIM archive.
+    explicit TZimSource(const std::string& fileName);
+    ~TZimSource() override;
+
+    TPageLookup Lookup(std::string_view name) override;
+    std::vector<std::string> PageNames() const override;
+    std::string Title() const override;
+    std::string HomePageName() const override;
+    std::string KindName() const override { return "ZIM"; }
+    std::string Language() const override;
+    std::string Description() const override;
+
+    // The bytes of the page stored under exactly the name, redirects followed; nothing for no such
+    // page. Pages are served with the type their name tells, else the engine's own sniffing (a ZIM
+    // records a type per entry, but a page source answers bytes only). Raises Exception naming the entry when it is
+    // damaged or breaks a bound.
+    std::optional<std::string> ReadPage(std::string_view name) const;
+    // The sum of the entries' declared sizes, redirects left out.
+    uint64_t ContentSize() const;
+
+    bool HasFullTextIndex() const;
+    bool HasTitleIndex() const;
+    // Up to `limit` pages matching the words, from the archive's own full-text index.
+    std::vector<TZimHit> Search(const std::string& words, int limit) const;
+    // Up to `limit` pages whose titles start with or hold the text, from the title index.
+    std::vector<TZimHit> Suggest(const std::string& text, int limit) const;
+
+private:
+    std::string Metadata(const std::string& key) const;
+
+    std::string fileName_;
+    std::unique_ptr<zim::Archive> archive_;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Small books of every kind, written by the tests themselves. Each holds the same three pages: a
+// home page titled "Home" linking to a chapter, the chapter (titled "Chapter", holding the word
+// "vacuum") and a style sheet; the book's title is kSampleTitle.
+inline constexpr const char* kSampleTitle = "Formats Sample";
+inline constexpr const char* kSampleWord = "vacuum";
+
+std::string SampleHomePage(const std::string& chapterHref);
+std::string SampleChapterPage();
+
+// Writes a zip archive of the entries, in order, deflated.
+void WriteZip(const std::filesystem::path& path, const std::vector<std::pair<std::string, std::string>>& entries);
+
+// An EPUB 3 (OEBPS/index.xhtml, OEBPS/text/chapter.xhtml) with a navigation document.
+void WriteSampleEpub(const std::filesystem::path& path);
+
+// A ZIM archive written through libzim's creator: index.html (the main page), chapter.html,
+// style.css, a redirect "start" to index.html, with Title, Description, Creator and Language
+// metadata and a full-text index.
+void WriteSampleZim(const std::filesystem::path& path);
+
+// A CHM compiled by chmcmd from an HTML Help project in `work` (index.html, sub/chapter.html,
+// contents and keyword sitemaps); nothing where chmcmd is not installed.
+std::optional<std::filesystem::path> CompileSampleChm(const std::filesystem::path& work);
+
+// A book file of the same pages, preceded by `prefix` (as a program carrying the book would be).
+void WriteSampleBook(const std::filesystem::path& path, const std::string& prefix = {});
+
+// A folder of the same pages (index.html, sub/chapter.html, style.css).
+void WriteSampleFolder(const std::filesystem::path& folder);
