@@ -39,3 +39,13 @@ std::string TBookFileSource::HomePageName() const
 {
     return reader_.Pages().Count() == 0 ? std::string() : reader_.GetHomePageName();
 }
+
+std::string TBookFileSource::Description() const
+{
+    return BookTextToUtf8(reader_.description());
+}
+
+DisplaySettings TBookFileSource::Display() const
+{
+    return reader_.DisplaySettings();
+}

@@ -14,6 +14,8 @@ public:
     std::vector<std::string> PageNames() const override;
     std::string Title() const override;
     std::string HomePageName() const override;
+    std::string Description() const override;
+    DisplaySettings Display() const override;
 
 private:
     const TBookReader& reader_;

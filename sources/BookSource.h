@@ -1,5 +1,6 @@
 #pragma once
 
+#include "book/BookTypes.h"
 #include "sources/Contents.h"
 #include "sources/PageSource.h"
 
@@ -25,4 +26,24 @@ public:
     virtual std::string Language() const { return {}; }
     // A line for the About box: the description, else the creators; UTF-8, empty for none.
     virtual std::string Description() const { return {}; }
+    // How the viewer's window shows the book: a book file's own settings, else DefaultDisplay().
+    virtual DisplaySettings Display() const { return DefaultDisplay(); }
+
+    // The window for a source that carries no design: normal, centred on the screen, 1024 by 768
+    // (the screen's size at most), resizable, menu and toolbar shown, printing and the context
+    // menu allowed.
+    static DisplaySettings DefaultDisplay()
+    {
+        DisplaySettings display;
+        display.sizeMode = WindowSizeMode::Normal;
+        display.positionMode = WindowPositionMode::ScreenCenter;
+        display.windowWidth = 1024;
+        display.windowHeight = 768;
+        display.resizable = true;
+        display.allowPrint = true;
+        display.allowContextMenu = true;
+        display.showToolbar = true;
+        display.showMenu = true;
+        return display;
+    }
 };

@@ -24,8 +24,6 @@ public:
     {
     }
 
-    std::string Description() const override { return BookTextToUtf8(book_->reader.description()); }
-
 private:
     std::unique_ptr<OpenedBook> book_;
 };

@@ -20,6 +20,20 @@ std::string PageNameOf(const std::string& path)
     return StoredBookText("/" + path);
 }
 
+// The item a chain of redirects ends at; `step` receives the path of each entry on the way, so that
+// a failure names the one that failed.
+zim::Item ResolvedItem(zim::Entry entry, std::string* step = nullptr)
+{
+    for (int redirects = 0; entry.isRedirect(); ++redirects) {
+        if (redirects == TZimSource::kMaxRedirects)
+            throw Exception("more than " + std::to_string(TZimSource::kMaxRedirects) + " redirects in a chain");
+        entry = entry.getRedirectEntry();
+        if (step)
+            *step = entry.getPath();
+    }
+    return entry.getItem();
+}
+
 } // namespace
 
 TZimSource::TZimSource(const std::string& fileName)
@@ -45,14 +59,7 @@ std::optional<std::string> TZimSource::ReadPage(std::string_view name) const
     try {
         if (!archive_->hasEntryByPath(path))
             return std::nullopt;
-        zim::Entry entry = archive_->getEntryByPath(path);
-        for (int redirects = 0; entry.isRedirect(); ++redirects) {
-            if (redirects == kMaxRedirects)
-                throw Exception("more than " + std::to_string(kMaxRedirects) + " redirects in a chain");
-            entry = entry.getRedirectEntry();
-            step = entry.getPath();
-        }
-        const zim::Item item = entry.getItem();
+        const zim::Item item = ResolvedItem(archive_->getEntryByPath(path), &step);
         const uint64_t size = item.getSize();
         if (size > static_cast<uint64_t>(kMaxPageSize))
             throw Exception("declares " + std::to_string(size) + " bytes, more than a page may hold");
@@ -110,6 +117,27 @@ uint64_t TZimSource::ContentSize() const
     return total;
 }
 
+std::vector<SourcePage> TZimSource::SourcePages() const
+{
+    std::vector<SourcePage> pages;
+    try {
+        pages.reserve(archive_->getEntryCount());
+        for (const zim::Entry& entry : archive_->iterByPath()) {
+            const std::string name = PageNameOf(entry.getPath());
+            const uint64_t size = ResolvedItem(entry).getSize();
+            pages.push_back({ name, size, [this, name] {
+                                 auto bytes = ReadPage(name);
+                                 if (!bytes)
+                                     throw Exception("No entry " + BookTextToUtf8(name) + " in " + fileName_);
+                                 return std::move(*bytes);
+                             } });
+        }
+    } catch (const std::exception& error) {
+        throw Exception("Damaged entry list in " + fileName_ + ": " + error.what());
+    }
+    return pages;
+}
+
 std::string TZimSource::Metadata(const std::string& key) const
 {
     try {
@@ -130,8 +158,11 @@ std::string TZimSource::HomePageName() const
     try {
         if (archive_->hasMainEntry()) {
             zim::Entry entry = archive_->getMainEntry();
-            for (int redirects = 0; entry.isRedirect() && redirects < kMaxRedirects; ++redirects)
+            for (int redirects = 0; entry.isRedirect(); ++redirects) {
+                if (redirects == kMaxRedirects)
+                    return {};
                 entry = entry.getRedirectEntry();
+            }
             return PageNameOf(entry.getPath());
         }
         // No main page: the first page in path order.

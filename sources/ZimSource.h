@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sources/BookSource.h"
+#include "sources/SourcePage.h"
 
 #include <cstdint>
 #include <memory>
@@ -47,6 +48,9 @@ public:
     std::optional<std::string> ReadPage(std::string_view name) const;
     // The sum of the entries' declared sizes, redirects left out.
     uint64_t ContentSize() const;
+    // Every page for packing, redirects with their target's size; each load raises Exception
+    // naming the entry when it is damaged.
+    std::vector<SourcePage> SourcePages() const;
 
     bool HasFullTextIndex() const;
     bool HasTitleIndex() const;

@@ -3,6 +3,7 @@
 #include "book/BookReader.h"
 #include "common/BookText.h"
 #include "resources/StringTable.h"
+#include "sources/BookSource.h"
 #include "ui_BookAboutBox.h"
 #include "viewer/AboutText.h"
 #include "viewer/FormActivation.h"
@@ -24,11 +25,42 @@ QString FromBookText(const std::string& text)
     return QString::fromStdString(BookTextToUtf8(text));
 }
 
+// "an EPUB", "a folder of pages".
+std::string AboutKindName(const std::string& kind)
+{
+    if (kind == "folder")
+        return "a folder of pages";
+    if (kind == "EPUB")
+        return "an EPUB";
+    return "a " + kind + " file";
+}
+
 } // namespace
 
 TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookReader& reader)
     : QDialog(owner)
     , ui(std::make_unique<Ui::BookAboutBoxForm>())
+{
+    Design();
+    ShowBook(FromBookText(reader.title()),
+        ComposeAboutMemo(FromBookText(reader.description()), reader.hasAboutText(), FromBookText(reader.aboutText()),
+            reader.hasAboutDate(), AboutDateText(reader.aboutDate(), QLocale())));
+}
+
+TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookSource& source)
+    : QDialog(owner)
+    , ui(std::make_unique<Ui::BookAboutBoxForm>())
+{
+    Design();
+    // What the source's metadata tells; the about text says what was opened.
+    std::string about = "Read in place from " + AboutKindName(source.KindName());
+    if (!source.Language().empty())
+        about += ". Language: " + source.Language();
+    ShowBook(QString::fromStdString(source.Title()),
+        ComposeAboutMemo(QString::fromStdString(source.Description()), true, QString::fromStdString(about), false, {}));
+}
+
+void TBookAboutBoxForm::Design()
 {
     ui->setupUi(this);
     TFormActivation::MarkAsViewerForm(*this);
@@ -66,14 +98,13 @@ TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookReader& reader)
         link->installEventFilter(this);
     connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
     ui->OkButton->setFocus();
+}
 
-    ui->DescriptionMemo->setPlainText(FromBookText(reader.description()));
-    setWindowTitle(QString::fromLatin1(kAboutThisBook).arg(FromBookText(reader.title())));
-    const QString memo = ComposeAboutMemo(ui->DescriptionMemo->toPlainText(), reader.hasAboutText(),
-        FromBookText(reader.aboutText()), reader.hasAboutDate(), AboutDateText(reader.aboutDate(), QLocale()));
+void TBookAboutBoxForm::ShowBook(const QString& title, const QString& memo)
+{
+    setWindowTitle(QString::fromLatin1(kAboutThisBook).arg(title));
     // The text box breaks lines at LF; the memo's lines end with CR LF.
     ui->DescriptionMemo->setPlainText(QString(memo).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-
     placement_ = new TWindowPlacement(*this);
     placement_->CentreOn(TWindowPlacement::Centre::VirtualDesktop);
 }

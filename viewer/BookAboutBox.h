@@ -6,6 +6,7 @@
 
 class QLabel;
 class TBookReader;
+class TBookSource;
 class TWindowPlacement;
 
 namespace Ui {
@@ -19,6 +20,8 @@ class TBookAboutBoxForm : public QDialog {
     Q_OBJECT
 public:
     TBookAboutBoxForm(QWidget* owner, const TBookReader& reader);
+    // For a book read in place: its title, its description (or creators), kind and language.
+    TBookAboutBoxForm(QWidget* owner, const TBookSource& source);
     ~TBookAboutBoxForm() override;
 
     const Ui::BookAboutBoxForm& Designed() const { return *ui; }
@@ -33,6 +36,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void Design();
+    void ShowBook(const QString& title, const QString& memo);
+
     std::unique_ptr<Ui::BookAboutBoxForm> ui;
     TWindowPlacement* placement_ = nullptr; // owned as a Qt child
     bool shownBefore_ = false;

@@ -10,6 +10,7 @@
 #include "common/Exception.h"
 #include "print/PrintDesign.h"
 #include "resources/StringTable.h"
+#include "sources/OpenSource.h"
 #include "viewer/BookAboutBox.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/BookProblemNotice.h"
@@ -68,8 +69,9 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     AddSearchAction();
     const std::string bookFile = OpenBook();
     // The whole book as one PDF, offered where printing is: the export reads the file anew.
-    SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint, bookFile,
-        FromBookText(Server->Reader().title()), ui->Browser->PrintOptions);
+    SaveAsPdf
+        = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint, bookFile, BookTitle(), ui->Browser->PrintOptions);
+    // The export reads book files only; a source read in place prints page by page.
     SaveAsPdf->SetOffered(Server->Reader().IsValid() && Server->Reader().DisplaySettings().allowPrint);
 }
 
@@ -78,16 +80,51 @@ TBookMainForm::~TBookMainForm() = default;
 std::string TBookMainForm::OpenBook()
 {
     const std::string fileName = BookArgument.empty() ? OwnExecutableFileName() : BookArgument;
+    // The program's own file is read as a book whatever else it looks like.
+    const std::optional<ESourceKind> kind
+        = BookArgument.empty() ? std::optional(ESourceKind::Book) : DetectSourceKind(fileName);
+    if (kind && *kind != ESourceKind::Book) {
+        OpenOtherSource(fileName, *kind);
+        return fileName;
+    }
     // The page server's limits are those of a viewer, whose only client is its own engine.
     Server = std::make_unique<TPageServer>(fileName, TPageServerLimits {});
     const TBookReader& reader = Server->Reader();
     if (!reader.IsValid() || !reader.HasHomePage()) {
         // Read once more on its own, to name the step that fails.
         bookProblem_ = fileName + " is not an eBook: " + WhyNotABook(*OpenBookStream(fileName));
+        if (!kind)
+            bookProblem_ += ". The viewer opens " + std::string(kKnownSourceKinds) + ".";
         return fileName;
     }
     ApplyDisplaySettings(Server->Reader().DisplaySettings());
     return fileName;
+}
+
+void TBookMainForm::OpenOtherSource(const std::string& fileName, ESourceKind kind)
+{
+    Source = OpenBookSource(fileName, kind);
+    Server = std::make_unique<TPageServer>(*Source, TPageServerLimits {});
+    if (Source->HomePageName().empty()) {
+        bookProblem_ = fileName + " holds no page to show (" + Source->KindName() + ")";
+        return;
+    }
+    ApplyDisplaySettings(Source->Display());
+}
+
+QString TBookMainForm::BookTitle() const
+{
+    return Source ? QString::fromStdString(Source->Title()) : FromBookText(Server->Reader().title());
+}
+
+std::string TBookMainForm::HomePageName() const
+{
+    return Source ? Source->HomePageName() : Server->Reader().GetHomePageName();
+}
+
+DisplaySettings TBookMainForm::ShownDisplay() const
+{
+    return Source ? Source->Display() : Server->Reader().DisplaySettings();
 }
 
 void TBookMainForm::showEvent(QShowEvent* event)
@@ -119,7 +156,7 @@ bool TBookMainForm::eventFilter(QObject* watched, QEvent* event)
 HRESULT TBookMainForm::BrowserShowContextMenu()
 {
     // E_NOTIMPL lets the browser show its own menu; S_OK means there is none.
-    return Server->Reader().DisplaySettings().allowContextMenu ? E_NOTIMPL : S_OK;
+    return ShownDisplay().allowContextMenu ? E_NOTIMPL : S_OK;
 }
 
 void TBookMainForm::FormShow()
@@ -133,7 +170,7 @@ void TBookMainForm::FormShow()
         return;
     }
     try {
-        NavigateToPage(Server->Reader().GetHomePageName());
+        NavigateToPage(HomePageName());
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }
@@ -185,14 +222,14 @@ void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url, bool isMainFrame)
 
 void TBookMainForm::BrowserTitleChange(const QString& text)
 {
-    setWindowTitle(ComposeCaption(FromBookText(Server->Reader().title()), text));
+    setWindowTitle(ComposeCaption(BookTitle(), text));
     SetApplicationTitle(windowTitle());
 }
 
 void TBookMainForm::ActionHomeExecute()
 {
     try {
-        NavigateToPage(Server->Reader().GetHomePageName());
+        NavigateToPage(HomePageName());
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }
@@ -229,7 +266,7 @@ void TBookMainForm::ActionForwardUpdate()
 void TBookMainForm::ActionAboutExecute()
 {
     // Made anew for each opening, modal, and freed when it closes.
-    auto* box = new TBookAboutBoxForm(nullptr, Server->Reader());
+    auto* box = Source ? new TBookAboutBoxForm(nullptr, *Source) : new TBookAboutBoxForm(nullptr, Server->Reader());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     box->show();

@@ -4,6 +4,8 @@
 #include "browserhost/DocHostHandler.h"
 #include "common/StringList.h"
 #include "pageservice/PageServer.h"
+#include "sources/BookSource.h"
+#include "sources/SourceKind.h"
 
 #include <QMainWindow>
 
@@ -34,9 +36,10 @@ class BookMainForm;
 class TBookMainForm : public QMainWindow {
     Q_OBJECT
 public:
-    // bookArgument names the book file; empty for the program's own executable. Raises Exception
-    // "Cannot open file NAME" when the file cannot be opened; a file that is no book still makes a
-    // window, captioned "Invalid eBook".
+    // bookArgument names the book: a book file, an EPUB, a CHM, a ZIM archive or a folder of pages,
+    // told apart by content; empty for the program's own executable. Raises Exception "Cannot open
+    // file NAME" when the file cannot be opened, and the reader's message when an EPUB, CHM or ZIM
+    // cannot be read; a file of no known kind still makes a window, captioned "Invalid eBook".
     explicit TBookMainForm(std::string bookArgument, QWidget* parent = nullptr);
     ~TBookMainForm() override;
 
@@ -47,6 +50,8 @@ public:
 
     const Ui::BookMainForm& Designed() const { return *ui; }
     const TBookReader& BookReader() const { return Server->Reader(); }
+    // The book read in place when it is no book file (an EPUB, CHM, ZIM or folder); else null.
+    const TBookSource* OtherSource() const { return Source.get(); }
     TPageServer& PageServer() { return *Server; }
     const TPageServer& PageServer() const { return *Server; }
     const TStringList& VisitedURLs() const { return History; }
@@ -67,6 +72,12 @@ protected:
 private:
     // Opens the book named on the command line, else the one appended to this program; its file.
     std::string OpenBook();
+    // An EPUB, CHM, ZIM or folder: read in place through its source, shown with the default design.
+    void OpenOtherSource(const std::string& fileName, ESourceKind kind);
+    // The book's title as UTF-8 and its home page's name, whichever kind it is.
+    QString BookTitle() const;
+    std::string HomePageName() const;
+    DisplaySettings ShownDisplay() const;
     void ApplyDisplaySettings(const DisplaySettings& s);
     void ApplyFullScreenLayout();
     void NameToolBarItems();
@@ -106,6 +117,8 @@ private:
     std::unique_ptr<Ui::BookMainForm> ui;
     std::string BookArgument;
 
+    // A book that is no book file, read in place; declared before the server, which reads from it.
+    std::unique_ptr<TBookSource> Source;
     // The book and the server of its pages; it ends its own sessions before the book goes.
     std::unique_ptr<TPageServer> Server;
     // The search index's worker reads the book: declared after the server, so it is stopped and

@@ -4,10 +4,12 @@
 #include "sources/BuildSettings.h"
 #include "sources/EpubSource.h"
 #include "sources/FolderBook.h"
+#include "sources/SourceKind.h"
 #include "sources/SourceTree.h"
 #include "tools/packtool/AtomicFile.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/PagePacking.h"
+#include "tools/packtool/SourceBuild.h"
 #include "tools/packtool/StubProgram.h"
 
 #include <filesystem>
@@ -17,12 +19,15 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kUsage = R"(Usage: ebook-pack build SRC_DIR -o OUT [OPTIONS]
-       ebook-pack build BOOK.epub -o OUT [OPTIONS]
+       ebook-pack build BOOK.epub|HELP.chm|ARCHIVE.zim -o OUT [OPTIONS]
 
 Packs every file below SRC_DIR as a page named "/" plus its path relative to SRC_DIR.
 Settings come from SRC_DIR/book.json (not packed itself) and are overridden by the options.
 An EPUB (2 or 3, known by its content) becomes a book of its files, its title, description,
 date and authors, with a contents page written from its navigation as the home page.
+A CHM or ZIM becomes a book of its pages with its title, description, language and home page;
+a ZIM's size is said before packing, and one whose pages hold more than 8 GiB before
+compression is refused (a book holds at most 2 GiB).
 Left out: hidden files and folders (names starting with "."), editor backups (*~, *.swp),
 Thumbs.db, and what "exclude" in book.json or --exclude names; each is listed as it is left out.
 
@@ -133,8 +138,11 @@ int RunBuild(const std::vector<std::string>& args, ToolContext& context)
         BuildFromFolder(source, line, options, context);
     else if (fs::is_regular_file(source) && IsEpubFile(source))
         BuildFromEpub(source, line, options, context);
-    else if (fs::is_regular_file(source))
-        throw Exception("Cannot build from " + source + ": it is neither a folder nor an EPUB");
+    else if (const auto kind = DetectSourceKind(source); kind == ESourceKind::Chm || kind == ESourceKind::Zim) {
+        const ArchiveBook book = PlanArchiveBook(source, *kind, line, context.out);
+        WriteBook(line, book.settings.header, book.pages, options, context);
+    } else if (fs::is_regular_file(source))
+        throw Exception("Cannot build from " + source + ": it is none of a folder, an EPUB, a CHM or a ZIM archive");
     else
         throw Exception("Cannot open folder " + source);
     return kExitOk;

@@ -5,6 +5,7 @@
 #include "sources/SafePath.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/PageArgument.h"
+#include "tools/packtool/SourceCommands.h"
 
 #include <filesystem>
 #include <fstream>
@@ -18,7 +19,8 @@ constexpr std::string_view kUsage = R"(Usage: ebook-pack extract BOOK [-d DIR] [
 Writes the inflated pages of BOOK (all of them, or the PAGEs named) under DIR (default: the
 current folder), each at its page name (the leading "/" may be left out). Names that would leave DIR are refused. Of names that
 differ only in letter case only the first is written: it is the one the viewer serves.
-Exit status 1 when a page could not be extracted or written.
+Exit status 1 when a page could not be extracted or written. An EPUB, CHM, ZIM or folder is read
+in place the same way.
 
 Options:
   -d, --directory DIR    the folder to write into (created when missing)
@@ -61,6 +63,9 @@ int RunExtract(const std::vector<std::string>& args, ToolContext& context)
     const CommandLine line(args, { { "--directory", "-d", true } });
     line.ExpectOperands(1, SIZE_MAX, "BOOK");
     const fs::path folder = line.Value("--directory").value_or(".");
+    if (const auto kind = OtherSourceKind(line.Operands()[0]))
+        return ExtractSource(line.Operands()[0], *kind, folder.string(),
+            { line.Operands().begin() + 1, line.Operands().end() }, context);
     const auto book = OpenBook(line.Operands()[0]);
     TBookReader& reader = book->reader;
 

@@ -4,6 +4,7 @@
 #include "pageservice/PageServer.h"
 #include "server/socket/NetExceptions.h"
 #include "sources/FolderPreview.h"
+#include "sources/OpenSource.h"
 #include "tools/packtool/ServeLimits.h"
 
 #include <csignal>
@@ -26,6 +27,26 @@ int ServeFolder(const std::string& folder, const CommandLine& line, const TPageS
     context.out << server.PageURL(ReplaceAll(pages.HomePageName(), " ", "%20")) << std::endl;
     context.err << "Serving the folder " << folder << (watch ? ", reloading open pages after every change" : "")
                 << "; press Ctrl+C to stop." << std::endl;
+    const int signal = waitForStop();
+    server.SwitchOff();
+    context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;
+    return kExitOk;
+}
+
+int ServeOtherSource(const std::string& fileName, ESourceKind kind, const CommandLine& line,
+    const TPageServerLimits& limits, const std::string& address, int32_t port, const std::function<int()>& waitForStop,
+    ToolContext& context)
+{
+    // Declared before the server, whose sessions read it.
+    const std::unique_ptr<TBookSource> source = OpenBookSource(fileName, kind);
+    TPageServer server(*source, limits);
+    if (!SwitchOnServing(server, line, address, port, context.err))
+        return kExitError;
+    const std::string home = source->HomePageName();
+    if (home.empty())
+        context.err << "Warning: " << fileName << " has no home page\n";
+    context.out << server.PageURL(home.empty() ? "/" : ReplaceAll(home, " ", "%20")) << std::endl;
+    context.err << "Serving the " << source->KindName() << " " << fileName << "; press Ctrl+C to stop." << std::endl;
     const int signal = waitForStop();
     server.SwitchOff();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;

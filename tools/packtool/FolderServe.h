@@ -2,6 +2,7 @@
 
 #include "common/CommandLine.h"
 #include "pageservice/PageServerLimits.h"
+#include "sources/SourceKind.h"
 #include "tools/packtool/PackCommand.h"
 
 #include <functional>
@@ -12,3 +13,8 @@
 // user stops the server and returns the signal.
 int ServeFolder(const std::string& folder, const CommandLine& line, const TPageServerLimits& limits,
     const std::string& address, int32_t port, const std::function<int()>& waitForStop, ToolContext& context);
+
+// `serve FILE` for an EPUB, CHM or ZIM: its pages read in place, as the viewer serves them.
+int ServeOtherSource(const std::string& fileName, ESourceKind kind, const CommandLine& line,
+    const TPageServerLimits& limits, const std::string& address, int32_t port, const std::function<int()>& waitForStop,
+    ToolContext& context);

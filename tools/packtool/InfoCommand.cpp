@@ -3,6 +3,7 @@
 #include "common/BookText.h"
 #include "common/CommandLine.h"
 #include "tools/packtool/PackCommand.h"
+#include "tools/packtool/SourceCommands.h"
 
 #include <nlohmann/json.hpp>
 
@@ -11,6 +12,8 @@ namespace {
 constexpr std::string_view kUsage = R"(Usage: ebook-pack info BOOK [--json]
 
 Shows the header of BOOK as the viewer reads it: title, texts, home page and display settings.
+For an EPUB, CHM, ZIM or folder (told by content): its kind, title, description, language,
+home page, page count, contents entries and, for a ZIM, whether it has its own indexes.
 
 Options:
   --json    one JSON object instead of text
@@ -115,6 +118,8 @@ int RunInfo(const std::vector<std::string>& args, ToolContext& context)
 {
     const CommandLine line(args, { { "--json", "", false } });
     line.ExpectOperands(1, 1, "BOOK");
+    if (const auto kind = OtherSourceKind(line.Operands()[0]))
+        return InfoOfSource(line.Operands()[0], *kind, line.Has("--json"), context);
     const auto book = OpenBook(line.Operands()[0]);
     if (line.Has("--json"))
         context.out << InfoJson(*book).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";

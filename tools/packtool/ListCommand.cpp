@@ -3,6 +3,7 @@
 #include "common/CommandLine.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/PageArgument.h"
+#include "tools/packtool/SourceCommands.h"
 
 #include <iomanip>
 #include <nlohmann/json.hpp>
@@ -14,6 +15,7 @@ constexpr std::string_view kUsage = R"(Usage: ebook-pack list BOOK [--json] [PAG
 Lists every directory entry of BOOK, or the entries the viewer serves for the PAGEs named (the
 leading "/" may be left out): index, stored size, inflated size and name. A page that cannot be
 extracted shows "damaged" as its inflated size. Exit status 1 when a PAGE is not in the book.
+An EPUB, CHM, ZIM or folder lists its pages in its own order with their sizes.
 
 Options:
   --json    one JSON array instead of text
@@ -23,6 +25,9 @@ int RunList(const std::vector<std::string>& args, ToolContext& context)
 {
     const CommandLine line(args, { { "--json", "", false } });
     line.ExpectOperands(1, SIZE_MAX, "BOOK");
+    if (const auto kind = OtherSourceKind(line.Operands()[0]))
+        return ListSource(line.Operands()[0], *kind, { line.Operands().begin() + 1, line.Operands().end() },
+            line.Has("--json"), context);
     const auto book = OpenBook(line.Operands()[0]);
     TBookReader& reader = book->reader;
     std::vector<int> indices;

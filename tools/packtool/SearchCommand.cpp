@@ -5,6 +5,7 @@
 #include "search/SearchIndex.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/Progress.h"
+#include "tools/packtool/SourceCommands.h"
 
 #include <charconv>
 #include <iomanip>
@@ -20,6 +21,8 @@ and a few words around the best match, the matched words in [brackets]. Letter c
 are ignored ("resume" finds "Résumé"); "quoted words" must stand together in that order; the last
 word also matches as the start of a longer word. Pages that cannot be inflated are named on the
 error output and left out. Exit status 1 when no page matches.
+A ZIM with a full-text index of its own is searched through it (its ranking and snippets); an
+EPUB, CHM, folder or a ZIM without one (up to 256 MiB of pages) is indexed here first.
 
 Options:
   --limit N    list at most N pages (default 20; 0 lists all); the total is always given
@@ -65,6 +68,8 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     if (query.expression.empty())
         throw EUsageError("QUERY holds no word to search for");
 
+    if (const auto kind = OtherSourceKind(line.Operands()[0]))
+        return SearchSource(line.Operands()[0], *kind, typed, limit, line.Has("--json"), context);
     const auto book = OpenBook(line.Operands()[0]);
     const TBookReader& reader = book->reader;
     TSearchIndex index;

@@ -6,6 +6,7 @@
 #include "tools/packtool/FolderServe.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/ServeLimits.h"
+#include "tools/packtool/SourceCommands.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -18,12 +19,15 @@ namespace {
 
 constexpr std::string_view kUsage = R"(Usage: ebook-pack serve BOOK [--port N] [--bind ADDR] [options]
        ebook-pack serve SRC_DIR [--watch] [--exclude GLOB] [--include-hidden] [options]
+       ebook-pack serve FILE.epub|FILE.chm|FILE.zim [options]
 
 Serves the pages of BOOK over HTTP/1.0 with the answers the viewer gives, prints the address of
 the home page and runs until interrupted (Ctrl+C) or terminated; then it stops cleanly.
 A folder is served as the book built from it would be (same names, lookup, content types and
 book.json settings), each file read as it is now; with --watch every open HTML page reloads
 itself within a second of a change to the folder. Nothing is written into the folder.
+An EPUB, CHM or ZIM archive (told by content) is served in place, each page read when asked for;
+a ZIM's redirects are followed.
 
 Options:
   --port N              port to listen on (default: drawn from 11111 to 12110 as the viewer
@@ -100,6 +104,9 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
             fileName, line, limits, address, askedPort, [&] { return stopSignals.Wait(); }, context);
     if (line.Has("--watch") || line.Has("--exclude") || line.Has("--include-hidden"))
         throw EUsageError("--watch, --exclude and --include-hidden serve a folder, not a book");
+    if (const auto kind = OtherSourceKind(fileName))
+        return ServeOtherSource(
+            fileName, *kind, line, limits, address, askedPort, [&] { return stopSignals.Wait(); }, context);
     TPageServer server(fileName, limits);
     if (!server.Reader().IsValid())
         throw Exception("Invalid eBook: " + fileName);

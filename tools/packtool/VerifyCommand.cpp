@@ -2,19 +2,23 @@
 #include "common/BookText.h"
 #include "common/CommandLine.h"
 #include "tools/packtool/PackCommand.h"
+#include "tools/packtool/SourceCommands.h"
 
 namespace {
 
 constexpr std::string_view kUsage = R"(Usage: ebook-pack verify BOOK
 
 Extracts every page of BOOK as the viewer would and checks that the home page exists.
-Exit status 1, naming each failing page, when something cannot be served.
+Exit status 1, naming each failing page, when something cannot be served. An EPUB, CHM, ZIM or
+folder has every page read from it, each damaged entry named.
 )";
 
 int RunVerify(const std::vector<std::string>& args, ToolContext& context)
 {
     const CommandLine line(args, {});
     line.ExpectOperands(1, 1, "BOOK");
+    if (const auto kind = OtherSourceKind(line.Operands()[0]))
+        return VerifySource(line.Operands()[0], *kind, context);
     const auto book = OpenBook(line.Operands()[0]);
     TBookReader& reader = book->reader;
     int damaged = 0;

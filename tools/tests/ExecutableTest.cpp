@@ -15,7 +15,7 @@ TEST(Executable, ExitCodesAndMessages)
     EXPECT_NE(info.out.find("Home page:          /index.htm"), std::string::npos);
     const ToolRun invalid = RunPackBinary("verify " + (temp / "junk.bin").string(), temp);
     EXPECT_EQ(invalid.exitCode, 2);
-    EXPECT_EQ(invalid.err, "Invalid eBook: " + (temp / "junk.bin").string() + "\n");
+    EXPECT_TRUE(invalid.err.starts_with("Invalid eBook: " + (temp / "junk.bin").string() + "\n")) << invalid.err;
     EXPECT_EQ(RunPackBinary("info " + (temp / "none").string(), temp).exitCode, 2);
     EXPECT_EQ(RunPackBinary("", temp).exitCode, 2);
     EXPECT_EQ(RunPackBinary("--version", temp).exitCode, 0);

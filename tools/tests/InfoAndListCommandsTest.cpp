@@ -108,7 +108,7 @@ TEST(InspectCommands, UnusableFilesExit2WithTheFileName)
     for (const char* command : { "info", "list", "extract", "verify" }) {
         const ToolRun invalid = Pack({ command, notABook.string() });
         EXPECT_EQ(invalid.exitCode, 2) << command;
-        EXPECT_EQ(invalid.err, "Invalid eBook: " + notABook.string() + "\n") << command;
+        EXPECT_TRUE(invalid.err.starts_with("Invalid eBook: " + notABook.string() + "\nIt is none of")) << command;
         const ToolRun absent = Pack({ command, missing.string() });
         EXPECT_EQ(absent.exitCode, 2) << command;
         EXPECT_EQ(absent.err.rfind("Cannot open file " + missing.string() + "\n", 0), 0u) << absent.err;
