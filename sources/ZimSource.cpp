@@ -57,9 +57,13 @@ std::optional<std::string> TZimSource::ReadPage(std::string_view name) const
         return std::nullopt;
     std::string step = path;
     try {
-        if (!archive_->hasEntryByPath(path))
+        std::optional<zim::Entry> entry;
+        try {
+            entry = archive_->getEntryByPath(path);
+        } catch (const zim::EntryNotFound&) {
             return std::nullopt;
-        const zim::Item item = ResolvedItem(archive_->getEntryByPath(path), &step);
+        }
+        const zim::Item item = ResolvedItem(*entry, &step);
         const uint64_t size = item.getSize();
         if (size > static_cast<uint64_t>(kMaxPageSize))
             throw Exception("declares " + std::to_string(size) + " bytes, more than a page may hold");
@@ -80,11 +84,15 @@ std::optional<std::string> TZimSource::ReadPage(std::string_view name) const
 
 TPageLookup TZimSource::Lookup(std::string_view name)
 {
+    if (auto kept = cache_.Find(name))
+        return { true, std::move(kept) };
     try {
         auto page = ReadPage(name);
         if (!page)
             return {};
-        return { true, std::make_shared<const std::string>(std::move(*page)) };
+        auto shared = std::make_shared<const std::string>(std::move(*page));
+        cache_.Add(name, shared);
+        return { true, std::move(shared) };
     } catch (const Exception&) {
         return { true, nullptr };
     }
@@ -198,13 +206,15 @@ bool TZimSource::HasTitleIndex() const
     return archive_->hasTitleIndex();
 }
 
-std::vector<TZimHit> TZimSource::Search(const std::string& words, int limit) const
+std::vector<TZimHit> TZimSource::Search(const std::string& words, int limit, int64_t* total) const
 {
     std::vector<TZimHit> hits;
     try {
         zim::Searcher searcher(*archive_);
         const zim::Search search = searcher.search(zim::Query(words));
         const zim::SearchResultSet results = search.getResults(0, limit);
+        if (total)
+            *total = search.getEstimatedMatches();
         for (auto it = results.begin(); it != results.end(); ++it)
             hits.push_back({ PageNameOf(it.getPath()), it.getTitle(), it.getSnippet() });
     } catch (const std::exception& error) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sources/BookSource.h"
+#include "sources/NamedPageCache.h"
 #include "sources/SourcePage.h"
 
 #include <cstdint>
@@ -24,10 +25,13 @@ struct TZimHit {
 // page as home, the title, description, creator and language from its metadata, redirects
 // followed (at most kMaxRedirects in a chain). Paths keep their letter case: ZIM archives hold
 // pages whose paths differ only in case ("Apple" and "APPLE"). Each entry's declared size is
-// checked before it is read; a damaged entry gives an Exception naming it, never a crash.
+// checked before it is read; a damaged entry gives an Exception naming it, never a crash. Pages
+// served are kept (TNamedPageCache) for the next request of the same name.
 class TZimSource : public TBookSource {
 public:
     static constexpr int kMaxRedirects = 32;
+    // Pages read once are kept for later requests up to this many bytes.
+    static constexpr std::size_t kCacheBytes = 64 * 1024 * 1024;
 
     // Raises Exception naming the file when libzim cannot open it as a ZIM archive.
     explicit TZimSource(const std::string& fileName);
@@ -54,8 +58,9 @@ public:
 
     bool HasFullTextIndex() const;
     bool HasTitleIndex() const;
-    // Up to `limit` pages matching the words, from the archive's own full-text index.
-    std::vector<TZimHit> Search(const std::string& words, int limit) const;
+    // Up to `limit` pages matching the words, best first, from the archive's own full-text index;
+    // `total` receives the index's estimate of how many match in all.
+    std::vector<TZimHit> Search(const std::string& words, int limit, int64_t* total = nullptr) const;
     // Up to `limit` pages whose titles start with or hold the text, from the title index.
     std::vector<TZimHit> Suggest(const std::string& text, int limit) const;
 
@@ -64,4 +69,5 @@ private:
 
     std::string fileName_;
     std::unique_ptr<zim::Archive> archive_;
+    TNamedPageCache cache_ { kCacheBytes };
 };

@@ -9,6 +9,7 @@
 #include "sources/SafePath.h"
 #include "sources/ZimSource.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -72,17 +73,19 @@ std::string MarkedZimSnippet(std::string snippet)
     return snippet;
 }
 
-int PrintZimHits(const std::vector<TZimHit>& hits, bool json, ToolContext& context)
+int PrintZimHits(const std::vector<TZimHit>& hits, int64_t total, bool json, ToolContext& context)
 {
     if (json) {
         nlohmann::json results = nlohmann::json::array();
         for (const TZimHit& hit : hits)
             results.push_back(
                 { { "name", BookTextToUtf8(hit.page) }, { "title", hit.title }, { "snippet", hit.snippet } });
-        context.out << Dumped({ { "total", hits.size() }, { "index", "zim" }, { "results", results } }) << "\n";
+        context.out << Dumped({ { "total", total }, { "index", "zim" }, { "results", results } }) << "\n";
     } else {
-        context.out << hits.size() << (hits.size() == 1 ? " page matches" : " pages match")
-                    << " (from the archive's own index)\n";
+        context.out << total << (total == 1 ? " page matches" : " pages match");
+        if (static_cast<int64_t>(hits.size()) < total)
+            context.out << ", the best " << hits.size() << " shown";
+        context.out << " (from the archive's own index)\n";
         for (const TZimHit& hit : hits)
             context.out << "\n"
                         << BookTextToUtf8(hit.page) << "  " << (hit.title.empty() ? "(no title)" : hit.title) << "\n  "
@@ -261,8 +264,11 @@ int SearchSource(
     const auto source = OpenBookSource(path, kind);
     if (const auto* zim = dynamic_cast<const TZimSource*>(source.get())) {
         const int shown = static_cast<int>(std::min<int64_t>(limit, 10000));
-        if (zim->HasFullTextIndex())
-            return PrintZimHits(zim->Search(query, shown), json, context);
+        if (zim->HasFullTextIndex()) {
+            int64_t total = 0;
+            const std::vector<TZimHit> hits = zim->Search(query, shown, &total);
+            return PrintZimHits(hits, std::max<int64_t>(total, static_cast<int64_t>(hits.size())), json, context);
+        }
         if (const uint64_t size = zim->ContentSize(); size > kMaxIndexedZimBytes)
             throw Exception(path + " has no full-text index of its own, and at " + std::to_string(size >> 20)
                 + " MiB it is larger than the " + std::to_string(kMaxIndexedZimBytes >> 20)
