@@ -20,6 +20,9 @@ public:
     virtual std::string HomePageName() const = 0;
     // The source's own table of contents; empty where it has none.
     virtual TContents Contents() const { return {}; }
+    // A keyword index (a CHM's .hhk) as a flat list of entries, for filtering the contents by
+    // words that are no heading; empty where the source has none.
+    virtual TContents Keywords() const { return {}; }
     // What the reader opened, in a word for messages and the About box: "book", "EPUB", "CHM", ...
     virtual std::string KindName() const { return "book"; }
     // The book's language as its metadata gives it ("en", "de-CH"); empty when unknown.

@@ -27,8 +27,8 @@ public:
     TContents Contents() const override { return contents_; }
     std::string KindName() const override { return "CHM"; }
     std::string Language() const override { return LanguageOfLocale(system_.localeId); }
-    // The keyword index (.hhk) as a flat list of entries; empty where the file has none.
-    const TContents& Keywords() const { return keywords_; }
+    // The keyword index (.hhk); empty where the file has none.
+    TContents Keywords() const override { return keywords_; }
 
     // The bytes of the archive's file at `path` ("/" first, as stored). Raises Exception naming
     // the entry when there is none, it declares more than the bounds allow or cannot be read.

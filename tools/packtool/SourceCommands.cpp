@@ -4,7 +4,6 @@
 #include "common/Exception.h"
 #include "html/PageText.h"
 #include "search/SearchIndex.h"
-#include "sources/ChmSource.h"
 #include "sources/OpenSource.h"
 #include "sources/SafePath.h"
 #include "sources/ZimSource.h"
@@ -124,8 +123,8 @@ int InfoOfSource(const std::string& path, ESourceKind kind, bool json, ToolConte
         { "pageCount", names.size() },
         { "contentsEntries", CountEntries(contents) },
     };
-    if (const auto* chm = dynamic_cast<const TChmSource*>(source.get()))
-        info["keywords"] = chm->Keywords().size();
+    if (const TContents keywords = source->Keywords(); !keywords.empty())
+        info["keywords"] = keywords.size();
     if (const auto* zim = dynamic_cast<const TZimSource*>(source.get())) {
         info["fullTextIndex"] = zim->HasFullTextIndex();
         info["titleIndex"] = zim->HasTitleIndex();
