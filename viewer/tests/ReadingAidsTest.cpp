@@ -6,6 +6,7 @@
 
 #include "browserhost/EmbeddedBrowser.h"
 #include "browserhost/OutsideLinks.h"
+#include "sources/SourceKind.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/reading/DarkMode.h"
 #include "viewer/reading/FindBar.h"
@@ -317,7 +318,8 @@ TEST(ReadingAids, F1ListsEveryKeyAndAFileThatIsNoBookSaysWhy)
     window.Form().show();
     ASSERT_TRUE(WaitUntil([&] { return window.Caption() == QStringLiteral("Invalid eBook"); }));
     EXPECT_EQ(window.Form().BookProblem(),
-        fileName + " is not an eBook: no trailer (its last 4 bytes point outside the file)");
+        fileName + " is not an eBook: no trailer (its last 4 bytes point outside the file). The viewer opens "
+            + std::string(kKnownSourceKinds) + ".");
     const auto* notice = window.Form().findChild<QLabel*>(QStringLiteral("BookProblem"));
     ASSERT_NE(notice, nullptr);
     EXPECT_TRUE(notice->isVisible());
