@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PreparedPage.h"
+#include "search/PreparedPage.h"
 
 #include <condition_variable>
 #include <cstddef>

@@ -1,11 +1,11 @@
-#include "AnsiText.h"
-#include "CommandLine.h"
-#include "FolderServe.h"
-#include "NetExceptions.h"
-#include "PackCommand.h"
-#include "PageServer.h"
-#include "PageService.h"
-#include "ServeLimits.h"
+#include "common/AnsiText.h"
+#include "common/CommandLine.h"
+#include "pageservice/PageServer.h"
+#include "pageservice/PageService.h"
+#include "server/socket/NetExceptions.h"
+#include "tools/packtool/FolderServe.h"
+#include "tools/packtool/PackCommand.h"
+#include "tools/packtool/ServeLimits.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
