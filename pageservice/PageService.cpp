@@ -74,7 +74,8 @@ std::optional<TFoundPage> FindPage(TPageSource& source, std::string_view documen
     return std::nullopt;
 }
 
-void BuildPageAnswer(const std::optional<TFoundPage>& page, THTTPResponseInfo& response, std::string_view notFoundMarkup)
+void BuildPageAnswer(
+    const std::optional<TFoundPage>& page, THTTPResponseInfo& response, std::string_view notFoundMarkup)
 {
     if (page && !page->movedTo.empty()) {
         response.SetResponseCode(301);
