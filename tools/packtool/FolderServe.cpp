@@ -15,6 +15,8 @@ int ServeFolder(const std::string& folder, const CommandLine& line, const TPageS
     const bool watch = line.Has("--watch");
     // Declared before the listener, whose sessions read it, and the watch, which changes it.
     TFolderPages pages(folder, line, watch, context.err, context.err);
+    // Reachable from other machines: only what lies inside the folder.
+    pages.ServeOutsideFiles(address.starts_with("127."));
     std::optional<TFolderWatch> watching;
     if (watch)
         watching.emplace(pages, context.err);

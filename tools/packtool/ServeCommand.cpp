@@ -3,6 +3,7 @@
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "server/socket/NetExceptions.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/FolderServe.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/ServeLimits.h"
@@ -17,13 +18,16 @@
 namespace {
 
 constexpr std::string_view kUsage = R"(Usage: ebook-pack serve BOOK [--port N] [--bind ADDR] [options]
-       ebook-pack serve SRC_DIR [--watch] [--exclude GLOB] [--include-hidden] [options]
+       ebook-pack serve SRC_DIR [--watch] [--exclude GLOB] [--include-hidden]
+                            [--no-follow-outside] [options]
 
 Serves the pages of BOOK over HTTP/1.0 with the answers the viewer gives, prints the address of
 the home page and runs until interrupted (Ctrl+C) or terminated; then it stops cleanly.
 A folder is served as the book built from it would be (same names, lookup, content types and
 book.json settings), each file read as it is now; with --watch every open HTML page reloads
-itself within a second of a change to the folder. Nothing is written into the folder.
+itself within a second of a change to the folder. Nothing is written into the folder. Bound to
+an address other than loopback, it never serves a file reached through a link that leads outside
+the folder.
 
 Options:
   --port N              port to listen on (default: drawn from 11111 to 12110 as the viewer
@@ -77,8 +81,9 @@ private:
 int RunServe(const std::vector<std::string>& args, ToolContext& context)
 {
     auto options = ServeOptionTable();
-    options.insert(
-        options.end(), { { "--watch", "", false }, { "--exclude", "", true }, { "--include-hidden", "", false } });
+    options.insert(options.end(),
+        { { "--watch", "", false }, { "--exclude", "", true }, { "--include-hidden", "", false },
+            { "--no-follow-outside", "", false } });
     const CommandLine line(args, options);
     line.ExpectOperands(1, 1, "BOOK");
     const std::string& fileName = line.Operands()[0];
@@ -98,11 +103,13 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     if (std::filesystem::is_directory(fileName))
         return ServeFolder(
             fileName, line, limits, address, askedPort, [&] { return stopSignals.Wait(); }, context);
-    if (line.Has("--watch") || line.Has("--exclude") || line.Has("--include-hidden"))
-        throw EUsageError("--watch, --exclude and --include-hidden serve a folder, not a book");
+    if (line.Has("--watch") || line.Has("--exclude") || line.Has("--include-hidden") || line.Has("--no-follow-outside"))
+        throw EUsageError("--watch, --exclude, --include-hidden and --no-follow-outside serve a folder, not a book");
     TPageServer server(fileName, limits);
-    if (!server.Reader().IsValid())
+    if (!server.Reader().IsValid()) {
+        RaiseNotABookHint(fileName);
         throw Exception("Invalid eBook: " + fileName);
+    }
     if (!SwitchOnServing(server, line, address, askedPort, context.err))
         return kExitError;
 

@@ -186,7 +186,7 @@ TEST_F(ServeCommandTest, InterruptEndsWithSuccessAndTheDefaultPortIsTheViewersRa
     const int port = PortOf(url);
     EXPECT_GE(port, 11111);
     EXPECT_LE(port, 12110);
-    EXPECT_NE(Exchange(port, "GET / HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
+    EXPECT_NE(Exchange(port, "GET /missing/ HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
     for (int i = 0; i < 2; ++i) // the second answer comes from the page cache
         EXPECT_EQ(Exchange(port, "GET /my%20page.htm HTTP/1.0\r\n\r\n"),
             "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: 5\r\n\r\n"
