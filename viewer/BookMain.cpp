@@ -10,6 +10,7 @@
 #include "common/Exception.h"
 #include "print/PrintDesign.h"
 #include "resources/StringTable.h"
+#include "sources/FileKind.h"
 #include "viewer/BookAboutBox.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/BookProblemNotice.h"
@@ -83,7 +84,9 @@ std::string TBookMainForm::OpenBook()
     const TBookReader& reader = Server->Reader();
     if (!reader.IsValid() || !reader.HasHomePage()) {
         // Read once more on its own, to name the step that fails.
-        bookProblem_ = fileName + " is not an eBook: " + WhyNotABook(*OpenBookStream(fileName));
+        // A file of another kind says how to make a book of it; any other names the failing step.
+        const auto hint = NotABookHint(fileName);
+        bookProblem_ = hint ? *hint : fileName + " is not an eBook: " + WhyNotABook(*OpenBookStream(fileName));
         return fileName;
     }
     ApplyDisplaySettings(Server->Reader().DisplaySettings());

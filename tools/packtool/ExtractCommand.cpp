@@ -3,6 +3,7 @@
 #include "common/BookText.h"
 #include "common/CommandLine.h"
 #include "sources/SafePath.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/PageArgument.h"
 
@@ -61,7 +62,7 @@ int RunExtract(const std::vector<std::string>& args, ToolContext& context)
     const CommandLine line(args, { { "--directory", "-d", true } });
     line.ExpectOperands(1, SIZE_MAX, "BOOK");
     const fs::path folder = line.Value("--directory").value_or(".");
-    const auto book = OpenBook(line.Operands()[0]);
+    const auto book = OpenBookArgument(line.Operands()[0]);
     TBookReader& reader = book->reader;
 
     std::vector<int> indices;

@@ -2,6 +2,7 @@
 #include "book/OpenedBook.h"
 #include "common/BookText.h"
 #include "common/CommandLine.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 
 #include <nlohmann/json.hpp>
@@ -115,7 +116,7 @@ int RunInfo(const std::vector<std::string>& args, ToolContext& context)
 {
     const CommandLine line(args, { { "--json", "", false } });
     line.ExpectOperands(1, 1, "BOOK");
-    const auto book = OpenBook(line.Operands()[0]);
+    const auto book = OpenBookArgument(line.Operands()[0]);
     if (line.Has("--json"))
         context.out << InfoJson(*book).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     else

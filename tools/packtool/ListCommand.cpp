@@ -1,6 +1,7 @@
 #include "book/OpenedBook.h"
 #include "common/BookText.h"
 #include "common/CommandLine.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/PageArgument.h"
 
@@ -23,7 +24,7 @@ int RunList(const std::vector<std::string>& args, ToolContext& context)
 {
     const CommandLine line(args, { { "--json", "", false } });
     line.ExpectOperands(1, SIZE_MAX, "BOOK");
-    const auto book = OpenBook(line.Operands()[0]);
+    const auto book = OpenBookArgument(line.Operands()[0]);
     TBookReader& reader = book->reader;
     std::vector<int> indices;
     bool missing = false;

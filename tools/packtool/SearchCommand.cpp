@@ -3,6 +3,7 @@
 #include "common/CommandLine.h"
 #include "search/BookPageFeeder.h"
 #include "search/SearchIndex.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/Progress.h"
 
@@ -65,7 +66,7 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     if (query.expression.empty())
         throw EUsageError("QUERY holds no word to search for");
 
-    const auto book = OpenBook(line.Operands()[0]);
+    const auto book = OpenBookArgument(line.Operands()[0]);
     const TBookReader& reader = book->reader;
     TSearchIndex index;
     {

@@ -1,6 +1,7 @@
 #include "book/OpenedBook.h"
 #include "common/BookText.h"
 #include "common/CommandLine.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 
 namespace {
@@ -15,7 +16,7 @@ int RunVerify(const std::vector<std::string>& args, ToolContext& context)
 {
     const CommandLine line(args, {});
     line.ExpectOperands(1, 1, "BOOK");
-    const auto book = OpenBook(line.Operands()[0]);
+    const auto book = OpenBookArgument(line.Operands()[0]);
     TBookReader& reader = book->reader;
     int damaged = 0;
     for (int i = 0; i < reader.Pages().Count(); ++i) {

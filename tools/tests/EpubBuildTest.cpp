@@ -202,7 +202,7 @@ TEST(EpubBuild, HostileArchivesAreRefusedWithTheReason)
     WriteZip(temp / "plain.zip", { { "a.txt", "a" } });
     run = Pack({ "build", (temp / "plain.zip").string(), "-o", (temp / "out.ebook").string() });
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(Has(run.err, "neither a folder nor an EPUB")) << run.err;
+    EXPECT_TRUE(Has(run.err, "plain.zip is a zip archive; unpack it and make a book of the folder")) << run.err;
 }
 
 TEST(EpubBuild, AnUnpackedEpubFolderOpensOnItsContentsToo)
