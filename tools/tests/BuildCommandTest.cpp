@@ -1,3 +1,4 @@
+#include "book/ViewerMark.h"
 #include "tools/tests/BookFile.h"
 #include "tools/tests/PackFixture.h"
 
@@ -157,9 +158,10 @@ TEST(BuildCommand, StubIsWrittenFirstAndTheOutputIsExecutable)
 {
     SourceFolder folder;
     const fs::path stub = folder.temp / "viewer";
-    const std::string program = "\x7F"
-                                "ELF"
-        + std::string(199996, '\x7F');
+    std::string program = "\x7F"
+                          "ELF"
+        + ViewerMarkToFind();
+    program += std::string(200000 - program.size(), '\x7F');
     WriteFile(stub, program);
     ASSERT_EQ(folder.Build({ "--stub", stub.string() }).exitCode, 0);
     EXPECT_EQ(ReadFile(folder.book).substr(0, 200000), program);
@@ -170,6 +172,18 @@ TEST(BuildCommand, StubIsWrittenFirstAndTheOutputIsExecutable)
     struct stat info { };
     ASSERT_EQ(::stat(folder.book.c_str(), &info), 0);
     EXPECT_NE(info.st_mode & S_IXUSR, 0u);
+
+    // A viewer that already carries a book gets the new one in its place, not after it.
+    const fs::path again = folder.temp / "again";
+    ASSERT_EQ(
+        Pack({ "build", folder.source.string(), "-o", again.string(), "--stub", folder.book.string() }).exitCode, 0);
+    EXPECT_EQ(ReadFile(again), ReadFile(folder.book));
+    // Any other program is refused.
+    const ToolRun run = Pack({ "build", folder.source.string(), "-o", again.string(), "--stub", "/bin/ls" });
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(
+        run.err.find("/bin/ls as the stub: it is not an executable program built as the viewer"), std::string::npos)
+        << run.err;
 }
 
 TEST(BuildCommand, FailureLeavesTheOldOutputAndNoTemporaryFile)
