@@ -121,7 +121,7 @@ def grown_file():
                  "peak %d MiB" % (peak >> 20)))
     code, said, seconds = run(["build", folder, "-o", os.path.join(work, "grown.ebook")])
     rows.append(("`build` of a folder whose page holds 1 GiB", "exit %s after %.2f s: %s"
-                 % (code, seconds, said.strip().splitlines()[-1][:90]), "-"))
+                 % (code, seconds, said.strip().splitlines()[-1].replace(work + "/", "")[:110]), "-"))
 
 
 def interrupted_build():

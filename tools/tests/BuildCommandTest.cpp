@@ -2,8 +2,12 @@
 #include "tools/tests/BookFile.h"
 #include "tools/tests/PackFixture.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <random>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -206,4 +210,41 @@ TEST(BuildCommand, OutputInsideTheSourceFolderIsNotPackedIntoItself)
     ASSERT_EQ(Pack({ "build", folder.source.string(), "-o", inside.string() }).exitCode, 0);
     BookFile book(inside);
     EXPECT_EQ(book.reader.Pages().Count(), 3);
+}
+
+TEST(BuildCommand, AnInterruptRemovesTheTemporaryBookAndEndsWithTheSignalsStatus)
+{
+    SourceFolder folder;
+    std::string noise(32 << 20, '\0');
+    std::mt19937 random(7);
+    for (char& byte : noise)
+        byte = static_cast<char>(random());
+    WriteFile(folder.source / "noise.bin", noise);
+    for (const auto& [signal, status] : { std::pair { SIGINT, 130 }, { SIGTERM, 143 }, { SIGHUP, 129 } }) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::execl(EBOOK_PACK_PATH, "ebook-pack", "build", folder.source.c_str(), "-o", folder.book.c_str(), "--level",
+                "12", "--threads", "1", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Signalled once the temporary book is being written.
+        bool writing = false;
+        for (int look = 0; look < 6000 && !writing; ++look) {
+            for (const auto& entry : fs::directory_iterator(folder.temp.Path()))
+                writing = writing
+                    || (entry.path().filename().string().starts_with(".out.ebook.tmp-") && entry.file_size() > 0);
+            if (!writing)
+                ::usleep(1000);
+        }
+        EXPECT_TRUE(writing);
+        ::kill(child, signal);
+        int result = 0;
+        ASSERT_EQ(::waitpid(child, &result, 0), child);
+        EXPECT_TRUE(WIFEXITED(result));
+        EXPECT_EQ(WEXITSTATUS(result), status) << "signal " << signal;
+        for (const auto& entry : fs::directory_iterator(folder.temp.Path()))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+        EXPECT_FALSE(fs::exists(folder.book));
+    }
 }
