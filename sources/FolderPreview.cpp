@@ -3,6 +3,7 @@
 #include "common/AnsiText.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
+#include "html/PageKind.h"
 #include "sources/FolderNotifications.h"
 #include "sources/SafePath.h"
 
@@ -21,12 +22,6 @@ constexpr std::string_view kReloadScript
       "function ask(){fetch(\"/.ebook-preview/generation\",{cache:\"no-store\"}).then(function(r){return r.text();})"
       ".then(function(now){if(now!==seen)location.reload();else setTimeout(ask,250);},"
       "function(){setTimeout(ask,1000);});}setTimeout(ask,250);})();\n";
-
-bool IsHtmlPage(std::string_view name)
-{
-    const std::string folded = FoldedBookText(name);
-    return folded.ends_with(".htm") || folded.ends_with(".html");
-}
 
 bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view start)
 {
@@ -59,9 +54,16 @@ std::size_t HookPosition(std::string_view page)
     }
 }
 
-std::string WithReloadHook(std::string page, uint64_t generation)
+// XHTML has a single root element, so there the hook goes inside it, before the last </body>;
+// markup left open breaks such a page anyway.
+std::string WithReloadHook(std::string page, uint64_t generation, bool xml)
 {
-    page.insert(HookPosition(page), ReloadHook(generation));
+    std::size_t at = HookPosition(page);
+    if (xml) {
+        const std::size_t body = LowerCaseAscii(page).rfind("</body");
+        at = body == std::string::npos ? page.size() : body;
+    }
+    page.insert(at, ReloadHook(generation));
     return page;
 }
 
@@ -124,7 +126,7 @@ std::string TFolderPages::Signature() const
 
 std::string ReloadHook(uint64_t generation)
 {
-    return "<script async src=\"" + std::string(kPreviewReloadScript) + "?" + std::to_string(generation)
+    return "<script async=\"async\" src=\"" + std::string(kPreviewReloadScript) + "?" + std::to_string(generation)
         + "\"></script>";
 }
 
@@ -147,8 +149,9 @@ TPageLookup TFolderPages::Lookup(std::string_view name)
         return {};
     try {
         std::string bytes = plan->book.PageBytes(found->second);
-        if (reload_ && IsHtmlPage(plan->book.files[found->second].pageName))
-            bytes = WithReloadHook(std::move(bytes), generation);
+        const std::string& pageName = plan->book.files[found->second].pageName;
+        if (reload_ && IsMarkupPage(pageName))
+            bytes = WithReloadHook(std::move(bytes), generation, PageKindOf(pageName) == PageKind::Xhtml);
         return { true, std::make_shared<const std::string>(std::move(bytes)) };
     } catch (const Exception&) {
         return { true, nullptr }; // removed since the last look: not found until the next plan

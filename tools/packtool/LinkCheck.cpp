@@ -3,8 +3,8 @@
 #include "common/BookText.h"
 #include "common/Exception.h"
 #include "common/PercentDecoding.h"
+#include "html/PageKind.h"
 #include "html/PageLinks.h"
-#include "html/PageText.h"
 #include "html/TextEncoding.h"
 #include "pageservice/PageService.h"
 
@@ -128,8 +128,7 @@ struct ReadPage {
 ReadPage ReadLinks(const SourcePage& page)
 {
     ReadPage read;
-    const PageKind kind = PageKindOf(page.pageName);
-    read.markup = kind == PageKind::Html || kind == PageKind::Xhtml;
+    read.markup = IsMarkupPage(page.pageName);
     if (!read.markup && !IsStyleSheet(page.pageName))
         return read;
     std::string bytes;
