@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PreparedPage.h"
+#include "RepeatedText.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -25,7 +26,8 @@ struct PreparedEntry {
     std::optional<PreparedPage> page; // when the outcome is Indexed
 };
 
-// Prepares a book's entries for its index on threads of its own (reading and inflating each page,
+// Prepares a book's entries for its index on threads of its own (first learning the text repeated
+// on many of its pages, which no page's body keeps; then reading and inflating each page,
 // taking its text, packing that) while the index's thread adds the pages prepared before: the
 // index then spends its time on the words alone. Entries come out in directory order, at most a
 // few dozen prepared ahead of the taker. Pages are read the way the page service reads them, at
@@ -52,6 +54,7 @@ private:
 
     const TBookReader& reader_;
     const int total_;
+    const TRepeatedText repeated_; // read by every thread, changed by none
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<std::optional<PreparedEntry>> ready_; // entry e at e % size(), under lock_
@@ -64,6 +67,13 @@ private:
 };
 
 class TSearchIndex;
+
+// The text repeated on many pages of the book, learnt from a sample of its pages.
+TRepeatedText LearnRepeatedText(const TBookReader& reader);
+
+// Whether the page is a plain-text copy of an HTML page's source, beside it in the book (Sphinx's
+// "_sources/NAME.rst.txt" for "NAME.html"): it is searched as that page, not as a page of its own.
+bool IsSourceCopy(const TBookReader& reader, std::string_view name);
 
 // Adds a prepared entry's page to the index; the entry's outcome, which is Damaged when the index
 // cannot take the page (out of memory), as for a page that cannot be read.

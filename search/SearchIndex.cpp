@@ -16,10 +16,20 @@
 namespace {
 
 // The words live in a contentless FTS5 table (its index only), the page under its row number.
-// Title matches count ten times as much as body matches.
-constexpr const char* kSchema = "CREATE VIRTUAL TABLE words USING fts5(title, body, content = '', "
-                                "tokenize = 'book remove_diacritics 2');"
-                                "INSERT INTO words(words, rank) VALUES('rank', 'bm25(10.0, 1.0)');";
+constexpr const char* kSchema = "CREATE VIRTUAL TABLE words USING fts5(title, headings, body, content = '', "
+                                "tokenize = 'porter book remove_diacritics 2');";
+// Pages with the words as typed come before pages with only longer words the last one begins;
+// then pages whose title holds every word, then those whose title holds half of them or more;
+// then BM25, where a match in the title counts ten times as much as one in the body and a match in
+// a heading four times. Lower is better.
+constexpr const char* kRankOrder = "(prefix_only(words, ?3, ?4) * 100000.0"
+                                   " + (CASE WHEN title_missing(words, ?3) = 0 THEN 0"
+                                   " WHEN title_missing(words, ?3) * 2 <= ?3 THEN 1 ELSE 2 END) * 10000.0"
+                                   " + (headings_missing(words, ?3) > 0) * 5000.0"
+                                   " + book_rank(words))";
+// What a result's score counts down from: scores are above 0, and those of a better tier are
+// 10,000 above those of a worse one.
+constexpr double kBestScore = 120000.0;
 // New words wait in memory up to this size before they are written as a segment of the index. A
 // book's index usually fits whole, so the build writes it once instead of writing and merging
 // many small segments; queries see the waiting words too.
@@ -64,11 +74,13 @@ TSearchIndex::TSearchIndex()
         Execute(
             ("INSERT INTO words(words, rank) VALUES('hashsize', " + std::to_string(kPendingWordsBytes) + ")").c_str());
         tokenizer_ = std::make_unique<TIndexTokenizer>(db_);
-        RegisterBestPlace(db_);
-        insertWords_ = Prepare("INSERT INTO words(rowid, title, body) VALUES(?1, ?2, ?3)");
+        RegisterRankFunctions(db_);
+        insertWords_ = Prepare("INSERT INTO words(rowid, title, headings, body) VALUES(?1, ?2, ?3, ?4)");
         Execute("CREATE VIRTUAL TABLE vocabulary USING fts5vocab(words, row)");
         completions_ = Prepare("SELECT term FROM vocabulary WHERE term >= ?1");
-        select_ = Prepare("SELECT rowid, rank, best_place(words, rank, ?2) FROM words WHERE words MATCH ?1");
+        select_ = Prepare((std::string("SELECT rowid, ") + kRankOrder + ", best_place(words, " + kRankOrder
+            + ", ?2) FROM words WHERE words MATCH ?1")
+                              .c_str());
     } catch (...) {
         Close();
         throw;
@@ -130,7 +142,8 @@ void TSearchIndex::Add(PreparedPage page)
         const PageText& text = page.text;
         sqlite3_bind_int64(insertWords_, 1, id);
         sqlite3_bind_text64(insertWords_, 2, text.title.data(), text.title.size(), SQLITE_STATIC, SQLITE_UTF8);
-        sqlite3_bind_text64(insertWords_, 3, text.body.data(), text.body.size(), SQLITE_STATIC, SQLITE_UTF8);
+        sqlite3_bind_text64(insertWords_, 3, text.headings.data(), text.headings.size(), SQLITE_STATIC, SQLITE_UTF8);
+        sqlite3_bind_text64(insertWords_, 4, text.body.data(), text.body.size(), SQLITE_STATIC, SQLITE_UTF8);
         if (sqlite3_step(insertWords_) != SQLITE_DONE)
             throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
     }
@@ -176,6 +189,8 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
         StatementReset reset { select_ };
         BindQuery(select_, completed);
         sqlite3_bind_pointer(select_, 2, &cutoff, kRankCutoffType, nullptr);
+        sqlite3_bind_int64(select_, 3, static_cast<int64_t>(query.terms.size()));
+        sqlite3_bind_int(select_, 4, completed.exactFirst ? 1 : 0);
         int step = SQLITE_ROW;
         while ((step = sqlite3_step(select_)) == SQLITE_ROW)
             ranked.push_back({ sqlite3_column_int64(select_, 0), sqlite3_column_double(select_, 1),
@@ -192,7 +207,7 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
     const std::vector<SnippetTerm> terms = SnippetTerms(*tokenizer_, query);
     for (auto row = ranked.begin() + offset; row != end; ++row) {
         SearchHit hit = HitAt(row->id, std::max<int64_t>(row->place - kSnippetLeadTokens, 0), terms);
-        hit.score = -row->rank;
+        hit.score = kBestScore - row->rank;
         results.hits.push_back(std::move(hit));
     }
     return results;
@@ -211,6 +226,7 @@ SearchQuery TSearchIndex::WithCompletions(const SearchQuery& query)
         return query; // a phrase of words with the last a prefix: FTS5 matches that itself
     const std::string& prefix = folded.front();
     std::vector<std::string> completions;
+    // The vocabulary is in order: the word as typed, when the index holds it, comes first.
     {
         StatementReset reset { completions_ };
         sqlite3_bind_text64(completions_, 1, prefix.data(), prefix.size(), SQLITE_STATIC, SQLITE_UTF8);
@@ -227,6 +243,7 @@ SearchQuery TSearchIndex::WithCompletions(const SearchQuery& query)
     }
     SearchQuery completed = query;
     completed.expression = ExpressionWithCompletions(query, completions);
+    completed.exactFirst = !completions.empty() && completions.front() == prefix;
     return completed;
 }
 

@@ -37,7 +37,9 @@ struct SearchResults {
 };
 
 // The book's text in a full-text index held in memory only: SQLite FTS5 with a tokenizer that
-// folds case and strips accents, ranked by BM25 with title matches weighing more. The index keeps
+// folds case and strips accents. Pages whose title holds every word come first, then BM25 with
+// title and heading matches weighing more; while a word is typed, pages with it whole come before
+// pages with only longer words it begins. The index keeps
 // no copy of the text itself; each page's name, title and packed text blocks are kept beside it,
 // and the text is unpacked only for the snippets of the results shown.
 // Not safe for use by two threads at once: one thread builds it and answers its queries.
@@ -59,9 +61,9 @@ public:
     // Results from `offset`, at most `limit` of them. A query with nothing searchable matches
     // nothing; no query can fail.
     SearchResults Search(const SearchQuery& query, int64_t offset, int64_t limit);
-    SearchResults Search(std::string_view typed, int64_t offset, int64_t limit)
+    SearchResults Search(std::string_view typed, int64_t offset, int64_t limit, LastWord last = LastWord::Whole)
     {
-        return Search(ParseSearchQuery(typed), offset, limit);
+        return Search(ParseSearchQuery(typed, last), offset, limit);
     }
 
     int64_t PageCount() const { return static_cast<int64_t>(pages_.size()); }

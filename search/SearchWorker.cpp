@@ -35,13 +35,13 @@ void TSearchWorker::Start()
         thread_ = std::thread([this] { Run(); });
 }
 
-uint64_t TSearchWorker::Search(std::string typed, int64_t offset, int64_t limit)
+uint64_t TSearchWorker::Search(std::string typed, int64_t offset, int64_t limit, LastWord last)
 {
     uint64_t ticket = 0;
     {
         std::lock_guard guard(lock_);
         ticket = ++lastTicket_;
-        pending_ = Request { ticket, std::move(typed), offset, limit };
+        pending_ = Request { ticket, std::move(typed), offset, limit, last };
     }
     wake_.notify_all();
     return ticket;
@@ -49,7 +49,7 @@ uint64_t TSearchWorker::Search(std::string typed, int64_t offset, int64_t limit)
 
 void TSearchWorker::Answer(const Request& request, bool complete)
 {
-    SearchResults results = index_.Search(request.typed, request.offset, request.limit);
+    SearchResults results = index_.Search(request.typed, request.offset, request.limit, request.last);
     results.complete = complete;
     if (OnResults)
         OnResults(request.ticket, results);

@@ -35,7 +35,7 @@ public:
 
     void Start();
     // Asks for results from `offset`; returns the ticket OnResults will carry.
-    uint64_t Search(std::string typed, int64_t offset, int64_t limit);
+    uint64_t Search(std::string typed, int64_t offset, int64_t limit, LastWord last = LastWord::Whole);
     bool Started() const { return thread_.joinable(); }
 
 private:
@@ -44,6 +44,7 @@ private:
         std::string typed;
         int64_t offset = 0;
         int64_t limit = 0;
+        LastWord last = LastWord::Whole;
     };
     void Run();
     void Answer(const Request& request, bool complete);
