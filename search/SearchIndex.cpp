@@ -25,7 +25,8 @@ constexpr const char* kSchema = "CREATE VIRTUAL TABLE words USING fts5(title, he
 constexpr const char* kRankOrder = "(prefix_only(words, ?3, ?4) * 100000.0"
                                    " + (CASE WHEN title_missing(words, ?3) = 0 THEN 0"
                                    " WHEN title_missing(words, ?3) * 2 <= ?3 THEN 1 ELSE 2 END) * 10000.0"
-                                   " + (headings_missing(words, ?3) > 0) * 5000.0"
+                                   " + (CASE WHEN headings_missing(words, ?3) = 0 THEN 0"
+                                   " WHEN headings_missing(words, ?3) * 2 <= ?3 THEN 1 ELSE 2 END) * 2500.0"
                                    " + book_rank(words))";
 // What a result's score counts down from: scores are above 0, and those of a better tier are
 // 10,000 above those of a worse one.
