@@ -6,11 +6,13 @@
 #include "PageServer.h"
 #include "PageService.h"
 #include "ServeLimits.h"
+#include "ServeSearch.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <pthread.h>
 #include <sys/socket.h>
 
@@ -45,6 +47,11 @@ Options:
   --max-headers N       largest header block, in bytes (default 65536)
   --max-body N          largest request body, in bytes (default 1048576)
 A client beyond a limit is disconnected unanswered, and nothing more is read from it.
+
+Search: /.search?q=WORDS answers a page of the pages that hold every word, best first, with
+links; add format=json for JSON (query, total, start, results with name, title, link, score and
+snippet pieces), start=N and limit=N (at most 100, default 20) to page. The index is built in
+memory as serving starts; no page of the book is served under /.search.
 )";
 
 // Blocks SIGINT and SIGTERM on the calling thread while alive, so that the server threads started
@@ -103,6 +110,11 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     TPageServer server(fileName, limits);
     if (!server.Reader().IsValid())
         throw Exception("Invalid eBook: " + fileName);
+    // The handler keeps the search: it goes with the server, after the last session has ended.
+    const auto search = std::make_shared<TServedSearch>(server.Reader());
+    server.AnswerFirst([search](const THTTPRequestInfo& request, THTTPResponseInfo& response) {
+        return search->Answer(request, response);
+    });
     if (!SwitchOnServing(server, line, address, askedPort, context.err))
         return kExitError;
 
@@ -122,6 +134,7 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     // closes every connection, which ends whatever its session is blocked in.
     server.SwitchOff();
     server.Stop();
+    search->Stop();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;
     return kExitOk;
 }
