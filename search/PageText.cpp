@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <utility>
 
 namespace {
 
@@ -108,7 +109,11 @@ public:
         return first;
     }
     void Break() { pendingBlank_ = !text_.empty(); }
-    std::string Take() { return std::move(text_); }
+    std::string Take()
+    {
+        pendingBlank_ = false;
+        return std::exchange(text_, {});
+    }
     bool Empty() const { return text_.empty(); }
     std::size_t Size() const { return text_.size(); }
 
@@ -188,7 +193,9 @@ private:
 
     void AppendBody(std::string_view text)
     {
-        const std::size_t first = body_.Append(text);
+        if (body_.Size() >= kMostPageTextBytes)
+            return;
+        const std::size_t first = body_.Append(text.substr(0, kMostPageTextBytes - body_.Size()));
         if (first != std::string::npos && !inBlock_) {
             inBlock_ = true;
             blockBegin_ = first;

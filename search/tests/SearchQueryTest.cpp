@@ -33,6 +33,11 @@ TEST(SearchQuery, RepeatedTermsCountOnceAndTermsAreBounded)
     for (int i = 0; i < 100; ++i)
         many += "w" + std::to_string(i) + " ";
     EXPECT_EQ(ParseSearchQuery(many).terms.size(), kMostQueryTerms);
+    // A megabyte of one word is one term: its cost is its reading, not a phrase per word.
+    std::string megabyte;
+    while (megabyte.size() < kMostQueryBytes)
+        megabyte += "vacuum ";
+    EXPECT_EQ(ParseSearchQuery(megabyte).expression, "\"vacuum\"");
 }
 
 } // namespace
