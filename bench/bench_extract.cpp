@@ -2,9 +2,9 @@
 // same stored data, for small, medium and large HTML-like pages. The goal is that ExtractPage
 // (lookup, seek, read, inflate into a fresh stream) stays within 1.2x of uncompress alone.
 
-#include "BookReader.h"
-#include "BookWriter.h"
-#include "Streams.h"
+#include "book/BookReader.h"
+#include "book/BookWriter.h"
+#include "common/Streams.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

@@ -1,9 +1,9 @@
 // Page lookup in a 100,000-page book: the first page's name against the last one's, and the load
 // that builds the folded-name index. The goal is that the last page is found as fast as the first.
 
-#include "BookReader.h"
-#include "BookWriter.h"
-#include "Streams.h"
+#include "book/BookReader.h"
+#include "book/BookWriter.h"
+#include "common/Streams.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,9 +1,9 @@
-#include "BookDiagnosis.h"
+#include "book/BookDiagnosis.h"
 
-#include "BookFormat.h"
-#include "BookReader.h"
-#include "Exception.h"
-#include "Streamer.h"
+#include "book/BookFormat.h"
+#include "book/BookReader.h"
+#include "book/Streamer.h"
+#include "common/Exception.h"
 
 std::string WhyNotABook(TStream& stream)
 {

@@ -1,9 +1,9 @@
-#include "BookReader.h"
+#include "book/BookReader.h"
 
-#include "BookFormat.h"
-#include "BookText.h"
-#include "Exception.h"
-#include "Streamer.h"
+#include "book/BookFormat.h"
+#include "book/Streamer.h"
+#include "common/BookText.h"
+#include "common/Exception.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BookTypes.h"
-#include "Streams.h"
-#include "StringList.h"
+#include "book/BookTypes.h"
+#include "common/Streams.h"
+#include "common/StringList.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "BookTypes.h"
+#include "book/BookTypes.h"
 
-#include "AnsiText.h"
+#include "common/AnsiText.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
-#include "BookWriter.h"
+#include "book/BookWriter.h"
 
-#include "BookFormat.h"
-#include "Exception.h"
+#include "book/BookFormat.h"
+#include "common/Exception.h"
 
 #include <bit>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BookTypes.h"
-#include "PageCompressor.h"
-#include "Streams.h"
+#include "book/BookTypes.h"
+#include "book/PageCompressor.h"
+#include "common/Streams.h"
 
 #include <cstdint>
 #include <string>

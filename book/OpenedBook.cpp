@@ -1,6 +1,6 @@
-#include "OpenedBook.h"
+#include "book/OpenedBook.h"
 
-#include "Exception.h"
+#include "common/Exception.h"
 
 std::unique_ptr<TFileStream> OpenBookStream(const std::string& fileName)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "BookReader.h"
-#include "Streams.h"
+#include "book/BookReader.h"
+#include "common/Streams.h"
 
 #include <memory>
 #include <string>

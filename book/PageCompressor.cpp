@@ -1,8 +1,8 @@
-#include "PageCompressor.h"
+#include "book/PageCompressor.h"
 
-#include "AnsiText.h"
-#include "BookFormat.h"
-#include "Exception.h"
+#include "book/BookFormat.h"
+#include "common/AnsiText.h"
+#include "common/Exception.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "Streamer.h"
+#include "book/Streamer.h"
 
-#include "Exception.h"
+#include "common/Exception.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "ApplicationTitle.h"
+#include "browserhost/ApplicationTitle.h"
 
 #include <QCoreApplication>
 #include <QVariant>

@@ -1,4 +1,4 @@
-#include "BrowserOptions.h"
+#include "browserhost/BrowserOptions.h"
 
 #include <array>
 

@@ -1,8 +1,8 @@
-#include "BrowserPage.h"
+#include "browserhost/BrowserPage.h"
 
-#include "ApplicationTitle.h"
-#include "DialogPolicy.h"
-#include "EmbeddedBrowser.h"
+#include "browserhost/ApplicationTitle.h"
+#include "browserhost/EmbeddedBrowser.h"
+#include "print/DialogPolicy.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
-#include "BrowserProfile.h"
+#include "browserhost/BrowserProfile.h"
 
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 
 QWebEngineProfile* CreateTransientProfile(QObject* parent)
 {
@@ -10,6 +11,8 @@ QWebEngineProfile* CreateTransientProfile(QObject* parent)
     profile->setHttpCacheType(QWebEngineProfile::NoCache);
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     profile->setSpellCheckEnabled(false);
+    // Nothing here shows a page's icon, and every page load would ask the book for /favicon.ico.
+    profile->settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     return profile;
 }
 

@@ -6,7 +6,8 @@ class QObject;
 class QWebEngineProfile;
 
 // A profile that keeps nothing between runs and writes nothing to disk: off the record, no HTTP
-// cache, no persistent cookies, no spell-check dictionaries. The caller owns it through parent
+// cache, no persistent cookies, no spell-check dictionaries, no page icons. The viewer and the
+// whole-book export both make theirs here. The caller owns it through parent
 // and must destroy every page that uses it first.
 QWebEngineProfile* CreateTransientProfile(QObject* parent);
 

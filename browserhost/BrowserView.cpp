@@ -1,6 +1,6 @@
-#include "BrowserView.h"
+#include "browserhost/BrowserView.h"
 
-#include "EmbeddedBrowser.h"
+#include "browserhost/EmbeddedBrowser.h"
 
 #include <QContextMenuEvent>
 

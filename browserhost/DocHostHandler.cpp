@@ -1,4 +1,4 @@
-#include "DocHostHandler.h"
+#include "browserhost/DocHostHandler.h"
 
 namespace {
 

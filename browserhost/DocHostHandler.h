@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BrowserOptions.h"
+#include "browserhost/BrowserOptions.h"
 
 #include <QPoint>
 #include <QRect>

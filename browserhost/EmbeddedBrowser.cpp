@@ -1,13 +1,13 @@
-#include "EmbeddedBrowser.h"
+#include "browserhost/EmbeddedBrowser.h"
 
-#include "BrowserPage.h"
-#include "BrowserPrinter.h"
-#include "BrowserProfile.h"
-#include "BrowserView.h"
-#include "EngineTitle.h"
-#include "OutsideLinks.h"
-#include "PageRetirement.h"
-#include "ViewMouse.h"
+#include "browserhost/BrowserPage.h"
+#include "browserhost/BrowserProfile.h"
+#include "browserhost/BrowserView.h"
+#include "browserhost/EngineTitle.h"
+#include "browserhost/OutsideLinks.h"
+#include "browserhost/ViewMouse.h"
+#include "print/BrowserPrinter.h"
+#include "print/PageRetirement.h"
 
 #include <QGuiApplication>
 #include <QTimer>
@@ -27,8 +27,6 @@ TEmbeddedBrowser::TEmbeddedBrowser(QWidget* parent)
     , engineUserAgent_(profile_->httpUserAgent())
 {
     view_->setPage(page_);
-    // Nothing here shows a page's icon, and every page load would ask the book for /favicon.ico.
-    page_->settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DocHostHandler.h"
-#include "PrintOptions.h"
+#include "browserhost/DocHostHandler.h"
+#include "print/PrintOptions.h"
 
 #include <QFrame>
 #include <QUrl>

@@ -1,9 +1,9 @@
 // TEmbeddedBrowser, continued: keys, the owner window's focus, downloads.
-#include "EmbeddedBrowser.h"
+#include "browserhost/EmbeddedBrowser.h"
 
-#include "ApplicationTitle.h"
-#include "BrowserView.h"
-#include "DialogPolicy.h"
+#include "browserhost/ApplicationTitle.h"
+#include "browserhost/BrowserView.h"
+#include "print/DialogPolicy.h"
 
 #include <QApplication>
 #include <QChildEvent>

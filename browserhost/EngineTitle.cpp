@@ -1,4 +1,4 @@
-#include "EngineTitle.h"
+#include "browserhost/EngineTitle.h"
 
 #include <QString>
 #include <QUrl>

@@ -1,4 +1,4 @@
-#include "OutsideLinks.h"
+#include "browserhost/OutsideLinks.h"
 
 #include <QDesktopServices>
 

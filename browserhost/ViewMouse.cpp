@@ -1,4 +1,4 @@
-#include "ViewMouse.h"
+#include "browserhost/ViewMouse.h"
 
 #include <QChildEvent>
 #include <QMouseEvent>

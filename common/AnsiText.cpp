@@ -1,6 +1,6 @@
-#include "AnsiText.h"
+#include "common/AnsiText.h"
 
-#include "Exception.h"
+#include "common/Exception.h"
 
 #include <cstddef>
 

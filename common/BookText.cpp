@@ -1,7 +1,7 @@
-#include "BookText.h"
+#include "common/BookText.h"
 
-#include "Utf8.h"
-#include "WinAnsi.h"
+#include "common/Utf8.h"
+#include "common/WinAnsi.h"
 
 std::string BookTextToUtf8(std::string_view stored)
 {

@@ -1,4 +1,4 @@
-#include "OrderedWork.h"
+#include "common/OrderedWork.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -1,7 +1,7 @@
-#include "PackedStringList.h"
+#include "common/PackedStringList.h"
 
-#include "AnsiText.h"
-#include "Exception.h"
+#include "common/AnsiText.h"
+#include "common/Exception.h"
 
 #include <limits>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StringList.h"
+#include "common/StringList.h"
 
 #include <cstdint>
 #include <string>

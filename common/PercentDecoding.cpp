@@ -1,4 +1,4 @@
-#include "PercentDecoding.h"
+#include "common/PercentDecoding.h"
 
 namespace {
 

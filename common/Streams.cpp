@@ -1,7 +1,7 @@
-#include "Streams.h"
+#include "common/Streams.h"
 
-#include "Exception.h"
-#include "RetryOnInterrupt.h"
+#include "common/Exception.h"
+#include "common/RetryOnInterrupt.h"
 
 #include <algorithm>
 #include <cerrno>

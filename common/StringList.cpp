@@ -1,7 +1,7 @@
-#include "StringList.h"
+#include "common/StringList.h"
 
-#include "AnsiText.h"
-#include "Exception.h"
+#include "common/AnsiText.h"
+#include "common/Exception.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
-#include "WinAnsi.h"
+#include "common/WinAnsi.h"
 
-#include "Utf8.h"
+#include "common/Utf8.h"
 
 #include <array>
 #include <cstdint>

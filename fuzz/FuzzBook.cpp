@@ -3,9 +3,9 @@
 // not depend on what was extracted before (the reader reuses one scratch buffer) and that a
 // lookup by name answers like the entry it finds.
 
-#include "BookReader.h"
-#include "Exception.h"
-#include "Streams.h"
+#include "book/BookReader.h"
+#include "common/Exception.h"
+#include "common/Streams.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,12 +1,12 @@
 // The text decoders of the HTTP layer on arbitrary bytes: base64 credentials, URL escapes, the
 // splitting of parameters and of cookie headers, and the request line.
 
-#include "AnsiText.h"
-#include "Exception.h"
-#include "HTTPDecoders.h"
-#include "HTTPListener.h"
-#include "HTTPRequestParsing.h"
-#include "StringList.h"
+#include "common/AnsiText.h"
+#include "common/Exception.h"
+#include "common/StringList.h"
+#include "server/http/HTTPDecoders.h"
+#include "server/http/HTTPListener.h"
+#include "server/http/HTTPRequestParsing.h"
 
 #include <cstdint>
 #include <cstdlib>

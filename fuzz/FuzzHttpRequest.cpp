@@ -4,10 +4,10 @@
 // request and answers in one of several ways chosen by the request itself. Besides the sanitizers
 // it checks the answer: nothing or one response whose Content-Length matches its body.
 
-#include "AnsiText.h"
-#include "BytesBinding.h"
-#include "Exception.h"
-#include "HTTPListener.h"
+#include "common/AnsiText.h"
+#include "common/Exception.h"
+#include "server/http/HTTPListener.h"
+#include "server/socket/BytesBinding.h"
 
 #include <cstdint>
 #include <cstdlib>

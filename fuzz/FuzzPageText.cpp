@@ -2,11 +2,11 @@
 // page. Its text must be well-formed UTF-8 without control characters; then the same bytes,
 // typed as a query, search an index holding that text, which must never fail.
 
-#include "CleanText.h"
-#include "PageText.h"
-#include "SearchIndex.h"
-#include "SearchQuery.h"
-#include "Utf8.h"
+#include "common/Utf8.h"
+#include "html/CleanText.h"
+#include "html/PageText.h"
+#include "search/SearchIndex.h"
+#include "search/SearchQuery.h"
 
 #include <cstdint>
 #include <cstdlib>

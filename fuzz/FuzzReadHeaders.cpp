@@ -3,9 +3,9 @@
 // lines straddle the buffer's growth and shrink at many places; the rest arrives through a socket
 // binding over bytes.
 
-#include "BytesBinding.h"
-#include "NetListener.h"
-#include "StringList.h"
+#include "common/StringList.h"
+#include "server/listener/NetListener.h"
+#include "server/socket/BytesBinding.h"
 
 #include <cstdint>
 #include <cstdlib>

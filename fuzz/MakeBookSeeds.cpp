@@ -2,8 +2,8 @@
 // header shape the writer produces, empty and compressed pages, a page in a folder, a duplicate
 // name, stored and compressed bodies, and a container behind a stub as in an executable.
 
-#include "BookWriter.h"
-#include "Streams.h"
+#include "book/BookWriter.h"
+#include "common/Streams.h"
 
 #include <cstdio>
 #include <string>

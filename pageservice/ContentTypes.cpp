@@ -1,6 +1,6 @@
-#include "ContentTypes.h"
+#include "pageservice/ContentTypes.h"
 
-#include "AnsiText.h"
+#include "common/AnsiText.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "PageCache.h"
+#include "pageservice/PageCache.h"
 
 std::shared_ptr<const std::string> TPageCache::Find(int pageIndex)
 {

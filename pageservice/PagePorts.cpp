@@ -1,7 +1,7 @@
-#include "PagePorts.h"
+#include "pageservice/PagePorts.h"
 
-#include "NetExceptions.h"
-#include "NetListener.h"
+#include "server/listener/NetListener.h"
+#include "server/socket/NetExceptions.h"
 
 int32_t NextPagePort(int32_t port)
 {

@@ -1,9 +1,9 @@
-#include "PageServer.h"
+#include "pageservice/PageServer.h"
 
-#include "HTTPListener.h"
-#include "OpenedBook.h"
-#include "PagePorts.h"
-#include "PageService.h"
+#include "book/OpenedBook.h"
+#include "pageservice/PagePorts.h"
+#include "pageservice/PageService.h"
+#include "server/http/HTTPListener.h"
 
 TPageServer::TPageServer(const std::string& bookFile, const TPageServerLimits& limits)
     : bookStream_(OpenBookStream(bookFile))

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BookReader.h"
-#include "PageServerLimits.h"
-#include "RequestScreen.h"
-#include "ServedPages.h"
+#include "book/BookReader.h"
+#include "pageservice/PageServerLimits.h"
+#include "pageservice/RequestScreen.h"
+#include "pageservice/ServedPages.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "PageServerLimits.h"
+#include "pageservice/PageServerLimits.h"
 
-#include "HTTPListener.h"
+#include "server/http/HTTPListener.h"
 
 #include <sys/socket.h>
 

@@ -1,14 +1,14 @@
-#include "PageService.h"
+#include "pageservice/PageService.h"
 
-#include "AnsiText.h"
-#include "ContentTypes.h"
-#include "HTTPRequestInfo.h"
-#include "HTTPResponseInfo.h"
-#include "PagePorts.h"
-#include "PercentDecoding.h"
-#include "SharedPageStream.h"
-#include "Streams.h"
-#include "WinAnsi.h"
+#include "common/AnsiText.h"
+#include "common/PercentDecoding.h"
+#include "common/Streams.h"
+#include "common/WinAnsi.h"
+#include "pageservice/ContentTypes.h"
+#include "pageservice/PagePorts.h"
+#include "pageservice/SharedPageStream.h"
+#include "server/http/HTTPRequestInfo.h"
+#include "server/http/HTTPResponseInfo.h"
 
 #include <chrono>
 #include <memory>

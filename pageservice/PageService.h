@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PageSource.h"
+#include "sources/PageSource.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "RequestScreen.h"
+#include "pageservice/RequestScreen.h"
 
-#include "AnsiText.h"
-#include "PackedStringList.h"
+#include "common/AnsiText.h"
+#include "common/PackedStringList.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "ServedPages.h"
+#include "pageservice/ServedPages.h"
 
-#include "BookReader.h"
-#include "MemoryFile.h"
-#include "NetExceptions.h"
+#include "book/BookReader.h"
+#include "server/socket/MemoryFile.h"
+#include "server/socket/NetExceptions.h"
 
 #include <algorithm>
 

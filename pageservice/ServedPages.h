@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PageCache.h"
-#include "PageSource.h"
+#include "pageservice/PageCache.h"
+#include "sources/PageSource.h"
 
 #include <condition_variable>
 #include <cstddef>

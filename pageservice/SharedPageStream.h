@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SendableFile.h"
-#include "Streams.h"
+#include "common/Streams.h"
+#include "server/socket/SendableFile.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
-#include "BookPageFeeder.h"
+#include "search/BookPageFeeder.h"
 
-#include "BookReader.h"
-#include "SearchIndex.h"
+#include "book/BookReader.h"
+#include "search/SearchIndex.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PreparedPage.h"
-#include "RepeatedText.h"
+#include "search/PreparedPage.h"
+#include "search/RepeatedText.h"
 
 #include <condition_variable>
 #include <cstddef>

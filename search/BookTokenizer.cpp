@@ -1,8 +1,8 @@
-#include "BookTokenizer.h"
+#include "search/BookTokenizer.h"
 
-#include "Exception.h"
-#include "Fts5Functions.h"
-#include "Utf8.h"
+#include "common/Exception.h"
+#include "common/Utf8.h"
+#include "search/Fts5Functions.h"
 
 #include <sqlite3.h>
 

@@ -1,6 +1,6 @@
-#include "Fts5Functions.h"
+#include "search/Fts5Functions.h"
 
-#include "Exception.h"
+#include "common/Exception.h"
 
 #include <sqlite3.h>
 

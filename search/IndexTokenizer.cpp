@@ -1,8 +1,8 @@
-#include "IndexTokenizer.h"
+#include "search/IndexTokenizer.h"
 
-#include "BookTokenizer.h"
-#include "Exception.h"
-#include "Fts5Functions.h"
+#include "common/Exception.h"
+#include "search/BookTokenizer.h"
+#include "search/Fts5Functions.h"
 
 #include <sqlite3.h>
 

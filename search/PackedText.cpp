@@ -1,6 +1,6 @@
-#include "PackedText.h"
+#include "search/PackedText.h"
 
-#include "Exception.h"
+#include "common/Exception.h"
 
 #include <lz4.h>
 

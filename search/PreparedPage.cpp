@@ -1,9 +1,9 @@
-#include "PreparedPage.h"
+#include "search/PreparedPage.h"
 
-#include "Exception.h"
-#include "IndexTokenizer.h"
-#include "PackedText.h"
-#include "Snippet.h"
+#include "common/Exception.h"
+#include "search/IndexTokenizer.h"
+#include "search/PackedText.h"
+#include "search/Snippet.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "BookTokenizer.h"
-#include "PageText.h"
+#include "html/PageText.h"
+#include "search/BookTokenizer.h"
 
 #include <cstdint>
 #include <memory>

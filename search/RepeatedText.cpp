@@ -1,4 +1,4 @@
-#include "RepeatedText.h"
+#include "search/RepeatedText.h"
 
 #include <string_view>
 #include <vector>

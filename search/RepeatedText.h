@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PageText.h"
+#include "html/PageText.h"
 
 #include <cstdint>
 #include <unordered_map>

@@ -1,11 +1,11 @@
-#include "SearchIndex.h"
+#include "search/SearchIndex.h"
 
-#include "BookTokenizer.h"
-#include "Exception.h"
-#include "Fts5Functions.h"
-#include "IndexTokenizer.h"
-#include "PackedText.h"
-#include "Snippet.h"
+#include "common/Exception.h"
+#include "search/BookTokenizer.h"
+#include "search/Fts5Functions.h"
+#include "search/IndexTokenizer.h"
+#include "search/PackedText.h"
+#include "search/Snippet.h"
 
 #include <sqlite3.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "PageText.h"
-#include "PreparedPage.h"
-#include "SearchQuery.h"
+#include "html/PageText.h"
+#include "search/PreparedPage.h"
+#include "search/SearchQuery.h"
 
 #include <cstdint>
 #include <memory>

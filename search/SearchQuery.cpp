@@ -1,4 +1,4 @@
-#include "SearchQuery.h"
+#include "search/SearchQuery.h"
 
 #include <cctype>
 #include <unordered_set>

@@ -1,7 +1,7 @@
-#include "SearchWorker.h"
+#include "search/SearchWorker.h"
 
-#include "BookPageFeeder.h"
-#include "BookReader.h"
+#include "book/BookReader.h"
+#include "search/BookPageFeeder.h"
 
 #include <chrono>
 #include <memory>

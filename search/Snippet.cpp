@@ -1,7 +1,7 @@
-#include "Snippet.h"
+#include "search/Snippet.h"
 
-#include "BookTokenizer.h"
-#include "IndexTokenizer.h"
+#include "search/BookTokenizer.h"
+#include "search/IndexTokenizer.h"
 
 #include <algorithm>
 

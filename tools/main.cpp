@@ -1,4 +1,4 @@
-#include "PackTool.h"
+#include "tools/packtool/PackTool.h"
 
 #include <iostream>
 #include <unistd.h>

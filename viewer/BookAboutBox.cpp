@@ -1,12 +1,12 @@
-#include "BookAboutBox.h"
+#include "viewer/BookAboutBox.h"
 
-#include "AboutText.h"
-#include "BookReader.h"
-#include "BookText.h"
-#include "FormActivation.h"
-#include "StringTable.h"
-#include "WindowPlacement.h"
+#include "book/BookReader.h"
+#include "common/BookText.h"
+#include "resources/StringTable.h"
 #include "ui_BookAboutBox.h"
+#include "viewer/AboutText.h"
+#include "viewer/FormActivation.h"
+#include "viewer/WindowPlacement.h"
 
 #include <QDesktopServices>
 #include <QKeyEvent>

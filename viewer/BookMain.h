@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BookReader.h"
-#include "DocHostHandler.h"
-#include "PageServer.h"
-#include "StringList.h"
+#include "book/BookReader.h"
+#include "browserhost/DocHostHandler.h"
+#include "common/StringList.h"
+#include "pageservice/PageServer.h"
 
 #include <QMainWindow>
 

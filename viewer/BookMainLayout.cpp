@@ -1,8 +1,8 @@
 // TBookMainForm, continued: how the book's display settings shape the designed window.
-#include "BookMain.h"
+#include "viewer/BookMain.h"
 
-#include "BookMainDesign.h"
-#include "WindowPlacement.h"
+#include "viewer/BookMainDesign.h"
+#include "viewer/WindowPlacement.h"
 
 #include <QToolButton>
 

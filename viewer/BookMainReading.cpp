@@ -1,16 +1,16 @@
 // TBookMainForm, continued: the reader's aids (zoom, find in page, dark reading mode, reload, the
 // mouse's side buttons, scroll positions and the Keys dialog). Every one of them works from the
 // keyboard, with or without the book's menu bar and toolbar, and none is kept between runs.
-#include "BookMain.h"
+#include "viewer/BookMain.h"
 
-#include "BookMainDesign.h"
-#include "DarkMode.h"
-#include "EmbeddedBrowser.h"
-#include "FindBar.h"
-#include "KeysDialog.h"
-#include "PagePlaces.h"
-#include "ViewMouse.h"
-#include "ZoomControl.h"
+#include "browserhost/EmbeddedBrowser.h"
+#include "browserhost/ViewMouse.h"
+#include "viewer/BookMainDesign.h"
+#include "viewer/reading/DarkMode.h"
+#include "viewer/reading/FindBar.h"
+#include "viewer/reading/KeysDialog.h"
+#include "viewer/reading/PagePlaces.h"
+#include "viewer/reading/ZoomControl.h"
 
 #include <QWebEnginePage>
 #include <QWebEngineScript>

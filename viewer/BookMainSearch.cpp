@@ -1,13 +1,13 @@
 // TBookMainForm's book-wide search: the Search action, its panel and opening a result.
 
-#include "BookMain.h"
+#include "viewer/BookMain.h"
 
-#include "BookMainDesign.h"
-#include "BookSearch.h"
-#include "EmbeddedBrowser.h"
-#include "FindBar.h"
-#include "KeysTable.h"
-#include "SearchPanel.h"
+#include "browserhost/EmbeddedBrowser.h"
+#include "viewer/BookMainDesign.h"
+#include "viewer/reading/FindBar.h"
+#include "viewer/reading/KeysTable.h"
+#include "viewer/search/BookSearch.h"
+#include "viewer/search/SearchPanel.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,4 +1,4 @@
-#include "BookProblemNotice.h"
+#include "viewer/BookProblemNotice.h"
 
 #include <QBoxLayout>
 #include <QLabel>

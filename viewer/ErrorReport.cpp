@@ -1,7 +1,7 @@
-#include "ErrorReport.h"
+#include "viewer/ErrorReport.h"
 
-#include "ApplicationTitle.h"
-#include "DialogPolicy.h"
+#include "browserhost/ApplicationTitle.h"
+#include "print/DialogPolicy.h"
 
 #include <QMessageBox>
 

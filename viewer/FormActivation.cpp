@@ -1,4 +1,4 @@
-#include "FormActivation.h"
+#include "viewer/FormActivation.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "NavigationHistory.h"
+#include "viewer/NavigationHistory.h"
 
 void RecordNavigation(TStringList& history, int32_t& historyIndex, const std::string& url)
 {

@@ -1,8 +1,8 @@
-#include "SaveBookAsPdf.h"
+#include "viewer/SaveBookAsPdf.h"
 
-#include "BookPdfExport.h"
-#include "DialogPolicy.h"
-#include "ErrorReport.h"
+#include "bookpdf/BookPdfExport.h"
+#include "print/DialogPolicy.h"
+#include "viewer/ErrorReport.h"
 
 #include <QAction>
 #include <QDir>

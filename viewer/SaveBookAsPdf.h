@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PrintOptions.h"
+#include "print/PrintOptions.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "WindowPlacement.h"
+#include "viewer/WindowPlacement.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -7,12 +7,13 @@
 //   pdf_export_probe assemble OUTDIR OUT.pdf    (only putting the loop's PDFs together)
 //
 // One line of "key=value" results on standard output.
-#include "BookPdfExport.h"
-#include "BookText.h"
-#include "EngineEnvironment.h"
-#include "PageServer.h"
-#include "ProcessMemory.h"
-#include "ProgramOptions.h"
+#include "bench/pdfexport/ProcessMemory.h"
+#include "bookpdf/BookPdfExport.h"
+#include "common/BookText.h"
+#include "pageservice/PageServer.h"
+#include "print/PrintDesign.h"
+#include "viewer/app/EngineEnvironment.h"
+#include "viewer/app/ProgramOptions.h"
 
 #include <QApplication>
 #include <QDir>

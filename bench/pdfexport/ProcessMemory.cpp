@@ -1,4 +1,4 @@
-#include "ProcessMemory.h"
+#include "bench/pdfexport/ProcessMemory.h"
 
 #include <filesystem>
 #include <fstream>

@@ -3,9 +3,9 @@
 //   index_seconds S (median of three builds), html_bytes B, memory_bytes M, peak_memory_bytes P,
 //   then a line per query: query_seconds S total N QUERY (median of many runs of the first page).
 
-#include "BookPageFeeder.h"
-#include "OpenedBook.h"
-#include "SearchIndex.h"
+#include "book/OpenedBook.h"
+#include "search/BookPageFeeder.h"
+#include "search/SearchIndex.h"
 
 #include <sqlite3.h>
 

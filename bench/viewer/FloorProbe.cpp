@@ -1,6 +1,6 @@
 // The least a Qt WebEngine program does to show a page: one window, one view, the page from a
 // file. Reports as the viewer probe does, so that the two compare start-up, memory and navigation.
-#include "LoadRounds.h"
+#include "bench/viewer/LoadRounds.h"
 
 #include <QApplication>
 #include <QUrl>

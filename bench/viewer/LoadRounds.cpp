@@ -1,6 +1,6 @@
-#include "LoadRounds.h"
+#include "bench/viewer/LoadRounds.h"
 
-#include "ProbeReport.h"
+#include "bench/viewer/ProbeReport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

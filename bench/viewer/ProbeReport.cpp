@@ -1,4 +1,4 @@
-#include "ProbeReport.h"
+#include "bench/viewer/ProbeReport.h"
 
 #include <dirent.h>
 

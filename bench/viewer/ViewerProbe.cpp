@@ -2,13 +2,13 @@
 // the memory then, and the time of page-to-page navigations between two of its pages. With
 // "reading-aids" after the rounds, the dark reading mode is on and the zoom at 125 % throughout
 // ("dark" or "zoom": one of them).
-#include "BookMain.h"
-#include "BookMainDesign.h"
-#include "DarkMode.h"
-#include "EmbeddedBrowser.h"
-#include "EngineEnvironment.h"
-#include "LoadRounds.h"
-#include "ZoomControl.h"
+#include "bench/viewer/LoadRounds.h"
+#include "browserhost/EmbeddedBrowser.h"
+#include "viewer/BookMain.h"
+#include "viewer/BookMainDesign.h"
+#include "viewer/app/EngineEnvironment.h"
+#include "viewer/reading/DarkMode.h"
+#include "viewer/reading/ZoomControl.h"
 
 #include <QApplication>
 

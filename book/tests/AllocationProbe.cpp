@@ -1,4 +1,4 @@
-#include "AllocationProbe.h"
+#include "book/tests/AllocationProbe.h"
 
 #include <atomic>
 #include <cstdlib>

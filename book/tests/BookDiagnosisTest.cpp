@@ -1,7 +1,7 @@
 // What the viewer tells a reader about a file it cannot show: each way of failing named.
 
-#include "BookDiagnosis.h"
-#include "BookWriter.h"
+#include "book/BookDiagnosis.h"
+#include "book/BookWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "BookTypes.h"
+#include "book/BookTypes.h"
 
 #include <gtest/gtest.h>
 

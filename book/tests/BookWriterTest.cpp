@@ -1,5 +1,5 @@
-#include "BookWriter.h"
-#include "ContainerBuilder.h"
+#include "book/BookWriter.h"
+#include "book/tests/ContainerBuilder.h"
 
 #include <gtest/gtest.h>
 

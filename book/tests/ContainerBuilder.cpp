@@ -1,4 +1,4 @@
-#include "ContainerBuilder.h"
+#include "book/tests/ContainerBuilder.h"
 
 #include <cstring>
 #include <stdexcept>

@@ -2,9 +2,9 @@
 // loaded and read page by page as the viewer would: never a crash, and never a page that inflates
 // to other bytes than it was written with when the damage lies inside its zlib stream.
 
-#include "BookReader.h"
-#include "BookWriter.h"
-#include "Exception.h"
+#include "book/BookReader.h"
+#include "book/BookWriter.h"
+#include "common/Exception.h"
 
 #include <gtest/gtest.h>
 

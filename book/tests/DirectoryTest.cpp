@@ -1,5 +1,5 @@
-#include "ContainerBuilder.h"
-#include "Exception.h"
+#include "book/tests/ContainerBuilder.h"
+#include "common/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "AllocationProbe.h"
-#include "BookFormat.h"
-#include "ContainerBuilder.h"
+#include "book/BookFormat.h"
+#include "book/tests/AllocationProbe.h"
+#include "book/tests/ContainerBuilder.h"
 
 #include <gtest/gtest.h>
 

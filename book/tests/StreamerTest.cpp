@@ -1,6 +1,6 @@
-#include "Streamer.h"
-#include "ContainerBuilder.h"
-#include "Exception.h"
+#include "book/Streamer.h"
+#include "book/tests/ContainerBuilder.h"
+#include "common/Exception.h"
 
 #include <gtest/gtest.h>
 

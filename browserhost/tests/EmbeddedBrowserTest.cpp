@@ -1,4 +1,4 @@
-#include "EmbeddedBrowser.h"
+#include "browserhost/EmbeddedBrowser.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -12,7 +12,7 @@
 #include <QWebEngineView>
 #include <QWindow>
 
-#include "ApplicationTitle.h"
+#include "browserhost/ApplicationTitle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "EmbeddedBrowser.h"
+#include "browserhost/EmbeddedBrowser.h"
 
 #include <QApplication>
 #include <QDate>

@@ -1,5 +1,5 @@
-#include "AnsiText.h"
-#include "Exception.h"
+#include "common/AnsiText.h"
+#include "common/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "BookText.h"
-#include "Utf8.h"
+#include "common/BookText.h"
+#include "common/Utf8.h"
 
 #include <gtest/gtest.h>
 

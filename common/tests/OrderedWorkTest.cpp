@@ -1,5 +1,5 @@
-#include "OrderedWork.h"
-#include "Exception.h"
+#include "common/OrderedWork.h"
+#include "common/Exception.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "Streams.h"
-#include "Exception.h"
+#include "common/Streams.h"
+#include "common/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "StringList.h"
-#include "Exception.h"
+#include "common/StringList.h"
+#include "common/Exception.h"
 
 #include <gtest/gtest.h>
 

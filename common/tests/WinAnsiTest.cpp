@@ -1,4 +1,4 @@
-#include "WinAnsi.h"
+#include "common/WinAnsi.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "PageCache.h"
+#include "pageservice/PageCache.h"
 
 #include <gtest/gtest.h>
 

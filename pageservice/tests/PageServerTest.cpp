@@ -1,12 +1,12 @@
-#include "PageServer.h"
+#include "pageservice/PageServer.h"
 
-#include "AnsiText.h"
-#include "BookWriter.h"
-#include "NetExceptions.h"
-#include "PackedStringList.h"
-#include "PagePorts.h"
-#include "RequestScreen.h"
-#include "TakenPagePort.h"
+#include "book/BookWriter.h"
+#include "common/AnsiText.h"
+#include "common/PackedStringList.h"
+#include "pageservice/PagePorts.h"
+#include "pageservice/RequestScreen.h"
+#include "pageservice/tests/TakenPagePort.h"
+#include "server/socket/NetExceptions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "PageService.h"
-#include "BookReader.h"
-#include "BookWriter.h"
-#include "ContentTypes.h"
-#include "HTTPListener.h"
-#include "ServedPages.h"
+#include "pageservice/PageService.h"
+#include "book/BookReader.h"
+#include "book/BookWriter.h"
+#include "pageservice/ContentTypes.h"
+#include "pageservice/ServedPages.h"
+#include "server/http/HTTPListener.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "TakenPagePort.h"
+#include "pageservice/tests/TakenPagePort.h"
 
-#include "PagePorts.h"
-#include "PageService.h"
+#include "pageservice/PagePorts.h"
+#include "pageservice/PageService.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,8 +1,8 @@
 // Searching books made here: what matches, how results rank, and damaged pages.
 
-#include "BookPageFeeder.h"
-#include "SearchBook.h"
-#include "SearchIndex.h"
+#include "search/BookPageFeeder.h"
+#include "search/SearchIndex.h"
+#include "search/tests/SearchBook.h"
 
 #include <gtest/gtest.h>
 

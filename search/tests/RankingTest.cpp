@@ -1,8 +1,8 @@
 // How results rank on books made here: titles, whole words, repeated navigation, source copies.
 
-#include "BookPageFeeder.h"
-#include "SearchBook.h"
-#include "SearchIndex.h"
+#include "search/BookPageFeeder.h"
+#include "search/SearchIndex.h"
+#include "search/tests/SearchBook.h"
 
 #include <gtest/gtest.h>
 

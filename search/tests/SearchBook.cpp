@@ -1,6 +1,6 @@
-#include "SearchBook.h"
+#include "search/tests/SearchBook.h"
 
-#include "BookWriter.h"
+#include "book/BookWriter.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
 // How typed text becomes a query that cannot be malformed.
 
-#include "SearchQuery.h"
+#include "search/SearchQuery.h"
 
 #include <gtest/gtest.h>
 

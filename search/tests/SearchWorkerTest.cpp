@@ -1,8 +1,8 @@
 // The worker builds on its own thread and answers queries over what it has indexed so far.
 
-#include "SearchWorker.h"
-#include "BookPageFeeder.h"
-#include "SearchBook.h"
+#include "search/SearchWorker.h"
+#include "search/BookPageFeeder.h"
+#include "search/tests/SearchBook.h"
 
 #include <gtest/gtest.h>
 

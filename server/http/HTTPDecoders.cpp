@@ -1,7 +1,7 @@
-#include "HTTPDecoders.h"
+#include "server/http/HTTPDecoders.h"
 
-#include "AnsiText.h"
-#include "Exception.h"
+#include "common/AnsiText.h"
+#include "common/Exception.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "HTTPListener.h"
+#include "server/http/HTTPListener.h"
 
-#include "AnsiText.h"
-#include "HTTPDecoders.h"
-#include "HTTPRequestParsing.h"
+#include "common/AnsiText.h"
+#include "server/http/HTTPDecoders.h"
+#include "server/http/HTTPRequestParsing.h"
 
 namespace {
 

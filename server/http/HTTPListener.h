@@ -1,8 +1,8 @@
 #pragma once
 
-#include "HTTPRequestInfo.h"
-#include "HTTPResponseInfo.h"
-#include "NetListener.h"
+#include "server/http/HTTPRequestInfo.h"
+#include "server/http/HTTPResponseInfo.h"
+#include "server/listener/NetListener.h"
 
 #include <chrono>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PackedStringList.h"
+#include "common/PackedStringList.h"
 
 #include <string>
 

@@ -1,12 +1,12 @@
 // The pieces of an HTTP request that are worked out from text alone. Each works on one copy of
 // what it is given, in place, so that a long request costs about twice its size at most.
 
-#include "HTTPRequestParsing.h"
+#include "server/http/HTTPRequestParsing.h"
 
-#include "AnsiText.h"
-#include "Exception.h"
-#include "HTTPDecoders.h"
-#include "NetText.h"
+#include "common/AnsiText.h"
+#include "common/Exception.h"
+#include "server/http/HTTPDecoders.h"
+#include "server/socket/NetText.h"
 
 #include <vector>
 

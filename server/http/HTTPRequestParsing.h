@@ -2,7 +2,7 @@
 
 // The pieces of an HTTP request that are worked out from text alone.
 
-#include "PackedStringList.h"
+#include "common/PackedStringList.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "HTTPResponseInfo.h"
+#include "server/http/HTTPResponseInfo.h"
 
 #include <string_view>
 

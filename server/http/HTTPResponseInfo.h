@@ -1,8 +1,8 @@
 #pragma once
 
-#include "NetSockets.h"
-#include "Streams.h"
-#include "StringList.h"
+#include "common/Streams.h"
+#include "common/StringList.h"
+#include "server/socket/NetSockets.h"
 
 #include <cstdint>
 #include <memory>

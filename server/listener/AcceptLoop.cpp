@@ -1,6 +1,6 @@
 // The accept thread: one accepted connection per round, each handed to a session thread of its own.
 
-#include "NetListener.h"
+#include "server/listener/NetListener.h"
 
 #include <algorithm>
 #include <cstring>

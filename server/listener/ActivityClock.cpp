@@ -1,4 +1,4 @@
-#include "ActivityClock.h"
+#include "server/listener/ActivityClock.h"
 
 #include <chrono>
 

@@ -1,4 +1,4 @@
-#include "NetListener.h"
+#include "server/listener/NetListener.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>

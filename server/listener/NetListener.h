@@ -1,7 +1,7 @@
 #pragma once
 
-#include "NetServerThread.h"
-#include "NetTimer.h"
+#include "server/listener/NetServerThread.h"
+#include "server/listener/NetTimer.h"
 
 #include <atomic>
 #include <chrono>

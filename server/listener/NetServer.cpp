@@ -1,7 +1,7 @@
-#include "NetServer.h"
+#include "server/listener/NetServer.h"
 
-#include "ActivityClock.h"
-#include "NetListener.h"
+#include "server/listener/ActivityClock.h"
+#include "server/listener/NetListener.h"
 
 void TNetServer::Disconnect()
 {

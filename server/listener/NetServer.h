@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NetSockets.h"
+#include "server/socket/NetSockets.h"
 
 #include <atomic>
 #include <chrono>

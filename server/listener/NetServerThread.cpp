@@ -1,6 +1,6 @@
-#include "NetServerThread.h"
+#include "server/listener/NetServerThread.h"
 
-#include "NetListener.h"
+#include "server/listener/NetListener.h"
 
 #include <thread>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "NetServer.h"
-#include "RoundThread.h"
-#include "ThreadList.h"
+#include "server/listener/NetServer.h"
+#include "server/listener/RoundThread.h"
+#include "server/listener/ThreadList.h"
 
 #include <functional>
 #include <memory>

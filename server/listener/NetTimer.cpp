@@ -1,4 +1,4 @@
-#include "NetTimer.h"
+#include "server/listener/NetTimer.h"
 
 void TThreadTimer::Start(std::chrono::milliseconds interval, std::function<void()> onTimer)
 {

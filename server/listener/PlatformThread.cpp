@@ -1,6 +1,6 @@
-#include "PlatformThread.h"
+#include "server/listener/PlatformThread.h"
 
-#include "WorkerPool.h"
+#include "server/listener/WorkerPool.h"
 
 void TThreadCounter::Enter()
 {

@@ -1,4 +1,4 @@
-#include "RoundThread.h"
+#include "server/listener/RoundThread.h"
 
 void TTorvelThread::TerminateAndWaitFor()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PlatformThread.h"
+#include "server/listener/PlatformThread.h"
 
 // A thread that works in rounds: BeforeRun, then Run again and again until the terminate flag is
 // set, then AfterRun, which runs however the rounds end. An exception from any of them ends the

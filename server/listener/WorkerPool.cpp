@@ -1,4 +1,4 @@
-#include "WorkerPool.h"
+#include "server/listener/WorkerPool.h"
 
 #include <thread>
 

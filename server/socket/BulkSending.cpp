@@ -1,4 +1,4 @@
-#include "BulkSending.h"
+#include "server/socket/BulkSending.h"
 
 #include <sched.h>
 #include <sys/syscall.h>

@@ -1,4 +1,4 @@
-#include "BytesBinding.h"
+#include "server/socket/BytesBinding.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WinsockIntf.h"
+#include "server/socket/WinsockIntf.h"
 
 #include <map>
 #include <mutex>

@@ -1,6 +1,6 @@
-#include "HeaderBlock.h"
+#include "server/socket/HeaderBlock.h"
 
-#include "Exception.h"
+#include "common/Exception.h"
 
 #include <cstring>
 #include <vector>

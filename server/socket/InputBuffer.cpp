@@ -1,4 +1,4 @@
-#include "InputBuffer.h"
+#include "server/socket/InputBuffer.h"
 
 #include <cstdlib>
 #include <new>

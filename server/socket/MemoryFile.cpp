@@ -1,6 +1,6 @@
-#include "MemoryFile.h"
+#include "server/socket/MemoryFile.h"
 
-#include "RetryOnInterrupt.h"
+#include "common/RetryOnInterrupt.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -1,4 +1,4 @@
-#include "NetComponent.h"
+#include "server/socket/NetComponent.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Component.h"
-#include "NetExceptions.h"
-#include "WinsockIntf.h"
+#include "server/socket/Component.h"
+#include "server/socket/NetExceptions.h"
+#include "server/socket/WinsockIntf.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,10 +1,10 @@
-#include "NetSockets.h"
+#include "server/socket/NetSockets.h"
 
-#include "AnsiText.h"
-#include "BulkSending.h"
-#include "HeaderBlock.h"
-#include "NetText.h"
-#include "SendableFile.h"
+#include "common/AnsiText.h"
+#include "server/socket/BulkSending.h"
+#include "server/socket/HeaderBlock.h"
+#include "server/socket/NetText.h"
+#include "server/socket/SendableFile.h"
 
 #include <algorithm>
 #include <array>

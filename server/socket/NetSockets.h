@@ -1,10 +1,10 @@
 #pragma once
 
-#include "InputBuffer.h"
-#include "NetComponent.h"
-#include "PackedStringList.h"
-#include "Streams.h"
-#include "StringList.h"
+#include "common/PackedStringList.h"
+#include "common/Streams.h"
+#include "common/StringList.h"
+#include "server/socket/InputBuffer.h"
+#include "server/socket/NetComponent.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,10 +1,10 @@
 // The command/reply dialogue of line protocols whose replies begin with a three-digit code, "+OK"
 // or "-ERR". The HTTP server does not use it.
 
-#include "NetSockets.h"
+#include "server/socket/NetSockets.h"
 
-#include "AnsiText.h"
-#include "NetText.h"
+#include "common/AnsiText.h"
+#include "server/socket/NetText.h"
 
 int16_t TNetSocket::SendCmd(
     const std::string& command, int16_t expectedCode, const std::string& statusText, uint8_t indent)

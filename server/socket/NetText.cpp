@@ -1,4 +1,4 @@
-#include "NetText.h"
+#include "server/socket/NetText.h"
 
 #include <algorithm>
 

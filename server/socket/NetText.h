@@ -2,7 +2,7 @@
 
 // Text helpers that the socket layer (Capture) and the HTTP layer (the request line) share.
 
-#include "Streams.h"
+#include "common/Streams.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "SocketErrors.h"
+#include "server/socket/SocketErrors.h"
 
 std::string SocketErrorTextFor(int32_t code)
 {

@@ -1,9 +1,9 @@
 // The POSIX socket binding: the only file of the server that knows the operating system.
 
-#include "WinsockIntf.h"
+#include "server/socket/WinsockIntf.h"
 
-#include "Exception.h"
-#include "RetryOnInterrupt.h"
+#include "common/Exception.h"
+#include "common/RetryOnInterrupt.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

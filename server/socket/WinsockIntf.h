@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SocketErrors.h"
+#include "server/socket/SocketErrors.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "BulkSending.h"
+#include "server/socket/BulkSending.h"
 
 #include <gtest/gtest.h>
 

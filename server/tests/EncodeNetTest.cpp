@@ -1,5 +1,5 @@
-#include "Exception.h"
-#include "HTTPDecoders.h"
+#include "common/Exception.h"
+#include "server/http/HTTPDecoders.h"
 
 #include <gtest/gtest.h>
 

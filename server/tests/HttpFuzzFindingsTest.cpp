@@ -1,7 +1,7 @@
 // Requests and handlers that fuzz_http_request found mishandled, kept as regression tests.
 
-#include "HTTPRequestParsing.h"
-#include "HttpTestSupport.h"
+#include "server/http/HTTPRequestParsing.h"
+#include "server/tests/HttpTestSupport.h"
 
 #include <gtest/gtest.h>
 

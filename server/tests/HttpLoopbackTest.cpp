@@ -1,7 +1,7 @@
 // The HTTP listener over real loopback connections, with this test's own clients and with curl.
 
-#include "HTTPListener.h"
-#include "SocketTestSupport.h"
+#include "server/http/HTTPListener.h"
+#include "server/tests/SocketTestSupport.h"
 
 #include <gtest/gtest.h>
 

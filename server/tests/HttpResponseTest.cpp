@@ -1,4 +1,4 @@
-#include "HttpTestSupport.h"
+#include "server/tests/HttpTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "HTTPListener.h"
-#include "SocketTestSupport.h"
+#include "server/http/HTTPListener.h"
+#include "server/tests/SocketTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ActivityClock.h"
-#include "NetListener.h"
-#include "SocketTestSupport.h"
+#include "server/listener/ActivityClock.h"
+#include "server/listener/NetListener.h"
+#include "server/tests/SocketTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "NetListener.h"
-#include "SocketTestSupport.h"
+#include "server/listener/NetListener.h"
+#include "server/tests/SocketTestSupport.h"
 
 #include <gtest/gtest.h>
 

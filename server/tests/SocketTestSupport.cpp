@@ -1,6 +1,6 @@
-#include "SocketTestSupport.h"
+#include "server/tests/SocketTestSupport.h"
 
-#include "NetListener.h"
+#include "server/listener/NetListener.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,6 +1,6 @@
-#include "NetTimer.h"
-#include "PlatformThread.h"
-#include "SocketTestSupport.h"
+#include "server/listener/NetTimer.h"
+#include "server/listener/PlatformThread.h"
+#include "server/tests/SocketTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "WinsockIntf.h"
-#include "NetComponent.h"
-#include "NetText.h"
+#include "server/socket/WinsockIntf.h"
+#include "server/socket/NetComponent.h"
+#include "server/socket/NetText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "AtomicFile.h"
+#include "tools/packtool/AtomicFile.h"
 
-#include "Exception.h"
+#include "common/Exception.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Streams.h"
+#include "common/Streams.h"
 
 #include <memory>
 #include <string>

@@ -1,14 +1,14 @@
-#include "AnsiText.h"
-#include "AtomicFile.h"
-#include "BookWriter.h"
-#include "BuildSettings.h"
-#include "EpubSource.h"
-#include "FolderBook.h"
-#include "OrderedWork.h"
-#include "PackCommand.h"
-#include "PagePacking.h"
-#include "SourceTree.h"
-#include "StubProgram.h"
+#include "book/BookWriter.h"
+#include "common/AnsiText.h"
+#include "common/OrderedWork.h"
+#include "sources/BuildSettings.h"
+#include "sources/EpubSource.h"
+#include "sources/FolderBook.h"
+#include "sources/SourceTree.h"
+#include "tools/packtool/AtomicFile.h"
+#include "tools/packtool/PackCommand.h"
+#include "tools/packtool/PagePacking.h"
+#include "tools/packtool/StubProgram.h"
 
 #include <filesystem>
 
@@ -68,7 +68,7 @@ int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t low
 }
 
 // Writes the book (after the stub, when there is one) and commits it only when complete.
-void WriteBook(const CommandLine& line, const BookHeaderSettings& header, const std::vector<PageSource>& pages,
+void WriteBook(const CommandLine& line, const BookHeaderSettings& header, const std::vector<SourcePage>& pages,
     const PackingOptions& options, ToolContext& context)
 {
     const std::string output = *line.Value("--output");
@@ -91,7 +91,7 @@ void BuildFromFolder(
 {
     const FolderBook book
         = PlanFolderBook(source, line, { fs::path(*line.Value("--output")) }, context.out, context.err);
-    std::vector<PageSource> pages;
+    std::vector<SourcePage> pages;
     pages.reserve(book.files.size());
     for (std::size_t i = 0; i < book.files.size(); ++i) {
         const SourceFile& file = book.files[i];

@@ -1,4 +1,4 @@
-#include "PackCommand.h"
+#include "tools/packtool/PackCommand.h"
 
 #include <array>
 

@@ -1,10 +1,10 @@
-#include "AnsiText.h"
-#include "BookText.h"
-#include "CommandLine.h"
-#include "OpenedBook.h"
-#include "PackCommand.h"
-#include "PageArgument.h"
-#include "SafePath.h"
+#include "book/OpenedBook.h"
+#include "common/AnsiText.h"
+#include "common/BookText.h"
+#include "common/CommandLine.h"
+#include "sources/SafePath.h"
+#include "tools/packtool/PackCommand.h"
+#include "tools/packtool/PageArgument.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,10 +1,10 @@
-#include "FolderServe.h"
+#include "tools/packtool/FolderServe.h"
 
-#include "AnsiText.h"
-#include "FolderPreview.h"
-#include "NetExceptions.h"
-#include "PageServer.h"
-#include "ServeLimits.h"
+#include "common/AnsiText.h"
+#include "pageservice/PageServer.h"
+#include "server/socket/NetExceptions.h"
+#include "sources/FolderPreview.h"
+#include "tools/packtool/ServeLimits.h"
 
 #include <csignal>
 #include <optional>

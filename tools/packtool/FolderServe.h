@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CommandLine.h"
-#include "PackCommand.h"
-#include "PageServerLimits.h"
+#include "common/CommandLine.h"
+#include "pageservice/PageServerLimits.h"
+#include "tools/packtool/PackCommand.h"
 
 #include <functional>
 #include <string>

@@ -1,8 +1,8 @@
-#include "BookText.h"
-#include "CommandLine.h"
-#include "DateText.h"
-#include "OpenedBook.h"
-#include "PackCommand.h"
+#include "book/DateText.h"
+#include "book/OpenedBook.h"
+#include "common/BookText.h"
+#include "common/CommandLine.h"
+#include "tools/packtool/PackCommand.h"
 
 #include <nlohmann/json.hpp>
 

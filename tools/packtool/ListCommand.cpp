@@ -1,8 +1,8 @@
-#include "BookText.h"
-#include "CommandLine.h"
-#include "OpenedBook.h"
-#include "PackCommand.h"
-#include "PageArgument.h"
+#include "book/OpenedBook.h"
+#include "common/BookText.h"
+#include "common/CommandLine.h"
+#include "tools/packtool/PackCommand.h"
+#include "tools/packtool/PageArgument.h"
 
 #include <iomanip>
 #include <nlohmann/json.hpp>

@@ -1,7 +1,7 @@
-#include "PackTool.h"
+#include "tools/packtool/PackTool.h"
 
-#include "CommandLine.h"
-#include "PackCommand.h"
+#include "common/CommandLine.h"
+#include "tools/packtool/PackCommand.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
-#include "PageArgument.h"
+#include "tools/packtool/PageArgument.h"
 
-#include "BookReader.h"
+#include "book/BookReader.h"
 
 std::string PageNameOfArgument(std::string_view argument)
 {

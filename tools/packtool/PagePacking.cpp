@@ -1,14 +1,14 @@
-#include "PagePacking.h"
+#include "tools/packtool/PagePacking.h"
 
-#include "BookWriter.h"
-#include "OrderedWork.h"
-#include "PageCompressor.h"
-#include "Progress.h"
+#include "book/BookWriter.h"
+#include "book/PageCompressor.h"
+#include "common/OrderedWork.h"
+#include "tools/packtool/Progress.h"
 
-void PackPages(const std::vector<PageSource>& pages, TBookStreamWriter& writer, const PackingOptions& options)
+void PackPages(const std::vector<SourcePage>& pages, TBookStreamWriter& writer, const PackingOptions& options)
 {
     int64_t totalBytes = 0;
-    for (const PageSource& page : pages)
+    for (const SourcePage& page : pages)
         totalBytes += static_cast<int64_t>(page.size);
     static std::ostream nowhere(nullptr);
     TProgress progress(options.progress != nullptr ? *options.progress : nowhere, options.progress != nullptr,
@@ -18,7 +18,7 @@ void PackPages(const std::vector<PageSource>& pages, TBookStreamWriter& writer, 
     RunOrdered(
         pages.size(), options.threads, window,
         [&](std::size_t i) {
-            const PageSource& page = pages[i];
+            const SourcePage& page = pages[i];
             const std::string content = page.load();
             if (content.empty())
                 return std::string();

@@ -1,4 +1,4 @@
-#include "Progress.h"
+#include "tools/packtool/Progress.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "BookPageFeeder.h"
-#include "BookText.h"
-#include "CommandLine.h"
-#include "OpenedBook.h"
-#include "PackCommand.h"
-#include "Progress.h"
-#include "SearchIndex.h"
+#include "book/OpenedBook.h"
+#include "common/BookText.h"
+#include "common/CommandLine.h"
+#include "search/BookPageFeeder.h"
+#include "search/SearchIndex.h"
+#include "tools/packtool/PackCommand.h"
+#include "tools/packtool/Progress.h"
 
 #include <charconv>
 #include <iomanip>

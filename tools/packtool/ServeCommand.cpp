@@ -1,12 +1,12 @@
-#include "AnsiText.h"
-#include "CommandLine.h"
-#include "FolderServe.h"
-#include "NetExceptions.h"
-#include "PackCommand.h"
-#include "PageServer.h"
-#include "PageService.h"
-#include "ServeLimits.h"
-#include "ServeSearch.h"
+#include "common/AnsiText.h"
+#include "common/CommandLine.h"
+#include "pageservice/PageServer.h"
+#include "pageservice/PageService.h"
+#include "server/socket/NetExceptions.h"
+#include "tools/packtool/FolderServe.h"
+#include "tools/packtool/PackCommand.h"
+#include "tools/packtool/ServeLimits.h"
+#include "tools/packtool/ServeSearch.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

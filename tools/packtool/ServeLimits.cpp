@@ -1,8 +1,8 @@
-#include "ServeLimits.h"
+#include "tools/packtool/ServeLimits.h"
 
-#include "AnsiText.h"
-#include "NetExceptions.h"
-#include "PageServer.h"
+#include "common/AnsiText.h"
+#include "pageservice/PageServer.h"
+#include "server/socket/NetExceptions.h"
 
 #include <algorithm>
 #include <string>

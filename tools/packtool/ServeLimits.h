@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CommandLine.h"
-#include "PageServerLimits.h"
+#include "common/CommandLine.h"
+#include "pageservice/PageServerLimits.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,10 @@
-#include "ServeSearch.h"
+#include "tools/packtool/ServeSearch.h"
 
-#include "BookPageFeeder.h"
-#include "BookReader.h"
-#include "BookText.h"
-#include "HTTPRequestInfo.h"
-#include "HTTPResponseInfo.h"
+#include "book/BookReader.h"
+#include "common/BookText.h"
+#include "search/BookPageFeeder.h"
+#include "server/http/HTTPRequestInfo.h"
+#include "server/http/HTTPResponseInfo.h"
 
 #include <nlohmann/json.hpp>
 

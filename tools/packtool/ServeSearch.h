@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SearchIndex.h"
+#include "search/SearchIndex.h"
 
 #include <condition_variable>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "StubProgram.h"
+#include "tools/packtool/StubProgram.h"
 
-#include "Exception.h"
-#include "Streams.h"
+#include "common/Exception.h"
+#include "common/Streams.h"
 
 void CheckStubProgram(const std::string& fileName)
 {

@@ -1,7 +1,7 @@
-#include "BookText.h"
-#include "CommandLine.h"
-#include "OpenedBook.h"
-#include "PackCommand.h"
+#include "book/OpenedBook.h"
+#include "common/BookText.h"
+#include "common/CommandLine.h"
+#include "tools/packtool/PackCommand.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "BookFile.h"
-#include "PackFixture.h"
+#include "tools/tests/BookFile.h"
+#include "tools/tests/PackFixture.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -3,11 +3,11 @@
 // load the file, 1 when a page cannot be extracted or the home page is missing, and 0 otherwise.
 // In-process for every file; through the real binary for a sample.
 
-#include "PackFixture.h"
+#include "tools/tests/PackFixture.h"
 
-#include "BookReader.h"
-#include "BookWriter.h"
-#include "Exception.h"
+#include "book/BookReader.h"
+#include "book/BookWriter.h"
+#include "common/Exception.h"
 
 #include <gtest/gtest.h>
 

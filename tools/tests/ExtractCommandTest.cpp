@@ -1,5 +1,5 @@
-#include "BookWriter.h"
-#include "PackFixture.h"
+#include "book/BookWriter.h"
+#include "tools/tests/PackFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "FolderPreview.h"
-#include "PackFixture.h"
+#include "sources/FolderPreview.h"
+#include "tools/tests/PackFixture.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

@@ -1,6 +1,6 @@
-#include "PackFixture.h"
+#include "tools/tests/PackFixture.h"
 
-#include "PackTool.h"
+#include "tools/packtool/PackTool.h"
 
 #include <atomic>
 #include <fstream>

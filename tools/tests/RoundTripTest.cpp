@@ -1,4 +1,4 @@
-#include "PackFixture.h"
+#include "tools/tests/PackFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "BookReader.h"
-#include "BookWriter.h"
-#include "PackFixture.h"
+#include "book/BookReader.h"
+#include "book/BookWriter.h"
+#include "tools/tests/PackFixture.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

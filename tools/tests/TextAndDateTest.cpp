@@ -1,5 +1,5 @@
-#include "DateText.h"
-#include "SafePath.h"
+#include "book/DateText.h"
+#include "sources/SafePath.h"
 
 #include <gtest/gtest.h>
 

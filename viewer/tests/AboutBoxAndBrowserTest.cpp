@@ -1,10 +1,10 @@
-#include "ViewerFixture.h"
+#include "viewer/tests/ViewerFixture.h"
 
-#include "AboutText.h"
-#include "BookAboutBox.h"
-#include "BookMainDesign.h"
-#include "EmbeddedBrowser.h"
+#include "browserhost/EmbeddedBrowser.h"
 #include "ui_BookAboutBox.h"
+#include "viewer/AboutText.h"
+#include "viewer/BookAboutBox.h"
+#include "viewer/BookMainDesign.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

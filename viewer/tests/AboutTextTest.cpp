@@ -1,4 +1,4 @@
-#include "AboutText.h"
+#include "viewer/AboutText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "ViewerFixture.h"
+#include "viewer/tests/ViewerFixture.h"
 
-#include "BookMainDesign.h"
-#include "EmbeddedBrowser.h"
+#include "browserhost/EmbeddedBrowser.h"
+#include "viewer/BookMainDesign.h"
 
 #include <QGuiApplication>
 #include <QMenu>

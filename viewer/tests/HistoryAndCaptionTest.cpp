@@ -1,8 +1,8 @@
-#include "ViewerFixture.h"
+#include "viewer/tests/ViewerFixture.h"
 
-#include "ApplicationTitle.h"
-#include "BookMainDesign.h"
-#include "EmbeddedBrowser.h"
+#include "browserhost/ApplicationTitle.h"
+#include "browserhost/EmbeddedBrowser.h"
+#include "viewer/BookMainDesign.h"
 
 #include <QWebEnginePage>
 

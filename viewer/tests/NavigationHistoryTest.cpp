@@ -1,4 +1,4 @@
-#include "NavigationHistory.h"
+#include "viewer/NavigationHistory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ViewerFixture.h"
+#include "viewer/tests/ViewerFixture.h"
 
 #include <QFile>
 

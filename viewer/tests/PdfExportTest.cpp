@@ -1,8 +1,8 @@
-#include "BookMainDesign.h"
-#include "BookPdfExport.h"
-#include "PdfExportCommand.h"
-#include "SaveBookAsPdf.h"
-#include "ViewerFixture.h"
+#include "bookpdf/BookPdfExport.h"
+#include "viewer/BookMainDesign.h"
+#include "viewer/SaveBookAsPdf.h"
+#include "viewer/app/PdfExportCommand.h"
+#include "viewer/tests/ViewerFixture.h"
 
 #include <QDir>
 #include <QFile>

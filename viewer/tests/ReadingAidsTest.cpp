@@ -2,15 +2,15 @@
 // the window system: zoom, find in page, Back and Forward by keys and side buttons, anchors and
 // scroll positions, outside links, the dark reading mode, the Keys dialog and a file that is no
 // book.
-#include "ViewerFixture.h"
+#include "viewer/tests/ViewerFixture.h"
 
-#include "BookMainDesign.h"
-#include "DarkMode.h"
-#include "EmbeddedBrowser.h"
-#include "FindBar.h"
-#include "KeysTable.h"
-#include "OutsideLinks.h"
-#include "ZoomControl.h"
+#include "browserhost/EmbeddedBrowser.h"
+#include "browserhost/OutsideLinks.h"
+#include "viewer/BookMainDesign.h"
+#include "viewer/reading/DarkMode.h"
+#include "viewer/reading/FindBar.h"
+#include "viewer/reading/KeysTable.h"
+#include "viewer/reading/ZoomControl.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "SearchPanel.h"
-#include "BookMainDesign.h"
-#include "EmbeddedBrowser.h"
-#include "ViewerFixture.h"
+#include "viewer/search/SearchPanel.h"
+#include "browserhost/EmbeddedBrowser.h"
+#include "viewer/BookMainDesign.h"
+#include "viewer/tests/ViewerFixture.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,11 +1,11 @@
-#include "ViewerFixture.h"
+#include "viewer/tests/ViewerFixture.h"
 
-#include "ApplicationTitle.h"
-#include "BookMainDesign.h"
-#include "EmbeddedBrowser.h"
-#include "Exception.h"
-#include "FormActivation.h"
-#include "TakenPagePort.h"
+#include "browserhost/ApplicationTitle.h"
+#include "browserhost/EmbeddedBrowser.h"
+#include "common/Exception.h"
+#include "pageservice/tests/TakenPagePort.h"
+#include "viewer/BookMainDesign.h"
+#include "viewer/FormActivation.h"
 
 #include <QDialog>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
-#include "ViewerFixture.h"
+#include "viewer/tests/ViewerFixture.h"
 
-#include "BookMainDesign.h"
-#include "EmbeddedBrowser.h"
-#include "Streams.h"
+#include "browserhost/EmbeddedBrowser.h"
+#include "common/Streams.h"
+#include "viewer/BookMainDesign.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

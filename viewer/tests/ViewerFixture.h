@@ -1,7 +1,7 @@
 #pragma once
 
-#include "BookMain.h"
-#include "BookWriter.h"
+#include "book/BookWriter.h"
+#include "viewer/BookMain.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "WindowSystemChoice.h"
+#include "viewer/app/WindowSystemChoice.h"
 
 #include <gtest/gtest.h>
 

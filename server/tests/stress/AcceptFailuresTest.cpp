@@ -1,9 +1,9 @@
 // Accepts that fail for a passing reason (no descriptors left, no session thread to be had): the
 // listener keeps accepting and serves again as soon as the shortage is over.
 
-#include "BookSite.h"
-#include "SocketTestSupport.h"
-#include "StressSupport.h"
+#include "server/tests/SocketTestSupport.h"
+#include "server/tests/stress/BookSite.h"
+#include "server/tests/stress/StressSupport.h"
 
 #include <gtest/gtest.h>
 

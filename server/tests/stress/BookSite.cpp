@@ -1,8 +1,8 @@
-#include "BookSite.h"
+#include "server/tests/stress/BookSite.h"
 
-#include "BookWriter.h"
-#include "PageService.h"
-#include "SocketTestSupport.h"
+#include "book/BookWriter.h"
+#include "pageservice/PageService.h"
+#include "server/tests/SocketTestSupport.h"
 
 #include <cstdint>
 #include <stdexcept>

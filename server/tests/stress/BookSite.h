@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BookReader.h"
-#include "HTTPListener.h"
-#include "ServedPages.h"
-#include "Streams.h"
+#include "book/BookReader.h"
+#include "common/Streams.h"
+#include "pageservice/ServedPages.h"
+#include "server/http/HTTPListener.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 // Clients that break off, reset or send an absurdly long header line, among normal clients.
 
-#include "BookSite.h"
-#include "StressSupport.h"
+#include "server/tests/stress/BookSite.h"
+#include "server/tests/stress/StressSupport.h"
 
 #include <gtest/gtest.h>
 

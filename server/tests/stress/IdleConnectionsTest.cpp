@@ -1,7 +1,7 @@
 // Connections that are opened and then left idle, while other clients are served.
 
-#include "BookSite.h"
-#include "StressSupport.h"
+#include "server/tests/stress/BookSite.h"
+#include "server/tests/stress/StressSupport.h"
 
 #include <gtest/gtest.h>
 

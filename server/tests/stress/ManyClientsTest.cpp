@@ -1,7 +1,7 @@
 // Many clients at once, each answer compared byte for byte.
 
-#include "BookSite.h"
-#include "StressSupport.h"
+#include "server/tests/stress/BookSite.h"
+#include "server/tests/stress/StressSupport.h"
 
 #include <gtest/gtest.h>
 

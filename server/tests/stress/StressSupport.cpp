@@ -1,6 +1,6 @@
-#include "StressSupport.h"
+#include "server/tests/stress/StressSupport.h"
 
-#include "PlatformThread.h"
+#include "server/listener/PlatformThread.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

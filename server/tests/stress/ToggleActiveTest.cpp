@@ -1,8 +1,8 @@
 // The viewer switches its listener off and on with every change of window focus; here that happens
 // a thousand times while clients keep requesting.
 
-#include "BookSite.h"
-#include "StressSupport.h"
+#include "server/tests/stress/BookSite.h"
+#include "server/tests/stress/StressSupport.h"
 
 #include <gtest/gtest.h>
 

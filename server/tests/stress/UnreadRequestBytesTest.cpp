@@ -2,8 +2,8 @@
 // request sent before the first was answered. Closing a socket with unread input makes the kernel
 // reset the connection, which may destroy an answer the client has not read yet.
 
-#include "BookSite.h"
-#include "StressSupport.h"
+#include "server/tests/stress/BookSite.h"
+#include "server/tests/stress/StressSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,319 @@
+#include "bookpdf/BookPdfExport.h"
+
+#include "browserhost/BrowserProfile.h"
+
+#include "book/BookReader.h"
+#include "common/BookText.h"
+#include "common/Exception.h"
+#include "pageservice/PageServer.h"
+#include "pageservice/PageService.h"
+#include "print/PageRetirement.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QPageLayout>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+// What the export needs to know of a loaded page, read in a world of its own so that the page's
+// scripts cannot change the answer. The links come in the order they stand in the document;
+// frames count as links to the pages they hold.
+const QString kPageFactsScript = QStringLiteral(R"js((() => {
+  const author = document.querySelector('meta[name="author" i]');
+  return {
+    title: document.title,
+    author: author ? author.content : '',
+    links: Array.from(document.querySelectorAll('a[href], area[href], frame[src], iframe[src]'),
+                      e => String(e.href || e.src))
+  };
+})())js");
+
+bool IsHtmlPageName(const std::string& name)
+{
+    const QString suffix = QFileInfo(QString::fromStdString(BookTextToUtf8(name))).suffix().toLower();
+    return suffix == u"htm" || suffix == u"html" || suffix == u"xhtml" || suffix == u"xht";
+}
+
+QPageLayout PaperLayout(const TPrintOptions& options)
+{
+    const QPageSize paper(
+        QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter : QPageSize::A4);
+    const TMargins& m = options.Margins;
+    return QPageLayout(paper,
+        options.Orientation == TPrintOrientationOption::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+        QMarginsF(std::max(0.0, m.Left), std::max(0.0, m.Top), std::max(0.0, m.Right), std::max(0.0, m.Bottom)),
+        QPageLayout::Inch);
+}
+
+} // namespace
+
+TBookPdfExport::TBookPdfExport(std::string bookFile, TBookPdfDesign design, QObject* parent, int pageTimeoutMs)
+    : QObject(parent)
+    , bookFile_(std::move(bookFile))
+    , design_(std::move(design))
+{
+    if (design_.Date.isEmpty())
+        design_.Date = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+    pageTimeout_.setSingleShot(true);
+    pageTimeout_.setInterval(pageTimeoutMs);
+    connect(&pageTimeout_, &QTimer::timeout, this,
+        [this] { Fail(tr("The page %1 could not be rendered in time").arg(pages_.back().Name)); });
+    connect(&assembly_, &QFutureWatcher<bool>::finished, this, &TBookPdfExport::Assembled);
+}
+
+TBookPdfExport::~TBookPdfExport()
+{
+    cancelled_ = true;
+    assembly_.waitForFinished();
+    if (page_)
+        RetirePage(page_, profile_);
+    // Requests waiting for room give up before the listener closes their connections.
+    if (server_)
+        server_->Stop();
+}
+
+int TBookPdfExport::PageTotal() const
+{
+    return order_ ? int(order_->Total()) : 0;
+}
+
+const TBookReader& TBookPdfExport::Reader() const
+{
+    return server_->Reader();
+}
+
+QString TBookPdfExport::PageName(int index) const
+{
+    return QString::fromStdString(BookTextToUtf8(Reader().Pages()[index]));
+}
+
+void TBookPdfExport::Start(const QString& outputFile)
+{
+    outputFile_ = outputFile;
+    const QString bookName = QString::fromLocal8Bit(bookFile_.c_str());
+    try {
+        server_ = std::make_unique<TPageServer>(bookFile_, TPageServerLimits {});
+    } catch (const Exception& error) {
+        return Fail(QString::fromStdString(error.Message()));
+    }
+    if (!Reader().IsValid())
+        return Fail(tr("Invalid eBook: %1").arg(bookName));
+    if (!Reader().DisplaySettings().allowPrint)
+        return Fail(tr("%1: the book does not allow printing").arg(bookName));
+    if (design_.BookTitle.isEmpty())
+        design_.BookTitle = QString::fromStdString(BookTextToUtf8(Reader().title()));
+    std::vector<int> htmlPages;
+    const TStringList& names = Reader().Pages();
+    for (int i = 0; i < names.Count(); ++i) {
+        // A name stored twice is one page: links reach only its first entry.
+        if (IsHtmlPageName(names[i]) && Reader().IndexOfPage(names[i]) == i)
+            htmlPages.push_back(i);
+    }
+    int home = -1;
+    try {
+        home = Reader().IndexOfPage(Reader().GetHomePageName());
+    } catch (const std::exception&) {
+    }
+    if (home < 0)
+        return Fail(tr("The book has no home page"));
+    order_.emplace(std::move(htmlPages), home);
+
+    // Nothing is rendered for a file that cannot be written.
+    const QFileInfo target(outputFile);
+    partFile_ = std::make_unique<QTemporaryFile>(
+        target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(target.fileName())));
+    if (!partFile_->open())
+        return Fail(tr("Cannot write %1: %2").arg(outputFile, partFile_->errorString()));
+    partFile_->close();
+    pageFolder_ = std::make_unique<QTemporaryDir>();
+    if (!pageFolder_->isValid())
+        return Fail(tr("Cannot make a temporary folder: %1").arg(pageFolder_->errorString()));
+
+    try {
+        server_->SwitchOn();
+    } catch (const Exception& error) {
+        return Fail(tr("Cannot start the page server: %1").arg(QString::fromStdString(error.Message())));
+    }
+
+    profile_ = CreateTransientProfile(this);
+    page_ = new QWebEnginePage(profile_, this);
+    connect(page_, &QWebEnginePage::loadFinished, this, &TBookPdfExport::PageLoaded);
+    connect(page_, &QWebEnginePage::renderProcessTerminated, this,
+        [this] { Fail(tr("The engine stopped while rendering %1").arg(pages_.back().Name)); });
+    RenderNext();
+}
+
+void TBookPdfExport::Cancel()
+{
+    cancelled_ = true;
+    if (!assembly_.isRunning())
+        End(false, QString());
+}
+
+void TBookPdfExport::RenderNext()
+{
+    if (ended_)
+        return;
+    const std::optional<TReadingOrder::TPlaced> next = order_->Next();
+    if (!next)
+        return Assemble();
+    const QString name = PageName(next->Page);
+    pages_.push_back({ pageFolder_->filePath(QStringLiteral("%1.pdf").arg(pages_.size())), name, {}, next->Parent });
+    emit progressed(int(pages_.size()) - 1, PageTotal(), name);
+    // The receiver may have cancelled.
+    if (ended_)
+        return;
+    // A page the book cannot give would be served as a "not found" page and printed as one.
+    std::string content;
+    if (!Reader().ExtractPageAtConcurrently(next->Page, content))
+        return Fail(tr("The page %1 cannot be read from the book").arg(name));
+    pageTimeout_.start();
+    const std::string url = server_->PageURL(Reader().Pages()[next->Page]);
+    page_->load(QUrl(QString::fromStdString(BookTextToUtf8(url)), QUrl::TolerantMode));
+}
+
+void TBookPdfExport::PageLoaded(bool ok)
+{
+    if (ended_ || pages_.empty())
+        return;
+    if (!ok)
+        return Fail(tr("The page %1 could not be loaded").arg(pages_.back().Name));
+    page_->runJavaScript(kPageFactsScript, QWebEngineScript::ApplicationWorld,
+        [self = QPointer<TBookPdfExport>(this)](const QVariant& facts) {
+            if (self)
+                self->PageRead(facts);
+        });
+}
+
+void TBookPdfExport::PageRead(const QVariant& facts)
+{
+    if (ended_)
+        return;
+    const QVariantMap map = facts.toMap();
+    pages_.back().Title = map.value(QStringLiteral("title")).toString().simplified();
+    if (pages_.size() == 1 && design_.Author.isEmpty())
+        design_.Author = map.value(QStringLiteral("author")).toString().simplified();
+    std::vector<int> linked;
+    for (const QVariant& link : map.value(QStringLiteral("links")).toList()) {
+        const int page = BookPageOf(link.toString());
+        if (page >= 0)
+            linked.push_back(page);
+    }
+    order_->Follow(linked);
+
+    PdfRenderingStarted(page_);
+    page_->printToPdf(
+        [self = QPointer<TBookPdfExport>(this), page = page_](const QByteArray& pdf) {
+            if (self)
+                self->PagePrinted(pdf);
+            PdfRenderingEnded(page);
+        },
+        PaperLayout(design_.Options));
+}
+
+void TBookPdfExport::PagePrinted(const QByteArray& pdf)
+{
+    if (ended_)
+        return;
+    pageTimeout_.stop();
+    if (pdf.isEmpty())
+        return Fail(tr("The engine could not render the page %1").arg(pages_.back().Name));
+    QFile file(pages_.back().File);
+    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.flush())
+        return Fail(tr("Cannot write %1: %2").arg(file.fileName(), file.errorString()));
+    file.close();
+    // Out of the engine's callback before the next load.
+    QTimer::singleShot(0, this, &TBookPdfExport::RenderNext);
+}
+
+int TBookPdfExport::BookPageOf(const QString& url) const
+{
+    const QUrl link(url);
+    if (link.scheme() != u"http" || link.host() != QString::fromStdString(server_->Address())
+        || link.port() != server_->Port())
+        return -1;
+    // The page is found as the server finds it from the request's path.
+    const std::string document = link.path(QUrl::FullyEncoded).toStdString();
+    int index = Reader().IndexOfPage(PageNameFromDocument(document));
+    if (index < 0) {
+        if (const std::optional<std::string> escaped = PageNameFromEscapedDocument(document))
+            index = Reader().IndexOfPage(*escaped);
+    }
+    return index;
+}
+
+int TBookPdfExport::PlacedPageOf(const QString& url) const
+{
+    const int page = BookPageOf(url);
+    if (page < 0)
+        return -1;
+    const auto found = placedPosition_.find(page);
+    return found == placedPosition_.end() ? -1 : found->second;
+}
+
+void TBookPdfExport::Assemble()
+{
+    emit progressed(PageTotal(), PageTotal(), QString());
+    const std::vector<TReadingOrder::TPlaced>& placed = order_->Placed();
+    for (std::size_t i = 0; i < placed.size(); ++i)
+        placedPosition_.emplace(placed[i].Page, int(i));
+    // The engine page is done with: its memory goes before the pages are put together.
+    RetirePage(page_, profile_);
+    page_ = nullptr;
+    profile_ = nullptr;
+    const QString part = partFile_->fileName();
+    assembly_.setFuture(QtConcurrent::run([this, part] {
+        return AssembleBookPdf(
+            pages_, design_, [this](const QString& url) { return PlacedPageOf(url); }, part, cancelled_,
+            assemblyError_);
+    }));
+}
+
+void TBookPdfExport::Assembled()
+{
+    if (cancelled_)
+        return End(false, QString());
+    if (!assembly_.result())
+        return Fail(tr("Cannot write %1: %2").arg(outputFile_, assemblyError_));
+    // A temporary file is private to its owner; the document gets what a new file gets.
+    const mode_t mask = umask(0);
+    umask(mask);
+    chmod(QFile::encodeName(partFile_->fileName()).constData(), 0666 & ~mask);
+    const QByteArray from = QFile::encodeName(partFile_->fileName());
+    const QByteArray to = QFile::encodeName(outputFile_);
+    if (std::rename(from.constData(), to.constData()) != 0)
+        return Fail(tr("Cannot write %1: %2").arg(outputFile_, QString::fromLocal8Bit(std::strerror(errno))));
+    partFile_->setAutoRemove(false);
+    End(true, QString());
+}
+
+void TBookPdfExport::Fail(const QString& error)
+{
+    End(false, error);
+}
+
+void TBookPdfExport::End(bool written, const QString& error)
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    pageTimeout_.stop();
+    // Unless renamed into place, the part file goes with its object; the pages' PDFs likewise.
+    partFile_.reset();
+    pageFolder_.reset();
+    emit finished(written, error);
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "bookpdf/BookPdfAssembly.h"
+#include "bookpdf/ReadingOrder.h"
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+class QWebEnginePage;
+class QWebEngineProfile;
+class TBookReader;
+class TPageServer;
+
+// Writes a whole book into one PDF file: every HTML page in reading order (TReadingOrder),
+// rendered by the engine one page at a time from a page server of the export's own (so that the
+// viewer switching its server off, as it does behind the About box, does not touch it), each page's PDF kept in a
+// temporary folder, then all of them put together with header, footer, outline and links
+// (AssembleBookPdf). The window stays usable meanwhile: the pages load in an engine page of their
+// own, and the assembly runs on a worker thread.
+//
+// The output is written into a temporary file beside it and renamed only once complete, so a
+// failed or cancelled export leaves no file behind and a file that was there stays as it was.
+class TBookPdfExport : public QObject {
+    Q_OBJECT
+public:
+    // bookFile is opened anew, read-only, by the export's own page server. The design's BookTitle
+    // and Date are filled in here when empty. A page that has not loaded and printed after
+    // pageTimeoutMs is taken as one the engine cannot render.
+    TBookPdfExport(std::string bookFile, TBookPdfDesign design, QObject* parent = nullptr, int pageTimeoutMs = 60000);
+    // Waits for an assembly under way, which a cancel ends at its next page.
+    ~TBookPdfExport() override;
+
+    // Starts the export; finished tells the end, at once when the book cannot be read, allows no
+    // printing or the file cannot be written. Call once.
+    void Start(const QString& outputFile);
+    // Ends the export without writing anything; finished(false, "") follows.
+    void Cancel();
+    // The pages the book will have on paper; known once started.
+    int PageTotal() const;
+
+signals:
+    // page pages are rendered of total; name is the page rendered next, empty while the pages
+    // are put together.
+    void progressed(int page, int total, const QString& name);
+    // written: the file is complete. Otherwise error says why, empty when cancelled.
+    void finished(bool written, const QString& error);
+
+private:
+    void RenderNext();
+    void PageLoaded(bool ok);
+    void PageRead(const QVariant& facts);
+    void PagePrinted(const QByteArray& pdf);
+    void Assemble();
+    void Assembled();
+    void Fail(const QString& error);
+    void End(bool written, const QString& error);
+    QString PageName(int index) const;
+    // The position in the reading order of the page an address in the book names, or -1.
+    int PlacedPageOf(const QString& url) const;
+    // The directory index of the page an address in the book names, or -1.
+    int BookPageOf(const QString& url) const;
+
+    const TBookReader& Reader() const;
+
+    std::string bookFile_;
+    // The book and its pages served to the export's engine page, from Start on.
+    std::unique_ptr<TPageServer> server_;
+    TBookPdfDesign design_;
+    std::optional<TReadingOrder> order_;
+    std::vector<TAssembledPage> pages_;
+    // Directory index to position in the reading order, once every page is placed.
+    std::unordered_map<int, int> placedPosition_;
+    QString outputFile_;
+    std::unique_ptr<QTemporaryFile> partFile_;
+    std::unique_ptr<QTemporaryDir> pageFolder_;
+    // The engine page that loads and prints; retired (see RetirePage) when the export goes, so that
+    // a rendering under way ends first.
+    QWebEngineProfile* profile_ = nullptr;
+    QWebEnginePage* page_ = nullptr;
+    // Ends a page that neither loads nor fails.
+    QTimer pageTimeout_;
+    std::atomic_bool cancelled_ = false;
+    bool ended_ = false;
+    QString assemblyError_;
+    // Destroyed first: its destructor leaves the assembly running; ~TBookPdfExport waits for it.
+    QFutureWatcher<bool> assembly_;
+};

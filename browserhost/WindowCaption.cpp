@@ -1,0 +1,11 @@
+#include "browserhost/WindowCaption.h"
+
+#include "resources/StringTable.h"
+
+QString ComposeCaption(const QString& bookTitle, const QString& pageTitle)
+{
+    const QString book = bookTitle.isEmpty() ? QString::fromLatin1(kUntitledEBook) : bookTitle;
+    if (pageTitle.isEmpty())
+        return book;
+    return QStringLiteral("%1 - %2").arg(book, pageTitle);
+}

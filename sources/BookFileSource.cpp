@@ -1,0 +1,41 @@
+#include "sources/BookFileSource.h"
+
+#include "book/BookReader.h"
+#include "common/BookText.h"
+
+#include <memory>
+
+TBookFileSource::TBookFileSource(const TBookReader& reader)
+    : reader_(reader)
+{
+}
+
+TPageLookup TBookFileSource::Lookup(std::string_view name)
+{
+    const int index = reader_.IndexOfPage(name);
+    if (index < 0)
+        return {};
+    std::string bytes;
+    if (!reader_.ExtractPageAtConcurrently(index, bytes))
+        return { true, nullptr };
+    return { true, std::make_shared<const std::string>(std::move(bytes)) };
+}
+
+std::vector<std::string> TBookFileSource::PageNames() const
+{
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(reader_.Pages().Count()));
+    for (int i = 0; i < reader_.Pages().Count(); ++i)
+        names.push_back(reader_.Pages().Strings(i));
+    return names;
+}
+
+std::string TBookFileSource::Title() const
+{
+    return BookTextToUtf8(reader_.title());
+}
+
+std::string TBookFileSource::HomePageName() const
+{
+    return reader_.Pages().Count() == 0 ? std::string() : reader_.GetHomePageName();
+}

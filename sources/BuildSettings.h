@@ -1,0 +1,34 @@
+#pragma once
+
+#include "book/BookWriter.h"
+#include "common/CommandLine.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// What `build` puts into the header: defaults, then book.json, then command-line options, each
+// later source overriding single settings. Texts are already in the container's encoding (BookText.h).
+struct BuildSettings {
+    BookHeaderSettings header;
+    std::optional<std::string> home; // a page name; without one the build chooses (HomePage.h)
+    bool titleSet = false; // an empty title set on purpose stays empty
+    std::vector<std::string> excludes; // glob patterns of files to leave out (SourceTree.h)
+};
+
+// Window geometry the viewer can show: a size beyond this is refused rather than handed to a
+// browser engine that crashes on huge windows.
+inline constexpr int32_t kMaxWindowExtent = 16384;
+
+// A readable window in the middle of the desktop, with every command offered.
+BuildSettings DefaultBuildSettings();
+
+// The command-line options that override book.json settings.
+const std::vector<OptionSpec>& SettingOptions();
+
+// Applies book.json. Raises Exception naming the file for bad JSON, an unknown key, a value of
+// the wrong type or out of range, or an unknown mode name.
+void ApplySettingsFile(const std::string& fileName, BuildSettings& settings);
+
+// Applies the setting options present on the command line; raises EUsageError for bad values.
+void ApplySettingOptions(const CommandLine& line, BuildSettings& settings);

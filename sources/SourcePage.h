@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// One page a source lists for packing: its stored name, its size, and how to read its bytes
+// (called on a worker thread; raises Exception naming the file when it cannot).
+struct SourcePage {
+    std::string pageName;
+    uint64_t size = 0;
+    std::function<std::string()> load;
+};

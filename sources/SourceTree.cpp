@@ -1,0 +1,195 @@
+#include "sources/SourceTree.h"
+
+#include "book/BookFormat.h"
+#include "common/BookText.h"
+#include "common/Exception.h"
+
+#include <algorithm>
+#include <fnmatch.h>
+#include <unordered_map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kSettingsFileName = "book.json";
+
+// Left out of every book: what editors and file managers leave beside the pages.
+constexpr std::string_view kLitterPatterns[] = { "*~", "*.swp", "Thumbs.db" };
+
+bool IsSkipped(const fs::path& path, const std::vector<fs::path>& skip)
+{
+    std::error_code error;
+    for (const fs::path& other : skip) {
+        if (fs::exists(other, error) && fs::equivalent(path, other, error))
+            return true;
+    }
+    return false;
+}
+
+bool Matches(std::string_view pattern, const std::string& name, const std::string& relative)
+{
+    const std::string glob(pattern);
+    if (glob.find('/') == std::string::npos)
+        return fnmatch(glob.c_str(), name.c_str(), 0) == 0;
+    const std::string anchored = glob.starts_with('/') ? glob.substr(1) : glob;
+    return fnmatch(anchored.c_str(), relative.c_str(), FNM_PATHNAME) == 0;
+}
+
+// Why the rules leave the file or folder out, or empty.
+std::string ExclusionReason(const SourceRules& rules, const std::string& name, const std::string& relative)
+{
+    if (!rules.includeHidden && name.starts_with('.'))
+        return "hidden";
+    for (std::string_view pattern : kLitterPatterns) {
+        if (Matches(pattern, name, relative))
+            return "matches " + std::string(pattern);
+    }
+    for (const std::string& pattern : rules.excludes) {
+        if (Matches(pattern, name, relative))
+            return "excluded by " + pattern;
+    }
+    return {};
+}
+
+std::string KindOf(fs::file_type type)
+{
+    switch (type) {
+    case fs::file_type::fifo:
+        return "a FIFO";
+    case fs::file_type::socket:
+        return "a socket";
+    case fs::file_type::block:
+    case fs::file_type::character:
+        return "a device";
+    default:
+        return "not a regular file";
+    }
+}
+
+class TFolderScan {
+public:
+    explicit TFolderScan(const SourceRules& rules)
+        : rules_(rules)
+    {
+    }
+
+    void Scan(const fs::path& folder, const std::string& relativeFolder)
+    {
+        std::error_code error;
+        fs::directory_iterator it(folder, error);
+        for (; !error && it != fs::directory_iterator(); it.increment(error))
+            Visit(*it, relativeFolder);
+        if (error)
+            throw Exception("Cannot read folder " + folder.string() + ": " + error.message());
+    }
+
+    std::vector<SourceFile> files;
+    // What was left out and why, each line starting with the path, to be told in path order.
+    std::vector<std::pair<std::string, std::string>> notes;
+
+private:
+    void Visit(const fs::directory_entry& entry, const std::string& relativeFolder)
+    {
+        const std::string name = entry.path().filename().string();
+        const std::string relative = relativeFolder.empty() ? name : relativeFolder + "/" + name;
+        std::error_code error;
+        const fs::file_status link = entry.symlink_status(error);
+        const fs::file_status target = entry.status(error);
+        const bool isFolder = fs::is_directory(target);
+        if (relativeFolder.empty() && name == kSettingsFileName && !isFolder)
+            return;
+        const std::string reason = ExclusionReason(rules_, name, relative);
+        if (!reason.empty()) {
+            Note(relative, "leaving out " + relative + (isFolder ? "/" : "") + " (" + reason + ")");
+            return;
+        }
+        if (fs::is_symlink(link) && !fs::exists(target)) {
+            std::error_code ignored;
+            Note(relative,
+                "skipping " + relative + ": a link to nothing (" + fs::read_symlink(entry.path(), ignored).string()
+                    + ")");
+            return;
+        }
+        if (isFolder) {
+            if (fs::is_symlink(link)) {
+                Note(relative, "skipping " + relative + "/: links to folders are not followed");
+                return;
+            }
+            Scan(entry.path(), relative);
+            return;
+        }
+        if (!fs::is_regular_file(target)) {
+            Note(relative, "skipping " + relative + ": " + KindOf(target.type()));
+            return;
+        }
+        if (IsSkipped(entry.path(), rules_.skip))
+            return;
+        Add(entry.path(), relative);
+    }
+
+    void Add(const fs::path& path, const std::string& relative)
+    {
+        const auto stored = Utf8ToBookText("/" + relative);
+        if (!stored)
+            throw Exception("Cannot pack " + path.string() + ": its name is not UTF-8 text");
+        std::error_code error;
+        const uintmax_t size = fs::file_size(path, error);
+        if (error)
+            throw Exception("Cannot read " + path.string() + ": " + error.message());
+        if (size > static_cast<uintmax_t>(kMaxPageSize))
+            throw Exception("Cannot pack " + path.string() + ": it holds " + std::to_string(size)
+                + " bytes, and a book page holds at most " + std::to_string(kMaxPageSize) + " bytes (256 MiB)");
+        files.push_back({ path, *stored, size });
+    }
+
+    void Note(const std::string& relative, std::string text) { notes.emplace_back(relative, std::move(text)); }
+
+    const SourceRules& rules_;
+};
+
+// Why a browser would not request the name as written, or empty. Letters outside ASCII are fine:
+// browsers send them percent-encoded as UTF-8, and the lookup decodes that.
+std::string UnreachableReason(std::string_view name)
+{
+    for (char c : name) {
+        if (c == '%')
+            return "'%' starts an escape in a URL";
+        if (c == '?')
+            return "'?' starts the query, which is not part of the page name";
+        if (c == '#')
+            return "'#' starts a fragment, which browsers do not send";
+    }
+    return {};
+}
+
+} // namespace
+
+std::vector<SourceFile> CollectSourceFiles(const fs::path& folder, const SourceRules& rules, std::ostream& notes)
+{
+    TFolderScan scan(rules);
+    scan.Scan(folder, "");
+    std::sort(scan.notes.begin(), scan.notes.end());
+    for (const auto& [relative, text] : scan.notes)
+        notes << text << "\n";
+    std::vector<SourceFile>& files = scan.files;
+    std::sort(
+        files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });
+    return std::move(files);
+}
+
+void WarnAboutPageNames(const std::vector<SourceFile>& files, std::ostream& err)
+{
+    std::unordered_map<std::string, const std::string*> firstByFoldedName;
+    for (const SourceFile& file : files) {
+        const std::string& name = file.pageName;
+        const std::string reason = UnreachableReason(name);
+        if (!reason.empty())
+            err << "warning: page " << BookTextToUtf8(name)
+                << " cannot be requested by a browser as written: " << reason << "\n";
+        const auto [first, added] = firstByFoldedName.emplace(FoldedBookText(name), &name);
+        if (!added)
+            err << "warning: page " << BookTextToUtf8(name) << " differs from " << BookTextToUtf8(*first->second)
+                << " only in letter case; the viewer always serves the first\n";
+    }
+}

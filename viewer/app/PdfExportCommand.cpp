@@ -1,0 +1,61 @@
+#include "viewer/app/PdfExportCommand.h"
+
+#include "bookpdf/BookPdfExport.h"
+#include "common/Exception.h"
+#include "print/PrintDesign.h"
+#include "viewer/app/ProgramOptions.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+
+#include <unistd.h>
+
+namespace {
+
+// The header and footer the viewer prints with.
+TBookPdfDesign ViewerDesign()
+{
+    TBookPdfDesign design;
+    design.Options = DesignedPrintOptions();
+    return design;
+}
+
+} // namespace
+
+int RunPdfExport(const std::string& outputFile, const std::string& bookFile, std::ostream& err)
+{
+    const std::string bookName = bookFile.empty() ? OwnExecutableFileName() : bookFile;
+    try {
+        TBookPdfExport exporter(bookName, ViewerDesign());
+        const bool terminal = isatty(STDERR_FILENO) != 0;
+        QObject::connect(&exporter, &TBookPdfExport::progressed, [&](int page, int total, const QString& name) {
+            const std::string line = name.isEmpty() ? "ebook: putting " + std::to_string(total) + " pages together"
+                                                    : "ebook: page " + std::to_string(page + 1) + " of "
+                    + std::to_string(total) + ": " + name.toStdString();
+            // On a terminal the line is rewritten in place.
+            err << (terminal ? "\r\033[K" : "") << line << (terminal ? "" : "\n") << std::flush;
+        });
+        int status = 1;
+        bool ended = false;
+        QEventLoop loop;
+        QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool written, const QString& error) {
+            if (terminal)
+                err << "\n";
+            if (written)
+                status = 0;
+            else
+                err << "ebook: " << (error.isEmpty() ? QStringLiteral("cancelled") : error).toStdString() << "\n";
+            ended = true;
+            loop.quit();
+        });
+        exporter.Start(QString::fromLocal8Bit(outputFile.c_str()));
+        // A file that cannot be written ends the export at once.
+        if (!ended)
+            loop.exec();
+        return status;
+    } catch (const Exception& error) {
+        err << "ebook: " << error.Message() << "\n";
+        return 1;
+    }
+}

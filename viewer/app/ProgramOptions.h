@@ -1,0 +1,22 @@
+#pragma once
+
+#include "book/OwnExecutable.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// What the command line asks of the viewer, read before anything else starts. The book file is
+// the first argument that the toolkit leaves (it takes its own options, such as -platform).
+struct ProgramOptions {
+    // Set when the program only answers --help or --version and ends with this status.
+    std::optional<int> exitStatus;
+    // --export-pdf OUT [BOOK]: the PDF file to write the whole book into, without a window.
+    std::optional<std::string> exportPdf;
+    // The book of --export-pdf; empty for the program's own.
+    std::string exportBook;
+};
+
+// Answers --help and --version on out; an unknown option gets a short hint on err and status 2.
+ProgramOptions ReadProgramOptions(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

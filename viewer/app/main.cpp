@@ -1,0 +1,75 @@
+#include "browserhost/ApplicationTitle.h"
+#include "common/Exception.h"
+#include "resources/StringTable.h"
+#include "viewer/BookMain.h"
+#include "viewer/ErrorReport.h"
+#include "viewer/app/EngineEnvironment.h"
+#include "viewer/app/PdfExportCommand.h"
+#include "viewer/app/ProgramOptions.h"
+#include "viewer/app/QuitOnSignal.h"
+#include "viewer/app/WindowSystemChoice.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+// Qt ends the process with a terse message when it finds no display; say it in the viewer's words.
+bool HasSomewhereToShow()
+{
+    return std::getenv("QT_QPA_PLATFORM") != nullptr || std::getenv("DISPLAY") != nullptr
+        || std::getenv("WAYLAND_DISPLAY") != nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const ProgramOptions options = ReadProgramOptions({ argv + 1, argv + argc }, std::cout, std::cerr);
+    if (options.exitStatus)
+        return *options.exitStatus;
+    // The export shows no window: it needs no display.
+    if (options.exportPdf && !HasSomewhereToShow())
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!HasSomewhereToShow()) {
+        std::cerr << "ebook: no display to show the book on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n";
+        return 1;
+    }
+
+    if (!options.exportPdf)
+        ChooseWindowSystem(argc > 1 ? std::string(argv[1]) : OwnExecutableFileName());
+    PrepareBrowserEngine(std::cerr);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ebook"));
+    QApplication::setApplicationVersion(QStringLiteral(EBOOK_VERSION));
+    SetApplicationTitle(QString::fromLatin1(kApplicationTitle));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.ebook"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ebook.svg")));
+
+    if (options.exportPdf)
+        return RunPdfExport(*options.exportPdf, options.exportBook, std::cerr);
+
+    // Qt has taken its own options (-platform, -style, ...) out of the arguments by now.
+    const QStringList arguments = QCoreApplication::arguments();
+    const std::string bookArgument
+        = arguments.size() > 1 ? QFile::encodeName(arguments[1]).toStdString() : std::string();
+
+    std::unique_ptr<TBookMainForm> form;
+    try {
+        form = std::make_unique<TBookMainForm>(bookArgument);
+    } catch (const Exception& error) {
+        ReportError(nullptr, error.Message());
+        return 1;
+    }
+    BookMainForm = form.get();
+    new TQuitOnSignal(*form); // a Qt child of the window
+    form->show();
+    const int status = QApplication::exec();
+    BookMainForm = nullptr;
+    return status;
+}

@@ -1,0 +1,205 @@
+#include "viewer/search/SearchPanel.h"
+
+#include "common/BookText.h"
+#include "search/SearchQuery.h"
+#include "viewer/search/BookSearch.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// Item data: the page's stored name, or nothing for the "more results" item.
+constexpr int kPageNameRole = Qt::UserRole;
+
+QString Html(const std::string& utf8)
+{
+    return QString::fromStdString(utf8).toHtmlEscaped();
+}
+
+QString ResultHtml(const SearchHit& hit)
+{
+    const QString name = QString::fromStdString(BookTextToUtf8(hit.name)).toHtmlEscaped();
+    QString snippet;
+    for (const SnippetPiece& piece : hit.snippet)
+        snippet += piece.matched ? "<b>" + Html(piece.text) + "</b>" : Html(piece.text);
+    return QStringLiteral("<b>%1</b><br><small>%2</small><br>%3")
+        .arg(hit.title.empty() ? name : Html(hit.title), name, snippet);
+}
+
+// What the page view highlights: a phrase if one was typed, else the longest word.
+QString HighlightOf(const QString& typed)
+{
+    const SearchQuery query = ParseSearchQuery(typed.toStdString());
+    std::string best;
+    for (const std::string& term : query.terms) {
+        if (term.find(' ') != std::string::npos)
+            return QString::fromStdString(term);
+        if (term.size() > best.size())
+            best = term;
+    }
+    return QString::fromStdString(best);
+}
+
+} // namespace
+
+TSearchPanel::TSearchPanel(TBookSearch& search, QWidget* parent)
+    : QDockWidget(tr("Search"), parent)
+    , search_(search)
+{
+    setObjectName(QStringLiteral("SearchPanel"));
+    setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    auto* body = new QWidget(this);
+    auto* layout = new QVBoxLayout(body);
+    field_ = new QLineEdit(body);
+    field_->setObjectName(QStringLiteral("SearchField"));
+    field_->setPlaceholderText(tr("Search the book"));
+    field_->setClearButtonEnabled(true);
+    status_ = new QLabel(body);
+    status_->setObjectName(QStringLiteral("SearchStatus"));
+    status_->setWordWrap(true);
+    list_ = new QListWidget(body);
+    list_->setObjectName(QStringLiteral("SearchResults"));
+    list_->setWordWrap(true);
+    list_->setAlternatingRowColors(true);
+    layout->addWidget(field_);
+    layout->addWidget(status_);
+    layout->addWidget(list_, 1);
+    setWidget(body);
+    setMinimumWidth(160);
+
+    typingPause_ = new QTimer(this);
+    typingPause_->setSingleShot(true);
+    typingPause_->setInterval(kTypingPauseMs);
+    connect(field_, &QLineEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
+    connect(typingPause_, &QTimer::timeout, this, &TSearchPanel::RunSearch);
+    connect(field_, &QLineEdit::returnPressed, this, &TSearchPanel::OpenFirstResult);
+    connect(list_, &QListWidget::itemActivated, this, &TSearchPanel::ItemChosen);
+    connect(list_, &QListWidget::itemClicked, this, &TSearchPanel::ItemChosen);
+    list_->viewport()->installEventFilter(this);
+    connect(&search_, &TBookSearch::resultsReady, this, &TSearchPanel::ShowResults);
+    connect(&search_, &TBookSearch::progress, this, &TSearchPanel::ShowProgress);
+    connect(&search_, &TBookSearch::pageDamaged, this, [this] {
+        ++damaged_;
+        UpdateStatus();
+    });
+}
+
+void TSearchPanel::Open()
+{
+    show();
+    raise();
+    field_->setFocus(Qt::ShortcutFocusReason);
+    field_->selectAll();
+}
+
+void TSearchPanel::RunSearch()
+{
+    typingPause_->stop();
+    query_ = field_->text();
+    highlight_ = HighlightOf(query_);
+    if (query_.trimmed().isEmpty()) {
+        ticket_ = 0;
+        list_->clear();
+        UpdateStatus();
+        return;
+    }
+    ticket_ = search_.Search(query_, 0, kResultsPerPage);
+}
+
+void TSearchPanel::ShowResults(uint64_t ticket, const SearchResults& results)
+{
+    if (ticket != ticket_)
+        return;
+    if (results.offset == 0) {
+        list_->clear();
+        shown_ = 0;
+    } else if (list_->count() > 0 && !list_->item(list_->count() - 1)->data(kPageNameRole).isValid()) {
+        delete list_->takeItem(list_->count() - 1); // the "more results" item
+    }
+    for (const SearchHit& hit : results.hits) {
+        auto* item = new QListWidgetItem(list_);
+        item->setData(kPageNameRole, QByteArray::fromStdString(hit.name));
+        auto* label = new QLabel(ResultHtml(hit));
+        label->setWordWrap(true);
+        label->setTextFormat(Qt::RichText);
+        label->setContentsMargins(4, 3, 4, 3);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        list_->setItemWidget(item, label);
+    }
+    FitResultHeights();
+    shown_ = results.offset + static_cast<int64_t>(results.hits.size());
+    total_ = results.total;
+    if (shown_ < total_)
+        new QListWidgetItem(tr("More results…"), list_);
+    UpdateStatus();
+    if (openFirstWhenReady_ && !results.hits.empty()) {
+        openFirstWhenReady_ = false;
+        ItemChosen(list_->item(0));
+    }
+}
+
+bool TSearchPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == list_->viewport() && event->type() == QEvent::Resize)
+        FitResultHeights();
+    return QDockWidget::eventFilter(watched, event);
+}
+
+void TSearchPanel::FitResultHeights()
+{
+    const int width = list_->viewport()->width();
+    for (int i = 0; i < list_->count(); ++i) {
+        QListWidgetItem* item = list_->item(i);
+        if (const QWidget* label = list_->itemWidget(item))
+            item->setSizeHint(QSize(0, label->heightForWidth(width) + 2));
+    }
+}
+
+void TSearchPanel::ShowProgress(int done, int total)
+{
+    indexed_ = done;
+    pages_ = total;
+    UpdateStatus();
+}
+
+void TSearchPanel::UpdateStatus()
+{
+    QString text;
+    if (!query_.trimmed().isEmpty() && ticket_ != 0)
+        text = total_ == 1 ? tr("1 page") : tr("%1 pages").arg(total_);
+    if (pages_ > 0 && indexed_ < pages_)
+        text += (text.isEmpty() ? QString() : QStringLiteral(" · "))
+            + tr("indexing %1 of %2 pages…").arg(indexed_).arg(pages_);
+    if (damaged_ > 0)
+        text
+            += (text.isEmpty() ? QString() : QStringLiteral(" · ")) + tr("%1 damaged pages not searched").arg(damaged_);
+    status_->setText(text);
+}
+
+void TSearchPanel::ItemChosen(QListWidgetItem* item)
+{
+    if (item == nullptr)
+        return;
+    const QVariant name = item->data(kPageNameRole);
+    if (!name.isValid()) {
+        ticket_ = search_.Search(query_, shown_, kResultsPerPage);
+        return;
+    }
+    emit pageChosen(name.toByteArray(), highlight_);
+}
+
+void TSearchPanel::OpenFirstResult()
+{
+    if (typingPause_->isActive() || query_ != field_->text()) {
+        RunSearch(); // Enter before the pause ended: the first result opens when it comes
+        openFirstWhenReady_ = true;
+        return;
+    }
+    if (list_->count() > 0)
+        ItemChosen(list_->item(0));
+}
