@@ -55,7 +55,7 @@ bool EndsWith(std::string_view text, std::string_view end)
 
 } // namespace
 
-bool IsSourceCopy(const TBookReader& reader, std::string_view name)
+bool IsSourceCopy(std::string_view name, const std::function<bool(const std::string&)>& holds)
 {
     constexpr std::string_view kFolder = "_sources/";
     const std::size_t folder = name.find(kFolder);
@@ -68,7 +68,23 @@ bool IsSourceCopy(const TBookReader& reader, std::string_view name)
     const std::size_t slash = page.rfind('/');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
         page.resize(dot);
-    return reader.IndexOfPage(page + ".html") >= 0 || reader.IndexOfPage(page + ".htm") >= 0;
+    return holds(page + ".html") || holds(page + ".htm");
+}
+
+bool IsSourceCopy(const TBookReader& reader, std::string_view name)
+{
+    return IsSourceCopy(name, [&](const std::string& page) { return reader.IndexOfPage(page) >= 0; });
+}
+
+std::optional<PageText> SearchedText(const TBookReader& reader, int entry, const TRepeatedText& repeated)
+{
+    if (entry < 0 || entry >= reader.Pages().Count())
+        return std::nullopt;
+    bool damaged = false;
+    std::optional<PageText> text = TextOfEntry(reader, entry, damaged);
+    if (text)
+        repeated.Strip(*text);
+    return text;
 }
 
 TRepeatedText LearnRepeatedText(const TBookReader& reader)

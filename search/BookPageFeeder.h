@@ -68,12 +68,18 @@ private:
 
 class TSearchIndex;
 
+// The entry's text as the index takes it (repeated text left out); nothing for an entry the index
+// does not take or cannot read.
+std::optional<PageText> SearchedText(const TBookReader& reader, int entry, const TRepeatedText& repeated);
+
 // The text repeated on many pages of the book, learnt from a sample of its pages.
 TRepeatedText LearnRepeatedText(const TBookReader& reader);
 
 // Whether the page is a plain-text copy of an HTML page's source, beside it in the book (Sphinx's
 // "_sources/NAME.rst.txt" for "NAME.html"): it is searched as that page, not as a page of its own.
 bool IsSourceCopy(const TBookReader& reader, std::string_view name);
+// The same for any set of pages: `holds` tells whether a page of that name is there.
+bool IsSourceCopy(std::string_view name, const std::function<bool(const std::string&)>& holds);
 
 // Adds a prepared entry's page to the index; the entry's outcome, which is Damaged when the index
 // cannot take the page (out of memory), as for a page that cannot be read.

@@ -10,9 +10,15 @@ namespace {
 constexpr double kRepeatedShare = 0.25;
 constexpr int kLeastPages = 3;
 
+// FNV-1a: the same on every machine, so that a book keeps the hashes it was built with.
 uint64_t HashOf(const PageText& page, const MarkupBlock& block)
 {
-    return std::hash<std::string_view> {}(std::string_view(page.body).substr(block.begin, block.end - block.begin));
+    uint64_t hash = 14695981039346656037ULL;
+    for (const char c : std::string_view(page.body).substr(block.begin, block.end - block.begin)) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
 }
 
 } // namespace

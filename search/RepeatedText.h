@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 // Text that repeats on many pages of one book: navigation bars, headers, footers, "Prev Up Home
 // Next" tables. It is learnt from a sample of the book's pages first, then left out of every
@@ -15,6 +16,15 @@ class TRepeatedText {
 public:
     // Pages sampled at most, spread over the book.
     static constexpr int kSamplePages = 64;
+
+    TRepeatedText() = default;
+    // Text learnt before, as Hashes gave it.
+    explicit TRepeatedText(const std::vector<uint64_t>& hashes)
+        : repeated_(hashes.begin(), hashes.end())
+    {
+    }
+    // The repeated blocks' hashes (FNV-1a of their text).
+    const std::unordered_set<uint64_t>& Hashes() const { return repeated_; }
 
     void Learn(const PageText& page);
     // Ends learning: blocks seen on enough of the pages learnt from count as repeated.

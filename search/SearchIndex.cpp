@@ -1,11 +1,14 @@
 #include "search/SearchIndex.h"
 
+#include "book/BookReader.h"
 #include "common/Exception.h"
+#include "search/BookPageFeeder.h"
 #include "search/BookTokenizer.h"
 #include "search/Fts5Functions.h"
 #include "search/IndexTokenizer.h"
 #include "search/PackedText.h"
 #include "search/Snippet.h"
+#include "search/StoredIndex.h"
 
 #include <sqlite3.h>
 
@@ -38,6 +41,9 @@ constexpr int64_t kPendingWordsBytes = 64 << 20;
 // A word being typed is looked up as the whole words it can still become, when there are at most
 // this many; otherwise as a prefix.
 constexpr std::size_t kMostCompletions = 32;
+// The stored index's layout: its tables, its tokenizer and what the pages' text is made of. A
+// change to any of them makes books built before fall back to an index built in memory.
+constexpr int kStoredIndexVersion = 1;
 
 // Resets the statement however the caller leaves.
 struct StatementReset {
@@ -68,24 +74,117 @@ TSearchIndex::TSearchIndex()
     try {
         // Nothing is rolled back: a journal would only add to the memory a build takes.
         Execute("PRAGMA journal_mode = OFF");
-        // Sorts of large result sets stay in memory too: nothing of a book is written to disk.
-        Execute("PRAGMA temp_store = MEMORY");
         RegisterBookTokenizer(db_);
         Execute(kSchema);
         Execute(
             ("INSERT INTO words(words, rank) VALUES('hashsize', " + std::to_string(kPendingWordsBytes) + ")").c_str());
-        tokenizer_ = std::make_unique<TIndexTokenizer>(db_);
-        RegisterRankFunctions(db_);
         insertWords_ = Prepare("INSERT INTO words(rowid, title, headings, body) VALUES(?1, ?2, ?3, ?4)");
-        Execute("CREATE VIRTUAL TABLE vocabulary USING fts5vocab(words, row)");
-        completions_ = Prepare("SELECT term FROM vocabulary WHERE term >= ?1");
-        select_ = Prepare((std::string("SELECT rowid, ") + kRankOrder + ", best_place(words, " + kRankOrder
-            + ", ?2) FROM words WHERE words MATCH ?1")
-                              .c_str());
+        PrepareQueries();
     } catch (...) {
         Close();
         throw;
     }
+}
+
+TSearchIndex::TSearchIndex(const TBookReader& reader, sqlite3* db)
+    : db_(db)
+    , reader_(&reader)
+{
+    try {
+        RegisterBookTokenizer(db_);
+        PrepareQueries();
+        pageOf_ = Prepare("SELECT name, title FROM pages WHERE id = ?1");
+        sqlite3_stmt* repeated = Prepare("SELECT hash FROM repeated");
+        std::vector<uint64_t> hashes;
+        int step = SQLITE_ROW;
+        while ((step = sqlite3_step(repeated)) == SQLITE_ROW)
+            hashes.push_back(static_cast<uint64_t>(sqlite3_column_int64(repeated, 0)));
+        sqlite3_finalize(repeated);
+        if (step != SQLITE_DONE)
+            throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
+        repeated_ = TRepeatedText(hashes);
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void TSearchIndex::PrepareQueries()
+{
+    // Sorts of large result sets stay in memory too: nothing of a book is written to disk.
+    Execute("PRAGMA temp_store = MEMORY");
+    tokenizer_ = std::make_unique<TIndexTokenizer>(db_);
+    RegisterRankFunctions(db_);
+    // In the temporary schema, which a stored index (read only) can take too.
+    Execute("CREATE VIRTUAL TABLE temp.vocabulary USING fts5vocab(main, words, row)");
+    completions_ = Prepare("SELECT term FROM vocabulary WHERE term >= ?1");
+    select_ = Prepare((std::string("SELECT rowid, ") + kRankOrder + ", best_place(words, " + kRankOrder
+        + ", ?2) FROM words WHERE words MATCH ?1")
+                          .c_str());
+}
+
+std::unique_ptr<TSearchIndex> TSearchIndex::OpenStored(const TBookReader& reader)
+{
+    sqlite3* db = OpenStoredIndex(reader);
+    if (db == nullptr)
+        return nullptr;
+    int version = -1;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &statement, nullptr) == SQLITE_OK
+        && sqlite3_step(statement) == SQLITE_ROW)
+        version = sqlite3_column_int(statement, 0);
+    sqlite3_finalize(statement);
+    if (version < 0) {
+        sqlite3_close(db);
+        throw Exception("The book's search index is damaged");
+    }
+    if (version != kStoredIndexVersion) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    try {
+        return std::unique_ptr<TSearchIndex>(new TSearchIndex(reader, db));
+    } catch (const std::exception&) {
+        throw Exception("The book's search index is damaged");
+    }
+}
+
+std::string TSearchIndex::StoredImage(const TRepeatedText& repeated)
+{
+    Finish();
+    Execute("CREATE TABLE pages(id INTEGER PRIMARY KEY, name BLOB, title TEXT);"
+            "CREATE TABLE repeated(hash INTEGER PRIMARY KEY);");
+    Execute("BEGIN");
+    sqlite3_stmt* page = Prepare("INSERT INTO pages(id, name, title) VALUES(?1, ?2, ?3)");
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        sqlite3_bind_int64(page, 1, static_cast<int64_t>(i) + 1);
+        sqlite3_bind_blob64(page, 2, pages_[i].name.data(), pages_[i].name.size(), SQLITE_STATIC);
+        sqlite3_bind_text64(page, 3, pages_[i].title.data(), pages_[i].title.size(), SQLITE_STATIC, SQLITE_UTF8);
+        const int step = sqlite3_step(page);
+        sqlite3_reset(page);
+        if (step != SQLITE_DONE) {
+            sqlite3_finalize(page);
+            throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
+        }
+    }
+    sqlite3_finalize(page);
+    sqlite3_stmt* hash = Prepare("INSERT OR IGNORE INTO repeated(hash) VALUES(?1)");
+    for (const uint64_t value : repeated.Hashes()) {
+        sqlite3_bind_int64(hash, 1, static_cast<int64_t>(value));
+        sqlite3_step(hash);
+        sqlite3_reset(hash);
+    }
+    sqlite3_finalize(hash);
+    Execute("COMMIT");
+    Execute(("PRAGMA user_version = " + std::to_string(kStoredIndexVersion)).c_str());
+    Execute("VACUUM");
+    sqlite3_int64 size = 0;
+    unsigned char* bytes = sqlite3_serialize(db_, "main", &size, 0);
+    if (bytes == nullptr)
+        throw Exception("Search index: out of memory");
+    std::string image(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
+    sqlite3_free(bytes);
+    return image;
 }
 
 TSearchIndex::~TSearchIndex()
@@ -95,7 +194,7 @@ TSearchIndex::~TSearchIndex()
 
 void TSearchIndex::Close()
 {
-    for (sqlite3_stmt* statement : { insertWords_, completions_, select_ })
+    for (sqlite3_stmt* statement : { insertWords_, completions_, select_, pageOf_ })
         sqlite3_finalize(statement);
     tokenizer_.reset();
     sqlite3_close(db_);
@@ -196,8 +295,13 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
         while ((step = sqlite3_step(select_)) == SQLITE_ROW)
             ranked.push_back({ sqlite3_column_int64(select_, 0), sqlite3_column_double(select_, 1),
                 sqlite3_column_int64(select_, 2) });
-        if (step != SQLITE_DONE)
-            return results; // the query cannot be malformed; anything else matches nothing
+        if (step != SQLITE_DONE) {
+            // The query cannot be malformed: a stored index that cannot be read is damaged;
+            // anything else matches nothing.
+            if (IsStored())
+                throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+            return results;
+        }
     }
     results.total = static_cast<int64_t>(ranked.size());
     if (results.total <= offset)
@@ -207,7 +311,8 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
         [](const Ranked& a, const Ranked& b) { return a.rank != b.rank ? a.rank < b.rank : a.id < b.id; });
     const std::vector<SnippetTerm> terms = SnippetTerms(*tokenizer_, query);
     for (auto row = ranked.begin() + offset; row != end; ++row) {
-        SearchHit hit = HitAt(row->id, std::max<int64_t>(row->place - kSnippetLeadTokens, 0), terms);
+        const int64_t from = std::max<int64_t>(row->place - kSnippetLeadTokens, 0);
+        SearchHit hit = IsStored() ? StoredHitAt(row->id, from, terms) : HitAt(row->id, from, terms);
         hit.score = kBestScore - row->rank;
         results.hits.push_back(std::move(hit));
     }
@@ -246,6 +351,26 @@ SearchQuery TSearchIndex::WithCompletions(const SearchQuery& query)
     completed.expression = ExpressionWithCompletions(query, completions);
     completed.exactFirst = !completions.empty() && completions.front() == prefix;
     return completed;
+}
+
+SearchHit TSearchIndex::StoredHitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)
+{
+    SearchHit hit;
+    {
+        StatementReset reset { pageOf_ };
+        sqlite3_bind_int64(pageOf_, 1, id);
+        if (sqlite3_step(pageOf_) != SQLITE_ROW)
+            throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+        hit.name.assign(static_cast<const char*>(sqlite3_column_blob(pageOf_, 0)),
+            static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 0)));
+        const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(pageOf_, 1));
+        hit.title.assign(title != nullptr ? title : "", static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 1)));
+    }
+    // The page's text as the index took it, read from the book again.
+    std::optional<PageText> text = SearchedText(*reader_, reader_->IndexOfPage(hit.name), repeated_);
+    if (text)
+        hit.snippet = MakeSnippet(*tokenizer_, TextStretch { std::move(text->body), 0, true }, from, terms, nullptr);
+    return hit;
 }
 
 SearchHit TSearchIndex::HitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)

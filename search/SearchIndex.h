@@ -2,6 +2,7 @@
 
 #include "html/PageText.h"
 #include "search/PreparedPage.h"
+#include "search/RepeatedText.h"
 #include "search/SearchQuery.h"
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <vector>
 
 struct sqlite3;
+class TBookReader;
 struct sqlite3_stmt;
 class TIndexTokenizer;
 
@@ -66,6 +68,16 @@ public:
         return Search(ParseSearchQuery(typed, last), offset, limit);
     }
 
+    // The index a book keeps (StoredIndex.h), opened in place: queries read only the parts of it
+    // they need, and snippets come from the pages themselves. Nothing when the book holds no
+    // index of this version. Raises Exception when the index is damaged. The reader must be
+    // loaded and outlive the index.
+    static std::unique_ptr<TSearchIndex> OpenStored(const TBookReader& reader);
+    // After Finish: the database image a book keeps, holding the pages' names and titles and the
+    // text repeated on many pages (learnt while building) beside the words.
+    std::string StoredImage(const TRepeatedText& repeated);
+    bool IsStored() const { return reader_ != nullptr; }
+
     int64_t PageCount() const { return static_cast<int64_t>(pages_.size()); }
     // Bytes of memory the index holds: its SQLite pages, schema and statements, and the pages'
     // names, titles and packed text.
@@ -78,8 +90,13 @@ private:
         std::vector<PackedBlock> blocks; // in token order
     };
 
+    // Over a stored index's connection, which it takes.
+    TSearchIndex(const TBookReader& reader, sqlite3* db);
+    void PrepareQueries();
     void Execute(const char* sql);
     sqlite3_stmt* Prepare(const char* sql);
+    // A stored index's hit: the page's name and title from the index, its snippet from the page.
+    SearchHit StoredHitAt(int64_t id, int64_t from, const std::vector<struct SnippetTerm>& terms);
 
     void Close();
     // The query with its last word, when a prefix, as the whole words of the index it can become.
@@ -94,6 +111,9 @@ private:
     sqlite3_stmt* insertWords_ = nullptr;
     sqlite3_stmt* completions_ = nullptr;
     sqlite3_stmt* select_ = nullptr;
+    sqlite3_stmt* pageOf_ = nullptr; // a stored index's page name and title
+    const TBookReader* reader_ = nullptr; // the book of a stored index
+    TRepeatedText repeated_; // a stored index's
     bool inTransaction_ = false;
     std::vector<StoredPage> pages_; // page `id` at id - 1
     int64_t storedBytes_ = 0; // held by pages_' strings

@@ -6,6 +6,7 @@
 #include "sources/FolderBook.h"
 #include "sources/SourceTree.h"
 #include "tools/packtool/AtomicFile.h"
+#include "tools/packtool/BuildIndex.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/PagePacking.h"
 #include "tools/packtool/StubProgram.h"
@@ -44,12 +45,15 @@ Options:
   --include-hidden          pack hidden files and folders too
   --level N                 compression effort 0 (store) to 12 (smallest); default 5
   --threads N               compress on N threads; default: one per processor
+  --no-index                leave the search index out of the book (search, serve and the
+                            viewer then build one in memory when first asked)
 )";
 
 std::vector<OptionSpec> BuildOptions()
 {
     std::vector<OptionSpec> options = { { "--output", "-o", true }, { "--stub", "", true }, { "--exclude", "", true },
-        { "--include-hidden", "", false }, { "--level", "", true }, { "--threads", "", true } };
+        { "--include-hidden", "", false }, { "--level", "", true }, { "--threads", "", true },
+        { "--no-index", "", false } };
     const auto& settings = SettingOptions();
     options.insert(options.end(), settings.begin(), settings.end());
     return options;
@@ -79,7 +83,15 @@ void WriteBook(const CommandLine& line, const BookHeaderSettings& header, const 
         book.Stream().CopyFrom(executable, 0);
     }
     TBookStreamWriter writer(book.Stream(), header);
-    PackPages(pages, writer, options);
+    std::optional<TBuildIndex> index;
+    PackingOptions packing = options;
+    if (!line.Has("--no-index")) {
+        index.emplace(pages);
+        packing.index = &*index;
+    }
+    PackPages(pages, writer, packing);
+    if (index)
+        index->Write(writer, options.level);
     writer.Finish();
     const int64_t size = book.Stream().Size();
     book.Commit(stub.has_value());

@@ -111,7 +111,7 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     if (!server.Reader().IsValid())
         throw Exception("Invalid eBook: " + fileName);
     // The handler keeps the search: it goes with the server, after the last session has ended.
-    const auto search = std::make_shared<TServedSearch>(server.Reader());
+    const auto search = std::make_shared<TServedSearch>(server.Reader(), context.err);
     server.AnswerFirst([search](const THTTPRequestInfo& request, THTTPResponseInfo& response) {
         return search->Answer(request, response);
     });

@@ -144,8 +144,9 @@ std::string QueryParameter(std::string_view query, std::string_view name)
     return {};
 }
 
-TServedSearch::TServedSearch(const TBookReader& reader)
+TServedSearch::TServedSearch(const TBookReader& reader, std::ostream& err)
     : reader_(reader)
+    , err_(err)
     , thread_([this] { Build(); })
 {
 }
@@ -168,6 +169,17 @@ void TServedSearch::Stop()
 
 void TServedSearch::Build()
 {
+    try {
+        stored_ = TSearchIndex::OpenStored(reader_);
+    } catch (const std::exception& error) {
+        err_ << error.what() << "; searching an index built in memory instead" << std::endl;
+    }
+    if (stored_) {
+        std::lock_guard guard(lock_);
+        ready_ = true;
+        built_.notify_all();
+        return;
+    }
     try {
         {
             TBookPageFeeder feeder(reader_);
@@ -213,7 +225,13 @@ bool TServedSearch::Answer(const THTTPRequestInfo& request, THTTPResponseInfo& r
             response.ContentText = "The server is stopping.";
             return true;
         }
-        results = index_.Search(typed, start, limit);
+        try {
+            results = (stored_ ? *stored_ : index_).Search(typed, start, limit);
+        } catch (const std::exception& error) {
+            response.SetResponseCode(500);
+            response.ContentText = error.what();
+            return true;
+        }
     }
     response.SetResponseCode(200);
     response.ContentType = json ? "application/json" : "text/html; charset=utf-8";

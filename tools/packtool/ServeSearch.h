@@ -4,7 +4,9 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -13,8 +15,9 @@ class TBookReader;
 class THTTPRequestInfo;
 class THTTPResponseInfo;
 
-// The book's search for `ebook-pack serve`: its index is built on a thread of its own as serving
-// starts, and two reserved paths, answered before any page lookup so that no page shadows them,
+// The book's search for `ebook-pack serve`: the index the book keeps, else one built on a thread
+// of its own as serving starts. A reserved path, answered before any page lookup so that no page
+// shadows it,
 // query it. kSearchPath?q=WORDS answers an HTML page of results (title, snippet, link), with
 // format=json the same as JSON; start=N and limit=N (at most kMostServedResults) page through
 // them. The words are matched whole, as on the command line. Requests that come while the index
@@ -24,8 +27,9 @@ public:
     static constexpr std::string_view kSearchPath = "/.search";
     static constexpr int64_t kMostServedResults = 100;
 
-    // The reader must be loaded and outlive the search.
-    explicit TServedSearch(const TBookReader& reader);
+    // The reader must be loaded and outlive the search. `err` hears, from the search's own thread,
+    // why an index the book keeps is not used (it is damaged); it must outlive the search.
+    TServedSearch(const TBookReader& reader, std::ostream& err);
     // Stops the build between two pages and joins its thread; waiting requests get 503.
     ~TServedSearch();
     TServedSearch(const TServedSearch&) = delete;
@@ -40,7 +44,9 @@ private:
     void Build();
 
     const TBookReader& reader_;
-    TSearchIndex index_; // built by thread_, then queried under lock_
+    std::unique_ptr<TSearchIndex> stored_; // the book's own index, when it has one
+    TSearchIndex index_; // else built by thread_; either is queried under lock_
+    std::ostream& err_; // hears why the book's own index was not used
     std::mutex lock_;
     std::condition_variable built_;
     bool ready_ = false; // under lock_
