@@ -21,7 +21,9 @@ headings do; text repeated on many pages (navigation bars, headers, footers) and
 "_sources" copy of a page do not count. Letter case and accents are ignored ("resume" finds
 "Résumé"), and so are English word endings ("keys" finds "key"); "quoted words" must stand
 together in that order. Pages that cannot be inflated are named on the error output and left out.
-Exit status 1 when no page matches.
+The index the book keeps is used when it has one (build writes it unless given --no-index);
+otherwise one is built in memory first. A QUERY longer than 1 MiB is refused. Exit status 1 when
+no page matches.
 
 Options:
   --limit N    list at most N pages (default 20; 0 lists all); the total is always given
@@ -81,6 +83,8 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     for (std::size_t i = 1; i < line.Operands().size(); ++i)
         typed += (i > 1 ? " " : "") + line.Operands()[i];
     const SearchQuery query = ParseSearchQuery(typed);
+    if (typed.size() > kMostQueryBytes)
+        throw EUsageError("QUERY is longer than " + std::to_string(kMostQueryBytes) + " bytes");
     if (query.expression.empty())
         throw EUsageError("QUERY holds no word to search for");
 
