@@ -1,6 +1,7 @@
 #include "html/PageText.h"
 
 #include "common/AnsiText.h"
+#include "html/Blanks.h"
 #include "html/CharacterReferences.h"
 #include "html/TextEncoding.h"
 
@@ -10,11 +11,6 @@
 #include <utility>
 
 namespace {
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
 // Elements whose content is never shown as text: skipped up to their end tag.
 bool SkipsContent(std::string_view tag)
@@ -60,12 +56,12 @@ bool IsNavigationRole(std::string_view attributes)
 {
     for (std::size_t at = attributes.find("role"); at != std::string_view::npos; at = attributes.find("role", at + 4)) {
         std::size_t i = at + 4;
-        while (i < attributes.size() && IsBlank(attributes[i]))
+        while (i < attributes.size() && IsHtmlBlank(attributes[i]))
             ++i;
         if (i >= attributes.size() || attributes[i] != '=')
             continue;
         ++i;
-        while (i < attributes.size() && IsBlank(attributes[i]))
+        while (i < attributes.size() && IsHtmlBlank(attributes[i]))
             ++i;
         if (i < attributes.size() && (attributes[i] == '"' || attributes[i] == '\''))
             ++i;
@@ -90,13 +86,13 @@ public:
     {
         std::size_t first = std::string::npos;
         for (std::size_t i = 0; i < text.size();) {
-            if (IsBlank(text[i])) {
+            if (IsHtmlBlank(text[i])) {
                 pendingBlank_ = !text_.empty();
                 ++i;
                 continue;
             }
             std::size_t wordEnd = i + 1;
-            while (wordEnd < text.size() && !IsBlank(text[wordEnd]))
+            while (wordEnd < text.size() && !IsHtmlBlank(text[wordEnd]))
                 ++wordEnd;
             if (pendingBlank_)
                 text_ += ' ';
@@ -244,7 +240,7 @@ private:
         const bool closing = text_[at_ + 1] == '/';
         std::size_t i = at_ + (closing ? 2 : 1);
         const std::size_t nameStart = i;
-        while (i < text_.size() && !IsBlank(text_[i]) && text_[i] != '>' && text_[i] != '/')
+        while (i < text_.size() && !IsHtmlBlank(text_[i]) && text_[i] != '>' && text_[i] != '/')
             ++i;
         const std::string name = LowerCaseAscii(text_.substr(nameStart, i - nameStart));
         const std::size_t attributesStart = i;
@@ -382,23 +378,7 @@ private:
     std::size_t skipFrom_ = std::string::npos; // depth of the navigation element open, if any
 };
 
-bool EndsWithNoCase(std::string_view text, std::string_view suffix)
-{
-    return text.size() >= suffix.size() && LowerCaseAscii(text.substr(text.size() - suffix.size())) == suffix;
-}
-
 } // namespace
-
-PageKind PageKindOf(std::string_view pageName)
-{
-    if (EndsWithNoCase(pageName, ".htm") || EndsWithNoCase(pageName, ".html") || EndsWithNoCase(pageName, ".shtml"))
-        return PageKind::Html;
-    if (EndsWithNoCase(pageName, ".xhtml") || EndsWithNoCase(pageName, ".xht"))
-        return PageKind::Xhtml;
-    if (EndsWithNoCase(pageName, ".txt") || EndsWithNoCase(pageName, ".text"))
-        return PageKind::PlainText;
-    return PageKind::Other;
-}
 
 PageText TextOfMarkup(std::string_view utf8)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "html/PageKind.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,10 +37,6 @@ struct PageText {
 // A page's text is cut after this many bytes: a page of millions of words costs the index no more
 // than this much text.
 inline constexpr std::size_t kMostPageTextBytes = 16 << 20;
-
-// What kind of text a page name promises, from its extension.
-enum class PageKind { Html, Xhtml, PlainText, Other };
-PageKind PageKindOf(std::string_view pageName);
 
 // The text of an HTML or XHTML page (decoded in its own encoding, character references decoded,
 // scripts, styles, comments and tags left out) or of a plain-text page; nothing for other kinds.
