@@ -6,6 +6,7 @@
 #include "pageservice/PageServer.h"
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -100,7 +101,7 @@ private:
     void AddSearchAction();
     void ActionSearchExecute();
     void MakeRoomForSearchPanel();
-    void OpenSearchResult(const QByteArray& pageName, const QString& highlight);
+    void OpenSearchResult(const QByteArray& pageName, const QStringList& terms);
 
     // The designed components; the Qt parent owns the widgets, this the generated holder.
     std::unique_ptr<Ui::BookMainForm> ui;

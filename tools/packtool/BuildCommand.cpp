@@ -7,6 +7,7 @@
 #include "sources/SourceTree.h"
 #include "tools/packtool/AtomicFile.h"
 #include "tools/packtool/BookArgument.h"
+#include "tools/packtool/BuildIndex.h"
 #include "tools/packtool/LinkCheck.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/PagePacking.h"
@@ -51,6 +52,8 @@ Options:
   --level N                 compression effort 0 (store) to 12 (smallest); default 5
   --threads N               compress on N threads; default: one per processor
   --strict                  write no book when the link check finds anything (exit 1)
+  --no-index                leave the search index out of the book (search, serve and the
+                            viewer then build one in memory when first asked)
 
 Every link of the pages is checked as `ebook-pack check` does; a summary and the first
 findings are printed.
@@ -60,7 +63,7 @@ std::vector<OptionSpec> BuildOptions()
 {
     std::vector<OptionSpec> options = { { "--output", "-o", true }, { "--stub", "", true }, { "--exclude", "", true },
         { "--include-hidden", "", false }, { "--level", "", true }, { "--threads", "", true },
-        { "--strict", "", false }, { "--no-follow-outside", "", false } };
+        { "--strict", "", false }, { "--no-follow-outside", "", false }, { "--no-index", "", false } };
     const auto& settings = SettingOptions();
     options.insert(options.end(), settings.begin(), settings.end());
     return options;
@@ -121,7 +124,15 @@ int WriteBook(const CommandLine& line, const BookHeaderSettings& header, const s
     if (executable && programSize > 0)
         book.Stream().CopyFrom(*executable, programSize);
     TBookStreamWriter writer(book.Stream(), header);
-    PackPages(pages, writer, options);
+    std::optional<TBuildIndex> index;
+    PackingOptions packing = options;
+    if (!line.Has("--no-index")) {
+        index.emplace(pages);
+        packing.index = &*index;
+    }
+    PackPages(pages, writer, packing);
+    if (index)
+        index->Write(writer, options.level);
     writer.Finish();
     const int64_t size = book.Stream().Size();
     book.Commit(stub.has_value());

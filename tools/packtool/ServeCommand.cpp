@@ -7,11 +7,13 @@
 #include "tools/packtool/FolderServe.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/ServeLimits.h"
+#include "tools/packtool/ServeSearch.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <pthread.h>
 #include <sys/socket.h>
 
@@ -49,6 +51,11 @@ Options:
   --max-headers N       largest header block, in bytes (default 65536)
   --max-body N          largest request body, in bytes (default 1048576)
 A client beyond a limit is disconnected unanswered, and nothing more is read from it.
+
+Search: /.search?q=WORDS answers a page of the pages that hold every word, best first, with
+links; add format=json for JSON (query, total, start, results with name, title, link, score and
+snippet pieces), start=N and limit=N (at most 100, default 20) to page. The index is built in
+memory as serving starts; no page of the book is served under /.search.
 )";
 
 // Blocks SIGINT and SIGTERM on the calling thread while alive, so that the server threads started
@@ -110,6 +117,11 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
         RaiseNotABookHint(fileName);
         throw Exception("Invalid eBook: " + fileName);
     }
+    // The handler keeps the search: it goes with the server, after the last session has ended.
+    const auto search = std::make_shared<TServedSearch>(server.Reader(), context.err);
+    server.AnswerFirst([search](const THTTPRequestInfo& request, THTTPResponseInfo& response) {
+        return search->Answer(request, response);
+    });
     if (!SwitchOnServing(server, line, address, askedPort, context.err))
         return kExitError;
 
@@ -129,6 +141,7 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     // closes every connection, which ends whatever its session is blocked in.
     server.SwitchOff();
     server.Stop();
+    search->Stop();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;
     return kExitOk;
 }

@@ -39,7 +39,7 @@ struct SourceFolder {
 TEST(BuildCommand, PacksEveryFileSortedWithDefaults)
 {
     SourceFolder folder;
-    const ToolRun run = folder.Build();
+    const ToolRun run = folder.Build({ "--no-index" });
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
     BookFile book(folder.book);
@@ -206,8 +206,8 @@ TEST(BuildCommand, OutputInsideTheSourceFolderIsNotPackedIntoItself)
 {
     SourceFolder folder;
     const fs::path inside = folder.source / "book.ebook";
-    ASSERT_EQ(Pack({ "build", folder.source.string(), "-o", inside.string() }).exitCode, 0);
-    ASSERT_EQ(Pack({ "build", folder.source.string(), "-o", inside.string() }).exitCode, 0);
+    ASSERT_EQ(Pack({ "build", folder.source.string(), "-o", inside.string(), "--no-index" }).exitCode, 0);
+    ASSERT_EQ(Pack({ "build", folder.source.string(), "-o", inside.string(), "--no-index" }).exitCode, 0);
     BookFile book(inside);
     EXPECT_EQ(book.reader.Pages().Count(), 3);
 }
@@ -247,4 +247,42 @@ TEST(BuildCommand, AnInterruptRemovesTheTemporaryBookAndEndsWithTheSignalsStatus
             EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
         EXPECT_FALSE(fs::exists(folder.book));
     }
+}
+
+TEST(BuildCommand, KeepsASearchIndexThatSearchReadsAndADamagedOneIsNamedAndBuiltAgain)
+{
+    SourceFolder folder;
+    WriteFile(folder.source / "vacuum.htm", "<title>VACUUM</title><p>VACUUM FULL rewrites the table</p>");
+    WriteFile(folder.source / "maintenance.htm", "<title>Maintenance</title><p>run vacuum full, vacuum full</p>");
+    ASSERT_EQ(folder.Build().exitCode, 0);
+    const ToolRun stored = Pack({ "search", folder.book.string(), "vacuum", "full" });
+    EXPECT_EQ(stored.exitCode, 0) << stored.err;
+    EXPECT_EQ(stored.err, "");
+    EXPECT_TRUE(stored.out.starts_with("2 pages match\n\n/vacuum.htm  VACUUM")) << stored.out;
+
+    const ToolRun bare
+        = Pack({ "build", folder.source.string(), "-o", (folder.temp / "bare.ebook").string(), "--no-index" });
+    ASSERT_EQ(bare.exitCode, 0);
+    const ToolRun built = Pack({ "search", (folder.temp / "bare.ebook").string(), "vacuum", "full" });
+    EXPECT_EQ(built.out, stored.out);
+    EXPECT_LT(fs::file_size(folder.temp / "bare.ebook"), fs::file_size(folder.book));
+
+    // Every chunk of the index broken (its checksum): named, and the search is made without it.
+    std::string bytes = ReadFile(folder.book);
+    {
+        BookFile book(folder.book);
+        for (int entry = 0; entry < book.reader.Pages().Count(); ++entry) {
+            if (book.reader.Pages()[entry].starts_with("/.search-index/v1/"))
+                bytes[static_cast<std::size_t>(
+                    book.reader.PageOffset(entry) + 4 + book.reader.StoredLengthAt(entry) - 1)]
+                    ^= 0x5A;
+        }
+    }
+    WriteFile(folder.book, bytes);
+    const ToolRun damaged = Pack({ "search", folder.book.string(), "vacuum", "full" });
+    EXPECT_EQ(damaged.exitCode, 0);
+    EXPECT_TRUE(damaged.err.starts_with("The book's search index is damaged")
+        && damaged.err.ends_with("; searching without it\n"))
+        << damaged.err;
+    EXPECT_EQ(damaged.out, stored.out);
 }
