@@ -3,6 +3,7 @@
 #include "common/AnsiText.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
+#include "sources/StoredContents.h"
 
 #include <chrono>
 #include <sstream>
@@ -119,6 +120,16 @@ std::string TFolderPages::HomePageName() const
     const std::lock_guard lock(mutex_);
     const int32_t index = plan_->book.settings.header.homePageIndex;
     return index < 0 ? "/" : plan_->book.files[static_cast<std::size_t>(index)].pageName;
+}
+
+TContents TFolderPages::Contents() const
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = plan_->book.written.find(StoredBookText(kContentsEntryName));
+    if (found == plan_->book.written.end())
+        return {};
+    auto stored = ParseStoredContents(found->second);
+    return stored ? std::move(stored->entries) : TContents();
 }
 
 std::vector<std::string> TFolderPages::PageNames() const

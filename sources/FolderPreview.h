@@ -33,6 +33,8 @@ public:
     std::vector<std::string> PageNames() const override;
     std::string Title() const override;
     std::string HomePageName() const override;
+    // The contents the book built from the folder would store.
+    TContents Contents() const override;
     uint64_t Generation() const;
 
     // Looks at the folder once: when what a build would pack (names, sizes, modification times,
