@@ -38,3 +38,4 @@ extern const PackCommand kExtractCommand;
 extern const PackCommand kVerifyCommand;
 extern const PackCommand kServeCommand;
 extern const PackCommand kSearchCommand;
+extern const PackCommand kContentsCommand;
