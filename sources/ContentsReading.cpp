@@ -102,17 +102,27 @@ private:
     std::map<std::string, TPageLinks> links_;
 };
 
-// A place in the book a link leads to, as stored, when it is an HTML page of the book.
+// A place in the book a link leads to, as stored, when it is an HTML page of the book. A link to a
+// folder leads to its index page, as a web server answers it.
 std::optional<TPagePlace> BookPlace(const TContentsBook& book, const std::string& base, const std::string& href)
 {
     auto place = ResolvePageLink(base, href);
     if (!place)
         return std::nullopt;
-    const auto stored = book.find(place->page);
-    if (!stored || !IsMarkupPage(*stored))
-        return std::nullopt;
-    place->page = *stored;
-    return place;
+    std::vector<std::string> tries;
+    if (place->page.ends_with('/')) {
+        tries = { place->page + "index.html", place->page + "index.htm" };
+    } else {
+        tries = { place->page, place->page + "/index.html", place->page + "/index.htm" };
+    }
+    for (const std::string& name : tries) {
+        const auto stored = book.find(name);
+        if (stored && IsMarkupPage(*stored)) {
+            place->page = *stored;
+            return place;
+        }
+    }
+    return std::nullopt;
 }
 
 class TListConverter {
@@ -140,12 +150,15 @@ public:
                 entry.title = FileNameOf(entry.page);
             ++count_;
             entry.children = Convert(item.children);
-            if (!entry.page.empty())
+            if (!entry.page.empty() || (!entry.children.empty() && !item.ownText.empty())) {
                 entries.push_back(std::move(entry));
-            else if (!entry.children.empty() && !entry.title.empty())
-                entries.push_back(std::move(entry));
-            else
+            } else if (!entries.empty() && item.ownText.empty()) {
+                // A list in an item of its own (mdBook's sections) belongs to the entry before it.
+                auto& owner = entries.back().children;
+                std::move(entry.children.begin(), entry.children.end(), std::back_inserter(owner));
+            } else {
                 std::move(entry.children.begin(), entry.children.end(), std::back_inserter(entries));
+            }
         }
         return entries;
     }
@@ -239,6 +252,49 @@ TContents HomeLinks(const TContentsBook& book, TPageLinksCache& cache)
     return entries;
 }
 
+void NumberPages(const TContents& entries, std::size_t& ordinal, std::map<std::string, std::size_t>& firstEntry)
+{
+    for (const TContentsEntry& entry : entries) {
+        if (!entry.page.empty())
+            firstEntry.emplace(LowerCaseAscii(entry.page), ordinal);
+        ++ordinal;
+        NumberPages(entry.children, ordinal, firstEntry);
+    }
+}
+
+void AddPending(TContents& entries, std::size_t& ordinal, std::map<std::size_t, TContents>& pending)
+{
+    for (TContentsEntry& entry : entries) {
+        const std::size_t own = ordinal++;
+        AddPending(entry.children, ordinal, pending);
+        if (const auto found = pending.find(own); found != pending.end())
+            std::move(found->second.begin(), found->second.end(), std::back_inserter(entry.children));
+    }
+}
+
+// Pages the lists do not name but the next chain reaches go below the last entry the chain passed
+// before them, as a chapter's sections follow the chapter.
+void MergeChain(TContents& entries, const TContents& chain, const std::string& home)
+{
+    std::map<std::string, std::size_t> firstEntry;
+    std::size_t ordinal = 0;
+    NumberPages(entries, ordinal, firstEntry);
+    std::map<std::size_t, TContents> pending;
+    std::optional<std::size_t> last;
+    TContents unplaced;
+    for (const TContentsEntry& page : chain) {
+        if (LowerCaseAscii(page.page) == LowerCaseAscii(home))
+            continue;
+        if (const auto found = firstEntry.find(LowerCaseAscii(page.page)); found != firstEntry.end())
+            last = found->second;
+        else
+            (last ? pending[*last] : unplaced).push_back(page);
+    }
+    ordinal = 0;
+    AddPending(entries, ordinal, pending);
+    entries.insert(entries.begin(), std::make_move_iterator(unplaced.begin()), std::make_move_iterator(unplaced.end()));
+}
+
 void CollectInOrder(const TContents& entries, std::vector<const TContentsEntry*>& order,
     std::set<std::pair<std::string, std::string>>& seen)
 {
@@ -254,7 +310,7 @@ void CollectInOrder(const TContents& entries, std::vector<const TContentsEntry*>
 std::optional<TPagePlace> ResolvePageLink(const std::string& base, const std::string& href)
 {
     const std::string link = Trim(href);
-    if (link.empty() || link.starts_with("//") || HasScheme(link))
+    if (link.empty() || link == "#" || link.starts_with("//") || HasScheme(link))
         return std::nullopt;
     TPagePlace place;
     std::string_view path = link;
@@ -272,12 +328,14 @@ std::optional<TPagePlace> ResolvePageLink(const std::string& base, const std::st
         = path.starts_with('/') ? std::string(path) : base.substr(0, base.rfind('/') + 1) + std::string(path);
     joined = PercentDecoded(joined);
     std::vector<std::string> steps;
+    bool folder = false;
     std::size_t start = 0;
     while (start <= joined.size()) {
         std::size_t slash = joined.find('/', start);
         if (slash == std::string::npos)
             slash = joined.size();
         const std::string step = joined.substr(start, slash - start);
+        folder = step.empty() || step == "." || step == "..";
         if (step == "..") {
             if (steps.empty())
                 return std::nullopt;
@@ -287,10 +345,10 @@ std::optional<TPagePlace> ResolvePageLink(const std::string& base, const std::st
         }
         start = slash + 1;
     }
-    if (steps.empty())
-        return std::nullopt;
     for (const std::string& step : steps)
         place.page += "/" + step;
+    if (folder || steps.empty())
+        place.page += "/";
     return place;
 }
 
@@ -301,13 +359,16 @@ TContents ReadContentsFromPages(const TContentsBook& book)
     TPageLinksCache cache(book);
     TCandidate lists = BestLists(book, cache);
     const TPageLinks* home = cache.Links(book.home);
-    if (home != nullptr && !home->nextHref.empty()) {
-        TContents chain = NextChain(book, cache);
-        if (chain.size() >= 2 && chain.size() * 2 > lists.pages * 3)
-            return chain;
-    }
-    if (lists.pages >= 2)
+    TContents chain;
+    if (home != nullptr && !home->nextHref.empty())
+        chain = NextChain(book, cache);
+    // Lists that name a small share of what the chain reaches are a navigation bar.
+    if (lists.pages >= 2 && lists.pages * 20 >= chain.size()) {
+        MergeChain(lists.entries, chain, book.home);
         return std::move(lists.entries);
+    }
+    if (chain.size() >= 2)
+        return chain;
     return HomeLinks(book, cache);
 }
 

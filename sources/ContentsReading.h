@@ -17,8 +17,8 @@ struct TContentsBook {
 };
 
 // Where a link in the page `base` leads within the book: the page name ("/" first, escapes
-// decoded, "." and ".." resolved) and the anchor. Nothing for a link with a scheme, one that
-// climbs above the book, or an empty one.
+// decoded, "." and ".." resolved, ending in "/" for a folder) and the anchor. Nothing for a link
+// with a scheme, one that climbs above the book, an empty one or "#".
 struct TPagePlace {
     std::string page;
     std::string anchor;

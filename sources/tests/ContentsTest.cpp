@@ -103,16 +103,31 @@ TEST(ContentsFromPages, ReadsTheNestedListsEachToolWrites)
 
 TEST(ContentsFromPages, FallsBackToTheNextChainThenToTheHomePageLinks)
 {
-    // The chain reaches far more pages than the home page's only list: it wins, titles from the
-    // pages, and it stops where it loops back.
+    // Without a list that names two pages the chain makes the contents, titles from the pages;
+    // it stops where it loops back.
     const TMemoryBook chain({ { "/index.html",
                                   "<title>Home</title><link rel=\"next\" href=\"p1.html\"><ul><li><a href=p1.html>1</a>"
-                                  "<li><a href=p2.html>2</a></ul>" },
+                                  "</ul>" },
         { "/p1.html", "<title>First</title><a rel=\"prev\" href=index.html>prev</a><a rel=next href=p2.html>n</a>" },
         { "/p2.html", "<title></title><h1>Second</h1><a rel='Next' href=p3.html>n</a>" },
         { "/p3.html", "<title>Third</title><link rel=next href=p1.html>" },
         { "/p4.html", "<title>Not reached</title>" } });
     EXPECT_EQ(Outline(chain.Contents()), "Home>/index.html\nFirst>/p1.html\nSecond>/p2.html\nThird>/p3.html\n");
+
+    // Lists that name the chapters only get the pages the chain passes after each chapter below
+    // it (DocBook's sections), and the pages before the first chapter first.
+    const TMemoryBook merged({ { "/index.html",
+                                   "<link rel=next href=intro.html><dl><dt><a href=ch1.html>Chapter 1</a></dt>"
+                                   "<dd><dl><dt><a href=ch1.html#s>Part of 1</a></dt></dl></dd>"
+                                   "<dt><a href=ch2.html>Chapter 2</a></dt></dl>" },
+        { "/intro.html", "<title>Intro</title><a rel=next href=ch1.html>" },
+        { "/ch1.html", "<title>C1</title><a rel=next href=s11.html>" },
+        { "/s11.html", "<title>1.1</title><a rel=next href=s12.html>" },
+        { "/s12.html", "<title>1.2</title><a rel=next href=ch2.html>" },
+        { "/ch2.html", "<title>C2</title><a rel=next href=s21.html>" }, { "/s21.html", "<title>2.1</title>" } });
+    EXPECT_EQ(Outline(merged.Contents()),
+        "Intro>/intro.html\nChapter 1>/ch1.html\n  Part of 1>/ch1.html#s\n  1.1>/s11.html\n  1.2>/s12.html\n"
+        "Chapter 2>/ch2.html\n  2.1>/s21.html\n");
 
     // No list, no chain: the home page's links to its pages in order, each once, pictures and
     // outside links passed over.
@@ -135,7 +150,9 @@ TEST(ContentsFromPages, ResolvesLinksAsABrowserWould)
     EXPECT_EQ(place->anchor, "Sec 1");
     EXPECT_EQ(ResolvePageLink("/a/b.html", "#top")->page, "/a/b.html");
     EXPECT_EQ(ResolvePageLink("/a/b.html", "./c/./d.html")->page, "/a/c/d.html");
-    for (const char* outside : { "https://x.org/a.html", "//host/a.html", "../../a.html", "", "javascript:go()" })
+    EXPECT_EQ(ResolvePageLink("/a/b.html", "..")->page, "/");
+    EXPECT_EQ(ResolvePageLink("/a/b.html", "c/")->page, "/a/c/");
+    for (const char* outside : { "https://x.org/a.html", "//host/a.html", "../../a.html", "", "#", "javascript:go()" })
         EXPECT_FALSE(ResolvePageLink("/a/b.html", outside)) << outside;
 }
 
