@@ -22,6 +22,8 @@
 #include "viewer/reading/PagePlaces.h"
 #include "viewer/search/BookSearch.h"
 
+#include <QWebEnginePage>
+
 #include <iostream>
 
 TBookMainForm* BookMainForm = nullptr;
@@ -59,6 +61,8 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     connect(ui->ActionForward, &QAction::triggered, this, &TBookMainForm::ActionForwardExecute);
     connect(ui->ActionAbout, &QAction::triggered, this, &TBookMainForm::ActionAboutExecute);
     connect(ui->ActionPrint, &QAction::triggered, this, &TBookMainForm::ActionPrintExecute);
+    // A page's print button (window.print()) prints as the menu does, where the book allows it.
+    connect(ui->Browser->Page(), &QWebEnginePage::printRequested, this, &TBookMainForm::ActionPrintExecute);
     connect(ui->ActionExit, &QAction::triggered, this, &TBookMainForm::ActionExitExecute);
     connect(ui->CloseButton, &QToolButton::clicked, this, &TBookMainForm::CloseButtonClick);
 
