@@ -18,6 +18,7 @@
 #include "viewer/NavigationHistory.h"
 #include "viewer/SaveBookAsPdf.h"
 #include "viewer/WindowPlacement.h"
+#include "viewer/contents/ContentsPanel.h"
 #include "viewer/reading/FindBar.h"
 #include "viewer/reading/PagePlaces.h"
 #include "viewer/search/BookSearch.h"
@@ -70,11 +71,13 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
         *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
     SetUpReadingAids();
     AddSearchAction();
+    AddContentsActions();
     const std::string bookFile = OpenBook();
     // The whole book as one PDF, offered where printing is: the export reads the file anew.
     SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint, bookFile,
         FromBookText(Server->Reader().title()), ui->Browser->PrintOptions);
     SaveAsPdf->SetOffered(Server->Reader().IsValid() && Server->Reader().DisplaySettings().allowPrint);
+    OpenContentsAtStart();
 }
 
 TBookMainForm::~TBookMainForm() = default;
@@ -183,6 +186,7 @@ void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url, bool isMainFrame)
         places_->Leaving(QString::fromStdString(History[HistoryIndex]), ui->Browser->InSameDocumentNavigation());
     }
     RecordNavigation(History, HistoryIndex, address);
+    FollowInContents(url);
     ActionBackUpdate();
     ActionForwardUpdate();
 }
