@@ -6,6 +6,7 @@
 #include "bookpdf/NoticeSheet.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
+#include "html/PageKind.h"
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "print/PageRetirement.h"
@@ -45,12 +46,6 @@ const QString kPageFactsScript = QStringLiteral(R"js((() => {
                       e => String(e.href || e.src))
   };
 })())js");
-
-bool IsHtmlPageName(const std::string& name)
-{
-    const QString suffix = QFileInfo(QString::fromStdString(BookTextToUtf8(name))).suffix().toLower();
-    return suffix == u"htm" || suffix == u"html" || suffix == u"xhtml" || suffix == u"xht";
-}
 
 // A title that names no more than a file ("ch003.xhtml", "index.html") or nothing.
 bool SaysNothing(const QString& title)
@@ -121,7 +116,7 @@ bool TBookPdfExport::PlanFromContents(int home)
         for (const TContentsEntry& entry : entries) {
             const int index = entry.page.empty() ? -1 : Reader().IndexOfPage(entry.page);
             int own = parentEntry;
-            if (index >= 0 && IsHtmlPageName(Reader().Pages()[index])) {
+            if (index >= 0 && IsMarkupPage(Reader().Pages()[index])) {
                 const int parentPage = parentEntry >= 0 ? outline_[std::size_t(parentEntry)].Page : -1;
                 const int at = place(Reader().IndexOfPage(Reader().Pages()[index]), parentPage);
                 contentsTitle_.emplace(planned_[std::size_t(at)].Page, QString::fromStdString(entry.title));
@@ -182,7 +177,7 @@ void TBookPdfExport::Start(const QString& outputFile)
     const TStringList& names = Reader().Pages();
     for (int i = 0; i < names.Count(); ++i) {
         // A name stored twice is one page: links reach only its first entry.
-        if (IsHtmlPageName(names[i]) && Reader().IndexOfPage(names[i]) == i)
+        if (IsMarkupPage(names[i]) && Reader().IndexOfPage(names[i]) == i)
             htmlPages.push_back(i);
     }
     int home = -1;

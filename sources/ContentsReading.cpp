@@ -2,6 +2,7 @@
 
 #include "common/AnsiText.h"
 #include "html/LinkLists.h"
+#include "html/PageKind.h"
 #include "html/PageText.h"
 #include "html/TextEncoding.h"
 
@@ -58,12 +59,6 @@ bool HasScheme(std::string_view href)
             return false;
     }
     return false;
-}
-
-bool IsMarkupPage(const std::string& name)
-{
-    const PageKind kind = PageKindOf(name);
-    return kind == PageKind::Html || kind == PageKind::Xhtml;
 }
 
 std::string FileNameOf(const std::string& page)
