@@ -10,7 +10,6 @@
 #include "sources/BookFileSource.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/contents/ContentsPanel.h"
-#include "viewer/reading/KeysTable.h"
 
 #include <QAction>
 #include <QMenu>
@@ -29,9 +28,6 @@ void TBookMainForm::AddContentsActions()
     ui->BookMenu->addAction(ActionContents);
     ui->BookMenu->addAction(next);
     ui->BookMenu->addAction(previous);
-    AddKeyRow(QStringLiteral("F9"), QStringLiteral("Contents of the book beside the page"));
-    AddKeyRow(QStringLiteral("Ctrl+Page Down"), QStringLiteral("Next page in the contents' order"));
-    AddKeyRow(QStringLiteral("Ctrl+Page Up"), QStringLiteral("Previous page in the contents' order"));
     connect(ActionContents, &QAction::triggered, this, &TBookMainForm::ActionContentsExecute);
     connect(next, &QAction::triggered, this, [this] { StepInContents(1); });
     connect(previous, &QAction::triggered, this, [this] { StepInContents(-1); });
