@@ -2,6 +2,7 @@
 
 #include "book/BookReader.h"
 #include "common/BookText.h"
+#include "sources/ContentsReading.h"
 
 #include <memory>
 
@@ -38,4 +39,36 @@ std::string TBookFileSource::Title() const
 std::string TBookFileSource::HomePageName() const
 {
     return reader_.Pages().Count() == 0 ? std::string() : reader_.GetHomePageName();
+}
+
+TContents TBookFileSource::Contents() const
+{
+    if (auto stored = StoredContentsOf(reader_))
+        return std::move(stored->entries);
+    TContentsBook book;
+    book.home = HomePageName().empty() ? std::string() : BookTextToUtf8(HomePageName());
+    book.pageCount = static_cast<std::size_t>(reader_.Pages().Count());
+    book.find = [this](const std::string& name) -> std::optional<std::string> {
+        const int index = reader_.IndexOfPage(name);
+        if (index < 0)
+            return std::nullopt;
+        return BookTextToUtf8(reader_.Pages().Strings(index));
+    };
+    book.read = [this](const std::string& name) -> std::optional<std::string> {
+        const int index = reader_.IndexOfPage(name);
+        std::string bytes;
+        if (index < 0 || !reader_.ExtractPageAtConcurrently(index, bytes))
+            return std::nullopt;
+        return bytes;
+    };
+    return ReadContentsFromPages(book);
+}
+
+std::optional<TStoredContents> StoredContentsOf(const TBookReader& reader)
+{
+    const int index = reader.IndexOfPage(kContentsEntryName);
+    std::string bytes;
+    if (index < 0 || !reader.ExtractPageAtConcurrently(index, bytes))
+        return std::nullopt;
+    return ParseStoredContents(bytes);
 }

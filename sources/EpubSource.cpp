@@ -5,7 +5,9 @@
 #include "common/Exception.h"
 #include "html/PageText.h"
 #include "sources/ContentsPage.h"
+#include "sources/EpubNavContents.h"
 #include "sources/HomePage.h"
+#include "sources/StoredContents.h"
 
 #include <algorithm>
 #include <fstream>
@@ -122,6 +124,18 @@ TEpubSource::TEpubSource(const std::string& fileName)
         pages_.push_back({ *stored, entry.size, [this, i] { return archive_.Read(i); } });
     }
     pages_.push_back({ parts_->contentsName, parts_->contentsPage.size(), [this] { return parts_->contentsPage; } });
+    for (const SourcePage& page : pages_) {
+        if (FoldedBookText(page.pageName) == FoldedBookText(StoredBookText(kContentsEntryName)))
+            throw Exception("Refusing " + fileName + ": its entry " + std::string(kContentsEntryName).substr(1)
+                + " has the name the book keeps its contents under");
+    }
+    TStoredContents stored;
+    stored.entries = ContentsOfEpubNavigation(parts_->package.contents);
+    if (!stored.entries.empty()) {
+        storedContents_ = StoredContentsJson(stored);
+        pages_.push_back(
+            { StoredBookText(kContentsEntryName), storedContents_.size(), [this] { return storedContents_; } });
+    }
     std::sort(
         pages_.begin(), pages_.end(), [](const SourcePage& a, const SourcePage& b) { return a.pageName < b.pageName; });
 }

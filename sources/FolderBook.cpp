@@ -4,8 +4,11 @@
 #include "common/BookText.h"
 #include "common/Exception.h"
 #include "common/Streams.h"
+#include "sources/ContentsReading.h"
+#include "sources/EpubNavContents.h"
 #include "sources/EpubSource.h"
 #include "sources/HomePage.h"
+#include "sources/StoredContents.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +16,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace fs = std::filesystem;
 
@@ -54,6 +58,77 @@ void SortByPageName(std::vector<SourceFile>& files)
 {
     std::sort(
         files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });
+}
+
+// The author's page names checked against the folder and written as the book stores them.
+void ResolveAuthorContents(TContents& entries, const TContentsBook& pages)
+{
+    for (TContentsEntry& entry : entries) {
+        if (!entry.page.empty()) {
+            const auto place = ResolvePageLink("/", entry.page);
+            const auto stored = place ? pages.find(place->page) : std::nullopt;
+            if (!stored)
+                throw Exception("book.json: \"contents\" entry \"" + entry.title + "\" names " + entry.page
+                    + ", which is not a page of the book");
+            entry.page = *stored;
+        }
+        ResolveAuthorContents(entry.children, pages);
+    }
+}
+
+// Writes the contents entry: the author's, else the unpacked EPUB's navigation, else what the home
+// page shows. A file of the folder under the entry's name is refused rather than shadowed.
+void AddStoredContents(FolderBook& book, const std::optional<TContents>& navigation, std::ostream& out)
+{
+    std::unordered_map<std::string, std::size_t> byFoldedName;
+    for (std::size_t i = 0; i < book.files.size(); ++i)
+        byFoldedName.emplace(FoldedBookText(book.files[i].pageName), i);
+    if (byFoldedName.contains(FoldedBookText(StoredBookText(kContentsEntryName))))
+        throw Exception(
+            "Refusing to pack " + std::string(kContentsEntryName) + ": the book keeps its contents under that name");
+    const auto index = book.settings.header.homePageIndex;
+    TContentsBook pages;
+    pages.home = index >= 0 ? BookTextToUtf8(book.files[static_cast<std::size_t>(index)].pageName) : std::string();
+    pages.pageCount = book.files.size();
+    pages.find = [&](const std::string& name) -> std::optional<std::string> {
+        const auto found = byFoldedName.find(FoldedBookText(StoredBookText(name)));
+        if (found == byFoldedName.end())
+            return std::nullopt;
+        return BookTextToUtf8(book.files[found->second].pageName);
+    };
+    pages.read = [&](const std::string& name) -> std::optional<std::string> {
+        const auto found = byFoldedName.find(FoldedBookText(StoredBookText(name)));
+        if (found == byFoldedName.end())
+            return std::nullopt;
+        try {
+            return book.PageBytes(found->second);
+        } catch (const Exception&) {
+            return std::nullopt;
+        }
+    };
+    TStoredContents stored;
+    stored.openAtStart = book.settings.contentsOpen;
+    std::string origin;
+    if (book.settings.contents) {
+        stored.entries = *book.settings.contents;
+        ResolveAuthorContents(stored.entries, pages);
+        origin = "book.json";
+    } else if (navigation && !navigation->empty()) {
+        stored.entries = *navigation;
+        origin = "the EPUB's navigation";
+    } else {
+        stored.entries = ReadContentsFromPages(pages);
+        origin = "the home page";
+    }
+    if (stored.entries.empty() && !stored.openAtStart)
+        return;
+    out << "Contents: " << CountEntries(stored.entries) << " entries, " << ContentsDepth(stored.entries) << " levels ("
+        << origin << ")\n";
+    const std::string name = StoredBookText(kContentsEntryName);
+    std::string json = StoredContentsJson(stored);
+    book.files.push_back({ {}, name, json.size() });
+    book.written[name] = std::move(json);
+    SortByPageName(book.files);
 }
 
 } // namespace
@@ -117,6 +192,7 @@ FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const
     std::ostream& out, std::ostream& notes)
 {
     FolderBook book;
+    std::optional<TContents> navigation;
     BuildSettings& settings = book.settings;
     settings = DefaultBuildSettings();
     const fs::path settingsFile = source / "book.json";
@@ -138,6 +214,7 @@ FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const
             epub->ApplyDefaults(settings, FolderName(source), out);
             settings.titleSet = true;
             settings.home = epub->contentsName;
+            navigation = ContentsOfEpubNavigation(epub->package.contents);
         }
     }
     WarnAboutPageNames(book.files, notes);
@@ -150,5 +227,14 @@ FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const
             << home.reason << "; set one with --home)\n";
     ChooseTitle(settings, book, home, source, out);
     settings.header.homePageIndex = home.index;
+    const std::string homeName = home.index >= 0 ? book.files[static_cast<std::size_t>(home.index)].pageName : "";
+    AddStoredContents(book, navigation, out);
+    // The contents entry moved the pages after it along.
+    if (home.index >= 0) {
+        const auto found = std::find_if(
+            book.files.begin(), book.files.end(), [&](const SourceFile& file) { return file.pageName == homeName; });
+        if (found != book.files.end())
+            settings.header.homePageIndex = static_cast<int32_t>(found - book.files.begin());
+    }
     return book;
 }

@@ -6,6 +6,7 @@
 #include "html/PageKind.h"
 #include "sources/FolderNotifications.h"
 #include "sources/SafePath.h"
+#include "sources/StoredContents.h"
 
 #include <chrono>
 #include <sstream>
@@ -168,6 +169,16 @@ std::string TFolderPages::HomePageName() const
     const std::lock_guard lock(mutex_);
     const int32_t index = plan_->book.settings.header.homePageIndex;
     return index < 0 ? "/" : plan_->book.files[static_cast<std::size_t>(index)].pageName;
+}
+
+TContents TFolderPages::Contents() const
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = plan_->book.written.find(StoredBookText(kContentsEntryName));
+    if (found == plan_->book.written.end())
+        return {};
+    auto stored = ParseStoredContents(found->second);
+    return stored ? std::move(stored->entries) : TContents();
 }
 
 std::vector<std::string> TFolderPages::PageNames() const

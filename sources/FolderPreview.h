@@ -40,6 +40,8 @@ public:
     std::string Title() const override;
     std::string HomePageName() const override;
     std::string NotFoundMarkup() override;
+    // The contents the book built from the folder would store.
+    TContents Contents() const override;
     uint64_t Generation() const;
     const std::filesystem::path& Folder() const { return folder_; }
 

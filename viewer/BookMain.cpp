@@ -19,9 +19,12 @@
 #include "viewer/NavigationHistory.h"
 #include "viewer/SaveBookAsPdf.h"
 #include "viewer/WindowPlacement.h"
+#include "viewer/contents/ContentsPanel.h"
 #include "viewer/reading/FindBar.h"
 #include "viewer/reading/PagePlaces.h"
 #include "viewer/search/BookSearch.h"
+
+#include <QWebEnginePage>
 
 #include <iostream>
 
@@ -60,6 +63,8 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     connect(ui->ActionForward, &QAction::triggered, this, &TBookMainForm::ActionForwardExecute);
     connect(ui->ActionAbout, &QAction::triggered, this, &TBookMainForm::ActionAboutExecute);
     connect(ui->ActionPrint, &QAction::triggered, this, &TBookMainForm::ActionPrintExecute);
+    // A page's print button (window.print()) prints as the menu does, where the book allows it.
+    connect(ui->Browser->Page(), &QWebEnginePage::printRequested, this, &TBookMainForm::ActionPrintExecute);
     connect(ui->ActionExit, &QAction::triggered, this, &TBookMainForm::ActionExitExecute);
     connect(ui->CloseButton, &QToolButton::clicked, this, &TBookMainForm::CloseButtonClick);
 
@@ -67,11 +72,13 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
         *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
     SetUpReadingAids();
     AddSearchAction();
+    AddContentsActions();
     const std::string bookFile = OpenBook();
     // The whole book as one PDF, offered where printing is: the export reads the file anew.
     SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint, bookFile,
         FromBookText(Server->Reader().title()), ui->Browser->PrintOptions);
     SaveAsPdf->SetOffered(Server->Reader().IsValid() && Server->Reader().DisplaySettings().allowPrint);
+    OpenContentsAtStart();
 }
 
 TBookMainForm::~TBookMainForm() = default;
@@ -182,6 +189,7 @@ void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url, bool isMainFrame)
         places_->Leaving(QString::fromStdString(History[HistoryIndex]), ui->Browser->InSameDocumentNavigation());
     }
     RecordNavigation(History, HistoryIndex, address);
+    FollowInContents(url);
     ActionBackUpdate();
     ActionForwardUpdate();
 }

@@ -14,6 +14,7 @@ std::span<const PackCommand* const> PackCommands()
         &kCheckCommand,
         &kServeCommand,
         &kSearchCommand,
+        &kContentsCommand,
     };
     return commands;
 }

@@ -39,3 +39,4 @@ extern const PackCommand kVerifyCommand;
 extern const PackCommand kCheckCommand;
 extern const PackCommand kServeCommand;
 extern const PackCommand kSearchCommand;
+extern const PackCommand kContentsCommand;

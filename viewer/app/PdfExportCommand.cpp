@@ -42,8 +42,11 @@ int RunPdfExport(const std::string& outputFile, const std::string& bookFile, std
         QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool written, const QString& error) {
             if (terminal)
                 err << "\n";
+            // The file is kept with a notice sheet for each page the engine could not print.
+            for (const QString& skipped : exporter.SkippedPages())
+                err << "ebook: a notice sheet stands for " << skipped.toStdString() << "\n";
             if (written)
-                status = 0;
+                status = exporter.SkippedPages().isEmpty() ? 0 : 1;
             else
                 err << "ebook: " << (error.isEmpty() ? QStringLiteral("cancelled") : error).toStdString() << "\n";
             ended = true;
