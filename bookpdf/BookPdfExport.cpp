@@ -3,6 +3,7 @@
 #include "browserhost/BrowserProfile.h"
 
 #include "book/BookReader.h"
+#include "bookpdf/ExportScratch.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
 #include "pageservice/PageServer.h"
@@ -139,7 +140,7 @@ void TBookPdfExport::Start(const QString& outputFile)
     if (!partFile_->open())
         return Fail(tr("Cannot write %1: %2").arg(outputFile, partFile_->errorString()));
     partFile_->close();
-    pageFolder_ = std::make_unique<QTemporaryDir>();
+    pageFolder_ = MakeExportScratchFolder();
     if (!pageFolder_->isValid())
         return Fail(tr("Cannot make a temporary folder: %1").arg(pageFolder_->errorString()));
 
