@@ -27,6 +27,8 @@ constexpr int kMaxNavDepth = 32;
 
 // A label is shown in a list: kept to what a list can show.
 constexpr std::size_t kMaxLabelCharacters = 4 * kDisplayTextLength;
+// Authors beyond these are not named.
+constexpr std::size_t kMaxCreators = 64;
 
 // Element names compare without their namespace prefix ("opf:item", "dc:title").
 std::string_view LocalName(const pugi::xml_node& node)
@@ -319,10 +321,15 @@ EpubPackage ReadEpubPackage(const EpubFileReader& read, const std::string& sourc
                 : name == "date"                 ? &package.date
                 : name == "language"             ? &package.language
                                                  : nullptr;
+            // What a package says of itself is shown, not read at length: it is kept as long as a
+            // list can show it (a description as long as the About box shows).
             if (field != nullptr && field->empty())
-                *field = TextOf(node);
-            if (name == "creator" && !TextOf(node).empty())
-                package.creators.push_back(TextOf(node));
+                *field = CutForDisplay(
+                    TextOf(node), field == &package.description ? kDisplayDescriptionLength : kMaxLabelCharacters);
+            if (name == "creator" && package.creators.size() < kMaxCreators) {
+                if (std::string creator = CutForDisplay(TextOf(node), kMaxLabelCharacters); !creator.empty())
+                    package.creators.push_back(std::move(creator));
+            }
             if (name == "meta" && Attribute(node, "name") == "cover")
                 coverId = Attribute(node, "content");
         }

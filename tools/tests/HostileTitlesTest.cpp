@@ -26,12 +26,14 @@ TEST(HostileTitles, TitlesAreCutAndNamesEscapedWhereverTheToolPrintsThem)
     const std::string escaped = "\\x1b]0;owned\\x07\\x1b[31mred.html";
     for (const std::vector<std::string>& command :
         { std::vector<std::string> { "list", book }, std::vector<std::string> { "info", book },
-            std::vector<std::string> { "extract", book, "/nothing\x1b[2J", "-o", (temp / "x").string() } }) {
+            std::vector<std::string> { "extract", book, "-d", (temp / "x").string(), "/nothing\x1b[2J" } }) {
         const ToolRun run = Pack(command);
         EXPECT_EQ((run.out + run.err).find('\x1b'), std::string::npos) << command[0] << ": " << run.out << run.err;
         EXPECT_LT(run.out.size(), 4096u) << command[0];
     }
     EXPECT_NE(Pack({ "list", book }).out.find(escaped), std::string::npos);
+    EXPECT_NE(Pack({ "extract", book, "-d", (temp / "x").string(), "/nothing\x1b[2J" }).err.find("/nothing\\x1b[2J"),
+        std::string::npos);
 
     // The folder walk's notes and warnings name files the same way.
     WriteFile(temp / ("src/" + std::string("Red\x1b[0m.HTML")), "x");
