@@ -44,7 +44,7 @@ std::string CutForDisplay(std::string_view utf8, std::size_t maxCharacters, Line
     return out;
 }
 
-std::string EscapeForTerminal(std::string_view text)
+std::string EscapeForTerminal(std::string_view text, LineBreaks lineBreaks)
 {
     std::string out;
     out.reserve(text.size());
@@ -57,7 +57,7 @@ std::string EscapeForTerminal(std::string_view text)
             ++at;
             continue;
         }
-        if (IsControl(c))
+        if (IsControl(c) && !(c == '\n' && lineBreaks == LineBreaks::Keep))
             AppendEscape(out, static_cast<unsigned>(c));
         else
             out.append(text.substr(at, length));

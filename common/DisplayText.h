@@ -25,4 +25,5 @@ std::string CutForDisplay(
 // otherwise move the cursor, rewrite what was printed before it or change the terminal's settings.
 // C0 controls, DEL and the C1 controls (U+0080 to U+009F) become "\xNN" (the code point); bytes
 // that are not UTF-8 become "\xNN" too (the byte); everything else is kept.
-std::string EscapeForTerminal(std::string_view text);
+// A message of several lines keeps its line feeds with LineBreaks::Keep.
+std::string EscapeForTerminal(std::string_view text, LineBreaks lineBreaks = LineBreaks::Blank);

@@ -27,6 +27,8 @@ TEST(DisplayText, ControlCharactersAreEscapedForTheTerminal)
     EXPECT_EQ(EscapeForTerminal("chapter 1.html"), "chapter 1.html");
     EXPECT_EQ(EscapeForTerminal("\x1b]0;owned\x07.html"), "\\x1b]0;owned\\x07.html");
     EXPECT_EQ(EscapeForTerminal("a\r\nb\x7f"), "a\\x0d\\x0ab\\x7f");
+    EXPECT_EQ(
+        EscapeForTerminal("Cannot open \x1b[8m\n  reason\r", LineBreaks::Keep), "Cannot open \\x1b[8m\n  reason\\x0d");
     EXPECT_EQ(EscapeForTerminal("c1 \xC2\x9B"
                                 "31m"),
         "c1 \\x9b31m")

@@ -78,7 +78,7 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
         err << kProgram << " " << command->name << ": " << error.Message() << "\n"
             << "Try '" << kProgram << " " << command->name << " --help' for its usage.\n";
     } catch (const Exception& error) {
-        err << EscapeForTerminal(error.Message()) << "\n";
+        err << EscapeForTerminal(error.Message(), LineBreaks::Keep) << "\n";
     } catch (const std::exception& error) {
         err << kProgram << ": " << error.what() << "\n";
     }
