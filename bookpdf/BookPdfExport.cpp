@@ -6,6 +6,7 @@
 #include "bookpdf/ExportScratch.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
+#include "html/PageKind.h"
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "print/PageRetirement.h"
@@ -42,12 +43,6 @@ const QString kPageFactsScript = QStringLiteral(R"js((() => {
                       e => String(e.href || e.src))
   };
 })())js");
-
-bool IsHtmlPageName(const std::string& name)
-{
-    const QString suffix = QFileInfo(QString::fromStdString(BookTextToUtf8(name))).suffix().toLower();
-    return suffix == u"htm" || suffix == u"html" || suffix == u"xhtml" || suffix == u"xht";
-}
 
 QPageLayout PaperLayout(const TPrintOptions& options)
 {
@@ -121,7 +116,7 @@ void TBookPdfExport::Start(const QString& outputFile)
     const TStringList& names = Reader().Pages();
     for (int i = 0; i < names.Count(); ++i) {
         // A name stored twice is one page: links reach only its first entry.
-        if (IsHtmlPageName(names[i]) && Reader().IndexOfPage(names[i]) == i)
+        if (IsMarkupPage(names[i]) && Reader().IndexOfPage(names[i]) == i)
             htmlPages.push_back(i);
     }
     int home = -1;

@@ -1,5 +1,7 @@
 #include "common/CommandLine.h"
 
+#include "common/AnsiText.h"
+
 CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs)
 {
     auto find = [&](std::string_view name) -> const OptionSpec* {
@@ -73,4 +75,16 @@ bool AsksForHelp(const std::vector<std::string>& args)
             return true;
     }
     return false;
+}
+
+int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t lowest, int32_t highest, int32_t fallback)
+{
+    const auto text = line.Value(name);
+    if (!text)
+        return fallback;
+    int32_t value = 0;
+    if (!TryStrToInt(*text, value) || value < lowest || value > highest)
+        throw EUsageError(std::string(name) + " must be a number from " + std::to_string(lowest) + " to "
+            + std::to_string(highest) + ", not '" + *text + "'");
+    return value;
 }

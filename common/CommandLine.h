@@ -2,6 +2,7 @@
 
 #include "common/Exception.h"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -40,6 +41,10 @@ private:
     std::map<std::string, std::vector<std::string>> options_; // every value given, in order
     std::vector<std::string> operands_;
 };
+
+// The option's whole-number value within lowest .. highest, or fallback when the option is absent.
+// Raises EUsageError, in the same words for every option of every command, for anything else.
+int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t lowest, int32_t highest, int32_t fallback);
 
 // "--help" or "-h" anywhere among the arguments (before "--").
 bool AsksForHelp(const std::vector<std::string>& args);

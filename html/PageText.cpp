@@ -1,6 +1,7 @@
 #include "html/PageText.h"
 
 #include "common/AnsiText.h"
+#include "html/Blanks.h"
 #include "html/CharacterReferences.h"
 #include "html/TextEncoding.h"
 
@@ -9,11 +10,6 @@
 #include <cctype>
 
 namespace {
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
 // Elements whose content is never shown as text: skipped up to their end tag.
 bool SkipsContent(std::string_view tag)
@@ -35,24 +31,7 @@ bool IsInline(std::string_view tag)
 // Collects text with runs of blanks collapsed to one blank.
 class TextSink {
 public:
-    void Append(std::string_view text)
-    {
-        for (std::size_t i = 0; i < text.size();) {
-            if (IsBlank(text[i])) {
-                pendingBlank_ = !text_.empty();
-                ++i;
-                continue;
-            }
-            std::size_t wordEnd = i + 1;
-            while (wordEnd < text.size() && !IsBlank(text[wordEnd]))
-                ++wordEnd;
-            if (pendingBlank_)
-                text_ += ' ';
-            pendingBlank_ = false;
-            text_.append(text.substr(i, wordEnd - i));
-            i = wordEnd;
-        }
-    }
+    void Append(std::string_view text) { AppendCollapsed(text_, text, pendingBlank_); }
     void Break() { pendingBlank_ = !text_.empty(); }
     std::string Take() { return std::move(text_); }
     bool Empty() const { return text_.empty(); }
@@ -137,7 +116,7 @@ private:
         const bool closing = text_[at_ + 1] == '/';
         std::size_t i = at_ + (closing ? 2 : 1);
         const std::size_t nameStart = i;
-        while (i < text_.size() && !IsBlank(text_[i]) && text_[i] != '>' && text_[i] != '/')
+        while (i < text_.size() && !IsHtmlBlank(text_[i]) && text_[i] != '>' && text_[i] != '/')
             ++i;
         const std::string name = LowerCaseAscii(text_.substr(nameStart, i - nameStart));
         // Past the attributes: a '>' inside a quoted value does not end the tag.
@@ -197,23 +176,7 @@ private:
     bool headingDone_ = false;
 };
 
-bool EndsWithNoCase(std::string_view text, std::string_view suffix)
-{
-    return text.size() >= suffix.size() && LowerCaseAscii(text.substr(text.size() - suffix.size())) == suffix;
-}
-
 } // namespace
-
-PageKind PageKindOf(std::string_view pageName)
-{
-    if (EndsWithNoCase(pageName, ".htm") || EndsWithNoCase(pageName, ".html") || EndsWithNoCase(pageName, ".shtml"))
-        return PageKind::Html;
-    if (EndsWithNoCase(pageName, ".xhtml") || EndsWithNoCase(pageName, ".xht"))
-        return PageKind::Xhtml;
-    if (EndsWithNoCase(pageName, ".txt") || EndsWithNoCase(pageName, ".text"))
-        return PageKind::PlainText;
-    return PageKind::Other;
-}
 
 PageText TextOfMarkup(std::string_view utf8)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "html/PageKind.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,10 +11,6 @@ struct PageText {
     std::string title; // the <title>, else the first <h1>; empty for plain text
     std::string body; // the visible text, blanks collapsed
 };
-
-// What kind of text a page name promises, from its extension.
-enum class PageKind { Html, Xhtml, PlainText, Other };
-PageKind PageKindOf(std::string_view pageName);
 
 // The text of an HTML or XHTML page (decoded in its own encoding, character references decoded,
 // scripts, styles, comments and tags left out) or of a plain-text page; nothing for other kinds.

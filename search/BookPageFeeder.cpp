@@ -41,7 +41,7 @@ PreparedEntry PrepareEntry(const TBookReader& reader, int entry, TPagePreparer& 
 TBookPageFeeder::TBookPageFeeder(const TBookReader& reader, int threads)
     : reader_(reader)
     , total_(reader.Pages().Count())
-    , ready_(kAhead)
+    , ready_(static_cast<std::size_t>(total_), kAhead)
 {
     // The index's own thread is busy too: on two processors one thread preparing pages beside it
     // builds the index faster than two, which would take turns with it.
@@ -63,11 +63,7 @@ TBookPageFeeder::~TBookPageFeeder()
 
 void TBookPageFeeder::StopAndJoin()
 {
-    {
-        std::lock_guard guard(lock_);
-        stop_ = true;
-    }
-    changed_.notify_all();
+    ready_.Stop();
     for (std::thread& thread : threads_) {
         if (thread.joinable())
             thread.join();
@@ -83,53 +79,29 @@ void TBookPageFeeder::Work()
     } catch (const std::exception&) {
         // Out of memory: the entries this thread takes come out as damaged ones.
     }
-    for (;;) {
-        int entry = 0;
-        {
-            std::unique_lock guard(lock_);
-            changed_.wait(guard,
-                [&] { return stop_ || claimed_ >= total_ || static_cast<std::size_t>(claimed_ - taken_) < kAhead; });
-            if (stop_ || claimed_ >= total_)
-                return;
-            entry = claimed_++;
-        }
-        PreparedEntry prepared = preparer ? PrepareEntry(reader_, entry, *preparer)
-                                          : PreparedEntry { entry, PageIndexing::Damaged, std::nullopt };
-        {
-            std::lock_guard guard(lock_);
-            ready_[static_cast<std::size_t>(entry) % kAhead] = std::move(prepared);
-        }
-        changed_.notify_all();
+    while (const std::optional<std::size_t> taken = ready_.Take()) {
+        const int entry = static_cast<int>(*taken);
+        ready_.Put(*taken,
+            preparer ? PrepareEntry(reader_, entry, *preparer)
+                     : PreparedEntry { entry, PageIndexing::Damaged, std::nullopt });
     }
 }
 
 std::optional<PreparedEntry> TBookPageFeeder::Next()
 {
-    if (threads_.empty()) {
-        if (taken_ >= total_)
-            return std::nullopt;
-        const int entry = taken_++;
-        if (!ownPreparer_) {
-            try {
-                ownPreparer_.emplace();
-            } catch (const std::exception&) {
-                return PreparedEntry { entry, PageIndexing::Damaged, std::nullopt }; // out of memory
-            }
+    if (taken_ >= total_)
+        return std::nullopt;
+    const int entry = taken_++;
+    if (!threads_.empty())
+        return ready_.Next();
+    if (!ownPreparer_) {
+        try {
+            ownPreparer_.emplace();
+        } catch (const std::exception&) {
+            return PreparedEntry { entry, PageIndexing::Damaged, std::nullopt }; // out of memory
         }
-        return PrepareEntry(reader_, entry, *ownPreparer_);
     }
-    std::optional<PreparedEntry> next;
-    {
-        std::unique_lock guard(lock_);
-        if (taken_ >= total_)
-            return std::nullopt;
-        std::optional<PreparedEntry>& slot = ready_[static_cast<std::size_t>(taken_) % kAhead];
-        changed_.wait(guard, [&] { return slot.has_value(); });
-        next.swap(slot);
-        ++taken_;
-    }
-    changed_.notify_all();
-    return next;
+    return PrepareEntry(reader_, entry, *ownPreparer_);
 }
 
 PageIndexing AddToIndex(TSearchIndex& index, PreparedEntry& prepared)

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "common/OrderedSlots.h"
 #include "search/PreparedPage.h"
 
-#include <condition_variable>
 #include <cstddef>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -52,12 +51,8 @@ private:
 
     const TBookReader& reader_;
     const int total_;
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::vector<std::optional<PreparedEntry>> ready_; // entry e at e % size(), under lock_
-    int claimed_ = 0; // entries handed to a thread, under lock_
-    int taken_ = 0; // entries handed out by Next, under lock_
-    bool stop_ = false; // under lock_
+    TOrderedSlots<PreparedEntry> ready_; // entries the threads prepared, waiting for the taker
+    int taken_ = 0; // entries handed out by Next, on the taker's thread
     std::optional<TPagePreparer> ownPreparer_; // the taker's, when no thread prepares
     // Last: joined in the destructor while everything above still exists.
     std::vector<std::thread> threads_;

@@ -12,40 +12,24 @@
 
 namespace {
 
-enum class Kind { Text, Date, PageName, SizeMode, PositionMode, Integer, Flag };
-
-struct Setting {
-    std::string_view key; // in book.json
-    std::string_view option; // on the command line
-    std::string_view negated; // the option that turns a flag off
-    Kind kind;
-};
-
-constexpr std::array<Setting, 16> kSettings { {
-    { "title", "--title", "", Kind::Text },
-    { "description", "--description", "", Kind::Text },
-    { "aboutText", "--about-text", "", Kind::Text },
-    { "aboutDate", "--about-date", "", Kind::Date },
-    { "home", "--home", "", Kind::PageName },
-    { "sizeMode", "--size-mode", "", Kind::SizeMode },
-    { "positionMode", "--position-mode", "", Kind::PositionMode },
-    { "windowLeft", "--window-left", "", Kind::Integer },
-    { "windowTop", "--window-top", "", Kind::Integer },
-    { "windowWidth", "--window-width", "", Kind::Integer },
-    { "windowHeight", "--window-height", "", Kind::Integer },
-    { "showMenu", "--show-menu", "--no-show-menu", Kind::Flag },
-    { "showToolbar", "--show-toolbar", "--no-show-toolbar", Kind::Flag },
-    { "resizable", "--resizable", "--no-resizable", Kind::Flag },
-    { "allowPrint", "--allow-print", "--no-allow-print", Kind::Flag },
-    { "allowContextMenu", "--allow-context-menu", "--no-allow-context-menu", Kind::Flag },
-} };
-
 // monostate: a JSON value of a type no setting takes (null, float, array, object).
 using Value = std::variant<std::monostate, std::string, int64_t, bool>;
 
 // A setting's value is wrong; the caller says where it came from.
 struct SettingError {
     std::string message;
+};
+
+struct Setting;
+// Checks a value and stores it in the one field its setting names.
+using Setter = void (*)(const Setting&, const Value&, BuildSettings&);
+
+struct Setting {
+    std::string_view key; // in book.json
+    std::string_view option; // on the command line
+    std::string_view negated; // the option that turns a flag off; empty for settings that take a value
+    Setter set;
+    bool IsFlag() const { return !negated.empty(); }
 };
 
 std::string Quoted(std::string_view key)
@@ -104,81 +88,93 @@ Mode AsMode(
         + " or 0-255" };
 }
 
-void Assign(const Setting& setting, const Value& value, BuildSettings& settings)
+void SetTitle(const Setting& setting, const Value& value, BuildSettings& settings)
+{
+    settings.header.title = AsBookText(setting, value);
+    settings.titleSet = true;
+}
+
+void SetDescription(const Setting& setting, const Value& value, BuildSettings& settings)
+{
+    settings.header.description = AsBookText(setting, value);
+}
+
+void SetAboutText(const Setting& setting, const Value& value, BuildSettings& settings)
+{
+    settings.header.aboutText = AsBookText(setting, value);
+    settings.header.hasAboutText = !settings.header.aboutText.empty();
+}
+
+void SetAboutDate(const Setting& setting, const Value& value, BuildSettings& settings)
 {
     BookHeaderSettings& header = settings.header;
-    DisplaySettings& display = header.display;
-    const std::string_view key = setting.key;
-    switch (setting.kind) {
-    case Kind::Text:
-        if (key == "title") {
-            header.title = AsBookText(setting, value);
-            settings.titleSet = true;
-        } else if (key == "description")
-            header.description = AsBookText(setting, value);
-        else {
-            header.aboutText = AsBookText(setting, value);
-            header.hasAboutText = !header.aboutText.empty();
-        }
+    const std::string text = AsText(setting, value);
+    header.hasAboutDate = !text.empty();
+    header.aboutDate = 0;
+    if (text.empty())
         return;
-    case Kind::Date: {
-        const std::string text = AsText(setting, value);
-        header.hasAboutDate = !text.empty();
-        header.aboutDate = 0;
-        if (text.empty())
-            return;
-        const auto days = ParseIsoDate(text);
-        if (!days)
-            throw SettingError { Quoted(key) + " must be a date as YYYY-MM-DD, not '" + text + "'" };
-        header.aboutDate = *days;
-        return;
-    }
-    case Kind::PageName:
-        settings.home = AsBookText(setting, value);
-        return;
-    case Kind::SizeMode:
-        display.sizeMode = AsMode<WindowSizeMode>(
-            setting, value, ParseWindowSizeMode, "Normal, Maximized, FullScreen, AdjustedToScreen");
-        return;
-    case Kind::PositionMode:
-        display.positionMode = AsMode<WindowPositionMode>(
-            setting, value, ParseWindowPositionMode, "Custom, DesktopCenter, ScreenCenter");
-        return;
-    case Kind::Integer: {
-        const int32_t number = AsInteger(setting, value);
-        const bool extent = key == "windowWidth" || key == "windowHeight";
-        const int32_t lowest = extent ? 1 : -kMaxWindowExtent;
-        if (number < lowest || number > kMaxWindowExtent)
-            throw SettingError { Quoted(key) + " must be " + std::to_string(lowest) + " to "
-                + std::to_string(kMaxWindowExtent) + " pixels, not " + std::to_string(number) };
-        if (key == "windowLeft")
-            display.windowLeft = number;
-        else if (key == "windowTop")
-            display.windowTop = number;
-        else if (key == "windowWidth")
-            display.windowWidth = number;
-        else
-            display.windowHeight = number;
-        return;
-    }
-    case Kind::Flag: {
-        const auto* flag = std::get_if<bool>(&value);
-        if (flag == nullptr)
-            throw SettingError { Quoted(key) + " must be true or false" };
-        if (key == "showMenu")
-            display.showMenu = *flag;
-        else if (key == "showToolbar")
-            display.showToolbar = *flag;
-        else if (key == "resizable")
-            display.resizable = *flag;
-        else if (key == "allowPrint")
-            display.allowPrint = *flag;
-        else
-            display.allowContextMenu = *flag;
-        return;
-    }
-    }
+    const auto days = ParseIsoDate(text);
+    if (!days)
+        throw SettingError { Quoted(setting.key) + " must be a date as YYYY-MM-DD, not '" + text + "'" };
+    header.aboutDate = *days;
 }
+
+void SetHome(const Setting& setting, const Value& value, BuildSettings& settings)
+{
+    settings.home = AsBookText(setting, value);
+}
+
+void SetSizeMode(const Setting& setting, const Value& value, BuildSettings& settings)
+{
+    settings.header.display.sizeMode = AsMode<WindowSizeMode>(
+        setting, value, ParseWindowSizeMode, "Normal, Maximized, FullScreen, AdjustedToScreen");
+}
+
+void SetPositionMode(const Setting& setting, const Value& value, BuildSettings& settings)
+{
+    settings.header.display.positionMode
+        = AsMode<WindowPositionMode>(setting, value, ParseWindowPositionMode, "Custom, DesktopCenter, ScreenCenter");
+}
+
+// A window position may lie off the left or top of the screen; an extent is at least one pixel.
+template <int32_t DisplaySettings::*Field, int32_t Lowest>
+void SetPixels(const Setting& setting, const Value& value, BuildSettings& settings)
+{
+    const int32_t number = AsInteger(setting, value);
+    if (number < Lowest || number > kMaxWindowExtent)
+        throw SettingError { Quoted(setting.key) + " must be " + std::to_string(Lowest) + " to "
+            + std::to_string(kMaxWindowExtent) + " pixels, not " + std::to_string(number) };
+    settings.header.display.*Field = number;
+}
+
+template <bool DisplaySettings::*Field>
+void SetFlag(const Setting& setting, const Value& value, BuildSettings& settings)
+{
+    const auto* flag = std::get_if<bool>(&value);
+    if (flag == nullptr)
+        throw SettingError { Quoted(setting.key) + " must be true or false" };
+    settings.header.display.*Field = *flag;
+}
+
+constexpr std::array<Setting, 16> kSettings { {
+    { "title", "--title", "", SetTitle },
+    { "description", "--description", "", SetDescription },
+    { "aboutText", "--about-text", "", SetAboutText },
+    { "aboutDate", "--about-date", "", SetAboutDate },
+    { "home", "--home", "", SetHome },
+    { "sizeMode", "--size-mode", "", SetSizeMode },
+    { "positionMode", "--position-mode", "", SetPositionMode },
+    { "windowLeft", "--window-left", "", SetPixels<&DisplaySettings::windowLeft, -kMaxWindowExtent> },
+    { "windowTop", "--window-top", "", SetPixels<&DisplaySettings::windowTop, -kMaxWindowExtent> },
+    { "windowWidth", "--window-width", "", SetPixels<&DisplaySettings::windowWidth, 1> },
+    { "windowHeight", "--window-height", "", SetPixels<&DisplaySettings::windowHeight, 1> },
+    { "showMenu", "--show-menu", "--no-show-menu", SetFlag<&DisplaySettings::showMenu> },
+    { "showToolbar", "--show-toolbar", "--no-show-toolbar", SetFlag<&DisplaySettings::showToolbar> },
+    { "resizable", "--resizable", "--no-resizable", SetFlag<&DisplaySettings::resizable> },
+    { "allowPrint", "--allow-print", "--no-allow-print", SetFlag<&DisplaySettings::allowPrint> },
+    { "allowContextMenu", "--allow-context-menu", "--no-allow-context-menu",
+        SetFlag<&DisplaySettings::allowContextMenu> },
+} };
 
 const Setting* FindByKey(std::string_view key)
 {
@@ -236,7 +232,7 @@ const std::vector<OptionSpec>& SettingOptions()
     static const std::vector<OptionSpec> options = [] {
         std::vector<OptionSpec> list;
         for (const Setting& setting : kSettings) {
-            list.push_back({ setting.option, "", setting.kind != Kind::Flag });
+            list.push_back({ setting.option, "", !setting.IsFlag() });
             if (!setting.negated.empty())
                 list.push_back({ setting.negated, "", false });
         }
@@ -269,7 +265,7 @@ void ApplySettingsFile(const std::string& fileName, BuildSettings& settings)
         if (setting == nullptr)
             throw Exception(fileName + ": unknown setting " + Quoted(key));
         try {
-            Assign(*setting, FromJson(value), settings);
+            setting->set(*setting, FromJson(value), settings);
         } catch (const SettingError& error) {
             throw Exception(fileName + ": " + error.message);
         }
@@ -280,13 +276,13 @@ void ApplySettingOptions(const CommandLine& line, BuildSettings& settings)
 {
     for (const Setting& setting : kSettings) {
         try {
-            if (setting.kind == Kind::Flag) {
+            if (setting.IsFlag()) {
                 if (line.Has(setting.option))
-                    Assign(setting, true, settings);
+                    setting.set(setting, true, settings);
                 if (line.Has(setting.negated))
-                    Assign(setting, false, settings);
+                    setting.set(setting, false, settings);
             } else if (const auto value = line.Value(setting.option)) {
-                Assign(setting, *value, settings);
+                setting.set(setting, *value, settings);
             }
         } catch (const SettingError& error) {
             throw EUsageError(std::string(setting.option) + ": " + error.message);

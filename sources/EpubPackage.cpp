@@ -3,6 +3,7 @@
 #include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "common/PercentDecoding.h"
+#include "html/Blanks.h"
 
 #include <map>
 #include <pugixml.hpp>
@@ -100,19 +101,7 @@ std::string TextOf(const pugi::xml_node& node)
 {
     std::string text;
     AppendText(node, text, 0);
-    std::string collapsed;
-    bool blank = false;
-    for (char c : text) {
-        if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
-            blank = !collapsed.empty();
-            continue;
-        }
-        if (blank)
-            collapsed += ' ';
-        blank = false;
-        collapsed += c;
-    }
-    return collapsed;
+    return CollapseBlanks(text);
 }
 
 bool HasWord(const std::string& list, std::string_view word)

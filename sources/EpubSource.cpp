@@ -4,6 +4,7 @@
 #include "common/BookText.h"
 #include "common/DisplayText.h"
 #include "common/Exception.h"
+#include "html/PageText.h"
 #include "sources/ContentsPage.h"
 #include "sources/HomePage.h"
 #include "sources/RegularFile.h"
@@ -17,22 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kContainerPath = "META-INF/container.xml";
-
-// The description as plain text: package documents often carry HTML in it.
-std::string WithoutTags(const std::string& text)
-{
-    std::string plain;
-    bool inTag = false;
-    for (char c : text) {
-        if (c == '<')
-            inTag = true;
-        else if (c == '>')
-            inTag = false;
-        else if (!inTag)
-            plain += c;
-    }
-    return plain;
-}
 
 std::string Stored(const std::string& utf8)
 {
@@ -91,7 +76,7 @@ void EpubBookParts::ApplyDefaults(BuildSettings& settings, const std::string& fa
             << "; set one with --title)\n";
     }
     if (header.description.empty() && !package.description.empty())
-        header.description = Stored(WithoutTags(package.description));
+        header.description = Stored(TextOfMarkup(package.description).body);
     if (!header.hasAboutText && (!package.creators.empty() || !package.language.empty())) {
         std::string about;
         for (const std::string& creator : package.creators)

@@ -4,6 +4,7 @@
 #include "common/BookText.h"
 #include "common/DisplayText.h"
 #include "common/Exception.h"
+#include "html/PageKind.h"
 
 #include <chrono>
 #include <sstream>
@@ -19,12 +20,6 @@ constexpr std::string_view kReloadScript
       "{cache:\"no-store\"}).then(function(r){return r.text();}).then(function(now){if(now!==seen)"
       "location.reload();else setTimeout(ask,250);},function(){setTimeout(ask,1000);});}"
       "setTimeout(ask,250);})();</script>\n";
-
-bool IsHtmlPage(std::string_view name)
-{
-    const std::string folded = FoldedBookText(name);
-    return folded.ends_with(".htm") || folded.ends_with(".html");
-}
 
 // The script goes before the last </body>, else at the end.
 std::string WithReloadScript(std::string page, uint64_t generation)
@@ -107,7 +102,7 @@ TPageLookup TFolderPages::Lookup(std::string_view name)
     const uint64_t generation = Generation();
     try {
         std::string bytes = plan->book.PageBytes(found->second);
-        if (reload_ && IsHtmlPage(plan->book.files[found->second].pageName))
+        if (reload_ && IsMarkupPage(plan->book.files[found->second].pageName))
             bytes = WithReloadScript(std::move(bytes), generation);
         return { true, std::make_shared<const std::string>(std::move(bytes)) };
     } catch (const Exception&) {

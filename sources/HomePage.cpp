@@ -4,6 +4,9 @@
 #include "common/BookText.h"
 #include "common/Exception.h"
 #include "common/Utf8.h"
+#include "html/Blanks.h"
+#include "html/CharacterReferences.h"
+#include "html/PageKind.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,12 +17,6 @@ namespace {
 constexpr std::size_t kTitleSearchLength = 64 * 1024;
 // Candidates named in the error when no home page can be chosen.
 constexpr std::size_t kMaxCandidatesShown = 12;
-
-bool IsHtmlName(std::string_view name)
-{
-    const std::string folded = FoldedBookText(name);
-    return folded.ends_with(".htm") || folded.ends_with(".html") || folded.ends_with(".xhtml");
-}
 
 bool IsTopLevel(std::string_view name)
 {
@@ -34,63 +31,6 @@ int32_t IndexOf(const std::vector<SourceFile>& files, std::string_view name)
             return static_cast<int32_t>(i);
     }
     return -1;
-}
-
-// "&amp;", "&#233;", "&#xE9;" and the few named references titles use.
-std::string DecodeCharacterReferences(std::string_view text)
-{
-    static constexpr std::pair<std::string_view, std::string_view> kNamed[]
-        = { { "amp", "&" }, { "lt", "<" }, { "gt", ">" }, { "quot", "\"" }, { "apos", "'" }, { "nbsp", " " },
-              { "mdash", "\xE2\x80\x94" }, { "ndash", "\xE2\x80\x93" }, { "copy", "\xC2\xA9" } };
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::size_t end = text[i] == '&' ? text.find(';', i) : std::string_view::npos;
-        if (end == std::string_view::npos || end - i > 10) {
-            out += text[i];
-            continue;
-        }
-        const std::string_view name = text.substr(i + 1, end - i - 1);
-        bool decoded = false;
-        if (name.starts_with('#') && name.size() > 1) {
-            const bool hex = name[1] == 'x' || name[1] == 'X';
-            const std::string digits(name.substr(hex ? 2 : 1));
-            char* rest = nullptr;
-            const unsigned long code = std::strtoul(digits.c_str(), &rest, hex ? 16 : 10);
-            if (!digits.empty() && *rest == '\0' && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) {
-                AppendUtf8(out, static_cast<char32_t>(code));
-                decoded = true;
-            }
-        } else {
-            for (const auto& [entity, replacement] : kNamed) {
-                if (name == entity) {
-                    out += replacement;
-                    decoded = true;
-                }
-            }
-        }
-        if (decoded)
-            i = end;
-        else
-            out += text[i];
-    }
-    return out;
-}
-
-std::string CollapseBlanks(std::string_view text)
-{
-    std::string out;
-    bool blank = false;
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
-            blank = !out.empty();
-            continue;
-        }
-        if (blank)
-            out += ' ';
-        blank = false;
-        out += c;
-    }
-    return out;
 }
 
 } // namespace
@@ -129,7 +69,7 @@ HomeChoice ChooseHomePage(const std::vector<SourceFile>& files, const std::optio
     std::vector<std::size_t> topLevel;
     std::vector<std::size_t> anywhere;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!IsHtmlName(files[i].pageName))
+        if (!IsMarkupPage(files[i].pageName))
             continue;
         anywhere.push_back(i);
         if (IsTopLevel(files[i].pageName))

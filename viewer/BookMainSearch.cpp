@@ -5,7 +5,6 @@
 #include "browserhost/EmbeddedBrowser.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/reading/FindBar.h"
-#include "viewer/reading/KeysTable.h"
 #include "viewer/search/BookSearch.h"
 #include "viewer/search/SearchPanel.h"
 
@@ -25,7 +24,6 @@ void TBookMainForm::AddSearchAction()
     // After the designed items, as every item the viewer adds.
     ui->BookMenu->addSeparator();
     ui->BookMenu->addAction(ActionSearch);
-    AddKeyRow(QStringLiteral("Ctrl+Shift+F"), QStringLiteral("Search the whole book"));
     connect(ActionSearch, &QAction::triggered, this, &TBookMainForm::ActionSearchExecute);
 }
 

@@ -1,6 +1,7 @@
 // What text a page gives the index: markup left out, references decoded, encodings honoured.
 
 #include "html/PageText.h"
+#include "html/Blanks.h"
 #include "html/CharacterReferences.h"
 #include "html/TextEncoding.h"
 
@@ -35,6 +36,16 @@ TEST(PageText, TitleFallsBackToTheFirstHeadingAndPlainTextHasNone)
     EXPECT_EQ(plain.body, "plain <b>text</b> lines");
     EXPECT_FALSE(ExtractPageText("/image.png", "<p>not text</p>").has_value());
     EXPECT_FALSE(ExtractPageText("/style.css", "p{}").has_value());
+}
+
+TEST(PageText, OneRuleForWhatIsAPageAndWhatIsABlank)
+{
+    for (const char* page : { "/a.HTM", "/b.html", "/c.shtml", "/d.XHTML", "/e.xht" })
+        EXPECT_TRUE(IsMarkupPage(page)) << page;
+    for (const char* other : { "/notes.txt", "/logo.png", "/html", "/a.html.bak" })
+        EXPECT_FALSE(IsMarkupPage(other)) << other;
+    // Form feed is one of HTML's blanks; a vertical tab is not and stays in the text.
+    EXPECT_EQ(CollapseBlanks("\f one \t\r\n two\v three  "), "one two\v three");
 }
 
 TEST(PageText, DecodesNamedAndNumericReferencesFromTheWholeTable)

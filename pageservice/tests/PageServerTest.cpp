@@ -7,13 +7,12 @@
 #include "pageservice/RequestScreen.h"
 #include "pageservice/tests/TakenPagePort.h"
 #include "server/socket/NetExceptions.h"
+#include "server/tests/SocketTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
 #include <random>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -51,28 +50,6 @@ std::string WriteBook(const std::filesystem::path& fileName)
     TFileStream file(fileName.string(), TFileStream::Mode::Create);
     writer.SaveToStream(file);
     return fileName.string();
-}
-
-// One request to 127.0.0.1:port; everything the server sends until it closes.
-std::string Exchange(int port, const std::string& request)
-{
-    const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const timeval patience { 20, 0 };
-    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-    std::string response;
-    if (::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        ::send(client, request.data(), request.size(), MSG_NOSIGNAL);
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::recv(client, buffer, sizeof buffer, 0)) > 0)
-            response.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(client);
-    return response;
 }
 
 } // namespace
@@ -216,22 +193,14 @@ TEST(PageServer, ClientsThatResetMidAnswerEndOnlyTheirOwnConnections)
     const std::string whole = Exchange(server.Port(), "GET /large.htm HTTP/1.0\r\n\r\n");
     ASSERT_GT(whole.size(), 4u << 20);
     for (int i = 0; i < 10; ++i) {
-        const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int small = 4096;
-        ::setsockopt(client, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(server.Port()));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        const std::string request = "GET /large.htm HTTP/1.0\r\n\r\n";
-        ::send(client, request.data(), request.size(), MSG_NOSIGNAL);
+        const LoopbackClient client(server.Port(), 4096);
+        ASSERT_TRUE(client.Connected());
+        client.Send("GET /large.htm HTTP/1.0\r\n\r\n");
         char some[1024];
-        ::recv(client, some, sizeof some, MSG_WAITALL);
+        ::recv(client.Handle(), some, sizeof some, MSG_WAITALL);
         // Closing with unread bytes and no linger resets the connection mid-answer.
         const linger reset { 1, 0 };
-        ::setsockopt(client, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-        ::close(client);
+        ::setsockopt(client.Handle(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     }
     EXPECT_EQ(Exchange(server.Port(), "GET /large.htm HTTP/1.0\r\n\r\n"), whole);
 }
@@ -244,25 +213,17 @@ TEST(PageServer, SmallPagesAreNotHeldUpByALargePageThatAClientDoesNotRead)
     TPageServer server(WriteBook(folder / "book.ebook"), limits);
     server.SwitchOn();
 
-    const int stalled = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int small = 4096;
-    ::setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(server.Port()));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(stalled, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    const std::string request = "GET /large.htm HTTP/1.0\r\n\r\n";
-    ::send(stalled, request.data(), request.size(), MSG_NOSIGNAL);
+    const LoopbackClient stalled(server.Port(), 4096);
+    ASSERT_TRUE(stalled.Connected());
+    stalled.Send("GET /large.htm HTTP/1.0\r\n\r\n");
     char first[16];
-    ASSERT_EQ(::recv(stalled, first, sizeof first, MSG_WAITALL), static_cast<ssize_t>(sizeof first));
+    ASSERT_EQ(::recv(stalled.Handle(), first, sizeof first, MSG_WAITALL), static_cast<ssize_t>(sizeof first));
 
     // The large page is held, unread; other readers' small pages are answered meanwhile.
     EXPECT_NE(Exchange(server.Port(), "GET /index.htm HTTP/1.0\r\n\r\n").find("<p>home</p>"), std::string::npos);
     EXPECT_NE(Exchange(server.Port(), "GET /pictures/logo.svg HTTP/1.0\r\n\r\n").find("<svg/>"), std::string::npos);
     EXPECT_GE(server.Pages().HeldBytes(), 4u << 20);
     EXPECT_LE(server.Pages().PeakHeldBytes(), (4u << 20) + (1u << 20) / 4 + 4096);
-    ::close(stalled);
 }
 
 TEST(PageServer, AnotherSourceOfPagesIsAnsweredAsABookWouldBe)

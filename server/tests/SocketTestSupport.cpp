@@ -77,12 +77,14 @@ std::string ReadUntilClosed(int fd)
     }
 }
 
-LoopbackClient::LoopbackClient(int port)
+LoopbackClient::LoopbackClient(int port, int receiveBuffer)
 {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return;
     SetPatience(fd);
+    if (receiveBuffer > 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
@@ -114,6 +116,15 @@ void LoopbackClient::Close()
     if (fd_ >= 0)
         close(fd_);
     fd_ = -1;
+}
+
+std::string Exchange(int port, const std::string& request)
+{
+    const LoopbackClient client(port);
+    if (!client.Connected())
+        return {};
+    client.Send(request);
+    return client.ReadAll();
 }
 
 int ActivateOnFreePort(TNetListener& listener)

@@ -31,8 +31,9 @@ private:
 // A loopback TCP client with receive and send timeouts of kTestPatience.
 class LoopbackClient {
 public:
-    // Connects to 127.0.0.1:port; Connected() tells whether it worked.
-    explicit LoopbackClient(int port);
+    // Connects to 127.0.0.1:port; Connected() tells whether it worked. A receive buffer size other
+    // than 0 is set before connecting, so that the server meets a slow reader at once.
+    explicit LoopbackClient(int port, int receiveBuffer = 0);
     ~LoopbackClient();
     LoopbackClient(const LoopbackClient&) = delete;
     LoopbackClient& operator=(const LoopbackClient&) = delete;
@@ -47,6 +48,10 @@ public:
 private:
     int fd_ = -1;
 };
+
+// One request on a fresh loopback connection: everything the server sends until it closes, or
+// nothing when no server listens there.
+std::string Exchange(int port, const std::string& request);
 
 void SendAll(int fd, const std::string& bytes);
 std::string ReadUntilClosed(int fd);

@@ -55,18 +55,6 @@ std::vector<OptionSpec> BuildOptions()
     return options;
 }
 
-int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t lowest, int32_t highest, int32_t fallback)
-{
-    const auto text = line.Value(name);
-    if (!text)
-        return fallback;
-    int32_t value = 0;
-    if (!TryStrToInt(*text, value) || value < lowest || value > highest)
-        throw EUsageError(std::string(name) + " must be a number from " + std::to_string(lowest) + " to "
-            + std::to_string(highest) + ", not '" + *text + "'");
-    return value;
-}
-
 // Writes the book (after the stub, when there is one) and commits it only when complete.
 void WriteBook(const CommandLine& line, const BookHeaderSettings& header, const std::vector<SourcePage>& pages,
     const PackingOptions& options, ToolContext& context)

@@ -7,7 +7,7 @@
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/Progress.h"
 
-#include <charconv>
+#include <cstdint>
 #include <iomanip>
 #include <nlohmann/json.hpp>
 
@@ -27,17 +27,11 @@ Options:
   --json       one JSON object: total, results with name, title, score and snippet pieces
 )";
 
-constexpr int64_t kDefaultLimit = 20;
+constexpr int32_t kDefaultLimit = 20;
 
 int64_t LimitOf(const CommandLine& line)
 {
-    const auto text = line.Value("--limit");
-    if (!text)
-        return kDefaultLimit;
-    int64_t limit = -1;
-    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), limit);
-    if (error != std::errc() || end != text->data() + text->size() || limit < 0)
-        throw EUsageError("--limit needs a whole number of 0 or more, not \"" + *text + "\"");
+    const int32_t limit = NumberOption(line, "--limit", 0, INT32_MAX, kDefaultLimit);
     return limit == 0 ? INT64_MAX : limit;
 }
 

@@ -28,18 +28,6 @@ std::vector<OptionSpec> ServeOptionTable()
         { "--max-request-line", "", true }, { "--max-headers", "", true }, { "--max-body", "", true } };
 }
 
-int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t min, int32_t max, int32_t fallback)
-{
-    const auto text = line.Value(name);
-    if (!text)
-        return fallback;
-    int32_t value = 0;
-    if (!TryStrToInt(*text, value) || value < min || value > max)
-        throw EUsageError(std::string(name) + " takes a number from " + std::to_string(min) + " to "
-            + std::to_string(max) + ", not '" + *text + "'");
-    return value;
-}
-
 TPageServerLimits ReadServeLimits(const CommandLine& line)
 {
     TPageServerLimits limits;

@@ -31,6 +31,3 @@ bool SwitchOnServing(
 
 // Raises the soft limit of open descriptors to the hard limit.
 void RaiseDescriptorLimit();
-
-// The option's whole-number value within min .. max, or fallback when the option is absent.
-int32_t NumberOption(const CommandLine& line, std::string_view name, int32_t min, int32_t max, int32_t fallback);

@@ -1,4 +1,3 @@
-#include "book/BookReader.h"
 #include "book/BookWriter.h"
 #include "tools/tests/PackFixture.h"
 
@@ -23,19 +22,8 @@ fs::path WriteBook(const TempFolder& temp, bool damageSecondPage = false, int32_
     writer.AddPage("/index.htm", std::string(1000, 'a'));
     writer.AddPage("/broken.htm", std::string(2000, 'b'));
     writer.AddEmptyPage("/empty.htm");
-    TMemoryStream stream;
-    writer.SaveToStream(stream);
-    std::string bytes = stream.ToString();
-    if (damageSecondPage) {
-        // The second record ends with its Adler-32, right before the third record.
-        TBookReader reader;
-        stream.SetPosition(0);
-        reader.LoadFromStream(stream);
-        const auto lastByte = static_cast<std::size_t>(reader.PageOffset(2) - 1);
-        bytes[lastByte] = static_cast<char>(bytes[lastByte] ^ 0xFF);
-    }
     const fs::path path = temp / "inspect.ebook";
-    WriteFile(path, bytes);
+    WriteFile(path, BookBytes(writer, damageSecondPage ? std::optional(1) : std::nullopt));
     return path;
 }
 

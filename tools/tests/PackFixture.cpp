@@ -1,5 +1,8 @@
 #include "tools/tests/PackFixture.h"
 
+#include "book/BookReader.h"
+#include "book/BookWriter.h"
+#include "common/Streams.h"
 #include "tools/packtool/PackTool.h"
 
 #include <atomic>
@@ -62,4 +65,20 @@ ToolRun RunPackBinary(const std::string& arguments, const TempFolder& temp)
     run.out = ReadFile(out);
     run.err = ReadFile(err);
     return run;
+}
+
+std::string BookBytes(TBookWriter& writer, std::optional<int> damagedPage)
+{
+    TMemoryStream stream;
+    writer.SaveToStream(stream);
+    std::string bytes = stream.ToString();
+    if (damagedPage) {
+        // A page's record ends with its Adler-32, right before the next record.
+        TBookReader reader;
+        stream.SetPosition(0);
+        reader.LoadFromStream(stream);
+        const auto lastByte = static_cast<std::size_t>(reader.PageOffset(*damagedPage + 1) - 1);
+        bytes[lastByte] = static_cast<char>(bytes[lastByte] ^ 0xFF);
+    }
+    return bytes;
 }

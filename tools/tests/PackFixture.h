@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,3 +36,8 @@ ToolRun RunPackBinary(const std::string& arguments, const TempFolder& temp);
 
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 std::string ReadFile(const std::filesystem::path& path);
+
+class TBookWriter;
+// The bytes of the book the writer makes; with damagedPage, that page's record is damaged (the
+// Adler-32 that ends it flipped), so that reading the page fails its check.
+std::string BookBytes(TBookWriter& writer, std::optional<int> damagedPage = std::nullopt);

@@ -1,3 +1,4 @@
+#include "server/tests/SocketTestSupport.h"
 #include "tools/tests/PackFixture.h"
 
 #include <gtest/gtest.h>
@@ -108,28 +109,6 @@ private:
     int out_ = -1;
     int err_ = -1;
 };
-
-// One request on a fresh connection; everything the server sends until it closes.
-std::string Exchange(int port, const std::string& request)
-{
-    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    timeval limit { 10, 0 };
-    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    std::string response;
-    if (::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        ::send(client, request.data(), request.size(), MSG_NOSIGNAL);
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::recv(client, buffer, sizeof buffer, 0)) > 0)
-            response.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(client);
-    return response;
-}
 
 class ServeCommandTest : public ::testing::Test {
 protected:

@@ -12,7 +12,7 @@ TKeysDialog::TKeysDialog(QWidget* parent)
 {
     setObjectName(QStringLiteral("KeysDialog"));
     setWindowTitle(tr("Keys"));
-    const std::vector<TKeyRow>& rows = KeyRows();
+    const std::vector<TKeyRow> rows = KeyRows(parent->actions());
     auto* table = new QTableWidget(static_cast<int>(rows.size()), 2, this);
     table->setObjectName(QStringLiteral("KeysTable"));
     table->setHorizontalHeaderLabels({ tr("Keys"), tr("What they do") });

@@ -2,8 +2,8 @@
 
 #include <QDialog>
 
-// A small dialog listing every key and mouse action of the viewer (the key table), opened from
-// the Help menu and with F1.
+// A small dialog listing every key and mouse action of the viewer, opened from the Help menu and
+// with F1: the keys are those of the actions the parent window carries (KeyRows).
 class TKeysDialog : public QDialog {
     Q_OBJECT
 public:

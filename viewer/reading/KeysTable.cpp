@@ -1,44 +1,51 @@
 #include "viewer/reading/KeysTable.h"
 
-#include <algorithm>
+#include <QAction>
+#include <QCoreApplication>
 
 namespace {
 
-std::vector<TKeyRow>& Rows()
+QString Tr(const char* text)
 {
-    static std::vector<TKeyRow> rows {
-        { QStringLiteral("Ctrl+Left, Alt+Left, mouse back button"), QStringLiteral("Back") },
-        { QStringLiteral("Ctrl+Right, Alt+Right, mouse forward button"), QStringLiteral("Forward") },
-        { QStringLiteral("F5"), QStringLiteral("Reload the page") },
-        { QStringLiteral("Ctrl+Plus, Ctrl+="), QStringLiteral("Zoom in") },
-        { QStringLiteral("Ctrl+Minus"), QStringLiteral("Zoom out") },
-        { QStringLiteral("Ctrl+0"), QStringLiteral("Zoom back to 100 %") },
-        { QStringLiteral("Ctrl+mouse wheel"), QStringLiteral("Zoom in or out (25 % to 500 %)") },
-        { QStringLiteral("Ctrl+F"), QStringLiteral("Find in the page") },
-        { QStringLiteral("F3, Enter in the find bar"), QStringLiteral("Next match (F3 opens the find bar)") },
-        { QStringLiteral("Shift+F3, Shift+Enter in the find bar"), QStringLiteral("Previous match") },
-        { QStringLiteral("Esc"), QStringLiteral("Close the find bar") },
-        { QStringLiteral("Ctrl+Shift+D"), QStringLiteral("Dark reading mode on or off") },
-        { QStringLiteral("F1"), QStringLiteral("This list of keys") },
-        { QStringLiteral("Alt+B, Alt+H"),
-            QStringLiteral("Open the Book or Help menu (when the book shows its menus)") },
-    };
-    return rows;
+    return QCoreApplication::translate("TKeysDialog", text);
+}
+
+// "&Search the Book…" as the dialog names it: "Search the Book".
+QString ActionName(const QAction& action)
+{
+    QString text = action.text();
+    text.remove(QLatin1Char('&'));
+    if (text.endsWith(QStringLiteral("...")))
+        text.chop(3);
+    else if (text.endsWith(QChar(0x2026)))
+        text.chop(1);
+    return text;
+}
+
+QString KeysOf(const QAction& action)
+{
+    QStringList keys;
+    for (const QKeySequence& key : action.shortcuts())
+        keys << key.toString(QKeySequence::NativeText);
+    return keys.join(QStringLiteral(", "));
 }
 
 } // namespace
 
-const std::vector<TKeyRow>& KeyRows()
+std::vector<TKeyRow> KeyRows(const QList<QAction*>& actions)
 {
-    return Rows();
-}
-
-void AddKeyRow(const QString& keys, const QString& action)
-{
-    std::vector<TKeyRow>& rows = Rows();
-    const auto same = std::find_if(rows.begin(), rows.end(), [&](const TKeyRow& row) { return row.keys == keys; });
-    if (same != rows.end())
-        same->action = action;
-    else
-        rows.push_back({ keys, action });
+    std::vector<TKeyRow> rows;
+    for (const QAction* action : actions) {
+        if (!action->shortcuts().isEmpty())
+            rows.push_back({ KeysOf(*action), ActionName(*action) });
+    }
+    // What the mouse and the find bar's own field answer, and the menus' mnemonics: no action
+    // carries them.
+    rows.push_back({ Tr("Mouse back button"), Tr("Back") });
+    rows.push_back({ Tr("Mouse forward button"), Tr("Forward") });
+    rows.push_back({ Tr("Ctrl+mouse wheel"), Tr("Zoom in or out (25 % to 500 %)") });
+    rows.push_back({ Tr("Enter in the find bar"), Tr("Next match") });
+    rows.push_back({ Tr("Shift+Enter in the find bar"), Tr("Previous match") });
+    rows.push_back({ Tr("Alt+B, Alt+H"), Tr("Open the Book or Help menu (when the book shows its menus)") });
+    return rows;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <vector>
+
+class QAction;
 
 // One key or mouse action of the viewer and what it does, as the Keys dialog lists it.
 struct TKeyRow {
@@ -10,8 +13,7 @@ struct TKeyRow {
     QString action;
 };
 
-// Every key and mouse action the viewer answers, in the order the Keys dialog shows them. A
-// feature that adds a key adds its row here (AddKeyRow) when it is set up.
-const std::vector<TKeyRow>& KeyRows();
-// Adds a row once: a second row with the same keys replaces the first.
-void AddKeyRow(const QString& keys, const QString& action);
+// The Keys dialog's rows: every action given that has a shortcut (its keys, and its text as the
+// menu shows it, without the mnemonic and the trailing dots), in the order given, then the mouse's
+// actions and the keys that belong to no action. A key added to an action shows by itself.
+std::vector<TKeyRow> KeyRows(const QList<QAction*>& actions);

@@ -1,6 +1,7 @@
 #include "viewer/tests/ViewerFixture.h"
 
 #include "browserhost/EmbeddedBrowser.h"
+#include "server/tests/SocketTestSupport.h"
 #include "ui_BookAboutBox.h"
 #include "viewer/AboutText.h"
 #include "viewer/BookAboutBox.h"
@@ -111,12 +112,12 @@ TEST(AboutBox, ShowsTheBookTurnsTheServerOffAndClosesWithEscOrEnter)
             QStringLiteral("How to read.\n\nWritten in winter (%1)").arg(AboutDateText(46363.5, QLocale())));
         EXPECT_TRUE(box->isModal());
         ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == box->windowHandle(); }));
-        EXPECT_FALSE(Accepts(port)) << "off while the About box holds the focus";
+        EXPECT_FALSE(LoopbackClient(port).Connected()) << "off while the About box holds the focus";
 
         QPointer<TBookAboutBoxForm> alive(box);
         QTest::keyClick(box, closing);
         ASSERT_TRUE(WaitUntil([&] { return alive.isNull(); })) << "closed and freed";
-        EXPECT_TRUE(Accepts(port));
+        EXPECT_TRUE(LoopbackClient(port).Connected());
         window.Form().activateWindow();
         ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == window.Form().windowHandle(); }));
     }

@@ -4,6 +4,7 @@
 #include "browserhost/EmbeddedBrowser.h"
 #include "common/Exception.h"
 #include "pageservice/tests/TakenPagePort.h"
+#include "server/tests/SocketTestSupport.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/FormActivation.h"
 
@@ -50,12 +51,12 @@ TEST(ViewerStartup, HomePageComesFromTheInProcessServerOnALoopbackPagePort)
                                               "x.send(); x.status + ' ' + x.responseText")),
         QStringLiteral("404 <h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>"));
     // And what any client is sent, byte for byte.
-    EXPECT_EQ(RawRequest(server.Port(), "GET /index.htm HTTP/1.0\r\n\r\n"),
+    EXPECT_EQ(Exchange(server.Port(), "GET /index.htm HTTP/1.0\r\n\r\n"),
         "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: "
             + std::to_string(kHome.size()) + "\r\n\r\n" + kHome);
-    EXPECT_EQ(RawRequest(server.Port(), "GET /none.png HTTP/1.0\r\n\r\n"), kNotFound);
+    EXPECT_EQ(Exchange(server.Port(), "GET /none.png HTTP/1.0\r\n\r\n"), kNotFound);
     // A name another site points at this machine gets nothing of the book.
-    const std::string foreign = RawRequest(
+    const std::string foreign = Exchange(
         server.Port(), "GET /index.htm HTTP/1.1\r\nHost: evil.example:" + std::to_string(server.Port()) + "\r\n\r\n");
     EXPECT_TRUE(foreign.starts_with("HTTP/1.0 403 Forbidden\r\n")) << foreign;
     EXPECT_EQ(foreign.find("Hello reader"), std::string::npos);
@@ -140,7 +141,7 @@ TEST(ViewerStartup, TheServerIsOffExactlyWhileAnotherViewerFormHoldsTheFocus)
         QDialog dialog(&window.Form());
         dialog.show();
         ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == dialog.windowHandle(); }));
-        EXPECT_TRUE(Accepts(port));
+        EXPECT_TRUE(LoopbackClient(port).Connected());
     }
     // The offscreen platform hands the focus back to nobody; a window manager would give it back.
     window.Form().activateWindow();
@@ -150,9 +151,9 @@ TEST(ViewerStartup, TheServerIsOffExactlyWhileAnotherViewerFormHoldsTheFocus)
     TFormActivation::MarkAsViewerForm(*form);
     form->show();
     ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == form->windowHandle(); }));
-    EXPECT_FALSE(Accepts(port));
+    EXPECT_FALSE(LoopbackClient(port).Connected());
     form->close();
-    EXPECT_TRUE(Accepts(port)) << "on again as soon as the form closes";
+    EXPECT_TRUE(LoopbackClient(port).Connected()) << "on again as soon as the form closes";
     form.reset();
     window.Form().Designed().Browser->Page()->triggerAction(QWebEnginePage::Reload);
     EXPECT_TRUE(window.WaitForLoad());

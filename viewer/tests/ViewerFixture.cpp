@@ -10,11 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <random>
 
 TTestBook::TTestBook()
@@ -113,48 +108,4 @@ QString TViewerWindow::Caption() const
 QString TViewerWindow::PageText()
 {
     return RunScript(QStringLiteral("document.body ? document.body.innerText : ''"));
-}
-
-namespace {
-
-int ConnectTo(int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-} // namespace
-
-std::string RawRequest(int port, const std::string& request)
-{
-    const int fd = ConnectTo(port);
-    if (fd < 0)
-        return {};
-    const timeval limit { 20, 0 };
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-    std::string response;
-    char buffer[8192];
-    ssize_t n;
-    while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
-        response.append(buffer, static_cast<std::size_t>(n));
-    ::close(fd);
-    return response;
-}
-
-bool Accepts(int port)
-{
-    const int fd = ConnectTo(port);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
 }

@@ -59,8 +59,3 @@ private:
     int loadsWaitedFor_ = 0;
     bool lastLoadOk_ = false;
 };
-
-// One request to 127.0.0.1:port, read to the end; empty when the connection is refused.
-std::string RawRequest(int port, const std::string& request);
-// Whether 127.0.0.1:port accepts a connection.
-bool Accepts(int port);

@@ -1,0 +1,1 @@
+"""Parts of bench/real-books: tables of contents, what the tools print, and the sets made here."""
