@@ -4,6 +4,7 @@
 
 #include "book/BookReader.h"
 #include "bookpdf/NoticeSheet.h"
+#include "bookpdf/ExportScratch.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
 #include "html/PageKind.h"
@@ -197,7 +198,7 @@ void TBookPdfExport::Start(const QString& outputFile)
     if (!partFile_->open())
         return Fail(tr("Cannot write %1: %2").arg(outputFile, partFile_->errorString()));
     partFile_->close();
-    pageFolder_ = std::make_unique<QTemporaryDir>();
+    pageFolder_ = MakeExportScratchFolder();
     if (!pageFolder_->isValid())
         return Fail(tr("Cannot make a temporary folder: %1").arg(pageFolder_->errorString()));
 

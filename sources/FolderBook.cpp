@@ -3,6 +3,7 @@
 #include "book/BookFormat.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
+#include "common/DisplayText.h"
 #include "common/Streams.h"
 #include "sources/ContentsReading.h"
 #include "sources/EpubNavContents.h"
@@ -42,7 +43,7 @@ void ChooseTitle(
     if (home.index >= 0) {
         const auto index = static_cast<std::size_t>(home.index);
         if (const auto found = HtmlTitle(book.PageBytes(index))) {
-            title = *found;
+            title = CutForDisplay(*found);
             origin = "the <title> of " + BookTextToUtf8(book.files[index].pageName);
         }
     }
@@ -51,7 +52,7 @@ void ChooseTitle(
         origin = "the folder's name";
     }
     settings.header.title = StoredBookText(title);
-    out << "Title: " << title << " (" << origin << "; set one with --title)\n";
+    out << "Title: " << EscapeForTerminal(title) << " (" << origin << "; set one with --title)\n";
 }
 
 void SortByPageName(std::vector<SourceFile>& files)
@@ -223,7 +224,8 @@ FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const
 
     const HomeChoice home = ChooseHomePage(book.files, settings.home);
     if (!home.reason.empty())
-        out << "Home page: " << BookTextToUtf8(book.files[static_cast<std::size_t>(home.index)].pageName) << " ("
+        out << "Home page: "
+            << EscapeForTerminal(BookTextToUtf8(book.files[static_cast<std::size_t>(home.index)].pageName)) << " ("
             << home.reason << "; set one with --home)\n";
     ChooseTitle(settings, book, home, source, out);
     settings.header.homePageIndex = home.index;

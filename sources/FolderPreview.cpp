@@ -2,6 +2,7 @@
 
 #include "common/AnsiText.h"
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "html/PageKind.h"
 #include "sources/FolderNotifications.h"
@@ -218,9 +219,11 @@ bool TFolderPages::CheckForChanges(std::ostream& notes)
             plan_ = std::move(plan);
         }
         ++generation_;
-        notes << "Reloaded " << folder_.string() << " (" << plan_->book.files.size() << " pages)" << std::endl;
+        notes << "Reloaded " << EscapeForTerminal(folder_.string()) << " (" << plan_->book.files.size() << " pages)"
+              << std::endl;
     } catch (const Exception& error) {
-        notes << error.Message() << "; still serving the pages as they were" << std::endl;
+        notes << EscapeForTerminal(error.Message(), LineBreaks::Keep) << "; still serving the pages as they were"
+              << std::endl;
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "book/BookFormat.h"
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 
 #include <algorithm>
@@ -212,7 +213,7 @@ std::vector<SourceFile> CollectSourceFiles(const fs::path& folder, const SourceR
     scan.Scan(folder, "");
     std::sort(scan.notes.begin(), scan.notes.end());
     for (const auto& [relative, text] : scan.notes)
-        notes << text << "\n";
+        notes << EscapeForTerminal(text) << "\n";
     std::vector<SourceFile>& files = scan.files;
     std::sort(
         files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });
@@ -226,11 +227,12 @@ void WarnAboutPageNames(const std::vector<SourceFile>& files, std::ostream& err)
         const std::string& name = file.pageName;
         const std::string reason = UnreachableReason(name);
         if (!reason.empty())
-            err << "warning: page " << BookTextToUtf8(name)
+            err << "warning: page " << EscapeForTerminal(BookTextToUtf8(name))
                 << " cannot be requested by a browser as written: " << reason << "\n";
         const auto [first, added] = firstByFoldedName.emplace(FoldedBookText(name), &name);
         if (!added)
-            err << "warning: page " << BookTextToUtf8(name) << " differs from " << BookTextToUtf8(*first->second)
+            err << "warning: page " << EscapeForTerminal(BookTextToUtf8(name)) << " differs from "
+                << EscapeForTerminal(BookTextToUtf8(*first->second))
                 << " only in letter case; the viewer always serves the first\n";
     }
 }

@@ -1,6 +1,7 @@
 #include "viewer/BookAboutBox.h"
 
 #include "book/BookReader.h"
+#include "browserhost/WindowCaption.h"
 #include "common/BookText.h"
 #include "resources/StringTable.h"
 #include "ui_BookAboutBox.h"
@@ -67,10 +68,12 @@ TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookReader& reader)
     connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
     ui->OkButton->setFocus();
 
-    ui->DescriptionMemo->setPlainText(FromBookText(reader.description()));
-    setWindowTitle(QString::fromLatin1(kAboutThisBook).arg(FromBookText(reader.title())));
+    ui->DescriptionMemo->setPlainText(
+        CutForDisplay(FromBookText(reader.description()), kDisplayDescriptionLength, LineBreaks::Keep));
+    setWindowTitle(QString::fromLatin1(kAboutThisBook).arg(CutForDisplay(FromBookText(reader.title()))));
     const QString memo = ComposeAboutMemo(ui->DescriptionMemo->toPlainText(), reader.hasAboutText(),
-        FromBookText(reader.aboutText()), reader.hasAboutDate(), AboutDateText(reader.aboutDate(), QLocale()));
+        CutForDisplay(FromBookText(reader.aboutText()), kDisplayDescriptionLength, LineBreaks::Keep),
+        reader.hasAboutDate(), AboutDateText(reader.aboutDate(), QLocale()));
     // The text box breaks lines at LF; the memo's lines end with CR LF.
     ui->DescriptionMemo->setPlainText(QString(memo).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 

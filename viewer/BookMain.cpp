@@ -76,7 +76,7 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     const std::string bookFile = OpenBook();
     // The whole book as one PDF, offered where printing is: the export reads the file anew.
     SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint, bookFile,
-        FromBookText(Server->Reader().title()), ui->Browser->PrintOptions);
+        CutForDisplay(FromBookText(Server->Reader().title())), ui->Browser->PrintOptions);
     SaveAsPdf->SetOffered(Server->Reader().IsValid() && Server->Reader().DisplaySettings().allowPrint);
     OpenContentsAtStart();
 }

@@ -1,6 +1,7 @@
 #include "tools/packtool/FolderServe.h"
 
 #include "common/AnsiText.h"
+#include "common/DisplayText.h"
 #include "pageservice/PageServer.h"
 #include "server/socket/NetExceptions.h"
 #include "sources/FolderPreview.h"
@@ -25,9 +26,9 @@ int ServeFolder(const std::string& folder, const CommandLine& line, const TPageS
     TPageServer server(pages, limits);
     if (!SwitchOnServing(server, line, address, port, context.err))
         return kExitError;
-    context.out << server.PageURL(ReplaceAll(pages.HomePageName(), " ", "%20")) << std::endl;
-    context.err << "Serving the folder " << folder << (watch ? ", reloading open pages after every change" : "")
-                << "; press Ctrl+C to stop." << std::endl;
+    context.out << EscapeForTerminal(server.PageURL(ReplaceAll(pages.HomePageName(), " ", "%20"))) << std::endl;
+    context.err << "Serving the folder " << EscapeForTerminal(folder)
+                << (watch ? ", reloading open pages after every change" : "") << "; press Ctrl+C to stop." << std::endl;
     const int signal = waitForStop();
     server.SwitchOff();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;

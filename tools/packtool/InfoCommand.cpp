@@ -3,6 +3,7 @@
 #include "common/BookText.h"
 #include "common/CommandLine.h"
 #include "tools/packtool/BookArgument.h"
+#include "common/DisplayText.h"
 #include "tools/packtool/PackCommand.h"
 
 #include <nlohmann/json.hpp>
@@ -88,13 +89,13 @@ void PrintInfo(const OpenedBook& book, std::ostream& out)
     auto row = [&out](std::string_view label, const std::string& value) {
         std::string padded(label);
         padded.resize(20, ' ');
-        out << padded << value << "\n";
+        out << padded << EscapeForTerminal(value) << "\n";
     };
     row("File:", book.fileName);
     row("Header offset:", std::to_string(reader.headerOffset()));
     row("Directory offset:", std::to_string(reader.directoryOffset()));
-    row("Title:", BookTextToUtf8(reader.title()));
-    row("Description:", BookTextToUtf8(reader.description()));
+    row("Title:", CutForDisplay(BookTextToUtf8(reader.title())));
+    row("Description:", CutForDisplay(BookTextToUtf8(reader.description()), 4 * kDisplayTextLength));
     row("About text:", reader.hasAboutText() ? BookTextToUtf8(reader.aboutText()) : "(none)");
     row("About date:", reader.hasAboutDate() ? FormatIsoDate(reader.aboutDate()) : "(none)");
     row("Home page:", HomeText(reader) + " (index " + std::to_string(reader.homePageIndex()) + ")");

@@ -2,6 +2,7 @@
 #include "common/BookText.h"
 #include "common/CommandLine.h"
 #include "tools/packtool/BookArgument.h"
+#include "common/DisplayText.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/PageArgument.h"
 
@@ -31,7 +32,7 @@ int RunList(const std::vector<std::string>& args, ToolContext& context)
     for (std::size_t i = 1; i < line.Operands().size(); ++i) {
         const int index = PageIndexOfArgument(reader, line.Operands()[i]);
         if (index < 0) {
-            context.err << "No page " << line.Operands()[i] << " in " << book->fileName << "\n";
+            context.err << "No page " << EscapeForTerminal(line.Operands()[i]) << " in " << book->fileName << "\n";
             missing = true;
         } else {
             indices.push_back(index);
@@ -57,7 +58,8 @@ int RunList(const std::vector<std::string>& args, ToolContext& context)
                     { "inflatedSize", extracted ? nlohmann::json(page.Size()) : nlohmann::json(nullptr) } });
         } else {
             context.out << std::setw(6) << i << std::setw(12) << stored << std::setw(12)
-                        << (extracted ? std::to_string(page.Size()) : "damaged") << "  " << name << "\n";
+                        << (extracted ? std::to_string(page.Size()) : "damaged") << "  " << EscapeForTerminal(name)
+                        << "\n";
         }
     }
     if (json)

@@ -1,6 +1,7 @@
 #include "book/OpenedBook.h"
 #include "common/BookText.h"
 #include "common/CommandLine.h"
+#include "common/DisplayText.h"
 #include "search/BookPageFeeder.h"
 #include "search/SearchIndex.h"
 #include "tools/packtool/BookArgument.h"
@@ -108,7 +109,8 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
         context.out << "\n";
         for (const SearchHit& hit : results.hits) {
             context.out << "\n"
-                        << BookTextToUtf8(hit.name) << "  " << (hit.title.empty() ? "(no title)" : hit.title) << "  "
+                        << EscapeForTerminal(BookTextToUtf8(hit.name)) << "  "
+                        << (hit.title.empty() ? "(no title)" : EscapeForTerminal(CutForDisplay(hit.title))) << "  "
                         << std::fixed << std::setprecision(2) << hit.score << "\n  "
                         << MarkedSnippet(hit.snippet, "[", "]") << "\n";
         }

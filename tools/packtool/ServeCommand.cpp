@@ -1,5 +1,6 @@
 #include "common/AnsiText.h"
 #include "common/CommandLine.h"
+#include "common/DisplayText.h"
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "server/socket/NetExceptions.h"
@@ -129,12 +130,12 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     try {
         home = server.Reader().GetHomePageName();
     } catch (const Exception&) {
-        context.err << "Warning: " << fileName << " has no home page\n";
+        context.err << "Warning: " << EscapeForTerminal(fileName) << " has no home page\n";
     }
     // Blanks go out as %20, which the page service turns back into blanks, so the address can be
     // pasted into a browser or given to curl as it is printed.
-    context.out << server.PageURL(home.empty() ? "/" : ReplaceAll(home, " ", "%20")) << std::endl;
-    context.err << "Serving " << fileName << "; press Ctrl+C to stop." << std::endl;
+    context.out << EscapeForTerminal(server.PageURL(home.empty() ? "/" : ReplaceAll(home, " ", "%20"))) << std::endl;
+    context.err << "Serving " << EscapeForTerminal(fileName) << "; press Ctrl+C to stop." << std::endl;
 
     const int signal = stopSignals.Wait();
     // No new connections; requests waiting for memory give up; then the server's destruction

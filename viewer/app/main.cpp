@@ -71,7 +71,8 @@ int main(int argc, char** argv)
         return 1;
     }
     BookMainForm = form.get();
-    new TQuitOnSignal(*form); // a Qt child of the window
+    // A Qt child of the window.
+    QObject::connect(new TQuitOnSignal(form.get()), &TQuitOnSignal::arrived, form.get(), &QWidget::close);
     form->show();
     const int status = QApplication::exec();
     BookMainForm = nullptr;

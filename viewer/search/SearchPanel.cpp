@@ -1,6 +1,7 @@
 #include "viewer/search/SearchPanel.h"
 
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "search/SearchQuery.h"
 #include "viewer/search/BookSearch.h"
 
@@ -23,12 +24,12 @@ QString Html(const std::string& utf8)
 
 QString ResultHtml(const SearchHit& hit)
 {
-    const QString name = QString::fromStdString(BookTextToUtf8(hit.name)).toHtmlEscaped();
+    const QString name = QString::fromStdString(CutForDisplay(BookTextToUtf8(hit.name))).toHtmlEscaped();
     QString snippet;
     for (const SnippetPiece& piece : hit.snippet)
         snippet += piece.matched ? "<b>" + Html(piece.text) + "</b>" : Html(piece.text);
     return QStringLiteral("<b>%1</b><br><small>%2</small><br>%3")
-        .arg(hit.title.empty() ? name : Html(hit.title), name, snippet);
+        .arg(hit.title.empty() ? name : Html(CutForDisplay(hit.title)), name, snippet);
 }
 
 // What the page view marks: every word and phrase of the query.

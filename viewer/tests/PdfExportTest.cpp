@@ -7,10 +7,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAnnotationObjectHelper.hh>
@@ -19,8 +22,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <map>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -341,4 +346,30 @@ TEST(PdfExport, TheBookMenuOffersTheExportOnlyWhenPrintingIsAllowedAndItRunsBesi
     TViewerWindow other(noPrint.Save());
     other.ShowAndWaitForHome();
     EXPECT_FALSE(other.Form().SaveBookAsPdf().Action()->isVisible());
+}
+
+TEST(PdfExport, InterruptAndTerminateCancelTheExportAndLeaveNoFileBehind)
+{
+    TTestBook book;
+    const std::string bookFile = WriteLinkedBook(book);
+    const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString scratch = QDir(runtime.path()).filePath(QStringLiteral("ebook-export-%1").arg(::getuid()));
+    for (const int signal : { SIGINT, SIGTERM }) {
+        std::ostringstream err;
+        // Raised once the export runs: the handler only wakes the event loop, which cancels it.
+        QTimer::singleShot(0, [signal] { ::raise(signal); });
+        EXPECT_EQ(RunPdfExport((book.Folder() / "book.pdf").string(), bookFile, err), 128 + signal) << err.str();
+        EXPECT_NE(err.str().find("stopped by"), std::string::npos) << err.str();
+        EXPECT_EQ(FilesIn(book.Folder()), QStringList { "book.ebook" }) << "no part file";
+        EXPECT_TRUE(QFileInfo::exists(scratch)) << "the pages went to the runtime folder";
+        EXPECT_TRUE(QDir(scratch).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+            << QDir(scratch).entryList().join(u' ').toStdString();
+    }
+    if (runtimeBefore.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtimeBefore);
 }
