@@ -13,6 +13,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <stdexcept>
@@ -29,6 +30,11 @@ struct TCancelled : std::exception {
 std::string PageDestinationName(std::size_t page)
 {
     return "/page" + std::to_string(page);
+}
+
+std::string EntryDestinationName(std::size_t entry)
+{
+    return "/entry" + std::to_string(entry);
 }
 
 // Links to a page of the book go to that page; other links stay as they are. Links to a place on
@@ -62,9 +68,9 @@ void LinkWithinDocument(QPDF& pdf, const std::function<int(const QString& url)>&
     }
 }
 
-// One outline entry per page, each under the page that reached it. A parent always comes before
-// its children, so the entries are linked front to back and counted back to front.
-int WriteOutline(TPdfStreamWriter& writer, const std::vector<TAssembledPage>& pages)
+// The outline entries, each under its parent. A parent always comes before its children, so the
+// entries are linked front to back and counted back to front.
+int WriteOutline(TPdfStreamWriter& writer, const std::vector<TOutlineEntry>& entries)
 {
     const int root = writer.Reserve();
     struct TItem {
@@ -72,12 +78,12 @@ int WriteOutline(TPdfStreamWriter& writer, const std::vector<TAssembledPage>& pa
         // The position of the last child so far, to link the next one after it.
         int LastChild = -1;
     };
-    std::vector<TItem> items(pages.size());
+    std::vector<TItem> items(entries.size());
     TItem top;
     const auto last = [&](const TItem& parent) { return items[std::size_t(parent.LastChild)].Number; };
-    for (std::size_t i = 0; i < pages.size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         items[i].Number = writer.Reserve();
-        TItem& parent = pages[i].Parent >= 0 ? items[std::size_t(pages[i].Parent)] : top;
+        TItem& parent = entries[i].Parent >= 0 ? items[std::size_t(entries[i].Parent)] : top;
         if (parent.LastChild >= 0) {
             items[std::size_t(parent.LastChild)].Next = items[i].Number;
             items[i].Prev = last(parent);
@@ -86,18 +92,17 @@ int WriteOutline(TPdfStreamWriter& writer, const std::vector<TAssembledPage>& pa
         }
         parent.LastChild = int(i);
     }
-    for (std::size_t i = pages.size(); i-- > 0;) {
-        TItem& parent = pages[i].Parent >= 0 ? items[std::size_t(pages[i].Parent)] : top;
+    for (std::size_t i = entries.size(); i-- > 0;) {
+        TItem& parent = entries[i].Parent >= 0 ? items[std::size_t(entries[i].Parent)] : top;
         parent.Descendants += items[i].Descendants + 1;
     }
     auto reference = [](int number) { return std::to_string(number) + " 0 R"; };
-    for (std::size_t i = 0; i < pages.size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         const TItem& item = items[i];
-        const TAssembledPage& page = pages[i];
-        std::string body = "<< /Title "
-            + TPdfStreamWriter::TextString((page.Title.isEmpty() ? page.Name : page.Title).toStdString()) + " /Dest "
-            + PageDestinationName(i) + " /Parent "
-            + reference(page.Parent >= 0 ? items[std::size_t(page.Parent)].Number : root);
+        const TOutlineEntry& entry = entries[i];
+        std::string body = "<< /Title " + TPdfStreamWriter::TextString(entry.Title.toStdString()) + " /Dest "
+            + EntryDestinationName(i) + " /Parent "
+            + reference(entry.Parent >= 0 ? items[std::size_t(entry.Parent)].Number : root);
         if (item.Prev)
             body += " /Prev " + reference(item.Prev);
         if (item.Next)
@@ -113,6 +118,37 @@ int WriteOutline(TPdfStreamWriter& writer, const std::vector<TAssembledPage>& pa
             + std::to_string(top.Descendants);
     writer.Write(root, body + " >>");
     return root;
+}
+
+// Without contents, an entry per page under the page whose link reached it.
+std::vector<TOutlineEntry> OutlineOfPages(const std::vector<TAssembledPage>& pages)
+{
+    std::vector<TOutlineEntry> entries;
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        entries.push_back({ pages[i].Title.isEmpty() ? pages[i].Name : pages[i].Title, int(i), {}, pages[i].Parent });
+    return entries;
+}
+
+// Where an anchor of a page's own document is: "[sheet /XYZ left top null]" with the sheet as
+// written into the book's PDF, or empty when the document does not name it.
+std::string AnchorPlace(QPDF& pdf, const QString& anchor, const std::vector<int>& written)
+{
+    QPDFOutlineDocumentHelper names(pdf);
+    QPDFObjectHandle place = names.resolveNamedDest(QPDFObjectHandle::newString(anchor.toStdString()));
+    if (!place.isArray())
+        place = names.resolveNamedDest(QPDFObjectHandle::newName("/" + anchor.toStdString()));
+    if (!place.isArray() || place.getArrayNItems() < 1)
+        return {};
+    const std::vector<QPDFPageObjectHelper> sheets = QPDFPageDocumentHelper(pdf).getAllPages();
+    for (std::size_t i = 0; i < sheets.size() && i < written.size(); ++i) {
+        if (sheets[i].getObjectHandle().getObjGen() != place.getArrayItem(0).getObjGen())
+            continue;
+        std::string rest;
+        for (int item = 1; item < place.getArrayNItems(); ++item)
+            rest += " " + place.getArrayItem(item).unparse();
+        return "[" + std::to_string(written[i]) + " 0 R" + rest + "]";
+    }
+    return {};
 }
 
 int WriteInformation(TPdfStreamWriter& writer, const TBookPdfDesign& design)
@@ -182,11 +218,13 @@ private:
 
 } // namespace
 
-bool AssembleBookPdf(const std::vector<TAssembledPage>& pages, const TBookPdfDesign& design,
-    const std::function<int(const QString& url)>& pageOfLink, const QString& outputFile,
+bool AssembleBookPdf(const std::vector<TAssembledPage>& pages, const std::vector<TOutlineEntry>& givenOutline,
+    const TBookPdfDesign& design, const std::function<int(const QString& url)>& pageOfLink, const QString& outputFile,
     const std::atomic_bool& cancelled, QString& error)
 {
     try {
+        const std::vector<TOutlineEntry> outline = givenOutline.empty() ? OutlineOfPages(pages) : givenOutline;
+        std::vector<std::string> entryPlaces(outline.size());
         // The sheets are numbered through the whole book: every page's sheets are looked at first.
         QList<THeaderFooterSheet> bands;
         THeaderFooterValues values;
@@ -229,6 +267,10 @@ bool AssembleBookPdf(const std::vector<TAssembledPage>& pages, const TBookPdfDes
             const std::vector<int> written = writer.CopyPages(*pdf, pageTree, overlays);
             if (written.empty())
                 throw std::runtime_error(page.Name.toStdString() + " has no sheet");
+            for (std::size_t e = 0; e < outline.size(); ++e) {
+                if (outline[e].Page == int(i) && !outline[e].Anchor.isEmpty())
+                    entryPlaces[e] = AnchorPlace(*pdf, outline[e].Anchor, written);
+            }
             firstSheets.push_back(written.front());
             sheets.insert(sheets.end(), written.begin(), written.end());
         }
@@ -241,12 +283,19 @@ bool AssembleBookPdf(const std::vector<TAssembledPage>& pages, const TBookPdfDes
         std::string names = "<<";
         for (std::size_t i = 0; i < firstSheets.size(); ++i)
             names += PageDestinationName(i) + " [" + std::to_string(firstSheets[i]) + " 0 R /XYZ null null null]\n";
+        for (std::size_t e = 0; e < outline.size(); ++e) {
+            const auto page = std::size_t(std::clamp(outline[e].Page, 0, int(firstSheets.size()) - 1));
+            names += EntryDestinationName(e) + " "
+                + (entryPlaces[e].empty() ? "[" + std::to_string(firstSheets[page]) + " 0 R /XYZ null null null]"
+                                          : entryPlaces[e])
+                + "\n";
+        }
         writer.Write(destinations, names + ">>");
-        const int outline = WriteOutline(writer, pages);
+        const int outlineRoot = WriteOutline(writer, outline);
         const int info = WriteInformation(writer, design);
         writer.Write(catalog,
             "<< /Type /Catalog /Pages " + std::to_string(pageTree) + " 0 R /Dests " + std::to_string(destinations)
-                + " 0 R /Outlines " + std::to_string(outline) + " 0 R /PageMode /UseOutlines >>");
+                + " 0 R /Outlines " + std::to_string(outlineRoot) + " 0 R /PageMode /UseOutlines >>");
         writer.Finish(catalog, info);
         return true;
     } catch (const std::exception& e) {

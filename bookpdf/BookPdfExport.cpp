@@ -3,12 +3,15 @@
 #include "browserhost/BrowserProfile.h"
 
 #include "book/BookReader.h"
+#include "bookpdf/NoticeSheet.h"
+#include "bookpdf/ExportScratch.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
 #include "html/PageKind.h"
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "print/PageRetirement.h"
+#include "sources/BookFileSource.h"
 
 #include <QDate>
 #include <QDir>
@@ -16,6 +19,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QPageLayout>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -26,6 +30,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <sys/stat.h>
 
 namespace {
@@ -42,6 +47,14 @@ const QString kPageFactsScript = QStringLiteral(R"js((() => {
                       e => String(e.href || e.src))
   };
 })())js");
+
+// A title that names no more than a file ("ch003.xhtml", "index.html") or nothing.
+bool SaysNothing(const QString& title)
+{
+    static const QRegularExpression fileName(
+        QStringLiteral(R"(^[^\s/]+\.(x?html?|xht|php|aspx?)$)"), QRegularExpression::CaseInsensitiveOption);
+    return title.trimmed().isEmpty() || fileName.match(title.trimmed()).hasMatch();
+}
 
 QPageLayout PaperLayout(const TPrintOptions& options)
 {
@@ -66,7 +79,7 @@ TBookPdfExport::TBookPdfExport(std::string bookFile, TBookPdfDesign design, QObj
     pageTimeout_.setSingleShot(true);
     pageTimeout_.setInterval(pageTimeoutMs);
     connect(&pageTimeout_, &QTimer::timeout, this,
-        [this] { Fail(tr("The page %1 could not be rendered in time").arg(pages_.back().Name)); });
+        [this] { SkipPage(tr("It could not be rendered within %1 seconds.").arg(pageTimeout_.interval() / 1000)); });
     connect(&assembly_, &QFutureWatcher<bool>::finished, this, &TBookPdfExport::Assembled);
 }
 
@@ -83,7 +96,57 @@ TBookPdfExport::~TBookPdfExport()
 
 int TBookPdfExport::PageTotal() const
 {
+    if (!planned_.empty())
+        return int(planned_.size());
     return order_ ? int(order_->Total()) : 0;
+}
+
+bool TBookPdfExport::PlanFromContents(int home)
+{
+    const TContents contents = TBookFileSource(Reader()).Contents();
+    std::unordered_map<int, int> position;
+    auto place = [&](int index, int parent) {
+        if (position.emplace(index, int(planned_.size())).second)
+            planned_.push_back({ index, parent });
+        return position.at(index);
+    };
+    place(home, -1);
+    // Depth first; an entry whose page is no HTML page of the book lends its place to its first
+    // entry that has one, and its entries stand under its own parent.
+    std::function<void(const TContents&, int)> walk = [&](const TContents& entries, int parentEntry) {
+        for (const TContentsEntry& entry : entries) {
+            const int index = entry.page.empty() ? -1 : Reader().IndexOfPage(entry.page);
+            int own = parentEntry;
+            if (index >= 0 && IsMarkupPage(Reader().Pages()[index])) {
+                const int parentPage = parentEntry >= 0 ? outline_[std::size_t(parentEntry)].Page : -1;
+                const int at = place(Reader().IndexOfPage(Reader().Pages()[index]), parentPage);
+                contentsTitle_.emplace(planned_[std::size_t(at)].Page, QString::fromStdString(entry.title));
+                outline_.push_back(
+                    { QString::fromStdString(entry.title), at, QString::fromStdString(entry.anchor), parentEntry });
+                own = int(outline_.size()) - 1;
+            } else if (!entry.children.empty()) {
+                outline_.push_back({ QString::fromStdString(entry.title), -1, {}, parentEntry });
+                own = int(outline_.size()) - 1;
+            }
+            walk(entry.children, own);
+        }
+    };
+    walk(contents, -1);
+    // A heading opens the page of the entry after it, its first.
+    for (std::size_t i = 0; i < outline_.size(); ++i) {
+        if (outline_[i].Page >= 0)
+            continue;
+        for (std::size_t j = i + 1; j < outline_.size() && outline_[i].Page < 0; ++j)
+            if (outline_[j].Page >= 0)
+                outline_[i].Page = outline_[j].Page;
+    }
+    if (outline_.empty() || planned_.size() < 2) {
+        planned_.clear();
+        outline_.clear();
+        contentsTitle_.clear();
+        return false;
+    }
+    return true;
 }
 
 const TBookReader& TBookPdfExport::Reader() const
@@ -125,7 +188,8 @@ void TBookPdfExport::Start(const QString& outputFile)
     }
     if (home < 0)
         return Fail(tr("The book has no home page"));
-    order_.emplace(std::move(htmlPages), home);
+    if (!PlanFromContents(home))
+        order_.emplace(std::move(htmlPages), home);
 
     // Nothing is rendered for a file that cannot be written.
     const QFileInfo target(outputFile);
@@ -134,7 +198,7 @@ void TBookPdfExport::Start(const QString& outputFile)
     if (!partFile_->open())
         return Fail(tr("Cannot write %1: %2").arg(outputFile, partFile_->errorString()));
     partFile_->close();
-    pageFolder_ = std::make_unique<QTemporaryDir>();
+    pageFolder_ = MakeExportScratchFolder();
     if (!pageFolder_->isValid())
         return Fail(tr("Cannot make a temporary folder: %1").arg(pageFolder_->errorString()));
 
@@ -144,12 +208,40 @@ void TBookPdfExport::Start(const QString& outputFile)
         return Fail(tr("Cannot start the page server: %1").arg(QString::fromStdString(error.Message())));
     }
 
+    MakeEnginePage();
+    RenderNext();
+}
+
+void TBookPdfExport::MakeEnginePage()
+{
     profile_ = CreateTransientProfile(this);
     page_ = new QWebEnginePage(profile_, this);
     connect(page_, &QWebEnginePage::loadFinished, this, &TBookPdfExport::PageLoaded);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
-        [this] { Fail(tr("The engine stopped while rendering %1").arg(pages_.back().Name)); });
-    RenderNext();
+        [this] { SkipPage(tr("The engine stopped while rendering it.")); });
+}
+
+void TBookPdfExport::SkipPage(const QString& reason)
+{
+    if (ended_ || pages_.empty())
+        return;
+    pageTimeout_.stop();
+    TAssembledPage& page = pages_.back();
+    skipped_ << tr("%1: %2").arg(page.Name, reason);
+    if (!WriteNoticeSheet(page.File, page.Name, reason, PaperLayout(design_.Options)))
+        return Fail(tr("Cannot write %1").arg(page.File));
+    // The engine page may still be busy with the page: a fresh one reads the next, so that
+    // nothing it still tells about this one is taken for the next.
+    if (page_) {
+        disconnect(page_, nullptr, this, nullptr);
+        // Let go of once out of its own signal, which may be what brought us here.
+        QTimer::singleShot(0, this, [page = QPointer<QWebEnginePage>(page_), profile = QPointer(profile_)] {
+            if (page && profile)
+                RetirePage(page, profile);
+        });
+    }
+    MakeEnginePage();
+    QTimer::singleShot(0, this, &TBookPdfExport::RenderNext);
 }
 
 void TBookPdfExport::Cancel()
@@ -163,9 +255,14 @@ void TBookPdfExport::RenderNext()
 {
     if (ended_)
         return;
-    const std::optional<TReadingOrder::TPlaced> next = order_->Next();
+    std::optional<TReadingOrder::TPlaced> next;
+    if (order_)
+        next = order_->Next();
+    else if (nextPlanned_ < planned_.size())
+        next = planned_[nextPlanned_++];
     if (!next)
         return Assemble();
+    renderedIndex_.push_back(next->Page);
     const QString name = PageName(next->Page);
     pages_.push_back({ pageFolder_->filePath(QStringLiteral("%1.pdf").arg(pages_.size())), name, {}, next->Parent });
     emit progressed(int(pages_.size()) - 1, PageTotal(), name);
@@ -175,7 +272,7 @@ void TBookPdfExport::RenderNext()
     // A page the book cannot give would be served as a "not found" page and printed as one.
     std::string content;
     if (!Reader().ExtractPageAtConcurrently(next->Page, content))
-        return Fail(tr("The page %1 cannot be read from the book").arg(name));
+        return SkipPage(tr("It cannot be read from the book."));
     pageTimeout_.start();
     const std::string url = server_->PageURL(Reader().Pages()[next->Page]);
     page_->load(QUrl(QString::fromStdString(BookTextToUtf8(url)), QUrl::TolerantMode));
@@ -185,8 +282,18 @@ void TBookPdfExport::PageLoaded(bool ok)
 {
     if (ended_ || pages_.empty())
         return;
+    // A page that moves on while it loads ends one load and starts the next: the last one counts.
+    if (page_->isLoading())
+        return;
+    // A page that moved on by itself is printed as what it became, under that page's name.
+    const QUrl shown = page_->url();
+    const int became = BookPageOf(shown.toString());
+    if (became < 0)
+        return SkipPage(tr("It moves to an address outside the book: %1").arg(shown.toString()));
     if (!ok)
-        return Fail(tr("The page %1 could not be loaded").arg(pages_.back().Name));
+        return SkipPage(tr("It could not be loaded."));
+    if (became != renderedIndex_.back())
+        pages_.back().Name = PageName(became);
     page_->runJavaScript(kPageFactsScript, QWebEngineScript::ApplicationWorld,
         [self = QPointer<TBookPdfExport>(this)](const QVariant& facts) {
             if (self)
@@ -200,6 +307,9 @@ void TBookPdfExport::PageRead(const QVariant& facts)
         return;
     const QVariantMap map = facts.toMap();
     pages_.back().Title = map.value(QStringLiteral("title")).toString().simplified();
+    if (const auto named = contentsTitle_.find(renderedIndex_.back());
+        named != contentsTitle_.end() && SaysNothing(pages_.back().Title))
+        pages_.back().Title = named->second;
     if (pages_.size() == 1 && design_.Author.isEmpty())
         design_.Author = map.value(QStringLiteral("author")).toString().simplified();
     std::vector<int> linked;
@@ -208,7 +318,8 @@ void TBookPdfExport::PageRead(const QVariant& facts)
         if (page >= 0)
             linked.push_back(page);
     }
-    order_->Follow(linked);
+    if (order_)
+        order_->Follow(linked);
 
     PdfRenderingStarted(page_);
     page_->printToPdf(
@@ -226,7 +337,7 @@ void TBookPdfExport::PagePrinted(const QByteArray& pdf)
         return;
     pageTimeout_.stop();
     if (pdf.isEmpty())
-        return Fail(tr("The engine could not render the page %1").arg(pages_.back().Name));
+        return SkipPage(tr("The engine could not render it."));
     QFile file(pages_.back().File);
     if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.flush())
         return Fail(tr("Cannot write %1: %2").arg(file.fileName(), file.errorString()));
@@ -263,9 +374,8 @@ int TBookPdfExport::PlacedPageOf(const QString& url) const
 void TBookPdfExport::Assemble()
 {
     emit progressed(PageTotal(), PageTotal(), QString());
-    const std::vector<TReadingOrder::TPlaced>& placed = order_->Placed();
-    for (std::size_t i = 0; i < placed.size(); ++i)
-        placedPosition_.emplace(placed[i].Page, int(i));
+    for (std::size_t i = 0; i < renderedIndex_.size(); ++i)
+        placedPosition_.emplace(renderedIndex_[i], int(i));
     // The engine page is done with: its memory goes before the pages are put together.
     RetirePage(page_, profile_);
     page_ = nullptr;
@@ -273,7 +383,7 @@ void TBookPdfExport::Assemble()
     const QString part = partFile_->fileName();
     assembly_.setFuture(QtConcurrent::run([this, part] {
         return AssembleBookPdf(
-            pages_, design_, [this](const QString& url) { return PlacedPageOf(url); }, part, cancelled_,
+            pages_, outline_, design_, [this](const QString& url) { return PlacedPageOf(url); }, part, cancelled_,
             assemblyError_);
     }));
 }

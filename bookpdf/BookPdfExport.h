@@ -6,6 +6,7 @@
 #include <QFutureWatcher>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTimer>
@@ -21,7 +22,9 @@ class QWebEngineProfile;
 class TBookReader;
 class TPageServer;
 
-// Writes a whole book into one PDF file: every HTML page in reading order (TReadingOrder),
+// Writes a whole book into one PDF file: the home page and then the pages the book's contents name,
+// depth first, with the contents as the outline; for a book without contents every HTML page in
+// reading order (TReadingOrder),
 // rendered by the engine one page at a time from a page server of the export's own (so that the
 // viewer switching its server off, as it does behind the About box, does not touch it), each page's PDF kept in a
 // temporary folder, then all of them put together with header, footer, outline and links
@@ -35,7 +38,8 @@ class TBookPdfExport : public QObject {
 public:
     // bookFile is opened anew, read-only, by the export's own page server. The design's BookTitle
     // and Date are filled in here when empty. A page that has not loaded and printed after
-    // pageTimeoutMs is taken as one the engine cannot render.
+    // pageTimeoutMs, that fails to load or moves to an address outside the book gets a notice
+    // sheet in its place (SkippedPages) and the export goes on.
     TBookPdfExport(std::string bookFile, TBookPdfDesign design, QObject* parent = nullptr, int pageTimeoutMs = 60000);
     // Waits for an assembly under way, which a cancel ends at its next page.
     ~TBookPdfExport() override;
@@ -47,6 +51,8 @@ public:
     void Cancel();
     // The pages the book will have on paper; known once started.
     int PageTotal() const;
+    // The pages a notice sheet stands for, with the reason, once finished.
+    const QStringList& SkippedPages() const { return skipped_; }
 
 signals:
     // page pages are rendered of total; name is the page rendered next, empty while the pages
@@ -60,6 +66,11 @@ private:
     void PageLoaded(bool ok);
     void PageRead(const QVariant& facts);
     void PagePrinted(const QByteArray& pdf);
+    // Puts a notice sheet in the place of the page under way and goes on with a fresh engine page.
+    void SkipPage(const QString& reason);
+    void MakeEnginePage();
+    // The placed pages and the outline from the book's contents; false when it has none.
+    bool PlanFromContents(int home);
     void Assemble();
     void Assembled();
     void Fail(const QString& error);
@@ -77,6 +88,15 @@ private:
     std::unique_ptr<TPageServer> server_;
     TBookPdfDesign design_;
     std::optional<TReadingOrder> order_;
+    // With contents: the pages in order, and the outline.
+    std::vector<TReadingOrder::TPlaced> planned_;
+    std::size_t nextPlanned_ = 0;
+    std::vector<TOutlineEntry> outline_;
+    // A directory index's title in the contents, for pages whose own title says nothing.
+    std::unordered_map<int, QString> contentsTitle_;
+    // The directory index of each page rendered, in order.
+    std::vector<int> renderedIndex_;
+    QStringList skipped_;
     std::vector<TAssembledPage> pages_;
     // Directory index to position in the reading order, once every page is placed.
     std::unordered_map<int, int> placedPosition_;

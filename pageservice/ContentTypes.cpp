@@ -1,6 +1,7 @@
 #include "pageservice/ContentTypes.h"
 
 #include "common/AnsiText.h"
+#include "common/Utf8.h"
 
 #include <utility>
 
@@ -78,4 +79,12 @@ std::string_view ContentTypeForPage(std::string_view pageName)
             return type;
     }
     return {};
+}
+
+std::string ContentTypeForAnswer(std::string_view pageName, std::string_view bytes)
+{
+    std::string type(ContentTypeForPage(pageName));
+    if (type.starts_with("text/") && type != "text/html" && IsMultiByteUtf8(bytes))
+        type += "; charset=utf-8";
+    return type;
 }

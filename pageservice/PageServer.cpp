@@ -37,6 +37,8 @@ void TPageServer::Configure(const TPageServerLimits& limits)
               return false;
           };
     listener_->OnCommandGet = [this](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) {
+        if (answerFirst_ && answerFirst_(request, response))
+            return;
         AnswerPageRequest(*source_, request, response);
     };
 }

@@ -7,11 +7,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 class TFileStream;
+class THTTPRequestInfo;
+class THTTPResponseInfo;
 class TNetHTTPListener;
 
 // A book's pages served over HTTP on this machine: the book file, its reader, the pages handed out
@@ -46,6 +49,11 @@ public:
     // from another site, are answered 403 with kRequestRefusedText and nothing of the book.
     void AllowHost(std::string name);
 
+    // A handler asked first for every GET, HEAD and POST request: when it answers (returns true),
+    // no page is looked up. Set while switched off.
+    using RequestHandler = std::function<bool(const THTTPRequestInfo&, THTTPResponseInfo&)>;
+    void AnswerFirst(RequestHandler handler) { answerFirst_ = std::move(handler); }
+
     // Switches on at the port, or when that is taken at the next free page port in turn
     // (ENetAddressInUse when every one is taken). Switching on while on changes nothing.
     void SwitchOn();
@@ -77,6 +85,7 @@ private:
     // The port switched on at, for the sessions: the listener's own may change while sessions of
     // an earlier switching-on still run.
     std::atomic<int32_t> servedPort_ { 0 };
+    RequestHandler answerFirst_; // goes after the listener: no session uses it by then
     // Declared last, destroyed first: see above.
     std::unique_ptr<TNetHTTPListener> listener_;
 };

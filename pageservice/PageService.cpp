@@ -13,38 +13,88 @@
 #include <chrono>
 #include <memory>
 #include <random>
+#include <vector>
+
+namespace {
+
+// The page stored under the name, null inside when it is stored but cannot be read; nothing when
+// no page is stored under the name.
+std::optional<std::optional<TFoundPage>> LookUp(TPageSource& source, std::string name)
+{
+    TPageLookup lookup = source.Lookup(name);
+    if (!lookup.stored)
+        return std::nullopt;
+    if (!lookup.bytes)
+        return std::optional<TFoundPage> {};
+    return TFoundPage { std::move(name), std::move(lookup.bytes), lookup.fileHandle, {} };
+}
+
+constexpr std::string_view kFolderPages[] = { "index.html", "index.htm" };
+
+} // namespace
+
+std::string MergeSlashes(std::string_view name)
+{
+    std::string merged;
+    merged.reserve(name.size());
+    for (char c : name) {
+        if (c != '/' || !merged.ends_with('/'))
+            merged += c;
+    }
+    return merged;
+}
 
 std::optional<TFoundPage> FindPage(TPageSource& source, std::string_view document)
 {
-    std::string name = PageNameFromDocument(document);
-    TPageLookup lookup = source.Lookup(name);
-    if (!lookup.stored) {
-        auto escaped = PageNameFromEscapedDocument(document);
-        if (!escaped)
-            return std::nullopt;
-        name = std::move(*escaped);
-        lookup = source.Lookup(name);
+    std::vector<std::string> names { PageNameFromDocument(document) };
+    if (auto escaped = PageNameFromEscapedDocument(document))
+        names.push_back(std::move(*escaped));
+    for (const std::string& name : names) {
+        if (auto found = LookUp(source, name))
+            return *found;
     }
-    if (!lookup.bytes)
-        return std::nullopt;
-    return TFoundPage { std::move(name), std::move(lookup.bytes), lookup.fileHandle };
+    for (const std::string& name : names) {
+        std::string folder = MergeSlashes(name);
+        if (folder != name) {
+            if (auto found = LookUp(source, folder))
+                return *found;
+        }
+        const bool slashMissing = !folder.ends_with('/');
+        if (slashMissing)
+            folder += '/';
+        for (std::string_view page : kFolderPages) {
+            auto found = LookUp(source, folder + std::string(page));
+            if (!found)
+                continue;
+            if (*found && slashMissing)
+                (*found)->movedTo = std::string(document) + "/";
+            return *found;
+        }
+    }
+    return std::nullopt;
 }
 
-void BuildPageAnswer(const std::optional<TFoundPage>& page, THTTPResponseInfo& response)
+void BuildPageAnswer(
+    const std::optional<TFoundPage>& page, THTTPResponseInfo& response, std::string_view notFoundMarkup)
 {
-    if (page) {
+    if (page && !page->movedTo.empty()) {
+        response.SetResponseCode(301);
+        response.Headers.SetValue("Location", page->movedTo);
+        response.ContentText = "<a href=\"" + page->movedTo + "\">" + page->movedTo + "</a>";
+    } else if (page) {
         response.SetResponseCode(200);
         response.ContentStream = std::make_unique<TSharedPageStream>(page->bytes, page->fileHandle);
-        response.ContentType = ContentTypeForPage(page->name);
+        response.ContentType = ContentTypeForAnswer(page->name, *page->bytes);
     } else {
         response.SetResponseCode(404);
-        response.ContentText = std::string(kPageNotFoundText);
+        response.ContentText = std::string(kPageNotFoundText) + std::string(notFoundMarkup);
     }
 }
 
 void AnswerPageRequest(TPageSource& source, const THTTPRequestInfo& request, THTTPResponseInfo& response)
 {
-    BuildPageAnswer(FindPage(source, request.Document), response);
+    std::optional<TFoundPage> page = FindPage(source, request.Document);
+    BuildPageAnswer(page, response, page ? std::string() : source.NotFoundMarkup());
 }
 
 std::string PageNameFromDocument(std::string_view document)

@@ -24,17 +24,27 @@ struct TFoundPage {
     std::string name;
     std::shared_ptr<const std::string> bytes;
     int fileHandle = -1; // as TPageLookup's
+    // Where the browser is sent instead (301), when the request named a folder without its final
+    // slash: the folder's page is found, but its relative links need the slash to resolve.
+    std::string movedTo;
 };
 
 // The page a request's document names. The name as written (PageNameFromDocument) is tried first,
 // then the name the browser meant when it escaped the path (PageNameFromEscapedDocument); the first
 // name under which the source stores a page decides, so a page stored under the name as written
-// that cannot be read is not found, whatever the other name holds.
+// that cannot be read is not found, whatever the other name holds. Only when neither name is stored
+// do the mends a static web server makes apply, to each name in turn: doubled slashes merged
+// ("a//b.png" is "a/b.png"), then a folder's page ("dir/" and "dir" are "dir/index.html", else
+// "dir/index.htm"; "dir" answers with a move to "dir/").
 std::optional<TFoundPage> FindPage(TPageSource& source, std::string_view document);
 
-// 200 with the page and the content type of its name (none for an extension without one, so the
-// engine tells the type itself), or 404 with kPageNotFoundText as text/html.
-void BuildPageAnswer(const std::optional<TFoundPage>& page, THTTPResponseInfo& response);
+// The name with every run of slashes made one.
+std::string MergeSlashes(std::string_view name);
+
+// 200 with the page and the content type of its name and bytes (ContentTypeForAnswer), a 301 for a
+// page found with movedTo, or 404 with kPageNotFoundText and then notFoundMarkup as text/html.
+void BuildPageAnswer(
+    const std::optional<TFoundPage>& page, THTTPResponseInfo& response, std::string_view notFoundMarkup = {});
 
 // Both steps for one request; every method routed to the handler (GET, HEAD, POST) is answered
 // the same way.

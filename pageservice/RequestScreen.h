@@ -28,7 +28,10 @@ public:
     // - an Origin header naming another origin than http://NAME:PORT of an allowed name (the
     //   opaque origin "null" included);
     // - Sec-Fetch-Site "cross-site" or "same-site" (a page of another port of this machine):
-    //   only "same-origin" and "none" (the user's own navigation) come from the book or its reader.
+    //   only "same-origin" and "none" (the user's own navigation) come from the book or its reader;
+    // - two of any of these headers, or one with a blank before its colon: what comes first is
+    //   not what every reader of the request would take.
+    // Values are read without the blanks and TABs around them, as HTTP defines field values.
     bool Refuses(const TPackedStringList& headers, int32_t port) const;
 
 private:

@@ -11,22 +11,34 @@ namespace {
 constexpr std::size_t kAhead = 32;
 constexpr unsigned kMostThreads = 4;
 
-PreparedEntry PrepareEntry(const TBookReader& reader, int entry, TPagePreparer& preparer)
+// The entry's text, when it is a page the index takes.
+std::optional<PageText> TextOfEntry(const TBookReader& reader, int entry, bool& damaged)
+{
+    damaged = false;
+    const std::string& name = reader.Pages()[entry];
+    // Only the first entry of a name is served, so only it is searched.
+    if (reader.IndexOfPage(name) != entry || PageKindOf(name) == PageKind::Other || IsSourceCopy(reader, name))
+        return std::nullopt;
+    std::string bytes;
+    if (!reader.ExtractPageAtConcurrently(entry, bytes)) {
+        damaged = true;
+        return std::nullopt;
+    }
+    return ExtractPageText(name, bytes);
+}
+
+PreparedEntry PrepareEntry(const TBookReader& reader, int entry, TPagePreparer& preparer, const TRepeatedText& repeated)
 {
     PreparedEntry prepared { entry, PageIndexing::Skipped, std::nullopt };
     const std::string& name = reader.Pages()[entry];
-    // Only the first entry of a name is served, so only it is searched.
-    if (reader.IndexOfPage(name) != entry || PageKindOf(name) == PageKind::Other)
-        return prepared;
     try {
-        std::string bytes;
-        if (!reader.ExtractPageAtConcurrently(entry, bytes)) {
+        bool damaged = false;
+        auto text = TextOfEntry(reader, entry, damaged);
+        if (damaged)
             prepared.outcome = PageIndexing::Damaged;
-            return prepared;
-        }
-        auto text = ExtractPageText(name, bytes);
         if (!text)
             return prepared;
+        repeated.Strip(*text);
         prepared.page = preparer.Prepare(name, std::move(*text));
         prepared.outcome = PageIndexing::Indexed;
     } catch (const std::exception&) {
@@ -36,11 +48,73 @@ PreparedEntry PrepareEntry(const TBookReader& reader, int entry, TPagePreparer& 
     return prepared;
 }
 
+bool EndsWith(std::string_view text, std::string_view end)
+{
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
 } // namespace
+
+bool IsSourceCopy(std::string_view name, const std::function<bool(const std::string&)>& holds)
+{
+    constexpr std::string_view kFolder = "_sources/";
+    const std::size_t folder = name.find(kFolder);
+    if (folder == std::string_view::npos || (folder > 0 && name[folder - 1] != '/') || !EndsWith(name, ".txt"))
+        return false;
+    std::string page = std::string(name.substr(0, folder)) + std::string(name.substr(folder + kFolder.size()));
+    page.resize(page.size() - 4);
+    // "NAME.rst.txt" copies "NAME.rst", made into "NAME.html"; older builders wrote "NAME.txt".
+    const std::size_t dot = page.rfind('.');
+    const std::size_t slash = page.rfind('/');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        page.resize(dot);
+    return holds(page + ".html") || holds(page + ".htm");
+}
+
+bool IsSourceCopy(const TBookReader& reader, std::string_view name)
+{
+    return IsSourceCopy(name, [&](const std::string& page) { return reader.IndexOfPage(page) >= 0; });
+}
+
+std::optional<PageText> SearchedText(const TBookReader& reader, int entry, const TRepeatedText& repeated)
+{
+    if (entry < 0 || entry >= reader.Pages().Count())
+        return std::nullopt;
+    bool damaged = false;
+    std::optional<PageText> text = TextOfEntry(reader, entry, damaged);
+    if (text)
+        repeated.Strip(*text);
+    return text;
+}
+
+TRepeatedText LearnRepeatedText(const TBookReader& reader)
+{
+    std::vector<int> pages;
+    for (int entry = 0; entry < reader.Pages().Count(); ++entry) {
+        const std::string& name = reader.Pages()[entry];
+        const PageKind kind = PageKindOf(name);
+        if ((kind == PageKind::Html || kind == PageKind::Xhtml) && reader.IndexOfPage(name) == entry)
+            pages.push_back(entry);
+    }
+    TRepeatedText repeated;
+    const std::size_t sample = std::min<std::size_t>(pages.size(), TRepeatedText::kSamplePages);
+    for (std::size_t i = 0; i < sample; ++i) {
+        try {
+            bool damaged = false;
+            if (const auto text = TextOfEntry(reader, pages[i * pages.size() / sample], damaged))
+                repeated.Learn(*text);
+        } catch (const std::exception&) {
+            // Out of memory for this page: the others are learnt from.
+        }
+    }
+    repeated.Settle();
+    return repeated;
+}
 
 TBookPageFeeder::TBookPageFeeder(const TBookReader& reader, int threads)
     : reader_(reader)
     , total_(reader.Pages().Count())
+    , repeated_(LearnRepeatedText(reader))
     , ready_(static_cast<std::size_t>(total_), kAhead)
 {
     // The index's own thread is busy too: on two processors one thread preparing pages beside it
@@ -82,7 +156,7 @@ void TBookPageFeeder::Work()
     while (const std::optional<std::size_t> taken = ready_.Take()) {
         const int entry = static_cast<int>(*taken);
         ready_.Put(*taken,
-            preparer ? PrepareEntry(reader_, entry, *preparer)
+            preparer ? PrepareEntry(reader_, entry, *preparer, repeated_)
                      : PreparedEntry { entry, PageIndexing::Damaged, std::nullopt });
     }
 }
@@ -101,7 +175,7 @@ std::optional<PreparedEntry> TBookPageFeeder::Next()
             return PreparedEntry { entry, PageIndexing::Damaged, std::nullopt }; // out of memory
         }
     }
-    return PrepareEntry(reader_, entry, *ownPreparer_);
+    return PrepareEntry(reader_, entry, *ownPreparer_, repeated_);
 }
 
 PageIndexing AddToIndex(TSearchIndex& index, PreparedEntry& prepared)

@@ -2,6 +2,7 @@
 
 #include "common/OrderedSlots.h"
 #include "search/PreparedPage.h"
+#include "search/RepeatedText.h"
 
 #include <cstddef>
 #include <functional>
@@ -24,7 +25,8 @@ struct PreparedEntry {
     std::optional<PreparedPage> page; // when the outcome is Indexed
 };
 
-// Prepares a book's entries for its index on threads of its own (reading and inflating each page,
+// Prepares a book's entries for its index on threads of its own (first learning the text repeated
+// on many of its pages, which no page's body keeps; then reading and inflating each page,
 // taking its text, packing that) while the index's thread adds the pages prepared before: the
 // index then spends its time on the words alone. Entries come out in directory order, at most a
 // few dozen prepared ahead of the taker. Pages are read the way the page service reads them, at
@@ -51,6 +53,7 @@ private:
 
     const TBookReader& reader_;
     const int total_;
+    const TRepeatedText repeated_; // read by every thread, changed by none
     TOrderedSlots<PreparedEntry> ready_; // entries the threads prepared, waiting for the taker
     int taken_ = 0; // entries handed out by Next, on the taker's thread
     std::optional<TPagePreparer> ownPreparer_; // the taker's, when no thread prepares
@@ -59,6 +62,19 @@ private:
 };
 
 class TSearchIndex;
+
+// The entry's text as the index takes it (repeated text left out); nothing for an entry the index
+// does not take or cannot read.
+std::optional<PageText> SearchedText(const TBookReader& reader, int entry, const TRepeatedText& repeated);
+
+// The text repeated on many pages of the book, learnt from a sample of its pages.
+TRepeatedText LearnRepeatedText(const TBookReader& reader);
+
+// Whether the page is a plain-text copy of an HTML page's source, beside it in the book (Sphinx's
+// "_sources/NAME.rst.txt" for "NAME.html"): it is searched as that page, not as a page of its own.
+bool IsSourceCopy(const TBookReader& reader, std::string_view name);
+// The same for any set of pages: `holds` tells whether a page of that name is there.
+bool IsSourceCopy(std::string_view name, const std::function<bool(const std::string&)>& holds);
 
 // Adds a prepared entry's page to the index; the entry's outcome, which is Damaged when the index
 // cannot take the page (out of memory), as for a page that cannot be read.

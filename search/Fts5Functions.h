@@ -28,14 +28,21 @@ private:
 // The pointer type under which a TRankCutoff is bound to a statement.
 inline constexpr const char* kRankCutoffType = "ebook_rank_cutoff";
 
-// Registers best_place(table[, rank, cutoff]): for the current row, the token number in the body
-// column where the snippet should start: the first place where the most of the query's phrases
-// stand within a few words of each other; 0 when the body holds none of them. Given a rank and a
-// TRankCutoff (bound with kRankCutoffType), NULL for a row the cutoff does not admit. Raises
-// Exception on failure.
-void RegisterBestPlace(sqlite3* db);
+// Registers two functions of the words table, raising Exception on failure:
+// best_place(table[, rank, cutoff]): for the current row, the token number in the body column
+// where the snippet should start: the first place where the most of the query's phrases stand
+// within a few words of each other; 0 when the body holds none of them. Given a rank and a
+// TRankCutoff (bound with kRankCutoffType), NULL for a row the cutoff does not admit.
+// title_missing(table, terms): how many of the query's `terms` the row's title lacks (phrase i
+// is term i; phrases past the last term are the other words that term can become).
+// headings_missing(table, terms): the same for the row's headings and defined terms.
+// prefix_only(table, terms, exactFirst): 1 when `exactFirst` says the last term's first phrase is
+// the word as typed and the row holds only longer words it begins, else 0.
+void RegisterRankFunctions(sqlite3* db);
 
 // Matches closer than this many tokens count as one place.
 inline constexpr int kPlaceTokens = 12;
-// The body is the second column of the words table.
-inline constexpr int kBodyColumn = 1;
+// The columns of the words table: title, headings, body.
+inline constexpr int kTitleColumn = 0;
+inline constexpr int kHeadingsColumn = 1;
+inline constexpr int kBodyColumn = 2;

@@ -8,6 +8,8 @@
 
 #include <iterator>
 
+#include <vector>
+
 namespace {
 
 struct TokenContext {
@@ -26,18 +28,22 @@ int OnToken(void* context, int flags, const char* token, int size, int start, in
 
 } // namespace
 
-TIndexTokenizer::TIndexTokenizer(sqlite3* db)
+TIndexTokenizer::TIndexTokenizer(sqlite3* db, Stemming stemming)
 {
     RegisterBookTokenizer(db);
     fts5_api* fts5 = Fts5Of(db);
     void* userData = nullptr;
     api_ = std::make_unique<fts5_tokenizer>();
-    if (fts5 == nullptr || fts5->xFindTokenizer(fts5, kBookTokenizerName, &userData, api_.get()) != SQLITE_OK)
+    const bool stemmed = stemming == Stemming::Stemmed;
+    if (fts5 == nullptr
+        || fts5->xFindTokenizer(fts5, stemmed ? "porter" : kBookTokenizerName, &userData, api_.get()) != SQLITE_OK)
         throw Exception("Search index: SQLite has no FTS5 tokenizer");
-    const char* arguments[std::size(kTokenizerArguments)];
-    for (std::size_t i = 0; i < std::size(kTokenizerArguments); ++i)
-        arguments[i] = kTokenizerArguments[i];
-    if (api_->xCreate(userData, arguments, static_cast<int>(std::size(arguments)), &tokenizer_) != SQLITE_OK)
+    std::vector<const char*> arguments;
+    if (stemmed)
+        arguments.push_back(kBookTokenizerName);
+    for (const char* argument : kTokenizerArguments)
+        arguments.push_back(argument);
+    if (api_->xCreate(userData, arguments.data(), static_cast<int>(arguments.size()), &tokenizer_) != SQLITE_OK)
         throw Exception("Search index: the tokenizer cannot be made");
 }
 

@@ -8,12 +8,15 @@ struct sqlite3;
 struct Fts5Tokenizer;
 struct fts5_tokenizer;
 
-// The index's own tokenizer (case folded, accents stripped), used outside the index to find the
-// words a query matched in a page's text, so that snippets mark exactly what the index matched.
+// The index's own tokenizer (case folded, accents stripped, English words reduced to their stems
+// so that "keys" finds "key"), used outside the index to find the words a query matched in a
+// page's text, so that snippets mark exactly what the index matched. Unstemmed, it makes the
+// tokens a page hands the index ready made: the index stems them as they come in.
 class TIndexTokenizer {
 public:
+    enum class Stemming { Stemmed, Unstemmed };
     // Raises Exception when the connection has no FTS5 tokenizer.
-    explicit TIndexTokenizer(sqlite3* db);
+    explicit TIndexTokenizer(sqlite3* db, Stemming stemming = Stemming::Stemmed);
     ~TIndexTokenizer();
     TIndexTokenizer(const TIndexTokenizer&) = delete;
     TIndexTokenizer& operator=(const TIndexTokenizer&) = delete;

@@ -15,7 +15,7 @@ TPagePreparer::TPagePreparer()
         throw Exception("Cannot make the search index: out of memory");
     }
     try {
-        tokenizer_ = std::make_unique<TIndexTokenizer>(db_);
+        tokenizer_ = std::make_unique<TIndexTokenizer>(db_, TIndexTokenizer::Stemming::Unstemmed);
         packer_ = std::make_unique<TTextPacker>();
     } catch (...) {
         tokenizer_.reset();
@@ -33,6 +33,9 @@ TPagePreparer::~TPagePreparer()
 PreparedPage TPagePreparer::Prepare(std::string_view name, PageText text)
 {
     PreparedPage page { std::string(name), std::move(text), {}, {} };
+    // The layout of the body has done its work (repeated text is out): only the words are kept.
+    page.text.blocks = {};
+    page.text.elements = {};
     const std::string_view body = page.text.body;
     const auto keep = [&](std::string_view folded) { page.bodyTokens.Append(folded); };
     for (const TextBlock& block : SplitIntoBlocks(*tokenizer_, body, keep))

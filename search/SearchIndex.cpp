@@ -1,11 +1,14 @@
 #include "search/SearchIndex.h"
 
+#include "book/BookReader.h"
 #include "common/Exception.h"
+#include "search/BookPageFeeder.h"
 #include "search/BookTokenizer.h"
 #include "search/Fts5Functions.h"
 #include "search/IndexTokenizer.h"
 #include "search/PackedText.h"
 #include "search/Snippet.h"
+#include "search/StoredIndex.h"
 
 #include <sqlite3.h>
 
@@ -16,10 +19,21 @@
 namespace {
 
 // The words live in a contentless FTS5 table (its index only), the page under its row number.
-// Title matches count ten times as much as body matches.
-constexpr const char* kSchema = "CREATE VIRTUAL TABLE words USING fts5(title, body, content = '', "
-                                "tokenize = 'book remove_diacritics 2');"
-                                "INSERT INTO words(words, rank) VALUES('rank', 'bm25(10.0, 1.0)');";
+constexpr const char* kSchema = "CREATE VIRTUAL TABLE words USING fts5(title, headings, body, content = '', "
+                                "tokenize = 'porter book remove_diacritics 2');";
+// Pages with the words as typed come before pages with only longer words the last one begins;
+// then pages whose title holds every word, then those whose title holds half of them or more;
+// then BM25, where a match in the title counts ten times as much as one in the body and a match in
+// a heading four times. Lower is better.
+constexpr const char* kRankOrder = "(prefix_only(words, ?3, ?4) * 100000.0"
+                                   " + (CASE WHEN title_missing(words, ?3) = 0 THEN 0"
+                                   " WHEN title_missing(words, ?3) * 2 <= ?3 THEN 1 ELSE 2 END) * 10000.0"
+                                   " + (CASE WHEN headings_missing(words, ?3) = 0 THEN 0"
+                                   " WHEN headings_missing(words, ?3) * 2 <= ?3 THEN 1 ELSE 2 END) * 2500.0"
+                                   " + book_rank(words))";
+// What a result's score counts down from: scores are above 0, and those of a better tier are
+// 10,000 above those of a worse one.
+constexpr double kBestScore = 120000.0;
 // New words wait in memory up to this size before they are written as a segment of the index. A
 // book's index usually fits whole, so the build writes it once instead of writing and merging
 // many small segments; queries see the waiting words too.
@@ -27,6 +41,9 @@ constexpr int64_t kPendingWordsBytes = 64 << 20;
 // A word being typed is looked up as the whole words it can still become, when there are at most
 // this many; otherwise as a prefix.
 constexpr std::size_t kMostCompletions = 32;
+// The stored index's layout: its tables, its tokenizer and what the pages' text is made of. A
+// change to any of them makes books built before fall back to an index built in memory.
+constexpr int kStoredIndexVersion = 1;
 
 // Resets the statement however the caller leaves.
 struct StatementReset {
@@ -57,22 +74,117 @@ TSearchIndex::TSearchIndex()
     try {
         // Nothing is rolled back: a journal would only add to the memory a build takes.
         Execute("PRAGMA journal_mode = OFF");
-        // Sorts of large result sets stay in memory too: nothing of a book is written to disk.
-        Execute("PRAGMA temp_store = MEMORY");
         RegisterBookTokenizer(db_);
         Execute(kSchema);
         Execute(
             ("INSERT INTO words(words, rank) VALUES('hashsize', " + std::to_string(kPendingWordsBytes) + ")").c_str());
-        tokenizer_ = std::make_unique<TIndexTokenizer>(db_);
-        RegisterBestPlace(db_);
-        insertWords_ = Prepare("INSERT INTO words(rowid, title, body) VALUES(?1, ?2, ?3)");
-        Execute("CREATE VIRTUAL TABLE vocabulary USING fts5vocab(words, row)");
-        completions_ = Prepare("SELECT term FROM vocabulary WHERE term >= ?1");
-        select_ = Prepare("SELECT rowid, rank, best_place(words, rank, ?2) FROM words WHERE words MATCH ?1");
+        insertWords_ = Prepare("INSERT INTO words(rowid, title, headings, body) VALUES(?1, ?2, ?3, ?4)");
+        PrepareQueries();
     } catch (...) {
         Close();
         throw;
     }
+}
+
+TSearchIndex::TSearchIndex(const TBookReader& reader, sqlite3* db)
+    : db_(db)
+    , reader_(&reader)
+{
+    try {
+        RegisterBookTokenizer(db_);
+        PrepareQueries();
+        pageOf_ = Prepare("SELECT name, title FROM pages WHERE id = ?1");
+        sqlite3_stmt* repeated = Prepare("SELECT hash FROM repeated");
+        std::vector<uint64_t> hashes;
+        int step = SQLITE_ROW;
+        while ((step = sqlite3_step(repeated)) == SQLITE_ROW)
+            hashes.push_back(static_cast<uint64_t>(sqlite3_column_int64(repeated, 0)));
+        sqlite3_finalize(repeated);
+        if (step != SQLITE_DONE)
+            throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
+        repeated_ = TRepeatedText(hashes);
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void TSearchIndex::PrepareQueries()
+{
+    // Sorts of large result sets stay in memory too: nothing of a book is written to disk.
+    Execute("PRAGMA temp_store = MEMORY");
+    tokenizer_ = std::make_unique<TIndexTokenizer>(db_);
+    RegisterRankFunctions(db_);
+    // In the temporary schema, which a stored index (read only) can take too.
+    Execute("CREATE VIRTUAL TABLE temp.vocabulary USING fts5vocab(main, words, row)");
+    completions_ = Prepare("SELECT term FROM vocabulary WHERE term >= ?1");
+    select_ = Prepare((std::string("SELECT rowid, ") + kRankOrder + ", best_place(words, " + kRankOrder
+        + ", ?2) FROM words WHERE words MATCH ?1")
+                          .c_str());
+}
+
+std::unique_ptr<TSearchIndex> TSearchIndex::OpenStored(const TBookReader& reader)
+{
+    sqlite3* db = OpenStoredIndex(reader);
+    if (db == nullptr)
+        return nullptr;
+    int version = -1;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &statement, nullptr) == SQLITE_OK
+        && sqlite3_step(statement) == SQLITE_ROW)
+        version = sqlite3_column_int(statement, 0);
+    sqlite3_finalize(statement);
+    if (version < 0) {
+        sqlite3_close(db);
+        throw Exception("The book's search index is damaged");
+    }
+    if (version != kStoredIndexVersion) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    try {
+        return std::unique_ptr<TSearchIndex>(new TSearchIndex(reader, db));
+    } catch (const std::exception&) {
+        throw Exception("The book's search index is damaged");
+    }
+}
+
+std::string TSearchIndex::StoredImage(const TRepeatedText& repeated)
+{
+    Finish();
+    Execute("CREATE TABLE pages(id INTEGER PRIMARY KEY, name BLOB, title TEXT);"
+            "CREATE TABLE repeated(hash INTEGER PRIMARY KEY);");
+    Execute("BEGIN");
+    sqlite3_stmt* page = Prepare("INSERT INTO pages(id, name, title) VALUES(?1, ?2, ?3)");
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        sqlite3_bind_int64(page, 1, static_cast<int64_t>(i) + 1);
+        sqlite3_bind_blob64(page, 2, pages_[i].name.data(), pages_[i].name.size(), SQLITE_STATIC);
+        sqlite3_bind_text64(page, 3, pages_[i].title.data(), pages_[i].title.size(), SQLITE_STATIC, SQLITE_UTF8);
+        const int step = sqlite3_step(page);
+        sqlite3_reset(page);
+        if (step != SQLITE_DONE) {
+            sqlite3_finalize(page);
+            throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
+        }
+    }
+    sqlite3_finalize(page);
+    sqlite3_stmt* hash = Prepare("INSERT OR IGNORE INTO repeated(hash) VALUES(?1)");
+    for (const uint64_t value : repeated.Hashes()) {
+        sqlite3_bind_int64(hash, 1, static_cast<int64_t>(value));
+        sqlite3_step(hash);
+        sqlite3_reset(hash);
+    }
+    sqlite3_finalize(hash);
+    Execute("COMMIT");
+    Execute(("PRAGMA user_version = " + std::to_string(kStoredIndexVersion)).c_str());
+    Execute("VACUUM");
+    sqlite3_int64 size = 0;
+    unsigned char* bytes = sqlite3_serialize(db_, "main", &size, 0);
+    if (bytes == nullptr)
+        throw Exception("Search index: out of memory");
+    std::string image(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
+    sqlite3_free(bytes);
+    return image;
 }
 
 TSearchIndex::~TSearchIndex()
@@ -82,7 +194,7 @@ TSearchIndex::~TSearchIndex()
 
 void TSearchIndex::Close()
 {
-    for (sqlite3_stmt* statement : { insertWords_, completions_, select_ })
+    for (sqlite3_stmt* statement : { insertWords_, completions_, select_, pageOf_ })
         sqlite3_finalize(statement);
     tokenizer_.reset();
     sqlite3_close(db_);
@@ -130,7 +242,8 @@ void TSearchIndex::Add(PreparedPage page)
         const PageText& text = page.text;
         sqlite3_bind_int64(insertWords_, 1, id);
         sqlite3_bind_text64(insertWords_, 2, text.title.data(), text.title.size(), SQLITE_STATIC, SQLITE_UTF8);
-        sqlite3_bind_text64(insertWords_, 3, text.body.data(), text.body.size(), SQLITE_STATIC, SQLITE_UTF8);
+        sqlite3_bind_text64(insertWords_, 3, text.headings.data(), text.headings.size(), SQLITE_STATIC, SQLITE_UTF8);
+        sqlite3_bind_text64(insertWords_, 4, text.body.data(), text.body.size(), SQLITE_STATIC, SQLITE_UTF8);
         if (sqlite3_step(insertWords_) != SQLITE_DONE)
             throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
     }
@@ -176,12 +289,19 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
         StatementReset reset { select_ };
         BindQuery(select_, completed);
         sqlite3_bind_pointer(select_, 2, &cutoff, kRankCutoffType, nullptr);
+        sqlite3_bind_int64(select_, 3, static_cast<int64_t>(query.terms.size()));
+        sqlite3_bind_int(select_, 4, completed.exactFirst ? 1 : 0);
         int step = SQLITE_ROW;
         while ((step = sqlite3_step(select_)) == SQLITE_ROW)
             ranked.push_back({ sqlite3_column_int64(select_, 0), sqlite3_column_double(select_, 1),
                 sqlite3_column_int64(select_, 2) });
-        if (step != SQLITE_DONE)
-            return results; // the query cannot be malformed; anything else matches nothing
+        if (step != SQLITE_DONE) {
+            // The query cannot be malformed: a stored index that cannot be read is damaged;
+            // anything else matches nothing.
+            if (IsStored())
+                throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+            return results;
+        }
     }
     results.total = static_cast<int64_t>(ranked.size());
     if (results.total <= offset)
@@ -191,8 +311,9 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
         [](const Ranked& a, const Ranked& b) { return a.rank != b.rank ? a.rank < b.rank : a.id < b.id; });
     const std::vector<SnippetTerm> terms = SnippetTerms(*tokenizer_, query);
     for (auto row = ranked.begin() + offset; row != end; ++row) {
-        SearchHit hit = HitAt(row->id, std::max<int64_t>(row->place - kSnippetLeadTokens, 0), terms);
-        hit.score = -row->rank;
+        const int64_t from = std::max<int64_t>(row->place - kSnippetLeadTokens, 0);
+        SearchHit hit = IsStored() ? StoredHitAt(row->id, from, terms) : HitAt(row->id, from, terms);
+        hit.score = kBestScore - row->rank;
         results.hits.push_back(std::move(hit));
     }
     return results;
@@ -211,6 +332,7 @@ SearchQuery TSearchIndex::WithCompletions(const SearchQuery& query)
         return query; // a phrase of words with the last a prefix: FTS5 matches that itself
     const std::string& prefix = folded.front();
     std::vector<std::string> completions;
+    // The vocabulary is in order: the word as typed, when the index holds it, comes first.
     {
         StatementReset reset { completions_ };
         sqlite3_bind_text64(completions_, 1, prefix.data(), prefix.size(), SQLITE_STATIC, SQLITE_UTF8);
@@ -227,7 +349,28 @@ SearchQuery TSearchIndex::WithCompletions(const SearchQuery& query)
     }
     SearchQuery completed = query;
     completed.expression = ExpressionWithCompletions(query, completions);
+    completed.exactFirst = !completions.empty() && completions.front() == prefix;
     return completed;
+}
+
+SearchHit TSearchIndex::StoredHitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)
+{
+    SearchHit hit;
+    {
+        StatementReset reset { pageOf_ };
+        sqlite3_bind_int64(pageOf_, 1, id);
+        if (sqlite3_step(pageOf_) != SQLITE_ROW)
+            throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+        hit.name.assign(static_cast<const char*>(sqlite3_column_blob(pageOf_, 0)),
+            static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 0)));
+        const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(pageOf_, 1));
+        hit.title.assign(title != nullptr ? title : "", static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 1)));
+    }
+    // The page's text as the index took it, read from the book again.
+    std::optional<PageText> text = SearchedText(*reader_, reader_->IndexOfPage(hit.name), repeated_);
+    if (text)
+        hit.snippet = MakeSnippet(*tokenizer_, TextStretch { std::move(text->body), 0, true }, from, terms, nullptr);
+    return hit;
 }
 
 SearchHit TSearchIndex::HitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)

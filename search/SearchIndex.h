@@ -2,6 +2,7 @@
 
 #include "html/PageText.h"
 #include "search/PreparedPage.h"
+#include "search/RepeatedText.h"
 #include "search/SearchQuery.h"
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <vector>
 
 struct sqlite3;
+class TBookReader;
 struct sqlite3_stmt;
 class TIndexTokenizer;
 
@@ -37,7 +39,9 @@ struct SearchResults {
 };
 
 // The book's text in a full-text index held in memory only: SQLite FTS5 with a tokenizer that
-// folds case and strips accents, ranked by BM25 with title matches weighing more. The index keeps
+// folds case and strips accents. Pages whose title holds every word come first, then BM25 with
+// title and heading matches weighing more; while a word is typed, pages with it whole come before
+// pages with only longer words it begins. The index keeps
 // no copy of the text itself; each page's name, title and packed text blocks are kept beside it,
 // and the text is unpacked only for the snippets of the results shown.
 // Not safe for use by two threads at once: one thread builds it and answers its queries.
@@ -59,10 +63,20 @@ public:
     // Results from `offset`, at most `limit` of them. A query with nothing searchable matches
     // nothing; no query can fail.
     SearchResults Search(const SearchQuery& query, int64_t offset, int64_t limit);
-    SearchResults Search(std::string_view typed, int64_t offset, int64_t limit)
+    SearchResults Search(std::string_view typed, int64_t offset, int64_t limit, LastWord last = LastWord::Whole)
     {
-        return Search(ParseSearchQuery(typed), offset, limit);
+        return Search(ParseSearchQuery(typed, last), offset, limit);
     }
+
+    // The index a book keeps (StoredIndex.h), opened in place: queries read only the parts of it
+    // they need, and snippets come from the pages themselves. Nothing when the book holds no
+    // index of this version. Raises Exception when the index is damaged. The reader must be
+    // loaded and outlive the index.
+    static std::unique_ptr<TSearchIndex> OpenStored(const TBookReader& reader);
+    // After Finish: the database image a book keeps, holding the pages' names and titles and the
+    // text repeated on many pages (learnt while building) beside the words.
+    std::string StoredImage(const TRepeatedText& repeated);
+    bool IsStored() const { return reader_ != nullptr; }
 
     int64_t PageCount() const { return static_cast<int64_t>(pages_.size()); }
     // Bytes of memory the index holds: its SQLite pages, schema and statements, and the pages'
@@ -76,8 +90,13 @@ private:
         std::vector<PackedBlock> blocks; // in token order
     };
 
+    // Over a stored index's connection, which it takes.
+    TSearchIndex(const TBookReader& reader, sqlite3* db);
+    void PrepareQueries();
     void Execute(const char* sql);
     sqlite3_stmt* Prepare(const char* sql);
+    // A stored index's hit: the page's name and title from the index, its snippet from the page.
+    SearchHit StoredHitAt(int64_t id, int64_t from, const std::vector<struct SnippetTerm>& terms);
 
     void Close();
     // The query with its last word, when a prefix, as the whole words of the index it can become.
@@ -92,6 +111,9 @@ private:
     sqlite3_stmt* insertWords_ = nullptr;
     sqlite3_stmt* completions_ = nullptr;
     sqlite3_stmt* select_ = nullptr;
+    sqlite3_stmt* pageOf_ = nullptr; // a stored index's page name and title
+    const TBookReader* reader_ = nullptr; // the book of a stored index
+    TRepeatedText repeated_; // a stored index's
     bool inTransaction_ = false;
     std::vector<StoredPage> pages_; // page `id` at id - 1
     int64_t storedBytes_ = 0; // held by pages_' strings

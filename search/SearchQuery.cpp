@@ -1,6 +1,7 @@
 #include "search/SearchQuery.h"
 
 #include <cctype>
+#include <unordered_set>
 
 namespace {
 
@@ -36,9 +37,10 @@ std::string Quoted(std::string_view term)
 
 } // namespace
 
-SearchQuery ParseSearchQuery(std::string_view typed)
+SearchQuery ParseSearchQuery(std::string_view typed, LastWord last)
 {
     SearchQuery query;
+    std::unordered_set<std::string_view> seen;
     std::vector<std::string> parts;
     std::size_t lastWord = std::string::npos; // index in parts of a bare word at the very end
     for (std::size_t i = 0; i < typed.size();) {
@@ -61,13 +63,15 @@ SearchQuery ParseSearchQuery(std::string_view typed)
             term = typed.substr(i, end - i);
             i = end;
         }
-        if (!HasWordCharacter(term))
+        if (!HasWordCharacter(term) || !seen.insert(term).second)
             continue;
+        if (query.terms.size() == kMostQueryTerms)
+            break;
         query.terms.emplace_back(term);
         parts.push_back(Quoted(term));
         lastWord = !phrase && i == typed.size() ? parts.size() - 1 : std::string::npos;
     }
-    if (lastWord != std::string::npos) {
+    if (lastWord != std::string::npos && last == LastWord::Prefix) {
         parts[lastWord] += '*';
         query.lastTermIsPrefix = true;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,13 +13,26 @@ struct SearchQuery {
     // The terms as typed, phrases without their quotes, in order: what a page view highlights.
     std::vector<std::string> terms;
     bool lastTermIsPrefix = false; // the last term is a word still being typed
+    // Set by the index when the last term, a prefix, is looked up as the whole words it can
+    // become with the word as typed first among them.
+    bool exactFirst = false;
 };
+
+// How the last word of a query matches: as a whole word (a query given whole, on Enter, on the
+// command line or in a URL) or also as the start of a longer word (a word still being typed).
+enum class LastWord { Whole, Prefix };
+
+// Longest query taken, in bytes; a longer one is refused by those who take queries.
+inline constexpr std::size_t kMostQueryBytes = 1 << 20;
+// Distinct terms of a query used at most; terms past them are left out. A term typed twice counts
+// once, so a query's cost grows with its length, not with the square of it.
+inline constexpr std::size_t kMostQueryTerms = 32;
 
 // "quoted phrases" stay phrases (an unclosed quote runs to the end), other words are matched as
 // words; a word with inner punctuation ("3.11", "e-mail") matches its parts next to each other, so
-// numbers and versions are found as written. The last word is matched as a prefix unless a blank
-// follows it, so results come while it is being typed.
-SearchQuery ParseSearchQuery(std::string_view typed);
+// numbers and versions are found as written. With LastWord::Prefix the last word also matches
+// longer words unless a blank follows it, so results come while it is being typed.
+SearchQuery ParseSearchQuery(std::string_view typed, LastWord last = LastWord::Whole);
 
 // The query's expression with its last word, a prefix, matched as any one of `completions` (whole
 // words as the index holds them) instead: an index finds a few whole words faster than a prefix.

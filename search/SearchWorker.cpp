@@ -35,13 +35,13 @@ void TSearchWorker::Start()
         thread_ = std::thread([this] { Run(); });
 }
 
-uint64_t TSearchWorker::Search(std::string typed, int64_t offset, int64_t limit)
+uint64_t TSearchWorker::Search(std::string typed, int64_t offset, int64_t limit, LastWord last)
 {
     uint64_t ticket = 0;
     {
         std::lock_guard guard(lock_);
         ticket = ++lastTicket_;
-        pending_ = Request { ticket, std::move(typed), offset, limit };
+        pending_ = Request { ticket, std::move(typed), offset, limit, last };
     }
     wake_.notify_all();
     return ticket;
@@ -49,14 +49,50 @@ uint64_t TSearchWorker::Search(std::string typed, int64_t offset, int64_t limit)
 
 void TSearchWorker::Answer(const Request& request, bool complete)
 {
-    SearchResults results = index_.Search(request.typed, request.offset, request.limit);
+    TSearchIndex& index = stored_ ? *stored_ : index_;
+    SearchResults results = index.Search(request.typed, request.offset, request.limit, request.last);
     results.complete = complete;
     if (OnResults)
         OnResults(request.ticket, results);
 }
 
+bool TSearchWorker::AnswerFromStoredIndex()
+{
+    try {
+        stored_ = TSearchIndex::OpenStored(reader_);
+    } catch (const std::exception&) {
+        return false; // damaged: an index is built as for a book without one
+    }
+    if (!stored_)
+        return false;
+    if (OnProgress)
+        OnProgress(reader_.Pages().Count(), reader_.Pages().Count());
+    for (;;) {
+        std::optional<Request> request;
+        {
+            std::unique_lock guard(lock_);
+            wake_.wait(guard, [&] { return stop_ || pending_.has_value(); });
+            if (stop_)
+                return true;
+            request.swap(pending_);
+        }
+        try {
+            Answer(*request, true);
+        } catch (const std::exception&) {
+            // Damaged where this query read it: the question waits for an index built anew.
+            stored_.reset();
+            std::lock_guard guard(lock_);
+            if (!pending_)
+                pending_ = std::move(request);
+            return false;
+        }
+    }
+}
+
 void TSearchWorker::Run()
 {
+    if (AnswerFromStoredIndex())
+        return;
     // Made here, so that its threads start with the build and go once it is done.
     auto feeder = std::make_unique<TBookPageFeeder>(reader_);
     const int total = feeder->Total();

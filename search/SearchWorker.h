@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -12,7 +13,8 @@
 
 class TBookReader;
 
-// Builds a book's index on a thread of its own, a page at a time, and answers queries on that
+// Answers from the index the book keeps, when it keeps one; else builds a book's index on a thread
+// of its own, a page at a time, and answers queries on that
 // same thread between pages: a query asked while it builds is answered over the pages indexed so
 // far at once, again with each progress report, and once more when the index is complete. Only
 // the newest waiting query is answered.
@@ -35,7 +37,7 @@ public:
 
     void Start();
     // Asks for results from `offset`; returns the ticket OnResults will carry.
-    uint64_t Search(std::string typed, int64_t offset, int64_t limit);
+    uint64_t Search(std::string typed, int64_t offset, int64_t limit, LastWord last = LastWord::Whole);
     bool Started() const { return thread_.joinable(); }
 
 private:
@@ -44,12 +46,17 @@ private:
         std::string typed;
         int64_t offset = 0;
         int64_t limit = 0;
+        LastWord last = LastWord::Whole;
     };
     void Run();
+    // Answers every query from the index the book keeps until stopped (true); false at once when
+    // the book keeps none that can be read, or later when it turns out damaged.
+    bool AnswerFromStoredIndex();
     void Answer(const Request& request, bool complete);
 
     const TBookReader& reader_;
-    TSearchIndex index_; // touched only on the worker thread once started
+    std::unique_ptr<TSearchIndex> stored_; // the book's own index, when it keeps one
+    TSearchIndex index_; // else built here; both touched only on the worker thread once started
     std::mutex lock_;
     std::condition_variable wake_;
     std::optional<Request> pending_; // under lock_

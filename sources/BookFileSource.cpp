@@ -2,6 +2,7 @@
 
 #include "book/BookReader.h"
 #include "common/BookText.h"
+#include "sources/ContentsReading.h"
 
 #include <memory>
 
@@ -48,4 +49,36 @@ std::string TBookFileSource::Description() const
 DisplaySettings TBookFileSource::Display() const
 {
     return reader_.DisplaySettings();
+}
+
+TContents TBookFileSource::Contents() const
+{
+    if (auto stored = StoredContentsOf(reader_))
+        return std::move(stored->entries);
+    TContentsBook book;
+    book.home = HomePageName().empty() ? std::string() : BookTextToUtf8(HomePageName());
+    book.pageCount = static_cast<std::size_t>(reader_.Pages().Count());
+    book.find = [this](const std::string& name) -> std::optional<std::string> {
+        const int index = reader_.IndexOfPage(name);
+        if (index < 0)
+            return std::nullopt;
+        return BookTextToUtf8(reader_.Pages().Strings(index));
+    };
+    book.read = [this](const std::string& name) -> std::optional<std::string> {
+        const int index = reader_.IndexOfPage(name);
+        std::string bytes;
+        if (index < 0 || !reader_.ExtractPageAtConcurrently(index, bytes))
+            return std::nullopt;
+        return bytes;
+    };
+    return ReadContentsFromPages(book);
+}
+
+std::optional<TStoredContents> StoredContentsOf(const TBookReader& reader)
+{
+    const int index = reader.IndexOfPage(kContentsEntryName);
+    std::string bytes;
+    if (index < 0 || !reader.ExtractPageAtConcurrently(index, bytes))
+        return std::nullopt;
+    return ParseStoredContents(bytes);
 }

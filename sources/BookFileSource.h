@@ -1,6 +1,9 @@
 #pragma once
 
 #include "sources/BookSource.h"
+#include "sources/StoredContents.h"
+
+#include <optional>
 
 class TBookReader;
 
@@ -16,7 +19,12 @@ public:
     std::string HomePageName() const override;
     std::string Description() const override;
     DisplaySettings Display() const override;
+    // The contents the book stores, else those its home page shows (ContentsReading.h).
+    TContents Contents() const override;
 
 private:
     const TBookReader& reader_;
 };
+
+// The contents entry of the book, when it has one that reads.
+std::optional<TStoredContents> StoredContentsOf(const TBookReader& reader);

@@ -2,6 +2,7 @@
 
 #include "book/BookWriter.h"
 #include "common/CommandLine.h"
+#include "sources/Contents.h"
 
 #include <optional>
 #include <string>
@@ -14,6 +15,10 @@ struct BuildSettings {
     std::optional<std::string> home; // a page name; without one the build chooses (HomePage.h)
     bool titleSet = false; // an empty title set on purpose stays empty
     std::vector<std::string> excludes; // glob patterns of files to leave out (SourceTree.h)
+    // The author's contents from "contents": pages named from the folder's top, as written; the
+    // build checks them against the pages.
+    std::optional<TContents> contents;
+    bool contentsOpen = false; // the viewer shows the contents panel at start
 };
 
 // Window geometry the viewer can show: a size beyond this is refused rather than handed to a

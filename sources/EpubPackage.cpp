@@ -1,5 +1,6 @@
 #include "sources/EpubPackage.h"
 
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "common/PercentDecoding.h"
 #include "html/Blanks.h"
@@ -14,6 +15,21 @@ constexpr const char* kContainerPath = "META-INF/container.xml";
 // Elements nested deeper than this are not looked into: a hostile document must not exhaust the
 // stack of the functions below, which walk the tree recursively.
 constexpr int kMaxDepth = 128;
+
+// The container, the package document and the navigation are parsed whole, at several times
+// their size: one larger than this (a few kilobytes of zip can inflate to hundreds of megabytes
+// of empty elements) is not parsed. Real ones are a few hundred kilobytes at most.
+constexpr std::size_t kMaxXmlBytes = 16u << 20;
+
+// The table of contents keeps at most this many entries, nested at most this deep; what lies
+// beyond is left out (every spine document is still linked from the contents page).
+constexpr int kMaxNavEntries = 20000;
+constexpr int kMaxNavDepth = 32;
+
+// A label is shown in a list: kept to what a list can show.
+constexpr std::size_t kMaxLabelCharacters = 4 * kDisplayTextLength;
+// Authors beyond these are not named.
+constexpr std::size_t kMaxCreators = 64;
 
 // Element names compare without their namespace prefix ("opf:item", "dc:title").
 std::string_view LocalName(const pugi::xml_node& node)
@@ -44,6 +60,15 @@ std::vector<pugi::xml_node> Children(const pugi::xml_node& parent, std::string_v
             found.push_back(child);
     }
     return found;
+}
+
+pugi::xml_node FirstChild(const pugi::xml_node& parent, std::string_view localName)
+{
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element && LocalName(child) == localName)
+            return child;
+    }
+    return {};
 }
 
 // An attribute by its local name ("epub:type" answers to "type").
@@ -96,6 +121,9 @@ pugi::xml_document ParseXml(const EpubFileReader& read, const std::string& path,
     const auto text = read(path);
     if (!text)
         throw Exception("Cannot read " + source + " as an EPUB: it has no " + path);
+    if (text->size() > kMaxXmlBytes)
+        throw Exception("Refusing " + source + ": " + path + " holds " + std::to_string(text->size())
+            + " bytes, more than the " + std::to_string(kMaxXmlBytes) + " a package document may hold");
     pugi::xml_document document;
     const pugi::xml_parse_result parsed
         = document.load_buffer(text->data(), text->size(), pugi::parse_default | pugi::parse_ws_pcdata);
@@ -105,21 +133,31 @@ pugi::xml_document ParseXml(const EpubFileReader& read, const std::string& path,
     return document;
 }
 
-std::vector<EpubNavPoint> NavList(const pugi::xml_node& list, const std::string& base, int depth = 0)
+// Counts the entries the table of contents may still take.
+struct NavBudget {
+    int left = kMaxNavEntries;
+};
+
+// Each list item is visited once and only its own children are looked at, so the walk costs time
+// in proportion to the items, however they nest.
+std::vector<EpubNavPoint> NavList(const pugi::xml_node& list, const std::string& base, NavBudget& budget, int depth = 0)
 {
     std::vector<EpubNavPoint> points;
-    if (depth > kMaxDepth)
+    if (depth >= kMaxNavDepth)
         return points;
-    for (const pugi::xml_node& item : Children(list, "li")) {
+    for (pugi::xml_node item = list.first_child(); item && budget.left > 0; item = item.next_sibling()) {
+        if (item.type() != pugi::node_element || LocalName(item) != "li")
+            continue;
+        --budget.left;
         EpubNavPoint point;
         for (pugi::xml_node child = item.first_child(); child; child = child.next_sibling()) {
             const std::string_view name = LocalName(child);
             if (name == "a" || name == "span") {
-                point.label = TextOf(child);
+                point.label = CutForDisplay(TextOf(child), kMaxLabelCharacters);
                 if (name == "a")
                     point.path = ResolveEpubHref(base, Attribute(child, "href"), &point.fragment).value_or("");
-            } else if (name == "ol" || name == "ul") {
-                point.children = NavList(child, base, depth + 1);
+            } else if ((name == "ol" || name == "ul") && point.children.empty()) {
+                point.children = NavList(child, base, budget, depth + 1);
             }
         }
         if (!point.label.empty() || !point.children.empty())
@@ -128,65 +166,88 @@ std::vector<EpubNavPoint> NavList(const pugi::xml_node& list, const std::string&
     return points;
 }
 
-std::vector<EpubNavPoint> NcxPoints(const pugi::xml_node& parent, const std::string& base, int depth = 0)
+std::vector<EpubNavPoint> NcxPoints(
+    const pugi::xml_node& parent, const std::string& base, NavBudget& budget, int depth = 0)
 {
     std::vector<EpubNavPoint> points;
-    if (depth > kMaxDepth)
+    if (depth >= kMaxNavDepth)
         return points;
-    for (const pugi::xml_node& navPoint : Children(parent, "navPoint")) {
+    for (pugi::xml_node navPoint = parent.first_child(); navPoint && budget.left > 0;
+         navPoint = navPoint.next_sibling()) {
+        if (navPoint.type() != pugi::node_element || LocalName(navPoint) != "navPoint")
+            continue;
+        --budget.left;
         EpubNavPoint point;
-        point.label = TextOf(FindFirst(navPoint.child("navLabel") ? navPoint.child("navLabel") : navPoint, "text"));
-        for (const pugi::xml_node& content : Children(navPoint, "content"))
+        // The label is the navLabel's own text element: never searched for in the navPoint's
+        // subtree, which holds every entry below it.
+        point.label = CutForDisplay(TextOf(FirstChild(FirstChild(navPoint, "navLabel"), "text")), kMaxLabelCharacters);
+        if (const pugi::xml_node content = FirstChild(navPoint, "content"))
             point.path = ResolveEpubHref(base, Attribute(content, "src"), &point.fragment).value_or("");
-        point.children = NcxPoints(navPoint, base, depth + 1);
-        points.push_back(std::move(point));
+        point.children = NcxPoints(navPoint, base, budget, depth + 1);
+        if (!point.label.empty() || !point.path.empty() || !point.children.empty())
+            points.push_back(std::move(point));
     }
     return points;
 }
 
-// The table of contents of an EPUB 3 navigation document: the <nav> typed "toc", else the first.
-std::vector<EpubNavPoint> ReadNavDocument(const EpubFileReader& read, const std::string& path)
+// Parses a navigation file, or nothing when it is missing, too large or not XML.
+std::optional<pugi::xml_document> ParseNavigation(const EpubFileReader& read, const std::string& path)
 {
     const auto text = read(path);
-    if (!text)
-        return {};
-    pugi::xml_document document;
-    if (!document.load_buffer(text->data(), text->size(), pugi::parse_default | pugi::parse_ws_pcdata))
-        return {};
-    std::vector<pugi::xml_node> navs;
-    std::function<void(const pugi::xml_node&, int)> collect = [&](const pugi::xml_node& node, int depth) {
-        if (depth > kMaxDepth)
-            return;
-        for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-            if (child.type() == pugi::node_element && LocalName(child) == "nav")
-                navs.push_back(child);
-            collect(child, depth + 1);
+    if (!text || text->size() > kMaxXmlBytes)
+        return std::nullopt;
+    std::optional<pugi::xml_document> document(std::in_place);
+    if (!document->load_buffer(text->data(), text->size(), pugi::parse_default | pugi::parse_ws_pcdata))
+        return std::nullopt;
+    return document;
+}
+
+// The first <nav> typed "toc", else the first <nav>, in one walk of the document.
+pugi::xml_node TocNav(const pugi::xml_node& root)
+{
+    pugi::xml_node first;
+    pugi::xml_node toc;
+    std::function<void(const pugi::xml_node&, int)> walk = [&](const pugi::xml_node& node, int depth) {
+        for (pugi::xml_node child = node.first_child(); child && !toc && depth < kMaxDepth;
+             child = child.next_sibling()) {
+            if (child.type() != pugi::node_element)
+                continue;
+            if (LocalName(child) == "nav") {
+                if (!first)
+                    first = child;
+                if (HasWord(Attribute(child, "type"), "toc")) {
+                    toc = child;
+                    return;
+                }
+            }
+            walk(child, depth + 1);
         }
     };
-    collect(document, 0);
-    for (const pugi::xml_node& nav : navs) {
-        if (HasWord(Attribute(nav, "type"), "toc")) {
-            if (const pugi::xml_node list = FindFirst(nav, "ol"))
-                return NavList(list, path);
-        }
-    }
-    if (!navs.empty()) {
-        if (const pugi::xml_node list = FindFirst(navs.front(), "ol"))
-            return NavList(list, path);
-    }
-    return {};
+    walk(root, 0);
+    return toc ? toc : first;
+}
+
+// The table of contents of an EPUB 3 navigation document: the list of the <nav> typed "toc",
+// else of the first.
+std::vector<EpubNavPoint> ReadNavDocument(const EpubFileReader& read, const std::string& path)
+{
+    const auto document = ParseNavigation(read, path);
+    if (!document)
+        return {};
+    const pugi::xml_node nav = TocNav(*document);
+    const pugi::xml_node list = nav ? FindFirst(nav, "ol") : pugi::xml_node();
+    NavBudget budget;
+    return list ? NavList(list, path, budget) : std::vector<EpubNavPoint>();
 }
 
 std::vector<EpubNavPoint> ReadNcx(const EpubFileReader& read, const std::string& path)
 {
-    const auto text = read(path);
-    if (!text)
+    const auto document = ParseNavigation(read, path);
+    if (!document)
         return {};
-    pugi::xml_document document;
-    if (!document.load_buffer(text->data(), text->size(), pugi::parse_default | pugi::parse_ws_pcdata))
-        return {};
-    const pugi::xml_node navMap = FindFirst(document, "navMap");
-    return navMap ? NcxPoints(navMap, path) : std::vector<EpubNavPoint>();
+    const pugi::xml_node navMap = FindFirst(*document, "navMap");
+    NavBudget budget;
+    return navMap ? NcxPoints(navMap, path, budget) : std::vector<EpubNavPoint>();
 }
 
 } // namespace
@@ -249,10 +310,15 @@ EpubPackage ReadEpubPackage(const EpubFileReader& read, const std::string& sourc
                 : name == "date"                 ? &package.date
                 : name == "language"             ? &package.language
                                                  : nullptr;
+            // What a package says of itself is shown, not read at length: it is kept as long as a
+            // list can show it (a description as long as the About box shows).
             if (field != nullptr && field->empty())
-                *field = TextOf(node);
-            if (name == "creator" && !TextOf(node).empty())
-                package.creators.push_back(TextOf(node));
+                *field = CutForDisplay(
+                    TextOf(node), field == &package.description ? kDisplayDescriptionLength : kMaxLabelCharacters);
+            if (name == "creator" && package.creators.size() < kMaxCreators) {
+                if (std::string creator = CutForDisplay(TextOf(node), kMaxLabelCharacters); !creator.empty())
+                    package.creators.push_back(std::move(creator));
+            }
             if (name == "meta" && Attribute(node, "name") == "cover")
                 coverId = Attribute(node, "content");
         }

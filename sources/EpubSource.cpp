@@ -2,14 +2,18 @@
 
 #include "book/DateText.h"
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "html/PageText.h"
 #include "sources/ContentsPage.h"
+#include "sources/EpubNavContents.h"
 #include "sources/HomePage.h"
+#include "sources/StoredContents.h"
+#include "sources/RegularFile.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -39,13 +43,19 @@ EpubBookParts::EpubBookParts(
     const EpubFileReader& read, const std::vector<std::string>& names, const std::string& source)
     : package(ReadEpubPackage(read, source))
 {
+    // The book finds pages whatever their letter case: a name that differs from an entry's only
+    // in case would stand for that entry. The names are folded once, so that choosing stays
+    // linear however many entries are named like the candidates.
+    std::unordered_set<std::string> taken;
+    for (const std::string& name : names)
+        taken.insert(FoldedBookText(StoredBookText("/" + name)));
     contentsName = "/contents.html";
-    for (int n = 2; std::find(names.begin(), names.end(), contentsName.substr(1)) != names.end(); ++n)
+    for (int n = 2; taken.contains(FoldedBookText(contentsName)); ++n)
         contentsName = "/contents-" + std::to_string(n) + ".html";
     contentsPage = EpubContentsPage(package, [&](const std::string& path) {
         if (const auto document = read(path)) {
             if (const auto title = HtmlTitle(*document))
-                return *title;
+                return CutForDisplay(*title);
         }
         return path.substr(path.rfind('/') + 1);
     });
@@ -61,9 +71,10 @@ void EpubBookParts::ApplyDefaults(BuildSettings& settings, const std::string& fa
 {
     BookHeaderSettings& header = settings.header;
     if (!settings.titleSet) {
-        const std::string title = package.title.empty() ? fallbackTitle : package.title;
+        const std::string title = CutForDisplay(package.title.empty() ? fallbackTitle : package.title);
         header.title = Stored(title);
-        out << "Title: " << title << " (" << (package.title.empty() ? "the EPUB's name" : "the EPUB's package document")
+        out << "Title: " << EscapeForTerminal(title) << " ("
+            << (package.title.empty() ? "the EPUB's name" : "the EPUB's package document")
             << "; set one with --title)\n";
     }
     if (header.description.empty() && !package.description.empty())
@@ -122,6 +133,18 @@ TEpubSource::TEpubSource(const std::string& fileName)
         pages_.push_back({ *stored, entry.size, [this, i] { return archive_.Read(i); } });
     }
     pages_.push_back({ parts_->contentsName, parts_->contentsPage.size(), [this] { return parts_->contentsPage; } });
+    for (const SourcePage& page : pages_) {
+        if (FoldedBookText(page.pageName) == FoldedBookText(StoredBookText(kContentsEntryName)))
+            throw Exception("Refusing " + fileName + ": its entry " + std::string(kContentsEntryName).substr(1)
+                + " has the name the book keeps its contents under");
+    }
+    TStoredContents stored;
+    stored.entries = ContentsOfEpubNavigation(parts_->package.contents);
+    if (!stored.entries.empty()) {
+        storedContents_ = StoredContentsJson(stored);
+        pages_.push_back(
+            { StoredBookText(kContentsEntryName), storedContents_.size(), [this] { return storedContents_; } });
+    }
     std::sort(
         pages_.begin(), pages_.end(), [](const SourcePage& a, const SourcePage& b) { return a.pageName < b.pageName; });
 }
@@ -141,19 +164,23 @@ int32_t TEpubSource::HomeIndex(const BuildSettings& settings) const
 
 std::optional<EpubBookParts> ReadUnpackedEpub(const fs::path& folder, const std::vector<SourceFile>& files)
 {
-    if (!fs::is_regular_file(folder / kContainerPath))
-        return std::nullopt;
+    // Only the files the folder walk took are read, through the same checks as its pages (regular
+    // files, bounded in size): a package document or a navigation file named by path could
+    // otherwise be a link out of the folder, a device or a FIFO.
+    std::unordered_map<std::string, const SourceFile*> byName;
     std::vector<std::string> names;
-    for (const SourceFile& file : files)
+    for (const SourceFile& file : files) {
         names.push_back(BookTextToUtf8(file.pageName).substr(1));
+        byName.emplace(names.back(), &file);
+    }
+    if (!byName.contains(std::string(kContainerPath)))
+        return std::nullopt;
     return EpubBookParts(
         [&](const std::string& path) -> std::optional<std::string> {
-            std::ifstream file(folder / path, std::ios::binary);
-            if (!file)
+            const auto found = byName.find(path);
+            if (found == byName.end())
                 return std::nullopt;
-            std::ostringstream content;
-            content << file.rdbuf();
-            return content.str();
+            return ReadRegularFile(found->second->path, TZipArchive::kMaxEntrySize);
         },
         names, folder.string());
 }

@@ -52,6 +52,7 @@ private:
     TZipArchive archive_;
     std::optional<EpubBookParts> parts_;
     std::vector<SourcePage> pages_;
+    std::string storedContents_; // the navigation as the book stores it (StoredContents.h)
 };
 
 // An EPUB unpacked into a folder (META-INF/container.xml at its top), or nothing for any other

@@ -1,11 +1,23 @@
 #include "sources/FolderBook.h"
 
+#include "book/BookFormat.h"
 #include "common/BookText.h"
+#include "common/Exception.h"
+#include "common/DisplayText.h"
 #include "common/Streams.h"
+#include "sources/ContentsReading.h"
+#include "sources/EpubNavContents.h"
 #include "sources/EpubSource.h"
 #include "sources/HomePage.h"
+#include "sources/StoredContents.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
 
 namespace fs = std::filesystem;
 
@@ -31,7 +43,7 @@ void ChooseTitle(
     if (home.index >= 0) {
         const auto index = static_cast<std::size_t>(home.index);
         if (const auto found = HtmlTitle(book.PageBytes(index))) {
-            title = *found;
+            title = CutForDisplay(*found);
             origin = "the <title> of " + BookTextToUtf8(book.files[index].pageName);
         }
     }
@@ -40,7 +52,7 @@ void ChooseTitle(
         origin = "the folder's name";
     }
     settings.header.title = StoredBookText(title);
-    out << "Title: " << title << " (" << origin << "; set one with --title)\n";
+    out << "Title: " << EscapeForTerminal(title) << " (" << origin << "; set one with --title)\n";
 }
 
 void SortByPageName(std::vector<SourceFile>& files)
@@ -49,17 +61,112 @@ void SortByPageName(std::vector<SourceFile>& files)
         files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });
 }
 
+// The author's page names checked against the folder and written as the book stores them.
+void ResolveAuthorContents(TContents& entries, const TContentsBook& pages)
+{
+    for (TContentsEntry& entry : entries) {
+        if (!entry.page.empty()) {
+            const auto place = ResolvePageLink("/", entry.page);
+            const auto stored = place ? pages.find(place->page) : std::nullopt;
+            if (!stored)
+                throw Exception("book.json: \"contents\" entry \"" + entry.title + "\" names " + entry.page
+                    + ", which is not a page of the book");
+            entry.page = *stored;
+        }
+        ResolveAuthorContents(entry.children, pages);
+    }
+}
+
+// Writes the contents entry: the author's, else the unpacked EPUB's navigation, else what the home
+// page shows. A file of the folder under the entry's name is refused rather than shadowed.
+void AddStoredContents(FolderBook& book, const std::optional<TContents>& navigation, std::ostream& out)
+{
+    std::unordered_map<std::string, std::size_t> byFoldedName;
+    for (std::size_t i = 0; i < book.files.size(); ++i)
+        byFoldedName.emplace(FoldedBookText(book.files[i].pageName), i);
+    if (byFoldedName.contains(FoldedBookText(StoredBookText(kContentsEntryName))))
+        throw Exception(
+            "Refusing to pack " + std::string(kContentsEntryName) + ": the book keeps its contents under that name");
+    const auto index = book.settings.header.homePageIndex;
+    TContentsBook pages;
+    pages.home = index >= 0 ? BookTextToUtf8(book.files[static_cast<std::size_t>(index)].pageName) : std::string();
+    pages.pageCount = book.files.size();
+    pages.find = [&](const std::string& name) -> std::optional<std::string> {
+        const auto found = byFoldedName.find(FoldedBookText(StoredBookText(name)));
+        if (found == byFoldedName.end())
+            return std::nullopt;
+        return BookTextToUtf8(book.files[found->second].pageName);
+    };
+    pages.read = [&](const std::string& name) -> std::optional<std::string> {
+        const auto found = byFoldedName.find(FoldedBookText(StoredBookText(name)));
+        if (found == byFoldedName.end())
+            return std::nullopt;
+        try {
+            return book.PageBytes(found->second);
+        } catch (const Exception&) {
+            return std::nullopt;
+        }
+    };
+    TStoredContents stored;
+    stored.openAtStart = book.settings.contentsOpen;
+    std::string origin;
+    if (book.settings.contents) {
+        stored.entries = *book.settings.contents;
+        ResolveAuthorContents(stored.entries, pages);
+        origin = "book.json";
+    } else if (navigation && !navigation->empty()) {
+        stored.entries = *navigation;
+        origin = "the EPUB's navigation";
+    } else {
+        stored.entries = ReadContentsFromPages(pages);
+        origin = "the home page";
+    }
+    if (stored.entries.empty() && !stored.openAtStart)
+        return;
+    out << "Contents: " << CountEntries(stored.entries) << " entries, " << ContentsDepth(stored.entries) << " levels ("
+        << origin << ")\n";
+    const std::string name = StoredBookText(kContentsEntryName);
+    std::string json = StoredContentsJson(stored);
+    book.files.push_back({ {}, name, json.size() });
+    book.written[name] = std::move(json);
+    SortByPageName(book.files);
+}
+
 } // namespace
 
 std::string ReadWholeFile(const fs::path& path)
 {
-    try {
-        TFileStream file(path.string(), TFileStream::Mode::OpenRead);
-        std::string content(static_cast<std::size_t>(file.Size()), '\0');
-        file.ReadBuffer(content.data(), file.Size());
-        return content;
-    } catch (const Exception& error) {
-        throw Exception("Cannot read " + path.string() + ": " + error.Message());
+    const std::string name = path.string();
+    // Not blocking: a FIFO put where a page was would wait for a writer for good.
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throw Exception("Cannot read " + name + ": " + std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } const closer { fd };
+    struct stat status { };
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        throw Exception("Cannot read " + name + ": not a regular file");
+    const std::string tooLarge = "Cannot pack " + name + ": it grew past " + std::to_string(kMaxPageSize)
+        + " bytes (256 MiB), the most a book page holds, since the folder was read";
+    if (status.st_size > kMaxPageSize)
+        throw Exception(tooLarge);
+    // What is read counts, not what the folder scan saw: a file may grow in between.
+    std::string content;
+    content.reserve(static_cast<std::size_t>(std::min<off_t>(status.st_size, kMaxPageSize)));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw Exception("Cannot read " + name + ": " + std::strerror(errno));
+        if (got == 0)
+            return content;
+        if (content.size() + static_cast<std::size_t>(got) > static_cast<std::size_t>(kMaxPageSize))
+            throw Exception(tooLarge);
+        content.append(buffer, static_cast<std::size_t>(got));
     }
 }
 
@@ -78,6 +185,7 @@ SourceRules SourceRulesFor(const BuildSettings& settings, const CommandLine& lin
     for (const std::string& pattern : line.Values("--exclude"))
         rules.excludes.push_back(pattern);
     rules.includeHidden = line.Has("--include-hidden");
+    rules.followOutside = !line.Has("--no-follow-outside");
     return rules;
 }
 
@@ -85,6 +193,7 @@ FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const
     std::ostream& out, std::ostream& notes)
 {
     FolderBook book;
+    std::optional<TContents> navigation;
     BuildSettings& settings = book.settings;
     settings = DefaultBuildSettings();
     const fs::path settingsFile = source / "book.json";
@@ -106,6 +215,7 @@ FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const
             epub->ApplyDefaults(settings, FolderName(source), out);
             settings.titleSet = true;
             settings.home = epub->contentsName;
+            navigation = ContentsOfEpubNavigation(epub->package.contents);
         }
     }
     WarnAboutPageNames(book.files, notes);
@@ -114,9 +224,19 @@ FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const
 
     const HomeChoice home = ChooseHomePage(book.files, settings.home);
     if (!home.reason.empty())
-        out << "Home page: " << BookTextToUtf8(book.files[static_cast<std::size_t>(home.index)].pageName) << " ("
+        out << "Home page: "
+            << EscapeForTerminal(BookTextToUtf8(book.files[static_cast<std::size_t>(home.index)].pageName)) << " ("
             << home.reason << "; set one with --home)\n";
     ChooseTitle(settings, book, home, source, out);
     settings.header.homePageIndex = home.index;
+    const std::string homeName = home.index >= 0 ? book.files[static_cast<std::size_t>(home.index)].pageName : "";
+    AddStoredContents(book, navigation, out);
+    // The contents entry moved the pages after it along.
+    if (home.index >= 0) {
+        const auto found = std::find_if(
+            book.files.begin(), book.files.end(), [&](const SourceFile& file) { return file.pageName == homeName; });
+        if (found != book.files.end())
+            settings.header.homePageIndex = static_cast<int32_t>(found - book.files.begin());
+    }
     return book;
 }

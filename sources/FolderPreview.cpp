@@ -2,8 +2,12 @@
 
 #include "common/AnsiText.h"
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "html/PageKind.h"
+#include "sources/FolderNotifications.h"
+#include "sources/SafePath.h"
+#include "sources/StoredContents.h"
 
 #include <chrono>
 #include <sstream>
@@ -12,21 +16,56 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Asks for the generation four times a second and reloads the page when it moved on; a server
-// that is gone is asked again less often.
+// Asks for the generation four times a second and reloads the page when it moved on from the one
+// the page was served in (the query of the script's own address); a server that is gone is asked
+// again less often.
 constexpr std::string_view kReloadScript
-    = "<script>(function(){var seen=\"%GEN%\";function ask(){fetch(\"/.ebook-preview/generation\","
-      "{cache:\"no-store\"}).then(function(r){return r.text();}).then(function(now){if(now!==seen)"
-      "location.reload();else setTimeout(ask,250);},function(){setTimeout(ask,1000);});}"
-      "setTimeout(ask,250);})();</script>\n";
+    = "(function(){var s=document.currentScript;var seen=s?s.src.split(\"?\")[1]:\"\";"
+      "function ask(){fetch(\"/.ebook-preview/generation\",{cache:\"no-store\"}).then(function(r){return r.text();})"
+      ".then(function(now){if(now!==seen)location.reload();else setTimeout(ask,250);},"
+      "function(){setTimeout(ask,1000);});}setTimeout(ask,250);})();\n";
 
-// The script goes before the last </body>, else at the end.
-std::string WithReloadScript(std::string page, uint64_t generation)
+bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view start)
 {
-    std::string script(kReloadScript);
-    script.replace(script.find("%GEN%"), 5, std::to_string(generation));
-    const std::size_t body = LowerCaseAscii(page).rfind("</body");
-    page.insert(body == std::string::npos ? page.size() : body, script);
+    return text.size() - at >= start.size() && LowerCaseAscii(text.substr(at, start.size())) == start;
+}
+
+// Where the hook goes: at the very start, after a byte order mark, an XML declaration, comments
+// and the doctype (before it the engine would switch to quirks mode). Nothing the page holds
+// further on (an element left open, a comment never closed) can swallow it there.
+std::size_t HookPosition(std::string_view page)
+{
+    std::size_t at = page.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    for (;;) {
+        const std::size_t text = page.find_first_not_of(" \t\r\n\f", at);
+        if (text == std::string_view::npos)
+            return at;
+        std::string_view close;
+        if (StartsWithNoCase(page, text, "<!--"))
+            close = "-->";
+        else if (StartsWithNoCase(page, text, "<?xml"))
+            close = "?>";
+        else if (StartsWithNoCase(page, text, "<!doctype"))
+            close = ">";
+        else
+            return at;
+        const std::size_t end = page.find(close, text);
+        if (end == std::string_view::npos)
+            return at;
+        at = end + close.size();
+    }
+}
+
+// XHTML has a single root element, so there the hook goes inside it, before the last </body>;
+// markup left open breaks such a page anyway.
+std::string WithReloadHook(std::string page, uint64_t generation, bool xml)
+{
+    std::size_t at = HookPosition(page);
+    if (xml) {
+        const std::size_t body = LowerCaseAscii(page).rfind("</body");
+        at = body == std::string::npos ? page.size() : body;
+    }
+    page.insert(at, ReloadHook(generation));
     return page;
 }
 
@@ -87,10 +126,18 @@ std::string TFolderPages::Signature() const
     return signature;
 }
 
+std::string ReloadHook(uint64_t generation)
+{
+    return "<script async=\"async\" src=\"" + std::string(kPreviewReloadScript) + "?" + std::to_string(generation)
+        + "\"></script>";
+}
+
 TPageLookup TFolderPages::Lookup(std::string_view name)
 {
     if (name == kPreviewGenerationPage && reload_)
         return { true, std::make_shared<const std::string>(std::to_string(Generation())) };
+    if (name == kPreviewReloadScript && reload_)
+        return { true, std::make_shared<const std::string>(kReloadScript) };
     const std::shared_ptr<const Plan> plan = [&] {
         const std::lock_guard lock(mutex_);
         return plan_;
@@ -99,14 +146,23 @@ TPageLookup TFolderPages::Lookup(std::string_view name)
     if (found == plan->firstByFoldedName.end())
         return {};
     const uint64_t generation = Generation();
+    const SourceFile& file = plan->book.files[found->second];
+    if (!serveOutside_ && !file.path.empty() && (file.outside || !StaysInside(folder_, file.path)))
+        return {};
     try {
         std::string bytes = plan->book.PageBytes(found->second);
-        if (reload_ && IsMarkupPage(plan->book.files[found->second].pageName))
-            bytes = WithReloadScript(std::move(bytes), generation);
+        const std::string& pageName = plan->book.files[found->second].pageName;
+        if (reload_ && IsMarkupPage(pageName))
+            bytes = WithReloadHook(std::move(bytes), generation, PageKindOf(pageName) == PageKind::Xhtml);
         return { true, std::make_shared<const std::string>(std::move(bytes)) };
     } catch (const Exception&) {
         return { true, nullptr }; // removed since the last look: not found until the next plan
     }
+}
+
+std::string TFolderPages::NotFoundMarkup()
+{
+    return reload_ ? ReloadHook(Generation()) : std::string();
 }
 
 std::string TFolderPages::HomePageName() const
@@ -114,6 +170,16 @@ std::string TFolderPages::HomePageName() const
     const std::lock_guard lock(mutex_);
     const int32_t index = plan_->book.settings.header.homePageIndex;
     return index < 0 ? "/" : plan_->book.files[static_cast<std::size_t>(index)].pageName;
+}
+
+TContents TFolderPages::Contents() const
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = plan_->book.written.find(StoredBookText(kContentsEntryName));
+    if (found == plan_->book.written.end())
+        return {};
+    auto stored = ParseStoredContents(found->second);
+    return stored ? std::move(stored->entries) : TContents();
 }
 
 std::vector<std::string> TFolderPages::PageNames() const
@@ -153,9 +219,11 @@ bool TFolderPages::CheckForChanges(std::ostream& notes)
             plan_ = std::move(plan);
         }
         ++generation_;
-        notes << "Reloaded " << folder_.string() << " (" << plan_->book.files.size() << " pages)" << std::endl;
+        notes << "Reloaded " << EscapeForTerminal(folder_.string()) << " (" << plan_->book.files.size() << " pages)"
+              << std::endl;
     } catch (const Exception& error) {
-        notes << error.Message() << "; still serving the pages as they were" << std::endl;
+        notes << EscapeForTerminal(error.Message(), LineBreaks::Keep) << "; still serving the pages as they were"
+              << std::endl;
     }
     return true;
 }
@@ -163,15 +231,40 @@ bool TFolderPages::CheckForChanges(std::ostream& notes)
 TFolderWatch::TFolderWatch(TFolderPages& pages, std::ostream& notes)
     : pages_(pages)
     , notes_(notes)
-    , thread_([this] {
-        std::unique_lock lock(mutex_);
-        while (!stop_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping_; })) {
-            lock.unlock();
-            pages_.CheckForChanges(notes_);
-            lock.lock();
-        }
-    })
+    , thread_([this] { Run(); })
 {
+}
+
+void TFolderWatch::Run()
+{
+    using namespace std::chrono_literals;
+    TFolderNotifications notifications(pages_.Folder());
+    // Looks still owed after the last change: a change is taken once two looks agree on it.
+    int looksOwed = 0;
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        lock.unlock();
+        bool look = true;
+        if (notifications.Watching() && looksOwed == 0) {
+            // Nothing happens here while nothing changes; the wake-ups only notice the stop.
+            look = notifications.Wait(250ms);
+            if (look)
+                looksOwed = 3;
+        } else {
+            if (notifications.Wait(0ms))
+                looksOwed = 3;
+        }
+        lock.lock();
+        if (!look || stop_.wait_for(lock, 250ms, [this] { return stopping_; }))
+            continue;
+        lock.unlock();
+        // Folders made by the change are watched from then on.
+        const bool changed = pages_.CheckForChanges(notes_);
+        const bool burstOver = looksOwed > 0 && --looksOwed == 0;
+        if (changed || burstOver)
+            notifications.WatchFolders();
+        lock.lock();
+    }
 }
 
 TFolderWatch::~TFolderWatch()

@@ -18,12 +18,18 @@
 // The name under which the preview tells open pages the folder's generation; it starts with "/."
 // so no page of a book (hidden files are left out) can hold it.
 inline constexpr std::string_view kPreviewGenerationPage = "/.ebook-preview/generation";
+// The reload script the hook loads.
+inline constexpr std::string_view kPreviewReloadScript = "/.ebook-preview/reload.js";
+
+// The hook an HTML page of a reloading preview starts with: an element that loads the reload
+// script, the generation the page was served in as its query.
+std::string ReloadHook(uint64_t generation);
 
 // A folder served as the book built from it would be: the same page names and settings
 // (PlanFolderBook), the same lookup (letter case folded in every script, the first page in
 // directory order winning), each file read afresh on every request. With `reload` set, HTML pages
-// get a small script that asks for kPreviewGenerationPage and reloads the page when the
-// generation moved on. Nothing is written into the folder.
+// and the not-found answer carry the reload hook, whose script asks for kPreviewGenerationPage and
+// reloads the page when the generation moved on. Nothing is written into the folder.
 class TFolderPages : public TBookSource {
 public:
     // Plans the book once; raises what PlanFolderBook raises.
@@ -33,7 +39,16 @@ public:
     std::vector<std::string> PageNames() const override;
     std::string Title() const override;
     std::string HomePageName() const override;
+    std::string NotFoundMarkup() override;
+    // The contents the book built from the folder would store.
+    TContents Contents() const override;
     uint64_t Generation() const;
+    const std::filesystem::path& Folder() const { return folder_; }
+
+    // Whether files reached through links that lead outside the folder are served (the default).
+    // When not, a file whose real path lies outside the folder at the time it is asked for is not
+    // found, whatever the plan said.
+    void ServeOutsideFiles(bool serve) { serveOutside_ = serve; }
 
     // Looks at the folder once: when what a build would pack (names, sizes, modification times,
     // book.json; hidden files and books built into the folder, *.ebook, do not count) differs from the last look and
@@ -53,6 +68,7 @@ private:
     const std::filesystem::path folder_;
     const CommandLine line_;
     const bool reload_;
+    std::atomic<bool> serveOutside_ { true };
     mutable std::mutex mutex_;
     std::shared_ptr<const Plan> plan_;
     std::atomic<uint64_t> generation_ { 1 };
@@ -60,7 +76,10 @@ private:
     std::string lastSignature_;
 };
 
-// Calls CheckForChanges every quarter of a second on a thread of its own until destroyed.
+// Calls CheckForChanges on a thread of its own until destroyed: after the kernel tells of a change
+// below the folder (inotify), a quarter of a second apart until the change has settled; where
+// notifications cannot be had (no inotify, the system's watches used up), every quarter of a
+// second.
 class TFolderWatch {
 public:
     TFolderWatch(TFolderPages& pages, std::ostream& notes);
@@ -69,6 +88,8 @@ public:
     TFolderWatch& operator=(const TFolderWatch&) = delete;
 
 private:
+    void Run();
+
     TFolderPages& pages_;
     std::ostream& notes_;
     std::mutex mutex_;

@@ -27,4 +27,8 @@ public:
     // session threads, several at once. May raise to end the connection unanswered (a server
     // that is stopping).
     virtual TPageLookup Lookup(std::string_view name) = 0;
+
+    // Markup the not-found answer carries after its text (a preview's reload hook, so that a page
+    // that is missing now shows once it appears); none by default.
+    virtual std::string NotFoundMarkup() { return {}; }
 };

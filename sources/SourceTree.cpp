@@ -2,6 +2,7 @@
 
 #include "book/BookFormat.h"
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 
 #include <algorithm>
@@ -67,29 +68,69 @@ std::string KindOf(fs::file_type type)
     }
 }
 
+bool IsWithin(const fs::path& root, const fs::path& path)
+{
+    const auto [end, at] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
+    return end == root.end();
+}
+
 class TFolderScan {
 public:
-    explicit TFolderScan(const SourceRules& rules)
+    TFolderScan(const fs::path& root, const SourceRules& rules)
         : rules_(rules)
     {
+        std::error_code error;
+        root_ = fs::canonical(root, error);
+        if (error)
+            root_ = fs::absolute(root);
     }
 
-    void Scan(const fs::path& folder, const std::string& relativeFolder)
-    {
-        std::error_code error;
-        fs::directory_iterator it(folder, error);
-        for (; !error && it != fs::directory_iterator(); it.increment(error))
-            Visit(*it, relativeFolder);
-        if (error)
-            throw Exception("Cannot read folder " + folder.string() + ": " + error.message());
-    }
+    void Scan(const fs::path& folder, const std::string& relativeFolder) { Scan(folder, relativeFolder, false); }
 
     std::vector<SourceFile> files;
     // What was left out and why, each line starting with the path, to be told in path order.
     std::vector<std::pair<std::string, std::string>> notes;
 
 private:
-    void Visit(const fs::directory_entry& entry, const std::string& relativeFolder)
+    void Scan(const fs::path& folder, const std::string& relativeFolder, bool outside)
+    {
+        std::error_code error;
+        const fs::path real = fs::canonical(folder, error);
+        chain_.push_back(error ? folder : real);
+        fs::directory_iterator it(folder, error);
+        for (; !error && it != fs::directory_iterator(); it.increment(error))
+            Visit(*it, relativeFolder, outside);
+        chain_.pop_back();
+        if (error)
+            throw Exception("Cannot read folder " + folder.string() + ": " + error.message());
+    }
+
+    // For a link: where it leads, and whether that is outside the folder (named once, here).
+    // Returns false when the link is left out.
+    bool FollowLink(const fs::directory_entry& entry, const std::string& relative, bool isFolder, bool& outside)
+    {
+        std::error_code error;
+        const fs::path target = fs::canonical(entry.path(), error);
+        if (error)
+            return true;
+        if (isFolder && std::find(chain_.begin(), chain_.end(), target) != chain_.end()) {
+            Note(relative,
+                "skipping " + relative + "/: a link to a folder it lies in (" + target.string() + "), a loop");
+            return false;
+        }
+        if (outside || IsWithin(root_, target))
+            return true;
+        outside = true;
+        const std::string shown = relative + (isFolder ? "/" : "") + " -> " + target.string();
+        if (!rules_.followOutside) {
+            Note(relative, shown + ": outside the folder, left out (--no-follow-outside)");
+            return false;
+        }
+        Note(relative, shown + ": outside the folder, packed");
+        return true;
+    }
+
+    void Visit(const fs::directory_entry& entry, const std::string& relativeFolder, bool outside)
     {
         const std::string name = entry.path().filename().string();
         const std::string relative = relativeFolder.empty() ? name : relativeFolder + "/" + name;
@@ -111,24 +152,22 @@ private:
                     + ")");
             return;
         }
-        if (isFolder) {
-            if (fs::is_symlink(link)) {
-                Note(relative, "skipping " + relative + "/: links to folders are not followed");
-                return;
-            }
-            Scan(entry.path(), relative);
+        if (!isFolder && !fs::is_regular_file(target)) {
+            Note(relative, "skipping " + relative + ": " + KindOf(target.type()));
             return;
         }
-        if (!fs::is_regular_file(target)) {
-            Note(relative, "skipping " + relative + ": " + KindOf(target.type()));
+        if (fs::is_symlink(link) && !FollowLink(entry, relative, isFolder, outside))
+            return;
+        if (isFolder) {
+            Scan(entry.path(), relative, outside);
             return;
         }
         if (IsSkipped(entry.path(), rules_.skip))
             return;
-        Add(entry.path(), relative);
+        Add(entry.path(), relative, outside);
     }
 
-    void Add(const fs::path& path, const std::string& relative)
+    void Add(const fs::path& path, const std::string& relative, bool outside)
     {
         const auto stored = Utf8ToBookText("/" + relative);
         if (!stored)
@@ -140,12 +179,15 @@ private:
         if (size > static_cast<uintmax_t>(kMaxPageSize))
             throw Exception("Cannot pack " + path.string() + ": it holds " + std::to_string(size)
                 + " bytes, and a book page holds at most " + std::to_string(kMaxPageSize) + " bytes (256 MiB)");
-        files.push_back({ path, *stored, size });
+        files.push_back({ path, *stored, size, outside });
     }
 
     void Note(const std::string& relative, std::string text) { notes.emplace_back(relative, std::move(text)); }
 
     const SourceRules& rules_;
+    fs::path root_;
+    // The real paths of the folders being scanned, outermost first: a link to one of them is a loop.
+    std::vector<fs::path> chain_;
 };
 
 // Why a browser would not request the name as written, or empty. Letters outside ASCII are fine:
@@ -167,11 +209,11 @@ std::string UnreachableReason(std::string_view name)
 
 std::vector<SourceFile> CollectSourceFiles(const fs::path& folder, const SourceRules& rules, std::ostream& notes)
 {
-    TFolderScan scan(rules);
+    TFolderScan scan(folder, rules);
     scan.Scan(folder, "");
     std::sort(scan.notes.begin(), scan.notes.end());
     for (const auto& [relative, text] : scan.notes)
-        notes << text << "\n";
+        notes << EscapeForTerminal(text) << "\n";
     std::vector<SourceFile>& files = scan.files;
     std::sort(
         files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });
@@ -185,11 +227,12 @@ void WarnAboutPageNames(const std::vector<SourceFile>& files, std::ostream& err)
         const std::string& name = file.pageName;
         const std::string reason = UnreachableReason(name);
         if (!reason.empty())
-            err << "warning: page " << BookTextToUtf8(name)
+            err << "warning: page " << EscapeForTerminal(BookTextToUtf8(name))
                 << " cannot be requested by a browser as written: " << reason << "\n";
         const auto [first, added] = firstByFoldedName.emplace(FoldedBookText(name), &name);
         if (!added)
-            err << "warning: page " << BookTextToUtf8(name) << " differs from " << BookTextToUtf8(*first->second)
+            err << "warning: page " << EscapeForTerminal(BookTextToUtf8(name)) << " differs from "
+                << EscapeForTerminal(BookTextToUtf8(*first->second))
                 << " only in letter case; the viewer always serves the first\n";
     }
 }

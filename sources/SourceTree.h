@@ -11,6 +11,8 @@ struct SourceFile {
     std::filesystem::path path;
     std::string pageName; // "/" + relative path with "/" between folders, in the container's encoding
     uint64_t size = 0;
+    // Reached through a link that leads outside the source folder.
+    bool outside = false;
 };
 
 // Which files of a source folder become pages.
@@ -22,14 +24,17 @@ struct SourceRules {
     bool includeHidden = false;
     // Files never packed: the book being written when it lies inside the folder.
     std::vector<std::filesystem::path> skip;
+    // Links that lead outside the folder are followed (and named) unless this is cleared.
+    bool followOutside = true;
 };
 
-// Every regular file below the folder (links to files followed) except the top-level book.json,
-// hidden files and folders, editor backups (*~, *.swp) and Thumbs.db, what the rules exclude and
-// the files to skip, sorted by page name so that the same folder always packs the same way,
-// whatever order the file system lists it in. Every file left out for a reason other than the
-// rules (a link to nothing, a FIFO, a link to a folder) is named on `notes`, in path order, as is every
-// file or folder the rules leave out. Raises Exception naming the path for a folder that cannot
+// Every regular file below the folder except the top-level book.json, hidden files and folders,
+// editor backups (*~, *.swp) and Thumbs.db, what the rules exclude and the files to skip, sorted by
+// page name so that the same folder always packs the same way, whatever order the file system
+// lists it in. Links to files and folders are followed, as `cp -rL` does; a link back into a folder
+// it lies in is a loop, left out. Every file left out for a reason other than the rules (a link to
+// nothing, a loop, a FIFO) and every link that leads outside the folder is named on `notes`, in
+// path order, as is every file or folder the rules leave out. Raises Exception naming the path for a folder that cannot
 // be read, a name that is not UTF-8, or a file larger than a page can be.
 std::vector<SourceFile> CollectSourceFiles(
     const std::filesystem::path& folder, const SourceRules& rules, std::ostream& notes);

@@ -28,6 +28,25 @@ std::string UnsafeNameReason(const std::string& name)
     return {};
 }
 
+// The name without "." steps and empty steps ("./a.html", "OEBPS//b.html" and "OEBPS/./c.html"
+// are "a.html", "OEBPS/b.html" and "OEBPS/c.html"): the name every link to the entry resolves to.
+std::string NormalName(const std::string& name)
+{
+    std::string normal;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        const std::size_t end = std::min(name.find('/', start), name.size());
+        const std::string_view step = std::string_view(name).substr(start, end - start);
+        if (!step.empty() && step != ".") {
+            if (!normal.empty())
+                normal += '/';
+            normal += step;
+        }
+        start = end + 1;
+    }
+    return normal;
+}
+
 std::string ZipErrorText(int code)
 {
     zip_error_t error;
@@ -71,8 +90,14 @@ TZipArchive::TZipArchive(const std::string& fileName)
             if (total > kMaxTotalSize)
                 throw Exception("Refusing " + fileName + ": its entries inflate to more than "
                     + std::to_string(kMaxTotalSize) + " bytes, more than a book may hold");
-            byName_.emplace(name, static_cast<int>(entries_.size()));
-            entries_.push_back({ std::move(name), stat.size });
+            std::string normal = NormalName(name);
+            if (normal.empty())
+                throw Exception("Refusing " + fileName + ": entry '" + name + "' names no file");
+            if (!byName_.emplace(normal, static_cast<int>(entries_.size())).second)
+                throw Exception("Refusing " + fileName + ": entries '"
+                    + entries_[static_cast<std::size_t>(byName_[normal])].stored + "' and '" + name + "' both name "
+                    + normal);
+            entries_.push_back({ std::move(normal), stat.size, std::move(name) });
             indices_.push_back(static_cast<uint64_t>(i));
         }
     } catch (...) {

@@ -12,12 +12,14 @@ struct zip;
 // A zip archive opened read-only, with what a hostile archive can cost bounded: the number of
 // entries, each entry's inflated size and the total, and names that would climb out of the archive
 // (an absolute name, a ".." step, a backslash or a NUL) are refused before anything is inflated.
+// Names are read without "." and empty steps; two entries with one such name are refused.
 // Read is safe on several threads at once: reads take turns.
 class TZipArchive {
 public:
     struct Entry {
-        std::string name; // as stored: UTF-8, "/" between folders
+        std::string name; // UTF-8, "/" between folders, with no "." or empty steps
         uint64_t size = 0; // the inflated size the archive declares
+        std::string stored; // the name as the archive holds it
     };
 
     static constexpr std::size_t kMaxEntries = 100000;

@@ -1,6 +1,7 @@
 #include "viewer/BookAboutBox.h"
 
 #include "book/BookReader.h"
+#include "browserhost/WindowCaption.h"
 #include "common/BookText.h"
 #include "resources/StringTable.h"
 #include "sources/BookSource.h"
@@ -43,7 +44,9 @@ TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookReader& reader)
 {
     Design();
     ShowBook(FromBookText(reader.title()),
-        ComposeAboutMemo(FromBookText(reader.description()), reader.hasAboutText(), FromBookText(reader.aboutText()),
+        ComposeAboutMemo(CutForDisplay(FromBookText(reader.description()), kDisplayDescriptionLength, LineBreaks::Keep),
+            reader.hasAboutText(),
+            CutForDisplay(FromBookText(reader.aboutText()), kDisplayDescriptionLength, LineBreaks::Keep),
             reader.hasAboutDate(), AboutDateText(reader.aboutDate(), QLocale())));
 }
 
@@ -57,7 +60,9 @@ TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookSource& source)
     if (!source.Language().empty())
         about += ". Language: " + source.Language();
     ShowBook(QString::fromStdString(source.Title()),
-        ComposeAboutMemo(QString::fromStdString(source.Description()), true, QString::fromStdString(about), false, {}));
+        ComposeAboutMemo(
+            CutForDisplay(QString::fromStdString(source.Description()), kDisplayDescriptionLength, LineBreaks::Keep),
+            true, QString::fromStdString(about), false, {}));
 }
 
 void TBookAboutBoxForm::Design()
@@ -102,7 +107,7 @@ void TBookAboutBoxForm::Design()
 
 void TBookAboutBoxForm::ShowBook(const QString& title, const QString& memo)
 {
-    setWindowTitle(QString::fromLatin1(kAboutThisBook).arg(title));
+    setWindowTitle(QString::fromLatin1(kAboutThisBook).arg(CutForDisplay(title)));
     // The text box breaks lines at LF; the memo's lines end with CR LF.
     ui->DescriptionMemo->setPlainText(QString(memo).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     placement_ = new TWindowPlacement(*this);

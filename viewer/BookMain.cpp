@@ -10,6 +10,7 @@
 #include "common/Exception.h"
 #include "print/PrintDesign.h"
 #include "resources/StringTable.h"
+#include "sources/FileKind.h"
 #include "sources/OpenSource.h"
 #include "viewer/BookAboutBox.h"
 #include "viewer/BookMainDesign.h"
@@ -19,9 +20,12 @@
 #include "viewer/NavigationHistory.h"
 #include "viewer/SaveBookAsPdf.h"
 #include "viewer/WindowPlacement.h"
+#include "viewer/contents/ContentsPanel.h"
 #include "viewer/reading/FindBar.h"
 #include "viewer/reading/PagePlaces.h"
 #include "viewer/search/BookSearch.h"
+
+#include <QWebEnginePage>
 
 #include <iostream>
 
@@ -60,6 +64,8 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     connect(ui->ActionForward, &QAction::triggered, this, &TBookMainForm::ActionForwardExecute);
     connect(ui->ActionAbout, &QAction::triggered, this, &TBookMainForm::ActionAboutExecute);
     connect(ui->ActionPrint, &QAction::triggered, this, &TBookMainForm::ActionPrintExecute);
+    // A page's print button (window.print()) prints as the menu does, where the book allows it.
+    connect(ui->Browser->Page(), &QWebEnginePage::printRequested, this, &TBookMainForm::ActionPrintExecute);
     connect(ui->ActionExit, &QAction::triggered, this, &TBookMainForm::ActionExitExecute);
     connect(ui->CloseButton, &QToolButton::clicked, this, &TBookMainForm::CloseButtonClick);
 
@@ -67,12 +73,14 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
         *this, [this] { FormActivate(); }, [this] { FormDeactivate(); });
     SetUpReadingAids();
     AddSearchAction();
+    AddContentsActions();
     const std::string bookFile = OpenBook();
     // The whole book as one PDF, offered where printing is: the export reads the file anew.
-    SaveAsPdf
-        = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint, bookFile, BookTitle(), ui->Browser->PrintOptions);
+    SaveAsPdf = new TSaveBookAsPdf(
+        *this, *ui->BookMenu, ui->ActionPrint, bookFile, CutForDisplay(BookTitle()), ui->Browser->PrintOptions);
     // The export reads book files only; a source read in place prints page by page.
     SaveAsPdf->SetOffered(Server->Reader().IsValid() && Server->Reader().DisplaySettings().allowPrint);
+    OpenContentsAtStart();
 }
 
 TBookMainForm::~TBookMainForm() = default;
@@ -92,8 +100,10 @@ std::string TBookMainForm::OpenBook()
     const TBookReader& reader = Server->Reader();
     if (!reader.IsValid() || !reader.HasHomePage()) {
         // Read once more on its own, to name the step that fails.
-        bookProblem_ = fileName + " is not an eBook: " + WhyNotABook(*OpenBookStream(fileName));
-        if (!kind)
+        // A file of another kind says how to make a book of it; any other names the failing step.
+        const auto hint = NotABookHint(fileName);
+        bookProblem_ = hint ? *hint : fileName + " is not an eBook: " + WhyNotABook(*OpenBookStream(fileName));
+        if (!kind && !hint)
             bookProblem_ += ". The viewer opens " + std::string(kKnownSourceKinds) + ".";
         return fileName;
     }
@@ -216,6 +226,7 @@ void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url, bool isMainFrame)
         places_->Leaving(QString::fromStdString(History[HistoryIndex]), ui->Browser->InSameDocumentNavigation());
     }
     RecordNavigation(History, HistoryIndex, address);
+    FollowInContents(url);
     ActionBackUpdate();
     ActionForwardUpdate();
 }

@@ -8,6 +8,7 @@
 #include "sources/SourceKind.h"
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -21,6 +22,8 @@ class TPagePlaces;
 class TZoomControl;
 class TFormActivation;
 class TSearchPanel;
+class TContentsPanel;
+struct TContentsPlace;
 class TWindowPlacement;
 class TSaveBookAsPdf;
 
@@ -62,6 +65,8 @@ public:
     TZoomControl& Zoom() const { return *zoom_; }
     TFindBar& FindBar() const { return *findBar_; }
     TDarkMode& DarkMode() const { return *darkMode_; }
+    // The contents panel once made (F9, or at start when the book asks for it); else null.
+    TContentsPanel* ContentsPanelMade() const { return ContentsPanel; }
     // Why the book cannot be shown ("FILE is not an eBook: REASON"); empty for a book that shows.
     const std::string& BookProblem() const { return bookProblem_; }
 
@@ -111,7 +116,16 @@ private:
     void AddSearchAction();
     void ActionSearchExecute();
     void MakeRoomForSearchPanel();
-    void OpenSearchResult(const QByteArray& pageName, const QString& highlight);
+    void OpenSearchResult(const QByteArray& pageName, const QStringList& terms);
+    // The contents (BookMainContents.cpp): the panel is made at its first use.
+    void AddContentsActions();
+    TContentsPanel* Contents();
+    void OpenContentsAtStart();
+    void ActionContentsExecute();
+    void StepInContents(int step);
+    void OpenContentsPlace(const QString& page, const QString& anchor);
+    TContentsPlace PlaceOfAddress(const QUrl& url) const;
+    void FollowInContents(const QUrl& url);
 
     // The designed components; the Qt parent owns the widgets, this the generated holder.
     std::unique_ptr<Ui::BookMainForm> ui;
@@ -133,6 +147,8 @@ private:
     TSaveBookAsPdf* SaveAsPdf = nullptr; // owned as a Qt child
     QAction* ActionSearch = nullptr; // owned as a Qt child
     TSearchPanel* SearchPanel = nullptr; // owned as a Qt child; made with Search
+    QAction* ActionContents = nullptr; // owned as a Qt child
+    TContentsPanel* ContentsPanel = nullptr; // owned as a Qt child
     bool shownBefore_ = false;
     std::string bookProblem_;
 

@@ -4,14 +4,15 @@
 
 #include "browserhost/EmbeddedBrowser.h"
 #include "viewer/BookMainDesign.h"
-#include "viewer/reading/FindBar.h"
 #include "viewer/search/BookSearch.h"
+#include "viewer/search/SearchMarks.h"
 #include "viewer/search/SearchPanel.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QScreen>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <algorithm>
@@ -59,16 +60,16 @@ void TBookMainForm::MakeRoomForSearchPanel()
     resizeDocks({ SearchPanel }, { std::min(kPanelWidth, width() / 2) }, Qt::Horizontal);
 }
 
-void TBookMainForm::OpenSearchResult(const QByteArray& pageName, const QString& highlight)
+void TBookMainForm::OpenSearchResult(const QByteArray& pageName, const QStringList& terms)
 {
     QWebEngineView* view = ui->Browser->View();
-    // The words are found once the page has loaded, through the find bar: it marks every one of
-    // them and selects the first, and its next and previous (F3, Shift+F3) then walk them.
+    // Once the page has loaded, every word of the query is marked on it and the first is scrolled
+    // into view: the page opens where the match the reader chose it for begins.
     auto* once = new QObject(this);
-    connect(view, &QWebEngineView::loadFinished, once, [this, highlight, once](bool) {
+    connect(view, &QWebEngineView::loadFinished, once, [view, terms, once](bool) {
         once->deleteLater();
-        if (!highlight.isEmpty())
-            findBar_->OpenWith(highlight);
+        if (!terms.isEmpty())
+            view->page()->runJavaScript(MarkSearchTermsScript(terms), QWebEngineScript::ApplicationWorld);
     });
     NavigateToPage(pageName.toStdString());
 }

@@ -78,7 +78,7 @@ int main(int argc, char** argv)
             int64_t total = 0;
             for (int run = 0; run < kQueryRuns; ++run) {
                 const auto start = std::chrono::steady_clock::now();
-                const SearchResults results = index->Search(typed, 0, kResultsShown);
+                const SearchResults results = index->Search(typed, 0, kResultsShown, LastWord::Prefix);
                 runs.push_back(Seconds(std::chrono::steady_clock::now() - start));
                 total = results.total;
             }

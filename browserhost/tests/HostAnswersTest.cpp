@@ -1,4 +1,5 @@
 #include "browserhost/DocHostHandler.h"
+#include "browserhost/WindowCaption.h"
 
 #include <gtest/gtest.h>
 
@@ -101,4 +102,21 @@ TEST(HostAnswers, UnassignedCallbacksGiveTheirDefaultsAndAssignedOnesDecide)
     EXPECT_EQ(host.ShowContextMenu(0, {}), S_OK);
     EXPECT_EQ(host.ShowMessage(QStringLiteral("t"), QStringLiteral("c"), 0, result), S_OK);
     EXPECT_EQ(result, 1);
+}
+
+TEST(WindowCaption, TitlesOfAnyLengthMakeAShortOneLineCaption)
+{
+    EXPECT_EQ(ComposeCaption(QStringLiteral("Book"), QStringLiteral("Page")), QStringLiteral("Book - Page"));
+    EXPECT_EQ(ComposeCaption(QString(), QStringLiteral("Two\nlines")), QStringLiteral("Untitled eBook - Two lines"));
+
+    const QString caption = ComposeCaption(QString(4 << 20, u'B'), QString(4 << 20, u'P'));
+    EXPECT_EQ(caption,
+        QString(kDisplayTextLength, u'B') + u'…' + QStringLiteral(" - ") + QString(kDisplayTextLength, u'P') + u'…');
+
+    // Characters outside the first plane take two UTF-16 units each; none is split.
+    QString emoji;
+    for (int i = 0; i < 300; ++i)
+        emoji += QString::fromUcs4(U"\U0001F600", 1);
+    const QString cut = CutForDisplay(emoji);
+    EXPECT_EQ(cut, emoji.left(2 * static_cast<qsizetype>(kDisplayTextLength)) + u'…');
 }

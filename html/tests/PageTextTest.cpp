@@ -89,3 +89,39 @@ TEST(PageText, HonoursThePagesOwnEncoding)
 }
 
 } // namespace
+
+namespace {
+
+TEST(PageText, NavigationLandmarksAreLeftOutAndHeadingsAndDefinedTermsKept)
+{
+    const PageText page = TextOf("/a.html",
+        "<title>T</title><header>Site banner</header><nav><ul><li>Menu</li></ul></nav>"
+        "<div role=\"navigation\"><div>Sidebar <b>links</b></div></div><aside>Aside</aside>"
+        "<article><header><h1>Own heading</h1></header><h2>Part</h2><dl><dt>wal_level (enum)</dt>"
+        "<dd>Sets how much information is written to the log</dd></dl></article><footer>Page "
+        "footer</footer><p>After</p>");
+    EXPECT_EQ(page.body, "Own heading Part wal_level (enum) Sets how much information is written to the log After");
+    EXPECT_EQ(page.headings, "Own heading Part wal_level (enum)");
+    // A page made mostly of defined terms (an index) does not count them as its headings.
+    EXPECT_EQ(TextOf("/i.html", "<dl><dt>alpha</dt><dt>beta</dt><dd>x</dd></dl>").headings, "");
+}
+
+TEST(PageText, AHugePageIsCutAndDeepNestingIsBounded)
+{
+    std::string words;
+    for (int i = 0; words.size() <= kMostPageTextBytes + 1000; ++i)
+        words += "w" + std::to_string(i) + " ";
+    const PageText huge = TextOf("/huge.txt", words);
+    EXPECT_LE(huge.body.size(), kMostPageTextBytes);
+    EXPECT_GT(huge.body.size(), kMostPageTextBytes - 100);
+    const PageText markup = TextOf("/huge.htm", "<p>" + words);
+    EXPECT_LE(markup.body.size(), kMostPageTextBytes);
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "<div>";
+    const PageText nested = TextOf("/deep.htm", deep + "inside");
+    EXPECT_EQ(nested.body, "inside");
+    EXPECT_LE(nested.elements.size(), 1000u);
+}
+
+} // namespace

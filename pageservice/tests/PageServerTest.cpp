@@ -138,6 +138,22 @@ TEST(RequestScreen, OnlyTheServersOwnNamesAndOriginsAreAnswered)
     EXPECT_TRUE(refused("Host=127.0.0.1:11500\nOrigin=https://127.0.0.1:11500"));
     EXPECT_TRUE(refused("Sec-Fetch-Site=cross-site"));
     EXPECT_TRUE(refused("Sec-Fetch-Site=same-site")) << "a page of another port of this machine";
+
+    // Blanks around a value are not part of it; a blank before the colon, or a second copy of a
+    // screened header, is refused whichever copy would pass.
+    EXPECT_FALSE(refused("Host=127.0.0.1:11500 \t"));
+    EXPECT_FALSE(refused("Host:127.0.0.1:11500")) << "no blank after the colon";
+    EXPECT_FALSE(refused("Host= 127.0.0.1:11500\nSec-Fetch-Site=same-origin "));
+    EXPECT_TRUE(refused("Sec-Fetch-Site=cross-site "));
+    EXPECT_TRUE(refused("Sec-Fetch-Site:\tsame-site"));
+    EXPECT_TRUE(refused("Origin=http://evil.example:11500 "));
+    EXPECT_TRUE(refused("Host =127.0.0.1:11500"));
+    EXPECT_TRUE(refused("Host :evil.example"));
+    EXPECT_TRUE(refused("Host=127.0.0.1:11500\nHost=evil.example:11500"));
+    EXPECT_TRUE(refused("Host=127.0.0.1:11500\nhost=127.0.0.1:11500"));
+    EXPECT_TRUE(refused("Origin=http://127.0.0.1:11500\nOrigin=http://evil.example"));
+    EXPECT_TRUE(refused("Sec-Fetch-Site=same-origin\nSec-Fetch-Site=cross-site"));
+    EXPECT_FALSE(refused("X-Host=evil.example\nHostname=evil.example")) << "only the exact names are screened";
 }
 
 TEST(PageServer, RequestsFromOtherSitesGetForbiddenBeforeTheirBodyIsRead)
@@ -155,6 +171,11 @@ TEST(PageServer, RequestsFromOtherSitesGetForbiddenBeforeTheirBodyIsRead)
     EXPECT_EQ(Exchange(server.Port(), "GET /index.htm HTTP/1.0\r\n\r\n"), page);
     EXPECT_EQ(Exchange(server.Port(), "GET /index.htm HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\n\r\n"), page);
     EXPECT_EQ(Exchange(server.Port(), "GET /index.htm HTTP/1.1\r\nHost: evil.example:" + port + "\r\n\r\n"), forbidden);
+    EXPECT_EQ(Exchange(server.Port(), "GET /index.htm HTTP/1.1\r\nHost: 127.0.0.1:" + port + "  \r\n\r\n"), page);
+    EXPECT_EQ(Exchange(server.Port(), "GET /index.htm HTTP/1.1\r\nHost : evil.example\r\n\r\n"), forbidden);
+    EXPECT_EQ(Exchange(server.Port(),
+                  "GET /index.htm HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\nHost: evil.example:" + port + "\r\n\r\n"),
+        forbidden);
     // A body that is announced and never sent: reading it would wait, refusing does not.
     EXPECT_EQ(Exchange(server.Port(),
                   "POST /index.htm HTTP/1.1\r\nHost: 127.0.0.1:" + port

@@ -59,6 +59,12 @@ protected:
         writer.AddPage("/large.htm", LargePage());
         writer.AddPage("/t%C3%A9.htm", std::string(4000, 'y'));
         writer.AddPage("/t\xE9.htm", "the decoded name");
+        writer.AddPage("/guide/index.html", "guide home");
+        writer.AddPage("/old/index.htm", "old home");
+        writer.AddPage("/img/a.png", "png");
+        writer.AddPage("/two//slashes.htm", "exact");
+        writer.AddPage("/two/slashes.htm", "merged");
+        writer.AddPage("/notes.txt", "Humans\xE2\x84\xA2");
         writer.SaveToStream(book_);
         // Flip a byte inside the last record's zlib data: its Adler-32 no longer matches.
         reader_.LoadFromStream(book_);
@@ -149,6 +155,19 @@ TEST(ContentTypes, TheExtensionDecidesAndAnUnknownOneHasNone)
     EXPECT_EQ(ContentTypeForPage("/trailing."), "");
 }
 
+TEST(ContentTypes, TextOtherThanHtmlNamesUtf8WhenItsBytesAreUtf8)
+{
+    const std::string utf8 = "Humans\xE2\x84\xA2";
+    EXPECT_EQ(ContentTypeForAnswer("/a.txt", utf8), "text/plain; charset=utf-8");
+    EXPECT_EQ(ContentTypeForAnswer("/a.md", utf8), "text/markdown; charset=utf-8");
+    EXPECT_EQ(ContentTypeForAnswer("/a.css", utf8), "text/css; charset=utf-8");
+    EXPECT_EQ(ContentTypeForAnswer("/a.csv", utf8), "text/csv; charset=utf-8");
+    EXPECT_EQ(ContentTypeForAnswer("/a.txt", "plain ASCII"), "text/plain") << "nothing to tell";
+    EXPECT_EQ(ContentTypeForAnswer("/a.txt", "caf\xE9"), "text/plain") << "not UTF-8: left to the engine";
+    EXPECT_EQ(ContentTypeForAnswer("/a.htm", utf8), "text/html") << "HTML declares its own";
+    EXPECT_EQ(ContentTypeForAnswer("/a.png", utf8), "image/png");
+}
+
 TEST_P(PageServiceTest, AttachedServerAnswersFoundPagesWithTheirTypeAndLength)
 {
     for (int round = 0; round < 2; ++round) { // the second round is answered from the cache, where kept
@@ -192,6 +211,25 @@ TEST_P(PageServiceTest, NamesTheBrowserEscapesAreFoundAfterTheNamesAsWritten)
     // The name as written is stored, damaged: it decides, and the decoded name is not tried.
     EXPECT_EQ(body("/t%C3%A9.htm"), "none");
     EXPECT_EQ(body("/t%E9.htm"), "the decoded name");
+}
+
+TEST_P(PageServiceTest, FoldersAndDoubledSlashesAreFoundAsAStaticServerFindsThem)
+{
+    EXPECT_EQ(Request("GET /guide/ HTTP/1.0\r\n\r\n"), Found("text/html", "guide home"));
+    EXPECT_EQ(Request("GET /old/ HTTP/1.0\r\n\r\n"), Found("text/html", "old home")) << "index.htm after index.html";
+    EXPECT_EQ(Request("GET / HTTP/1.0\r\n\r\n"), Found("text/html", "<html>home</html>"));
+    EXPECT_EQ(Request("GET //guide// HTTP/1.0\r\n\r\n"), Found("text/html", "guide home"));
+    EXPECT_EQ(Request("GET /img//a.png HTTP/1.0\r\n\r\n"), Found("image/png", "png"));
+    EXPECT_EQ(Request("GET /two//slashes.htm HTTP/1.0\r\n\r\n"), Found("text/html", "exact")) << "exact names win";
+    EXPECT_EQ(Request("GET /two///slashes.htm HTTP/1.0\r\n\r\n"), Found("text/html", "merged"));
+    // Without its slash the folder's relative links would resolve one level up: the browser is sent on.
+    const std::string moved = Request("GET /guide HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(moved.starts_with("HTTP/1.0 301 ")) << moved;
+    EXPECT_NE(moved.find("\r\nLocation: /guide/\r\n"), std::string::npos) << moved;
+    EXPECT_EQ(Request("GET /missing/ HTTP/1.0\r\n\r\n"), kNotFound);
+    EXPECT_EQ(Request("GET /img HTTP/1.0\r\n\r\n"), kNotFound) << "a folder without a page";
+    // Text other than HTML names UTF-8 when its bytes are UTF-8.
+    EXPECT_EQ(Request("GET /notes.txt HTTP/1.0\r\n\r\n"), Found("text/plain; charset=utf-8", "Humans\xE2\x84\xA2"));
 }
 
 TEST_P(PageServiceTest, KeptPagesAreAnsweredWithoutReadingTheBookAgain)

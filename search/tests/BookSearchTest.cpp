@@ -22,10 +22,10 @@ std::vector<std::string> IndexAll(SearchBook& book, TSearchIndex& index)
     return damaged;
 }
 
-std::vector<std::string> NamesFound(TSearchIndex& index, std::string_view typed)
+std::vector<std::string> NamesFound(TSearchIndex& index, std::string_view typed, LastWord last = LastWord::Whole)
 {
     std::vector<std::string> names;
-    for (const SearchHit& hit : index.Search(typed, 0, 100).hits)
+    for (const SearchHit& hit : index.Search(typed, 0, 100, last).hits)
         names.push_back(hit.name);
     std::sort(names.begin(), names.end());
     return names;
@@ -104,10 +104,13 @@ TEST_F(BookSearch, PhrasesPrefixesAndNumbers)
     EXPECT_EQ(NamesFound(index, "\"page service\""), Names { "/phrase.htm" });
     EXPECT_EQ(NamesFound(index, "\"service page\""), Names {});
     EXPECT_EQ(NamesFound(index, "\"service of the"), Names { "/phrase.htm" });
-    EXPECT_EQ(NamesFound(index, "servi"), Names { "/phrase.htm" });
+    // The last word is a prefix only while it is being typed.
+    EXPECT_EQ(NamesFound(index, "servi", LastWord::Prefix), Names { "/phrase.htm" });
     EXPECT_EQ(NamesFound(index, "servi "), Names {});
+    EXPECT_EQ(NamesFound(index, "servi"), Names {});
     EXPECT_EQ(NamesFound(index, "0x70 "), Names { "/numbers.htm" });
-    EXPECT_EQ(NamesFound(index, "0x7"), Names { "/numbers.htm" });
+    EXPECT_EQ(NamesFound(index, "0x7", LastWord::Prefix), Names { "/numbers.htm" });
+    EXPECT_EQ(NamesFound(index, "0x7"), Names {});
     EXPECT_EQ(NamesFound(index, "3.11 "), Names { "/numbers.htm" });
     EXPECT_EQ(NamesFound(index, "3.12 "), Names {});
     EXPECT_EQ(NamesFound(index, "python 311"), Names { "/numbers.htm" });
@@ -149,16 +152,18 @@ TEST_F(BookSearch, NoTypedTextFailsAndEveryResultComesAPageAtATime)
     }
     TSearchIndex large;
     for (int i = 0; i < 250; ++i)
-        large.Add("/p" + std::to_string(i) + ".htm", PageText { "Page", "common word " + std::to_string(i) });
+        large.Add(
+            "/p" + std::to_string(i) + ".htm", PageText { "Page", {}, "common word " + std::to_string(i), {}, {} });
     const SearchResults second = large.Search("common", 100, 100);
     EXPECT_EQ(second.total, 250);
     EXPECT_EQ(second.hits.size(), 100u);
     EXPECT_EQ(large.Search("common", 200, 100).hits.size(), 50u);
     EXPECT_TRUE(large.Search("common", 300, 100).hits.empty());
     // A word being typed finds every word it can become, few or many, beside words before it.
-    EXPECT_EQ(large.Search("word 24", 0, 1).total, 11);
-    EXPECT_EQ(large.Search("word 1", 0, 1).total, 111);
-    EXPECT_EQ(large.Search("\"common word\" 2", 0, 1).total, 61);
+    EXPECT_EQ(large.Search("word 24", 0, 1, LastWord::Prefix).total, 11);
+    EXPECT_EQ(large.Search("word 1", 0, 1, LastWord::Prefix).total, 111);
+    EXPECT_EQ(large.Search("\"common word\" 2", 0, 1, LastWord::Prefix).total, 61);
+    EXPECT_EQ(large.Search("word 1", 0, 1).total, 1);
 }
 
 } // namespace

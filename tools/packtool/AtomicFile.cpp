@@ -3,6 +3,7 @@
 #include "common/Exception.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -24,6 +25,44 @@ std::string Reason()
     return std::strerror(errno);
 }
 
+// An interrupt while the file is written removes the temporary file and ends the program as the
+// shell reports a death by that signal (128 + its number), so no half-written file is left behind.
+// One file is written at a time; its name is copied where the handler can read it without
+// allocating.
+constexpr int kInterrupts[] = { SIGINT, SIGTERM, SIGHUP };
+char gInterruptedFile[4096];
+volatile std::sig_atomic_t gRemoveOnInterrupt = 0;
+struct sigaction gPreviousActions[std::size(kInterrupts)];
+
+extern "C" void RemoveAndExit(int signal)
+{
+    if (gRemoveOnInterrupt)
+        ::unlink(gInterruptedFile);
+    ::_exit(128 + signal);
+}
+
+void RemoveOnInterrupt(const std::string& path)
+{
+    if (path.size() >= sizeof gInterruptedFile)
+        return;
+    std::memcpy(gInterruptedFile, path.c_str(), path.size() + 1);
+    gRemoveOnInterrupt = 1;
+    struct sigaction action { };
+    action.sa_handler = RemoveAndExit;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(kInterrupts); ++i)
+        ::sigaction(kInterrupts[i], &action, &gPreviousActions[i]);
+}
+
+void KeepOnInterrupt()
+{
+    if (!gRemoveOnInterrupt)
+        return;
+    for (std::size_t i = 0; i < std::size(kInterrupts); ++i)
+        ::sigaction(kInterrupts[i], &gPreviousActions[i], nullptr);
+    gRemoveOnInterrupt = 0;
+}
+
 } // namespace
 
 TAtomicFile::TAtomicFile(std::string target)
@@ -40,9 +79,11 @@ TAtomicFile::TAtomicFile(std::string target)
         throw EFOpenError("Cannot create file " + target_ + ": " + Reason());
     ::close(fd);
     temporary_ = pattern;
+    RemoveOnInterrupt(temporary_);
     try {
         stream_ = std::make_unique<TFileStream>(temporary_, TFileStream::Mode::Create);
     } catch (...) {
+        KeepOnInterrupt();
         std::remove(temporary_.c_str());
         throw;
     }
@@ -53,6 +94,7 @@ TAtomicFile::~TAtomicFile()
     stream_.reset();
     if (!committed_)
         std::remove(temporary_.c_str());
+    KeepOnInterrupt();
 }
 
 void TAtomicFile::Commit(bool executable)
@@ -65,6 +107,7 @@ void TAtomicFile::Commit(bool executable)
     if (::rename(temporary_.c_str(), target_.c_str()) != 0)
         throw Exception("Cannot write file " + target_ + ": " + Reason());
     committed_ = true;
+    KeepOnInterrupt();
     // The rename itself is made durable by syncing the folder.
     const std::filesystem::path path(target_);
     const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";

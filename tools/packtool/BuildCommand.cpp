@@ -7,12 +7,17 @@
 #include "sources/SourceKind.h"
 #include "sources/SourceTree.h"
 #include "tools/packtool/AtomicFile.h"
+#include "tools/packtool/BookArgument.h"
+#include "tools/packtool/BuildIndex.h"
+#include "tools/packtool/LinkCheck.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/PagePacking.h"
 #include "tools/packtool/SourceBuild.h"
 #include "tools/packtool/StubProgram.h"
 
 #include <filesystem>
+#include <limits>
+#include <memory>
 
 namespace fs = std::filesystem;
 
@@ -47,63 +52,126 @@ Options:
   --exclude GLOB            leave out matching files or folders (repeatable); a pattern
                             without "/" matches names at any depth, one with "/" the path
   --include-hidden          pack hidden files and folders too
+  --no-follow-outside       leave out links that lead outside SRC_DIR (they are followed and
+                            named by default, as cp -rL would copy them)
   --level N                 compression effort 0 (store) to 12 (smallest); default 5
   --threads N               compress on N threads; default: one per processor
+  --strict                  write no book when the link check finds anything (exit 1)
+  --no-index                leave the search index out of the book (search, serve and the
+                            viewer then build one in memory when first asked)
+
+Every link of the pages is checked as `ebook-pack check` does; a summary and the first
+findings are printed.
 )";
 
 std::vector<OptionSpec> BuildOptions()
 {
     std::vector<OptionSpec> options = { { "--output", "-o", true }, { "--stub", "", true }, { "--exclude", "", true },
-        { "--include-hidden", "", false }, { "--level", "", true }, { "--threads", "", true } };
+        { "--include-hidden", "", false }, { "--level", "", true }, { "--threads", "", true },
+        { "--strict", "", false }, { "--no-follow-outside", "", false }, { "--no-index", "", false } };
     const auto& settings = SettingOptions();
     options.insert(options.end(), settings.begin(), settings.end());
     return options;
 }
 
+constexpr std::size_t kFindingsShown = 5;
+
+// Checks the links before anything is written, so that --strict leaves no book behind. Returns
+// whether the build goes on.
+bool CheckBookLinks(const BookHeaderSettings& header, const std::vector<SourcePage>& pages, const CommandLine& line,
+    ToolContext& context)
+{
+    const int32_t home = header.homePageIndex;
+    const std::string homeName = home >= 0 && static_cast<std::size_t>(home) < pages.size()
+        ? pages[static_cast<std::size_t>(home)].pageName
+        : "";
+    const LinkReport report = CheckLinks(pages, homeName);
+    context.out << "Links: " << report.links << " checked, " << LinkReportSummary(report) << "\n";
+    PrintLinkFindings(report, context.out, kFindingsShown);
+    if (report.findings.empty() || !line.Has("--strict"))
+        return true;
+    context.err << "No book written: the link check found problems (--strict); see ebook-pack check\n";
+    return false;
+}
+
+// Refuses before any work a book sure to pass the 31-bit positions of the container: what is known
+// to go in whatever the compression (the program, each page's name and record) and, for pages
+// stored as they are (level 0), their bytes.
+void CheckLeastBookSize(
+    const std::string& output, int64_t programSize, const std::vector<SourcePage>& pages, const PackingOptions& options)
+{
+    constexpr int64_t kRecordBytes = 8; // the record's length and the directory's position
+    int64_t least = programSize;
+    for (const SourcePage& page : pages)
+        least += static_cast<int64_t>(page.pageName.size()) + kRecordBytes
+            + (options.level == 0 ? static_cast<int64_t>(page.size) : 0);
+    if (least > std::numeric_limits<int32_t>::max())
+        throw Exception("Cannot build " + output + ": the book would be at least " + std::to_string(least)
+            + " bytes; a book file holds at most 2,147,483,647");
+}
+
 // Writes the book (after the stub, when there is one) and commits it only when complete.
-void WriteBook(const CommandLine& line, const BookHeaderSettings& header, const std::vector<SourcePage>& pages,
+int WriteBook(const CommandLine& line, const BookHeaderSettings& header, const std::vector<SourcePage>& pages,
     const PackingOptions& options, ToolContext& context)
 {
+    if (!CheckBookLinks(header, pages, line, context))
+        return kExitPagesFailed;
     const std::string output = *line.Value("--output");
     const auto stub = line.Value("--stub");
-    TAtomicFile book(output);
+    std::unique_ptr<TFileStream> executable;
+    int64_t programSize = 0;
     if (stub) {
-        TFileStream executable(*stub, TFileStream::Mode::OpenRead);
-        book.Stream().CopyFrom(executable, 0);
+        executable = std::make_unique<TFileStream>(*stub, TFileStream::Mode::OpenRead);
+        programSize = StubProgramSize(*executable);
     }
+    CheckLeastBookSize(output, programSize, pages, options);
+    TAtomicFile book(output);
+    if (executable && programSize > 0)
+        book.Stream().CopyFrom(*executable, programSize);
     TBookStreamWriter writer(book.Stream(), header);
-    PackPages(pages, writer, options);
+    std::optional<TBuildIndex> index;
+    PackingOptions packing = options;
+    if (!line.Has("--no-index")) {
+        index.emplace(pages);
+        packing.index = &*index;
+    }
+    PackPages(pages, writer, packing);
+    if (index)
+        index->Write(writer, options.level);
     writer.Finish();
     const int64_t size = book.Stream().Size();
     book.Commit(stub.has_value());
     context.out << output << ": " << pages.size() << " pages, " << size << " bytes\n";
+    return kExitOk;
 }
 
-void BuildFromFolder(
+int BuildFromFolder(
     const fs::path& source, const CommandLine& line, const PackingOptions& options, ToolContext& context)
 {
     const FolderBook book
         = PlanFolderBook(source, line, { fs::path(*line.Value("--output")) }, context.out, context.err);
+    if (book.files.empty())
+        throw Exception("Nothing to pack in " + source.string()
+            + ": the folder holds no file a book takes (see what was left out above)");
     std::vector<SourcePage> pages;
     pages.reserve(book.files.size());
     for (std::size_t i = 0; i < book.files.size(); ++i) {
         const SourceFile& file = book.files[i];
         pages.push_back({ file.pageName, file.size, [&book, i] { return book.PageBytes(i); } });
     }
-    WriteBook(line, book.settings.header, pages, options, context);
+    return WriteBook(line, book.settings.header, pages, options, context);
 }
 
-void BuildFromEpub(
-    const std::string& epub, const CommandLine& line, const PackingOptions& options, ToolContext& context)
+int BuildFromEpub(const std::string& epub, const CommandLine& line, const PackingOptions& options, ToolContext& context)
 {
-    if (line.Has("--exclude") || line.Has("--include-hidden"))
-        throw EUsageError("--exclude and --include-hidden apply to folders, not to an EPUB");
+    if (line.Has("--exclude") || line.Has("--include-hidden") || line.Has("--no-follow-outside"))
+        throw EUsageError("--exclude, --include-hidden and --no-follow-outside apply to folders, not to an EPUB");
     const TEpubSource source(epub);
     BuildSettings settings = DefaultBuildSettings();
     ApplySettingOptions(line, settings);
     source.ApplyDefaults(settings, context.out);
     settings.header.homePageIndex = source.HomeIndex(settings);
-    WriteBook(line, settings.header, source.Pages(), options, context);
+    return WriteBook(line, settings.header, source.Pages(), options, context);
 }
 
 int RunBuild(const std::vector<std::string>& args, ToolContext& context)
@@ -123,17 +191,18 @@ int RunBuild(const std::vector<std::string>& args, ToolContext& context)
 
     const std::string source = line.Operands()[0];
     if (fs::is_directory(source))
-        BuildFromFolder(source, line, options, context);
-    else if (fs::is_regular_file(source) && IsEpubFile(source))
-        BuildFromEpub(source, line, options, context);
-    else if (const auto kind = DetectSourceKind(source); kind == ESourceKind::Chm || kind == ESourceKind::Zim) {
+        return BuildFromFolder(source, line, options, context);
+    if (fs::is_regular_file(source) && IsEpubFile(source))
+        return BuildFromEpub(source, line, options, context);
+    if (const auto kind = DetectSourceKind(source); kind == ESourceKind::Chm || kind == ESourceKind::Zim) {
         const ArchiveBook book = PlanArchiveBook(source, *kind, line, context.out);
-        WriteBook(line, book.settings.header, book.pages, options, context);
-    } else if (fs::is_regular_file(source))
+        return WriteBook(line, book.settings.header, book.pages, options, context);
+    }
+    if (fs::is_regular_file(source)) {
+        RaiseNotABookHint(source);
         throw Exception("Cannot build from " + source + ": it is none of a folder, an EPUB, a CHM or a ZIM archive");
-    else
-        throw Exception("Cannot open folder " + source);
-    return kExitOk;
+    }
+    throw Exception("Cannot open folder " + source);
 }
 
 } // namespace

@@ -5,14 +5,16 @@
 // A new sub-command is one more file defining its PackCommand and one more line here.
 std::span<const PackCommand* const> PackCommands()
 {
-    static const std::array<const PackCommand*, 7> commands = {
+    static const std::array<const PackCommand*, 8> commands = {
         &kBuildCommand,
         &kInfoCommand,
         &kListCommand,
         &kExtractCommand,
         &kVerifyCommand,
+        &kCheckCommand,
         &kServeCommand,
         &kSearchCommand,
+        &kContentsCommand,
     };
     return commands;
 }

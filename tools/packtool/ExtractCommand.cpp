@@ -2,7 +2,9 @@
 #include "common/AnsiText.h"
 #include "common/BookText.h"
 #include "common/CommandLine.h"
+#include "common/DisplayText.h"
 #include "sources/SafePath.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/PageArgument.h"
 #include "tools/packtool/SourceCommands.h"
@@ -32,18 +34,19 @@ bool WritePage(TBookReader& reader, int index, const fs::path& folder, ToolConte
     const std::string name = BookTextToUtf8(reader.Pages()[index]);
     const auto relative = PagePathBelow(name);
     if (!relative) {
-        context.err << "Refusing page " << name << ": its name would not stay inside " << folder.string() << "\n";
+        context.err << "Refusing page " << EscapeForTerminal(name) << ": its name would not stay inside "
+                    << folder.string() << "\n";
         return false;
     }
     const fs::path target = folder / *relative;
     if (!StaysInside(folder, target)) {
-        context.err << "Refusing page " << name << ": " << target.string() << " leads outside " << folder.string()
-                    << "\n";
+        context.err << "Refusing page " << EscapeForTerminal(name) << ": " << EscapeForTerminal(target.string())
+                    << " leads outside " << folder.string() << "\n";
         return false;
     }
     TMemoryStream page;
     if (!reader.ExtractPageAt(index, page)) {
-        context.err << "Cannot extract page " << name << "\n";
+        context.err << "Cannot extract page " << EscapeForTerminal(name) << "\n";
         return false;
     }
     std::error_code error;
@@ -52,7 +55,7 @@ bool WritePage(TBookReader& reader, int index, const fs::path& folder, ToolConte
     file.write(reinterpret_cast<const char*>(page.Memory()), static_cast<std::streamsize>(page.Size()));
     file.close();
     if (!file) {
-        context.err << "Cannot write file " << target.string() << "\n";
+        context.err << "Cannot write file " << EscapeForTerminal(target.string()) << "\n";
         return false;
     }
     return true;
@@ -66,7 +69,7 @@ int RunExtract(const std::vector<std::string>& args, ToolContext& context)
     if (const auto kind = OtherSourceKind(line.Operands()[0]))
         return ExtractSource(line.Operands()[0], *kind, folder.string(),
             { line.Operands().begin() + 1, line.Operands().end() }, context);
-    const auto book = OpenBook(line.Operands()[0]);
+    const auto book = OpenBookArgument(line.Operands()[0]);
     TBookReader& reader = book->reader;
 
     std::vector<int> indices;
@@ -75,7 +78,7 @@ int RunExtract(const std::vector<std::string>& args, ToolContext& context)
         for (std::size_t i = 1; i < line.Operands().size(); ++i) {
             const int index = PageIndexOfArgument(reader, line.Operands()[i]);
             if (index < 0) {
-                context.err << "No page " << line.Operands()[i] << " in " << book->fileName << "\n";
+                context.err << "No page " << EscapeForTerminal(line.Operands()[i]) << " in " << book->fileName << "\n";
                 failed = true;
             } else {
                 indices.push_back(index);
@@ -85,8 +88,9 @@ int RunExtract(const std::vector<std::string>& args, ToolContext& context)
         for (int i = 0; i < reader.Pages().Count(); ++i) {
             const int first = reader.IndexOfPage(reader.Pages()[i]);
             if (first != i)
-                context.err << "warning: skipping page " << BookTextToUtf8(reader.Pages()[i]) << ": the viewer serves "
-                            << BookTextToUtf8(reader.Pages()[first]) << " for that name\n";
+                context.err << "warning: skipping page " << EscapeForTerminal(BookTextToUtf8(reader.Pages()[i]))
+                            << ": the viewer serves " << EscapeForTerminal(BookTextToUtf8(reader.Pages()[first]))
+                            << " for that name\n";
             else
                 indices.push_back(i);
         }

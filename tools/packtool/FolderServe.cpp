@@ -1,6 +1,7 @@
 #include "tools/packtool/FolderServe.h"
 
 #include "common/AnsiText.h"
+#include "common/DisplayText.h"
 #include "pageservice/PageServer.h"
 #include "server/socket/NetExceptions.h"
 #include "sources/FolderPreview.h"
@@ -16,6 +17,8 @@ int ServeFolder(const std::string& folder, const CommandLine& line, const TPageS
     const bool watch = line.Has("--watch");
     // Declared before the listener, whose sessions read it, and the watch, which changes it.
     TFolderPages pages(folder, line, watch, context.err, context.err);
+    // Reachable from other machines: only what lies inside the folder.
+    pages.ServeOutsideFiles(address.starts_with("127."));
     std::optional<TFolderWatch> watching;
     if (watch)
         watching.emplace(pages, context.err);
@@ -24,9 +27,9 @@ int ServeFolder(const std::string& folder, const CommandLine& line, const TPageS
     TPageServer server(pages, limits);
     if (!SwitchOnServing(server, line, address, port, context.err))
         return kExitError;
-    context.out << server.PageURL(ReplaceAll(pages.HomePageName(), " ", "%20")) << std::endl;
-    context.err << "Serving the folder " << folder << (watch ? ", reloading open pages after every change" : "")
-                << "; press Ctrl+C to stop." << std::endl;
+    context.out << EscapeForTerminal(server.PageURL(ReplaceAll(pages.HomePageName(), " ", "%20"))) << std::endl;
+    context.err << "Serving the folder " << EscapeForTerminal(folder)
+                << (watch ? ", reloading open pages after every change" : "") << "; press Ctrl+C to stop." << std::endl;
     const int signal = waitForStop();
     server.SwitchOff();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;

@@ -2,6 +2,8 @@
 #include "book/OpenedBook.h"
 #include "common/BookText.h"
 #include "common/CommandLine.h"
+#include "common/DisplayText.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/SourceCommands.h"
 
@@ -90,13 +92,13 @@ void PrintInfo(const OpenedBook& book, std::ostream& out)
     auto row = [&out](std::string_view label, const std::string& value) {
         std::string padded(label);
         padded.resize(20, ' ');
-        out << padded << value << "\n";
+        out << padded << EscapeForTerminal(value) << "\n";
     };
     row("File:", book.fileName);
     row("Header offset:", std::to_string(reader.headerOffset()));
     row("Directory offset:", std::to_string(reader.directoryOffset()));
-    row("Title:", BookTextToUtf8(reader.title()));
-    row("Description:", BookTextToUtf8(reader.description()));
+    row("Title:", CutForDisplay(BookTextToUtf8(reader.title())));
+    row("Description:", CutForDisplay(BookTextToUtf8(reader.description()), 4 * kDisplayTextLength));
     row("About text:", reader.hasAboutText() ? BookTextToUtf8(reader.aboutText()) : "(none)");
     row("About date:", reader.hasAboutDate() ? FormatIsoDate(reader.aboutDate()) : "(none)");
     row("Home page:", HomeText(reader) + " (index " + std::to_string(reader.homePageIndex()) + ")");
@@ -120,7 +122,7 @@ int RunInfo(const std::vector<std::string>& args, ToolContext& context)
     line.ExpectOperands(1, 1, "BOOK");
     if (const auto kind = OtherSourceKind(line.Operands()[0]))
         return InfoOfSource(line.Operands()[0], *kind, line.Has("--json"), context);
-    const auto book = OpenBook(line.Operands()[0]);
+    const auto book = OpenBookArgument(line.Operands()[0]);
     if (line.Has("--json"))
         context.out << InfoJson(*book).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     else

@@ -1,6 +1,8 @@
 #include "book/OpenedBook.h"
 #include "common/BookText.h"
 #include "common/CommandLine.h"
+#include "common/DisplayText.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/PageArgument.h"
 #include "tools/packtool/SourceCommands.h"
@@ -28,14 +30,14 @@ int RunList(const std::vector<std::string>& args, ToolContext& context)
     if (const auto kind = OtherSourceKind(line.Operands()[0]))
         return ListSource(line.Operands()[0], *kind, { line.Operands().begin() + 1, line.Operands().end() },
             line.Has("--json"), context);
-    const auto book = OpenBook(line.Operands()[0]);
+    const auto book = OpenBookArgument(line.Operands()[0]);
     TBookReader& reader = book->reader;
     std::vector<int> indices;
     bool missing = false;
     for (std::size_t i = 1; i < line.Operands().size(); ++i) {
         const int index = PageIndexOfArgument(reader, line.Operands()[i]);
         if (index < 0) {
-            context.err << "No page " << line.Operands()[i] << " in " << book->fileName << "\n";
+            context.err << "No page " << EscapeForTerminal(line.Operands()[i]) << " in " << book->fileName << "\n";
             missing = true;
         } else {
             indices.push_back(index);
@@ -61,7 +63,8 @@ int RunList(const std::vector<std::string>& args, ToolContext& context)
                     { "inflatedSize", extracted ? nlohmann::json(page.Size()) : nlohmann::json(nullptr) } });
         } else {
             context.out << std::setw(6) << i << std::setw(12) << stored << std::setw(12)
-                        << (extracted ? std::to_string(page.Size()) : "damaged") << "  " << name << "\n";
+                        << (extracted ? std::to_string(page.Size()) : "damaged") << "  " << EscapeForTerminal(name)
+                        << "\n";
         }
     }
     if (json)

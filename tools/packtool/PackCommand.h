@@ -36,5 +36,7 @@ extern const PackCommand kInfoCommand;
 extern const PackCommand kListCommand;
 extern const PackCommand kExtractCommand;
 extern const PackCommand kVerifyCommand;
+extern const PackCommand kCheckCommand;
 extern const PackCommand kServeCommand;
 extern const PackCommand kSearchCommand;
+extern const PackCommand kContentsCommand;

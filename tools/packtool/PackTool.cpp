@@ -1,6 +1,7 @@
 #include "tools/packtool/PackTool.h"
 
 #include "common/CommandLine.h"
+#include "common/DisplayText.h"
 #include "tools/packtool/PackCommand.h"
 
 #include <exception>
@@ -77,7 +78,7 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
         err << kProgram << " " << command->name << ": " << error.Message() << "\n"
             << "Try '" << kProgram << " " << command->name << " --help' for its usage.\n";
     } catch (const Exception& error) {
-        err << error.Message() << "\n";
+        err << EscapeForTerminal(error.Message(), LineBreaks::Keep) << "\n";
     } catch (const std::exception& error) {
         err << kProgram << ": " << error.what() << "\n";
     }

@@ -3,6 +3,7 @@
 #include "book/BookWriter.h"
 #include "book/PageCompressor.h"
 #include "common/OrderedWork.h"
+#include "tools/packtool/BuildIndex.h"
 #include "tools/packtool/Progress.h"
 
 void PackPages(const std::vector<SourcePage>& pages, TBookStreamWriter& writer, const PackingOptions& options)
@@ -20,12 +21,16 @@ void PackPages(const std::vector<SourcePage>& pages, TBookStreamWriter& writer, 
         [&](std::size_t i) {
             const SourcePage& page = pages[i];
             const std::string content = page.load();
+            if (options.index != nullptr)
+                options.index->Prepare(i, content);
             if (content.empty())
                 return std::string();
             return CompressPageBody(content, CompressionLevelFor(page.pageName, options.level));
         },
         [&](std::size_t i, std::string&& body) {
             writer.AddRecord(pages[i].pageName, body);
+            if (options.index != nullptr)
+                options.index->Add(i);
             progress.Step();
         });
 }

@@ -15,6 +15,7 @@ struct PackingOptions {
     int level = kDefaultCompressionLevel;
     unsigned threads = 1;
     std::ostream* progress = nullptr; // a terminal to show progress on, or null
+    class TBuildIndex* index = nullptr; // the search index to add each page to, or null
 };
 
 // Reads and compresses the pages on several threads and hands them to the writer in list order,

@@ -1,31 +1,38 @@
 #include "common/AnsiText.h"
 #include "common/CommandLine.h"
+#include "common/DisplayText.h"
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "server/socket/NetExceptions.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/FolderServe.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/ServeLimits.h"
+#include "tools/packtool/ServeSearch.h"
 #include "tools/packtool/SourceCommands.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <pthread.h>
 #include <sys/socket.h>
 
 namespace {
 
 constexpr std::string_view kUsage = R"(Usage: ebook-pack serve BOOK [--port N] [--bind ADDR] [options]
-       ebook-pack serve SRC_DIR [--watch] [--exclude GLOB] [--include-hidden] [options]
+       ebook-pack serve SRC_DIR [--watch] [--exclude GLOB] [--include-hidden]
+                            [--no-follow-outside] [options]
        ebook-pack serve FILE.epub|FILE.chm|FILE.zim [options]
 
 Serves the pages of BOOK over HTTP/1.0 with the answers the viewer gives, prints the address of
 the home page and runs until interrupted (Ctrl+C) or terminated; then it stops cleanly.
 A folder is served as the book built from it would be (same names, lookup, content types and
 book.json settings), each file read as it is now; with --watch every open HTML page reloads
-itself within a second of a change to the folder. Nothing is written into the folder.
+itself within a second of a change to the folder. Nothing is written into the folder. Bound to
+an address other than loopback, it never serves a file reached through a link that leads outside
+the folder.
 An EPUB, CHM or ZIM archive (told by content) is served in place, each page read when asked for;
 a ZIM's redirects are followed.
 
@@ -49,6 +56,11 @@ Options:
   --max-headers N       largest header block, in bytes (default 65536)
   --max-body N          largest request body, in bytes (default 1048576)
 A client beyond a limit is disconnected unanswered, and nothing more is read from it.
+
+Search: /.search?q=WORDS answers a page of the pages that hold every word, best first, with
+links; add format=json for JSON (query, total, start, results with name, title, link, score and
+snippet pieces), start=N and limit=N (at most 100, default 20) to page. The index is built in
+memory as serving starts; no page of the book is served under /.search.
 )";
 
 // Blocks SIGINT and SIGTERM on the calling thread while alive, so that the server threads started
@@ -81,8 +93,9 @@ private:
 int RunServe(const std::vector<std::string>& args, ToolContext& context)
 {
     auto options = ServeOptionTable();
-    options.insert(
-        options.end(), { { "--watch", "", false }, { "--exclude", "", true }, { "--include-hidden", "", false } });
+    options.insert(options.end(),
+        { { "--watch", "", false }, { "--exclude", "", true }, { "--include-hidden", "", false },
+            { "--no-follow-outside", "", false } });
     const CommandLine line(args, options);
     line.ExpectOperands(1, 1, "BOOK");
     const std::string& fileName = line.Operands()[0];
@@ -102,14 +115,21 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     if (std::filesystem::is_directory(fileName))
         return ServeFolder(
             fileName, line, limits, address, askedPort, [&] { return stopSignals.Wait(); }, context);
-    if (line.Has("--watch") || line.Has("--exclude") || line.Has("--include-hidden"))
-        throw EUsageError("--watch, --exclude and --include-hidden serve a folder, not a book");
+    if (line.Has("--watch") || line.Has("--exclude") || line.Has("--include-hidden") || line.Has("--no-follow-outside"))
+        throw EUsageError("--watch, --exclude, --include-hidden and --no-follow-outside serve a folder, not a book");
     if (const auto kind = OtherSourceKind(fileName))
         return ServeOtherSource(
             fileName, *kind, line, limits, address, askedPort, [&] { return stopSignals.Wait(); }, context);
     TPageServer server(fileName, limits);
-    if (!server.Reader().IsValid())
+    if (!server.Reader().IsValid()) {
+        RaiseNotABookHint(fileName);
         throw Exception("Invalid eBook: " + fileName);
+    }
+    // The handler keeps the search: it goes with the server, after the last session has ended.
+    const auto search = std::make_shared<TServedSearch>(server.Reader(), context.err);
+    server.AnswerFirst([search](const THTTPRequestInfo& request, THTTPResponseInfo& response) {
+        return search->Answer(request, response);
+    });
     if (!SwitchOnServing(server, line, address, askedPort, context.err))
         return kExitError;
 
@@ -117,18 +137,19 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     try {
         home = server.Reader().GetHomePageName();
     } catch (const Exception&) {
-        context.err << "Warning: " << fileName << " has no home page\n";
+        context.err << "Warning: " << EscapeForTerminal(fileName) << " has no home page\n";
     }
     // Blanks go out as %20, which the page service turns back into blanks, so the address can be
     // pasted into a browser or given to curl as it is printed.
-    context.out << server.PageURL(home.empty() ? "/" : ReplaceAll(home, " ", "%20")) << std::endl;
-    context.err << "Serving " << fileName << "; press Ctrl+C to stop." << std::endl;
+    context.out << EscapeForTerminal(server.PageURL(home.empty() ? "/" : ReplaceAll(home, " ", "%20"))) << std::endl;
+    context.err << "Serving " << EscapeForTerminal(fileName) << "; press Ctrl+C to stop." << std::endl;
 
     const int signal = stopSignals.Wait();
     // No new connections; requests waiting for memory give up; then the server's destruction
     // closes every connection, which ends whatever its session is blocked in.
     server.SwitchOff();
     server.Stop();
+    search->Stop();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;
     return kExitOk;
 }

@@ -1,18 +1,58 @@
 #include "tools/packtool/StubProgram.h"
 
+#include "book/BookReader.h"
+#include "book/ViewerMark.h"
 #include "common/Exception.h"
-#include "common/Streams.h"
+
+#include <cstring>
+
+namespace {
+
+bool CarriesViewerMark(TStream& file)
+{
+    const std::string mark = ViewerMarkToFind();
+    std::string window;
+    char buffer[1 << 16];
+    int64_t got;
+    while ((got = file.Read(buffer, sizeof buffer)) > 0) {
+        // The bytes kept from the last read let a mark that straddles two reads be found.
+        window.append(buffer, static_cast<std::size_t>(got));
+        if (window.find(mark) != std::string::npos)
+            return true;
+        window.erase(0, window.size() - std::min(window.size(), mark.size() - 1));
+    }
+    return false;
+}
+
+} // namespace
 
 void CheckStubProgram(const std::string& fileName)
 {
     TFileStream file(fileName, TFileStream::Mode::OpenRead);
-    char magic[4] = {};
-    const int64_t got = file.Read(magic, sizeof magic);
-    const std::string_view start(magic, static_cast<std::size_t>(got));
-    if (!start.starts_with("\x7F"
-                           "ELF")
-        && !start.starts_with("MZ"))
+    if (!CarriesViewerMark(file))
         throw Exception("Cannot use " + fileName
-            + " as the stub: it is not an executable program (no ELF or Windows header); --stub takes the viewer "
-              "program, ebook");
+            + " as the stub: it is not an executable program built as the viewer (it lacks the viewer's mark); "
+              "--stub takes the viewer program, ebook");
+}
+
+int64_t StubProgramSize(TStream& stub)
+{
+    const int64_t size = stub.Size();
+    TBookReader reader;
+    const bool carriesBook = reader.LoadFromStream(stub);
+    if (carriesBook && size >= 4) {
+        // The trailer holds the header's position, where the carried book starts.
+        unsigned char trailer[4] = {};
+        stub.SetPosition(size - 4);
+        if (stub.Read(trailer, 4) == 4) {
+            const int64_t header = static_cast<int64_t>(trailer[0]) | (static_cast<int64_t>(trailer[1]) << 8)
+                | (static_cast<int64_t>(trailer[2]) << 16) | (static_cast<int64_t>(trailer[3]) << 24);
+            if (header >= 0 && header < size) {
+                stub.SetPosition(0);
+                return header;
+            }
+        }
+    }
+    stub.SetPosition(0);
+    return size;
 }

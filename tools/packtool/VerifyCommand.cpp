@@ -1,6 +1,7 @@
 #include "book/OpenedBook.h"
 #include "common/BookText.h"
 #include "common/CommandLine.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/SourceCommands.h"
 
@@ -19,7 +20,7 @@ int RunVerify(const std::vector<std::string>& args, ToolContext& context)
     line.ExpectOperands(1, 1, "BOOK");
     if (const auto kind = OtherSourceKind(line.Operands()[0]))
         return VerifySource(line.Operands()[0], *kind, context);
-    const auto book = OpenBook(line.Operands()[0]);
+    const auto book = OpenBookArgument(line.Operands()[0]);
     TBookReader& reader = book->reader;
     int damaged = 0;
     for (int i = 0; i < reader.Pages().Count(); ++i) {

@@ -1,8 +1,13 @@
+#include "book/ViewerMark.h"
 #include "tools/tests/BookFile.h"
 #include "tools/tests/PackFixture.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <random>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -34,7 +39,7 @@ struct SourceFolder {
 TEST(BuildCommand, PacksEveryFileSortedWithDefaults)
 {
     SourceFolder folder;
-    const ToolRun run = folder.Build();
+    const ToolRun run = folder.Build({ "--no-index" });
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
     BookFile book(folder.book);
@@ -157,9 +162,10 @@ TEST(BuildCommand, StubIsWrittenFirstAndTheOutputIsExecutable)
 {
     SourceFolder folder;
     const fs::path stub = folder.temp / "viewer";
-    const std::string program = "\x7F"
-                                "ELF"
-        + std::string(199996, '\x7F');
+    std::string program = "\x7F"
+                          "ELF"
+        + ViewerMarkToFind();
+    program += std::string(200000 - program.size(), '\x7F');
     WriteFile(stub, program);
     ASSERT_EQ(folder.Build({ "--stub", stub.string() }).exitCode, 0);
     EXPECT_EQ(ReadFile(folder.book).substr(0, 200000), program);
@@ -170,6 +176,18 @@ TEST(BuildCommand, StubIsWrittenFirstAndTheOutputIsExecutable)
     struct stat info { };
     ASSERT_EQ(::stat(folder.book.c_str(), &info), 0);
     EXPECT_NE(info.st_mode & S_IXUSR, 0u);
+
+    // A viewer that already carries a book gets the new one in its place, not after it.
+    const fs::path again = folder.temp / "again";
+    ASSERT_EQ(
+        Pack({ "build", folder.source.string(), "-o", again.string(), "--stub", folder.book.string() }).exitCode, 0);
+    EXPECT_EQ(ReadFile(again), ReadFile(folder.book));
+    // Any other program is refused.
+    const ToolRun run = Pack({ "build", folder.source.string(), "-o", again.string(), "--stub", "/bin/ls" });
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(
+        run.err.find("/bin/ls as the stub: it is not an executable program built as the viewer"), std::string::npos)
+        << run.err;
 }
 
 TEST(BuildCommand, FailureLeavesTheOldOutputAndNoTemporaryFile)
@@ -188,8 +206,83 @@ TEST(BuildCommand, OutputInsideTheSourceFolderIsNotPackedIntoItself)
 {
     SourceFolder folder;
     const fs::path inside = folder.source / "book.ebook";
-    ASSERT_EQ(Pack({ "build", folder.source.string(), "-o", inside.string() }).exitCode, 0);
-    ASSERT_EQ(Pack({ "build", folder.source.string(), "-o", inside.string() }).exitCode, 0);
+    ASSERT_EQ(Pack({ "build", folder.source.string(), "-o", inside.string(), "--no-index" }).exitCode, 0);
+    ASSERT_EQ(Pack({ "build", folder.source.string(), "-o", inside.string(), "--no-index" }).exitCode, 0);
     BookFile book(inside);
     EXPECT_EQ(book.reader.Pages().Count(), 3);
+}
+
+TEST(BuildCommand, AnInterruptRemovesTheTemporaryBookAndEndsWithTheSignalsStatus)
+{
+    SourceFolder folder;
+    std::string noise(32 << 20, '\0');
+    std::mt19937 random(7);
+    for (char& byte : noise)
+        byte = static_cast<char>(random());
+    WriteFile(folder.source / "noise.bin", noise);
+    for (const auto& [signal, status] : { std::pair { SIGINT, 130 }, { SIGTERM, 143 }, { SIGHUP, 129 } }) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::execl(EBOOK_PACK_PATH, "ebook-pack", "build", folder.source.c_str(), "-o", folder.book.c_str(), "--level",
+                "12", "--threads", "1", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Signalled once the temporary book is being written.
+        bool writing = false;
+        for (int look = 0; look < 6000 && !writing; ++look) {
+            for (const auto& entry : fs::directory_iterator(folder.temp.Path()))
+                writing = writing
+                    || (entry.path().filename().string().starts_with(".out.ebook.tmp-") && entry.file_size() > 0);
+            if (!writing)
+                ::usleep(1000);
+        }
+        EXPECT_TRUE(writing);
+        ::kill(child, signal);
+        int result = 0;
+        ASSERT_EQ(::waitpid(child, &result, 0), child);
+        EXPECT_TRUE(WIFEXITED(result));
+        EXPECT_EQ(WEXITSTATUS(result), status) << "signal " << signal;
+        for (const auto& entry : fs::directory_iterator(folder.temp.Path()))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+        EXPECT_FALSE(fs::exists(folder.book));
+    }
+}
+
+TEST(BuildCommand, KeepsASearchIndexThatSearchReadsAndADamagedOneIsNamedAndBuiltAgain)
+{
+    SourceFolder folder;
+    WriteFile(folder.source / "vacuum.htm", "<title>VACUUM</title><p>VACUUM FULL rewrites the table</p>");
+    WriteFile(folder.source / "maintenance.htm", "<title>Maintenance</title><p>run vacuum full, vacuum full</p>");
+    ASSERT_EQ(folder.Build().exitCode, 0);
+    const ToolRun stored = Pack({ "search", folder.book.string(), "vacuum", "full" });
+    EXPECT_EQ(stored.exitCode, 0) << stored.err;
+    EXPECT_EQ(stored.err, "");
+    EXPECT_TRUE(stored.out.starts_with("2 pages match\n\n/vacuum.htm  VACUUM")) << stored.out;
+
+    const ToolRun bare
+        = Pack({ "build", folder.source.string(), "-o", (folder.temp / "bare.ebook").string(), "--no-index" });
+    ASSERT_EQ(bare.exitCode, 0);
+    const ToolRun built = Pack({ "search", (folder.temp / "bare.ebook").string(), "vacuum", "full" });
+    EXPECT_EQ(built.out, stored.out);
+    EXPECT_LT(fs::file_size(folder.temp / "bare.ebook"), fs::file_size(folder.book));
+
+    // Every chunk of the index broken (its checksum): named, and the search is made without it.
+    std::string bytes = ReadFile(folder.book);
+    {
+        BookFile book(folder.book);
+        for (int entry = 0; entry < book.reader.Pages().Count(); ++entry) {
+            if (book.reader.Pages()[entry].starts_with("/.search-index/v1/"))
+                bytes[static_cast<std::size_t>(
+                    book.reader.PageOffset(entry) + 4 + book.reader.StoredLengthAt(entry) - 1)]
+                    ^= 0x5A;
+        }
+    }
+    WriteFile(folder.book, bytes);
+    const ToolRun damaged = Pack({ "search", folder.book.string(), "vacuum", "full" });
+    EXPECT_EQ(damaged.exitCode, 0);
+    EXPECT_TRUE(damaged.err.starts_with("The book's search index is damaged")
+        && damaged.err.ends_with("; searching without it\n"))
+        << damaged.err;
+    EXPECT_EQ(damaged.out, stored.out);
 }

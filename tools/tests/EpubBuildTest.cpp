@@ -2,6 +2,7 @@
 #include "tools/tests/PackFixture.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zip.h>
 
 namespace fs = std::filesystem;
@@ -204,7 +205,7 @@ TEST(EpubBuild, HostileArchivesAreRefusedWithTheReason)
     WriteZip(temp / "plain.zip", { { "a.txt", "a" } });
     run = Pack({ "build", (temp / "plain.zip").string(), "-o", (temp / "out.ebook").string() });
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(Has(run.err, "none of a folder, an EPUB, a CHM or a ZIM")) << run.err;
+    EXPECT_TRUE(Has(run.err, "plain.zip is a zip archive; unpack it and make a book of the folder")) << run.err;
 }
 
 TEST(EpubBuild, AnUnpackedEpubFolderOpensOnItsContentsToo)
@@ -219,4 +220,140 @@ TEST(EpubBuild, AnUnpackedEpubFolderOpensOnItsContentsToo)
     EXPECT_EQ(book.reader.GetHomePageName(), "/contents.html");
     EXPECT_EQ(book.reader.IndexOfPage("/META-INF/container.xml"), -1);
     EXPECT_TRUE(Has(*book.Page("/contents.html"), "<a href=\"/OEBPS/a.html\">Chapter A</a>"));
+}
+
+TEST(EpubBuild, NavigationIsWalkedOnceAndKeptWithinItsBounds)
+{
+    TempFolder temp;
+    const auto build = [&](const std::vector<std::pair<std::string, std::string>>& entries) {
+        WriteZip(temp / "in.epub", entries);
+        return Pack({ "build", (temp / "in.epub").string(), "-o", (temp / "out.ebook").string() });
+    };
+    const auto contents = [&] {
+        BookFile book(temp / "out.ebook");
+        return *book.Page(book.reader.GetHomePageName());
+    };
+    const auto count = [](const std::string& text, const std::string& part) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
+        return n;
+    };
+
+    // A chain of entries, each labelled only at the bottom: an entry without a label of its own
+    // takes none from below it, and the chain is cut at the documented depth.
+    auto chain = Epub2();
+    std::string ncx = "<ncx><navMap>";
+    for (int i = 0; i < 200; ++i)
+        ncx += "<navPoint><content src=\"a.html\"/>";
+    ncx += "<navPoint><navLabel><text>Deepest</text></navLabel><content src=\"a.html\"/></navPoint>";
+    for (int i = 0; i < 200; ++i)
+        ncx += "</navPoint>";
+    chain[3].second = ncx + "</navMap></ncx>";
+    ToolRun run = build(chain);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::string page = contents();
+    EXPECT_EQ(count(page, "Deepest"), 0u) << "below the depth bound";
+    EXPECT_EQ(count(page, "href=\"/OEBPS/a.html\""), 32u) << page.substr(0, 2000);
+
+    // Sibling entries past the bound are left out; every spine document stays linked.
+    auto wide = Epub2();
+    ncx = "<ncx><navMap>";
+    for (int i = 0; i < 30000; ++i)
+        ncx += "<navPoint><navLabel><text>E" + std::to_string(i)
+            + "</text></navLabel><content src=\"a.html\"/></navPoint>";
+    wide[3].second = ncx + "</navMap></ncx>";
+    run = build(wide);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    page = contents();
+    EXPECT_EQ(count(page, ">E"), 20000u);
+    EXPECT_TRUE(Has(page, "<a href=\"/OEBPS/sub/b.html\">B</a>")) << "linked in reading order";
+
+    // A <nav> typed "toc" inside others is found in one walk.
+    auto nested = Epub3();
+    std::string nav = "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body>";
+    for (int i = 0; i < 100; ++i)
+        nav += "<nav>";
+    nav += "<nav epub:type=\"toc\" xmlns:epub=\"http://www.idpf.org/2007/ops\"><ol><li><a "
+           "href=\"text/one.xhtml\">Inner "
+           "toc</a></li></ol></nav>";
+    for (int i = 0; i < 100; ++i)
+        nav += "</nav>";
+    nested[3].second = nav + "</body></html>";
+    run = build(nested);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(contents(), ">Inner toc</a>"));
+
+    // Navigation too large to parse is not read; a package document that large is refused.
+    auto hugeNav = Epub2();
+    hugeNav[3].second = "<ncx><navMap>" + std::string(17u << 20, ' ') + "</navMap></ncx>";
+    run = build(hugeNav);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.out, "from the EPUB's reading order")) << run.out;
+    auto hugePackage = Epub2();
+    hugePackage[2].second.insert(hugePackage[2].second.find("<opf:manifest>"), std::string(17u << 20, ' '));
+    run = build(hugePackage);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(Has(run.err, "OEBPS/content.opf holds 1782")) << run.err;
+}
+
+TEST(EpubBuild, EntryNamesAreReadAsLinksResolveAndCannotTakeTheContentsPagesPlace)
+{
+    TempFolder temp;
+    auto epub = Epub2();
+    epub.push_back({ "CONTENTS.HTML", "<title>author's own</title>" });
+    epub.push_back({ "./top.html", "top" });
+    epub.push_back({ "OEBPS//double.html", "double" });
+    epub.push_back({ "OEBPS/./dot.html", "dot" });
+    WriteZip(temp / "names.epub", epub);
+    ToolRun run = Pack({ "build", (temp / "names.epub").string(), "-o", (temp / "out.ebook").string() });
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    BookFile book(temp / "out.ebook");
+    EXPECT_EQ(book.reader.GetHomePageName(), "/contents-2.html") << "contents.html is taken whatever its case";
+    EXPECT_EQ(book.Page("/CONTENTS.HTML"), "<title>author's own</title>");
+    EXPECT_EQ(book.Page("/top.html"), "top");
+    EXPECT_EQ(book.Page("/OEBPS/double.html"), "double");
+    EXPECT_EQ(book.Page("/OEBPS/dot.html"), "dot");
+    EXPECT_EQ(Pack({ "verify", (temp / "out.ebook").string() }).exitCode, 0);
+
+    auto twice = Epub2();
+    twice.push_back({ "OEBPS/./a.html", "another a" });
+    WriteZip(temp / "twice.epub", twice);
+    run = Pack({ "build", (temp / "twice.epub").string(), "-o", (temp / "out2.ebook").string() });
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(Has(run.err, "entries 'OEBPS/a.html' and 'OEBPS/./a.html' both name OEBPS/a.html")) << run.err;
+}
+
+TEST(EpubBuild, AnUnpackedEpubReadsOnlyTheFilesItsFolderWalkTakes)
+{
+    TempFolder temp;
+    for (const auto& [name, content] : Epub2())
+        WriteFile(temp / ("book/" + name), content);
+    // A navigation file reached through a link to a folder outside the book.
+    WriteFile(temp / "outside/toc.ncx",
+        "<ncx><navMap><navPoint><navLabel><text>Secret</text></navLabel><content src=\"a.html\"/></navPoint></navMap></"
+        "ncx>");
+    fs::remove(temp / "book/OEBPS/toc.ncx");
+    fs::create_directory_symlink(temp / "outside", temp / "book/OEBPS/out");
+    std::string opf = ReadFile(temp / "book/OEBPS/content.opf");
+    opf.replace(opf.find("href=\"toc.ncx\""), 14, "href=\"out/toc.ncx\"");
+    WriteFile(temp / "book/OEBPS/content.opf", opf);
+    ToolRun run = Pack({ "build", (temp / "book").string(), "-o", (temp / "out.ebook").string() });
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    BookFile book(temp / "out.ebook");
+    EXPECT_FALSE(Has(*book.Page("/contents.html"), "Secret"));
+
+    // A package document that is a device or a FIFO is not opened: the build ends at once,
+    // saying what it misses.
+    for (const std::string& special : { std::string("/dev/zero"), std::string("fifo") }) {
+        fs::remove(temp / "book/OEBPS/content.opf");
+        if (special == "fifo")
+            ASSERT_EQ(::mkfifo((temp / "book/OEBPS/content.opf").c_str(), 0600), 0);
+        else
+            fs::create_symlink(special, temp / "book/OEBPS/content.opf");
+        run = RunPackBinary(
+            "build '" + (temp / "book").string() + "' -o '" + (temp / "out.ebook").string() + "'", temp);
+        EXPECT_EQ(run.exitCode, 2) << special << run.err;
+        EXPECT_TRUE(Has(run.err, "it has no OEBPS/content.opf")) << special << run.err;
+    }
 }

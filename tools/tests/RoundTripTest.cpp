@@ -50,8 +50,9 @@ TEST(RoundTrip, ThousandMixedPagesComeBackByteExactAndBuildsAreReproducible)
     const ToolRun extract = Pack({ "extract", (temp / "one.ebook").string(), "-d", (temp / "out").string() });
     ASSERT_EQ(extract.exitCode, 0) << extract.err;
     std::size_t extracted = 0;
+    // The search index's entries come out too, in a folder of their own.
     for (const auto& entry : fs::recursive_directory_iterator(temp / "out"))
-        extracted += entry.is_regular_file() ? 1 : 0;
+        extracted += entry.is_regular_file() && entry.path().string().find("/.search-index/") == std::string::npos;
     EXPECT_EQ(extracted, pages.size() + 1);
     int mismatches = 0;
     for (const auto& [name, content] : pages)

@@ -166,7 +166,7 @@ TEST_F(ServeCommandTest, InterruptEndsWithSuccessAndTheDefaultPortIsTheViewersRa
     const int port = PortOf(url);
     EXPECT_GE(port, 11111);
     EXPECT_LE(port, 12110);
-    EXPECT_NE(Exchange(port, "GET / HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
+    EXPECT_NE(Exchange(port, "GET /missing/ HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
     for (int i = 0; i < 2; ++i) // the second answer comes from the page cache
         EXPECT_EQ(Exchange(port, "GET /my%20page.htm HTTP/1.0\r\n\r\n"),
             "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: 5\r\n\r\n"
@@ -202,6 +202,39 @@ TEST_F(ServeCommandTest, PortInUseAndBadArgumentsExitWithTwo)
     EXPECT_EQ(Pack({ "serve", book_, "--cache-mb", "-1" }).exitCode, 2);
     EXPECT_EQ(Pack({ "serve", book_, "--allow-host", "a.example,,b.example" }).exitCode, 2);
     EXPECT_EQ(Pack({ "serve", book_, "--allow-host", "a.example:80" }).exitCode, 2);
+}
+
+TEST_F(ServeCommandTest, SearchPathAnswersResultsAsHtmlAndJsonAndNoPageShadowsIt)
+{
+    WriteFile(temp_ / "manual/index.htm", "<title>Home</title><p>see the vacuum page</p>");
+    WriteFile(temp_ / "manual/sql vacuum.htm", "<title>VACUUM &lt;full&gt;</title><p>VACUUM FULL rewrites a table</p>");
+    WriteFile(temp_ / "manual/other.htm", "<title>Other</title><p>vacuum full, vacuum full, vacuum full again</p>");
+    WriteFile(temp_ / "manual/.search", "a page under the reserved name");
+    const std::string manual = (temp_ / "manual.ebook").string();
+    ASSERT_EQ(Pack({ "build", (temp_ / "manual").string(), "-o", manual, "--include-hidden" }).exitCode, 0);
+    ServeProcess serve({ manual });
+    const int port = PortOf(serve.FirstLine());
+    ASSERT_GT(port, 0);
+
+    const std::string page = Exchange(port, "GET /.search?q=vacuum+full&x=%3C HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(page.starts_with("HTTP/1.0 200 OK\r\n")) << page;
+    EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8"), std::string::npos);
+    EXPECT_NE(page.find("2 pages match"), std::string::npos) << page;
+    // The page named so first, its title escaped, its link reaching it.
+    const std::size_t first = page.find("<a href=\"/sql%20vacuum.htm\">VACUUM &lt;full&gt;</a>");
+    EXPECT_NE(first, std::string::npos) << page;
+    EXPECT_LT(first, page.find("<a href=\"/other.htm\">"));
+    EXPECT_EQ(page.find("reserved name"), std::string::npos);
+    EXPECT_TRUE(Exchange(port, "GET /sql%20vacuum.htm HTTP/1.0\r\n\r\n").starts_with("HTTP/1.0 200 OK\r\n"));
+
+    const std::string json = Exchange(port, "GET /.search?format=json&limit=1&q=%22rewrites+a%22 HTTP/1.0\r\n\r\n");
+    EXPECT_NE(json.find("Content-Type: application/json"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"total\":1"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"name\":\"/sql vacuum.htm\""), std::string::npos) << json;
+    EXPECT_NE(json.find("{\"match\":true,\"text\":\"rewrites\"}"), std::string::npos) << json;
+    EXPECT_NE(
+        Exchange(port, "GET /.search?format=json&q=nowhere HTTP/1.0\r\n\r\n").find("\"total\":0"), std::string::npos);
+    EXPECT_EQ(serve.Stop(SIGINT), 0);
 }
 
 TEST_F(ServeCommandTest, AnEpubAndAZimAreServedInPlaceRedirectsFollowed)

@@ -1,14 +1,17 @@
 #include "viewer/app/PdfExportCommand.h"
 
 #include "bookpdf/BookPdfExport.h"
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "print/PrintDesign.h"
 #include "viewer/app/ProgramOptions.h"
+#include "viewer/app/QuitOnSignal.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -32,22 +35,39 @@ int RunPdfExport(const std::string& outputFile, const std::string& bookFile, std
         QObject::connect(&exporter, &TBookPdfExport::progressed, [&](int page, int total, const QString& name) {
             const std::string line = name.isEmpty() ? "ebook: putting " + std::to_string(total) + " pages together"
                                                     : "ebook: page " + std::to_string(page + 1) + " of "
-                    + std::to_string(total) + ": " + name.toStdString();
+                    + std::to_string(total) + ": " + EscapeForTerminal(name.toStdString());
             // On a terminal the line is rewritten in place.
             err << (terminal ? "\r\033[K" : "") << line << (terminal ? "" : "\n") << std::flush;
         });
         int status = 1;
         bool ended = false;
+        int stoppedBy = 0;
         QEventLoop loop;
         QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool written, const QString& error) {
-            if (terminal)
+            if (terminal && stoppedBy == 0)
                 err << "\n";
+            // The file is kept with a notice sheet for each page the engine could not print.
+            for (const QString& skipped : exporter.SkippedPages())
+                err << "ebook: a notice sheet stands for " << skipped.toStdString() << "\n";
             if (written)
-                status = 0;
+                status = exporter.SkippedPages().isEmpty() ? 0 : 1;
+            else if (stoppedBy != 0)
+                status = 128 + stoppedBy;
             else
                 err << "ebook: " << (error.isEmpty() ? QStringLiteral("cancelled") : error).toStdString() << "\n";
             ended = true;
             loop.quit();
+        });
+        // SIGINT and SIGTERM cancel the export, which then removes its part file and page PDFs
+        // before the process ends, with the status a shell gives a program the signal ended.
+        TQuitOnSignal stopSignals(nullptr);
+        QObject::connect(&stopSignals, &TQuitOnSignal::arrived, &exporter, [&](int signal) {
+            if (ended)
+                return;
+            err << (terminal ? "\n" : "") << "ebook: stopped by " << (signal == SIGINT ? "interrupt" : "terminate")
+                << "\n";
+            stoppedBy = signal;
+            exporter.Cancel();
         });
         exporter.Start(QString::fromLocal8Bit(outputFile.c_str()));
         // A file that cannot be written ends the export at once.

@@ -12,8 +12,10 @@ Shows the electronic book BOOK. Without BOOK it shows the book that was packed i
 itself (ebook-pack build --stub).
 
 Options:
-  --export-pdf OUT.pdf  write the whole book into one PDF file, in reading order, with its
-                        header, footer and outline, and exit; no window is shown
+  --export-pdf OUT.pdf  write the whole book into one PDF file, in the order of its contents
+                        (their outline too), with its header and footer, and exit; no window
+                        is shown. A page that cannot be printed gets a sheet that names it
+                        and the exit status is 1, the file kept
   --help                show this help and exit
   --version             show the version and exit
 )";

@@ -1,7 +1,6 @@
 #include "viewer/app/QuitOnSignal.h"
 
 #include <QSocketNotifier>
-#include <QWidget>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -13,18 +12,17 @@ namespace {
 // handler per signal.
 int signalSockets[2] = { -1, -1 };
 
-void WakeEventLoop(int)
+void WakeEventLoop(int signal)
 {
-    const char byte = 1;
+    const auto byte = static_cast<char>(signal);
     // Nothing can be done about a full pair inside a handler; one byte already waiting suffices.
     [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
 }
 
 } // namespace
 
-TQuitOnSignal::TQuitOnSignal(QWidget& window)
-    : QObject(&window)
-    , Window(window)
+TQuitOnSignal::TQuitOnSignal(QObject* parent)
+    : QObject(parent)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalSockets) != 0)
         return;
@@ -54,6 +52,9 @@ TQuitOnSignal::~TQuitOnSignal()
 void TQuitOnSignal::SignalArrived()
 {
     char bytes[16];
-    while (::read(signalSockets[1], bytes, sizeof bytes) > 0) { }
-    Window.close();
+    int signal = 0;
+    for (ssize_t got; (got = ::read(signalSockets[1], bytes, sizeof bytes)) > 0;)
+        signal = static_cast<unsigned char>(bytes[got - 1]);
+    if (signal != 0)
+        emit arrived(signal);
 }

@@ -1,3 +1,4 @@
+#include "book/ViewerMark.h"
 #include "browserhost/ApplicationTitle.h"
 #include "common/Exception.h"
 #include "resources/StringTable.h"
@@ -18,6 +19,9 @@
 #include <memory>
 
 namespace {
+
+// Held so that `ebook-pack build --stub` takes this program as one a book may be appended to.
+[[gnu::used]] constexpr std::array<char, kViewerMarkSize> kHeldViewerMark = ViewerMark();
 
 // Qt ends the process with a terse message when it finds no display; say it in the viewer's words.
 bool HasSomewhereToShow()
@@ -67,7 +71,8 @@ int main(int argc, char** argv)
         return 1;
     }
     BookMainForm = form.get();
-    new TQuitOnSignal(*form); // a Qt child of the window
+    // A Qt child of the window.
+    QObject::connect(new TQuitOnSignal(form.get()), &TQuitOnSignal::arrived, form.get(), &QWidget::close);
     form->show();
     const int status = QApplication::exec();
     BookMainForm = nullptr;

@@ -22,9 +22,9 @@ TBookSearch::TBookSearch(const TBookReader& reader, QObject* parent)
 
 TBookSearch::~TBookSearch() = default;
 
-uint64_t TBookSearch::Search(const QString& typed, int64_t offset, int64_t limit)
+uint64_t TBookSearch::Search(const QString& typed, int64_t offset, int64_t limit, LastWord last)
 {
     if (!worker_->Started())
         worker_->Start();
-    return worker_->Search(typed.toStdString(), offset, limit);
+    return worker_->Search(typed.toStdString(), offset, limit, last);
 }

@@ -22,7 +22,7 @@ public:
     // Results from `offset` on, `limit` of them; starts the build on first use. Answers come as
     // resultsReady with the returned ticket: at once over the pages indexed so far, and again when
     // the index is complete.
-    uint64_t Search(const QString& typed, int64_t offset, int64_t limit);
+    uint64_t Search(const QString& typed, int64_t offset, int64_t limit, LastWord last);
 
 signals:
     void resultsReady(uint64_t ticket, const SearchResults& results);

@@ -1,6 +1,7 @@
 #include "viewer/search/SearchPanel.h"
 
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "search/SearchQuery.h"
 #include "viewer/search/BookSearch.h"
 
@@ -23,26 +24,21 @@ QString Html(const std::string& utf8)
 
 QString ResultHtml(const SearchHit& hit)
 {
-    const QString name = QString::fromStdString(BookTextToUtf8(hit.name)).toHtmlEscaped();
+    const QString name = QString::fromStdString(CutForDisplay(BookTextToUtf8(hit.name))).toHtmlEscaped();
     QString snippet;
     for (const SnippetPiece& piece : hit.snippet)
         snippet += piece.matched ? "<b>" + Html(piece.text) + "</b>" : Html(piece.text);
     return QStringLiteral("<b>%1</b><br><small>%2</small><br>%3")
-        .arg(hit.title.empty() ? name : Html(hit.title), name, snippet);
+        .arg(hit.title.empty() ? name : Html(CutForDisplay(hit.title)), name, snippet);
 }
 
-// What the page view highlights: a phrase if one was typed, else the longest word.
-QString HighlightOf(const QString& typed)
+// What the page view marks: every word and phrase of the query.
+QStringList TermsOf(const QString& typed)
 {
-    const SearchQuery query = ParseSearchQuery(typed.toStdString());
-    std::string best;
-    for (const std::string& term : query.terms) {
-        if (term.find(' ') != std::string::npos)
-            return QString::fromStdString(term);
-        if (term.size() > best.size())
-            best = term;
-    }
-    return QString::fromStdString(best);
+    QStringList terms;
+    for (const std::string& term : ParseSearchQuery(typed.toStdString()).terms)
+        terms.append(QString::fromStdString(term));
+    return terms;
 }
 
 } // namespace
@@ -76,7 +72,8 @@ TSearchPanel::TSearchPanel(TBookSearch& search, QWidget* parent)
     typingPause_->setSingleShot(true);
     typingPause_->setInterval(kTypingPauseMs);
     connect(field_, &QLineEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
-    connect(typingPause_, &QTimer::timeout, this, &TSearchPanel::RunSearch);
+    // While typing, the last word also finds the longer words it begins.
+    connect(typingPause_, &QTimer::timeout, this, [this] { RunSearch(LastWord::Prefix); });
     connect(field_, &QLineEdit::returnPressed, this, &TSearchPanel::OpenFirstResult);
     connect(list_, &QListWidget::itemActivated, this, &TSearchPanel::ItemChosen);
     connect(list_, &QListWidget::itemClicked, this, &TSearchPanel::ItemChosen);
@@ -97,18 +94,19 @@ void TSearchPanel::Open()
     field_->selectAll();
 }
 
-void TSearchPanel::RunSearch()
+void TSearchPanel::RunSearch(LastWord last)
 {
     typingPause_->stop();
     query_ = field_->text();
-    highlight_ = HighlightOf(query_);
+    last_ = last;
+    terms_ = TermsOf(query_);
     if (query_.trimmed().isEmpty()) {
         ticket_ = 0;
         list_->clear();
         UpdateStatus();
         return;
     }
-    ticket_ = search_.Search(query_, 0, kResultsPerPage);
+    ticket_ = search_.Search(query_, 0, kResultsPerPage, last_);
 }
 
 void TSearchPanel::ShowResults(uint64_t ticket, const SearchResults& results)
@@ -187,16 +185,18 @@ void TSearchPanel::ItemChosen(QListWidgetItem* item)
         return;
     const QVariant name = item->data(kPageNameRole);
     if (!name.isValid()) {
-        ticket_ = search_.Search(query_, shown_, kResultsPerPage);
+        ticket_ = search_.Search(query_, shown_, kResultsPerPage, last_);
         return;
     }
-    emit pageChosen(name.toByteArray(), highlight_);
+    emit pageChosen(name.toByteArray(), terms_);
 }
 
 void TSearchPanel::OpenFirstResult()
 {
-    if (typingPause_->isActive() || query_ != field_->text()) {
-        RunSearch(); // Enter before the pause ended: the first result opens when it comes
+    // Enter takes the words as whole words: the results shown while typing may hold pages with
+    // longer words only, so they are asked for again unless they already answer the whole words.
+    if (typingPause_->isActive() || query_ != field_->text() || last_ != LastWord::Whole) {
+        RunSearch(LastWord::Whole); // the first result opens when it comes
         openFirstWhenReady_ = true;
         return;
     }

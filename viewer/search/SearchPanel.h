@@ -1,8 +1,11 @@
 #pragma once
 
+#include "search/SearchQuery.h"
+
 #include <QByteArray>
 #include <QDockWidget>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -39,10 +42,10 @@ protected:
 
 signals:
     // The person chose a result: the page's stored name, and the words to highlight on it.
-    void pageChosen(const QByteArray& pageName, const QString& highlight);
+    void pageChosen(const QByteArray& pageName, const QStringList& terms);
 
 private:
-    void RunSearch();
+    void RunSearch(LastWord last);
     void ShowResults(uint64_t ticket, const SearchResults& results);
     void ShowProgress(int done, int total);
     void ItemChosen(QListWidgetItem* item);
@@ -57,7 +60,8 @@ private:
     QListWidget* list_ = nullptr;
     QTimer* typingPause_ = nullptr;
     QString query_; // the text the shown results answer
-    QString highlight_;
+    QStringList terms_; // the words and phrases of query_
+    LastWord last_ = LastWord::Whole; // how query_'s last word was matched
     uint64_t ticket_ = 0; // the answer awaited; older ones are dropped
     int64_t total_ = 0;
     int64_t shown_ = 0;

@@ -192,7 +192,9 @@ TEST(DisplaySettings, WithoutPrintTheButtonItsSeparatorAndTheMenuItemGoAndTheMen
         (QStringList {
             QStringLiteral("&Back"), QStringLiteral("&Forward"), QStringLiteral("-"), QStringLiteral("E&xit") }));
     EXPECT_EQ(shownItems.mid(4, 2), (QStringList { QStringLiteral("-"), QStringLiteral("&Dark Reading Mode") }));
-    EXPECT_EQ(shownItems.mid(6), (QStringList { QStringLiteral("-"), QStringLiteral("&Search the Book\u2026") }));
+    EXPECT_EQ(shownItems.mid(6),
+        (QStringList { QStringLiteral("-"), QStringLiteral("&Search the Book\u2026"), QStringLiteral("&Contents"),
+            QStringLiteral("Next in Contents"), QStringLiteral("Previous in Contents") }));
 }
 
 TEST(DisplaySettings, WithoutMenuAndToolbarTheBrowserFillsTheWindowAndTheKeysStillWork)

@@ -132,6 +132,8 @@ TEST(ViewerCaption, BookAndPageTitlesComposeAndAnUntitledPageShowsTheBookTitleAl
         { "Caf\xE9 Guide", "Welcome", QStringLiteral(u"Café Guide - Welcome") },
         { "\xD0\x9A\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0", "Welcome", QStringLiteral(u"Книга - Welcome") },
         { "Caf\xE9 Guide", "", QStringLiteral(u"Café Guide") },
+        // A home page titled as the book says it once.
+        { "Caf\xE9 Guide", "Caf&eacute; Guide", QStringLiteral(u"Café Guide") },
         { "", "&#26085;&#26412; Welcome", QStringLiteral(u"Untitled eBook - 日本 Welcome") },
         { "", "", QStringLiteral("Untitled eBook") },
     };

@@ -1,4 +1,5 @@
 #include "bookpdf/BookPdfExport.h"
+#include "sources/StoredContents.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/SaveBookAsPdf.h"
 #include "viewer/app/PdfExportCommand.h"
@@ -6,10 +7,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAnnotationObjectHelper.hh>
@@ -18,8 +22,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <map>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -98,18 +104,18 @@ TEST(PdfExport, TheWholeBookComesInReadingOrderWithHeaderFooterOutlineAndLinksIn
     const std::string out = (book.Folder() / "book.pdf").string();
     std::ostringstream err;
     ASSERT_EQ(RunPdfExport(out, bookFile, err), 0) << err.str();
-    EXPECT_NE(err.str().find("page 7 of 7: /c.htm"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("page 3 of 3: /a.htm"), std::string::npos) << err.str();
 
-    // Home, then depth first in link order (B before A, A1 under A), then the unreached in
-    // directory order; the style sheet is no page.
+    // The home page, then the pages its links name, its contents; pages they do not name and
+    // the style sheet are left out.
     const QStringList sheets = SheetTexts(QString::fromStdString(out));
-    const QStringList titles { "Home", "B", "A", "A1", "B1", "Zed", "Cee" };
-    const QStringList names { "/index.htm", "/b.htm", "/a.htm", "/a1.htm", "/b1.htm", "/z.htm", "/c.htm" };
+    const QStringList titles { "Home", "B", "A" };
+    const QStringList names { "/index.htm", "/b.htm", "/a.htm" };
     ASSERT_EQ(sheets.size(), titles.size()) << sheets.join(u'|').toStdString();
     for (qsizetype i = 0; i < sheets.size(); ++i) {
         const QString& sheet = sheets[i];
         EXPECT_TRUE(sheet.startsWith(
-            QStringLiteral("%1 - %2 Page %3 of 7").arg(QString::fromStdString(kBookTitle), titles[i]).arg(i + 1)))
+            QStringLiteral("%1 - %2 Page %3 of 3").arg(QString::fromStdString(kBookTitle), titles[i]).arg(i + 1)))
             << sheet.toStdString();
         EXPECT_TRUE(sheet.contains(QStringLiteral("Body of ") + titles[i])) << sheet.toStdString();
         // The footer names the page in the book, not a loopback address.
@@ -124,7 +130,7 @@ TEST(PdfExport, TheWholeBookComesInReadingOrderWithHeaderFooterOutlineAndLinksIn
     for (std::size_t i = 0; i < pages.size(); ++i)
         sheetOf[pages[i].getObjectHandle().getObjGen()] = int(i) + 1;
     QPDFOutlineDocumentHelper outline(pdf);
-    EXPECT_EQ(Outline(outline.getTopLevelOutlines(), sheetOf), "Home@1 [B@2 [A@3 [A1@4] B1@5]] Zed@6 Cee@7");
+    EXPECT_EQ(Outline(outline.getTopLevelOutlines(), sheetOf), "to b.htm@2 to a.htm@3");
     QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
     EXPECT_EQ(info.getKey("/Title").getUTF8Value(), kBookTitle);
     EXPECT_EQ(info.getKey("/Author").getUTF8Value(), "Ann Author");
@@ -159,6 +165,56 @@ TEST(PdfExport, TheWholeBookComesInReadingOrderWithHeaderFooterOutlineAndLinksIn
     EXPECT_EQ(FilesIn(book.Folder()), (QStringList { "book.ebook", "book.pdf" }));
 }
 
+TEST(PdfExport, TheStoredContentsGiveOrderOutlineAndTitlesAndAPageThatMovesIsPrintedAsWhatItBecame)
+{
+    TTestBook book;
+    TBookWriter& w = book.writer;
+    w.settings.title = kBookTitle;
+    w.settings.display.allowPrint = true;
+    w.AddPage("/index.htm", Page("Home", { "print.htm" }));
+    w.AddPage("/print.htm", Page("Everything", {}));
+    w.AddPage("/ch1.htm", Page("ch1.htm", { "#deep" }, "<div style='page-break-before: always' id='deep'>Deep</div>"));
+    w.AddPage("/s1.htm", Page("Section", {}));
+    w.AddPage("/ch2.htm", "<title>Two</title><script>location.replace('/moved.htm')</script>");
+    w.AddPage("/moved.htm", Page("Moved", {}));
+    w.AddPage("/away.htm", "<script>location.replace('http://127.0.0.1:9/')</script>");
+    TStoredContents contents;
+    contents.entries = { { "Chapter One", "/ch1.htm", "",
+                             { { "Deep place", "/ch1.htm", "deep", {} }, { "Section", "/s1.htm", "", {} } } },
+        { "Part", "", "", { { "Chapter Two", "/ch2.htm", "", {} }, { "Away", "/away.htm", "", {} } } } };
+    w.AddPage(std::string(kContentsEntryName), StoredContentsJson(contents));
+    const std::string bookFile = book.Save();
+    const std::string out = (book.Folder() / "book.pdf").string();
+    std::ostringstream err;
+    // The page that moves out of the book has a notice sheet: the file is kept, the status says so.
+    ASSERT_EQ(RunPdfExport(out, bookFile, err), 1) << err.str();
+    EXPECT_NE(err.str().find("a notice sheet stands for /away.htm: It moves to an address outside the book"),
+        std::string::npos)
+        << err.str();
+
+    const QStringList sheets = SheetTexts(QString::fromStdString(out));
+    ASSERT_EQ(sheets.size(), 6) << sheets.join(u'|').toStdString();
+    // A title that is a file name gives way to the contents' title; the page that moved is printed
+    // as the page it became, under its name.
+    EXPECT_TRUE(sheets[1].startsWith(QStringLiteral("Export Book - Chapter One"))) << sheets[1].toStdString();
+    EXPECT_TRUE(
+        sheets[4].contains(QStringLiteral("Body of Moved")) && sheets[4].contains(QStringLiteral("/moved.htm ")))
+        << sheets[4].toStdString();
+    EXPECT_TRUE(sheets[5].contains(QStringLiteral("/away.htm"))) << sheets[5].toStdString();
+    for (const QString& sheet : sheets)
+        EXPECT_FALSE(sheet.contains(QStringLiteral("Everything"))) << sheet.toStdString();
+
+    QPDF pdf;
+    pdf.processFile(out.c_str());
+    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    std::map<QPDFObjGen, int> sheetOf;
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        sheetOf[pages[i].getObjectHandle().getObjGen()] = int(i) + 1;
+    QPDFOutlineDocumentHelper outline(pdf);
+    EXPECT_EQ(Outline(outline.getTopLevelOutlines(), sheetOf),
+        "Chapter One@2 [Deep place@3 Section@4] Part@5 [Chapter Two@5 Away@6]");
+}
+
 TEST(PdfExport, AFailureLeavesNoFileBehindAndNamesWhatFailed)
 {
     TTestBook book;
@@ -189,7 +245,7 @@ TEST(PdfExport, AFailureLeavesNoFileBehindAndNamesWhatFailed)
     EXPECT_EQ(FilesIn(noPrint.Folder()), QStringList { "book.ebook" });
 }
 
-TEST(PdfExport, APageTheEngineCannotRenderOrACancelEndsTheExportWithoutAFile)
+TEST(PdfExport, APageTheEngineCannotRenderGetsANoticeSheetAndACancelLeavesNoFile)
 {
     // A server that takes connections and never answers: a picture from it keeps its page loading.
     QTcpServer silent;
@@ -197,21 +253,32 @@ TEST(PdfExport, APageTheEngineCannotRenderOrACancelEndsTheExportWithoutAFile)
     TTestBook book;
     book.writer.settings.title = kBookTitle;
     book.writer.settings.display.allowPrint = true;
-    book.writer.AddPage("/index.htm", Page("Home", { "stuck.htm" }));
+    book.writer.AddPage("/index.htm", Page("Home", { "stuck.htm", "after.htm" }));
     book.writer.AddPage("/stuck.htm",
         Page("Stuck", {}, "<img src='http://127.0.0.1:" + std::to_string(silent.serverPort()) + "/never.png'>"));
+    book.writer.AddPage("/after.htm", Page("After", {}));
     const std::string bookFile = book.Save();
 
     const QString out = QString::fromStdString((book.Folder() / "book.pdf").string());
     {
         TBookPdfExport exporter(bookFile, {}, nullptr, 4000);
-        std::optional<QString> error;
-        QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool, const QString& e) { error = e; });
+        std::optional<bool> written;
+        QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool w, const QString&) { written = w; });
         exporter.Start(out);
-        ASSERT_TRUE(WaitUntil([&] { return error.has_value(); }, std::chrono::seconds(30)));
-        EXPECT_TRUE(error->contains(QStringLiteral("/stuck.htm"))) << error->toStdString();
+        ASSERT_TRUE(WaitUntil([&] { return written.has_value(); }, std::chrono::seconds(60)));
+        EXPECT_TRUE(*written);
+        ASSERT_EQ(exporter.SkippedPages().size(), 1);
+        EXPECT_TRUE(exporter.SkippedPages()[0].startsWith(QStringLiteral("/stuck.htm: ")))
+            << exporter.SkippedPages()[0].toStdString();
+        // The stuck page's sheet names it; the export went on to the page after it.
+        const QStringList sheets = SheetTexts(out);
+        ASSERT_EQ(sheets.size(), 3) << sheets.join(u'|').toStdString();
+        EXPECT_TRUE(sheets[1].contains(QStringLiteral("/stuck.htm")) && sheets[1].contains(QStringLiteral("4 seconds")))
+            << sheets[1].toStdString();
+        EXPECT_TRUE(sheets[2].contains(QStringLiteral("Body of After"))) << sheets[2].toStdString();
     }
-    EXPECT_EQ(FilesIn(book.Folder()), QStringList { "book.ebook" });
+    EXPECT_EQ(FilesIn(book.Folder()), (QStringList { "book.ebook", "book.pdf" }));
+    QFile::remove(out);
 
     {
         TBookPdfExport exporter(bookFile, {});
@@ -257,7 +324,7 @@ TEST(PdfExport, TheBookMenuOffersTheExportOnlyWhenPrintingIsAllowedAndItRunsBesi
     EXPECT_TRUE(viewer.WaitForLoad());
     ASSERT_TRUE(WaitUntil([&] { return written.has_value(); }, std::chrono::seconds(30)));
     EXPECT_TRUE(*written);
-    EXPECT_EQ(SheetTexts(out).size(), 7);
+    EXPECT_EQ(SheetTexts(out).size(), 3);
     EXPECT_TRUE(save.Action()->isEnabled());
 
     // The progress window's Cancel ends a second export with nothing written.
@@ -279,4 +346,30 @@ TEST(PdfExport, TheBookMenuOffersTheExportOnlyWhenPrintingIsAllowedAndItRunsBesi
     TViewerWindow other(noPrint.Save());
     other.ShowAndWaitForHome();
     EXPECT_FALSE(other.Form().SaveBookAsPdf().Action()->isVisible());
+}
+
+TEST(PdfExport, InterruptAndTerminateCancelTheExportAndLeaveNoFileBehind)
+{
+    TTestBook book;
+    const std::string bookFile = WriteLinkedBook(book);
+    const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString scratch = QDir(runtime.path()).filePath(QStringLiteral("ebook-export-%1").arg(::getuid()));
+    for (const int signal : { SIGINT, SIGTERM }) {
+        std::ostringstream err;
+        // Raised once the export runs: the handler only wakes the event loop, which cancels it.
+        QTimer::singleShot(0, [signal] { ::raise(signal); });
+        EXPECT_EQ(RunPdfExport((book.Folder() / "book.pdf").string(), bookFile, err), 128 + signal) << err.str();
+        EXPECT_NE(err.str().find("stopped by"), std::string::npos) << err.str();
+        EXPECT_EQ(FilesIn(book.Folder()), QStringList { "book.ebook" }) << "no part file";
+        EXPECT_TRUE(QFileInfo::exists(scratch)) << "the pages went to the runtime folder";
+        EXPECT_TRUE(QDir(scratch).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+            << QDir(scratch).entryList().join(u' ').toStdString();
+    }
+    if (runtimeBefore.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtimeBefore);
 }

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
-#include <QWebEngineFindTextResult>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -23,11 +22,16 @@ TEST(ViewerSearch, TypingListsRankedPagesAndEnterOrAClickOpensThemWithTheWordsFo
         book.writer.AddPage("/filler" + std::to_string(i) + ".htm",
             "<html><head><title>Filler " + std::to_string(i) + "</title></head><body><p>Nothing to see "
                 + std::to_string(i) + "</p></body></html>");
+    // The one mention comes after a screenful of other text: opening the page shows it.
+    std::string before;
+    for (int i = 0; i < 80; ++i)
+        before += "<p>Line " + std::to_string(i) + " of the story.</p>";
     book.writer.AddPage("/mention.htm",
-        "<html><head><title>Airships</title></head><body><p>Once a Zeppelin flew over the sea.</p></body></html>");
+        "<html><head><title>Airships</title></head><body>" + before
+            + "<p>Once a Zeppelin flew over the sea.</p></body></html>");
     book.writer.AddPage("/zeppelin.htm",
         "<html><head><title>Zeppelin facts</title></head><body><p>The zeppelin is a rigid airship; a zeppelin "
-        "flies.</p></body></html>");
+        "flies. Airships float.</p></body></html>");
     // A fixed window of a common size, its menu bar and toolbar hidden.
     book.writer.settings.display.windowWidth = 640;
     book.writer.settings.display.windowHeight = 480;
@@ -46,6 +50,7 @@ TEST(ViewerSearch, TypingListsRankedPagesAndEnterOrAClickOpensThemWithTheWordsFo
     EXPECT_TRUE(WaitUntil([&] { return form.Designed().Browser->View()->width() >= panel->width(); }))
         << form.Designed().Browser->View()->width();
 
+    // While typing, the last word finds the longer words it begins.
     QTest::keyClicks(panel->Field(), QStringLiteral("zeppe"));
     QListWidget* list = panel->Results();
     ASSERT_TRUE(WaitUntil([&] { return list->count() == 2 && panel->Status()->text() == QStringLiteral("2 pages"); }))
@@ -54,20 +59,26 @@ TEST(ViewerSearch, TypingListsRankedPagesAndEnterOrAClickOpensThemWithTheWordsFo
     EXPECT_EQ(list->item(0)->data(Qt::UserRole).toByteArray(), QByteArray("/zeppelin.htm"));
     EXPECT_TRUE(qobject_cast<QLabel*>(list->itemWidget(list->item(0)))->text().contains("<b>zeppelin</b>"));
 
-    int matchesFound = -1;
-    QObject::connect(form.Designed().Browser->Page(), &QWebEnginePage::findTextFinished,
-        [&](const QWebEngineFindTextResult& result) { matchesFound = result.numberOfMatches(); });
+    // Enter takes the words whole; every word of the query is marked on the page opened.
+    const auto marks = [&] {
+        return window.RunScript(QStringLiteral("String(document.querySelectorAll('mark.ebook-search-mark').length)"));
+    };
+    QTest::keyClicks(panel->Field(), QStringLiteral("lin airship"));
     QTest::keyClick(panel->Field(), Qt::Key_Return);
     ASSERT_TRUE(window.WaitForLoad());
     EXPECT_TRUE(form.Designed().Browser->View()->url().path().endsWith("/zeppelin.htm"));
-    EXPECT_TRUE(WaitUntil([&] { return matchesFound == 2; })) << matchesFound;
+    EXPECT_TRUE(WaitUntil([&] { return marks() == QStringLiteral("4"); })) << marks().toStdString();
 
-    matchesFound = -1;
+    // The other result opens scrolled to its first match, the only one, far down the page.
     const QRect second = list->visualItemRect(list->item(1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
     ASSERT_TRUE(window.WaitForLoad());
     EXPECT_TRUE(form.Designed().Browser->View()->url().path().endsWith("/mention.htm"));
-    EXPECT_TRUE(WaitUntil([&] { return matchesFound == 1; })) << matchesFound;
+    EXPECT_TRUE(WaitUntil([&] { return marks() == QStringLiteral("1"); })) << marks().toStdString();
+    const QString inView = QStringLiteral("(() => { const r = document.querySelector('mark.ebook-search-mark')"
+                                          ".getBoundingClientRect(); return String(window.scrollY > 0 && r.top >= 0"
+                                          " && r.bottom <= window.innerHeight); })()");
+    EXPECT_TRUE(WaitUntil([&] { return window.RunScript(inView) == QStringLiteral("true"); }));
 
     // A word nowhere in the book; then a query of nothing searchable clears the list.
     panel->Field()->clear();

@@ -1,0 +1,247 @@
+#!/usr/bin/env python3
+"""The hostile-input table of docs/SECURITY.md: EPUBs, unpacked EPUB folders, titles and names,
+the request screen and an interrupted PDF export, each run against the built programs.
+
+Every command runs in a fresh process with a time limit; its peak memory is the process's own
+(ru_maxrss). Prints one markdown table.
+Usage: bench/hostile-inputs.py BUILD_DIR   (HOSTILE_ONLY=epub,folder,titles,screen,export picks
+groups; the export group needs the viewer and takes about a minute)
+"""
+import os, resource, signal, socket, subprocess, sys, tempfile, time, zipfile
+
+from hostile_book import write_book
+
+build = sys.argv[1]
+pack = os.path.join(build, "tools", "ebook-pack")
+viewer = os.path.join(build, "viewer", "ebook")
+work = tempfile.mkdtemp(prefix="hostile-inputs-")
+port = int(os.environ.get("HOSTILE_PORT", "18690"))
+only = os.environ.get("HOSTILE_ONLY", "epub,folder,titles,screen,export").split(",")
+MiB = 1 << 20
+rows = []
+
+CONTAINER = ('<?xml version="1.0"?><container version="1.0" xmlns="urn:oasis:names:tc:opendocument:xmlns:container">'
+             '<rootfiles><rootfile full-path="OEBPS/content.opf" media-type="application/oebps-package+xml"/>'
+             '</rootfiles></container>')
+
+
+def opf(title="Hostile", nav=False):
+    item = ('<item id="nav" href="nav.xhtml" media-type="application/xhtml+xml" properties="nav"/>' if nav else
+            '<item id="ncx" href="toc.ncx" media-type="application/x-dtbncx+xml"/>')
+    return ('<?xml version="1.0"?><package xmlns="http://www.idpf.org/2007/opf" version="3.0">'
+            '<metadata xmlns:dc="http://purl.org/dc/elements/1.1/"><dc:title>' + title + '</dc:title></metadata>'
+            '<manifest>' + item + '<item id="a" href="a.html" media-type="application/xhtml+xml"/></manifest>'
+            '<spine toc="ncx"><itemref idref="a"/></spine></package>')
+
+
+def write_epub(name, entries):
+    path = os.path.join(work, name)
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
+        z.writestr("mimetype", "application/epub+zip", compress_type=zipfile.ZIP_STORED)
+        z.writestr("META-INF/container.xml", CONTAINER)
+        for entry, text in entries:
+            z.writestr(entry, text)
+    return path
+
+
+def run(args, limit=120, env=None):
+    """(exit status or "killed", seconds, peak MiB, stdout, stderr) of one command. The peak
+    (maximum resident size) comes from GNU time, which execs the command from a small process:
+    a child forked from this script would count the script's own memory."""
+    start = time.monotonic()
+    with tempfile.NamedTemporaryFile() as peak:
+        try:
+            done = subprocess.run(["/usr/bin/time", "-q", "-f", "%M", "-o", peak.name, *args], capture_output=True,
+                                  timeout=limit, env=env)
+            status = done.returncode
+            out, err = done.stdout, done.stderr
+        except subprocess.TimeoutExpired as expired:
+            status = "killed after %d s" % limit
+            out, err = expired.stdout or b"", expired.stderr or b""
+        seconds = time.monotonic() - start
+        text = open(peak.name).read().split()
+        kib = int(text[-1]) if text and text[-1].isdigit() else 0
+    return status, seconds, kib / 1024, out.decode(errors="replace"), err.decode(errors="replace")
+
+
+def build_row(attack, source, check=None):
+    status, seconds, peak, out, err = run([pack, "build", source, "-o", os.path.join(work, "out.ebook")])
+    verdict = check(out, err) if check else (err.strip().splitlines() or [""])[-1][:90]
+    rows.append((attack, f"exit {status} after {seconds:.2f} s; {verdict}", f"peak {peak:.0f} MiB"))
+
+
+def contents_page():
+    status, _, _, out, _ = run([pack, "info", os.path.join(work, "out.ebook"), "--json"])
+    import json
+    home = json.loads(out)["homePage"] if status == 0 else ""
+    target = os.path.join(work, "x")
+    run([pack, "extract", os.path.join(work, "out.ebook"), "-d", target, home])
+    with open(os.path.join(target, home.lstrip("/")), encoding="utf-8", errors="replace") as f:
+        return f.read()
+
+
+if "epub" in only:
+    ncx = "<ncx><navMap>" + "<navPoint/>" * 20_000_000 + "</navMap></ncx>"
+    build_row("EPUB: an NCX of 20 million empty navPoints (%d KB zipped)" %
+              (os.path.getsize(write_epub("wide.epub", [("OEBPS/content.opf", opf()), ("OEBPS/toc.ncx", ncx),
+                                                          ("OEBPS/a.html", "<p>a")])) // 1024),
+              os.path.join(work, "wide.epub"), lambda out, err: "contents from the reading order"
+              if "reading order" in out else err[-90:])
+    del ncx
+    chain = "<ncx><navMap>" + '<navPoint><content src="a.html"/>' * 127 + "x" * 1000 + "</navPoint>" * 127
+    build_row("EPUB: a 127-level chain of unlabelled navPoints",
+              write_epub("chain.epub", [("OEBPS/content.opf", opf()), ("OEBPS/toc.ncx", chain + "</navMap></ncx>"),
+                                        ("OEBPS/a.html", "<p>a")]),
+              lambda out, err: "%d entries kept (bound: 32 levels)" % contents_page().count('href="/OEBPS/a.html"'))
+    nav = '<html xmlns="http://www.w3.org/1999/xhtml"><body>' + "<nav>" * 120 + "<ol><li><a href='a.html'>x</a></li></ol>"
+    nav += "</nav>" * 120 + "</body></html>"
+    build_row("EPUB: 120 nested <nav> elements",
+              write_epub("navs.epub", [("OEBPS/content.opf", opf(nav=True)), ("OEBPS/nav.xhtml", nav),
+                                       ("OEBPS/a.html", "<p>a")]),
+              lambda out, err: "contents from the navigation" if "EPUB's navigation" in out else out[-90:])
+    wide = "<ncx><navMap>" + "".join('<navPoint><navLabel><text>E%d</text></navLabel><content src="a.html"/></navPoint>'
+                                     % i for i in range(100_000)) + "</navMap></ncx>"
+    build_row("EPUB: 100,000 labelled navPoints",
+              write_epub("labels.epub", [("OEBPS/content.opf", opf()), ("OEBPS/toc.ncx", wide),
+                                         ("OEBPS/a.html", "<p>a")]),
+              lambda out, err: "%d entries kept (bound: 20,000)" % contents_page().count(">E"))
+    build_row("EPUB: a dc:title of 100 MiB",
+              write_epub("title.epub", [("OEBPS/content.opf", opf("T" * (100 * MiB))), ("OEBPS/toc.ncx", "<ncx/>"),
+                                        ("OEBPS/a.html", "<p>a")]))
+    build_row("EPUB: a dc:title of 10 MiB",
+              write_epub("title10.epub", [("OEBPS/content.opf", opf("T" * (10 * MiB))), ("OEBPS/toc.ncx", "<ncx/>"),
+                                          ("OEBPS/a.html", "<p>a")]),
+              lambda out, err: "printed %d bytes; the title line %d characters" %
+              (len(out), max(len(line) for line in out.splitlines() if line.startswith("Title:"))))
+    build_row("EPUB: entries CONTENTS.HTML, ./a.html, OEBPS//b.html, OEBPS/./c.html",
+              write_epub("names.epub", [("OEBPS/content.opf", opf()), ("OEBPS/toc.ncx", "<ncx/>"),
+                                        ("OEBPS/a.html", "<p>a"), ("CONTENTS.HTML", "mine"), ("./a.html", "a"),
+                                        ("OEBPS//b.html", "b"), ("OEBPS/./c.html", "c")]),
+              lambda out, err: [line for line in out.splitlines() if line.startswith("Home page")][0][:40] + "; " +
+              ("verify: exit %s" % run([pack, "verify", os.path.join(work, "out.ebook")])[0]))
+    many = [("OEBPS/content.opf", opf()), ("OEBPS/toc.ncx", "<ncx/>"), ("OEBPS/a.html", "<p>a"),
+            ("contents.html", "x")] + [("contents-%d.html" % n, "x") for n in range(2, 99_990)]
+    build_row("EPUB: 100,000 entries named like the contents page", write_epub("many.epub", many),
+              lambda out, err: [line for line in out.splitlines() if line.startswith("Home page")][0][:40])
+
+if "folder" in only:
+    book = os.path.join(work, "unpacked")
+    os.makedirs(os.path.join(book, "META-INF"))
+    os.makedirs(os.path.join(book, "OEBPS"))
+    os.makedirs(os.path.join(work, "outside"))
+    with open(os.path.join(book, "META-INF", "container.xml"), "w") as f:
+        f.write(CONTAINER)
+    with open(os.path.join(book, "OEBPS", "a.html"), "w") as f:
+        f.write("<p>a")
+    with open(os.path.join(work, "outside", "toc.ncx"), "w") as f:
+        f.write('<ncx><navMap><navPoint><navLabel><text>SECRET</text></navLabel><content src="a.html"/></navPoint>'
+                '</navMap></ncx>')
+    os.symlink(os.path.join(work, "outside"), os.path.join(book, "OEBPS", "out"))
+    with open(os.path.join(book, "OEBPS", "content.opf"), "w") as f:
+        f.write(opf().replace('href="toc.ncx"', 'href="out/toc.ncx"'))
+    build_row("folder EPUB: its NCX through a link to a folder outside", book,
+              lambda out, err: "outside text in the contents: %s" % ("SECRET" in contents_page()))
+    os.remove(os.path.join(book, "OEBPS", "content.opf"))
+    os.symlink("/dev/zero", os.path.join(book, "OEBPS", "content.opf"))
+    build_row("folder EPUB: content.opf -> /dev/zero", book)
+    os.remove(os.path.join(book, "OEBPS", "content.opf"))
+    os.mkfifo(os.path.join(book, "OEBPS", "content.opf"))
+    build_row("folder EPUB: content.opf a FIFO", book)
+
+if "titles" in only:
+    src = os.path.join(work, "titled")
+    os.makedirs(src)
+    with open(os.path.join(src, "index.html"), "w") as f:
+        f.write("<title>" + "T" * (20 * MiB) + "</title><p>home")
+    with open(os.path.join(src, "\x1b]0;owned\x07\x1b[31mred.html"), "w") as f:
+        f.write("<p>red")
+    status, seconds, peak, out, err = run([pack, "build", src, "-o", os.path.join(work, "titled.ebook")])
+    rows.append(("a page <title> of 20 MB, a file named with escape sequences: build",
+                 f"exit {status} after {seconds:.2f} s; printed {len(out) + len(err)} bytes, "
+                 f"raw ESC: {chr(27) in out + err}", f"peak {peak:.0f} MiB"))
+    for command in (["list"], ["info"], ["search", "home"]):
+        status, seconds, peak, out, err = run([pack, command[0], os.path.join(work, "titled.ebook")] + command[1:])
+        rows.append((f"the same book: {command[0]}",
+                     f"exit {status} after {seconds:.2f} s; printed {len(out) + len(err)} bytes, "
+                     f"raw ESC: {chr(27) in out + err}", f"peak {peak:.0f} MiB"))
+
+if "screen" in only:
+    small = write_book(pack, os.path.join(work, "small"), os.path.join(work, "small.ebook"), {"index.htm": 4096})
+    serve = subprocess.Popen([pack, "serve", small, "--port", str(port)], stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL)
+    serve.stdout.readline()
+
+    def answer(headers):
+        with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+            s.sendall(b"GET /index.htm HTTP/1.1\r\n" + headers.encode() + b"\r\n")
+            return s.recv(64).split(b"\r\n")[0].decode()
+
+    own = f"Host: 127.0.0.1:{port}\r\n"
+    for label, headers in (("Host with trailing blanks", f"Host: 127.0.0.1:{port}  \r\n"),
+                           ("Host : (blank before the colon)", "Host : evil.example\r\n"),
+                           ("Sec-Fetch-Site: cross-site with a trailing blank", own + "Sec-Fetch-Site: cross-site \r\n"),
+                           ("two Host headers, own first", own + f"Host: evil.example:{port}\r\n"),
+                           ("two Origin headers, own first", own + f"Origin: http://127.0.0.1:{port}\r\n"
+                                                                   "Origin: http://evil.example\r\n"),
+                           ("two Sec-Fetch-Site headers", own + "Sec-Fetch-Site: same-origin\r\n"
+                                                                "Sec-Fetch-Site: cross-site\r\n")):
+        rows.append((f"request screen: {label}", answer(headers), "-"))
+    serve.send_signal(signal.SIGINT)
+    serve.wait(timeout=10)
+
+if "export" in only and os.path.exists(viewer):
+    pages = {"index.html": 2000}
+    pages.update({"p%03d.html" % i: 2000 for i in range(400)})
+    book = write_book(pack, os.path.join(work, "export"), os.path.join(work, "export.ebook"), pages, home="/index.html")
+    subprocess.run([pack, "build", os.path.join(work, "export"), "-o", book, "--allow-print", "--home", "/index.html"],
+                   check=True, capture_output=True)
+    with open(os.path.join(work, "export", "index.html"), "a") as f:
+        f.write("".join('<a href="p%03d.html">%d</a>' % (i, i) for i in range(400)))
+    subprocess.run([pack, "build", os.path.join(work, "export"), "-o", book, "--allow-print", "--home", "/index.html"],
+                   check=True, capture_output=True)
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", QTWEBENGINE_DISABLE_SANDBOX="1")
+    runtime = os.environ.get("XDG_RUNTIME_DIR", "")
+    scratch = os.path.join(runtime if runtime and os.path.isdir(runtime) else tempfile.gettempdir(),
+                           "ebook-export-%d" % os.getuid())
+
+    def left():
+        files = 0
+        for _, _, names in os.walk(scratch):
+            files += len(names)
+        parts = [n for n in os.listdir(work) if n.endswith(".part")]
+        return files, len(parts)
+
+    for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGKILL):
+        proc = subprocess.Popen([viewer, "--export-pdf", os.path.join(work, "book.pdf"), book], env=env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        seen = b""
+        deadline = time.monotonic() + 120
+        while b"page 60 " not in seen and time.monotonic() < deadline and proc.poll() is None:
+            seen += proc.stderr.read1(4096)
+        during = left()[0]
+        start = time.monotonic()
+        proc.send_signal(sig)
+        try:
+            status = proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            status = "killed after 10 s"
+        ended = time.monotonic() - start
+        files, parts = left()
+        rows.append((f"PDF export of 401 pages, {signal.Signals(sig).name} at page 60",
+                     f"exit {status} after {ended:.2f} s; page PDFs before: {during}, left: {files}; "
+                     f"part files left: {parts}", "-"))
+    proc = subprocess.Popen([viewer, "--export-pdf", os.path.join(work, "book.pdf"), book], env=env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    seen = b""
+    while b"page 2 " not in seen and proc.poll() is None:
+        seen += proc.stderr.read1(4096)
+    proc.send_signal(signal.SIGINT)
+    proc.wait(timeout=10)
+    rows.append(("the next export after the SIGKILL", "page PDFs left by the killed run: %d" % left()[0], "-"))
+
+print("| Attack | What happens now | Memory |")
+print("|---|---|---|")
+for attack, outcome, memory in rows:
+    print(f"| {attack} | {outcome} | {memory} |")
+subprocess.run(["rm", "-rf", work])

@@ -1,0 +1,67 @@
+#include "common/DisplayText.h"
+
+#include "common/Utf8.h"
+
+namespace {
+
+bool IsControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+void AppendEscape(std::string& out, unsigned value)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += "\\x";
+    out += kHex[(value >> 4) & 0x0F];
+    out += kHex[value & 0x0F];
+}
+
+} // namespace
+
+std::string CutForDisplay(std::string_view utf8, std::size_t maxCharacters, LineBreaks lineBreaks)
+{
+    std::string out;
+    std::size_t characters = 0;
+    std::size_t at = 0;
+    while (at < utf8.size()) {
+        if (characters == maxCharacters) {
+            out += "\xE2\x80\xA6"; // …
+            break;
+        }
+        char32_t c = 0;
+        const std::size_t length = Utf8SequenceAt(utf8.substr(at), c);
+        const bool kept = lineBreaks == LineBreaks::Keep && (c == '\n' || c == '\r');
+        if (length == 0 || (IsControl(c) && !kept)) {
+            out += ' ';
+            at += length == 0 ? 1 : length;
+        } else {
+            out.append(utf8.substr(at, length));
+            at += length;
+        }
+        ++characters;
+    }
+    return out;
+}
+
+std::string EscapeForTerminal(std::string_view text, LineBreaks lineBreaks)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t at = 0;
+    while (at < text.size()) {
+        char32_t c = 0;
+        const std::size_t length = Utf8SequenceAt(text.substr(at), c);
+        if (length == 0) {
+            AppendEscape(out, static_cast<unsigned char>(text[at]));
+            ++at;
+            continue;
+        }
+        if (IsControl(c) && !(c == '\n' && lineBreaks == LineBreaks::Keep))
+            AppendEscape(out, static_cast<unsigned>(c));
+        else
+            out.append(text.substr(at, length));
+        at += length;
+    }
+    return out;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Titles, descriptions and names shown in a window caption, a list or a terminal are cut to this
+// many characters. Nobody reads further, and a text of many megabytes stalls text layout (a
+// window manager may even drop the connection over a caption that long).
+inline constexpr std::size_t kDisplayTextLength = 256;
+// A description (the About box's text) is read as paragraphs: it is cut at this many characters.
+inline constexpr std::size_t kDisplayDescriptionLength = 4096;
+
+// Whether line breaks (LF, CR) stay in a cut text or become blanks like the other controls.
+enum class LineBreaks { Blank, Keep };
+
+// The text as one line for display: every control character (line breaks and TABs included, line
+// breaks only unless they are kept) and every byte that is not UTF-8 becomes a blank, and a text longer than
+// maxCharacters characters is cut there, on a character boundary, with "…" after it. Reads no further than the cut, so
+// a text of any length costs no more than its first maxCharacters characters.
+std::string CutForDisplay(
+    std::string_view utf8, std::size_t maxCharacters = kDisplayTextLength, LineBreaks lineBreaks = LineBreaks::Blank);
+
+// The text with every control character escaped, for a terminal: a name holding ESC or CR could
+// otherwise move the cursor, rewrite what was printed before it or change the terminal's settings.
+// C0 controls, DEL and the C1 controls (U+0080 to U+009F) become "\xNN" (the code point); bytes
+// that are not UTF-8 become "\xNN" too (the byte); everything else is kept.
+// A message of several lines keeps its line feeds with LineBreaks::Keep.
+std::string EscapeForTerminal(std::string_view text, LineBreaks lineBreaks = LineBreaks::Blank);

@@ -1,0 +1,39 @@
+#include "common/DisplayText.h"
+
+#include <gtest/gtest.h>
+
+TEST(DisplayText, LongTitlesAreCutOnACharacterBoundaryAndMadeOneLine)
+{
+    EXPECT_EQ(CutForDisplay("Short title"), "Short title");
+    EXPECT_EQ(CutForDisplay("two\nlines\tand\x1b[2Jescape"), "two lines and [2Jescape");
+    EXPECT_EQ(CutForDisplay("bad \xFF byte"), "bad   byte") << "a byte that is not UTF-8 is a blank";
+    EXPECT_EQ(CutForDisplay("one\r\ntwo\x1b", 100, LineBreaks::Keep), "one\r\ntwo ") << "a description keeps its lines";
+
+    // 300 Cyrillic letters, two bytes each: cut after the 256th letter, never inside one.
+    std::string cyrillic;
+    for (int i = 0; i < 300; ++i)
+        cyrillic += "\xD0\xB6";
+    const std::string cut = CutForDisplay(cyrillic);
+    EXPECT_EQ(cut, cyrillic.substr(0, 2 * kDisplayTextLength) + "\xE2\x80\xA6");
+    EXPECT_EQ(CutForDisplay(cyrillic, 300), cyrillic) << "exactly the limit is not cut";
+
+    // A title of a hundred mebibytes gives the same short line as its first characters would.
+    const std::string huge(100u << 20, 'x');
+    EXPECT_EQ(CutForDisplay(huge, 3), "xxx\xE2\x80\xA6");
+}
+
+TEST(DisplayText, ControlCharactersAreEscapedForTheTerminal)
+{
+    EXPECT_EQ(EscapeForTerminal("chapter 1.html"), "chapter 1.html");
+    EXPECT_EQ(EscapeForTerminal("\x1b]0;owned\x07.html"), "\\x1b]0;owned\\x07.html");
+    EXPECT_EQ(EscapeForTerminal("a\r\nb\x7f"), "a\\x0d\\x0ab\\x7f");
+    EXPECT_EQ(
+        EscapeForTerminal("Cannot open \x1b[8m\n  reason\r", LineBreaks::Keep), "Cannot open \\x1b[8m\n  reason\\x0d");
+    EXPECT_EQ(EscapeForTerminal("c1 \xC2\x9B"
+                                "31m"),
+        "c1 \\x9b31m")
+        << "the one-character CSI of C1";
+    EXPECT_EQ(
+        EscapeForTerminal("\xD0\xB3\xD0\xBB\xD0\xB0\xD0\xB2\xD0\xB0"), "\xD0\xB3\xD0\xBB\xD0\xB0\xD0\xB2\xD0\xB0");
+    EXPECT_EQ(EscapeForTerminal("raw \x9b byte"), "raw \\x9b byte") << "not UTF-8: escaped as the byte";
+}

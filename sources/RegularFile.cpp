@@ -1,0 +1,74 @@
+#include "sources/RegularFile.h"
+
+#include "common/Exception.h"
+#include "common/RetryOnInterrupt.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Closes the descriptor on every way out.
+class TOpenFile {
+public:
+    explicit TOpenFile(int fd)
+        : fd_(fd)
+    {
+    }
+    ~TOpenFile()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    TOpenFile(const TOpenFile&) = delete;
+    TOpenFile& operator=(const TOpenFile&) = delete;
+    int Fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+std::string ReadRegularFile(const std::filesystem::path& path, uint64_t maxBytes)
+{
+    const std::string name = path.string();
+    const TOpenFile file(
+        RetryOnInterrupt([&] { return ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); }));
+    if (file.Fd() < 0)
+        throw Exception("Cannot read " + name + ": " + std::strerror(errno));
+    struct stat status { };
+    if (::fstat(file.Fd(), &status) != 0)
+        throw Exception("Cannot read " + name + ": " + std::strerror(errno));
+    if (!S_ISREG(status.st_mode))
+        throw Exception("Refusing " + name + ": it is not a regular file");
+    const auto tooLarge = [&] {
+        return Exception(
+            "Refusing " + name + ": it holds more than the " + std::to_string(maxBytes) + " bytes a page may hold");
+    };
+    if (static_cast<uint64_t>(status.st_size) > maxBytes)
+        throw tooLarge();
+    // One byte more than the limit shows a file that grew past it since it was measured.
+    std::string content(static_cast<std::size_t>(status.st_size) + 1, '\0');
+    std::size_t got = 0;
+    while (true) {
+        if (got == content.size()) {
+            if (content.size() > maxBytes)
+                throw tooLarge();
+            content.resize(std::min<uint64_t>(content.size() * 2, maxBytes + 1));
+        }
+        const ssize_t read
+            = RetryOnInterrupt([&] { return ::read(file.Fd(), content.data() + got, content.size() - got); });
+        if (read < 0)
+            throw Exception("Cannot read " + name + ": " + std::strerror(errno));
+        if (read == 0)
+            break;
+        got += static_cast<std::size_t>(read);
+    }
+    content.resize(got);
+    return content;
+}

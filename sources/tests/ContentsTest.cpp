@@ -1,0 +1,198 @@
+// How a book's contents are read from its pages and stored: every family of table of contents
+// that documentation tools write, the rel="next" chain, plain links, and the stored form.
+
+#include "common/AnsiText.h"
+#include "sources/ContentsReading.h"
+#include "sources/StoredContents.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+// A book in memory: pages by name, found with letter case ignored.
+class TMemoryBook {
+public:
+    TMemoryBook(std::map<std::string, std::string> pages, std::string home = "/index.html")
+        : pages_(std::move(pages))
+    {
+        book_.home = std::move(home);
+        book_.pageCount = pages_.size();
+        book_.find = [this](const std::string& name) -> std::optional<std::string> {
+            for (const auto& [page, bytes] : pages_)
+                if (LowerCaseAscii(page) == LowerCaseAscii(name))
+                    return page;
+            return std::nullopt;
+        };
+        book_.read = [this](const std::string& name) -> std::optional<std::string> {
+            const auto page = book_.find(name);
+            return page ? std::optional(pages_.at(*page)) : std::nullopt;
+        };
+    }
+    TContents Contents() const { return ReadContentsFromPages(book_); }
+
+private:
+    std::map<std::string, std::string> pages_;
+    TContentsBook book_;
+};
+
+// The tree as "title>page#anchor" lines, indented two blanks a level.
+std::string Outline(const TContents& contents, int level = 0)
+{
+    std::string text;
+    for (const TContentsEntry& entry : contents) {
+        text += std::string(static_cast<std::size_t>(level) * 2, ' ') + entry.title + ">" + entry.page
+            + (entry.anchor.empty() ? "" : "#" + entry.anchor) + "\n";
+        text += Outline(entry.children, level + 1);
+    }
+    return text;
+}
+
+std::map<std::string, std::string> WithPages(std::map<std::string, std::string> pages)
+{
+    for (const char* name : { "/a.html", "/b.html", "/c.html", "/d.html", "/sub/e.html", "/genindex.html" })
+        pages.emplace(name, std::string("<title>") + name + "</title>");
+    return pages;
+}
+
+TEST(ContentsFromPages, ReadsTheNestedListsEachToolWrites)
+{
+    // DocBook: dl, dt holding the link, the dd after it holding the entries below.
+    const TMemoryBook docbook(WithPages({ { "/index.html",
+        "<div class=toc><p><b>Table of Contents</b></p><dl class=toc>"
+        "<dt><span class=preface><a href=\"a.html\">Preface</a></span></dt>"
+        "<dt><span class=part><a href=\"b.html\">I. Tutorial</a></span></dt>"
+        "<dd><dl><dt><span class=chapter><a href=\"c.html\">1. Getting &amp; Started</a></span></dt>"
+        "<dd><dl><dt><a href=\"c.html#s1\">1.1. Install</a></dt></dl></dd>"
+        "<dt><a href=\"sub/e.html\">2. More</a></dt></dl></dd>"
+        "<dt><a href='d.html'>Index</a></dt></dl></div>" } }));
+    EXPECT_EQ(Outline(docbook.Contents()),
+        "Preface>/a.html\nI. Tutorial>/b.html\n  1. Getting & Started>/c.html\n    1.1. Install>/c.html#s1\n"
+        "  2. More>/sub/e.html\nIndex>/d.html\n");
+
+    // Sphinx: several lists under captions in one element make one contents; a navigation bar
+    // elsewhere with fewer pages does not win.
+    const TMemoryBook sphinx(WithPages({ { "/index.html",
+        "<ul class=nav><li><a href=genindex.html>index</a></li><li><a href=a.html>next</a></ul>"
+        "<div class=toctree-wrapper><p class=caption>Guide</p><ul><li class=toctree-l1>"
+        "<a class=\"reference internal\" href=\"a.html\">Alpha</a><ul><li><a href=\"a.html#x\">Alpha X</a></li>"
+        "<li><a href=b.html>Beta</a></li></ul></li></ul><p class=caption>Reference</p>"
+        "<ul><li><a href=\"./c.html\">Gamma</a></li><li><a href=\"http://example.org/\">Outside</a></li>"
+        "<li><a href=\"d.html?x=1\">Delta</a></li></ul></div>" } }));
+    EXPECT_EQ(Outline(sphinx.Contents()),
+        "Alpha>/a.html\n  Alpha X>/a.html#x\n  Beta>/b.html\nGamma>/c.html\nDelta>/d.html\n");
+
+    // pandoc and EPUB navigation: ol in a nav, a heading item without a link keeps its entries,
+    // unclosed li elements end at the next one. mdBook: ol class=chapter with nested ol.
+    const TMemoryBook pandoc(WithPages({ { "/index.html",
+        "<nav id=TOC><ol><li><span>Part One</span><ol><li><a href=a.html>One</a><li><a href=b.html>Two</a>"
+        "</ol><li><a href=c.html>Three</a><ol class=section><li><a "
+        "href=\"sub/e.html\">Three.1</a></ol></ol></nav>" } }));
+    EXPECT_EQ(
+        Outline(pandoc.Contents()), "Part One>\n  One>/a.html\n  Two>/b.html\nThree>/c.html\n  Three.1>/sub/e.html\n");
+
+    // MkDocs: links to folders' pages written as "sub/e.html" from a page in a folder, with "..".
+    const TMemoryBook mkdocs(WithPages({ { "/sub/index.html",
+                                 "<ul class=md-nav><li><a href=\"../a.html\">A</a><ul><li><a href=\"e.html\">"
+                                 "E</a></li></ul></li><li><a href=\"../../x.html\">Outside</a></li>"
+                                 "<li><a href=\"/b.html\">B</a></li></ul>" } }),
+        "/sub/index.html");
+    EXPECT_EQ(Outline(mkdocs.Contents()), "A>/a.html\n  E>/sub/e.html\nB>/b.html\n");
+}
+
+TEST(ContentsFromPages, FallsBackToTheNextChainThenToTheHomePageLinks)
+{
+    // Without a list that names two pages the chain makes the contents, titles from the pages;
+    // it stops where it loops back.
+    const TMemoryBook chain({ { "/index.html",
+                                  "<title>Home</title><link rel=\"next\" href=\"p1.html\"><ul><li><a href=p1.html>1</a>"
+                                  "</ul>" },
+        { "/p1.html", "<title>First</title><a rel=\"prev\" href=index.html>prev</a><a rel=next href=p2.html>n</a>" },
+        { "/p2.html", "<title></title><h1>Second</h1><a rel='Next' href=p3.html>n</a>" },
+        { "/p3.html", "<title>Third</title><link rel=next href=p1.html>" },
+        { "/p4.html", "<title>Not reached</title>" } });
+    EXPECT_EQ(Outline(chain.Contents()), "Home>/index.html\nFirst>/p1.html\nSecond>/p2.html\nThird>/p3.html\n");
+
+    // Lists that name the chapters only get the pages the chain passes after each chapter below
+    // it (DocBook's sections), and the pages before the first chapter first.
+    const TMemoryBook merged({ { "/index.html",
+                                   "<link rel=next href=intro.html><dl><dt><a href=ch1.html>Chapter 1</a></dt>"
+                                   "<dd><dl><dt><a href=ch1.html#s>Part of 1</a></dt></dl></dd>"
+                                   "<dt><a href=ch2.html>Chapter 2</a></dt></dl>" },
+        { "/intro.html", "<title>Intro</title><a rel=next href=ch1.html>" },
+        { "/ch1.html", "<title>C1</title><a rel=next href=s11.html>" },
+        { "/s11.html", "<title>1.1</title><a rel=next href=s12.html>" },
+        { "/s12.html", "<title>1.2</title><a rel=next href=ch2.html>" },
+        { "/ch2.html", "<title>C2</title><a rel=next href=s21.html>" }, { "/s21.html", "<title>2.1</title>" } });
+    EXPECT_EQ(Outline(merged.Contents()),
+        "Intro>/intro.html\nChapter 1>/ch1.html\n  Part of 1>/ch1.html#s\n  1.1>/s11.html\n  1.2>/s12.html\n"
+        "Chapter 2>/ch2.html\n  2.1>/s21.html\n");
+
+    // No list, no chain: the home page's links to its pages in order, each once, pictures and
+    // outside links passed over.
+    const TMemoryBook links(
+        { { "/index.html",
+              "<p><a href=b.html>Bee</a> <a href=a.html>Ay</a> <a href=pic.png>picture</a> "
+              "<a href=b.html#x>Bee again</a> <a href=mailto:x@y>mail</a> <a href=index.html>home</a>" },
+            { "/a.html", "" }, { "/b.html", "" }, { "/pic.png", "" } });
+    EXPECT_EQ(Outline(links.Contents()), "Bee>/b.html\nAy>/a.html\n");
+
+    const TMemoryBook empty(std::map<std::string, std::string> { { "/index.html", "<p>No links at all</p>" } });
+    EXPECT_TRUE(empty.Contents().empty());
+}
+
+TEST(ContentsFromPages, ResolvesLinksAsABrowserWould)
+{
+    const auto place = ResolvePageLink("/docs/guide/index.html", "../api/Caf%C3%A9.html?v=2#Sec%201");
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->page, "/docs/api/Café.html");
+    EXPECT_EQ(place->anchor, "Sec 1");
+    EXPECT_EQ(ResolvePageLink("/a/b.html", "#top")->page, "/a/b.html");
+    EXPECT_EQ(ResolvePageLink("/a/b.html", "./c/./d.html")->page, "/a/c/d.html");
+    EXPECT_EQ(ResolvePageLink("/a/b.html", "..")->page, "/");
+    EXPECT_EQ(ResolvePageLink("/a/b.html", "c/")->page, "/a/c/");
+    for (const char* outside : { "https://x.org/a.html", "//host/a.html", "../../a.html", "", "#", "javascript:go()" })
+        EXPECT_FALSE(ResolvePageLink("/a/b.html", outside)) << outside;
+}
+
+TEST(StoredContents, RoundTripsAndRefusesOtherForms)
+{
+    TStoredContents stored;
+    stored.openAtStart = true;
+    stored.entries
+        = { { "Part \"1\" é", "/a.html", "", { { "Sec", "/a.html", "s1", {} } } }, { "B", "/b.html", "", {} } };
+    const auto back = ParseStoredContents(StoredContentsJson(stored));
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->openAtStart);
+    EXPECT_EQ(Outline(back->entries), Outline(stored.entries));
+    EXPECT_EQ(
+        ContentsTreeJson({ { "T", "/p.html", "", {} } }, -1), R"([{"children":[],"page":"/p.html","title":"T"}])");
+    for (const char* bad : { "", "[]", "{\"contents\": 3}", "{\"contents\": [1]}", "{\"open\": true}" })
+        EXPECT_FALSE(ParseStoredContents(bad)) << bad;
+
+    // Nesting past any real book is cut, not followed into a deep recursion.
+    std::string deep;
+    for (int i = 0; i < 5000; ++i)
+        deep += "[{\"title\":\"x\",\"page\":\"/a.html\",\"children\":";
+    deep += "[]";
+    for (int i = 0; i < 5000; ++i)
+        deep += "}]";
+    const auto cut = ParseStoredContents("{\"contents\":" + deep + "}");
+    EXPECT_LE(ContentsDepth(cut ? cut->entries : TContents()), 64u);
+}
+
+TEST(ContentsOrder, IsDepthFirstWithEachPlaceOnce)
+{
+    const TContents contents
+        = { { "A", "/a.html", "", { { "A1", "/a1.html", "", {} }, { "A again", "/A.html", "", {} } } },
+              { "B", "/b.html", "", { { "B#x", "/b.html", "x", {} } } } };
+    std::string order;
+    for (const TContentsEntry* entry : ContentsInReadingOrder(contents))
+        order += entry->title + ";";
+    EXPECT_EQ(order, "A;A1;B;B#x;");
+    EXPECT_EQ(CountEntries(contents), 5u);
+    EXPECT_EQ(ContentsDepth(contents), 2u);
+}
+
+} // namespace

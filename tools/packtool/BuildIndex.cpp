@@ -1,0 +1,71 @@
+#include "tools/packtool/BuildIndex.h"
+
+#include "book/BookWriter.h"
+#include "book/PageCompressor.h"
+#include "html/PageText.h"
+#include "search/BookPageFeeder.h"
+#include "search/StoredIndex.h"
+
+#include <algorithm>
+
+TBuildIndex::TBuildIndex(const std::vector<SourcePage>& pages)
+    : pages_(pages)
+{
+    std::vector<std::size_t> markup;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        names_.insert(pages[i].pageName);
+        const PageKind kind = PageKindOf(pages[i].pageName);
+        if (kind == PageKind::Html || kind == PageKind::Xhtml)
+            markup.push_back(i);
+    }
+    const std::size_t sample = std::min<std::size_t>(markup.size(), TRepeatedText::kSamplePages);
+    for (std::size_t n = 0; n < sample; ++n) {
+        const SourcePage& page = pages[markup[n * markup.size() / sample]];
+        try {
+            if (const auto text = ExtractPageText(page.pageName, page.load()))
+                repeated_.Learn(*text);
+        } catch (const std::exception&) {
+            // A page that cannot be read is named when it is packed; the others are learnt from.
+        }
+    }
+    repeated_.Settle();
+}
+
+void TBuildIndex::Prepare(std::size_t i, const std::string& content)
+{
+    const std::string& name = pages_[i].pageName;
+    if (PageKindOf(name) == PageKind::Other || IsStoredIndexEntry(name)
+        || IsSourceCopy(name, [this](const std::string& page) { return names_.contains(page); }))
+        return;
+    std::optional<PageText> text = ExtractPageText(name, content);
+    if (!text)
+        return;
+    repeated_.Strip(*text);
+    // Each packing thread prepares with a preparer of its own.
+    thread_local std::optional<TPagePreparer> preparer;
+    if (!preparer)
+        preparer.emplace();
+    PreparedPage page = preparer->Prepare(name, std::move(*text));
+    std::lock_guard guard(lock_);
+    prepared_.emplace(i, std::move(page));
+}
+
+void TBuildIndex::Add(std::size_t i)
+{
+    std::optional<PreparedPage> page;
+    {
+        std::lock_guard guard(lock_);
+        const auto found = prepared_.find(i);
+        if (found == prepared_.end())
+            return;
+        page = std::move(found->second);
+        prepared_.erase(found);
+    }
+    index_.Add(std::move(*page));
+}
+
+void TBuildIndex::Write(TBookStreamWriter& writer, int level)
+{
+    for (const auto& [name, bytes] : StoredIndexEntries(index_.StoredImage(repeated_)))
+        writer.AddRecord(name, CompressPageBody(bytes, level));
+}

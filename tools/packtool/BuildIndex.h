@@ -1,0 +1,37 @@
+#pragma once
+
+#include "search/RepeatedText.h"
+#include "search/SearchIndex.h"
+#include "sources/SourcePage.h"
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class TBookStreamWriter;
+
+// The search index `build` keeps in the book, made from the pages as they are packed: each page's
+// text is taken on the thread that compresses it, and its words go into the index in page order.
+class TBuildIndex {
+public:
+    // Learns the text repeated on many of the pages from a sample of them first.
+    explicit TBuildIndex(const std::vector<SourcePage>& pages);
+
+    // Called on a packing thread with page `i`'s bytes.
+    void Prepare(std::size_t i, const std::string& content);
+    // Called in page order, after Prepare for the same page.
+    void Add(std::size_t i);
+    // Writes the index's entries (StoredIndex.h) with the writer, compressed at `level`.
+    void Write(TBookStreamWriter& writer, int level);
+
+private:
+    const std::vector<SourcePage>& pages_;
+    std::unordered_set<std::string> names_; // every page's name
+    TRepeatedText repeated_;
+    TSearchIndex index_;
+    std::mutex lock_;
+    std::unordered_map<std::size_t, PreparedPage> prepared_; // under lock_, until added
+};

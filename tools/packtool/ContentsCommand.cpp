@@ -1,0 +1,48 @@
+#include "book/OpenedBook.h"
+#include "common/CommandLine.h"
+#include "sources/BookFileSource.h"
+#include "sources/ContentsReading.h"
+#include "sources/StoredContents.h"
+#include "tools/packtool/PackCommand.h"
+
+namespace {
+
+constexpr std::string_view kUsage = R"(Usage: ebook-pack contents BOOK [--json]
+
+Prints the contents the viewer shows for BOOK: the ones stored in it when it was built, else
+those its home page gives (its nested lists of links, else its chain of "next" links, else its
+links in order). One entry a line, indented two blanks a level: the title, then the page and
+anchor it opens. Exit status 1 when the book has no contents.
+
+Options:
+  --json    the tree as JSON: a list of {"title", "page", "anchor", "children": [...]}, the
+            anchor left out when empty
+)";
+
+void PrintTree(const TContents& entries, int level, std::ostream& out)
+{
+    for (const TContentsEntry& entry : entries) {
+        out << std::string(static_cast<std::size_t>(level) * 2, ' ') << entry.title;
+        if (!entry.page.empty())
+            out << "  " << entry.page << (entry.anchor.empty() ? "" : "#" + entry.anchor);
+        out << "\n";
+        PrintTree(entry.children, level + 1, out);
+    }
+}
+
+int RunContents(const std::vector<std::string>& args, ToolContext& context)
+{
+    const CommandLine line(args, { { "--json", "", false } });
+    line.ExpectOperands(1, 1, "BOOK");
+    const auto book = OpenBook(line.Operands()[0]);
+    const TContents contents = TBookFileSource(book->reader).Contents();
+    if (line.Has("--json"))
+        context.out << ContentsTreeJson(contents, 2) << "\n";
+    else
+        PrintTree(contents, 0, context.out);
+    return contents.empty() ? kExitPagesFailed : kExitOk;
+}
+
+} // namespace
+
+const PackCommand kContentsCommand { "contents", "print a book's table of contents", kUsage, RunContents };

@@ -1,0 +1,240 @@
+#include "tools/packtool/ServeSearch.h"
+
+#include "book/BookReader.h"
+#include "common/BookText.h"
+#include "search/BookPageFeeder.h"
+#include "server/http/HTTPRequestInfo.h"
+#include "server/http/HTTPResponseInfo.h"
+
+#include <nlohmann/json.hpp>
+
+#include <charconv>
+
+namespace {
+
+constexpr int64_t kDefaultServedResults = 20;
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string Decoded(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0
+            && HexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+int64_t NumberParameter(std::string_view query, std::string_view name, int64_t fallback, int64_t highest)
+{
+    const std::string text = QueryParameter(query, name);
+    int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0)
+        return fallback;
+    return std::min(value, highest);
+}
+
+std::string HtmlEscaped(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The page's address as a link: every byte but unreserved ones and "/" escaped, so that names with
+// blanks, "#", "?" or any script reach the page.
+std::string PageLink(std::string_view storedName)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : BookTextToUtf8(storedName)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) != 0 && byte < 0x80)
+            out += c;
+        else if (c == '/' || c == '-' || c == '_' || c == '.' || c == '~')
+            out += c;
+        else
+            out += { '%', kHex[byte >> 4], kHex[byte & 15] };
+    }
+    return out;
+}
+
+std::string ResultsJson(const std::string& typed, const SearchResults& results)
+{
+    nlohmann::json hits = nlohmann::json::array();
+    for (const SearchHit& hit : results.hits) {
+        nlohmann::json snippet = nlohmann::json::array();
+        for (const SnippetPiece& piece : hit.snippet)
+            snippet.push_back({ { "text", piece.text }, { "match", piece.matched } });
+        hits.push_back({ { "name", BookTextToUtf8(hit.name) }, { "title", hit.title }, { "link", PageLink(hit.name) },
+            { "score", hit.score }, { "snippet", snippet } });
+    }
+    const nlohmann::json answer
+        = { { "query", typed }, { "total", results.total }, { "start", results.offset }, { "results", hits } };
+    return answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string ResultsPage(const std::string& typed, const SearchResults& results)
+{
+    std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Search: " + HtmlEscaped(typed)
+        + "</title></head><body><form action=\"" + std::string(TServedSearch::kSearchPath)
+        + "\"><input name=\"q\" value=\"" + HtmlEscaped(typed) + "\"> <button>Search</button></form><p>"
+        + std::to_string(results.total) + (results.total == 1 ? " page matches" : " pages match") + "</p><ol start=\""
+        + std::to_string(results.offset + 1) + "\">";
+    for (const SearchHit& hit : results.hits) {
+        const std::string name = BookTextToUtf8(hit.name);
+        page += "<li><a href=\"" + PageLink(hit.name) + "\">" + HtmlEscaped(hit.title.empty() ? name : hit.title)
+            + "</a><br><small>" + HtmlEscaped(name) + "</small><br>";
+        for (const SnippetPiece& piece : hit.snippet)
+            page += piece.matched ? "<b>" + HtmlEscaped(piece.text) + "</b>" : HtmlEscaped(piece.text);
+        page += "</li>";
+    }
+    return page + "</ol></body></html>";
+}
+
+} // namespace
+
+std::string QueryParameter(std::string_view query, std::string_view name)
+{
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        const std::size_t equals = pair.find('=');
+        if (Decoded(pair.substr(0, equals)) == name)
+            return equals == std::string_view::npos ? std::string() : Decoded(pair.substr(equals + 1));
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+    }
+    return {};
+}
+
+TServedSearch::TServedSearch(const TBookReader& reader, std::ostream& err)
+    : reader_(reader)
+    , err_(err)
+    , thread_([this] { Build(); })
+{
+}
+
+TServedSearch::~TServedSearch()
+{
+    Stop();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void TServedSearch::Stop()
+{
+    {
+        std::lock_guard guard(lock_);
+        stop_ = true;
+    }
+    built_.notify_all();
+}
+
+void TServedSearch::Build()
+{
+    try {
+        stored_ = TSearchIndex::OpenStored(reader_);
+    } catch (const std::exception& error) {
+        err_ << error.what() << "; searching an index built in memory instead" << std::endl;
+    }
+    if (stored_) {
+        std::lock_guard guard(lock_);
+        ready_ = true;
+        built_.notify_all();
+        return;
+    }
+    try {
+        {
+            TBookPageFeeder feeder(reader_);
+            while (std::optional<PreparedEntry> prepared = feeder.Next()) {
+                {
+                    std::lock_guard guard(lock_);
+                    if (stop_)
+                        return;
+                }
+                AddToIndex(index_, *prepared);
+            }
+        }
+        index_.Finish();
+    } catch (const std::exception&) {
+        // Out of memory: the pages indexed so far are searched.
+    }
+    {
+        std::lock_guard guard(lock_);
+        ready_ = true;
+    }
+    built_.notify_all();
+}
+
+bool TServedSearch::Answer(const THTTPRequestInfo& request, THTTPResponseInfo& response)
+{
+    if (request.Document != kSearchPath)
+        return false;
+    const std::string typed = QueryParameter(request.RawParams, "q");
+    const bool json = QueryParameter(request.RawParams, "format") == "json";
+    if (typed.size() > kMostQueryBytes) {
+        response.SetResponseCode(413);
+        response.ContentText = "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.";
+        return true;
+    }
+    const int64_t start = NumberParameter(request.RawParams, "start", 0, INT32_MAX);
+    const int64_t limit = NumberParameter(request.RawParams, "limit", kDefaultServedResults, kMostServedResults);
+    SearchResults results;
+    {
+        std::unique_lock guard(lock_);
+        built_.wait(guard, [this] { return ready_ || stop_; });
+        if (!ready_) {
+            response.SetResponseCode(503);
+            response.ContentText = "The server is stopping.";
+            return true;
+        }
+        try {
+            results = (stored_ ? *stored_ : index_).Search(typed, start, limit);
+        } catch (const std::exception& error) {
+            response.SetResponseCode(500);
+            response.ContentText = error.what();
+            return true;
+        }
+    }
+    response.SetResponseCode(200);
+    response.ContentType = json ? "application/json" : "text/html; charset=utf-8";
+    response.ContentText = json ? ResultsJson(typed, results) : ResultsPage(typed, results);
+    return true;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "search/SearchIndex.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <thread>
+
+class TBookReader;
+class THTTPRequestInfo;
+class THTTPResponseInfo;
+
+// The book's search for `ebook-pack serve`: the index the book keeps, else one built on a thread
+// of its own as serving starts. A reserved path, answered before any page lookup so that no page
+// shadows it,
+// query it. kSearchPath?q=WORDS answers an HTML page of results (title, snippet, link), with
+// format=json the same as JSON; start=N and limit=N (at most kMostServedResults) page through
+// them. The words are matched whole, as on the command line. Requests that come while the index
+// is being built wait for it.
+class TServedSearch {
+public:
+    static constexpr std::string_view kSearchPath = "/.search";
+    static constexpr int64_t kMostServedResults = 100;
+
+    // The reader must be loaded and outlive the search. `err` hears, from the search's own thread,
+    // why an index the book keeps is not used (it is damaged); it must outlive the search.
+    TServedSearch(const TBookReader& reader, std::ostream& err);
+    // Stops the build between two pages and joins its thread; waiting requests get 503.
+    ~TServedSearch();
+    TServedSearch(const TServedSearch&) = delete;
+    TServedSearch& operator=(const TServedSearch&) = delete;
+
+    // Answers the request when it names a search path; false, with the response untouched, else.
+    bool Answer(const THTTPRequestInfo& request, THTTPResponseInfo& response);
+    // Stops the build; requests waiting for it are answered 503. Safe from any thread.
+    void Stop();
+
+private:
+    void Build();
+
+    const TBookReader& reader_;
+    std::unique_ptr<TSearchIndex> stored_; // the book's own index, when it has one
+    TSearchIndex index_; // else built by thread_; either is queried under lock_
+    std::ostream& err_; // hears why the book's own index was not used
+    std::mutex lock_;
+    std::condition_variable built_;
+    bool ready_ = false; // under lock_
+    bool stop_ = false; // under lock_
+    std::thread thread_; // last: joined while everything above exists
+};
+
+// The value of `name` in a query string ("a=1&q=vacuum+full"): '+' is a blank and %hh escapes are
+// decoded; empty when absent.
+std::string QueryParameter(std::string_view query, std::string_view name);

@@ -1,0 +1,82 @@
+#include "book/BookWriter.h"
+#include "tools/tests/PackFixture.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteChapters(const TempFolder& temp)
+{
+    WriteFile(temp / "src/index.html",
+        "<title>Guide</title><ul><li><a href=one.html>One</a><ul><li><a href='one.html#b'>One B</a></ul>"
+        "<li><a href=two.html>Two</a></ul>");
+    WriteFile(temp / "src/one.html", "<title>one.html</title>");
+    WriteFile(temp / "src/two.html", "<title>Two</title>");
+}
+
+TEST(ContentsCommand, PrintsTheStoredTreeOrTheOneTheHomePageGives)
+{
+    TempFolder temp;
+    WriteChapters(temp);
+    const std::string book = (temp / "guide.ebook").string();
+    const ToolRun build = Pack({ "build", (temp / "src").string(), "-o", book });
+    ASSERT_EQ(build.exitCode, 0) << build.err;
+    EXPECT_NE(build.out.find("Contents: 3 entries, 2 levels (the home page)"), std::string::npos) << build.out;
+
+    const ToolRun text = Pack({ "contents", book });
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_EQ(text.out, "One  /one.html\n  One B  /one.html#b\nTwo  /two.html\n");
+    const auto json = nlohmann::json::parse(Pack({ "contents", book, "--json" }).out);
+    EXPECT_EQ(json[0]["children"][0]["anchor"], "b");
+    EXPECT_EQ(json[1].dump(), R"({"children":[],"page":"/two.html","title":"Two"})");
+
+    // The author's contents win over the home page's, pages named from the folder's top.
+    WriteFile(temp / "src/book.json",
+        R"({"contentsOpen": true, "contents": [{"title": "Second first", "page": "two.html"},
+            {"title": "Part", "children": [{"title": "First", "page": "/one.html#b"}]}]})");
+    ASSERT_EQ(Pack({ "build", (temp / "src").string(), "-o", book }).exitCode, 0);
+    EXPECT_EQ(Pack({ "contents", book }).out, "Second first  /two.html\nPart\n  First  /one.html#b\n");
+
+    // A book written before books stored their contents gets them from its home page.
+    TBookWriter writer;
+    writer.AddPage("/index.html", "<a href=b.html>Bee</a> <a href=a.html>Ay</a>");
+    writer.AddPage("/a.html", "a");
+    writer.AddPage("/b.html", "b");
+    TMemoryStream stream;
+    writer.SaveToStream(stream);
+    WriteFile(temp / "old.ebook", stream.ToString());
+    EXPECT_EQ(Pack({ "contents", (temp / "old.ebook").string() }).out, "Bee  /b.html\nAy  /a.html\n");
+
+    TBookWriter bare;
+    bare.AddPage("/index.html", "no links");
+    TMemoryStream bareStream;
+    bare.SaveToStream(bareStream);
+    WriteFile(temp / "bare.ebook", bareStream.ToString());
+    const ToolRun none = Pack({ "contents", (temp / "bare.ebook").string(), "--json" });
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "[]\n");
+}
+
+TEST(ContentsCommand, BuildRefusesContentsItCannotKeep)
+{
+    TempFolder temp;
+    WriteChapters(temp);
+    const std::string book = (temp / "guide.ebook").string();
+    WriteFile(temp / "src/book.json", R"({"contents": [{"title": "Gone", "page": "missing.html"}]})");
+    const ToolRun missing = Pack({ "build", (temp / "src").string(), "-o", book });
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("\"Gone\" names missing.html, which is not a page"), std::string::npos) << missing.err;
+    EXPECT_FALSE(fs::exists(book));
+
+    fs::remove(temp / "src/book.json");
+    WriteFile(temp / "src/.ebook-contents.json", "{}");
+    const ToolRun hidden = Pack({ "build", (temp / "src").string(), "-o", book, "--include-hidden" });
+    EXPECT_EQ(hidden.exitCode, 2);
+    EXPECT_NE(hidden.err.find("the book keeps its contents under that name"), std::string::npos) << hidden.err;
+    EXPECT_EQ(Pack({ "build", (temp / "src").string(), "-o", book }).exitCode, 0);
+}
+
+} // namespace
