@@ -5,7 +5,7 @@
 // A new sub-command is one more file defining its PackCommand and one more line here.
 std::span<const PackCommand* const> PackCommands()
 {
-    static const std::array<const PackCommand*, 8> commands = {
+    static const auto commands = std::to_array<const PackCommand*>({
         &kBuildCommand,
         &kInfoCommand,
         &kListCommand,
@@ -15,6 +15,6 @@ std::span<const PackCommand* const> PackCommands()
         &kServeCommand,
         &kSearchCommand,
         &kContentsCommand,
-    };
+    });
     return commands;
 }
