@@ -1,5 +1,6 @@
 #include "book/BookFormat.h"
 #include "common/CommandLine.h"
+#include "common/DisplayText.h"
 #include "sources/BookFileSource.h"
 #include "sources/FolderBook.h"
 #include "tools/packtool/BookArgument.h"
@@ -43,9 +44,10 @@ int Report(const std::string& name, const CheckedPages& checked, const CommandLi
         PrintLinkFindings(report, context.out, report.findings.size());
         if (line.Has("--external")) {
             for (const LinkFinding& link : report.external)
-                context.out << "web link: " << link.page << " -> " << link.target << " (" << link.where << ")\n";
+                context.out << "web link: " << EscapeForTerminal(link.page) << " -> " << EscapeForTerminal(link.target)
+                            << " (" << link.where << ")\n";
         }
-        context.out << name << ": " << report.pages << " pages (" << report.markupPages << " HTML, "
+        context.out << EscapeForTerminal(name) << ": " << report.pages << " pages (" << report.markupPages << " HTML, "
                     << report.styleSheets << " style sheets), " << report.links << " links checked, "
                     << report.external.size() << " to the web: " << LinkReportSummary(report) << "\n";
     }

@@ -1,15 +1,20 @@
 #include "tools/packtool/LinkCheck.h"
 
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "common/PercentDecoding.h"
 #include "html/PageKind.h"
 #include "html/PageLinks.h"
 #include "html/TextEncoding.h"
 #include "pageservice/PageService.h"
+#include "search/StoredIndex.h"
+#include "sources/StoredContents.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <iterator>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -176,8 +181,15 @@ std::size_t LinkReport::Count(LinkFindingKind kind) const
     return count;
 }
 
-LinkReport CheckLinks(const std::vector<SourcePage>& pages, const std::string& homePage)
+LinkReport CheckLinks(const std::vector<SourcePage>& allPages, const std::string& homePage)
 {
+    // The book's own entries (its stored contents and search index) are no pages of the author's:
+    // nothing links to them and they link nowhere.
+    std::vector<SourcePage> pages;
+    pages.reserve(allPages.size());
+    std::copy_if(allPages.begin(), allPages.end(), std::back_inserter(pages), [](const SourcePage& page) {
+        return page.pageName != kContentsEntryName && !page.pageName.starts_with(kStoredIndexFolder);
+    });
     LinkReport report;
     report.pages = pages.size();
     std::vector<ReadPage> read;
@@ -293,12 +305,14 @@ void PrintLinkFindings(const LinkReport& report, std::ostream& out, std::size_t 
             out << "leaves the book: ";
             break;
         case LinkFindingKind::NotLinked:
-            out << "nothing links to " << finding.page << "\n";
+            out << "nothing links to " << EscapeForTerminal(finding.page) << "\n";
             continue;
         }
-        out << finding.page << " -> " << finding.target << " (" << finding.where << ")";
+        // Names and links are the author's: escaped, so that none can drive the terminal.
+        out << EscapeForTerminal(finding.page) << " -> " << EscapeForTerminal(finding.target) << " (" << finding.where
+            << ")";
         if (!finding.found.empty())
-            out << " reaches " << finding.found;
+            out << " reaches " << EscapeForTerminal(finding.found);
         out << "\n";
     }
     if (report.findings.size() > limit)

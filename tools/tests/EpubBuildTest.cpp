@@ -338,7 +338,11 @@ TEST(EpubBuild, AnUnpackedEpubReadsOnlyTheFilesItsFolderWalkTakes)
     std::string opf = ReadFile(temp / "book/OEBPS/content.opf");
     opf.replace(opf.find("href=\"toc.ncx\""), 14, "href=\"out/toc.ncx\"");
     WriteFile(temp / "book/OEBPS/content.opf", opf);
+    // Followed and named like any link out of the folder; with --no-follow-outside never read.
     ToolRun run = Pack({ "build", (temp / "book").string(), "-o", (temp / "out.ebook").string() });
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.out + run.err, "outside the folder")) << run.out << run.err;
+    run = Pack({ "build", (temp / "book").string(), "-o", (temp / "out.ebook").string(), "--no-follow-outside" });
     ASSERT_EQ(run.exitCode, 0) << run.err;
     BookFile book(temp / "out.ebook");
     EXPECT_FALSE(Has(*book.Page("/contents.html"), "Secret"));
