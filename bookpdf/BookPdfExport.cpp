@@ -3,8 +3,8 @@
 #include "browserhost/BrowserProfile.h"
 
 #include "book/BookReader.h"
-#include "bookpdf/NoticeSheet.h"
 #include "bookpdf/ExportScratch.h"
+#include "bookpdf/NoticeSheet.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
 #include "html/PageKind.h"

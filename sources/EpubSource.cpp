@@ -8,8 +8,8 @@
 #include "sources/ContentsPage.h"
 #include "sources/EpubNavContents.h"
 #include "sources/HomePage.h"
-#include "sources/StoredContents.h"
 #include "sources/RegularFile.h"
+#include "sources/StoredContents.h"
 
 #include <algorithm>
 #include <unordered_map>

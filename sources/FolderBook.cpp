@@ -2,8 +2,8 @@
 
 #include "book/BookFormat.h"
 #include "common/BookText.h"
-#include "common/Exception.h"
 #include "common/DisplayText.h"
+#include "common/Exception.h"
 #include "common/Streams.h"
 #include "sources/ContentsReading.h"
 #include "sources/EpubNavContents.h"

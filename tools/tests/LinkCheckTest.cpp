@@ -106,8 +106,8 @@ TEST(BookHints, FilesThatAreNoBookSayHowToMakeOneAndEmptyFoldersAreRefused)
     for (const std::string command : { "info", "list", "verify", "check" }) {
         ToolRun run = Pack({ command, (temp / "help.chm").string() });
         EXPECT_EQ(run.exitCode, 2) << command;
-        EXPECT_TRUE(Has(run.err,
-            command == "check" ? "help.chm is a CHM (compiled help); unpack it" : "help.chm as a CHM file: "))
+        EXPECT_TRUE(Has(
+            run.err, command == "check" ? "help.chm is a CHM (compiled help); unpack it" : "help.chm as a CHM file: "))
             << command << ": " << run.err;
     }
     EXPECT_TRUE(Has(Pack({ "info", (temp / "wiki.zim").string() }).err, "wiki.zim as a ZIM archive: "));
