@@ -1,6 +1,7 @@
 #include "sources/ContentsReading.h"
 
 #include "common/AnsiText.h"
+#include "common/PercentDecoding.h"
 #include "html/LinkLists.h"
 #include "html/PageKind.h"
 #include "html/PageText.h"
@@ -18,36 +19,6 @@ namespace {
 constexpr std::size_t kMaxEntries = 100000;
 // Pages a home page may name as its table of contents, by file name without extension.
 constexpr std::size_t kMaxContentsPages = 3;
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string PercentDecoded(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%') {
-            const int high = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
-            const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
-            if (high >= 0 && low >= 0) {
-                out += static_cast<char>(high * 16 + low);
-                i += 2;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
 
 bool HasScheme(std::string_view href)
 {
@@ -310,7 +281,7 @@ std::optional<TPagePlace> ResolvePageLink(const std::string& base, const std::st
     TPagePlace place;
     std::string_view path = link;
     if (const std::size_t hash = path.find('#'); hash != std::string_view::npos) {
-        place.anchor = PercentDecoded(path.substr(hash + 1));
+        place.anchor = PercentDecodePath(path.substr(hash + 1));
         path = path.substr(0, hash);
     }
     if (const std::size_t query = path.find('?'); query != std::string_view::npos)
@@ -321,7 +292,7 @@ std::optional<TPagePlace> ResolvePageLink(const std::string& base, const std::st
     }
     std::string joined
         = path.starts_with('/') ? std::string(path) : base.substr(0, base.rfind('/') + 1) + std::string(path);
-    joined = PercentDecoded(joined);
+    joined = PercentDecodePath(joined);
     std::vector<std::string> steps;
     bool folder = false;
     std::size_t start = 0;
