@@ -15,21 +15,39 @@ int HexDigitValue(char c)
 
 } // namespace
 
-std::string PercentDecodePath(std::string_view path)
+namespace {
+
+std::string PercentDecoded(std::string_view text, bool plusIsBlank)
 {
     std::string bytes;
-    bytes.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '%' && i + 2 < path.size()) {
-            const int high = HexDigitValue(path[i + 1]);
-            const int low = HexDigitValue(path[i + 2]);
+    bytes.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (plusIsBlank && text[i] == '+') {
+            bytes += ' ';
+            continue;
+        }
+        if (text[i] == '%' && i + 2 < text.size()) {
+            const int high = HexDigitValue(text[i + 1]);
+            const int low = HexDigitValue(text[i + 2]);
             if (high >= 0 && low >= 0) {
                 bytes += static_cast<char>(high * 16 + low);
                 i += 2;
                 continue;
             }
         }
-        bytes += path[i];
+        bytes += text[i];
     }
     return bytes;
+}
+
+} // namespace
+
+std::string PercentDecodePath(std::string_view path)
+{
+    return PercentDecoded(path, false);
+}
+
+std::string PercentDecodeQuery(std::string_view query)
+{
+    return PercentDecoded(query, true);
 }

@@ -1,43 +1,21 @@
 #include "sources/ContentsPage.h"
 
+#include "html/HtmlEscape.h"
+
 #include <set>
 
 namespace {
-
-std::string Escaped(std::string_view text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 void AppendList(std::string& html, const std::vector<EpubNavPoint>& points, std::set<std::string>& linked)
 {
     html += "<ol>\n";
     for (const EpubNavPoint& point : points) {
         html += "<li>";
-        const std::string label = Escaped(point.label.empty() ? point.path : point.label);
+        const std::string label = EscapeHtml(point.label.empty() ? point.path : point.label);
         if (point.path.empty()) {
             html += "<span>" + label + "</span>";
         } else {
-            html += "<a href=\"" + Escaped(LinkToPage(point.path) + point.fragment) + "\">" + label + "</a>";
+            html += "<a href=\"" + EscapeHtml(LinkToPage(point.path) + point.fragment) + "\">" + label + "</a>";
             linked.insert(point.path);
         }
         if (!point.children.empty())
@@ -78,25 +56,25 @@ std::string EpubContentsPage(const EpubPackage& package, const std::function<std
     const std::string title = package.title.empty() ? "Contents" : package.title;
     std::string html = "<!DOCTYPE html>\n<html";
     if (!package.language.empty())
-        html += " lang=\"" + Escaped(package.language) + "\"";
-    html += ">\n<head>\n<meta charset=\"utf-8\">\n<title>" + Escaped(title) + "</title>\n<style>" + std::string(kStyle)
-        + "</style>\n</head>\n<body>\n<h1>" + Escaped(title) + "</h1>\n";
+        html += " lang=\"" + EscapeHtml(package.language) + "\"";
+    html += ">\n<head>\n<meta charset=\"utf-8\">\n<title>" + EscapeHtml(title) + "</title>\n<style>"
+        + std::string(kStyle) + "</style>\n</head>\n<body>\n<h1>" + EscapeHtml(title) + "</h1>\n";
     if (!package.creators.empty()) {
         std::string by;
         for (const std::string& creator : package.creators)
             by += (by.empty() ? "" : ", ") + creator;
-        html += "<p>" + Escaped(by) + "</p>\n";
+        html += "<p>" + EscapeHtml(by) + "</p>\n";
     }
     std::set<std::string> linked;
     const std::string coverTarget = !package.coverPage.empty() ? package.coverPage
         : package.spine.empty()                                ? std::string()
                                                                : package.spine.front();
     if (!package.coverImage.empty()) {
-        html += "<p><a href=\"" + Escaped(LinkToPage(coverTarget)) + "\"><img class=\"cover\" src=\""
-            + Escaped(LinkToPage(package.coverImage)) + "\" alt=\"Cover\"></a></p>\n";
+        html += "<p><a href=\"" + EscapeHtml(LinkToPage(coverTarget)) + "\"><img class=\"cover\" src=\""
+            + EscapeHtml(LinkToPage(package.coverImage)) + "\" alt=\"Cover\"></a></p>\n";
         linked.insert(coverTarget);
     } else if (!package.coverPage.empty()) {
-        html += "<p><a href=\"" + Escaped(LinkToPage(package.coverPage)) + "\">Cover</a></p>\n";
+        html += "<p><a href=\"" + EscapeHtml(LinkToPage(package.coverPage)) + "\">Cover</a></p>\n";
         linked.insert(package.coverPage);
     }
     if (!package.contents.empty()) {
@@ -113,7 +91,7 @@ std::string EpubContentsPage(const EpubPackage& package, const std::function<std
     if (!rest.empty()) {
         html += package.contents.empty() ? "<h2>Contents</h2>\n<ol>\n" : "<h2>Also in reading order</h2>\n<ol>\n";
         for (const std::string& path : rest)
-            html += "<li><a href=\"" + Escaped(LinkToPage(path)) + "\">" + Escaped(labelOf(path)) + "</a></li>\n";
+            html += "<li><a href=\"" + EscapeHtml(LinkToPage(path)) + "\">" + EscapeHtml(labelOf(path)) + "</a></li>\n";
         html += "</ol>\n";
     }
     html += "</body>\n</html>\n";

@@ -2,6 +2,8 @@
 
 #include "book/BookReader.h"
 #include "common/BookText.h"
+#include "common/PercentDecoding.h"
+#include "html/HtmlEscape.h"
 #include "search/BookPageFeeder.h"
 #include "server/http/HTTPRequestInfo.h"
 #include "server/http/HTTPResponseInfo.h"
@@ -14,35 +16,6 @@ namespace {
 
 constexpr int64_t kDefaultServedResults = 20;
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string Decoded(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            out += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0
-            && HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 int64_t NumberParameter(std::string_view query, std::string_view name, int64_t fallback, int64_t highest)
 {
     const std::string text = QueryParameter(query, name);
@@ -51,31 +24,6 @@ int64_t NumberParameter(std::string_view query, std::string_view name, int64_t f
     if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0)
         return fallback;
     return std::min(value, highest);
-}
-
-std::string HtmlEscaped(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
 }
 
 // The page's address as a link: every byte but unreserved ones and "/" escaped, so that names with
@@ -113,17 +61,17 @@ std::string ResultsJson(const std::string& typed, const SearchResults& results)
 
 std::string ResultsPage(const std::string& typed, const SearchResults& results)
 {
-    std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Search: " + HtmlEscaped(typed)
+    std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Search: " + EscapeHtml(typed)
         + "</title></head><body><form action=\"" + std::string(TServedSearch::kSearchPath)
-        + "\"><input name=\"q\" value=\"" + HtmlEscaped(typed) + "\"> <button>Search</button></form><p>"
+        + "\"><input name=\"q\" value=\"" + EscapeHtml(typed) + "\"> <button>Search</button></form><p>"
         + std::to_string(results.total) + (results.total == 1 ? " page matches" : " pages match") + "</p><ol start=\""
         + std::to_string(results.offset + 1) + "\">";
     for (const SearchHit& hit : results.hits) {
         const std::string name = BookTextToUtf8(hit.name);
-        page += "<li><a href=\"" + PageLink(hit.name) + "\">" + HtmlEscaped(hit.title.empty() ? name : hit.title)
-            + "</a><br><small>" + HtmlEscaped(name) + "</small><br>";
+        page += "<li><a href=\"" + PageLink(hit.name) + "\">" + EscapeHtml(hit.title.empty() ? name : hit.title)
+            + "</a><br><small>" + EscapeHtml(name) + "</small><br>";
         for (const SnippetPiece& piece : hit.snippet)
-            page += piece.matched ? "<b>" + HtmlEscaped(piece.text) + "</b>" : HtmlEscaped(piece.text);
+            page += piece.matched ? "<b>" + EscapeHtml(piece.text) + "</b>" : EscapeHtml(piece.text);
         page += "</li>";
     }
     return page + "</ol></body></html>";
@@ -137,8 +85,8 @@ std::string QueryParameter(std::string_view query, std::string_view name)
         const std::size_t amp = query.find('&');
         const std::string_view pair = query.substr(0, amp);
         const std::size_t equals = pair.find('=');
-        if (Decoded(pair.substr(0, equals)) == name)
-            return equals == std::string_view::npos ? std::string() : Decoded(pair.substr(equals + 1));
+        if (PercentDecodeQuery(pair.substr(0, equals)) == name)
+            return equals == std::string_view::npos ? std::string() : PercentDecodeQuery(pair.substr(equals + 1));
         query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
     }
     return {};
