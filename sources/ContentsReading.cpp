@@ -1,6 +1,7 @@
 #include "sources/ContentsReading.h"
 
 #include "common/AnsiText.h"
+#include "common/PathSteps.h"
 #include "common/PercentDecoding.h"
 #include "html/LinkLists.h"
 #include "html/PageKind.h"
@@ -293,27 +294,15 @@ std::optional<TPagePlace> ResolvePageLink(const std::string& base, const std::st
     std::string joined
         = path.starts_with('/') ? std::string(path) : base.substr(0, base.rfind('/') + 1) + std::string(path);
     joined = PercentDecodePath(joined);
-    std::vector<std::string> steps;
-    bool folder = false;
-    std::size_t start = 0;
-    while (start <= joined.size()) {
-        std::size_t slash = joined.find('/', start);
-        if (slash == std::string::npos)
-            slash = joined.size();
-        const std::string step = joined.substr(start, slash - start);
-        folder = step.empty() || step == "." || step == "..";
-        if (step == "..") {
-            if (steps.empty())
-                return std::nullopt;
-            steps.pop_back();
-        } else if (!step.empty() && step != ".") {
-            steps.push_back(step);
-        }
-        start = slash + 1;
-    }
-    for (const std::string& step : steps)
+    const auto steps = PathSteps(joined);
+    if (!steps)
+        return std::nullopt;
+    // A link whose last step is empty, "." or ".." names a folder.
+    const std::string_view last = std::string_view(joined).substr(joined.rfind('/') + 1);
+    const bool folder = last.empty() || last == "." || last == "..";
+    for (const std::string& step : *steps)
         place.page += "/" + step;
-    if (folder || steps.empty())
+    if (folder || steps->empty())
         place.page += "/";
     return place;
 }

@@ -2,6 +2,7 @@
 
 #include "common/DisplayText.h"
 #include "common/Exception.h"
+#include "common/PathSteps.h"
 #include "common/PercentDecoding.h"
 #include "html/Blanks.h"
 
@@ -267,23 +268,11 @@ std::optional<std::string> ResolveEpubHref(const std::string& base, const std::s
         path = base;
     else if (!path.starts_with('/'))
         path = base.substr(0, base.rfind('/') == std::string::npos ? 0 : base.rfind('/') + 1) + path;
-    path = PercentDecodePath(path);
-    std::vector<std::string> steps;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const std::size_t end = std::min(path.find('/', start), path.size());
-        const std::string step = path.substr(start, end - start);
-        if (step == "..") {
-            if (steps.empty())
-                return std::nullopt;
-            steps.pop_back();
-        } else if (!step.empty() && step != ".") {
-            steps.push_back(step);
-        }
-        start = end + 1;
-    }
+    const auto steps = PathSteps(PercentDecodePath(path));
+    if (!steps)
+        return std::nullopt;
     std::string resolved;
-    for (const std::string& step : steps)
+    for (const std::string& step : *steps)
         resolved += (resolved.empty() ? "" : "/") + step;
     if (resolved.empty())
         return std::nullopt;
