@@ -10,6 +10,7 @@
 #include "common/Exception.h"
 #include "print/PrintDesign.h"
 #include "resources/StringTable.h"
+#include "sources/BookFileSource.h"
 #include "sources/FileKind.h"
 #include "sources/OpenSource.h"
 #include "viewer/BookAboutBox.h"
@@ -107,6 +108,7 @@ std::string TBookMainForm::OpenBook()
             bookProblem_ += ". The viewer opens " + std::string(kKnownSourceKinds) + ".";
         return fileName;
     }
+    FileSource = std::make_unique<TBookFileSource>(Server->Reader());
     ApplyDisplaySettings(Server->Reader().DisplaySettings());
     return fileName;
 }

@@ -55,6 +55,9 @@ public:
     const TBookReader& BookReader() const { return Server->Reader(); }
     // The book read in place when it is no book file (an EPUB, CHM, ZIM or folder); else null.
     const TBookSource* OtherSource() const { return Source.get(); }
+    // The book shown, whatever its kind (a book file through TBookFileSource); null while no book
+    // shows. The contents, search and the whole-book export read it through this.
+    TBookSource* ShownSource() const { return Source ? Source.get() : FileSource.get(); }
     TPageServer& PageServer() { return *Server; }
     const TPageServer& PageServer() const { return *Server; }
     const TStringList& VisitedURLs() const { return History; }
@@ -135,6 +138,9 @@ private:
     std::unique_ptr<TBookSource> Source;
     // The book and the server of its pages; it ends its own sessions before the book goes.
     std::unique_ptr<TPageServer> Server;
+    // A book file's pages as a source, over the server's reader: declared after the server, which
+    // owns that reader. Null for other sources and for a file that is no book.
+    std::unique_ptr<TBookSource> FileSource;
     // The search index's worker reads the book: declared after the server, so it is stopped and
     // joined before the book goes. Made at the first search.
     std::unique_ptr<TBookSearch> Search;
