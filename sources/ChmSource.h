@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sources/ChmLayout.h"
 #include "sources/ChmSystem.h"
 #include "sources/PageListSource.h"
 
@@ -11,9 +12,10 @@ struct chmFile;
 
 // A CHM (compiled HTML Help) file read in place through chmlib: every file of the archive but its
 // internal ones ("/#...", "/$...", "::...") as a page, the home page and title from its system
-// file, the contents from its .hhc sitemap and the keywords from its .hhk. Each size the archive
-// declares is checked against the file and the page bound before anything is allocated; a damaged
-// entry gives an Exception naming it. Reads take turns: chmlib keeps one cursor per file.
+// file, the contents from its .hhc sitemap and the keywords from its .hhk. What chmlib will trust
+// is checked against the file before chmlib opens it (ChmLayout), and each entry's size against
+// the file and the page bound before it is read; a damaged entry gives an Exception naming it. Reads take turns: chmlib
+// keeps one cursor per file.
 class TChmSource : public TPageListSource {
 public:
     // Raises Exception naming the file when chmlib cannot open it.
@@ -38,7 +40,7 @@ private:
     std::string ReadOptional(const std::string& path) const;
 
     std::string fileName_;
-    uint64_t fileSize_ = 0;
+    ChmLayout layout_;
     chmFile* file_ = nullptr;
     mutable std::mutex readLock_;
     ChmSystem system_;

@@ -8,25 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder()
-        : path_(fs::temp_directory_path() / ("ebook-formats-" + std::to_string(std::random_device()())))
-    {
-        fs::create_directories(path_);
-    }
-    ~TempFolder() { fs::remove_all(path_); }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
 
 std::string Page(TBookSource& source, const std::string& name)
 {
@@ -75,7 +60,7 @@ struct Sample {
 };
 
 // Every kind written afresh; the CHM only where chmcmd is installed.
-std::vector<Sample> WriteSamples(const TempFolder& temp)
+std::vector<Sample> WriteSamples(const TScratchFolder& temp)
 {
     std::vector<Sample> samples;
     WriteSampleBook(temp / "sample.ebook");
@@ -103,7 +88,7 @@ std::vector<Sample> WriteSamples(const TempFolder& temp)
 
 TEST(FormatSources, EveryKindIsToldByContentAndReadThroughOneInterface)
 {
-    TempFolder temp;
+    TScratchFolder temp;
     for (const Sample& sample : WriteSamples(temp)) {
         SCOPED_TRACE(sample.name);
         ASSERT_EQ(DetectSourceKind(sample.path.string()), sample.kind);
@@ -136,7 +121,7 @@ TEST(FormatSources, EveryKindIsToldByContentAndReadThroughOneInterface)
 
 TEST(FormatSources, MetadataSearchAndRedirectsOfAZim)
 {
-    TempFolder temp;
+    TScratchFolder temp;
     WriteSampleZim(temp / "sample.zim");
     TZimSource zim((temp / "sample.zim").string());
     EXPECT_EQ(zim.HomePageName(), "/index.html");
@@ -155,7 +140,7 @@ TEST(FormatSources, MetadataSearchAndRedirectsOfAZim)
 
 TEST(FormatSources, ChmKeywordsAndLanguageComeFromTheArchive)
 {
-    TempFolder temp;
+    TScratchFolder temp;
     fs::create_directories(temp / "chm");
     const auto chm = CompileSampleChm(temp / "chm");
     if (!chm)
@@ -173,7 +158,7 @@ TEST(FormatSources, ChmKeywordsAndLanguageComeFromTheArchive)
 
 TEST(FormatSources, OtherFilesAndDamagedArchivesAreRefusedWithAMessage)
 {
-    TempFolder temp;
+    TScratchFolder temp;
     std::ofstream(temp / "notes.txt") << "plain text, no book";
     EXPECT_FALSE(DetectSourceKind((temp / "notes.txt").string()));
     try {

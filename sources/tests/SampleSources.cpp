@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -34,6 +35,18 @@ std::string XhtmlOf(const std::string& html)
 }
 
 } // namespace
+
+TScratchFolder::TScratchFolder()
+    : path_(fs::temp_directory_path() / ("ebook-formats-" + std::to_string(std::random_device()())))
+{
+    fs::create_directories(path_);
+}
+
+TScratchFolder::~TScratchFolder()
+{
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
 
 std::string SampleHomePage(const std::string& chapterHref)
 {

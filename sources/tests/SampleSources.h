@@ -6,6 +6,19 @@
 #include <utility>
 #include <vector>
 
+// A folder of its own under the system's temporary folder, removed with everything in it.
+class TScratchFolder {
+public:
+    TScratchFolder();
+    ~TScratchFolder();
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
 // Small books of every kind, written by the tests themselves. Each holds the same three pages: a
 // home page titled "Home" linking to a chapter, the chapter (titled "Chapter", holding the word
 // "vacuum") and a style sheet; the book's title is kSampleTitle.
