@@ -3,16 +3,19 @@
 #include "common/DisplayText.h"
 #include "sources/BookFileSource.h"
 #include "sources/FolderBook.h"
+#include "sources/OpenSource.h"
 #include "tools/packtool/BookArgument.h"
 #include "tools/packtool/LinkCheck.h"
 #include "tools/packtool/PackCommand.h"
+#include "tools/packtool/Progress.h"
+#include "tools/packtool/SourceCommands.h"
 
 #include <filesystem>
 #include <sstream>
 
 namespace {
 
-constexpr std::string_view kUsage = R"(Usage: ebook-pack check BOOK|SRC_DIR [--json] [--external]
+constexpr std::string_view kUsage = R"(Usage: ebook-pack check BOOK|FILE|SRC_DIR [--json] [--external]
 
 Resolves every internal link and reference of every HTML page and style sheet (href, src,
 srcset, poster, data, url() and @import, <meta http-equiv=refresh>) as the viewer would, and
@@ -20,7 +23,9 @@ checks each #anchor against the ids and names of the page it reaches. Reports br
 missing anchors, names that match only in letter case (they work here but break on a
 case-sensitive web server), links that climb out of the book with "..", and pages nothing links
 to (but the home page and /404.html, the page web hosts show for a missing name). A folder is
-checked as the book built from it would be. Links to the web are never fetched.
+checked as the book built from it would be; an EPUB, CHM or ZIM archive as it is read in place.
+Every page is read once: on a terminal a count shows how far a large archive has got. Links to
+the web are never fetched.
 Exit status 0 when nothing is found, 1 with findings.
 
 Options:
@@ -37,7 +42,12 @@ struct CheckedPages {
 
 int Report(const std::string& name, const CheckedPages& checked, const CommandLine& line, ToolContext& context)
 {
-    const LinkReport report = CheckLinks(checked.pages, checked.home);
+    LinkReport report;
+    {
+        TProgress progress(
+            context.err, context.errIsTerminal, "Reading pages", static_cast<int64_t>(checked.pages.size()), 0);
+        report = CheckLinks(checked.pages, checked.home, &progress);
+    }
     if (line.Has("--json")) {
         context.out << LinkReportJson(report, line.Has("--external"));
     } else {
@@ -75,17 +85,24 @@ int RunCheck(const std::vector<std::string>& args, ToolContext& context)
     }
     if (line.Has("--exclude") || line.Has("--include-hidden"))
         throw EUsageError("--exclude and --include-hidden apply to folders, not to a book");
-    const auto book = OpenBookArgument(name);
-    TBookFileSource source(book->reader);
-    for (const std::string& page : source.PageNames())
+    // A book file, or an EPUB, CHM or ZIM read in place.
+    std::unique_ptr<OpenedBook> book;
+    std::unique_ptr<TBookSource> source;
+    if (const auto kind = OtherSourceKind(name)) {
+        source = OpenBookSource(name, *kind);
+    } else {
+        book = OpenBookArgument(name);
+        source = std::make_unique<TBookFileSource>(book->reader);
+    }
+    for (const std::string& page : source->PageNames())
         checked.pages.push_back({ page, 0, [&source, page] {
-                                     const TPageLookup lookup = source.Lookup(page);
+                                     const TPageLookup lookup = source->Lookup(page);
                                      return lookup.bytes ? *lookup.bytes : std::string();
                                  } });
-    checked.home = source.HomePageName();
+    checked.home = source->HomePageName();
     return Report(name, checked, line, context);
 }
 
 } // namespace
 
-const PackCommand kCheckCommand { "check", "check every link of a book or a folder", kUsage, RunCheck };
+const PackCommand kCheckCommand { "check", "check every link of a book, an archive or a folder", kUsage, RunCheck };

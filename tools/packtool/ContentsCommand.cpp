@@ -2,16 +2,20 @@
 #include "common/CommandLine.h"
 #include "sources/BookFileSource.h"
 #include "sources/ContentsReading.h"
+#include "sources/OpenSource.h"
+#include "sources/SourceContents.h"
 #include "sources/StoredContents.h"
 #include "tools/packtool/PackCommand.h"
+#include "tools/packtool/SourceCommands.h"
 
 namespace {
 
-constexpr std::string_view kUsage = R"(Usage: ebook-pack contents BOOK [--json]
+constexpr std::string_view kUsage = R"(Usage: ebook-pack contents BOOK|FILE|DIR [--json]
 
 Prints the contents the viewer shows for BOOK: the ones stored in it when it was built, else
 those its home page gives (its nested lists of links, else its chain of "next" links, else its
-links in order). One entry a line, indented two blanks a level: the title, then the page and
+links in order). An EPUB gives its navigation document (or NCX), a CHM its .hhc sitemap; a ZIM
+archive and a folder give those of their home page, as a book without stored contents does. One entry a line, indented two blanks a level: the title, then the page and
 anchor it opens. Exit status 1 when the book has no contents.
 
 Options:
@@ -33,9 +37,13 @@ void PrintTree(const TContents& entries, int level, std::ostream& out)
 int RunContents(const std::vector<std::string>& args, ToolContext& context)
 {
     const CommandLine line(args, { { "--json", "", false } });
-    line.ExpectOperands(1, 1, "BOOK");
-    const auto book = OpenBook(line.Operands()[0]);
-    const TContents contents = TBookFileSource(book->reader).Contents();
+    line.ExpectOperands(1, 1, "BOOK|FILE|DIR");
+    const std::string& name = line.Operands()[0];
+    TContents contents;
+    if (const auto kind = OtherSourceKind(name))
+        contents = ContentsOfSource(*OpenBookSource(name, *kind));
+    else
+        contents = TBookFileSource(OpenBook(name)->reader).Contents();
     if (line.Has("--json"))
         context.out << ContentsTreeJson(contents, 2) << "\n";
     else

@@ -10,6 +10,7 @@
 #include "pageservice/PageService.h"
 #include "search/StoredIndex.h"
 #include "sources/StoredContents.h"
+#include "tools/packtool/Progress.h"
 
 #include <nlohmann/json.hpp>
 
@@ -181,7 +182,7 @@ std::size_t LinkReport::Count(LinkFindingKind kind) const
     return count;
 }
 
-LinkReport CheckLinks(const std::vector<SourcePage>& allPages, const std::string& homePage)
+LinkReport CheckLinks(const std::vector<SourcePage>& allPages, const std::string& homePage, TProgress* progress)
 {
     // The book's own entries (its stored contents and search index) are no pages of the author's:
     // nothing links to them and they link nowhere.
@@ -198,6 +199,8 @@ LinkReport CheckLinks(const std::vector<SourcePage>& allPages, const std::string
         read.push_back(ReadLinks(page));
         report.markupPages += read.back().markup;
         report.styleSheets += !read.back().markup && IsStyleSheet(page.pageName);
+        if (progress != nullptr)
+            progress->Step();
     }
     TPageNameIndex index(pages);
     std::vector<bool> linked(pages.size(), false);

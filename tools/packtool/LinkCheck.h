@@ -2,6 +2,8 @@
 
 #include "sources/SourcePage.h"
 
+class TProgress;
+
 #include <cstddef>
 #include <ostream>
 #include <string>
@@ -34,8 +36,8 @@ struct LinkReport {
 
 // Reads every HTML page and style sheet of the list once (a page that cannot be read counts as
 // holding no links). `homePage` is the stored name of the page the book opens with, which needs
-// no link to it.
-LinkReport CheckLinks(const std::vector<SourcePage>& pages, const std::string& homePage);
+// no link to it. `progress`, when given, steps once a page read.
+LinkReport CheckLinks(const std::vector<SourcePage>& pages, const std::string& homePage, TProgress* progress = nullptr);
 
 // "12 broken links, 1 missing anchor, ..." for the kinds found; "no broken links" when clean.
 std::string LinkReportSummary(const LinkReport& report);

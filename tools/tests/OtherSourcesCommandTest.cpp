@@ -40,7 +40,7 @@ bool Has(const std::string& text, const std::string& part)
 
 } // namespace
 
-TEST(OtherSourceCommands, InfoListExtractVerifyAndSearchReadEveryKindInPlace)
+TEST(OtherSourceCommands, InfoListExtractVerifyContentsCheckAndSearchReadEveryKindInPlace)
 {
     TempFolder temp;
     for (const Sample& sample : WriteSamples(temp)) {
@@ -74,7 +74,44 @@ TEST(OtherSourceCommands, InfoListExtractVerifyAndSearchReadEveryKindInPlace)
         EXPECT_TRUE(Has(search.out, sample.chapter)) << search.out;
         EXPECT_EQ(Has(search.out, "archive's own index"), sample.kind == "ZIM") << search.out;
         EXPECT_EQ(Pack({ "search", path, "xylophone" }).exitCode, 1);
+
+        // The EPUB's navigation and the CHM's sitemap, the home page's links for the others.
+        const ToolRun contents = Pack({ "contents", path, "--json" });
+        EXPECT_EQ(contents.exitCode, 0) << contents.err;
+        EXPECT_TRUE(Has(contents.out, sample.chapter)) << contents.out;
+
+        // The home page's link reaches the chapter; pages nothing links to (a style sheet, the
+        // EPUB's navigation) are the only findings.
+        const ToolRun check = Pack({ "check", path, "--json" });
+        const auto report = nlohmann::json::parse(check.out);
+        EXPECT_GE(report["links"].get<int>(), 1) << check.out;
+        EXPECT_GE(report["htmlPages"].get<int>(), 2) << check.out;
+        for (const auto& finding : report["findings"])
+            EXPECT_EQ(finding["kind"], "not-linked") << check.out;
+        EXPECT_FALSE(Has(check.out, sample.chapter)) << check.out;
     }
+}
+
+TEST(OtherSourceCommands, CheckFindsBrokenLinksInsideAnArchive)
+{
+    TempFolder temp;
+    const std::string container = R"(<?xml version="1.0"?>
+<container version="1.0" xmlns="urn:oasis:names:tc:opendocument:xmlns:container">
+  <rootfiles><rootfile full-path="book.opf" media-type="application/oebps-package+xml"/></rootfiles>
+</container>)";
+    const std::string opf = R"(<?xml version="1.0"?>
+<package xmlns="http://www.idpf.org/2007/opf" version="2.0"><metadata/>
+  <manifest><item id="a" href="a.html" media-type="application/xhtml+xml"/></manifest>
+  <spine><itemref idref="a"/></spine></package>)";
+    WriteZip(temp / "broken.epub",
+        { { "mimetype", "application/epub+zip" }, { "META-INF/container.xml", container }, { "book.opf", opf },
+            { "a.html",
+                R"(<p id="here"><a href="gone.html">x</a> <a href="#nowhere">y</a> <a href="#here">z</a></p>)" } });
+    const ToolRun check = Pack({ "check", (temp / "broken.epub").string() });
+    EXPECT_EQ(check.exitCode, 1) << check.out << check.err;
+    EXPECT_TRUE(Has(check.out, "gone.html")) << check.out;
+    EXPECT_TRUE(Has(check.out, "#nowhere")) << check.out;
+    EXPECT_TRUE(Has(check.out, "1 broken link, 1 missing anchor")) << check.out;
 }
 
 TEST(OtherSourceCommands, BuildConvertsAChmOrZimIntoABook)

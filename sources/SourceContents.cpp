@@ -1,0 +1,29 @@
+#include "sources/SourceContents.h"
+
+#include "common/BookText.h"
+#include "sources/ContentsReading.h"
+
+#include <limits>
+
+TContents ContentsOfSource(TBookSource& source)
+{
+    if (TContents own = source.Contents(); !own.empty())
+        return own;
+    TContentsBook book;
+    book.home = BookTextToUtf8(source.HomePageName());
+    // A chain of "next" links ends at a page seen before and at the contents' own bound: counting
+    // a large archive's pages would cost more than it bounds.
+    book.pageCount = std::numeric_limits<std::size_t>::max();
+    book.find = [&source](const std::string& name) -> std::optional<std::string> {
+        if (!source.Lookup(StoredBookText(name)).stored)
+            return std::nullopt;
+        return name;
+    };
+    book.read = [&source](const std::string& name) -> std::optional<std::string> {
+        const TPageLookup page = source.Lookup(StoredBookText(name));
+        if (!page.bytes)
+            return std::nullopt;
+        return *page.bytes;
+    };
+    return ReadContentsFromPages(book);
+}
