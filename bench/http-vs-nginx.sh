@@ -10,7 +10,6 @@
 set -euo pipefail
 build=${1:?usage: http-vs-nginx.sh BUILD_DIR}
 pack="$build/tools/ebook-pack"
-seconds=${BENCH_SECONDS:-5}
 repeat=${BENCH_REPEAT:-3}
 book_port=${BENCH_BOOK_PORT:-18580}
 nginx_port=${BENCH_NGINX_PORT:-18581}
@@ -23,6 +22,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+. "$(dirname "$0")/wrk-pair"
 
 # HTML-like pages of a given size, ten of them, all different.
 make_pages() {
@@ -41,30 +41,6 @@ for n in range(10):
     text = "".join(parts)[: size - 15] + "</body></html>\n"
     open("%s/p%d.htm" % (folder, n), "w").write(text)
 PY
-}
-
-wait_for_port() {
-  for _ in $(seq 100); do
-    if (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; then return 0; fi
-    sleep 0.1
-  done
-  echo "nothing listens on port $1" >&2
-  return 1
-}
-
-# One wrk run: prints "requests/s p50 p99 errors".
-measure() {
-  local url=$1 connections=$2 threads=$3
-  [ "$connections" -lt "$threads" ] && threads=$connections
-  local out
-  out=$(wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency -H 'Connection: close' "$url")
-  local rps p50 p99 errors
-  rps=$(awk '/^Requests\/sec/ {print $2}' <<<"$out")
-  p50=$(awk '$1 == "50%" {print $2}' <<<"$out")
-  p99=$(awk '$1 == "99%" {print $2}' <<<"$out")
-  errors=$(awk '/Socket errors/ {gsub(",", ""); print $4 + $6 + $8 + $10}' <<<"$out")
-  non2xx=$(awk '/Non-2xx/ {print $5}' <<<"$out")
-  echo "$rps $p50 $p99 $(( ${errors:-0} + ${non2xx:-0} ))"
 }
 
 for size in ${BENCH_SIZES:-4096 204800}; do
@@ -102,19 +78,8 @@ for size in ${BENCH_SIZES:-4096 204800}; do
   for threads in ${BENCH_THREADS:-1 2}; do
   for clients in ${BENCH_CLIENTS:-1 8 64}; do
     [ "$clients" -lt "$threads" ] && continue
-    b_runs=() n_runs=() ratios=() b_errs=0 n_errs=0
-    for _ in $(seq "$repeat"); do
-      read -r b_rps b_p50 b_p99 b_err < <(measure "http://127.0.0.1:$book_port/p3.htm" "$clients" "$threads")
-      read -r n_rps n_p50 n_p99 n_err < <(measure "http://127.0.0.1:$nginx_port/pages-$size/p3.htm" "$clients" "$threads")
-      b_runs+=("$b_rps $b_p50 $b_p99") n_runs+=("$n_rps $n_p50 $n_p99")
-      ratios+=("$(awk -v a="$b_rps" -v b="$n_rps" 'BEGIN { printf "%.3f", a / b }')")
-      b_errs=$((b_errs + b_err)) n_errs=$((n_errs + n_err))
-    done
-    # The run of median requests/s with its latencies, and the median of the paired ratios.
-    read -r b_rps b_p50 b_p99 < <(printf '%s\n' "${b_runs[@]}" | sort -g | sed -n "$(( (repeat + 1) / 2 ))p")
-    read -r n_rps n_p50 n_p99 < <(printf '%s\n' "${n_runs[@]}" | sort -g | sed -n "$(( (repeat + 1) / 2 ))p")
-    ratio=$(printf '%s\n' "${ratios[@]}" | sort -g | sed -n "$(( (repeat + 1) / 2 ))p")
-    echo "| $((size / 1024)) KiB | $clients | $threads | $b_rps | $b_p50 | $b_p99 | $b_errs | $n_rps | $n_p50 | $n_p99 | $n_errs | $(printf '%.2f' "$ratio") | $(printf '%s ' "${ratios[@]}")|"
+    echo "| $((size / 1024)) KiB | $clients | $threads | $(paired_cell "http://127.0.0.1:$book_port/p3.htm" \
+      "http://127.0.0.1:$nginx_port/pages-$size/p3.htm" "$clients" "$threads" "$repeat")"
   done
   done
   kill -INT "$serve_pid"

@@ -10,7 +10,6 @@ set -euo pipefail
 build=${1:?usage: zim-vs-kiwix.sh BUILD_DIR [ARCHIVE.zim]}
 zim=${2:-/work/cache/real-books/zim/postgresql.zim}
 pack="$build/tools/ebook-pack"
-seconds=${BENCH_SECONDS:-5}
 repeat=${BENCH_REPEAT:-3}
 pack_port=${BENCH_PACK_PORT:-18590}
 kiwix_port=${BENCH_KIWIX_PORT:-18591}
@@ -24,33 +23,13 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-wait_for_port() {
-  for _ in $(seq 100); do
-    if (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; then return 0; fi
-    sleep 0.1
-  done
-  echo "nothing listens on port $1" >&2
-  return 1
-}
+. "$(dirname "$0")/wrk-pair"
 
 # The page whose size is nearest to the target, from ebook-pack's listing.
 page_near() {
   "$pack" list "$zim" | awk -v t="$1" 'NR > 1 && $2 ~ /^[0-9]+$/ && $3 ~ /\.html$/ {
     d = $2 - t; if (d < 0) d = -d; if (best == "" || d < bd) { best = $3; bd = d; size = $2 } }
     END { print best, size }'
-}
-
-# One wrk run: prints "requests/s p50 p99 errors".
-measure() {
-  local url=$1 connections=$2 out rps p50 p99 errors non2xx
-  out=$(wrk -t1 -c"$connections" -d"${seconds}s" --latency -H 'Connection: close' "$url")
-  rps=$(awk '/^Requests\/sec/ {print $2}' <<<"$out")
-  p50=$(awk '$1 == "50%" {print $2}' <<<"$out")
-  p99=$(awk '$1 == "99%" {print $2}' <<<"$out")
-  errors=$(awk '/Socket errors/ {gsub(",", ""); print $4 + $6 + $8 + $10}' <<<"$out")
-  non2xx=$(awk '/Non-2xx/ {print $5}' <<<"$out")
-  echo "$rps $p50 $p99 $(( ${errors:-0} + ${non2xx:-0} ))"
 }
 
 "$pack" serve "$zim" --port "$pack_port" >/dev/null 2>&1 &
@@ -92,17 +71,6 @@ for target in ${BENCH_SIZES:-4096 204800}; do
     echo "$url: 200, $(stat -c %s "$work/body") bytes" >&2
   done
   for clients in ${BENCH_CLIENTS:-8 64}; do
-    p_runs=() k_runs=() ratios=() p_errs=0 k_errs=0
-    for _ in $(seq "$repeat"); do
-      read -r p_rps p_p50 p_p99 p_err < <(measure "$pack_url" "$clients")
-      read -r k_rps k_p50 k_p99 k_err < <(measure "$kiwix_url" "$clients")
-      p_runs+=("$p_rps $p_p50 $p_p99") k_runs+=("$k_rps $k_p50 $k_p99")
-      ratios+=("$(awk -v a="$p_rps" -v b="$k_rps" 'BEGIN { printf "%.3f", a / b }')")
-      p_errs=$((p_errs + p_err)) k_errs=$((k_errs + k_err))
-    done
-    read -r p_rps p_p50 p_p99 < <(printf '%s\n' "${p_runs[@]}" | sort -g | sed -n "$(( (repeat + 1) / 2 ))p")
-    read -r k_rps k_p50 k_p99 < <(printf '%s\n' "${k_runs[@]}" | sort -g | sed -n "$(( (repeat + 1) / 2 ))p")
-    ratio=$(printf '%s\n' "${ratios[@]}" | sort -g | sed -n "$(( (repeat + 1) / 2 ))p")
-    echo "| $page | $size | $clients | $p_rps | $p_p50 | $p_p99 | $p_errs | $k_rps | $k_p50 | $k_p99 | $k_errs | $(printf '%.2f' "$ratio") | $(printf '%s ' "${ratios[@]}")|"
+    echo "| $page | $size | $clients | $(paired_cell "$pack_url" "$kiwix_url" "$clients" 1 "$repeat")"
   done
 done

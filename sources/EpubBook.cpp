@@ -1,22 +1,10 @@
 #include "sources/EpubBook.h"
 
-#include "common/BookText.h"
+#include "sources/EpubNavContents.h"
 
 #include <filesystem>
 
 namespace {
-
-TContentsEntry ContentsEntryOf(const EpubNavPoint& point)
-{
-    TContentsEntry entry;
-    entry.title = point.label;
-    if (!point.path.empty())
-        entry.page = StoredBookText("/" + point.path);
-    entry.anchor = point.fragment.starts_with('#') ? point.fragment.substr(1) : point.fragment;
-    for (const EpubNavPoint& child : point.children)
-        entry.children.push_back(ContentsEntryOf(child));
-    return entry;
-}
 
 // Package documents often carry HTML in the description.
 std::string WithoutTags(const std::string& text)
@@ -56,10 +44,7 @@ std::string TEpubBook::HomePageName() const
 
 TContents TEpubBook::Contents() const
 {
-    TContents contents;
-    for (const EpubNavPoint& point : epub_.Package().contents)
-        contents.push_back(ContentsEntryOf(point));
-    return contents;
+    return ContentsOfEpubNavigation(epub_.Package().contents);
 }
 
 std::string TEpubBook::Language() const

@@ -9,14 +9,10 @@
 #include "sources/EpubNavContents.h"
 #include "sources/EpubSource.h"
 #include "sources/HomePage.h"
+#include "sources/RegularFile.h"
 #include "sources/StoredContents.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 
 namespace fs = std::filesystem;
@@ -134,48 +130,13 @@ void AddStoredContents(FolderBook& book, const std::optional<TContents>& navigat
 
 } // namespace
 
-std::string ReadWholeFile(const fs::path& path)
-{
-    const std::string name = path.string();
-    // Not blocking: a FIFO put where a page was would wait for a writer for good.
-    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        throw Exception("Cannot read " + name + ": " + std::strerror(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } const closer { fd };
-    struct stat status { };
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
-        throw Exception("Cannot read " + name + ": not a regular file");
-    const std::string tooLarge = "Cannot pack " + name + ": it grew past " + std::to_string(kMaxPageSize)
-        + " bytes (256 MiB), the most a book page holds, since the folder was read";
-    if (status.st_size > kMaxPageSize)
-        throw Exception(tooLarge);
-    // What is read counts, not what the folder scan saw: a file may grow in between.
-    std::string content;
-    content.reserve(static_cast<std::size_t>(std::min<off_t>(status.st_size, kMaxPageSize)));
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw Exception("Cannot read " + name + ": " + std::strerror(errno));
-        if (got == 0)
-            return content;
-        if (content.size() + static_cast<std::size_t>(got) > static_cast<std::size_t>(kMaxPageSize))
-            throw Exception(tooLarge);
-        content.append(buffer, static_cast<std::size_t>(got));
-    }
-}
-
 std::string FolderBook::PageBytes(std::size_t index) const
 {
     const SourceFile& file = files.at(index);
     if (file.path.empty())
         return written.at(file.pageName);
-    return ReadWholeFile(file.path);
+    // What is read counts, not what the folder scan saw: a file may grow or be replaced in between.
+    return ReadRegularFile(file.path, static_cast<uint64_t>(kMaxPageSize));
 }
 
 SourceRules SourceRulesFor(const BuildSettings& settings, const CommandLine& line)

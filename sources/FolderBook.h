@@ -33,8 +33,3 @@ FolderBook PlanFolderBook(const std::filesystem::path& source, const CommandLine
 // Which files of the folder are pages: the settings' and the line's --exclude patterns, and
 // --include-hidden.
 SourceRules SourceRulesFor(const BuildSettings& settings, const CommandLine& line);
-
-// The whole content of a regular file, read without waiting (a FIFO or a device is refused, never
-// opened for reading) and never more than a page holds. Raises Exception naming the file when it
-// cannot be read, is not a regular file, or holds more than kMaxPageSize bytes as it is read.
-std::string ReadWholeFile(const std::filesystem::path& path);
