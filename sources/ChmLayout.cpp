@@ -158,20 +158,18 @@ private:
         CheckBlockNumber(firstListing_, "its directory's first listing");
     }
 
-    // A name as chmlib copies it into a buffer of kMaxChmName bytes and a NUL. False where chmlib
-    // stops reading the block: at a byte beyond ASCII.
-    bool ReadName(std::string_view block, std::size_t& at, uint64_t index, std::string& name) const
+    // A name as chmlib copies it into a buffer of kMaxChmName bytes and a NUL, byte for byte
+    // whatever the bytes are (older chmlib stopped at one beyond ASCII; this one reads on).
+    std::string ReadName(std::string_view block, std::size_t& at, uint64_t index) const
     {
         const std::optional<uint64_t> length = ReadNumber(block, at);
         if (!length || *length > kMaxChmName || *length > block.size() - at)
             Refuse("its directory's block " + std::to_string(index) + " holds a damaged name");
-        name.assign(block.substr(at, static_cast<std::size_t>(*length)));
+        std::string name(block.substr(at, static_cast<std::size_t>(*length)));
         at += static_cast<std::size_t>(*length);
-        if (std::ranges::any_of(name, [](char c) { return static_cast<unsigned char>(c) > 0x7f; }))
-            return false;
         // chmlib compares names as C strings: what follows a NUL is not part of it.
         name.resize(std::min(name.size(), name.find('\0')));
-        return true;
+        return name;
     }
 
     // Entries run from the header to where the block's free space begins; each is a name and
@@ -185,8 +183,8 @@ private:
             static_cast<int32_t>(LittleEndian(block, 0x10, 4)), "its directory's block " + std::to_string(index));
         const std::size_t end = static_cast<std::size_t>(blockSize_ - freeSpace);
         std::size_t at = kListingHeaderSize;
-        std::string name;
-        while (at < end && ReadName(block, at, index, name)) {
+        while (at < end) {
+            const std::string name = ReadName(block, at, index);
             const std::optional<uint64_t> space = ReadNumber(block, at);
             const std::optional<uint64_t> start = ReadNumber(block, at);
             const std::optional<uint64_t> length = ReadNumber(block, at);
@@ -209,8 +207,8 @@ private:
         const std::size_t end = static_cast<std::size_t>(blockSize_ - freeSpace);
         std::size_t at = kIndexHeaderSize;
         std::vector<int32_t>& children = children_[index];
-        std::string name;
-        while (at < end && ReadName(block, at, index, name)) {
+        while (at < end) {
+            ReadName(block, at, index);
             const std::optional<uint64_t> child = ReadNumber(block, at);
             if (!child)
                 Refuse("its directory's block " + std::to_string(index) + " is cut short");

@@ -83,8 +83,14 @@ TEST(ChmLayout, DamageChmlibWouldTrustIsRefusedBeforeItReadsIt)
         // The first frame starting past the compressed data: a read of a negative length.
         { "frame 0", [&](std::string& b) { SetNumber(b, resetTable + Number(b, resetTable + 0x0c, 4), 8, 1 << 20); } },
         { "window", [&](std::string& b) { SetNumber(b, control + 0x10, 4, 3); } },
-        // No windows a reset: chmlib divides by the frames between resets.
+        // No windows a reset: chmlib divides by the frames between resets. Again behind a name
+        // with bytes beyond ASCII, which chmlib copies and reads past.
         { "reset interval", [&](std::string& b) { SetNumber(b, control + 0x14, 4, 0); } },
+        { "reset interval",
+            [&](std::string& b) {
+                SetNumber(b, control + 0x14, 4, 0);
+                b[firstBlock + 0x15] = '\xc3';
+            } },
         // The first listing block naming itself as the next: chmlib's listing would never end.
         { "do not form a list",
             [&](std::string& b) { SetNumber(b, firstBlock + 0x10, 4, Number(b, directory + 0x20, 4)); } },
