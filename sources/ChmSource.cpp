@@ -12,6 +12,9 @@
 #include <filesystem>
 #include <vector>
 
+// The layout check bounds names by chmlib's own buffer.
+static_assert(kMaxChmName == CHM_MAX_PATHLEN);
+
 namespace {
 
 // Files a help compiler keeps for itself.
