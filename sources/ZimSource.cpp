@@ -3,6 +3,7 @@
 #include "book/BookFormat.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
+#include "sources/ZimDirents.h"
 
 #include <zim/archive.h>
 #include <zim/entry.h>
@@ -39,6 +40,7 @@ zim::Item ResolvedItem(zim::Entry entry, std::string* step = nullptr)
 TZimSource::TZimSource(const std::string& fileName)
     : fileName_(fileName)
 {
+    CheckZimDirents(fileName);
     try {
         archive_ = std::make_unique<zim::Archive>(fileName);
     } catch (const std::exception& error) {

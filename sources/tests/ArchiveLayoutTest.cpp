@@ -11,9 +11,9 @@
 
 namespace fs = std::filesystem;
 
-// A compiled CHM damaged in each of the places chmlib trusts: every copy must be refused with a
-// message naming the file before chmlib reads it (chmlib would overflow a buffer, divide by zero
-// or loop for ever on them), and the intact file must still read.
+// Archives damaged where chmlib and libzim trust them: every copy must be refused with a message
+// naming the file before the library reads it (they would overflow a buffer, divide by zero or
+// loop for ever on them), and the intact file must still read.
 namespace {
 
 std::string ReadBytes(const fs::path& path)
@@ -116,4 +116,35 @@ TEST(ChmLayout, DamageChmlibWouldTrustIsRefusedBeforeItReadsIt)
     const auto source = OpenBookSource(compiled->string());
     for (const std::string& name : source->PageNames())
         EXPECT_TRUE(source->Lookup(name).bytes) << name;
+}
+
+TEST(ZimDirents, AnEntryLibzimWouldReadPastIsRefusedBeforeItOpens)
+{
+    TScratchFolder temp;
+    WriteSampleZim(temp / "sample.zim");
+    const std::string zim = ReadBytes(temp / "sample.zim");
+    const uint64_t entries = Number(zim, 24, 4);
+    const std::size_t pathList = static_cast<std::size_t>(Number(zim, 32, 8));
+    const std::size_t last = static_cast<std::size_t>(Number(zim, pathList + 8 * (entries - 1), 8));
+    const std::vector<std::pair<std::string, std::function<void(std::string&)>>> damages {
+        // An extra parameter longer than the bytes left: libzim's strnlen bound wraps around.
+        { "extra parameter", [&](std::string& b) { b[last + 2] = '\xff'; } },
+        { "beyond the end", [&](std::string& b) { SetNumber(b, pathList, 8, b.size() - 4); } },
+        { "path list", [&](std::string& b) { SetNumber(b, 32, 8, b.size() - 8); } },
+    };
+    for (const auto& [why, damage] : damages) {
+        SCOPED_TRACE(why);
+        std::string damaged = zim;
+        damage(damaged);
+        const fs::path copy = temp / "damaged.zim";
+        std::ofstream(copy, std::ios::binary | std::ios::trunc) << damaged;
+        try {
+            OpenBookSource(copy.string());
+            ADD_FAILURE() << "the damaged file opened";
+        } catch (const Exception& error) {
+            EXPECT_NE(error.Message().find(copy.string()), std::string::npos) << error.Message();
+            EXPECT_NE(error.Message().find(why), std::string::npos) << error.Message();
+        }
+    }
+    EXPECT_EQ(OpenBookSource((temp / "sample.zim").string())->Title(), kSampleTitle);
 }
