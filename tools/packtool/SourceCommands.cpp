@@ -6,6 +6,7 @@
 #include "search/SearchIndex.h"
 #include "sources/OpenSource.h"
 #include "sources/SafePath.h"
+#include "sources/SourceContents.h"
 #include "sources/ZimSource.h"
 
 #include <algorithm>
@@ -112,7 +113,7 @@ int InfoOfSource(const std::string& path, ESourceKind kind, bool json, ToolConte
 {
     const auto source = OpenBookSource(path, kind);
     const std::vector<std::string> names = source->PageNames();
-    const TContents contents = source->Contents();
+    const TContents contents = ContentsOfSource(*source);
     nlohmann::json info = {
         { "file", path },
         { "kind", source->KindName() },
