@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QUrl;
@@ -127,8 +128,12 @@ private:
     void ActionContentsExecute();
     void StepInContents(int step);
     void OpenContentsPlace(const QString& page, const QString& anchor);
-    TContentsPlace PlaceOfAddress(const QUrl& url) const;
+    TContentsPlace PlaceOfAddress(const QUrl& url);
     void FollowInContents(const QUrl& url);
+    // The book's contents, read at the first use: the source's own, else those its home page shows.
+    const TContents& BookContents();
+    // The page title the caption shows: the page's own, else its contents entry's.
+    QString ShownPageTitle(const QString& pageTitle);
 
     // The designed components; the Qt parent owns the widgets, this the generated holder.
     std::unique_ptr<Ui::BookMainForm> ui;
@@ -155,6 +160,7 @@ private:
     TSearchPanel* SearchPanel = nullptr; // owned as a Qt child; made with Search
     QAction* ActionContents = nullptr; // owned as a Qt child
     TContentsPanel* ContentsPanel = nullptr; // owned as a Qt child
+    std::optional<TContents> contents_;
     bool shownBefore_ = false;
     std::string bookProblem_;
 
