@@ -12,6 +12,7 @@
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "print/PageRetirement.h"
+#include "sources/ContentsReading.h"
 
 #include <QDate>
 #include <QDir>
@@ -95,7 +96,7 @@ int TBookPdfExport::PageTotal() const
 
 bool TBookPdfExport::PlanFromContents(int home)
 {
-    const TContents contents = book_->Source().Contents();
+    const TContents contents = ContentsOfSource(book_->Source());
     std::unordered_map<int, int> position;
     auto place = [&](int index, int parent) {
         if (position.emplace(index, int(planned_.size())).second)

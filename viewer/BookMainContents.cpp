@@ -19,30 +19,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// The contents a source without its own shows: those its home page holds, its pages read through
-// the source as the server reads them.
-TContents ContentsFromHomePage(TBookSource& source)
-{
-    TContentsBook book;
-    book.home = BookTextToUtf8(source.HomePageName());
-    book.find = [&source](const std::string& name) -> std::optional<std::string> {
-        if (!source.Lookup(StoredBookText(name)).stored)
-            return std::nullopt;
-        return name;
-    };
-    book.read = [&source](const std::string& name) -> std::optional<std::string> {
-        const TPageLookup page = source.Lookup(StoredBookText(name));
-        if (!page.bytes)
-            return std::nullopt;
-        return *page.bytes;
-    };
-    return ReadContentsFromPages(book);
-}
-
-} // namespace
-
 void TBookMainForm::AddContentsActions()
 {
     ActionContents = AddAction("ActionContents", tr("&Contents"), { QKeySequence(Qt::Key_F9) });
@@ -66,9 +42,7 @@ const TContents& TBookMainForm::BookContents()
         TBookSource* source = ShownSource();
         if (source != nullptr && bookProblem_.empty()) {
             try {
-                *contents_ = source->Contents();
-                if (contents_->empty() && Source)
-                    *contents_ = ContentsFromHomePage(*source);
+                *contents_ = ContentsOfSource(*source);
             } catch (const std::exception&) {
                 // A damaged contents page leaves the book without contents, still readable.
                 contents_->clear();

@@ -227,4 +227,10 @@ TEST(StructureOfEveryKind, AFoldersHomePageListsGivePanelAndPdfOutline)
     ASSERT_EQ(RunPdfExport(out, folder.string(), err), 0) << err.str();
     EXPECT_EQ(SheetWords(out), (std::vector<std::string> { "-", "start", "install", "questions" }));
     EXPECT_EQ(Outline(out), "Start@2 [Install@3] Questions@4");
+
+    // A ZIM archive keeps no contents: its home page's links give them.
+    WriteSampleZim(temp.Folder() / "sample.zim");
+    const std::string zimOut = (temp.Folder() / "zim.pdf").string();
+    ASSERT_EQ(RunPdfExport(zimOut, (temp.Folder() / "sample.zim").string(), err), 0) << err.str();
+    EXPECT_EQ(Outline(zimOut), "Chapter@2");
 }
