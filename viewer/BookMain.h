@@ -20,6 +20,7 @@ class TBookSearch;
 class TDarkMode;
 class TFindBar;
 class TPagePlaces;
+class TWindowNotice;
 class TZoomControl;
 class TFormActivation;
 class TSearchPanel;
@@ -77,6 +78,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     // Opens the book named on the command line, else the one appended to this program; its file.
@@ -113,6 +115,8 @@ private:
     void SetUpReadingAids();
     QAction* AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys);
     void ActionReloadExecute();
+    // The viewer's own panels in the dark reading mode's colours while it is on.
+    void ColourPanels();
     void ActionKeysExecute();
     // Back and Forward return to where the reader was on the page they lead to.
     void ExpectScrollPositionOf(const std::string& url);
@@ -168,6 +172,7 @@ private:
     TFindBar* findBar_ = nullptr; // owned as a Qt child
     TDarkMode* darkMode_ = nullptr; // owned as a Qt child of the page
     TPagePlaces* places_ = nullptr; // owned as a Qt child of the page
+    TWindowNotice* notice_ = nullptr; // owned as a Qt child of the browser
 };
 
 // The program's main window, while it exists.

@@ -8,6 +8,7 @@
 #include "browserhost/OutsideLinks.h"
 #include "sources/SourceKind.h"
 #include "viewer/BookMainDesign.h"
+#include "viewer/contents/ContentsPanel.h"
 #include "viewer/reading/DarkMode.h"
 #include "viewer/reading/FindBar.h"
 #include "viewer/reading/ZoomControl.h"
@@ -20,6 +21,8 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -233,7 +236,10 @@ TEST(ReadingAids, AnchorsAreHistoryEntriesAndBackReturnsToWhereTheReaderWas)
 TEST(ReadingAids, OutsideLinksGoToTheDesktopAndNeverIntoTheWindow)
 {
     QList<QUrl> asked;
-    const TOutsideOpener previous = SetOutsideOpener([&](const QUrl& url) { asked.append(url); });
+    const TOutsideOpener previous = SetOutsideOpener([&](const QUrl& url) {
+        asked.append(url);
+        return true;
+    });
     {
         const std::string page
             = "<html><head><title>Links</title></head><body>"
@@ -257,6 +263,17 @@ TEST(ReadingAids, OutsideLinksGoToTheDesktopAndNeverIntoTheWindow)
         EXPECT_EQ(shown.Form().VisitedURLs().Count(), 1);
         EXPECT_EQ(shown.window->Caption(), QStringLiteral("Untitled eBook - Links"));
         EXPECT_EQ(shown.Page().url().toString().toStdString(), shown.Address("/index.htm"));
+
+        // With no program to open it, the window says so.
+        SetOutsideOpener([](const QUrl&) { return false; });
+        auto* notice = shown.Form().findChild<QLabel*>(QStringLiteral("WindowNotice"));
+        ASSERT_NE(notice, nullptr);
+        EXPECT_FALSE(notice->isVisible());
+        shown.ClickElement(QStringLiteral("web"));
+        EXPECT_TRUE(WaitUntil([&] { return notice->isVisible(); }));
+        EXPECT_TRUE(notice->text().contains(QStringLiteral("https://www.example.org/docs")))
+            << notice->text().toStdString();
+        EXPECT_EQ(shown.Form().VisitedURLs().Count(), 1);
     }
     SetOutsideOpener(previous);
 }
@@ -299,6 +316,13 @@ TEST(ReadingAids, DarkModeTurnsEveryPagesColoursButNotItsPicturesAndLeavesDarkPa
         const QColor shownColour = pixel(x, 30);
         EXPECT_TRUE(near(shownColour, 255, 0, 0)) << x << ": " << shownColour.name().toStdString();
     }
+    // The viewer's own panels follow: the find bar, and the contents panel made while dark.
+    auto panelIsDark = [](QWidget* panel) { return panel->palette().color(QPalette::Base).lightness() < 64; };
+    EXPECT_TRUE(panelIsDark(&shown.Form().FindBar()));
+    shown.Press(Qt::Key_F9);
+    ASSERT_NE(shown.Form().ContentsPanelMade(), nullptr);
+    EXPECT_TRUE(panelIsDark(shown.Form().ContentsPanelMade()));
+    EXPECT_TRUE(panelIsDark(shown.Form().ContentsPanelMade()->Tree()));
     EXPECT_EQ(shown.window->RunScript(QStringLiteral("frames[0].getComputedStyle(frames[0].document.body).color")),
         QStringLiteral("rgb(221, 221, 221)"))
         << "an already dark frame stays as it is";
@@ -322,6 +346,8 @@ TEST(ReadingAids, DarkModeTurnsEveryPagesColoursButNotItsPicturesAndLeavesDarkPa
     EXPECT_FALSE(shown.Form().DarkMode().IsOn());
     EXPECT_TRUE(WaitUntil([&] { return shown.window->RunScript(textColour) == QStringLiteral("rgb(34, 34, 34)"); }));
     EXPECT_TRUE(WaitUntil([&] { return near(pixel(400, 200), 255, 255, 255); }));
+    EXPECT_FALSE(panelIsDark(shown.Form().ContentsPanelMade()->Tree()));
+    EXPECT_FALSE(panelIsDark(&shown.Form().FindBar()));
     EXPECT_EQ(shown.Form().VisitedURLs().Count(), 2) << "switching reloads nothing";
 }
 
