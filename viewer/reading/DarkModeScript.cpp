@@ -29,12 +29,25 @@ const char* const kScript = R"JS(
     if (!parts || parts.length < 3) return null;
     return [Number(parts[0]), Number(parts[1]), Number(parts[2]), parts.length > 3 ? Number(parts[3]) : 1];
   }
-  function turned(colour) {
+  // The colour with its lightness turned over, hue and saturation kept; text is kept light
+  // enough to read on the dark ground (a link's pure blue would stay as dark as it was).
+  function turned(colour, text) {
     const c = rgba(colour);
     if (!c || c[3] === 0) return null;
-    const shift = 255 - Math.max(c[0], c[1], c[2]) - Math.min(c[0], c[1], c[2]);
-    const [r, g, b] = c.slice(0, 3).map((v) => Math.round(v + shift));
-    return c[3] < 1 ? 'rgba(' + r + ', ' + g + ', ' + b + ', ' + c[3] + ')' : 'rgb(' + r + ', ' + g + ', ' + b + ')';
+    const [r, g, b] = c.slice(0, 3).map((v) => v / 255);
+    const max = Math.max(r, g, b), min = Math.min(r, g, b);
+    const lightness = (max + min) / 2;
+    let wanted = 1 - lightness;
+    if (text) wanted = Math.max(wanted, 0.72);
+    // Every channel moves by the same amount for the plain turn; a lighter text also scales the
+    // distance from grey, as HSL does at the new lightness.
+    const chroma = max - min;
+    const room = 1 - Math.abs(2 * wanted - 1);
+    const kept = 1 - Math.abs(2 * lightness - 1);
+    const scale = kept > 0 ? Math.min(1, room / kept) : 1;
+    const out = [r, g, b].map((v) => Math.round(255 * Math.min(1, Math.max(0, wanted + (v - lightness) * scale))));
+    if (chroma === 0) out.fill(Math.round(255 * wanted));
+    return c[3] < 1 ? 'rgba(' + out.join(', ') + ', ' + c[3] + ')' : 'rgb(' + out.join(', ') + ')';
   }
 
   // The colour the page is drawn on: the first of body and root that paints a background;
@@ -80,7 +93,7 @@ const char* const kScript = R"JS(
       return properties.map((p) => {
         const value = style.getPropertyValue(p);
         if (later && (p === 'color' ? inherited : p !== 'background-color' && value === own)) return null;
-        return turned(value);
+        return turned(value, p === 'color');
       });
     });
     elements.forEach((e, i) => {
