@@ -18,7 +18,8 @@
 //
 // The export's thread reads pages through the source while the server's sessions read the same
 // source: every source takes concurrent lookups (the zip and CHM readers hold a lock around their
-// archive, libzim's archive and the page caches are safe across threads, a folder reads files).
+// archive, libzim's archive and the page caches are safe across threads, a folder keeps its
+// listing behind a lock).
 class TExportBook {
 public:
     // A ZIM archive with more articles than this is refused: rendering takes about a second a page,

@@ -1,6 +1,7 @@
 // The book's structure for books that are no book file: the contents panel, next in contents, the
 // caption's title and the whole-book PDF of an EPUB and a folder made here.
 
+#include "bookpdf/ExportBook.h"
 #include "sources/tests/SampleSources.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/app/PdfExportCommand.h"
@@ -16,6 +17,8 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <gtest/gtest.h>
+#include <zim/writer/creator.h>
+#include <zim/writer/item.h>
 
 #include <fstream>
 #include <map>
@@ -233,4 +236,28 @@ TEST(StructureOfEveryKind, AFoldersHomePageListsGivePanelAndPdfOutline)
     const std::string zimOut = (temp.Folder() / "zim.pdf").string();
     ASSERT_EQ(RunPdfExport(zimOut, (temp.Folder() / "sample.zim").string(), err), 0) << err.str();
     EXPECT_EQ(Outline(zimOut), "Chapter@2");
+}
+
+TEST(StructureOfEveryKind, AZimOfMoreArticlesThanTheLimitIsRefusedBeforeAnyPageIsRendered)
+{
+    TTestBook temp;
+    const fs::path zim = temp.Folder() / "big.zim";
+    {
+        zim::writer::Creator creator;
+        creator.configNbWorkers(1);
+        creator.startZimCreation(zim.string());
+        const zim::writer::Hints front { { zim::writer::FRONT_ARTICLE, 1 } };
+        for (uint64_t i = 0; i <= TExportBook::kMaxZimPages; ++i)
+            creator.addItem(zim::writer::StringItem::create(
+                "a" + std::to_string(i) + ".html", "text/html", "A", front, "<html><body>a</body></html>"));
+        creator.setMainPath("a0.html");
+        creator.finishZimCreation();
+    }
+    const fs::path out = temp.Folder() / "big.pdf";
+    std::ostringstream err;
+    EXPECT_EQ(RunPdfExport(out.string(), zim.string(), err), 1);
+    EXPECT_NE(err.str().find(std::to_string(TExportBook::kMaxZimPages + 1) + " articles"), std::string::npos)
+        << err.str();
+    EXPECT_EQ(err.str().find("page 1 of"), std::string::npos) << err.str();
+    EXPECT_FALSE(fs::exists(out));
 }
