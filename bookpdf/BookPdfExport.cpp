@@ -163,13 +163,18 @@ void TBookPdfExport::Start(const QString& outputFile)
         return Fail(tr("%1: the book does not allow printing").arg(bookName));
     if (design_.BookTitle.isEmpty())
         design_.BookTitle = QString::fromStdString(source.Title());
-    std::vector<int> htmlPages;
-    const std::vector<std::string>& names = book_->Names();
-    for (int i = 0; i < int(names.size()); ++i) {
-        // A name stored twice is one page: links reach only its first entry.
-        if (book_->IndexOf(names[std::size_t(i)]) == i && book_->IsMarkup(i))
-            htmlPages.push_back(i);
-    }
+    // Every HTML page, asked for only where the contents do not decide (telling a ZIM article
+    // without an extension reads its first bytes).
+    auto htmlPages = [this] {
+        std::vector<int> pages;
+        const std::vector<std::string>& names = book_->Names();
+        for (int i = 0; i < int(names.size()); ++i) {
+            // A name stored twice is one page: links reach only its first entry.
+            if (book_->IndexOf(names[std::size_t(i)]) == i && book_->IsMarkup(i))
+                pages.push_back(i);
+        }
+        return pages;
+    };
     int home = -1;
     try {
         const std::string homeName = source.HomePageName();
@@ -179,12 +184,12 @@ void TBookPdfExport::Start(const QString& outputFile)
     if (home < 0)
         return Fail(tr("The book has no home page"));
     if (!PlanFromContents(home)) {
-        order_.emplace(std::move(htmlPages), home);
+        order_.emplace(htmlPages(), home);
     } else if (allPages_) {
         std::set<int> named;
         for (const TReadingOrder::TPlaced& placed : planned_)
             named.insert(placed.Page);
-        for (int page : htmlPages)
+        for (int page : htmlPages())
             if (!named.contains(page))
                 otherPages_.push_back(page);
     }
