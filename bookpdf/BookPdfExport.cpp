@@ -1,8 +1,9 @@
 #include "bookpdf/BookPdfExport.h"
 
 #include "browserhost/BrowserProfile.h"
+#include "browserhost/WindowCaption.h"
 
-#include "book/BookReader.h"
+#include "bookpdf/ExportBook.h"
 #include "bookpdf/ExportScratch.h"
 #include "bookpdf/NoticeSheet.h"
 #include "common/BookText.h"
@@ -11,7 +12,7 @@
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "print/PageRetirement.h"
-#include "sources/BookFileSource.h"
+#include "sources/ContentsReading.h"
 
 #include <QDate>
 #include <QDir>
@@ -19,7 +20,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QPageLayout>
-#include <QRegularExpression>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <set>
 #include <sys/stat.h>
 
 namespace {
@@ -47,14 +48,6 @@ const QString kPageFactsScript = QStringLiteral(R"js((() => {
                       e => String(e.href || e.src))
   };
 })())js");
-
-// A title that names no more than a file ("ch003.xhtml", "index.html") or nothing.
-bool SaysNothing(const QString& title)
-{
-    static const QRegularExpression fileName(
-        QStringLiteral(R"(^[^\s/]+\.(x?html?|xht|php|aspx?)$)"), QRegularExpression::CaseInsensitiveOption);
-    return title.trimmed().isEmpty() || fileName.match(title.trimmed()).hasMatch();
-}
 
 QPageLayout PaperLayout(const TPrintOptions& options)
 {
@@ -90,20 +83,20 @@ TBookPdfExport::~TBookPdfExport()
     if (page_)
         RetirePage(page_, profile_);
     // Requests waiting for room give up before the listener closes their connections.
-    if (server_)
-        server_->Stop();
+    if (book_)
+        book_->Server().Stop();
 }
 
 int TBookPdfExport::PageTotal() const
 {
     if (!planned_.empty())
-        return int(planned_.size());
+        return int(planned_.size() + otherPages_.size());
     return order_ ? int(order_->Total()) : 0;
 }
 
 bool TBookPdfExport::PlanFromContents(int home)
 {
-    const TContents contents = TBookFileSource(Reader()).Contents();
+    const TContents contents = ContentsOfSource(book_->Source());
     std::unordered_map<int, int> position;
     auto place = [&](int index, int parent) {
         if (position.emplace(index, int(planned_.size())).second)
@@ -115,11 +108,11 @@ bool TBookPdfExport::PlanFromContents(int home)
     // entry that has one, and its entries stand under its own parent.
     std::function<void(const TContents&, int)> walk = [&](const TContents& entries, int parentEntry) {
         for (const TContentsEntry& entry : entries) {
-            const int index = entry.page.empty() ? -1 : Reader().IndexOfPage(entry.page);
+            const int index = entry.page.empty() ? -1 : book_->IndexOf(entry.page);
             int own = parentEntry;
-            if (index >= 0 && IsMarkupPage(Reader().Pages()[index])) {
+            if (index >= 0 && book_->IsMarkup(index)) {
                 const int parentPage = parentEntry >= 0 ? outline_[std::size_t(parentEntry)].Page : -1;
-                const int at = place(Reader().IndexOfPage(Reader().Pages()[index]), parentPage);
+                const int at = place(index, parentPage);
                 contentsTitle_.emplace(planned_[std::size_t(at)].Page, QString::fromStdString(entry.title));
                 outline_.push_back(
                     { QString::fromStdString(entry.title), at, QString::fromStdString(entry.anchor), parentEntry });
@@ -149,14 +142,9 @@ bool TBookPdfExport::PlanFromContents(int home)
     return true;
 }
 
-const TBookReader& TBookPdfExport::Reader() const
-{
-    return server_->Reader();
-}
-
 QString TBookPdfExport::PageName(int index) const
 {
-    return QString::fromStdString(BookTextToUtf8(Reader().Pages()[index]));
+    return QString::fromStdString(BookTextToUtf8(book_->Names()[std::size_t(index)]));
 }
 
 void TBookPdfExport::Start(const QString& outputFile)
@@ -164,32 +152,52 @@ void TBookPdfExport::Start(const QString& outputFile)
     outputFile_ = outputFile;
     const QString bookName = QString::fromLocal8Bit(bookFile_.c_str());
     try {
-        server_ = std::make_unique<TPageServer>(bookFile_, TPageServerLimits {});
+        book_ = std::make_unique<TExportBook>(bookFile_);
     } catch (const Exception& error) {
         return Fail(QString::fromStdString(error.Message()));
     }
-    if (!Reader().IsValid())
+    if (!book_->IsValid())
         return Fail(tr("Invalid eBook: %1").arg(bookName));
-    if (!Reader().DisplaySettings().allowPrint)
+    TBookSource& source = book_->Source();
+    if (!source.Display().allowPrint)
         return Fail(tr("%1: the book does not allow printing").arg(bookName));
     if (design_.BookTitle.isEmpty())
-        design_.BookTitle = QString::fromStdString(BookTextToUtf8(Reader().title()));
-    std::vector<int> htmlPages;
-    const TStringList& names = Reader().Pages();
-    for (int i = 0; i < names.Count(); ++i) {
-        // A name stored twice is one page: links reach only its first entry.
-        if (IsMarkupPage(names[i]) && Reader().IndexOfPage(names[i]) == i)
-            htmlPages.push_back(i);
-    }
+        design_.BookTitle = QString::fromStdString(source.Title());
+    // Every HTML page, asked for only where the contents do not decide (telling a ZIM article
+    // without an extension reads its first bytes).
+    auto htmlPages = [this] {
+        std::vector<int> pages;
+        const std::vector<std::string>& names = book_->Names();
+        for (int i = 0; i < int(names.size()); ++i) {
+            // A name stored twice is one page: links reach only its first entry.
+            if (book_->IndexOf(names[std::size_t(i)]) == i && book_->IsMarkup(i))
+                pages.push_back(i);
+        }
+        return pages;
+    };
     int home = -1;
     try {
-        home = Reader().IndexOfPage(Reader().GetHomePageName());
+        const std::string homeName = source.HomePageName();
+        home = homeName.empty() ? -1 : book_->IndexOf(homeName);
     } catch (const std::exception&) {
     }
     if (home < 0)
         return Fail(tr("The book has no home page"));
-    if (!PlanFromContents(home))
-        order_.emplace(std::move(htmlPages), home);
+    if (!PlanFromContents(home)) {
+        order_.emplace(htmlPages(), home);
+    } else if (allPages_) {
+        std::set<int> named;
+        for (const TReadingOrder::TPlaced& placed : planned_)
+            named.insert(placed.Page);
+        for (int page : htmlPages())
+            if (!named.contains(page))
+                otherPages_.push_back(page);
+    }
+    if (book_->Kind() == ESourceKind::Zim && uint64_t(PageTotal()) > TExportBook::kMaxZimPages)
+        return Fail(tr("%1 holds %2 pages to print; a whole-book PDF is made of a ZIM archive of at most %3")
+                        .arg(bookName)
+                        .arg(PageTotal())
+                        .arg(TExportBook::kMaxZimPages));
 
     // Nothing is rendered for a file that cannot be written.
     const QFileInfo target(outputFile);
@@ -203,7 +211,7 @@ void TBookPdfExport::Start(const QString& outputFile)
         return Fail(tr("Cannot make a temporary folder: %1").arg(pageFolder_->errorString()));
 
     try {
-        server_->SwitchOn();
+        book_->Server().SwitchOn();
     } catch (const Exception& error) {
         return Fail(tr("Cannot start the page server: %1").arg(QString::fromStdString(error.Message())));
     }
@@ -260,8 +268,13 @@ void TBookPdfExport::RenderNext()
         next = order_->Next();
     else if (nextPlanned_ < planned_.size())
         next = planned_[nextPlanned_++];
+    else if (StartOtherPages())
+        next = order_->Next();
     if (!next)
         return Assemble();
+    // The outline of the pages after the contents' ones is flat: no page stands under another.
+    if (otherFrom_ >= 0)
+        next->Parent = -1;
     renderedIndex_.push_back(next->Page);
     const QString name = PageName(next->Page);
     pages_.push_back({ pageFolder_->filePath(QStringLiteral("%1.pdf").arg(pages_.size())), name, {}, next->Parent });
@@ -270,11 +283,10 @@ void TBookPdfExport::RenderNext()
     if (ended_)
         return;
     // A page the book cannot give would be served as a "not found" page and printed as one.
-    std::string content;
-    if (!Reader().ExtractPageAtConcurrently(next->Page, content))
+    if (!book_->CanRead(next->Page))
         return SkipPage(tr("It cannot be read from the book."));
     pageTimeout_.start();
-    const std::string url = server_->PageURL(Reader().Pages()[next->Page]);
+    const std::string url = book_->Server().PageURL(book_->Names()[std::size_t(next->Page)]);
     page_->load(QUrl(QString::fromStdString(BookTextToUtf8(url)), QUrl::TolerantMode));
 }
 
@@ -308,7 +320,7 @@ void TBookPdfExport::PageRead(const QVariant& facts)
     const QVariantMap map = facts.toMap();
     pages_.back().Title = map.value(QStringLiteral("title")).toString().simplified();
     if (const auto named = contentsTitle_.find(renderedIndex_.back());
-        named != contentsTitle_.end() && SaysNothing(pages_.back().Title))
+        named != contentsTitle_.end() && TitleSaysNothing(pages_.back().Title))
         pages_.back().Title = named->second;
     if (pages_.size() == 1 && design_.Author.isEmpty())
         design_.Author = map.value(QStringLiteral("author")).toString().simplified();
@@ -320,6 +332,8 @@ void TBookPdfExport::PageRead(const QVariant& facts)
     }
     if (order_)
         order_->Follow(linked);
+    else if (!otherPages_.empty())
+        contentsLinks_.insert(contentsLinks_.end(), linked.begin(), linked.end());
 
     PdfRenderingStarted(page_);
     page_->printToPdf(
@@ -349,15 +363,16 @@ void TBookPdfExport::PagePrinted(const QByteArray& pdf)
 int TBookPdfExport::BookPageOf(const QString& url) const
 {
     const QUrl link(url);
-    if (link.scheme() != u"http" || link.host() != QString::fromStdString(server_->Address())
-        || link.port() != server_->Port())
+    const TPageServer& server = book_->Server();
+    if (link.scheme() != u"http" || link.host() != QString::fromStdString(server.Address())
+        || link.port() != server.Port())
         return -1;
     // The page is found as the server finds it from the request's path.
     const std::string document = link.path(QUrl::FullyEncoded).toStdString();
-    int index = Reader().IndexOfPage(PageNameFromDocument(document));
+    int index = book_->IndexOf(PageNameFromDocument(document));
     if (index < 0) {
         if (const std::optional<std::string> escaped = PageNameFromEscapedDocument(document))
-            index = Reader().IndexOfPage(*escaped);
+            index = book_->IndexOf(*escaped);
     }
     return index;
 }
@@ -371,9 +386,23 @@ int TBookPdfExport::PlacedPageOf(const QString& url) const
     return found == placedPosition_.end() ? -1 : found->second;
 }
 
+bool TBookPdfExport::StartOtherPages()
+{
+    if (otherPages_.empty() || otherFrom_ >= 0)
+        return false;
+    otherFrom_ = int(pages_.size());
+    order_.emplace(otherPages_, contentsLinks_);
+    return true;
+}
+
 void TBookPdfExport::Assemble()
 {
     emit progressed(PageTotal(), PageTotal(), QString());
+    // Each page after the contents' ones is an entry of its own at the outline's top.
+    if (otherFrom_ >= 0) {
+        for (std::size_t i = std::size_t(otherFrom_); i < pages_.size(); ++i)
+            outline_.push_back({ pages_[i].Title.isEmpty() ? pages_[i].Name : pages_[i].Title, int(i), {}, -1 });
+    }
     for (std::size_t i = 0; i < renderedIndex_.size(); ++i)
         placedPosition_.emplace(renderedIndex_[i], int(i));
     // The engine page is done with: its memory goes before the pages are put together.

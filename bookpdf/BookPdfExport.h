@@ -19,12 +19,12 @@
 
 class QWebEnginePage;
 class QWebEngineProfile;
-class TBookReader;
-class TPageServer;
+class TExportBook;
 
 // Writes a whole book into one PDF file: the home page and then the pages the book's contents name,
-// depth first, with the contents as the outline; for a book without contents every HTML page in
-// reading order (TReadingOrder),
+// depth first, with the contents as the outline (and on request the pages they do not name after
+// them, in link order); for a book without contents every HTML page in reading order
+// (TReadingOrder). The book may be of any kind the viewer opens (TExportBook),
 // rendered by the engine one page at a time from a page server of the export's own (so that the
 // viewer switching its server off, as it does behind the About box, does not touch it), each page's PDF kept in a
 // temporary folder, then all of them put together with header, footer, outline and links
@@ -36,7 +36,8 @@ class TPageServer;
 class TBookPdfExport : public QObject {
     Q_OBJECT
 public:
-    // bookFile is opened anew, read-only, by the export's own page server. The design's BookTitle
+    // bookFile (a book file, EPUB, CHM, ZIM archive or folder) is opened anew, read-only, by the
+    // export's own page server. The design's BookTitle
     // and Date are filled in here when empty. A page that has not loaded and printed after
     // pageTimeoutMs, that fails to load or moves to an address outside the book gets a notice
     // sheet in its place (SkippedPages) and the export goes on.
@@ -44,6 +45,9 @@ public:
     // Waits for an assembly under way, which a cancel ends at its next page.
     ~TBookPdfExport() override;
 
+    // Also renders, after the pages the contents name, every other HTML page in link order, each
+    // a top-level entry of the outline. Set before Start.
+    void SetAllPages(bool allPages) { allPages_ = allPages; }
     // Starts the export; finished tells the end, at once when the book cannot be read, allows no
     // printing or the file cannot be written. Call once.
     void Start(const QString& outputFile);
@@ -81,11 +85,19 @@ private:
     // The directory index of the page an address in the book names, or -1.
     int BookPageOf(const QString& url) const;
 
-    const TBookReader& Reader() const;
+    // Starts the link order of the pages the contents do not name, once theirs are rendered.
+    bool StartOtherPages();
 
     std::string bookFile_;
     // The book and its pages served to the export's engine page, from Start on.
-    std::unique_ptr<TPageServer> server_;
+    std::unique_ptr<TExportBook> book_;
+    bool allPages_ = false;
+    // With contents and all pages: the HTML pages they do not name, and the links of the pages
+    // rendered so far in order, where the link order of those starts.
+    std::vector<int> otherPages_;
+    std::vector<int> contentsLinks_;
+    // The position of the first page rendered in link order after the contents' pages, or -1.
+    int otherFrom_ = -1;
     TBookPdfDesign design_;
     std::optional<TReadingOrder> order_;
     // With contents: the pages in order, and the outline.

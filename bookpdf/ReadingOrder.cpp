@@ -13,6 +13,23 @@ TReadingOrder::TReadingOrder(std::vector<int> pages, int home)
     }
 }
 
+TReadingOrder::TReadingOrder(std::vector<int> pages, const std::vector<int>& linkedBefore)
+{
+    for (int page : pages) {
+        if (isPage_.insert(page).second)
+            pages_.push_back(page);
+    }
+    std::set<int> reached;
+    std::vector<int> firstReach;
+    for (int link : linkedBefore) {
+        if (isPage_.contains(link) && reached.insert(link).second)
+            firstReach.push_back(link);
+    }
+    // Pushed last first, so that the first link is read first.
+    for (auto link = firstReach.rbegin(); link != firstReach.rend(); ++link)
+        reached_.push_back({ *link, -1 });
+}
+
 std::optional<TReadingOrder::TPlaced> TReadingOrder::Next()
 {
     while (!reached_.empty()) {

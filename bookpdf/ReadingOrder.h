@@ -24,6 +24,9 @@ public:
     // pages: the book's pages in directory order; home: the home page, placed first whether or not
     // it is among them.
     TReadingOrder(std::vector<int> pages, int home);
+    // The order of pages that come after others already read: first those the links of the
+    // others reach (links in the order they stand, each followed depth first), then the rest.
+    TReadingOrder(std::vector<int> pages, const std::vector<int>& linkedBefore);
 
     // The next page, or nothing once every page is placed.
     std::optional<TPlaced> Next();

@@ -117,7 +117,8 @@ bool TEmbeddedBrowser::PageNavigationRequest(const QUrl& url, int navigationType
     // frame is the reader going somewhere.
     const bool readerGoes = isMainFrame || navigationType == QWebEnginePage::NavigationTypeLinkClicked;
     if (readerGoes && LeadsOutside(url, OwnSite)) {
-        OpenOutside(url);
+        if (!OpenOutside(url) && OnOutsideOpenFailed)
+            OnOutsideOpenFailed(url);
         return false;
     }
     QString translated;

@@ -79,6 +79,8 @@ public:
     // Unassigned, the user is asked with a save dialog (and, where no dialog can be answered, the
     // download is cancelled): nothing is written that the user did not name.
     std::function<QString(const QString& suggestedName)> OnChooseDownloadFile;
+    // Called when an address outside the own site found no program of the desktop to open it.
+    std::function<void(const QUrl& url)> OnOutsideOpenFailed;
 
     QWebEngineView* View() const;
     QWebEnginePage* Page() const;

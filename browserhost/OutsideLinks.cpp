@@ -30,12 +30,11 @@ bool LeadsOutside(const QUrl& url, const QUrl& ownSite)
         || url.host().compare(ownSite.host(), Qt::CaseInsensitive) != 0 || url.port(80) != ownSite.port(80);
 }
 
-void OpenOutside(const QUrl& url)
+bool OpenOutside(const QUrl& url)
 {
     if (CurrentOpener())
-        CurrentOpener()(url);
-    else
-        QDesktopServices::openUrl(url);
+        return CurrentOpener()(url);
+    return QDesktopServices::openUrl(url);
 }
 
 TOutsideOpener SetOutsideOpener(TOutsideOpener opener)

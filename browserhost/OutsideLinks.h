@@ -15,10 +15,12 @@ bool LeadsOutside(const QUrl& url, const QUrl& ownSite);
 // The site part of an address: scheme, host and port.
 QUrl SiteOf(const QUrl& url);
 
-using TOutsideOpener = std::function<void(const QUrl& url)>;
+// Gives whether a program could be started for the address.
+using TOutsideOpener = std::function<bool(const QUrl& url)>;
 
-// Hands the address to the desktop (the user's browser or mail program).
-void OpenOutside(const QUrl& url);
+// Hands the address to the desktop (the user's browser or mail program); false when no program
+// could be started for it.
+bool OpenOutside(const QUrl& url);
 // Puts another opener in the desktop's place (tests record what was asked) and gives back the
 // one it replaces; an empty opener restores the desktop.
 TOutsideOpener SetOutsideOpener(TOutsideOpener opener);

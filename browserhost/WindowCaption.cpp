@@ -2,6 +2,8 @@
 
 #include "resources/StringTable.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 QString CutForDisplay(const QString& text, std::size_t maxCharacters, LineBreaks lineBreaks)
@@ -10,6 +12,14 @@ QString CutForDisplay(const QString& text, std::size_t maxCharacters, LineBreaks
     // enough to tell whether the text goes past it, and a pair cut at the end lies past the cut.
     const auto units = static_cast<qsizetype>(std::min<std::size_t>(2 * (maxCharacters + 1), 1u << 30));
     return QString::fromStdString(CutForDisplay(text.left(units).toStdString(), maxCharacters, lineBreaks));
+}
+
+bool TitleSaysNothing(const QString& title)
+{
+    static const QRegularExpression fileName(
+        QStringLiteral(R"(^[^\s/]+\.(x?html?|xht|php|aspx?)$)"), QRegularExpression::CaseInsensitiveOption);
+    const QString trimmed = title.trimmed();
+    return trimmed.isEmpty() || fileName.match(trimmed).hasMatch();
 }
 
 QString ComposeCaption(const QString& bookTitle, const QString& pageTitle)

@@ -14,3 +14,7 @@ QString CutForDisplay(
 // a missing book title. Each title is cut for display: a caption of megabytes can cost the window
 // system its connection.
 QString ComposeCaption(const QString& bookTitle, const QString& pageTitle);
+
+// A page title that says nothing of the page: empty, or no more than a file name ("ch003.xhtml",
+// "index.html"), as converters leave them. The book's contents then have a better one.
+bool TitleSaysNothing(const QString& title);

@@ -113,6 +113,11 @@ std::vector<std::string> TZimSource::PageNames() const
     return names;
 }
 
+uint64_t TZimSource::ArticleCount() const
+{
+    return archive_->getArticleCount();
+}
+
 uint64_t TZimSource::ContentSize() const
 {
     uint64_t total = 0;

@@ -52,6 +52,9 @@ public:
     std::optional<std::string> ReadPage(std::string_view name) const;
     // The sum of the entries' declared sizes, redirects left out.
     uint64_t ContentSize() const;
+    // How many articles (the pages a reader is meant to see) the archive counts, without listing
+    // its entries.
+    uint64_t ArticleCount() const;
     // Every page for packing, redirects with their target's size; each load raises Exception
     // naming the entry when it is damaged.
     std::vector<SourcePage> SourcePages() const;

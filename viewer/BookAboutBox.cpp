@@ -110,6 +110,17 @@ void TBookAboutBoxForm::ShowBook(const QString& title, const QString& memo)
     setWindowTitle(QString::fromLatin1(kAboutThisBook).arg(CutForDisplay(title)));
     // The text box breaks lines at LF; the memo's lines end with CR LF.
     ui->DescriptionMemo->setPlainText(QString(memo).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    // A book that says nothing about itself (as one built from a bare folder) shows no empty
+    // box: what stands below the text moves up into its place.
+    if (memo.trimmed().isEmpty()) {
+        const int freed = ui->LogoImage->y() - ui->DescriptionMemo->y();
+        ui->DescriptionMemo->hide();
+        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child != ui->DescriptionMemo)
+                child->move(child->x(), child->y() - freed);
+        }
+        setFixedSize(width(), height() - freed);
+    }
     placement_ = new TWindowPlacement(*this);
     placement_->CentreOn(TWindowPlacement::Centre::VirtualDesktop);
 }

@@ -79,8 +79,7 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     // The whole book as one PDF, offered where printing is: the export reads the file anew.
     SaveAsPdf = new TSaveBookAsPdf(
         *this, *ui->BookMenu, ui->ActionPrint, bookFile, CutForDisplay(BookTitle()), ui->Browser->PrintOptions);
-    // The export reads book files only; a source read in place prints page by page.
-    SaveAsPdf->SetOffered(Server->Reader().IsValid() && Server->Reader().DisplaySettings().allowPrint);
+    SaveAsPdf->SetOffered(ShownSource() != nullptr && bookProblem_.empty() && ShownSource()->Display().allowPrint);
     OpenContentsAtStart();
 }
 
@@ -235,7 +234,7 @@ void TBookMainForm::BrowserBeforeNavigate2(const QUrl& url, bool isMainFrame)
 
 void TBookMainForm::BrowserTitleChange(const QString& text)
 {
-    setWindowTitle(ComposeCaption(BookTitle(), text));
+    setWindowTitle(ComposeCaption(BookTitle(), ShownPageTitle(text)));
     SetApplicationTitle(windowTitle());
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QUrl;
@@ -19,6 +20,7 @@ class TBookSearch;
 class TDarkMode;
 class TFindBar;
 class TPagePlaces;
+class TWindowNotice;
 class TZoomControl;
 class TFormActivation;
 class TSearchPanel;
@@ -76,6 +78,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     // Opens the book named on the command line, else the one appended to this program; its file.
@@ -112,6 +115,8 @@ private:
     void SetUpReadingAids();
     QAction* AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys);
     void ActionReloadExecute();
+    // The viewer's own panels in the dark reading mode's colours while it is on.
+    void ColourPanels();
     void ActionKeysExecute();
     // Back and Forward return to where the reader was on the page they lead to.
     void ExpectScrollPositionOf(const std::string& url);
@@ -127,8 +132,12 @@ private:
     void ActionContentsExecute();
     void StepInContents(int step);
     void OpenContentsPlace(const QString& page, const QString& anchor);
-    TContentsPlace PlaceOfAddress(const QUrl& url) const;
+    TContentsPlace PlaceOfAddress(const QUrl& url);
     void FollowInContents(const QUrl& url);
+    // The book's contents, read at the first use: the source's own, else those its home page shows.
+    const TContents& BookContents();
+    // The page title the caption shows: the page's own, else its contents entry's.
+    QString ShownPageTitle(const QString& pageTitle);
 
     // The designed components; the Qt parent owns the widgets, this the generated holder.
     std::unique_ptr<Ui::BookMainForm> ui;
@@ -155,6 +164,7 @@ private:
     TSearchPanel* SearchPanel = nullptr; // owned as a Qt child; made with Search
     QAction* ActionContents = nullptr; // owned as a Qt child
     TContentsPanel* ContentsPanel = nullptr; // owned as a Qt child
+    std::optional<TContents> contents_;
     bool shownBefore_ = false;
     std::string bookProblem_;
 
@@ -162,6 +172,7 @@ private:
     TFindBar* findBar_ = nullptr; // owned as a Qt child
     TDarkMode* darkMode_ = nullptr; // owned as a Qt child of the page
     TPagePlaces* places_ = nullptr; // owned as a Qt child of the page
+    TWindowNotice* notice_ = nullptr; // owned as a Qt child of the browser
 };
 
 // The program's main window, while it exists.

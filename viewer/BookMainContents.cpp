@@ -1,13 +1,15 @@
 // TBookMainForm's contents: the panel (F9), next and previous in the contents' order, and the
-// panel's selection following every navigation.
+// panel's selection following every navigation, for a book of any kind (ShownSource).
 
 #include "viewer/BookMain.h"
 
 #include "book/BookReader.h"
+#include "browserhost/WindowCaption.h"
 #include "common/BookText.h"
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "sources/BookFileSource.h"
+#include "sources/ContentsReading.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/contents/ContentsPanel.h"
 
@@ -33,10 +35,27 @@ void TBookMainForm::AddContentsActions()
     connect(previous, &QAction::triggered, this, [this] { StepInContents(-1); });
 }
 
+const TContents& TBookMainForm::BookContents()
+{
+    if (!contents_) {
+        contents_.emplace();
+        TBookSource* source = ShownSource();
+        if (source != nullptr && bookProblem_.empty()) {
+            try {
+                *contents_ = ContentsOfSource(*source);
+            } catch (const std::exception&) {
+                // A damaged contents page leaves the book without contents, still readable.
+                contents_->clear();
+            }
+        }
+    }
+    return *contents_;
+}
+
 TContentsPanel* TBookMainForm::Contents()
 {
-    if (ContentsPanel == nullptr && Server->Reader().IsValid() && Server->Reader().HasHomePage()) {
-        ContentsPanel = new TContentsPanel(TBookFileSource(Server->Reader()).Contents(), this);
+    if (ContentsPanel == nullptr && ShownSource() != nullptr && bookProblem_.empty()) {
+        ContentsPanel = new TContentsPanel(BookContents(), this);
         ContentsPanel->hide();
         addDockWidget(Qt::LeftDockWidgetArea, ContentsPanel);
         resizeDocks({ ContentsPanel }, { std::min(300, width() / 3) }, Qt::Horizontal);
@@ -77,33 +96,58 @@ void TBookMainForm::StepInContents(int step)
 
 void TBookMainForm::OpenContentsPlace(const QString& page, const QString& anchor)
 {
-    const int index = Server->Reader().IndexOfPage(page.toStdString());
-    if (index < 0)
-        return;
-    std::string url = Server->PageURL(Server->Reader().Pages()[index]);
+    std::string url;
+    if (Source) {
+        // The server finds the page by the name as the source stores it.
+        url = Server->PageURL(StoredBookText(page.toStdString()));
+    } else {
+        const int index = Server->Reader().IndexOfPage(page.toStdString());
+        if (index < 0)
+            return;
+        url = Server->PageURL(Server->Reader().Pages()[index]);
+    }
     if (!anchor.isEmpty())
         url += "#" + StoredBookText(QUrl::toPercentEncoding(anchor).toStdString());
     NavigateURL(url);
 }
 
-TContentsPlace TBookMainForm::PlaceOfAddress(const QUrl& url) const
+TContentsPlace TBookMainForm::PlaceOfAddress(const QUrl& url)
 {
     if (url.host() != QString::fromStdString(Server->Address()) || url.port() != Server->Port())
         return {};
     const std::string document = url.path(QUrl::FullyEncoded).toStdString();
-    int index = Server->Reader().IndexOfPage(PageNameFromDocument(document));
-    if (index < 0) {
-        if (const std::optional<std::string> escaped = PageNameFromEscapedDocument(document))
-            index = Server->Reader().IndexOfPage(*escaped);
+    const std::string written = PageNameFromDocument(document);
+    const std::optional<std::string> escaped = PageNameFromEscapedDocument(document);
+    const QString anchor = url.fragment(QUrl::FullyDecoded);
+    if (Source) {
+        // The name as written, unless only the name the browser escaped is one the contents know.
+        const QString asWritten = QString::fromStdString(BookTextToUtf8(written));
+        if (escaped && ContentsTitleOf(BookContents(), asWritten).isEmpty()) {
+            const QString meant = QString::fromStdString(BookTextToUtf8(*escaped));
+            if (!ContentsTitleOf(BookContents(), meant).isEmpty())
+                return { meant, anchor };
+        }
+        return { asWritten, anchor };
     }
+    int index = Server->Reader().IndexOfPage(written);
+    if (index < 0 && escaped)
+        index = Server->Reader().IndexOfPage(*escaped);
     if (index < 0)
         return {};
-    return { QString::fromStdString(BookTextToUtf8(Server->Reader().Pages()[index])),
-        url.fragment(QUrl::FullyDecoded) };
+    return { QString::fromStdString(BookTextToUtf8(Server->Reader().Pages()[index])), anchor };
 }
 
 void TBookMainForm::FollowInContents(const QUrl& url)
 {
     if (ContentsPanel != nullptr)
         ContentsPanel->ShowPlace(PlaceOfAddress(url));
+}
+
+QString TBookMainForm::ShownPageTitle(const QString& pageTitle)
+{
+    if (!TitleSaysNothing(pageTitle) || HistoryIndex < 0 || HistoryIndex >= History.Count())
+        return pageTitle;
+    const TContentsPlace place = PlaceOfAddress(QUrl(QString::fromStdString(History[HistoryIndex])));
+    const QString entry = ContentsTitleOf(BookContents(), place.Page);
+    return entry.isEmpty() ? pageTitle : entry;
 }

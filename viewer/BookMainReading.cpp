@@ -5,15 +5,22 @@
 
 #include "browserhost/EmbeddedBrowser.h"
 #include "browserhost/ViewMouse.h"
+#include "browserhost/WindowCaption.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/reading/DarkMode.h"
 #include "viewer/reading/FindBar.h"
 #include "viewer/reading/KeysDialog.h"
 #include "viewer/reading/PagePlaces.h"
+#include "viewer/reading/PanelColours.h"
+#include "viewer/reading/WindowNotice.h"
 #include "viewer/reading/ZoomControl.h"
 
+#include <QChildEvent>
+#include <QDockWidget>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+
+#include <iostream>
 
 namespace {
 
@@ -79,6 +86,7 @@ void TBookMainForm::SetUpReadingAids()
     dark->setCheckable(true);
     connect(dark, &QAction::toggled, darkMode_, &TDarkMode::SetOn);
     connect(darkMode_, &TDarkMode::switched, dark, &QAction::setChecked);
+    connect(darkMode_, &TDarkMode::switched, this, &TBookMainForm::ColourPanels);
     ui->BookMenu->addSeparator();
     ui->BookMenu->addAction(dark);
 
@@ -86,9 +94,35 @@ void TBookMainForm::SetUpReadingAids()
     connect(keys, &QAction::triggered, this, &TBookMainForm::ActionKeysExecute);
     ui->HelpMenu->addAction(keys);
 
+    // An outside link that no program of the desktop could open says so over the page.
+    notice_ = new TWindowNotice(*ui->Browser);
+    ui->Browser->OnOutsideOpenFailed = [this](const QUrl& url) {
+        const QString address = CutForDisplay(url.toDisplayString());
+        std::cerr << "ebook: no program could be started to open " << address.toStdString() << std::endl;
+        notice_->Show(tr("No program could be started to open %1").arg(address));
+    };
+
     places_ = new TPagePlaces(page);
     connect(&page, &QWebEnginePage::loadFinished, this, &TBookMainForm::RestoreScrollPosition);
     connect(ui->Browser, &TEmbeddedBrowser::sameDocumentNavigated, this, &TBookMainForm::RestoreScrollPosition);
+}
+
+void TBookMainForm::ColourPanels()
+{
+    const bool dark = darkMode_->IsOn();
+    ColourPanel(*findBar_, dark);
+    for (QDockWidget* panel : findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly))
+        ColourPanel(*panel, dark);
+}
+
+bool TBookMainForm::event(QEvent* event)
+{
+    // A panel made while the dark mode is on starts dark.
+    if (event->type() == QEvent::ChildPolished && darkMode_ != nullptr && darkMode_->IsOn()) {
+        if (auto* panel = qobject_cast<QDockWidget*>(static_cast<QChildEvent*>(event)->child()))
+            ColourPanel(*panel, true);
+    }
+    return QMainWindow::event(event);
 }
 
 void TBookMainForm::ActionReloadExecute()

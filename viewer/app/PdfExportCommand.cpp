@@ -26,11 +26,12 @@ TBookPdfDesign ViewerDesign()
 
 } // namespace
 
-int RunPdfExport(const std::string& outputFile, const std::string& bookFile, std::ostream& err)
+int RunPdfExport(const std::string& outputFile, const std::string& bookFile, std::ostream& err, bool allPages)
 {
     const std::string bookName = bookFile.empty() ? OwnExecutableFileName() : bookFile;
     try {
         TBookPdfExport exporter(bookName, ViewerDesign());
+        exporter.SetAllPages(allPages);
         const bool terminal = isatty(STDERR_FILENO) != 0;
         QObject::connect(&exporter, &TBookPdfExport::progressed, [&](int page, int total, const QString& name) {
             const std::string line = name.isEmpty() ? "ebook: putting " + std::to_string(total) + " pages together"

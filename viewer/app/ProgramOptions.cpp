@@ -1,21 +1,26 @@
 #include "viewer/app/ProgramOptions.h"
 
+#include <algorithm>
 #include <string_view>
 #include <system_error>
 
 namespace {
 
 constexpr std::string_view kUsage = R"(Usage: ebook [BOOK]
-       ebook --export-pdf OUT.pdf [BOOK]
+       ebook --export-pdf OUT.pdf [BOOK] [--all-pages]
 
-Shows the electronic book BOOK. Without BOOK it shows the book that was packed into this program
-itself (ebook-pack build --stub).
+Shows the electronic book BOOK: an eBook, an EPUB, a CHM, a ZIM archive or a folder of HTML
+pages. Without BOOK it shows the book that was packed into this program itself
+(ebook-pack build --stub).
 
 Options:
   --export-pdf OUT.pdf  write the whole book into one PDF file, in the order of its contents
                         (their outline too), with its header and footer, and exit; no window
                         is shown. A page that cannot be printed gets a sheet that names it
-                        and the exit status is 1, the file kept
+                        and the exit status is 1, the file kept. A ZIM archive of more
+                        than 3000 articles is refused (it would take hours)
+  --all-pages           with --export-pdf: the HTML pages the contents do not name follow
+                        theirs, in the order links reach them, each at the outline's top
   --help                show this help and exit
   --version             show the version and exit
 )";
@@ -35,13 +40,19 @@ ProgramOptions ReadProgramOptions(const std::vector<std::string>& args, std::ost
         out << "ebook " << EBOOK_VERSION << "\n";
         options.exitStatus = 0;
     } else if (first == "--export-pdf") {
-        if (args.size() < 2 || args.size() > 3 || args[1].empty()) {
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        // --all-pages may stand anywhere after --export-pdf; "./--all-pages" names a book.
+        const auto allPages = std::find(rest.begin(), rest.end(), "--all-pages");
+        options.allPages = allPages != rest.end();
+        if (options.allPages)
+            rest.erase(allPages);
+        if (rest.empty() || rest.size() > 2 || rest[0].empty()) {
             err << "ebook: --export-pdf needs the PDF file to write, then optionally the book\n"
                 << "Try 'ebook --help'.\n";
             options.exitStatus = 2;
         } else {
-            options.exportPdf = args[1];
-            options.exportBook = args.size() > 2 ? args[2] : std::string();
+            options.exportPdf = rest[0];
+            options.exportBook = rest.size() > 1 ? rest[1] : std::string();
         }
     } else if (first.size() > 2 && first.starts_with("--")) {
         err << "ebook: unknown option " << first << "\nTry 'ebook --help'. A book whose name begins with '--' "

@@ -16,6 +16,8 @@ struct ProgramOptions {
     std::optional<std::string> exportPdf;
     // The book of --export-pdf; empty for the program's own.
     std::string exportBook;
+    // --all-pages after --export-pdf: the pages the contents do not name follow theirs.
+    bool allPages = false;
 };
 
 // Answers --help and --version on out; an unknown option gets a short hint on err and status 2.

@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ebook.svg")));
 
     if (options.exportPdf)
-        return RunPdfExport(*options.exportPdf, options.exportBook, std::cerr);
+        return RunPdfExport(*options.exportPdf, options.exportBook, std::cerr, options.allPages);
 
     // Qt has taken its own options (-platform, -style, ...) out of the arguments by now.
     const QStringList arguments = QCoreApplication::arguments();

@@ -10,7 +10,40 @@ namespace {
 
 constexpr int kPlaceRole = Qt::UserRole;
 
+const TContentsEntry* FirstEntryOf(const TContents& entries, const QString& key)
+{
+    for (const TContentsEntry& entry : entries) {
+        if (ContentsPageKey(QString::fromStdString(entry.page)) == key)
+            return &entry;
+        if (const TContentsEntry* below = FirstEntryOf(entry.children, key))
+            return below;
+    }
+    return nullptr;
+}
+
 } // namespace
+
+QString ContentsPageKey(const QString& page)
+{
+    QString key = page.left(page.indexOf(u'#'));
+    for (;;) {
+        if (key.startsWith(u'/'))
+            key.remove(0, 1);
+        else if (key.startsWith(QStringLiteral("./")))
+            key.remove(0, 2);
+        else
+            break;
+    }
+    return key.toCaseFolded();
+}
+
+QString ContentsTitleOf(const TContents& contents, const QString& page)
+{
+    if (page.isEmpty())
+        return {};
+    const TContentsEntry* entry = FirstEntryOf(contents, ContentsPageKey(page));
+    return entry ? QString::fromStdString(entry->title).simplified() : QString();
+}
 
 TContentsPanel::TContentsPanel(const TContents& contents, QWidget* parent)
     : QDockWidget(tr("Contents"), parent)
@@ -49,15 +82,19 @@ void TContentsPanel::AddEntries(const TContents& entries, QTreeWidgetItem* paren
         item->setData(0, kPlaceRole, int(items_.size()));
         items_.push_back(item);
         places_.push_back({ QString::fromStdString(entry.page), QString::fromStdString(entry.anchor) });
+        keys_.push_back(ContentsPageKey(places_.back().Page));
         AddEntries(entry.children, item);
     }
 }
 
 int TContentsPanel::IndexOf(const TContentsPlace& place) const
 {
+    if (place.Page.isEmpty())
+        return -1;
+    const QString key = ContentsPageKey(place.Page);
     int samePage = -1;
     for (std::size_t i = 0; i < places_.size(); ++i) {
-        if (places_[i].Page.compare(place.Page, Qt::CaseInsensitive) != 0)
+        if (keys_[i] != key)
             continue;
         if (places_[i].Anchor == place.Anchor)
             return int(i);
@@ -72,6 +109,7 @@ void TContentsPanel::ShowPlace(const TContentsPlace& place)
     const int index = IndexOf(place);
     if (index < 0) {
         tree_->clearSelection();
+        tree_->scrollToTop();
         return;
     }
     current_ = index;

@@ -17,6 +17,12 @@ struct TContentsPlace {
     QString Anchor;
 };
 
+// The key under which two spellings of a page name are the same page: letter case, a leading "/"
+// or "./" and a fragment left in the name do not count ("./Index.html#top" is "/index.html").
+QString ContentsPageKey(const QString& page);
+// The title of the first entry of the page, or empty when no entry names it.
+QString ContentsTitleOf(const TContents& contents, const QString& page);
+
 // The book's contents beside the page: a filter field over a tree of titles. The entry of the
 // page shown is selected, its branch opened and scrolled into view whenever the page changes;
 // click or Enter opens an entry; the filter keeps the entries whose titles hold every typed word,
@@ -27,7 +33,8 @@ public:
     TContentsPanel(const TContents& contents, QWidget* parent);
 
     // Selects the entry of the place shown: the one with its page and anchor, else the first
-    // with its page. Nothing is selected for a page the contents do not name.
+    // with its page. Nothing is selected for a page the contents do not name, and the tree goes
+    // back to its top.
     void ShowPlace(const TContentsPlace& place);
     // The place after (or before, for a negative step) the one shown in depth-first order, or
     // nothing at either end. A page the contents do not name steps from the last place shown.
@@ -55,5 +62,7 @@ private:
     // Every entry in depth-first order, with its item.
     std::vector<QTreeWidgetItem*> items_;
     std::vector<TContentsPlace> places_;
+    // Each place's ContentsPageKey.
+    std::vector<QString> keys_;
     int current_ = -1;
 };

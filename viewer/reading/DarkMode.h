@@ -6,7 +6,8 @@ class QWebEnginePage;
 
 // The dark reading mode of the running book: every page, and every frame in it, switches between
 // its own colours and dark ones at once, without reloading. Pictures, videos and canvases keep
-// their natural colours, and a page that is already dark is left as it is.
+// their own colours (only the colours the page sets are turned, never what is drawn), and a page
+// that is already dark is left as it is.
 //
 // The engine has no dark setting that can change while it runs, so the host adds a style of its
 // own to each document, from a script in a world of its own that the pages' scripts cannot see.

@@ -5,69 +5,161 @@
 
 namespace {
 
-// Inverting the lightness and turning the hues back keeps a page's design and contrast; what
-// shows the world (pictures, video, canvas, embedded frames that decide for themselves) is
-// inverted once more, back to its own colours. A frameset draws nothing of its own: its frames
-// decide for themselves.
+// Each colour the page sets (text, background, borders) gets its lightness turned over, its hue
+// and saturation kept: white becomes black, dark grey light grey, pure red stays pure red. Only
+// colours are rewritten, never the pixels drawn, so pictures, video, canvas, SVG and background
+// images show exactly their own colours (a filter over the whole page, inverted once more over
+// each picture, cannot: the first inversion clips saturated colours for good). A page that is
+// already dark, and a frameset, which draws nothing of its own, are left as they are.
+//
+// Colours are read for every element before any is written, so that an element never reads a
+// colour it inherited already turned over; the values the page set inline are kept and put back
+// when the mode goes off. Elements added later are turned as they come.
 const char* const kScript = R"JS(
 (function (startOn) {
   'use strict';
   const styleId = 'ebook-dark-reading-mode';
-  const css = 'html { filter: invert(1) hue-rotate(180deg) !important; }\n'
-    + 'img, video, canvas, embed, object, iframe { filter: invert(1) hue-rotate(180deg) !important; }\n';
+  const properties = ['color', 'background-color', 'border-top-color', 'border-right-color',
+                      'border-bottom-color', 'border-left-color', 'outline-color'];
+  const drawn = new Set(['IMG', 'VIDEO', 'CANVAS', 'PICTURE', 'IFRAME', 'FRAME', 'EMBED', 'OBJECT',
+                         'svg', 'SVG', 'math', 'SCRIPT', 'STYLE', 'HEAD', 'META', 'LINK', 'TITLE']);
+
+  function rgba(colour) {
+    const parts = colour.match(/[\d.]+/g);
+    if (!parts || parts.length < 3) return null;
+    return [Number(parts[0]), Number(parts[1]), Number(parts[2]), parts.length > 3 ? Number(parts[3]) : 1];
+  }
+  // The colour with its lightness turned over, hue and saturation kept; text is kept light
+  // enough to read on the dark ground (a link's pure blue would stay as dark as it was).
+  function turned(colour, text) {
+    const c = rgba(colour);
+    if (!c || c[3] === 0) return null;
+    const [r, g, b] = c.slice(0, 3).map((v) => v / 255);
+    const max = Math.max(r, g, b), min = Math.min(r, g, b);
+    const lightness = (max + min) / 2;
+    let wanted = 1 - lightness;
+    if (text) wanted = Math.max(wanted, 0.72);
+    // Every channel moves by the same amount for the plain turn; a lighter text also scales the
+    // distance from grey, as HSL does at the new lightness.
+    const chroma = max - min;
+    const room = 1 - Math.abs(2 * wanted - 1);
+    const kept = 1 - Math.abs(2 * lightness - 1);
+    const scale = kept > 0 ? Math.min(1, room / kept) : 1;
+    const out = [r, g, b].map((v) => Math.round(255 * Math.min(1, Math.max(0, wanted + (v - lightness) * scale))));
+    if (chroma === 0) out.fill(Math.round(255 * wanted));
+    return c[3] < 1 ? 'rgba(' + out.join(', ') + ', ' + c[3] + ')' : 'rgb(' + out.join(', ') + ')';
+  }
 
   // The colour the page is drawn on: the first of body and root that paints a background;
   // neither means the engine's white.
-  function rgb(colour) {
-    const parts = colour.match(/[\d.]+/g);
-    if (!parts || parts.length < 3) return null;
-    if (parts.length > 3 && Number(parts[3]) < 0.5) return null;
-    return parts.slice(0, 3).map(Number);
-  }
   function background(doc) {
     for (const element of [doc.body, doc.documentElement]) {
       if (!element) continue;
-      const colour = rgb(doc.defaultView.getComputedStyle(element).backgroundColor);
-      if (colour) return colour;
+      const colour = rgba(doc.defaultView.getComputedStyle(element).backgroundColor);
+      if (colour && colour[3] >= 0.5) return colour;
     }
-    return [255, 255, 255];
+    return [255, 255, 255, 1];
   }
   function alreadyDark(colour) {
     const [r, g, b] = colour;
     return (0.2126 * r + 0.7152 * g + 0.0722 * b) / 255 < 0.4;
   }
 
-  function switchDocument(doc, on) {
+  // Per document: the inline values the page had, to put back, and the observer of new elements.
+  const states = new WeakMap();
+  function state(doc) {
+    let s = states.get(doc);
+    if (!s) { s = { kept: new Map(), observer: null, on: false, wanted: false, waiting: false }; states.set(doc, s); }
+    return s;
+  }
+
+  function elementsUnder(root) {
+    const found = [];
+    const walker = root.ownerDocument.createTreeWalker(root, NodeFilter.SHOW_ELEMENT, {
+      acceptNode: (e) => drawn.has(e.tagName) ? NodeFilter.FILTER_REJECT : NodeFilter.FILTER_ACCEPT });
+    for (let e = walker.currentNode; e; e = walker.nextNode())
+      if (!drawn.has(e.tagName)) found.push(e);
+    return found;
+  }
+  // later: the elements come after the page was turned, so a colour they only inherit (or a
+  // border in the text's colour) reads as turned already and is left alone.
+  function turn(doc, elements, later) {
+    const s = state(doc);
+    const view = doc.defaultView;
+    const planned = elements.map((e) => {
+      const style = view.getComputedStyle(e);
+      const own = style.getPropertyValue('color');
+      const inherited = later && e.parentElement && view.getComputedStyle(e.parentElement).color === own;
+      return properties.map((p) => {
+        const value = style.getPropertyValue(p);
+        if (later && (p === 'color' ? inherited : p !== 'background-color' && value === own)) return null;
+        return turned(value, p === 'color');
+      });
+    });
+    elements.forEach((e, i) => {
+      if (!e.style) return;
+      if (!s.kept.has(e))
+        s.kept.set(e, properties.map((p) => [e.style.getPropertyValue(p), e.style.getPropertyPriority(p)]));
+      properties.forEach((p, k) => { if (planned[i][k]) e.style.setProperty(p, planned[i][k], 'important'); });
+    });
+  }
+  function restore(doc) {
+    const s = state(doc);
+    if (s.observer) { s.observer.disconnect(); s.observer = null; }
+    s.kept.forEach((values, e) => {
+      properties.forEach((p, k) => {
+        if (values[k][0]) e.style.setProperty(p, values[k][0], values[k][1]); else e.style.removeProperty(p);
+      });
+    });
+    s.kept.clear();
+    s.on = false;
+  }
+
+  // Shown dark while the page loads, so that it never flashes light; gone once it is measured.
+  function holdDark(doc, hold) {
     let present = doc.getElementById(styleId);
+    if (!hold) { if (present) present.remove(); return; }
+    if (present || !doc.documentElement) return;
+    present = doc.createElement('style');
+    present.id = styleId;
+    present.textContent = 'html { background-color: rgb(0, 0, 0) !important; }';
+    doc.documentElement.appendChild(present);
+  }
+
+  function switchDocument(doc, on) {
+    const s = state(doc);
+    s.wanted = on;
     if (!on || (doc.body && doc.body.tagName === 'FRAMESET')) {
-      if (present) present.remove();
+      holdDark(doc, false);
+      restore(doc);
       return;
     }
-    const frame = doc.defaultView !== doc.defaultView.top;
-    // Measured without the style where it sets the root's colour (in a frame); until the page
-    // has its colours it counts as light.
-    if (present && frame) present.disabled = true;
-    const colour = doc.readyState === 'loading' ? [255, 255, 255] : background(doc);
-    if (present) present.disabled = false;
-    if (doc.readyState !== 'loading' && alreadyDark(colour)) {
-      if (present) present.remove();
+    if (doc.readyState === 'loading') {
+      holdDark(doc, true);
+      if (!s.waiting) {
+        s.waiting = true;
+        doc.addEventListener('DOMContentLoaded', () => switchDocument(doc, s.wanted));
+      }
       return;
     }
-    let text = css;
-    // A frame's filter does not reach the canvas behind its root, which would stay light: the
-    // root gets the page's colour already inverted, which the canvas then shows as it is.
-    if (frame) {
-      const [r, g, b] = colour.map((value) => 255 - value);
-      text += 'html { background-color: rgb(' + r + ',' + g + ',' + b + ') !important; }\n';
+    holdDark(doc, false);
+    if (s.on || alreadyDark(background(doc))) return;
+    s.on = true;
+    const root = doc.documentElement;
+    turn(doc, elementsUnder(root), false);
+    // A root and body that paint nothing show the engine's white: the root gets its opposite.
+    if (!rgba(getComputedStyle(root).backgroundColor) || rgba(getComputedStyle(root).backgroundColor)[3] === 0) {
+      const body = doc.body && rgba(getComputedStyle(doc.body).backgroundColor);
+      if (!body || body[3] === 0) root.style.setProperty('background-color', 'rgb(0, 0, 0)', 'important');
     }
-    // An unchanged style stays, so that the page is not styled anew.
-    if (present && present.textContent === text) return;
-    if (!present) {
-      present = doc.createElement('style');
-      present.id = styleId;
-      (doc.head || doc.documentElement).appendChild(present);
-    }
-    present.textContent = text;
+    s.observer = new doc.defaultView.MutationObserver((records) => {
+      const added = [];
+      for (const record of records)
+        for (const node of record.addedNodes)
+          if (node.nodeType === 1 && !drawn.has(node.tagName)) added.push(...elementsUnder(node));
+      if (added.length) turn(doc, added.filter((e) => !s.kept.has(e)), true);
+    });
+    s.observer.observe(root, { childList: true, subtree: true });
   }
   function switchAll(win, on) {
     try { switchDocument(win.document, on); } catch (e) { }
@@ -77,12 +169,7 @@ const char* const kScript = R"JS(
   }
 
   window.ebookDarkReadingMode = function (on) { switchAll(window, on); };
-  if (startOn) {
-    // Before the page draws, so that it never flashes light; measured again once it has its
-    // colours.
-    if (document.documentElement) switchDocument(document, true);
-    document.addEventListener('DOMContentLoaded', () => switchDocument(document, true));
-  }
+  if (startOn) switchDocument(document, true);
 })(%1);
 )JS";
 

@@ -8,6 +8,7 @@
 
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 #include <QWindow>
@@ -141,4 +142,25 @@ TEST(ContentsPanel, TheBooksStoredContentsOpenAtStartWhenItAsks)
     EXPECT_TRUE(WaitUntil([&] { return panel->isVisible(); }));
     EXPECT_TRUE(WaitUntil([&] { return Shown(*panel->Tree()) == QStringLiteral("[Start]|Ay"); }))
         << Shown(*panel->Tree()).toStdString();
+}
+
+TEST(ContentsPanel, AHomePageSpelledOtherwiseIsFoundAndAPageNoEntryNamesScrollsToTheTop)
+{
+    TContents contents { { "Welcome", "./Index.html#top", "", {} } };
+    for (int i = 0; i < 200; ++i)
+        contents.push_back({ "Entry " + std::to_string(i), "/e" + std::to_string(i) + ".html", "", {} });
+    TContentsPanel panel(contents, nullptr);
+    panel.resize(300, 200);
+    panel.show();
+    QTreeWidget& tree = *panel.Tree();
+    panel.ShowPlace({ QStringLiteral("/index.html"), QString() });
+    EXPECT_EQ(tree.currentItem()->text(0), QStringLiteral("Welcome"));
+    EXPECT_TRUE(tree.currentItem()->isSelected());
+    panel.ShowPlace({ QStringLiteral("/e199.html"), QString() });
+    EXPECT_GT(tree.verticalScrollBar()->value(), 0);
+    panel.ShowPlace({ QStringLiteral("/search.html"), QString() });
+    EXPECT_TRUE(tree.selectedItems().isEmpty());
+    EXPECT_EQ(tree.verticalScrollBar()->value(), 0);
+    EXPECT_EQ(ContentsTitleOf(contents, QStringLiteral("/INDEX.html")), QStringLiteral("Welcome"));
+    EXPECT_EQ(ContentsTitleOf(contents, QStringLiteral("/search.html")), QString());
 }

@@ -8,6 +8,7 @@
 #include "browserhost/OutsideLinks.h"
 #include "sources/SourceKind.h"
 #include "viewer/BookMainDesign.h"
+#include "viewer/contents/ContentsPanel.h"
 #include "viewer/reading/DarkMode.h"
 #include "viewer/reading/FindBar.h"
 #include "viewer/reading/ZoomControl.h"
@@ -20,6 +21,8 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -233,7 +236,10 @@ TEST(ReadingAids, AnchorsAreHistoryEntriesAndBackReturnsToWhereTheReaderWas)
 TEST(ReadingAids, OutsideLinksGoToTheDesktopAndNeverIntoTheWindow)
 {
     QList<QUrl> asked;
-    const TOutsideOpener previous = SetOutsideOpener([&](const QUrl& url) { asked.append(url); });
+    const TOutsideOpener previous = SetOutsideOpener([&](const QUrl& url) {
+        asked.append(url);
+        return true;
+    });
     {
         const std::string page
             = "<html><head><title>Links</title></head><body>"
@@ -257,41 +263,91 @@ TEST(ReadingAids, OutsideLinksGoToTheDesktopAndNeverIntoTheWindow)
         EXPECT_EQ(shown.Form().VisitedURLs().Count(), 1);
         EXPECT_EQ(shown.window->Caption(), QStringLiteral("Untitled eBook - Links"));
         EXPECT_EQ(shown.Page().url().toString().toStdString(), shown.Address("/index.htm"));
+
+        // With no program to open it, the window says so.
+        SetOutsideOpener([](const QUrl&) { return false; });
+        auto* notice = shown.Form().findChild<QLabel*>(QStringLiteral("WindowNotice"));
+        ASSERT_NE(notice, nullptr);
+        EXPECT_FALSE(notice->isVisible());
+        shown.ClickElement(QStringLiteral("web"));
+        EXPECT_TRUE(WaitUntil([&] { return notice->isVisible(); }));
+        EXPECT_TRUE(notice->text().contains(QStringLiteral("https://www.example.org/docs")))
+            << notice->text().toStdString();
+        EXPECT_EQ(shown.Form().VisitedURLs().Count(), 1);
     }
     SetOutsideOpener(previous);
 }
 
-TEST(ReadingAids, DarkModeSwitchesEveryPageAtOnceAndLeavesDarkPagesAndPicturesAlone)
+TEST(ReadingAids, DarkModeTurnsEveryPagesColoursButNotItsPicturesAndLeavesDarkPagesAlone)
 {
+    // A pure red square as a picture, a background image, a canvas and an SVG drawing, side by side.
+    const std::string red
+        = "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVR4nGP4z8AAAAMBAQDJ/"
+          "pLvAAAAAElFTkSuQmCC";
+    const std::string at = "position:absolute;top:10px;width:40px;height:40px;left:";
     const std::string light
-        = "<html><head><title>Light</title></head><body><p>light</p><img id=\"pic\" "
-          "src=\"data:image/gif;base64,R0lGODlhAQABAAAAACw=\"><a id=\"dark\" href=\"dark.htm\">dark</a>"
-          "<iframe id=\"inner\" src=\"dark.htm\"></iframe></body></html>";
+        = "<html><head><title>Light</title></head><body><p id=\"text\" style=\"color:#222\">light</p>"
+          "<img style=\""
+        + at + "10px\" src=\"" + red + "\"><div style=\"" + at + "60px;background-image:url(" + red
+        + ")\"></div><canvas id=\"canvas\" width=\"40\" height=\"40\" style=\"" + at + "110px\"></canvas><svg style=\""
+        + at
+        + "160px\"><rect width=\"40\" height=\"40\" fill=\"red\"/></svg>"
+          "<script>var c=document.getElementById('canvas').getContext('2d');c.fillStyle='red';c.fillRect(0,0,40,40);"
+          "</script><a id=\"dark\" href=\"dark.htm\">dark</a>"
+          "<iframe id=\"inner\" src=\"dark.htm\" style=\"position:absolute;top:300px\"></iframe></body></html>";
     const std::string dark = "<html><head><title>Dark</title></head><body style=\"background:#111;color:#ddd\">"
                              "<a id=\"light\" href=\"light.htm\">light</a></body></html>";
     TReadingBook shown({ { "/light.htm", light }, { "/dark.htm", dark } });
-    const QString rootFilter = QStringLiteral("getComputedStyle(document.documentElement).filter");
-    EXPECT_EQ(shown.window->RunScript(rootFilter), QStringLiteral("none"));
+    const QString textColour = QStringLiteral("getComputedStyle(document.getElementById('text')).color");
+    QWidget* browser = shown.Form().Designed().Browser;
+    auto pixel = [&](int x, int y) { return browser->grab().toImage().pixelColor(x, y); };
+    auto near = [](const QColor& colour, int r, int g, int b) {
+        return std::abs(colour.red() - r) <= 3 && std::abs(colour.green() - g) <= 3 && std::abs(colour.blue() - b) <= 3;
+    };
+    EXPECT_EQ(shown.window->RunScript(textColour), QStringLiteral("rgb(34, 34, 34)"));
 
     shown.Press(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(shown.Form().DarkMode().IsOn());
-    ASSERT_TRUE(WaitUntil([&] { return shown.window->RunScript(rootFilter).contains(QStringLiteral("invert")); }));
-    EXPECT_TRUE(shown.window->RunScript(QStringLiteral("getComputedStyle(document.getElementById('pic')).filter"))
-                    .contains(QStringLiteral("invert")))
-        << "a picture is turned back to its own colours";
-    EXPECT_EQ(shown.window->RunScript(
-                  QStringLiteral("frames[0].getComputedStyle(frames[0].document.documentElement).filter")),
-        QStringLiteral("none"))
+    ASSERT_TRUE(WaitUntil([&] { return shown.window->RunScript(textColour) == QStringLiteral("rgb(221, 221, 221)"); }))
+        << shown.window->RunScript(textColour).toStdString();
+    // The page is drawn dark; each red square keeps its own red.
+    ASSERT_TRUE(WaitUntil([&] { return near(pixel(400, 200), 0, 0, 0); }));
+    for (const int x : { 30, 80, 130, 180 }) {
+        const QColor shownColour = pixel(x, 30);
+        EXPECT_TRUE(near(shownColour, 255, 0, 0)) << x << ": " << shownColour.name().toStdString();
+    }
+    // The viewer's own panels follow: the find bar, and the contents panel made while dark.
+    auto panelIsDark = [](QWidget* panel) { return panel->palette().color(QPalette::Base).lightness() < 64; };
+    EXPECT_TRUE(panelIsDark(&shown.Form().FindBar()));
+    shown.Press(Qt::Key_F9);
+    ASSERT_NE(shown.Form().ContentsPanelMade(), nullptr);
+    EXPECT_TRUE(panelIsDark(shown.Form().ContentsPanelMade()));
+    EXPECT_TRUE(panelIsDark(shown.Form().ContentsPanelMade()->Tree()));
+    EXPECT_EQ(shown.window->RunScript(QStringLiteral("frames[0].getComputedStyle(frames[0].document.body).color")),
+        QStringLiteral("rgb(221, 221, 221)"))
         << "an already dark frame stays as it is";
 
+    const QString bodyColour = QStringLiteral("getComputedStyle(document.body).color");
     ASSERT_TRUE(shown.window->FollowLink(QStringLiteral("dark")));
-    EXPECT_EQ(shown.window->RunScript(rootFilter), QStringLiteral("none")) << "an already dark page stays as it is";
+    EXPECT_EQ(shown.window->RunScript(bodyColour), QStringLiteral("rgb(221, 221, 221)"))
+        << "an already dark page stays as it is";
     ASSERT_TRUE(shown.window->FollowLink(QStringLiteral("light")));
-    EXPECT_TRUE(shown.window->RunScript(rootFilter).contains(QStringLiteral("invert"))) << "a new page starts dark";
+    EXPECT_TRUE(WaitUntil([&] { return shown.window->RunScript(textColour) == QStringLiteral("rgb(221, 221, 221)"); }))
+        << "a new page starts dark";
+    // What the page adds later is turned as it comes, inherited colours once only.
+    shown.window->RunScript(QStringLiteral("var p=document.createElement('p');p.id='added';p.innerHTML='<b "
+                                           "id=\"bold\">new</b>';document.body.appendChild(p);"));
+    EXPECT_TRUE(WaitUntil([&] {
+        return shown.window->RunScript(QStringLiteral("getComputedStyle(document.getElementById('bold')).color"))
+            == QStringLiteral("rgb(255, 255, 255)");
+    }));
 
     shown.Press(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_FALSE(shown.Form().DarkMode().IsOn());
-    EXPECT_TRUE(WaitUntil([&] { return shown.window->RunScript(rootFilter) == QStringLiteral("none"); }));
+    EXPECT_TRUE(WaitUntil([&] { return shown.window->RunScript(textColour) == QStringLiteral("rgb(34, 34, 34)"); }));
+    EXPECT_TRUE(WaitUntil([&] { return near(pixel(400, 200), 255, 255, 255); }));
+    EXPECT_FALSE(panelIsDark(shown.Form().ContentsPanelMade()->Tree()));
+    EXPECT_FALSE(panelIsDark(&shown.Form().FindBar()));
     EXPECT_EQ(shown.Form().VisitedURLs().Count(), 2) << "switching reloads nothing";
 }
 

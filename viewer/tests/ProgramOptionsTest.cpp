@@ -1,0 +1,40 @@
+#include "viewer/app/ProgramOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+TEST(ProgramOptions, ExportTakesTheFileTheBookAndAllPagesAnywhereAfterIt)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string pdf;
+        std::string book;
+        bool allPages;
+    };
+    for (const Case& c : { Case { { "--export-pdf", "out.pdf", "book.epub" }, "out.pdf", "book.epub", false },
+             Case { { "--export-pdf", "out.pdf", "book.epub", "--all-pages" }, "out.pdf", "book.epub", true },
+             Case { { "--export-pdf", "--all-pages", "out.pdf" }, "out.pdf", "", true },
+             Case { { "--export-pdf", "out.pdf", "./--all-pages" }, "out.pdf", "./--all-pages", false } }) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const ProgramOptions options = ReadProgramOptions(c.args, out, err);
+        ASSERT_TRUE(options.exportPdf) << err.str();
+        EXPECT_EQ(*options.exportPdf, c.pdf);
+        EXPECT_EQ(options.exportBook, c.book);
+        EXPECT_EQ(options.allPages, c.allPages);
+        EXPECT_FALSE(options.exitStatus);
+    }
+    for (const std::vector<std::string>& wrong : { std::vector<std::string> { "--export-pdf", "--all-pages" },
+             std::vector<std::string> { "--export-pdf", "a.pdf", "b", "c" } }) {
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(ReadProgramOptions(wrong, out, err).exitStatus, 2);
+        EXPECT_NE(err.str().find("--export-pdf needs"), std::string::npos);
+    }
+    std::ostringstream help;
+    std::ostringstream err;
+    ReadProgramOptions({ "--help" }, help, err);
+    EXPECT_NE(help.str().find("--all-pages"), std::string::npos);
+    EXPECT_NE(help.str().find("ZIM archive of more"), std::string::npos);
+}
