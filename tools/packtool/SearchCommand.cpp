@@ -73,6 +73,19 @@ OpenedSource OpenSourceArgument(const std::string& path)
 
 // The index to search: the one the book keeps, else one built now (null for a ZIM searched
 // through its own). A damaged stored index is named and left for one built in memory.
+std::unique_ptr<TSearchIndex> IndexInMemory(TBookSource& source, ToolContext& context)
+{
+    auto index = std::make_unique<TSearchIndex>();
+    const std::unique_ptr<TPageFeeder> feeder = PageFeederOf(source);
+    TProgress progress(context.err, context.errIsTerminal, "Indexing", feeder->Total(), 0);
+    IndexAllPages(*feeder, *index, [&](int entry, PageIndexing outcome) {
+        if (outcome == PageIndexing::Damaged)
+            context.err << "Cannot extract page " << BookTextToUtf8(feeder->NameOf(entry)) << ": not searched\n";
+        progress.Step();
+    });
+    return index;
+}
+
 std::unique_ptr<TSearchIndex> IndexFor(TBookSource& source, ToolContext& context)
 {
     try {
@@ -81,15 +94,20 @@ std::unique_ptr<TSearchIndex> IndexFor(TBookSource& source, ToolContext& context
     } catch (const std::exception& error) {
         context.err << error.what() << "; searching without it\n";
     }
-    auto index = std::make_unique<TSearchIndex>();
-    const std::unique_ptr<TPageFeeder> feeder = PageFeederOf(source);
-    TProgress progress(context.err, context.errIsTerminal, "Indexing", feeder->Total(), 0);
-    IndexAllPages(*feeder, *index, [&](int entry, PageIndexing outcome) {
-        if (outcome == PageIndexing::Damaged)
-            context.err << "Cannot read page " << BookTextToUtf8(feeder->NameOf(entry)) << ": not searched\n";
-        progress.Step();
-    });
-    return index;
+    return IndexInMemory(source, context);
+}
+
+// The results from the index; a stored one found damaged by the query is named, and the query
+// answered by an index built in memory.
+SearchResults SearchIndexOf(TBookSource& source, const SearchQuery& query, int64_t limit, ToolContext& context)
+{
+    std::unique_ptr<TSearchIndex> index = IndexFor(source, context);
+    try {
+        return index->Search(query, 0, limit);
+    } catch (const std::exception& error) {
+        context.err << error.what() << "; searching without it\n";
+    }
+    return IndexInMemory(source, context)->Search(query, 0, limit);
 }
 
 std::string_view KindWord(TitleSuggestion::Kind kind)
@@ -194,7 +212,7 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     if (archive != nullptr)
         results = ArchiveResults(*archive, typed, 0, std::min<int64_t>(limit, 10000));
     else
-        results = IndexFor(source, context)->Search(query, 0, limit);
+        results = SearchIndexOf(source, query, limit, context);
     const TContentsPlaces places(contents);
     for (SearchHit& hit : results.hits)
         places.Place(hit);
