@@ -19,7 +19,10 @@
 
 namespace {
 
-constexpr int kKeyGapMs = 80;
+// SEARCH_PROBE_KEY_GAP_MS changes it.
+const int kKeyGapMs = qEnvironmentVariableIsSet("SEARCH_PROBE_KEY_GAP_MS")
+    ? qEnvironmentVariableIntValue("SEARCH_PROBE_KEY_GAP_MS")
+    : 80;
 constexpr int kQuietMs = 1500;
 
 void Pump(int ms)

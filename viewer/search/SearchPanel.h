@@ -38,8 +38,9 @@ public:
     // within a tenth of a second of the last key; the worker answers only the newest query, so
     // the searches of keys typed meanwhile cost nothing.
     static constexpr int kTypingPauseMs = 40;
-    // Results asked for at a time.
-    static constexpr int64_t kResultsPerPage = 20;
+    // Results asked for at a time: about what the panel shows at once, since each result's
+    // snippet reads its page again.
+    static constexpr int64_t kResultsPerPage = 10;
     // Titles offered above the results at most.
     static constexpr int kMostSuggestions = 8;
 
