@@ -96,8 +96,15 @@ std::string QueryParameter(std::string_view query, std::string_view name)
 }
 
 TServedSearch::TServedSearch(const TBookReader& reader, std::ostream& err)
-    : reader_(reader)
-    , source_(reader)
+    : ownSource_(std::make_unique<TBookFileSource>(reader))
+    , source_(*ownSource_)
+    , err_(err)
+    , thread_([this] { Build(); })
+{
+}
+
+TServedSearch::TServedSearch(TBookSource& source, std::ostream& err)
+    : source_(source)
     , err_(err)
     , thread_([this] { Build(); })
 {
@@ -128,8 +135,21 @@ void TServedSearch::Build()
         // Contents that cannot be read: results come without breadcrumbs.
     }
     places_ = TContentsPlaces(contents);
+    std::string unsearchable = WhyNotSearchable(source_);
+    const TZimSource* archive = ArchiveSearchOf(source_);
+    if (archive != nullptr || !unsearchable.empty()) {
+        auto titles = std::make_unique<TTitleSuggestions>();
+        AddSourceTitles(*titles, source_, contents, nullptr);
+        std::lock_guard guard(lock_);
+        titles_ = std::move(titles);
+        archive_ = archive;
+        unsearchable_ = std::move(unsearchable);
+        ready_ = true;
+        built_.notify_all();
+        return;
+    }
     try {
-        stored_ = TSearchIndex::OpenStored(reader_);
+        stored_ = OpenStoredIndexOf(source_);
     } catch (const std::exception& error) {
         err_ << error.what() << "; searching an index built in memory instead" << std::endl;
     }
@@ -154,8 +174,8 @@ bool TServedSearch::BuildInMemory()
 {
     try {
         {
-            TBookPageFeeder feeder(reader_);
-            while (std::optional<PreparedEntry> prepared = feeder.Next()) {
+            const std::unique_ptr<TPageFeeder> feeder = PageFeederOf(source_);
+            while (std::optional<PreparedEntry> prepared = feeder->Next()) {
                 {
                     std::lock_guard guard(lock_);
                     if (stop_)
@@ -186,6 +206,8 @@ bool TServedSearch::BuildInMemory()
 SearchResults TServedSearch::SearchLocked(
     std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit)
 {
+    if (archive_ != nullptr)
+        return ArchiveResults(*archive_, typed, start, limit);
     if (stored_) {
         try {
             return stored_->Search(typed, start, limit);
@@ -225,7 +247,7 @@ void TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request, THTTPResp
             response.ContentText = "The server is stopping.";
             return;
         }
-        found = titles_->Suggest(typed, limit);
+        found = SuggestTitles(source_, *titles_, typed, limit);
     }
     nlohmann::json list = nlohmann::json::array();
     for (const TitleSuggestion& suggestion : found)
@@ -261,6 +283,11 @@ bool TServedSearch::Answer(const THTTPRequestInfo& request, THTTPResponseInfo& r
         if (!ready_) {
             response.SetResponseCode(503);
             response.ContentText = "The server is stopping.";
+            return true;
+        }
+        if (!unsearchable_.empty()) {
+            response.SetResponseCode(501);
+            response.ContentText = unsearchable_;
             return true;
         }
         try {

@@ -15,6 +15,7 @@
 #include <thread>
 
 class TBookReader;
+class TZimSource;
 class THTTPRequestInfo;
 class THTTPResponseInfo;
 
@@ -36,6 +37,9 @@ public:
     // The reader must be loaded and outlive the search. `err` hears, from the search's own thread,
     // why an index the book keeps is not used (it is damaged); it must outlive the search.
     TServedSearch(const TBookReader& reader, std::ostream& err);
+    // Any other source, searched as SourceSearch.h says (a ZIM through its own index when it has
+    // one); the source must outlive the search.
+    TServedSearch(TBookSource& source, std::ostream& err);
     // Stops the build between two pages and joins its thread; waiting requests get 503.
     ~TServedSearch();
     TServedSearch(const TServedSearch&) = delete;
@@ -55,8 +59,10 @@ private:
     SearchResults SearchLocked(
         std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit);
 
-    const TBookReader& reader_;
-    TBookFileSource source_;
+    std::unique_ptr<TBookSource> ownSource_; // a book file's
+    TBookSource& source_;
+    const TZimSource* archive_ = nullptr; // searched through its own index, when set
+    std::string unsearchable_; // why the source's text cannot be searched, when it cannot
     TContentsPlaces places_; // set by thread_ before ready_
     std::unique_ptr<TTitleSuggestions> titles_; // the same
     std::unique_ptr<TSearchIndex> stored_; // the book's own index, when it has one

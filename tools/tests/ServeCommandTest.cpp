@@ -294,7 +294,7 @@ TEST_F(ServeCommandTest, AStoredIndexDamagedMidQueryIsNamedOnceAndReplaced)
     EXPECT_EQ(errors.find("search index is damaged", named + 1), std::string::npos) << errors;
 }
 
-TEST_F(ServeCommandTest, AnEpubAndAZimAreServedInPlaceRedirectsFollowed)
+TEST_F(ServeCommandTest, AnEpubAndAZimAreServedInPlaceRedirectsFollowedAndSearched)
 {
     WriteSampleEpub(temp_ / "sample.epub");
     WriteSampleZim(temp_ / "sample.zim");
@@ -311,6 +311,12 @@ TEST_F(ServeCommandTest, AnEpubAndAZimAreServedInPlaceRedirectsFollowed)
         EXPECT_TRUE(page.starts_with("HTTP/1.0 200 OK\r\n")) << page;
         EXPECT_NE(page.find(kSampleWord), std::string::npos);
         EXPECT_TRUE(Exchange(port, "GET /none.html HTTP/1.0\r\n\r\n").starts_with("HTTP/1.0 404"));
+        // Searched and suggested as a book is (a ZIM through its own indexes).
+        const std::string found
+            = Exchange(port, "GET /.search?format=json&q=" + std::string(kSampleWord) + " HTTP/1.0\r\n\r\n");
+        EXPECT_NE(found.find("\"name\":\"" + std::string(chapter) + "\""), std::string::npos) << found;
+        const std::string titles = Exchange(port, "GET /.suggest?q=chap HTTP/1.0\r\n\r\n");
+        EXPECT_NE(titles.find("\"title\":\"Chapter\""), std::string::npos) << titles;
         EXPECT_EQ(server.Stop(SIGTERM), 0);
     }
     ServeProcess zim({ (temp_ / "sample.zim").string() });
