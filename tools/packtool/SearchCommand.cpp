@@ -12,6 +12,7 @@
 #include "tools/packtool/SourceCommands.h"
 
 #include <cstdint>
+#include <future>
 #include <iomanip>
 #include <nlohmann/json.hpp>
 
@@ -202,9 +203,13 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     const std::string& path = line.Operands()[0];
     const OpenedSource opened = OpenSourceArgument(path);
     TBookSource& source = *opened.source;
-    const TContents contents = source.Contents();
     if (titles)
-        return ListTitles(source, contents, typed, limit, line.Has("--json"), context);
+        return ListTitles(source, source.Contents(), typed, limit, line.Has("--json"), context);
+    // A book's contents, read for the breadcrumbs, may take its home pages parsed: that happens
+    // beside the query, since a book file is read at positions of each reader's own.
+    std::future<TContents> contents
+        = std::async(BookReaderOf(source) != nullptr ? std::launch::async : std::launch::deferred,
+            [&source] { return source.Contents(); });
     if (const std::string why = WhyNotSearchable(source); !why.empty())
         throw Exception(path + ": " + why);
     SearchResults results;
@@ -213,7 +218,12 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
         results = ArchiveResults(*archive, typed, 0, std::min<int64_t>(limit, 10000));
     else
         results = SearchIndexOf(source, query, limit, context);
-    const TContentsPlaces places(contents);
+    TContentsPlaces places;
+    try {
+        places = TContentsPlaces(contents.get());
+    } catch (const std::exception&) {
+        // Contents that cannot be read: results come without breadcrumbs.
+    }
     for (SearchHit& hit : results.hits)
         places.Place(hit);
     PrintResults(results, archive != nullptr, line.Has("--json"), context);
