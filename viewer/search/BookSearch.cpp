@@ -27,6 +27,12 @@ TBookSearch::TBookSearch(TBookSource& source, QObject* parent)
 
 TBookSearch::~TBookSearch() = default;
 
+void TBookSearch::Prepare()
+{
+    if (!worker_->Started())
+        worker_->Start();
+}
+
 uint64_t TBookSearch::Search(
     const QString& typed, int64_t offset, int64_t limit, LastWord last, std::size_t suggestions)
 {

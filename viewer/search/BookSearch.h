@@ -25,6 +25,8 @@ public:
     // resultsReady with the returned ticket: at once over the pages indexed so far, and again when
     // the index is complete.
     uint64_t Search(const QString& typed, int64_t offset, int64_t limit, LastWord last, std::size_t suggestions = 0);
+    // Starts the worker, so that the index is opened (or its build begun) before the first word.
+    void Prepare();
 
 signals:
     void resultsReady(uint64_t ticket, const SearchResults& results);

@@ -106,6 +106,7 @@ TSearchPanel::TSearchPanel(TBookSearch& search, QWidget* parent)
 
 void TSearchPanel::Open()
 {
+    search_.Prepare();
     show();
     raise();
     field_->setFocus(Qt::ShortcutFocusReason);
