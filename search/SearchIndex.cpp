@@ -347,6 +347,18 @@ SearchQuery TSearchIndex::WithCompletions(const SearchQuery& query)
             completions.emplace_back(word);
         }
     }
+    // The index's words are stems, and a stem stemmed again may change ("comprehension" is kept
+    // as "comprehens", which would be looked up as "comprehen"): such a word cannot be asked for
+    // whole, so the query keeps its prefix.
+    for (const std::string& completion : completions) {
+        bool stable = false;
+        tokenizer_->Tokenize(completion, [&](std::string_view token, int, int) {
+            stable = token == completion;
+            return false;
+        });
+        if (!stable)
+            return query;
+    }
     SearchQuery completed = query;
     completed.expression = ExpressionWithCompletions(query, completions);
     completed.exactFirst = !completions.empty() && completions.front() == prefix;
