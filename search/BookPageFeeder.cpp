@@ -161,6 +161,11 @@ void TBookPageFeeder::Work()
     }
 }
 
+std::string TBookPageFeeder::NameOf(int entry) const
+{
+    return reader_.Pages()[entry];
+}
+
 std::optional<PreparedEntry> TBookPageFeeder::Next()
 {
     if (taken_ >= total_)

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -25,13 +26,24 @@ struct PreparedEntry {
     std::optional<PreparedPage> page; // when the outcome is Indexed
 };
 
+// Hands an index a source's pages, prepared, one at a time in the source's order.
+class TPageFeeder {
+public:
+    virtual ~TPageFeeder() = default;
+    // The next entry, waiting until it is prepared; nothing once every entry has come out.
+    virtual std::optional<PreparedEntry> Next() = 0;
+    virtual int Total() const = 0;
+    // The page name of an entry, for messages.
+    virtual std::string NameOf(int entry) const = 0;
+};
+
 // Prepares a book's entries for its index on threads of its own (first learning the text repeated
 // on many of its pages, which no page's body keeps; then reading and inflating each page,
 // taking its text, packing that) while the index's thread adds the pages prepared before: the
 // index then spends its time on the words alone. Entries come out in directory order, at most a
 // few dozen prepared ahead of the taker. Pages are read the way the page service reads them, at
 // positions of their own, so page requests served meanwhile never wait for the build.
-class TBookPageFeeder {
+class TBookPageFeeder : public TPageFeeder {
 public:
     // The reader must be loaded and outlive the feeder. With `threads` 0 the taker prepares each
     // entry itself as it asks for it; kThreadPerProcessor takes a thread for each processor beside
@@ -39,13 +51,14 @@ public:
     static constexpr int kThreadPerProcessor = -1;
     explicit TBookPageFeeder(const TBookReader& reader, int threads = kThreadPerProcessor);
     // Stops the threads and joins them.
-    ~TBookPageFeeder();
+    ~TBookPageFeeder() override;
     TBookPageFeeder(const TBookPageFeeder&) = delete;
     TBookPageFeeder& operator=(const TBookPageFeeder&) = delete;
 
     // The next entry, waiting until it is prepared; nothing once every entry has come out.
-    std::optional<PreparedEntry> Next();
-    int Total() const { return total_; }
+    std::optional<PreparedEntry> Next() override;
+    int Total() const override { return total_; }
+    std::string NameOf(int entry) const override;
 
 private:
     void Work();

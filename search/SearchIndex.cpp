@@ -347,6 +347,18 @@ SearchQuery TSearchIndex::WithCompletions(const SearchQuery& query)
             completions.emplace_back(word);
         }
     }
+    // The index's words are stems, and a stem stemmed again may change ("comprehension" is kept
+    // as "comprehens", which would be looked up as "comprehen"): such a word cannot be asked for
+    // whole, so the query keeps its prefix.
+    for (const std::string& completion : completions) {
+        bool stable = false;
+        tokenizer_->Tokenize(completion, [&](std::string_view token, int, int) {
+            stable = token == completion;
+            return false;
+        });
+        if (!stable)
+            return query;
+    }
     SearchQuery completed = query;
     completed.expression = ExpressionWithCompletions(query, completions);
     completed.exactFirst = !completions.empty() && completions.front() == prefix;
@@ -376,7 +388,7 @@ SearchHit TSearchIndex::StoredHitAt(int64_t id, int64_t from, const std::vector<
 SearchHit TSearchIndex::HitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)
 {
     const StoredPage& page = pages_.at(static_cast<std::size_t>(id - 1));
-    SearchHit hit { page.name, page.title, 0, {} };
+    SearchHit hit { page.name, page.title, 0, {}, {} };
     const std::vector<PackedBlock>& blocks = page.blocks;
     if (blocks.empty())
         return hit;
@@ -395,6 +407,31 @@ SearchHit TSearchIndex::HitAt(int64_t id, int64_t from, const std::vector<Snippe
         hit.snippet = MakeSnippet(*tokenizer_, stretch, from, terms, nullptr);
     }
     return hit;
+}
+
+std::vector<std::pair<std::string, std::string>> TSearchIndex::PageTitles() const
+{
+    std::vector<std::pair<std::string, std::string>> titles;
+    if (!IsStored()) {
+        titles.reserve(pages_.size());
+        for (const StoredPage& page : pages_)
+            titles.emplace_back(page.name, page.title);
+        return titles;
+    }
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT name, title FROM pages ORDER BY id", -1, &statement, nullptr) != SQLITE_OK)
+        throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+        const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
+        titles.emplace_back(std::string(static_cast<const char*>(sqlite3_column_blob(statement, 0)),
+                                static_cast<std::size_t>(sqlite3_column_bytes(statement, 0))),
+            std::string(title != nullptr ? title : "", static_cast<std::size_t>(sqlite3_column_bytes(statement, 1))));
+    }
+    sqlite3_finalize(statement);
+    if (step != SQLITE_DONE)
+        throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+    return titles;
 }
 
 int64_t TSearchIndex::MemoryUsed() const

@@ -4,6 +4,7 @@
 #include "search/PreparedPage.h"
 #include "search/RepeatedText.h"
 #include "search/SearchQuery.h"
+#include "search/TitleSuggestions.h"
 
 #include <cstdint>
 #include <memory>
@@ -28,6 +29,7 @@ struct SearchHit {
     std::string title; // UTF-8; empty when the page has none
     double score = 0; // higher is better
     std::vector<SnippetPiece> snippet; // a few words around the best match
+    std::vector<std::string> breadcrumb; // the contents entries above the page's, top first (ContentsPlaces.h)
 };
 
 // One page of results and how many there are in all.
@@ -36,6 +38,8 @@ struct SearchResults {
     int64_t offset = 0;
     std::vector<SearchHit> hits; // best first
     bool complete = true; // false while the index is still being built
+    // Titles that begin with the words, shown above the hits while the reader types; empty else.
+    std::vector<TitleSuggestion> suggestions;
 };
 
 // The book's text in a full-text index held in memory only: SQLite FTS5 with a tokenizer that
@@ -77,6 +81,10 @@ public:
     // text repeated on many pages (learnt while building) beside the words.
     std::string StoredImage(const TRepeatedText& repeated);
     bool IsStored() const { return reader_ != nullptr; }
+
+    // Every page's name and title (UTF-8, empty for none), in the order they were added. Raises
+    // Exception when a stored index cannot be read.
+    std::vector<std::pair<std::string, std::string>> PageTitles() const;
 
     int64_t PageCount() const { return static_cast<int64_t>(pages_.size()); }
     // Bytes of memory the index holds: its SQLite pages, schema and statements, and the pages'

@@ -1,7 +1,7 @@
 #include "search/SearchWorker.h"
 
-#include "book/BookReader.h"
-#include "search/BookPageFeeder.h"
+#include "search/SourceSearch.h"
+#include "sources/BookSource.h"
 
 #include <chrono>
 #include <memory>
@@ -13,8 +13,8 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 
 } // namespace
 
-TSearchWorker::TSearchWorker(const TBookReader& reader)
-    : reader_(reader)
+TSearchWorker::TSearchWorker(TBookSource& source)
+    : source_(source)
 {
 }
 
@@ -35,38 +35,43 @@ void TSearchWorker::Start()
         thread_ = std::thread([this] { Run(); });
 }
 
-uint64_t TSearchWorker::Search(std::string typed, int64_t offset, int64_t limit, LastWord last)
+uint64_t TSearchWorker::Search(std::string typed, int64_t offset, int64_t limit, LastWord last, std::size_t suggestions)
 {
     uint64_t ticket = 0;
     {
         std::lock_guard guard(lock_);
         ticket = ++lastTicket_;
-        pending_ = Request { ticket, std::move(typed), offset, limit, last };
+        pending_ = Request { ticket, std::move(typed), offset, limit, last, suggestions };
     }
     wake_.notify_all();
     return ticket;
 }
 
-void TSearchWorker::Answer(const Request& request, bool complete)
+void TSearchWorker::MakeTitles(const TSearchIndex* index)
 {
-    TSearchIndex& index = stored_ ? *stored_ : index_;
-    SearchResults results = index.Search(request.typed, request.offset, request.limit, request.last);
-    results.complete = complete;
+    auto titles = std::make_unique<TTitleSuggestions>();
+    try {
+        AddSourceTitles(*titles, source_, contents_, index);
+    } catch (const std::exception&) {
+        // A stored index whose titles cannot be read: the contents' titles are offered alone.
+        titles = std::make_unique<TTitleSuggestions>();
+        AddSourceTitles(*titles, source_, contents_, nullptr);
+    }
+    titles_ = std::move(titles);
+}
+
+void TSearchWorker::Answer(const Request& request, SearchResults results)
+{
+    for (SearchHit& hit : results.hits)
+        places_.Place(hit);
+    if (request.offset == 0 && request.suggestions > 0 && titles_)
+        results.suggestions = SuggestTitles(source_, *titles_, request.typed, request.suggestions);
     if (OnResults)
         OnResults(request.ticket, results);
 }
 
-bool TSearchWorker::AnswerFromStoredIndex()
+bool TSearchWorker::AnswerUntilStopped(const std::function<SearchResults(const Request&)>& answer)
 {
-    try {
-        stored_ = TSearchIndex::OpenStored(reader_);
-    } catch (const std::exception&) {
-        return false; // damaged: an index is built as for a book without one
-    }
-    if (!stored_)
-        return false;
-    if (OnProgress)
-        OnProgress(reader_.Pages().Count(), reader_.Pages().Count());
     for (;;) {
         std::optional<Request> request;
         {
@@ -76,36 +81,91 @@ bool TSearchWorker::AnswerFromStoredIndex()
                 return true;
             request.swap(pending_);
         }
+        SearchResults results;
         try {
-            Answer(*request, true);
+            results = answer(*request);
         } catch (const std::exception&) {
-            // Damaged where this query read it: the question waits for an index built anew.
-            stored_.reset();
             std::lock_guard guard(lock_);
             if (!pending_)
                 pending_ = std::move(request);
             return false;
         }
+        Answer(*request, std::move(results));
     }
 }
 
 void TSearchWorker::Run()
 {
-    if (AnswerFromStoredIndex())
+    try {
+        contents_ = source_.Contents();
+    } catch (const std::exception&) {
+        // Contents that cannot be read: results come without breadcrumbs.
+    }
+    places_ = TContentsPlaces(contents_);
+    if (const std::string why = WhyNotSearchable(source_); !why.empty()) {
+        MakeTitles(nullptr);
+        if (OnUnsearchable)
+            OnUnsearchable(why);
+        AnswerUntilStopped([](const Request& request) {
+            SearchResults none;
+            none.offset = request.offset;
+            return none;
+        });
         return;
+    }
+    if (const TZimSource* zim = ArchiveSearchOf(source_)) {
+        MakeTitles(nullptr);
+        if (OnProgress)
+            OnProgress(0, 0);
+        AnswerUntilStopped([zim](const Request& request) {
+            return ArchiveResults(*zim, request.typed, request.offset, request.limit);
+        });
+        return;
+    }
+    try {
+        stored_ = OpenStoredIndexOf(source_);
+    } catch (const std::exception&) {
+        // Damaged: an index is built as for a book without one.
+    }
+    if (stored_) {
+        MakeTitles(stored_.get());
+        if (OnProgress)
+            OnProgress(0, 0);
+        const bool stopped = AnswerUntilStopped([this](const Request& request) {
+            return stored_->Search(request.typed, request.offset, request.limit, request.last);
+        });
+        if (stopped)
+            return;
+        // Damaged where a query read it: the question waits for an index built anew.
+        stored_.reset();
+    }
+    BuildAndAnswer();
+}
+
+void TSearchWorker::BuildAndAnswer()
+{
+    MakeTitles(nullptr); // the contents' titles until the pages' are known
     // Made here, so that its threads start with the build and go once it is done.
-    auto feeder = std::make_unique<TBookPageFeeder>(reader_);
+    std::unique_ptr<TPageFeeder> feeder = PageFeederOf(source_);
     const int total = feeder->Total();
     int done = 0;
     auto lastReport = std::chrono::steady_clock::now();
-    // A query answered before the index was complete, to answer again at the end.
-    std::optional<Request> partial;
-    if (total == 0) {
+    const auto search = [this](const Request& request, bool complete) {
+        SearchResults results = index_.Search(request.typed, request.offset, request.limit, request.last);
+        results.complete = complete;
+        Answer(request, std::move(results));
+    };
+    const auto finish = [&] {
         feeder.reset();
         index_.Finish();
+        MakeTitles(&index_);
         if (OnProgress)
-            OnProgress(0, 0);
-    }
+            OnProgress(done, total);
+    };
+    // A query answered before the index was complete, to answer again at the end.
+    std::optional<Request> partial;
+    if (total == 0)
+        finish();
     for (;;) {
         std::optional<Request> request;
         {
@@ -118,22 +178,19 @@ void TSearchWorker::Run()
         }
         if (request) {
             const bool complete = done >= total;
-            Answer(*request, complete);
+            search(*request, complete);
             partial = complete ? std::nullopt : request;
             continue;
         }
         std::optional<PreparedEntry> prepared = feeder->Next();
         if (prepared && AddToIndex(index_, *prepared) == PageIndexing::Damaged && OnDamaged)
-            OnDamaged(reader_.Pages()[prepared->entry]);
+            OnDamaged(feeder->NameOf(prepared->entry));
         ++done;
         const auto now = std::chrono::steady_clock::now();
         if (done == total) {
-            feeder.reset();
-            index_.Finish();
-            if (OnProgress)
-                OnProgress(done, total);
+            finish();
             if (partial) {
-                Answer(*partial, true);
+                search(*partial, true);
                 partial.reset();
             }
         } else if (now - lastReport >= kProgressInterval) {
@@ -142,7 +199,7 @@ void TSearchWorker::Run()
                 OnProgress(done, total);
             // The results grow with the index while it builds.
             if (partial)
-                Answer(*partial, false);
+                search(*partial, false);
         }
     }
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "search/ContentsPlaces.h"
 #include "search/SearchIndex.h"
+#include "search/TitleSuggestions.h"
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,33 +14,40 @@
 #include <string>
 #include <thread>
 
-class TBookReader;
+class TBookSource;
+class TZimSource;
 
-// Answers from the index the book keeps, when it keeps one; else builds a book's index on a thread
-// of its own, a page at a time, and answers queries on that
-// same thread between pages: a query asked while it builds is answered over the pages indexed so
-// far at once, again with each progress report, and once more when the index is complete. Only
-// the newest waiting query is answered.
+// Searches any source on a thread of its own (SourceSearch.h says how each kind is searched).
+// A source searched through an index built here is indexed a page at a time, and queries are
+// answered on that same thread between pages: a query asked while it builds is answered over the
+// pages indexed so far at once, again with each progress report, and once more when the index is
+// complete. Only the newest waiting query is answered. Each hit carries its breadcrumb, and the
+// first page of results the titles that begin with the words.
 class TSearchWorker {
 public:
     // The callbacks run on the worker thread; set them before Start.
-    // Entries done out of the directory's total; also once when the build ends (done == total).
+    // Entries done out of the total; also once when the build ends (done == total).
     std::function<void(int done, int total)> OnProgress;
-    // A page whose record cannot be read or inflated; it is left out of the index.
+    // A page that cannot be read; it is left out of the index.
     std::function<void(const std::string& name)> OnDamaged;
     // The answer to the query with this ticket (the number Search returned).
     std::function<void(uint64_t ticket, const SearchResults& results)> OnResults;
+    // Why the source's text cannot be searched (titles still are); once, before any answer.
+    std::function<void(const std::string& why)> OnUnsearchable;
 
-    // The reader must be loaded and outlive the worker.
-    explicit TSearchWorker(const TBookReader& reader);
+    // The source must outlive the worker; its pages are read on the worker's threads while others
+    // may read them too.
+    explicit TSearchWorker(TBookSource& source);
     // Stops the build and joins the thread before anything else goes.
     ~TSearchWorker();
     TSearchWorker(const TSearchWorker&) = delete;
     TSearchWorker& operator=(const TSearchWorker&) = delete;
 
     void Start();
-    // Asks for results from `offset`; returns the ticket OnResults will carry.
-    uint64_t Search(std::string typed, int64_t offset, int64_t limit, LastWord last = LastWord::Whole);
+    // Asks for results from `offset`, with at most `suggestions` titles when `offset` is 0;
+    // returns the ticket OnResults will carry.
+    uint64_t Search(
+        std::string typed, int64_t offset, int64_t limit, LastWord last = LastWord::Whole, std::size_t suggestions = 0);
     bool Started() const { return thread_.joinable(); }
 
 private:
@@ -47,14 +57,20 @@ private:
         int64_t offset = 0;
         int64_t limit = 0;
         LastWord last = LastWord::Whole;
+        std::size_t suggestions = 0;
     };
     void Run();
-    // Answers every query from the index the book keeps until stopped (true); false at once when
-    // the book keeps none that can be read, or later when it turns out damaged.
-    bool AnswerFromStoredIndex();
-    void Answer(const Request& request, bool complete);
+    // Answers every query with `answer` until stopped (true); false when `answer` raises, with the
+    // query left waiting for whatever answers next.
+    bool AnswerUntilStopped(const std::function<SearchResults(const Request&)>& answer);
+    void BuildAndAnswer();
+    void Answer(const Request& request, SearchResults results);
+    void MakeTitles(const TSearchIndex* index);
 
-    const TBookReader& reader_;
+    TBookSource& source_;
+    TContents contents_; // read on the worker thread
+    TContentsPlaces places_;
+    std::unique_ptr<TTitleSuggestions> titles_;
     std::unique_ptr<TSearchIndex> stored_; // the book's own index, when it keeps one
     TSearchIndex index_; // else built here; both touched only on the worker thread once started
     std::mutex lock_;

@@ -21,6 +21,7 @@ public:
     DisplaySettings Display() const override;
     // The contents the book stores, else those its home page shows (ContentsReading.h).
     TContents Contents() const override;
+    const TBookReader& Reader() const { return reader_; }
 
 private:
     const TBookReader& reader_;

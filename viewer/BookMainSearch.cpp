@@ -30,13 +30,18 @@ void TBookMainForm::AddSearchAction()
 
 void TBookMainForm::ActionSearchExecute()
 {
-    if (!Server->Reader().IsValid())
+    TBookSource* source = ShownSource();
+    if (source == nullptr)
         return;
     if (SearchPanel == nullptr) {
-        Search = std::make_unique<TBookSearch>(Server->Reader(), nullptr);
+        Search = std::make_unique<TBookSearch>(*source, nullptr);
         SearchPanel = new TSearchPanel(*Search, this);
         addDockWidget(Qt::RightDockWidgetArea, SearchPanel);
         connect(SearchPanel, &TSearchPanel::pageChosen, this, &TBookMainForm::OpenSearchResult);
+        connect(
+            SearchPanel, &TSearchPanel::placeChosen, this, [this](const QByteArray& page, const QByteArray& anchor) {
+                NavigateURL(Server->PageURL(page.toStdString()) + (anchor.isEmpty() ? "" : "#" + anchor.toStdString()));
+            });
         MakeRoomForSearchPanel();
     }
     SearchPanel->Open();

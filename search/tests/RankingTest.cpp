@@ -105,3 +105,18 @@ TEST_F(Ranking, ASourceCopyBesideItsPageIsNotAHitOfItsOwn)
 }
 
 } // namespace
+
+// The index keeps stems, and some stems change when stemmed again ("comprehensions" is kept as
+// "comprehens"): while typed, such a word still finds its pages.
+TEST(RankingWhileTyping, AWordWhoseStemChangesWhenStemmedAgainIsStillFound)
+{
+    const auto book = MakeSearchBook({ { "/ds.html", HtmlPage("Data", "<p>List comprehensions make lists.</p>") },
+        { "/other.html", HtmlPage("Other", "<p>Nothing here.</p>") } });
+    TSearchIndex index;
+    IndexWholeBook(book->reader, index);
+    for (const char* typed : { "comprehension", "list comprehension", "list comprehensions", "list compr" }) {
+        SCOPED_TRACE(typed);
+        EXPECT_EQ(Ranked(index, typed, LastWord::Prefix), Names { "/ds.html" });
+        EXPECT_EQ(Ranked(index, typed).size(), std::string_view(typed).ends_with("compr") ? 0u : 1u);
+    }
+}

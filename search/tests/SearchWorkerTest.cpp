@@ -3,6 +3,7 @@
 #include "search/SearchWorker.h"
 #include "search/BookPageFeeder.h"
 #include "search/tests/SearchBook.h"
+#include "sources/BookFileSource.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +63,8 @@ TEST(SearchWorker, AnswersWhileBuildingThenAgainOverTheWholeBookAndReportsDamage
     std::vector<std::string> damaged;
     int lastDone = -1;
     {
-        TSearchWorker worker(book->reader);
+        TBookFileSource source(book->reader);
+        TSearchWorker worker(source);
         worker.OnResults = [&](uint64_t, const SearchResults& results) {
             std::lock_guard guard(lock);
             answers.push_back(results);
@@ -102,7 +104,8 @@ TEST(SearchWorker, StopsPromptlyWhenDestroyedMidBuild)
     for (int i = 0; i < 3000; ++i)
         pages.emplace_back("/p" + std::to_string(i) + ".htm", HtmlPage("Page", "<p>text</p>"));
     auto book = MakeSearchBook(pages);
-    TSearchWorker worker(book->reader);
+    TBookFileSource source(book->reader);
+    TSearchWorker worker(source);
     worker.Start();
     worker.Search("text", 0, 1);
 }

@@ -7,6 +7,7 @@
 #include "sources/FolderPreview.h"
 #include "sources/OpenSource.h"
 #include "tools/packtool/ServeLimits.h"
+#include "tools/packtool/ServeSearch.h"
 
 #include <csignal>
 #include <optional>
@@ -43,6 +44,11 @@ int ServeOtherSource(const std::string& fileName, ESourceKind kind, const Comman
     // Declared before the server, whose sessions read it.
     const std::unique_ptr<TBookSource> source = OpenBookSource(fileName, kind);
     TPageServer server(*source, limits);
+    // Its search paths, as for a book; the handler keeps the search until the server goes.
+    const auto search = std::make_shared<TServedSearch>(*source, context.err);
+    server.AnswerFirst([search](const THTTPRequestInfo& request, THTTPResponseInfo& response) {
+        return search->Answer(request, response);
+    });
     if (!SwitchOnServing(server, line, address, port, context.err))
         return kExitError;
     const std::string home = source->HomePageName();
@@ -52,6 +58,8 @@ int ServeOtherSource(const std::string& fileName, ESourceKind kind, const Comman
     context.err << "Serving the " << source->KindName() << " " << fileName << "; press Ctrl+C to stop." << std::endl;
     const int signal = waitForStop();
     server.SwitchOff();
+    server.Stop();
+    search->Stop();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;
     return kExitOk;
 }

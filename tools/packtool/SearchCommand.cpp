@@ -2,82 +2,195 @@
 #include "common/BookText.h"
 #include "common/CommandLine.h"
 #include "common/DisplayText.h"
-#include "search/BookPageFeeder.h"
-#include "search/SearchIndex.h"
+#include "search/ContentsPlaces.h"
+#include "search/SourceSearch.h"
+#include "sources/BookFileSource.h"
+#include "sources/OpenSource.h"
 #include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/Progress.h"
 #include "tools/packtool/SourceCommands.h"
 
 #include <cstdint>
+#include <future>
 #include <iomanip>
 #include <nlohmann/json.hpp>
 
 namespace {
 
-constexpr std::string_view kUsage = R"(Usage: ebook-pack search BOOK QUERY... [--limit N] [--json]
+constexpr std::string_view kUsage = R"(Usage: ebook-pack search BOOK QUERY... [--limit N] [--json] [--titles]
 
 Searches the text of every HTML, XHTML and plain-text page of BOOK and lists the pages that hold
-all the words of QUERY, best first: name, title, score and a few words around the best match, the
-matched words in [brackets]. Pages whose title holds the words come first, then those whose
-headings do; text repeated on many pages (navigation bars, headers, footers) and a Sphinx
-"_sources" copy of a page do not count. Letter case and accents are ignored ("resume" finds
-"Résumé"), and so are English word endings ("keys" finds "key"); "quoted words" must stand
-together in that order. Pages that cannot be inflated are named on the error output and left out.
+all the words of QUERY, best first: name, title, where the page sits in the contents, score and a
+few words around the best match, the matched words in [brackets]. Pages whose title holds the
+words come first, then those whose headings do; text repeated on many pages (navigation bars,
+headers, footers) and a Sphinx "_sources" copy of a page do not count. Letter case and accents
+are ignored ("resume" finds "Résumé"), and so are English word endings ("keys" finds "key");
+"quoted words" must stand together in that order. Pages that cannot be read are named on the
+error output and left out. A page without a title of its own (or titled with its file name) shows
+its contents entry's title.
 The index the book keeps is used when it has one (build writes it unless given --no-index);
-otherwise one is built in memory first. A ZIM with a full-text index of its own is
-searched through it (its ranking and snippets); an EPUB, CHM, folder or a ZIM without one (up to
-256 MiB of pages) is indexed here first. A QUERY longer than 1 MiB is refused. Exit status 1 when
-no page matches.
+otherwise one is built in memory first. A ZIM with a full-text index of its own is searched
+through it (its ranking and snippets); an EPUB, CHM, folder or a ZIM without one (up to 256 MiB of
+pages) is indexed here first. A QUERY longer than 1 MiB is refused. Exit status 1 when no page
+matches.
 
 Options:
   --limit N    list at most N pages (default 20; 0 lists all); the total is always given
-  --json       one JSON object: total, results with name, title, score and snippet pieces
+  --json       one JSON object: total, results with name, title, breadcrumb, score and snippet
+               pieces (with --titles: suggestions with title, name, anchor and kind)
+  --titles     list the titles that begin with the words instead, as the viewer suggests them
+               while typing: page titles, then contents entries, then keyword index entries
+               (a ZIM's from its title index); the last word may be cut short
 )";
 
 constexpr int32_t kDefaultLimit = 20;
+// Titles listed at most by default with --titles.
+constexpr std::size_t kDefaultTitles = 20;
 
-int64_t LimitOf(const CommandLine& line)
+int64_t LimitOf(const CommandLine& line, int32_t fallback)
 {
-    const int32_t limit = NumberOption(line, "--limit", 0, INT32_MAX, kDefaultLimit);
+    const int32_t limit = NumberOption(line, "--limit", 0, INT32_MAX, fallback);
     return limit == 0 ? INT64_MAX : limit;
 }
 
-nlohmann::json JsonOf(const SearchResults& results)
+// The operand as a source, with the book file behind it when it is one.
+struct OpenedSource {
+    std::unique_ptr<OpenedBook> book;
+    std::unique_ptr<TBookSource> source;
+};
+
+OpenedSource OpenSourceArgument(const std::string& path)
 {
-    nlohmann::json hits = nlohmann::json::array();
-    for (const SearchHit& hit : results.hits) {
-        nlohmann::json snippet = nlohmann::json::array();
-        for (const SnippetPiece& piece : hit.snippet)
-            snippet.push_back({ { "text", piece.text }, { "match", piece.matched } });
-        hits.push_back({ { "name", BookTextToUtf8(hit.name) }, { "title", hit.title }, { "score", hit.score },
-            { "snippet", snippet } });
+    OpenedSource opened;
+    if (const auto kind = OtherSourceKind(path)) {
+        opened.source = OpenBookSource(path, *kind);
+    } else {
+        opened.book = OpenBookArgument(path);
+        opened.source = std::make_unique<TBookFileSource>(opened.book->reader);
     }
-    return { { "total", results.total }, { "results", hits } };
+    return opened;
 }
 
-// Answers from the index the book keeps, when it holds one of this version that can be read; a
-// damaged one is named and left for an index built in memory.
-bool SearchStoredIndex(
-    const TBookReader& reader, const SearchQuery& query, int64_t limit, SearchResults& results, ToolContext& context)
+// The index to search: the one the book keeps, else one built now (null for a ZIM searched
+// through its own). A damaged stored index is named and left for one built in memory.
+std::unique_ptr<TSearchIndex> IndexInMemory(TBookSource& source, ToolContext& context)
+{
+    auto index = std::make_unique<TSearchIndex>();
+    const std::unique_ptr<TPageFeeder> feeder = PageFeederOf(source);
+    TProgress progress(context.err, context.errIsTerminal, "Indexing", feeder->Total(), 0);
+    IndexAllPages(*feeder, *index, [&](int entry, PageIndexing outcome) {
+        if (outcome == PageIndexing::Damaged)
+            context.err << "Cannot extract page " << BookTextToUtf8(feeder->NameOf(entry)) << ": not searched\n";
+        progress.Step();
+    });
+    return index;
+}
+
+std::unique_ptr<TSearchIndex> IndexFor(TBookSource& source, ToolContext& context)
 {
     try {
-        const std::unique_ptr<TSearchIndex> stored = TSearchIndex::OpenStored(reader);
-        if (!stored)
-            return false;
-        results = stored->Search(query, 0, limit);
-        return true;
+        if (auto stored = OpenStoredIndexOf(source))
+            return stored;
     } catch (const std::exception& error) {
         context.err << error.what() << "; searching without it\n";
-        return false;
+    }
+    return IndexInMemory(source, context);
+}
+
+// The results from the index; a stored one found damaged by the query is named, and the query
+// answered by an index built in memory.
+SearchResults SearchIndexOf(TBookSource& source, const SearchQuery& query, int64_t limit, ToolContext& context)
+{
+    std::unique_ptr<TSearchIndex> index = IndexFor(source, context);
+    try {
+        return index->Search(query, 0, limit);
+    } catch (const std::exception& error) {
+        context.err << error.what() << "; searching without it\n";
+    }
+    return IndexInMemory(source, context)->Search(query, 0, limit);
+}
+
+std::string_view KindWord(TitleSuggestion::Kind kind)
+{
+    switch (kind) {
+    case TitleSuggestion::Kind::PageTitle:
+        return "page";
+    case TitleSuggestion::Kind::ContentsEntry:
+        return "contents";
+    case TitleSuggestion::Kind::Keyword:
+        return "keyword";
+    }
+    return "page";
+}
+
+int ListTitles(TBookSource& source, const TContents& contents, const std::string& typed, int64_t limit, bool json,
+    ToolContext& context)
+{
+    TTitleSuggestions titles;
+    std::unique_ptr<TSearchIndex> index;
+    // A ZIM's titles come from its title index; other sources' pages' titles from the index.
+    if (ArchiveSearchOf(source) == nullptr && WhyNotSearchable(source).empty())
+        index = IndexFor(source, context);
+    AddSourceTitles(titles, source, contents, index.get());
+    const std::vector<TitleSuggestion> found
+        = SuggestTitles(source, titles, typed, static_cast<std::size_t>(std::min<int64_t>(limit, 100000)));
+    if (json) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const TitleSuggestion& suggestion : found)
+            list.push_back({ { "title", suggestion.title }, { "name", BookTextToUtf8(suggestion.page) },
+                { "anchor", suggestion.anchor }, { "kind", KindWord(suggestion.kind) } });
+        context.out << nlohmann::json { { "suggestions", list } }.dump(
+            2, ' ', false, nlohmann::json::error_handler_t::replace)
+                    << "\n";
+    } else {
+        for (const TitleSuggestion& suggestion : found)
+            context.out << EscapeForTerminal(CutForDisplay(suggestion.title)) << "  "
+                        << EscapeForTerminal(BookTextToUtf8(suggestion.page))
+                        << (suggestion.anchor.empty() ? "" : "#" + EscapeForTerminal(suggestion.anchor)) << "  ("
+                        << KindWord(suggestion.kind) << ")\n";
+    }
+    return found.empty() ? kExitPagesFailed : kExitOk;
+}
+
+void PrintResults(const SearchResults& results, bool fromArchive, bool json, ToolContext& context)
+{
+    if (json) {
+        nlohmann::json hits = nlohmann::json::array();
+        for (const SearchHit& hit : results.hits) {
+            nlohmann::json snippet = nlohmann::json::array();
+            for (const SnippetPiece& piece : hit.snippet)
+                snippet.push_back({ { "text", piece.text }, { "match", piece.matched } });
+            hits.push_back({ { "name", BookTextToUtf8(hit.name) }, { "title", hit.title },
+                { "breadcrumb", hit.breadcrumb }, { "score", hit.score }, { "snippet", snippet } });
+        }
+        nlohmann::json answer = { { "total", results.total }, { "results", hits } };
+        if (fromArchive)
+            answer["index"] = "zim";
+        context.out << answer.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        return;
+    }
+    context.out << results.total << (results.total == 1 ? " page matches" : " pages match");
+    if (static_cast<int64_t>(results.hits.size()) < results.total)
+        context.out << ", the best " << results.hits.size() << " shown";
+    context.out << (fromArchive ? " (from the archive's own index)\n" : "\n");
+    for (const SearchHit& hit : results.hits) {
+        context.out << "\n"
+                    << EscapeForTerminal(BookTextToUtf8(hit.name)) << "  "
+                    << (hit.title.empty() ? "(no title)" : EscapeForTerminal(CutForDisplay(hit.title))) << "  "
+                    << std::fixed << std::setprecision(2) << hit.score << "\n";
+        if (!hit.breadcrumb.empty())
+            context.out << "  " << EscapeForTerminal(CutForDisplay(BreadcrumbLine(hit.breadcrumb))) << "\n";
+        context.out << "  " << MarkedSnippet(hit.snippet, "[", "]") << "\n";
     }
 }
 
 int RunSearch(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, { { "--limit", "", true }, { "--json", "", false } });
+    const CommandLine line(args, { { "--limit", "", true }, { "--json", "", false }, { "--titles", "", false } });
     line.ExpectOperands(2, SIZE_MAX, "BOOK and QUERY");
-    const int64_t limit = LimitOf(line);
+    const bool titles = line.Has("--titles");
+    const int64_t limit = LimitOf(line, titles ? static_cast<int32_t>(kDefaultTitles) : kDefaultLimit);
     std::string typed;
     for (std::size_t i = 1; i < line.Operands().size(); ++i)
         typed += (i > 1 ? " " : "") + line.Operands()[i];
@@ -87,39 +200,33 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     if (query.expression.empty())
         throw EUsageError("QUERY holds no word to search for");
 
-    if (const auto kind = OtherSourceKind(line.Operands()[0]))
-        return SearchSource(line.Operands()[0], *kind, typed, limit, line.Has("--json"), context);
-    const auto book = OpenBookArgument(line.Operands()[0]);
-    const TBookReader& reader = book->reader;
+    const std::string& path = line.Operands()[0];
+    const OpenedSource opened = OpenSourceArgument(path);
+    TBookSource& source = *opened.source;
+    if (titles)
+        return ListTitles(source, source.Contents(), typed, limit, line.Has("--json"), context);
+    // A book's contents, read for the breadcrumbs, may take its home pages parsed: that happens
+    // beside the query, since a book file is read at positions of each reader's own.
+    std::future<TContents> contents
+        = std::async(BookReaderOf(source) != nullptr ? std::launch::async : std::launch::deferred,
+            [&source] { return source.Contents(); });
+    if (const std::string why = WhyNotSearchable(source); !why.empty())
+        throw Exception(path + ": " + why);
     SearchResults results;
-    if (!SearchStoredIndex(reader, query, limit, results, context)) {
-        TSearchIndex index;
-        {
-            TProgress progress(context.err, context.errIsTerminal, "Indexing", reader.Pages().Count(), 0);
-            IndexWholeBook(reader, index, [&](int entry, PageIndexing outcome) {
-                if (outcome == PageIndexing::Damaged)
-                    context.err << "Cannot extract page " << BookTextToUtf8(reader.Pages()[entry])
-                                << ": not searched\n";
-                progress.Step();
-            });
-        }
-        results = index.Search(query, 0, limit);
+    const TZimSource* archive = ArchiveSearchOf(source);
+    if (archive != nullptr)
+        results = ArchiveResults(*archive, typed, 0, std::min<int64_t>(limit, 10000));
+    else
+        results = SearchIndexOf(source, query, limit, context);
+    TContentsPlaces places;
+    try {
+        places = TContentsPlaces(contents.get());
+    } catch (const std::exception&) {
+        // Contents that cannot be read: results come without breadcrumbs.
     }
-    if (line.Has("--json")) {
-        context.out << JsonOf(results).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-    } else {
-        context.out << results.total << (results.total == 1 ? " page matches" : " pages match");
-        if (static_cast<int64_t>(results.hits.size()) < results.total)
-            context.out << ", the best " << results.hits.size() << " shown";
-        context.out << "\n";
-        for (const SearchHit& hit : results.hits) {
-            context.out << "\n"
-                        << EscapeForTerminal(BookTextToUtf8(hit.name)) << "  "
-                        << (hit.title.empty() ? "(no title)" : EscapeForTerminal(CutForDisplay(hit.title))) << "  "
-                        << std::fixed << std::setprecision(2) << hit.score << "\n  "
-                        << MarkedSnippet(hit.snippet, "[", "]") << "\n";
-        }
-    }
+    for (SearchHit& hit : results.hits)
+        places.Place(hit);
+    PrintResults(results, archive != nullptr, line.Has("--json"), context);
     return results.total > 0 ? kExitOk : kExitPagesFailed;
 }
 

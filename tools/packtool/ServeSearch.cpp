@@ -5,6 +5,7 @@
 #include "common/PercentDecoding.h"
 #include "html/HtmlEscape.h"
 #include "search/BookPageFeeder.h"
+#include "search/SourceSearch.h"
 #include "server/http/HTTPRequestInfo.h"
 #include "server/http/HTTPResponseInfo.h"
 
@@ -15,6 +16,7 @@
 namespace {
 
 constexpr int64_t kDefaultServedResults = 20;
+constexpr int64_t kDefaultServedSuggestions = 10;
 
 int64_t NumberParameter(std::string_view query, std::string_view name, int64_t fallback, int64_t highest)
 {
@@ -52,7 +54,7 @@ std::string ResultsJson(const std::string& typed, const SearchResults& results)
         for (const SnippetPiece& piece : hit.snippet)
             snippet.push_back({ { "text", piece.text }, { "match", piece.matched } });
         hits.push_back({ { "name", BookTextToUtf8(hit.name) }, { "title", hit.title }, { "link", PageLink(hit.name) },
-            { "score", hit.score }, { "snippet", snippet } });
+            { "breadcrumb", hit.breadcrumb }, { "score", hit.score }, { "snippet", snippet } });
     }
     const nlohmann::json answer
         = { { "query", typed }, { "total", results.total }, { "start", results.offset }, { "results", hits } };
@@ -69,7 +71,8 @@ std::string ResultsPage(const std::string& typed, const SearchResults& results)
     for (const SearchHit& hit : results.hits) {
         const std::string name = BookTextToUtf8(hit.name);
         page += "<li><a href=\"" + PageLink(hit.name) + "\">" + EscapeHtml(hit.title.empty() ? name : hit.title)
-            + "</a><br><small>" + EscapeHtml(name) + "</small><br>";
+            + "</a><br><small>" + EscapeHtml(hit.breadcrumb.empty() ? name : BreadcrumbLine(hit.breadcrumb))
+            + "</small><br>";
         for (const SnippetPiece& piece : hit.snippet)
             page += piece.matched ? "<b>" + EscapeHtml(piece.text) + "</b>" : EscapeHtml(piece.text);
         page += "</li>";
@@ -93,7 +96,15 @@ std::string QueryParameter(std::string_view query, std::string_view name)
 }
 
 TServedSearch::TServedSearch(const TBookReader& reader, std::ostream& err)
-    : reader_(reader)
+    : ownSource_(std::make_unique<TBookFileSource>(reader))
+    , source_(*ownSource_)
+    , err_(err)
+    , thread_([this] { Build(); })
+{
+}
+
+TServedSearch::TServedSearch(TBookSource& source, std::ostream& err)
+    : source_(source)
     , err_(err)
     , thread_([this] { Build(); })
 {
@@ -117,25 +128,58 @@ void TServedSearch::Stop()
 
 void TServedSearch::Build()
 {
+    TContents contents;
     try {
-        stored_ = TSearchIndex::OpenStored(reader_);
-    } catch (const std::exception& error) {
-        err_ << error.what() << "; searching an index built in memory instead" << std::endl;
+        contents = source_.Contents();
+    } catch (const std::exception&) {
+        // Contents that cannot be read: results come without breadcrumbs.
     }
-    if (stored_) {
+    places_ = TContentsPlaces(contents);
+    std::string unsearchable = WhyNotSearchable(source_);
+    const TZimSource* archive = ArchiveSearchOf(source_);
+    if (archive != nullptr || !unsearchable.empty()) {
+        auto titles = std::make_unique<TTitleSuggestions>();
+        AddSourceTitles(*titles, source_, contents, nullptr);
         std::lock_guard guard(lock_);
+        titles_ = std::move(titles);
+        archive_ = archive;
+        unsearchable_ = std::move(unsearchable);
         ready_ = true;
         built_.notify_all();
         return;
     }
     try {
+        stored_ = OpenStoredIndexOf(source_);
+    } catch (const std::exception& error) {
+        err_ << error.what() << "; searching an index built in memory instead" << std::endl;
+    }
+    if (stored_) {
+        auto titles = std::make_unique<TTitleSuggestions>();
+        try {
+            AddSourceTitles(*titles, source_, contents, stored_.get());
+        } catch (const std::exception&) {
+            titles = std::make_unique<TTitleSuggestions>();
+            AddSourceTitles(*titles, source_, contents, nullptr);
+        }
+        std::lock_guard guard(lock_);
+        titles_ = std::move(titles);
+        ready_ = true;
+        built_.notify_all();
+        return;
+    }
+    BuildInMemory();
+}
+
+bool TServedSearch::BuildInMemory()
+{
+    try {
         {
-            TBookPageFeeder feeder(reader_);
-            while (std::optional<PreparedEntry> prepared = feeder.Next()) {
+            const std::unique_ptr<TPageFeeder> feeder = PageFeederOf(source_);
+            while (std::optional<PreparedEntry> prepared = feeder->Next()) {
                 {
                     std::lock_guard guard(lock_);
                     if (stop_)
-                        return;
+                        return false;
                 }
                 AddToIndex(index_, *prepared);
             }
@@ -144,15 +188,83 @@ void TServedSearch::Build()
     } catch (const std::exception&) {
         // Out of memory: the pages indexed so far are searched.
     }
+    auto titles = std::make_unique<TTitleSuggestions>();
+    try {
+        AddSourceTitles(*titles, source_, source_.Contents(), &index_);
+    } catch (const std::exception&) {
+        // Titles that cannot be gathered: none are suggested.
+    }
     {
         std::lock_guard guard(lock_);
+        titles_ = std::move(titles);
         ready_ = true;
     }
     built_.notify_all();
+    return true;
+}
+
+SearchResults TServedSearch::SearchLocked(
+    std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit)
+{
+    if (archive_ != nullptr)
+        return ArchiveResults(*archive_, typed, start, limit);
+    if (stored_) {
+        try {
+            return stored_->Search(typed, start, limit);
+        } catch (const std::exception& error) {
+            // Damaged where this query read it: said once, and every query from now on waits for
+            // an index built in memory instead.
+            err_ << error.what() << "; searching an index built in memory instead" << std::endl;
+            stored_.reset();
+            ready_ = false;
+            if (thread_.joinable())
+                thread_.join(); // it ended when the stored index was opened
+            thread_ = std::thread([this] { BuildInMemory(); });
+            built_.wait(guard, [this] { return ready_ || stop_; });
+            if (!ready_)
+                throw;
+        }
+    }
+    return index_.Search(typed, start, limit);
+}
+
+void TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request, THTTPResponseInfo& response)
+{
+    const std::string typed = QueryParameter(request.RawParams, "q");
+    if (typed.size() > kMostQueryBytes) {
+        response.SetResponseCode(413);
+        response.ContentText = "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.";
+        return;
+    }
+    const auto limit = static_cast<std::size_t>(
+        NumberParameter(request.RawParams, "limit", kDefaultServedSuggestions, kMostServedResults));
+    std::vector<TitleSuggestion> found;
+    {
+        std::unique_lock guard(lock_);
+        built_.wait(guard, [this] { return ready_ || stop_; });
+        if (!ready_) {
+            response.SetResponseCode(503);
+            response.ContentText = "The server is stopping.";
+            return;
+        }
+        found = SuggestTitles(source_, *titles_, typed, limit);
+    }
+    nlohmann::json list = nlohmann::json::array();
+    for (const TitleSuggestion& suggestion : found)
+        list.push_back({ { "title", suggestion.title }, { "name", BookTextToUtf8(suggestion.page) },
+            { "link", PageLink(suggestion.page) + (suggestion.anchor.empty() ? "" : "#" + suggestion.anchor) } });
+    response.SetResponseCode(200);
+    response.ContentType = "application/json";
+    response.ContentText = nlohmann::json { { "query", typed }, { "suggestions", list } }.dump(
+        -1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 bool TServedSearch::Answer(const THTTPRequestInfo& request, THTTPResponseInfo& response)
 {
+    if (request.Document == kSuggestPath) {
+        AnswerSuggestions(request, response);
+        return true;
+    }
     if (request.Document != kSearchPath)
         return false;
     const std::string typed = QueryParameter(request.RawParams, "q");
@@ -173,13 +285,20 @@ bool TServedSearch::Answer(const THTTPRequestInfo& request, THTTPResponseInfo& r
             response.ContentText = "The server is stopping.";
             return true;
         }
-        try {
-            results = (stored_ ? *stored_ : index_).Search(typed, start, limit);
-        } catch (const std::exception& error) {
-            response.SetResponseCode(500);
-            response.ContentText = error.what();
+        if (!unsearchable_.empty()) {
+            response.SetResponseCode(501);
+            response.ContentText = unsearchable_;
             return true;
         }
+        try {
+            results = SearchLocked(guard, typed, start, limit);
+        } catch (const std::exception&) {
+            response.SetResponseCode(503);
+            response.ContentText = "The server is stopping.";
+            return true;
+        }
+        for (SearchHit& hit : results.hits)
+            places_.Place(hit);
     }
     response.SetResponseCode(200);
     response.ContentType = json ? "application/json" : "text/html; charset=utf-8";

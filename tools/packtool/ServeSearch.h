@@ -1,6 +1,9 @@
 #pragma once
 
+#include "search/ContentsPlaces.h"
 #include "search/SearchIndex.h"
+#include "search/TitleSuggestions.h"
+#include "sources/BookFileSource.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -12,24 +15,31 @@
 #include <thread>
 
 class TBookReader;
+class TZimSource;
 class THTTPRequestInfo;
 class THTTPResponseInfo;
 
 // The book's search for `ebook-pack serve`: the index the book keeps, else one built on a thread
-// of its own as serving starts. A reserved path, answered before any page lookup so that no page
-// shadows it,
-// query it. kSearchPath?q=WORDS answers an HTML page of results (title, snippet, link), with
-// format=json the same as JSON; start=N and limit=N (at most kMostServedResults) page through
-// them. The words are matched whole, as on the command line. Requests that come while the index
-// is being built wait for it.
+// of its own as serving starts. Two reserved paths, answered before any page lookup so that no
+// page shadows them, query it. kSearchPath?q=WORDS answers an HTML page of results (title,
+// breadcrumb, snippet, link), with format=json the same as JSON; start=N and limit=N (at most
+// kMostServedResults) page through them. The words are matched whole, as on the command line.
+// kSuggestPath?q=WORDS answers, as JSON, the titles that begin with the words (the last may be cut
+// short), limit=N of them (at most kMostServedResults). Requests that come while the index is
+// being built wait for it. A stored index found damaged by a query is named once on `err` and
+// replaced by one built in memory.
 class TServedSearch {
 public:
     static constexpr std::string_view kSearchPath = "/.search";
+    static constexpr std::string_view kSuggestPath = "/.suggest";
     static constexpr int64_t kMostServedResults = 100;
 
     // The reader must be loaded and outlive the search. `err` hears, from the search's own thread,
     // why an index the book keeps is not used (it is damaged); it must outlive the search.
     TServedSearch(const TBookReader& reader, std::ostream& err);
+    // Any other source, searched as SourceSearch.h says (a ZIM through its own index when it has
+    // one); the source must outlive the search.
+    TServedSearch(TBookSource& source, std::ostream& err);
     // Stops the build between two pages and joins its thread; waiting requests get 503.
     ~TServedSearch();
     TServedSearch(const TServedSearch&) = delete;
@@ -42,8 +52,19 @@ public:
 
 private:
     void Build();
+    // Builds the index in memory and its titles; true unless stopped.
+    bool BuildInMemory();
+    void AnswerSuggestions(const THTTPRequestInfo& request, THTTPResponseInfo& response);
+    // The results, from the stored index or the one in memory; under lock_, with ready_ set.
+    SearchResults SearchLocked(
+        std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit);
 
-    const TBookReader& reader_;
+    std::unique_ptr<TBookSource> ownSource_; // a book file's
+    TBookSource& source_;
+    const TZimSource* archive_ = nullptr; // searched through its own index, when set
+    std::string unsearchable_; // why the source's text cannot be searched, when it cannot
+    TContentsPlaces places_; // set by thread_ before ready_
+    std::unique_ptr<TTitleSuggestions> titles_; // the same
     std::unique_ptr<TSearchIndex> stored_; // the book's own index, when it has one
     TSearchIndex index_; // else built by thread_; either is queried under lock_
     std::ostream& err_; // hears why the book's own index was not used

@@ -63,37 +63,6 @@ std::string WhyUnreadable(TBookSource& source, const std::string& name)
     return "Cannot read page " + BookTextToUtf8(name);
 }
 
-// <b>word</b> in a ZIM snippet as [word], the way the tool marks matches.
-std::string MarkedZimSnippet(std::string snippet)
-{
-    for (const auto& [from, to] : { std::pair { "<b>", "[" }, std::pair { "</b>", "]" } }) {
-        for (std::size_t at = 0; (at = snippet.find(from, at)) != std::string::npos; at += std::string(to).size())
-            snippet.replace(at, std::string(from).size(), to);
-    }
-    return snippet;
-}
-
-int PrintZimHits(const std::vector<TZimHit>& hits, int64_t total, bool json, ToolContext& context)
-{
-    if (json) {
-        nlohmann::json results = nlohmann::json::array();
-        for (const TZimHit& hit : hits)
-            results.push_back(
-                { { "name", BookTextToUtf8(hit.page) }, { "title", hit.title }, { "snippet", hit.snippet } });
-        context.out << Dumped({ { "total", total }, { "index", "zim" }, { "results", results } }) << "\n";
-    } else {
-        context.out << total << (total == 1 ? " page matches" : " pages match");
-        if (static_cast<int64_t>(hits.size()) < total)
-            context.out << ", the best " << hits.size() << " shown";
-        context.out << " (from the archive's own index)\n";
-        for (const TZimHit& hit : hits)
-            context.out << "\n"
-                        << BookTextToUtf8(hit.page) << "  " << (hit.title.empty() ? "(no title)" : hit.title) << "\n  "
-                        << MarkedZimSnippet(hit.snippet) << "\n";
-    }
-    return hits.empty() ? kExitPagesFailed : kExitOk;
-}
-
 } // namespace
 
 std::optional<ESourceKind> OtherSourceKind(const std::string& path)
@@ -256,49 +225,4 @@ int VerifySource(const std::string& path, ESourceKind kind, ToolContext& context
     }
     context.out << path << ": all " << names.size() << " pages read (" << source->KindName() << ")\n";
     return kExitOk;
-}
-
-int SearchSource(
-    const std::string& path, ESourceKind kind, const std::string& query, int64_t limit, bool json, ToolContext& context)
-{
-    const auto source = OpenBookSource(path, kind);
-    if (const auto* zim = dynamic_cast<const TZimSource*>(source.get())) {
-        const int shown = static_cast<int>(std::min<int64_t>(limit, 10000));
-        if (zim->HasFullTextIndex()) {
-            int64_t total = 0;
-            const std::vector<TZimHit> hits = zim->Search(query, shown, &total);
-            return PrintZimHits(hits, std::max<int64_t>(total, static_cast<int64_t>(hits.size())), json, context);
-        }
-        if (const uint64_t size = zim->ContentSize(); size > kMaxIndexedZimBytes)
-            throw Exception(path + " has no full-text index of its own, and at " + std::to_string(size >> 20)
-                + " MiB it is larger than the " + std::to_string(kMaxIndexedZimBytes >> 20)
-                + " MiB this tool indexes itself; its titles can still be looked up in the viewer");
-    }
-    TSearchIndex index;
-    for (const std::string& name : source->PageNames()) {
-        const ReadPage page = Read(*source, name);
-        if (!page.bytes) {
-            context.err << WhyUnreadable(*source, name) << ": not searched\n";
-            continue;
-        }
-        if (const auto text = ExtractPageText(name, *page.bytes))
-            index.Add(name, *text);
-    }
-    index.Finish();
-    const SearchResults results = index.Search(ParseSearchQuery(query), 0, limit);
-    if (json) {
-        nlohmann::json hits = nlohmann::json::array();
-        for (const SearchHit& hit : results.hits)
-            hits.push_back({ { "name", BookTextToUtf8(hit.name) }, { "title", hit.title }, { "score", hit.score },
-                { "snippet", MarkedSnippet(hit.snippet, "[", "]") } });
-        context.out << Dumped({ { "total", results.total }, { "results", hits } }) << "\n";
-    } else {
-        context.out << results.total << (results.total == 1 ? " page matches" : " pages match") << "\n";
-        for (const SearchHit& hit : results.hits)
-            context.out << "\n"
-                        << BookTextToUtf8(hit.name) << "  " << (hit.title.empty() ? "(no title)" : hit.title) << "  "
-                        << std::fixed << std::setprecision(2) << hit.score << "\n  "
-                        << MarkedSnippet(hit.snippet, "[", "]") << "\n";
-    }
-    return results.total > 0 ? kExitOk : kExitPagesFailed;
 }

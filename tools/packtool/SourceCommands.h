@@ -22,9 +22,3 @@ int ListSource(
 int ExtractSource(const std::string& path, ESourceKind kind, const std::string& folder,
     const std::vector<std::string>& pages, ToolContext& context);
 int VerifySource(const std::string& path, ESourceKind kind, ToolContext& context);
-
-// A ZIM with a full-text index answers from it; other sources, and a ZIM without one that holds
-// at most kMaxIndexedZimBytes, from this tool's own index built now.
-inline constexpr uint64_t kMaxIndexedZimBytes = 256ULL * 1024 * 1024;
-int SearchSource(const std::string& path, ESourceKind kind, const std::string& query, int64_t limit, bool json,
-    ToolContext& context);

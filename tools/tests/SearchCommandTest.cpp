@@ -1,4 +1,5 @@
 #include "book/BookWriter.h"
+#include "sources/tests/SampleSources.h"
 #include "tools/tests/PackFixture.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,41 @@ TEST(SearchCommand, ListsRankedPagesWithSnippetsNamesDamagedPagesAndExitsOneOnNo
     EXPECT_EQ(Pack({ "search", book, "x", "--limit", "-3" }).exitCode, 2);
     EXPECT_EQ(Pack({ "search", book, "\"\"" }).exitCode, 2);
     EXPECT_EQ(Pack({ "search", (temp / "missing.ebook").string(), "x" }).exitCode, 2);
+}
+
+// An EPUB and a folder are searched as a book is: results with their place in the contents, and
+// the titles that begin with the words.
+TEST(SearchCommand, AnyKindOfSourceGivesBreadcrumbsAndTitlesBeginningWithTheWords)
+{
+    TempFolder temp;
+    WriteSampleEpub(temp / "sample.epub");
+    WriteSampleFolder(temp / "folder");
+    WriteSampleBook(temp / "sample.ebook");
+    for (const std::string kind : { "sample.epub", "folder", "sample.ebook" }) {
+        SCOPED_TRACE(kind);
+        const std::string path = (temp / kind).string();
+        const ToolRun search = Pack({ "search", "--json", path, kSampleWord });
+        ASSERT_EQ(search.exitCode, 0) << search.err;
+        const auto results = nlohmann::json::parse(search.out)["results"];
+        ASSERT_EQ(results.size(), 1u) << search.out;
+        EXPECT_EQ(results[0]["title"], "Chapter");
+        if (kind == "sample.epub") {
+            EXPECT_EQ(results[0]["breadcrumb"], nlohmann::json::array({ "Home" }));
+        }
+
+        const ToolRun titles = Pack({ "search", path, "--titles", "CHAP" });
+        ASSERT_EQ(titles.exitCode, 0) << titles.err;
+        EXPECT_TRUE(titles.out.starts_with("Chapter  /")) << titles.out;
+        EXPECT_NE(titles.out.find("  (page)\n"), std::string::npos) << titles.out;
+        EXPECT_EQ(Pack({ "search", path, "--titles", "vacuum" }).exitCode, 1) << "a word of the text is no title";
+    }
+    const ToolRun json = Pack({ "search", (temp / "sample.epub").string(), "--titles", "--json", "chapter" });
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const auto suggestions = nlohmann::json::parse(json.out)["suggestions"];
+    ASSERT_EQ(suggestions.size(), 2u) << json.out;
+    EXPECT_EQ(suggestions[0]["kind"], "page");
+    EXPECT_EQ(suggestions[1]["kind"], "contents");
+    EXPECT_EQ(suggestions[1]["anchor"], "part");
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "viewer/search/BookSearch.h"
 
-TBookSearch::TBookSearch(const TBookReader& reader, QObject* parent)
+TBookSearch::TBookSearch(TBookSource& source, QObject* parent)
     : QObject(parent)
-    , worker_(std::make_unique<TSearchWorker>(reader))
+    , worker_(std::make_unique<TSearchWorker>(source))
 {
     // The worker calls these on its own thread; each hands its values over to this object's
     // thread. The worker is joined in the destructor, before `this` can go.
@@ -18,13 +18,25 @@ TBookSearch::TBookSearch(const TBookReader& reader, QObject* parent)
         QMetaObject::invokeMethod(
             this, [this] { emit pageDamaged(); }, Qt::QueuedConnection);
     };
+    worker_->OnUnsearchable = [this](const std::string& why) {
+        const QString text = QString::fromStdString(why);
+        QMetaObject::invokeMethod(
+            this, [this, text] { emit unsearchable(text); }, Qt::QueuedConnection);
+    };
 }
 
 TBookSearch::~TBookSearch() = default;
 
-uint64_t TBookSearch::Search(const QString& typed, int64_t offset, int64_t limit, LastWord last)
+void TBookSearch::Prepare()
 {
     if (!worker_->Started())
         worker_->Start();
-    return worker_->Search(typed.toStdString(), offset, limit, last);
+}
+
+uint64_t TBookSearch::Search(
+    const QString& typed, int64_t offset, int64_t limit, LastWord last, std::size_t suggestions)
+{
+    if (!worker_->Started())
+        worker_->Start();
+    return worker_->Search(typed.toStdString(), offset, limit, last, suggestions);
 }

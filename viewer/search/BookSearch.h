@@ -5,31 +5,37 @@
 #include <QObject>
 #include <QString>
 
+#include <cstddef>
 #include <memory>
 
-class TBookReader;
+class TBookSource;
 
-// The book's search index for the window: built on a worker thread the first time a search is
-// made, a page at a time, with the worker's answers and progress delivered on the window's thread.
-// Nothing is kept on disk or between runs.
+// The search of the book shown, whatever its kind, for the window: a worker thread answers from
+// the index the book keeps, the archive's own index or one built the first time a search is made,
+// with its answers and progress delivered on the window's thread.
 class TBookSearch : public QObject {
     Q_OBJECT
 public:
-    // The reader must outlive this object.
-    TBookSearch(const TBookReader& reader, QObject* parent);
+    // The source must outlive this object.
+    TBookSearch(TBookSource& source, QObject* parent);
     ~TBookSearch() override;
 
-    // Results from `offset` on, `limit` of them; starts the build on first use. Answers come as
+    // Results from `offset` on, `limit` of them, and with the first page at most `suggestions`
+    // titles beginning with the words; starts the worker on first use. Answers come as
     // resultsReady with the returned ticket: at once over the pages indexed so far, and again when
     // the index is complete.
-    uint64_t Search(const QString& typed, int64_t offset, int64_t limit, LastWord last);
+    uint64_t Search(const QString& typed, int64_t offset, int64_t limit, LastWord last, std::size_t suggestions = 0);
+    // Starts the worker, so that the index is opened (or its build begun) before the first word.
+    void Prepare();
 
 signals:
     void resultsReady(uint64_t ticket, const SearchResults& results);
-    // Directory entries done out of all of them, while the index is built and once at its end.
+    // Pages done out of all of them, while the index is built and once at its end.
     void progress(int done, int total);
-    // A page that could not be inflated and is not searched.
+    // A page that could not be read and is not searched.
     void pageDamaged();
+    // Why the book's text cannot be searched; its titles still can.
+    void unsearchable(const QString& why);
 
 private:
     std::unique_ptr<TSearchWorker> worker_; // joins its thread before this object goes

@@ -2,6 +2,7 @@
 
 #include "common/BookText.h"
 #include "common/DisplayText.h"
+#include "search/ContentsPlaces.h"
 #include "search/SearchQuery.h"
 #include "viewer/search/BookSearch.h"
 
@@ -16,6 +17,8 @@ namespace {
 
 // Item data: the page's stored name, or nothing for the "more results" item.
 constexpr int kPageNameRole = Qt::UserRole;
+// A suggestion's place in its page.
+constexpr int kAnchorRole = Qt::UserRole + 1;
 
 QString Html(const std::string& utf8)
 {
@@ -28,8 +31,9 @@ QString ResultHtml(const SearchHit& hit)
     QString snippet;
     for (const SnippetPiece& piece : hit.snippet)
         snippet += piece.matched ? "<b>" + Html(piece.text) + "</b>" : Html(piece.text);
+    const QString place = hit.breadcrumb.empty() ? name : Html(CutForDisplay(BreadcrumbLine(hit.breadcrumb)));
     return QStringLiteral("<b>%1</b><br><small>%2</small><br>%3")
-        .arg(hit.title.empty() ? name : Html(CutForDisplay(hit.title)), name, snippet);
+        .arg(hit.title.empty() ? name : Html(CutForDisplay(hit.title)), place, snippet);
 }
 
 // What the page view marks: every word and phrase of the query.
@@ -62,7 +66,12 @@ TSearchPanel::TSearchPanel(TBookSearch& search, QWidget* parent)
     list_->setObjectName(QStringLiteral("SearchResults"));
     list_->setWordWrap(true);
     list_->setAlternatingRowColors(true);
+    suggestions_ = new QListWidget(body);
+    suggestions_->setObjectName(QStringLiteral("SearchSuggestions"));
+    suggestions_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    suggestions_->hide();
     layout->addWidget(field_);
+    layout->addWidget(suggestions_);
     layout->addWidget(status_);
     layout->addWidget(list_, 1);
     setWidget(body);
@@ -77,6 +86,11 @@ TSearchPanel::TSearchPanel(TBookSearch& search, QWidget* parent)
     connect(field_, &QLineEdit::returnPressed, this, &TSearchPanel::OpenFirstResult);
     connect(list_, &QListWidget::itemActivated, this, &TSearchPanel::ItemChosen);
     connect(list_, &QListWidget::itemClicked, this, &TSearchPanel::ItemChosen);
+    const auto suggestionChosen = [this](QListWidgetItem* item) {
+        emit placeChosen(item->data(kPageNameRole).toByteArray(), item->data(kAnchorRole).toByteArray());
+    };
+    connect(suggestions_, &QListWidget::itemActivated, this, suggestionChosen);
+    connect(suggestions_, &QListWidget::itemClicked, this, suggestionChosen);
     list_->viewport()->installEventFilter(this);
     connect(&search_, &TBookSearch::resultsReady, this, &TSearchPanel::ShowResults);
     connect(&search_, &TBookSearch::progress, this, &TSearchPanel::ShowProgress);
@@ -84,10 +98,15 @@ TSearchPanel::TSearchPanel(TBookSearch& search, QWidget* parent)
         ++damaged_;
         UpdateStatus();
     });
+    connect(&search_, &TBookSearch::unsearchable, this, [this](const QString& why) {
+        unsearchable_ = why;
+        UpdateStatus();
+    });
 }
 
 void TSearchPanel::Open()
 {
+    search_.Prepare();
     show();
     raise();
     field_->setFocus(Qt::ShortcutFocusReason);
@@ -103,10 +122,12 @@ void TSearchPanel::RunSearch(LastWord last)
     if (query_.trimmed().isEmpty()) {
         ticket_ = 0;
         list_->clear();
+        suggestions_->clear();
+        suggestions_->hide();
         UpdateStatus();
         return;
     }
-    ticket_ = search_.Search(query_, 0, kResultsPerPage, last_);
+    ticket_ = search_.Search(query_, 0, kResultsPerPage, last_, kMostSuggestions);
 }
 
 void TSearchPanel::ShowResults(uint64_t ticket, const SearchResults& results)
@@ -116,6 +137,7 @@ void TSearchPanel::ShowResults(uint64_t ticket, const SearchResults& results)
     if (results.offset == 0) {
         list_->clear();
         shown_ = 0;
+        ShowSuggestions(results);
     } else if (list_->count() > 0 && !list_->item(list_->count() - 1)->data(kPageNameRole).isValid()) {
         delete list_->takeItem(list_->count() - 1); // the "more results" item
     }
@@ -139,6 +161,21 @@ void TSearchPanel::ShowResults(uint64_t ticket, const SearchResults& results)
         openFirstWhenReady_ = false;
         ItemChosen(list_->item(0));
     }
+}
+
+void TSearchPanel::ShowSuggestions(const SearchResults& results)
+{
+    suggestions_->clear();
+    for (const TitleSuggestion& suggestion : results.suggestions) {
+        auto* item = new QListWidgetItem(QString::fromStdString(CutForDisplay(suggestion.title)), suggestions_);
+        item->setData(kPageNameRole, QByteArray::fromStdString(suggestion.page));
+        item->setData(kAnchorRole, QByteArray::fromStdString(suggestion.anchor));
+        item->setToolTip(QString::fromStdString(BookTextToUtf8(suggestion.page)));
+    }
+    suggestions_->setVisible(suggestions_->count() > 0);
+    if (suggestions_->count() > 0)
+        suggestions_->setMaximumHeight(
+            suggestions_->sizeHintForRow(0) * suggestions_->count() + 2 * suggestions_->frameWidth());
 }
 
 bool TSearchPanel::eventFilter(QObject* watched, QEvent* event)
@@ -167,7 +204,11 @@ void TSearchPanel::ShowProgress(int done, int total)
 
 void TSearchPanel::UpdateStatus()
 {
-    QString text;
+    QString text = unsearchable_;
+    if (!unsearchable_.isEmpty()) {
+        status_->setText(text);
+        return;
+    }
     if (!query_.trimmed().isEmpty() && ticket_ != 0)
         text = total_ == 1 ? tr("1 page") : tr("%1 pages").arg(total_);
     if (pages_ > 0 && indexed_ < pages_)

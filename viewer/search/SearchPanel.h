@@ -18,8 +18,9 @@ class TBookSearch;
 struct SearchResults;
 
 // The search panel beside the page: a field that searches as the person types (after a short
-// pause), the total, and the results with their titles and snippets, a page of them at a time.
-// Enter or a click on a result asks for its page.
+// pause), the titles that begin with the words, the total, and the results with their titles,
+// breadcrumbs and snippets, a page of them at a time. Enter or a click on a result asks for its
+// page; a click on a title, for its place.
 class TSearchPanel : public QDockWidget {
     Q_OBJECT
 public:
@@ -30,12 +31,18 @@ public:
 
     QLineEdit* Field() const { return field_; }
     QListWidget* Results() const { return list_; }
+    QListWidget* Suggestions() const { return suggestions_; }
     QLabel* Status() const { return status_; }
 
-    // How long typing must pause before a search runs.
-    static constexpr int kTypingPauseMs = 250;
-    // Results asked for at a time.
-    static constexpr int64_t kResultsPerPage = 20;
+    // How long typing must pause before a search runs: short, so that titles and results show
+    // within a tenth of a second of the last key; the worker answers only the newest query, so
+    // the searches of keys typed meanwhile cost nothing.
+    static constexpr int kTypingPauseMs = 40;
+    // Results asked for at a time: about what the panel shows at once, since each result's
+    // snippet reads its page again.
+    static constexpr int64_t kResultsPerPage = 10;
+    // Titles offered above the results at most.
+    static constexpr int kMostSuggestions = 8;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,10 +50,13 @@ protected:
 signals:
     // The person chose a result: the page's stored name, and the words to highlight on it.
     void pageChosen(const QByteArray& pageName, const QStringList& terms);
+    // The person chose a title: the page's stored name and the place in it (empty for its top).
+    void placeChosen(const QByteArray& pageName, const QByteArray& anchor);
 
 private:
     void RunSearch(LastWord last);
     void ShowResults(uint64_t ticket, const SearchResults& results);
+    void ShowSuggestions(const SearchResults& results);
     void ShowProgress(int done, int total);
     void ItemChosen(QListWidgetItem* item);
     void UpdateStatus();
@@ -58,6 +68,8 @@ private:
     QLineEdit* field_ = nullptr;
     QLabel* status_ = nullptr;
     QListWidget* list_ = nullptr;
+    QListWidget* suggestions_ = nullptr;
+    QString unsearchable_; // why the text cannot be searched, when it cannot
     QTimer* typingPause_ = nullptr;
     QString query_; // the text the shown results answer
     QStringList terms_; // the words and phrases of query_

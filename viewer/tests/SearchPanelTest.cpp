@@ -1,5 +1,6 @@
 #include "viewer/search/SearchPanel.h"
 #include "browserhost/EmbeddedBrowser.h"
+#include "sources/tests/SampleSources.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/tests/ViewerFixture.h"
 
@@ -86,4 +87,45 @@ TEST(ViewerSearch, TypingListsRankedPagesAndEnterOrAClickOpensThemWithTheWordsFo
     EXPECT_TRUE(WaitUntil([&] { return list->count() == 0 && panel->Status()->text() == "0 pages"; }));
     panel->Field()->clear();
     EXPECT_TRUE(WaitUntil([&] { return panel->Status()->text().isEmpty(); }));
+}
+
+// An EPUB and a folder have search too: titles beginning with the words above the results, each
+// result with its place in the contents, and a title opening its page.
+TEST(ViewerSearch, AnEpubAndAFolderAreSearchedWithTitlesOfferedAboveTheResults)
+{
+    TTestBook temp;
+    WriteSampleEpub(temp.Folder() / "sample.epub");
+    WriteSampleFolder(temp.Folder() / "folder");
+    for (const char* name : { "sample.epub", "folder" }) {
+        SCOPED_TRACE(name);
+        TViewerWindow window((temp.Folder() / name).string());
+        window.ShowAndWaitForHome();
+        TBookMainForm& form = window.Form();
+        QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        auto* panel = form.findChild<TSearchPanel*>();
+        ASSERT_NE(panel, nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return panel->isVisible() && panel->Field()->hasFocus(); }));
+
+        QTest::keyClicks(panel->Field(), QStringLiteral("vacu"));
+        QListWidget* list = panel->Results();
+        ASSERT_TRUE(WaitUntil([&] { return list->count() == 1; })) << panel->Status()->text().toStdString();
+        const QString result = qobject_cast<QLabel*>(list->itemWidget(list->item(0)))->text();
+        EXPECT_TRUE(result.contains("<b>Chapter</b>")) << result.toStdString();
+        EXPECT_TRUE(result.contains("<b>vacuum</b>")) << result.toStdString();
+        if (std::string(name) == "sample.epub") {
+            EXPECT_TRUE(result.contains("<small>Home</small>")) << result.toStdString();
+        }
+        EXPECT_FALSE(panel->Suggestions()->isVisible()) << "no title begins with the word";
+
+        panel->Field()->clear();
+        QTest::keyClicks(panel->Field(), QStringLiteral("CHAP"));
+        QListWidget* titles = panel->Suggestions();
+        ASSERT_TRUE(WaitUntil([&] { return titles->isVisible() && titles->count() > 0; }));
+        EXPECT_EQ(titles->item(0)->text(), QStringLiteral("Chapter"));
+        QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, titles->visualItemRect(titles->item(0)).center());
+        ASSERT_TRUE(window.WaitForLoad());
+        EXPECT_TRUE(form.Designed().Browser->View()->url().path().endsWith("chapter.xhtml")
+            || form.Designed().Browser->View()->url().path().endsWith("chapter.html"))
+            << form.Designed().Browser->View()->url().toString().toStdString();
+    }
 }

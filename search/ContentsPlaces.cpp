@@ -1,0 +1,78 @@
+#include "search/ContentsPlaces.h"
+
+#include "common/BookText.h"
+#include "search/SearchIndex.h"
+
+namespace {
+
+const std::vector<std::string> kNowhere;
+
+} // namespace
+
+TContentsPlaces::TContentsPlaces(const TContents& contents)
+{
+    std::vector<std::string> above;
+    Walk(contents, above);
+}
+
+void TContentsPlaces::Walk(const TContents& contents, std::vector<std::string>& above)
+{
+    for (const TContentsEntry& entry : contents) {
+        // A page's first entry is where it sits; later ones (its sections by anchor) add nothing.
+        if (!entry.page.empty())
+            places_.try_emplace(FoldedBookText(entry.page), Spot { entry.title, above });
+        above.push_back(entry.title);
+        Walk(entry.children, above);
+        above.pop_back();
+    }
+}
+
+const std::vector<std::string>& TContentsPlaces::Breadcrumb(std::string_view page) const
+{
+    const auto place = places_.find(FoldedBookText(page));
+    return place == places_.end() ? kNowhere : place->second.breadcrumb;
+}
+
+std::string TContentsPlaces::EntryTitle(std::string_view page) const
+{
+    const auto place = places_.find(FoldedBookText(page));
+    return place == places_.end() ? std::string() : place->second.title;
+}
+
+void TContentsPlaces::Place(SearchHit& hit) const
+{
+    const auto place = places_.find(FoldedBookText(hit.name));
+    if (place == places_.end())
+        return;
+    hit.breadcrumb = place->second.breadcrumb;
+    if (IsFileNameTitle(hit.title) && !place->second.title.empty())
+        hit.title = place->second.title;
+}
+
+bool IsFileNameTitle(std::string_view title)
+{
+    const std::size_t first = title.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return true;
+    title = title.substr(first, title.find_last_not_of(" \t\r\n") - first + 1);
+    if (title.find_first_of(" \t") != std::string_view::npos)
+        return false;
+    const std::size_t dot = title.rfind('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return false;
+    const std::string_view extension = title.substr(dot + 1);
+    for (const std::string_view known : { "html", "htm", "xhtml", "xht", "txt", "md", "rst" })
+        if (extension.size() == known.size()
+            && std::equal(
+                extension.begin(), extension.end(), known.begin(), [](char a, char b) { return (a | 0x20) == b; }))
+            return true;
+    return false;
+}
+
+std::string BreadcrumbLine(const std::vector<std::string>& breadcrumb)
+{
+    std::string line;
+    for (const std::string& title : breadcrumb)
+        line += (line.empty() ? "" : " \u203a ") + title;
+    return line;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "sources/Contents.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct SearchHit;
+
+// Where each page sits in a book's contents: the titles of the entries above its own first entry
+// (its breadcrumb) and that entry's title. Page names match as the book matches them, letter case
+// ignored.
+class TContentsPlaces {
+public:
+    TContentsPlaces() = default;
+    explicit TContentsPlaces(const TContents& contents);
+
+    // The titles from the top down to the entry above the page's; empty for a page at the top or
+    // one the contents do not name.
+    const std::vector<std::string>& Breadcrumb(std::string_view page) const;
+    // The title of the page's first entry; empty when the contents do not name it.
+    std::string EntryTitle(std::string_view page) const;
+
+    // Gives the hit its breadcrumb, and its entry's title in place of a title that is empty or
+    // only a file name ("ch003.xhtml").
+    void Place(SearchHit& hit) const;
+
+private:
+    struct Spot {
+        std::string title;
+        std::vector<std::string> breadcrumb;
+    };
+    void Walk(const TContents& contents, std::vector<std::string>& above);
+
+    std::unordered_map<std::string, Spot> places_; // by folded page name
+};
+
+// Whether a title says nothing a file name does not: empty, or one word with a file's extension.
+bool IsFileNameTitle(std::string_view title);
+
+// The breadcrumb as one line: "Part III › 25. Routine Database Maintenance Tasks".
+std::string BreadcrumbLine(const std::vector<std::string>& breadcrumb);
