@@ -12,7 +12,7 @@
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "print/PageRetirement.h"
-#include "sources/ContentsReading.h"
+#include "sources/SourceContents.h"
 
 #include <QDate>
 #include <QDir>

@@ -8,7 +8,6 @@
 #include "html/PageKind.h"
 #include "html/PageText.h"
 #include "html/TextEncoding.h"
-#include "sources/BookSource.h"
 
 #include <algorithm>
 #include <cctype>
@@ -351,27 +350,4 @@ std::size_t ContentsDepth(const TContents& contents)
     for (const TContentsEntry& entry : contents)
         depth = std::max(depth, 1 + ContentsDepth(entry.children));
     return depth;
-}
-
-TContents ContentsOfSource(TBookSource& source)
-{
-    TContents own = source.Contents();
-    if (!own.empty())
-        return own;
-    TContentsBook book;
-    book.home = BookTextToUtf8(source.HomePageName());
-    if (book.home.empty())
-        return {};
-    book.find = [&source](const std::string& name) -> std::optional<std::string> {
-        if (!source.Lookup(StoredBookText(name)).stored)
-            return std::nullopt;
-        return name;
-    };
-    book.read = [&source](const std::string& name) -> std::optional<std::string> {
-        const TPageLookup page = source.Lookup(StoredBookText(name));
-        if (!page.bytes)
-            return std::nullopt;
-        return *page.bytes;
-    };
-    return ReadContentsFromPages(book);
 }

@@ -39,8 +39,3 @@ std::vector<const TContentsEntry*> ContentsInReadingOrder(const TContents& conte
 // How many entries and how many levels the tree has.
 std::size_t CountEntries(const TContents& contents);
 std::size_t ContentsDepth(const TContents& contents);
-
-class TBookSource;
-// The source's own contents, else (a source that keeps none, such as a ZIM archive) those its home
-// page shows, its pages read through Lookup as the page server reads them.
-TContents ContentsOfSource(TBookSource& source);

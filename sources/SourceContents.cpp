@@ -11,6 +11,8 @@ TContents ContentsOfSource(TBookSource& source)
         return own;
     TContentsBook book;
     book.home = BookTextToUtf8(source.HomePageName());
+    if (book.home.empty())
+        return {};
     // A chain of "next" links ends at a page seen before and at the contents' own bound: counting
     // a large archive's pages would cost more than it bounds.
     book.pageCount = std::numeric_limits<std::size_t>::max();

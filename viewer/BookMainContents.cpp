@@ -9,7 +9,7 @@
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "sources/BookFileSource.h"
-#include "sources/ContentsReading.h"
+#include "sources/SourceContents.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/contents/ContentsPanel.h"
 
