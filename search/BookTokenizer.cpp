@@ -21,11 +21,111 @@ struct BookTokenizer {
 
 using TokenCallback = int (*)(void*, int, const char*, int, int, int);
 
+// A word of a run: words joined by punctuation alone ("pg_hba.conf", "3.11", "os.path.join"), or
+// ideographs side by side.
+struct RunWord {
+    std::string folded;
+    int start = 0;
+    int end = 0;
+};
+
 struct TokenizeContext {
     void* context;
     TokenCallback token;
     const char* text;
+    bool query; // a query's words: a run stands for its joined words alone
+    std::vector<RunWord> run; // the run the last word belongs to
+    bool runIsIdeographs = false;
 };
+
+// Joined words are their parts with this between them: a separator to the tokenizer, so a joined
+// word tokenized again (as a query is, after it was turned into words) comes back the same.
+constexpr char kJoiner = '\x1F';
+// Runs are joined whole and in parts of up to this many words, so that a part of a longer name
+// ("parallel_workers" in "max_parallel_workers") is found too. Ideographs are joined in pairs.
+constexpr std::size_t kMostJoinedParts = 4;
+// Longer runs are cut, and a joined word longer than this is not made.
+constexpr std::size_t kMostRunWords = 32;
+constexpr std::size_t kMostJoinedBytes = 128;
+
+bool IsBlankByte(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// Whether the word at [start, end) continues the run: joined to its last word by punctuation
+// alone, or an ideograph right after an ideograph.
+bool Continues(const TokenizeContext& call, bool ideograph, int start)
+{
+    if (call.run.empty() || ideograph != call.runIsIdeographs || call.run.size() == kMostRunWords)
+        return false;
+    const int gapStart = call.run.back().end;
+    if (ideograph)
+        return gapStart == start;
+    if (gapStart >= start)
+        return false;
+    const std::string_view gap(call.text + gapStart, static_cast<std::size_t>(start - gapStart));
+    // A no-break space (U+00A0) parts words as a blank does.
+    return std::none_of(gap.begin(), gap.end(), IsBlankByte) && gap.find("\xC2\xA0") == std::string_view::npos;
+}
+
+int EmitJoined(TokenizeContext& call, std::size_t first, std::size_t count, int flags)
+{
+    std::string joined;
+    for (std::size_t i = first; i < first + count; ++i) {
+        if (i > first && !call.runIsIdeographs)
+            joined += kJoiner;
+        joined += call.run[i].folded;
+    }
+    if (joined.size() > kMostJoinedBytes)
+        return SQLITE_OK;
+    return call.token(call.context, flags, joined.data(), static_cast<int>(joined.size()), call.run[first].start,
+        call.run[first + count - 1].end);
+}
+
+// The joined words of the run that ends. A document's run gives its parts (already given as they
+// came), then, at the same place, every stretch of two to four of them joined and the whole run
+// joined; ideographs give every pair. A query's run gives only its whole joined (a query of
+// ideographs, its pairs), which the document's joined words then match.
+int EndRun(TokenizeContext& call)
+{
+    const std::size_t n = call.run.size();
+    int rc = SQLITE_OK;
+    if (n == 1 && call.query) {
+        const RunWord& word = call.run.front();
+        rc = call.token(call.context, 0, word.folded.data(), static_cast<int>(word.folded.size()), word.start, word.end);
+    } else if (n > 1 && call.runIsIdeographs) {
+        for (std::size_t i = 0; i + 1 < n && rc == SQLITE_OK; ++i)
+            rc = EmitJoined(call, i, 2, call.query ? 0 : FTS5_TOKEN_COLOCATED);
+    } else if (n > 1 && call.query) {
+        rc = EmitJoined(call, 0, n, 0);
+    } else if (n > 1) {
+        for (std::size_t count = 2; count <= std::min(n, kMostJoinedParts); ++count) {
+            for (std::size_t i = 0; i + count <= n && rc == SQLITE_OK; ++i)
+                rc = EmitJoined(call, i, count, FTS5_TOKEN_COLOCATED);
+        }
+        if (n > kMostJoinedParts && rc == SQLITE_OK)
+            rc = EmitJoined(call, 0, n, FTS5_TOKEN_COLOCATED);
+    }
+    call.run.clear();
+    return rc;
+}
+
+// One word as the index takes it: a document's at once, then its run's joined words once the run
+// ends.
+int TakeWord(TokenizeContext& call, int flags, std::string_view folded, int start, int end)
+{
+    const bool ideograph = IsIdeograph(folded);
+    if (!Continues(call, ideograph, start) && !call.run.empty()) {
+        if (const int rc = EndRun(call); rc != SQLITE_OK)
+            return rc;
+    }
+    call.runIsIdeographs = ideograph;
+    call.run.push_back({ std::string(folded), start, end });
+    if (call.query)
+        return SQLITE_OK;
+    return call.token(call.context, flags, folded.data(), static_cast<int>(folded.size()), start, end);
+}
 
 bool IsIdeographic(char32_t c)
 {
@@ -77,28 +177,27 @@ std::vector<std::string_view> CutAtIdeographs(std::string_view word, bool& cut)
 
 int OnWord(void* context, int flags, const char* token, int size, int start, int end)
 {
-    const auto* call = static_cast<TokenizeContext*>(context);
+    auto* call = static_cast<TokenizeContext*>(context);
     const std::string_view folded(token, static_cast<std::size_t>(size));
     // Every ideograph's UTF-8 starts with a byte of 0xE3 or more: most words are passed on at once.
     const bool mayHoldIdeographs
         = std::any_of(folded.begin(), folded.end(), [](char c) { return static_cast<unsigned char>(c) >= 0xE3; });
     if (!mayHoldIdeographs)
-        return call->token(call->context, flags, token, size, start, end);
+        return TakeWord(*call, flags, folded, start, end);
     bool cut = false;
     const std::vector<std::string_view> foldedPieces = CutAtIdeographs(folded, cut);
     if (!cut)
-        return call->token(call->context, flags, token, size, start, end);
+        return TakeWord(*call, flags, folded, start, end);
     // Folding leaves ideographs as they are, so the word as written cuts into as many pieces, which
     // give each piece's place; should it not, the word stays whole.
     const std::string_view written(call->text + start, static_cast<std::size_t>(end - start));
     const std::vector<std::string_view> writtenPieces = CutAtIdeographs(written, cut);
     if (writtenPieces.size() != foldedPieces.size())
-        return call->token(call->context, flags, token, size, start, end);
+        return TakeWord(*call, flags, folded, start, end);
     for (std::size_t i = 0; i < foldedPieces.size(); ++i) {
         const int pieceStart = static_cast<int>(writtenPieces[i].data() - call->text);
-        const int rc
-            = call->token(call->context, flags, foldedPieces[i].data(), static_cast<int>(foldedPieces[i].size()),
-                pieceStart, pieceStart + static_cast<int>(writtenPieces[i].size()));
+        const int rc = TakeWord(
+            *call, flags, foldedPieces[i], pieceStart, pieceStart + static_cast<int>(writtenPieces[i].size()));
         if (rc != SQLITE_OK)
             return rc;
     }
@@ -135,9 +234,11 @@ thread_local const TokenList* tReplayed = nullptr;
 int Replay(const TokenList& list, void* context, TokenCallback token)
 {
     uint32_t start = 0;
-    for (const uint32_t end : list.ends) {
+    for (std::size_t i = 0; i < list.ends.size(); ++i) {
+        const uint32_t end = list.ends[i];
         // Where a token stands in the text matters only for highlighting, which this index never does.
-        const int rc = token(context, 0, list.tokens.data() + start, static_cast<int>(end - start), 0, 0);
+        const int rc = token(context, list.joined[i] ? FTS5_TOKEN_COLOCATED : 0, list.tokens.data() + start,
+            static_cast<int>(end - start), 0, 0);
         if (rc != SQLITE_OK)
             return rc == SQLITE_DONE ? SQLITE_OK : rc;
         start = end;
@@ -153,8 +254,12 @@ int Tokenize(Fts5Tokenizer* instance, void* context, int flags, const char* text
         && (size == 0 || std::memcmp(text, replayed->text, replayed->size) == 0))
         return Replay(*replayed, context, token);
     auto* tokenizer = reinterpret_cast<BookTokenizer*>(instance);
-    TokenizeContext call { context, token, text };
-    return tokenizer->words.xTokenize(tokenizer->instance, &call, flags, text, size, OnWord);
+    TokenizeContext call { context, token, text, (flags & FTS5_TOKENIZE_QUERY) != 0, {}, false };
+    const int rc = tokenizer->words.xTokenize(tokenizer->instance, &call, flags, text, size, OnWord);
+    if (rc != SQLITE_OK || call.run.empty())
+        return rc;
+    const int last = EndRun(call);
+    return last == SQLITE_DONE ? SQLITE_OK : last;
 }
 
 } // namespace

@@ -9,10 +9,12 @@
 struct sqlite3;
 
 // Registers the index's tokenizer, "book", on the connection, once: SQLite's unicode61 (taking the
-// same arguments) with every Han, Hiragana and Katakana character a word of its own. Those scripts
-// leave no blanks between words, so unicode61 alone makes a whole sentence one word and nothing
-// inside it could be found; with a character a word, a query's characters match as a phrase of
-// adjacent words, which finds a word wherever it is written. Raises Exception without FTS5.
+// same arguments) with every Han, Hiragana and Katakana character a word of its own, and words
+// joined by punctuation alone ("pg_hba.conf") or ideographs side by side indexed joined as well, at
+// the place of their last part. The index keeps no word positions, so a run of words is found
+// through its joined forms: a query's run is turned into its joined word (ideographs into their
+// pairs) alone. Those scripts leave no blanks between words, so unicode61 alone makes a whole
+// sentence one word and nothing inside it could be found. Raises Exception without FTS5.
 void RegisterBookTokenizer(sqlite3* db);
 
 inline constexpr const char* kBookTokenizerName = "book";
@@ -26,11 +28,13 @@ struct TokenList {
     std::size_t size = 0;
     std::string tokens; // one after another
     std::vector<uint32_t> ends; // where each ends in `tokens`
+    std::vector<bool> joined; // whether each is a run's joined word, at the place of the one before
 
-    void Append(std::string_view token)
+    void Append(std::string_view token, bool isJoined)
     {
         tokens.append(token);
         ends.push_back(static_cast<uint32_t>(tokens.size()));
+        joined.push_back(isJoined);
     }
 };
 

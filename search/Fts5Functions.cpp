@@ -1,6 +1,7 @@
 #include "search/Fts5Functions.h"
 
 #include "common/Exception.h"
+#include "search/PreparedPage.h"
 
 #include <sqlite3.h>
 
@@ -14,96 +15,76 @@
 
 namespace {
 
-void BestPlace(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int argc, sqlite3_value** argv)
+// The columns that hold each of the query's phrases in the current row, a bit a column.
+std::vector<unsigned> PhraseColumns(const Fts5ExtensionApi* api, Fts5Context* fts)
 {
-    if (argc == 2) {
-        auto* cutoff = static_cast<TRankCutoff*>(sqlite3_value_pointer(argv[1], kRankCutoffType));
-        if (cutoff != nullptr && !cutoff->Admit(sqlite3_value_double(argv[0]))) {
-            sqlite3_result_null(result);
-            return;
-        }
+    std::vector<unsigned> columns(static_cast<std::size_t>(std::max(api->xPhraseCount(fts), 0)), 0);
+    for (std::size_t phrase = 0; phrase < columns.size(); ++phrase) {
+        Fts5PhraseIter iterator {};
+        int column = -1;
+        if (api->xPhraseFirstColumn(fts, static_cast<int>(phrase), &iterator, &column) != SQLITE_OK)
+            continue;
+        for (; column >= 0; api->xPhraseNextColumn(fts, &iterator, &column))
+            columns[phrase] |= 1U << static_cast<unsigned>(std::min(column, 31));
     }
-    int count = 0;
-    if (api->xInstCount(fts, &count) != SQLITE_OK) {
-        sqlite3_result_int(result, 0);
-        return;
-    }
-    std::vector<std::pair<int, int>> places; // token offset, phrase
-    for (int i = 0; i < count; ++i) {
-        int phrase = 0;
-        int column = 0;
-        int offset = 0;
-        if (api->xInst(fts, i, &phrase, &column, &offset) == SQLITE_OK && column == kBodyColumn)
-            places.emplace_back(offset, phrase);
-    }
-    std::sort(places.begin(), places.end());
-    const int phrases = api->xPhraseCount(fts);
-    std::vector<int> lastSeen(static_cast<std::size_t>(std::max(phrases, 1)), -1);
-    int best = 0;
-    int bestStart = 0;
-    for (std::size_t i = 0; i < places.size(); ++i) {
-        // Distinct phrases within the place ending here.
-        int distinct = 0;
-        int start = places[i].first;
-        for (std::size_t j = i + 1; j-- > 0 && places[j].first + kPlaceTokens > places[i].first;) {
-            auto& seen = lastSeen[static_cast<std::size_t>(places[j].second)];
-            if (seen != static_cast<int>(i)) {
-                seen = static_cast<int>(i);
-                ++distinct;
-            }
-            start = places[j].first;
-        }
-        if (distinct > best) {
-            best = distinct;
-            bestStart = start;
-            if (best == phrases)
-                break;
-        }
-    }
-    sqlite3_result_int(result, bestStart);
+    return columns;
 }
 
-// Which of the query's terms the row holds in its title, and whether it holds the last term's
-// first phrase. Phrases past the last term's first are the other words that term can become.
+// How many of the query's terms the row lacks in its title and in its headings, and whether it
+// holds the word the last term was typed as.
 struct TermsSeen {
     int missingFromTitle = 0;
     int missingFromHeadings = 0;
-    bool lastFirstPhrase = false;
+    bool holdsTypedWord = false;
 };
 
-TermsSeen SeenIn(const Fts5ExtensionApi* api, Fts5Context* fts, int terms)
+TermsSeen SeenIn(const Fts5ExtensionApi* api, Fts5Context* fts, const TQueryShape* shape)
 {
+    if (shape == nullptr)
+        return {};
+    const int terms = shape->terms;
     TermsSeen seen { terms, terms, false };
-    int count = 0;
-    if (terms <= 0 || api->xInstCount(fts, &count) != SQLITE_OK)
-        return seen;
-    std::vector<bool> inTitle(static_cast<std::size_t>(terms));
-    std::vector<bool> inHeadings(static_cast<std::size_t>(terms));
-    for (int i = 0; i < count; ++i) {
-        int phrase = 0;
-        int column = 0;
-        int offset = 0;
-        if (api->xInst(fts, i, &phrase, &column, &offset) != SQLITE_OK)
+    const std::vector<unsigned> columns = PhraseColumns(api, fts);
+    // A term is in a column when all its phrases are, or, for the alternatives the last term can
+    // become, any one of them.
+    std::vector<unsigned> termColumns(static_cast<std::size_t>(std::max(terms, 0)), ~0U);
+    std::vector<unsigned> alternativeColumns(termColumns.size(), 0);
+    std::vector<bool> hasAlternatives(termColumns.size(), false);
+    const std::size_t phrases = std::min(columns.size(), shape->termOfPhrase.size());
+    for (std::size_t phrase = 0; phrase < phrases; ++phrase) {
+        const auto term = static_cast<std::size_t>(shape->termOfPhrase[phrase]);
+        if (term >= termColumns.size())
             continue;
-        auto term = static_cast<std::size_t>(std::min(phrase, terms - 1));
-        if (column == kTitleColumn && !inTitle[term]) {
-            inTitle[term] = true;
-            --seen.missingFromTitle;
+        if (static_cast<int>(phrase) >= shape->firstAlternative && shape->firstAlternative >= 0) {
+            alternativeColumns[term] |= columns[phrase];
+            hasAlternatives[term] = true;
+        } else {
+            termColumns[term] &= columns[phrase];
         }
-        if (column == kHeadingsColumn && !inHeadings[term]) {
-            inHeadings[term] = true;
-            --seen.missingFromHeadings;
-        }
-        seen.lastFirstPhrase = seen.lastFirstPhrase || phrase == terms - 1;
     }
+    for (std::size_t term = 0; term < termColumns.size(); ++term) {
+        const unsigned in = hasAlternatives[term] ? termColumns[term] & alternativeColumns[term] : termColumns[term];
+        if ((in & (1U << kTitleColumn)) != 0)
+            --seen.missingFromTitle;
+        if ((in & (1U << kHeadingsColumn)) != 0)
+            --seen.missingFromHeadings;
+    }
+    seen.holdsTypedWord = shape->firstAlternative >= 0
+        && static_cast<std::size_t>(shape->firstAlternative) < columns.size()
+        && columns[static_cast<std::size_t>(shape->firstAlternative)] != 0;
     return seen;
 }
 
-// title_missing(table, terms)
+const TQueryShape* ShapeOf(int argc, sqlite3_value** argv)
+{
+    return argc >= 1 ? static_cast<const TQueryShape*>(sqlite3_value_pointer(argv[0], kQueryShapeType)) : nullptr;
+}
+
+// title_missing(table, shape)
 void TitleMissing(
     const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int argc, sqlite3_value** argv)
 {
-    sqlite3_result_int(result, SeenIn(api, fts, argc >= 1 ? sqlite3_value_int(argv[0]) : 0).missingFromTitle);
+    sqlite3_result_int(result, SeenIn(api, fts, ShapeOf(argc, argv)).missingFromTitle);
 }
 
 // Rows that hold each phrase of the query, counted once per query.
@@ -155,8 +136,7 @@ void BookRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* re
     constexpr double kWeight[] = { 6.0, 3.0, 1.0 }; // title, headings, body
     constexpr double kLengthNorm[] = { 0.75, 0.75, 0.5 }; // BM25's b, per column
     const PhraseRows* rows = PhraseRowsOf(api, fts);
-    int count = 0;
-    if (rows == nullptr || api->xInstCount(fts, &count) != SQLITE_OK) {
+    if (rows == nullptr) {
         sqlite3_result_double(result, 0);
         return;
     }
@@ -167,15 +147,28 @@ void BookRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* re
         api->xColumnSize(fts, static_cast<int>(column), &tokens);
         lengthFactor[column] = 1.0 - kLengthNorm[column] + kLengthNorm[column] * tokens / rows->averageLength[column];
     }
+    // The index knows in which columns a phrase stands, and roughly how often the body and the
+    // headings hold it.
+    const std::vector<unsigned> phraseColumns = PhraseColumns(api, fts);
     std::vector<double> frequency(rows->idf.size());
-    for (int i = 0; i < count; ++i) {
-        int phrase = 0;
-        int column = 0;
-        int offset = 0;
-        if (api->xInst(fts, i, &phrase, &column, &offset) == SQLITE_OK
-            && static_cast<std::size_t>(phrase) < frequency.size() && static_cast<std::size_t>(column) < columns)
-            frequency[static_cast<std::size_t>(phrase)]
-                += kWeight[column] / lengthFactor[static_cast<std::size_t>(column)];
+    for (std::size_t phrase = 0; phrase < std::min(frequency.size(), phraseColumns.size()); ++phrase) {
+        const unsigned in = phraseColumns[phrase];
+        for (std::size_t column = 0; column < columns; ++column) {
+            if ((in & (1U << column)) == 0)
+                continue;
+            // How often the body or the headings hold it: the middle of the highest kind it belongs to.
+            double times = 1;
+            const bool body = column == kBodyColumn;
+            if (body || column == kHeadingsColumn) {
+                const int first = body ? kFirstTimesColumn : kFirstHeadingTimesColumn;
+                const std::size_t kinds = body ? kTimesKinds : kHeadingTimesKinds;
+                for (std::size_t kind = 0; kind < kinds; ++kind) {
+                    if ((in & (1U << (first + static_cast<int>(kind)))) != 0)
+                        times = 1.5 * LeastTimesOfKind(kind);
+                }
+            }
+            frequency[phrase] += times * kWeight[column] / lengthFactor[column];
+        }
     }
     double score = 0;
     for (std::size_t phrase = 0; phrase < frequency.size(); ++phrase)
@@ -183,37 +176,22 @@ void BookRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* re
     sqlite3_result_double(result, -score);
 }
 
-// headings_missing(table, terms)
+// headings_missing(table, shape)
 void HeadingsMissing(
     const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int argc, sqlite3_value** argv)
 {
-    sqlite3_result_int(result, SeenIn(api, fts, argc >= 1 ? sqlite3_value_int(argv[0]) : 0).missingFromHeadings);
+    sqlite3_result_int(result, SeenIn(api, fts, ShapeOf(argc, argv)).missingFromHeadings);
 }
 
-// prefix_only(table, terms, exactFirst)
+// prefix_only(table, shape)
 void PrefixOnly(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int argc, sqlite3_value** argv)
 {
-    const int terms = argc >= 1 ? sqlite3_value_int(argv[0]) : 0;
-    const bool exactFirst = argc >= 2 && sqlite3_value_int(argv[1]) != 0;
-    sqlite3_result_int(
-        result, exactFirst && api->xPhraseCount(fts) > terms && !SeenIn(api, fts, terms).lastFirstPhrase ? 1 : 0);
+    const TQueryShape* shape = ShapeOf(argc, argv);
+    const bool typedFirst = shape != nullptr && shape->typedWordFirst && shape->firstAlternative >= 0;
+    sqlite3_result_int(result, typedFirst && !SeenIn(api, fts, shape).holdsTypedWord ? 1 : 0);
 }
 
 } // namespace
-
-bool TRankCutoff::Admit(double rank)
-{
-    if (wanted_ == 0)
-        return false;
-    if (lowest_.size() == wanted_) {
-        // Equal ranks are admitted: the order among them is settled after the pass.
-        if (rank > lowest_.top())
-            return false;
-        lowest_.pop();
-    }
-    lowest_.push(rank);
-    return true;
-}
 
 fts5_api* Fts5Of(sqlite3* db)
 {
@@ -230,8 +208,7 @@ fts5_api* Fts5Of(sqlite3* db)
 void RegisterRankFunctions(sqlite3* db)
 {
     fts5_api* api = Fts5Of(db);
-    if (api == nullptr || api->xCreateFunction(api, "best_place", nullptr, BestPlace, nullptr) != SQLITE_OK
-        || api->xCreateFunction(api, "title_missing", nullptr, TitleMissing, nullptr) != SQLITE_OK
+    if (api == nullptr || api->xCreateFunction(api, "title_missing", nullptr, TitleMissing, nullptr) != SQLITE_OK
         || api->xCreateFunction(api, "headings_missing", nullptr, HeadingsMissing, nullptr) != SQLITE_OK
         || api->xCreateFunction(api, "prefix_only", nullptr, PrefixOnly, nullptr) != SQLITE_OK
         || api->xCreateFunction(api, "book_rank", nullptr, BookRank, nullptr) != SQLITE_OK)

@@ -13,17 +13,19 @@
 namespace {
 
 struct TokenContext {
-    const TIndexTokenizer::TokenFunction* token;
+    const TIndexTokenizer::IndexTokenFunction* token;
+    bool withJoined;
 };
 
 int OnToken(void* context, int flags, const char* token, int size, int start, int end)
 {
-    if ((flags & FTS5_TOKEN_COLOCATED) != 0)
-        return SQLITE_OK;
     const auto* call = static_cast<TokenContext*>(context);
+    const bool joined = (flags & FTS5_TOKEN_COLOCATED) != 0;
+    if (joined && !call->withJoined)
+        return SQLITE_OK;
     // Any code but SQLITE_OK ends the tokenizing; SQLITE_DONE says it ended on purpose.
-    return (*call->token)(std::string_view(token, static_cast<std::size_t>(size)), start, end) ? SQLITE_OK
-                                                                                               : SQLITE_DONE;
+    return (*call->token)(std::string_view(token, static_cast<std::size_t>(size)), start, end, joined) ? SQLITE_OK
+                                                                                                       : SQLITE_DONE;
 }
 
 } // namespace
@@ -55,6 +57,27 @@ TIndexTokenizer::~TIndexTokenizer()
 
 void TIndexTokenizer::Tokenize(std::string_view text, const TokenFunction& token) const
 {
-    TokenContext context { &token };
+    const IndexTokenFunction each = [&](std::string_view folded, int start, int end, bool) {
+        return token(folded, start, end);
+    };
+    TokenContext context { &each, false };
     api_->xTokenize(tokenizer_, &context, FTS5_TOKENIZE_DOCUMENT, text.data(), static_cast<int>(text.size()), OnToken);
+}
+
+void TIndexTokenizer::TokenizeWithJoined(std::string_view text, const IndexTokenFunction& token) const
+{
+    TokenContext context { &token, true };
+    api_->xTokenize(tokenizer_, &context, FTS5_TOKENIZE_DOCUMENT, text.data(), static_cast<int>(text.size()), OnToken);
+}
+
+std::vector<std::string> TIndexTokenizer::QueryTokens(std::string_view term) const
+{
+    std::vector<std::string> tokens;
+    const IndexTokenFunction keep = [&](std::string_view folded, int, int, bool) {
+        tokens.emplace_back(folded);
+        return true;
+    };
+    TokenContext context { &keep, true };
+    api_->xTokenize(tokenizer_, &context, FTS5_TOKENIZE_QUERY, term.data(), static_cast<int>(term.size()), OnToken);
+    return tokens;
 }

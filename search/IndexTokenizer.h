@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 struct sqlite3;
 struct Fts5Tokenizer;
@@ -21,9 +23,17 @@ public:
     TIndexTokenizer(const TIndexTokenizer&) = delete;
     TIndexTokenizer& operator=(const TIndexTokenizer&) = delete;
 
-    // Calls `token` with each folded token and its byte range in `text` until it returns false.
+    // Calls `token` with each folded word of a page's text and its byte range in `text` until it
+    // returns false. Joined words (BookTokenizer.h) are left out: these are the text's words in order.
     using TokenFunction = std::function<bool(std::string_view folded, int start, int end)>;
     void Tokenize(std::string_view text, const TokenFunction& token) const;
+    // The same with the joined words too, each right after the word whose place it takes: every
+    // token the index keeps of the text.
+    using IndexTokenFunction = std::function<bool(std::string_view folded, int start, int end, bool joined)>;
+    void TokenizeWithJoined(std::string_view text, const IndexTokenFunction& token) const;
+    // The words a query's term is looked up as: one for a word or a run joined by punctuation, the
+    // pairs of a run of ideographs, the words of a phrase.
+    std::vector<std::string> QueryTokens(std::string_view term) const;
 
 private:
     std::unique_ptr<fts5_tokenizer> api_; // the tokenizer module's functions, copied from FTS5

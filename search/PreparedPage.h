@@ -3,10 +3,12 @@
 #include "html/PageText.h"
 #include "search/BookTokenizer.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 class TIndexTokenizer;
@@ -27,7 +29,21 @@ struct PreparedPage {
     PageText text;
     TokenList bodyTokens;
     std::vector<PackedBlock> blocks;
+    // The index keeps no counts: the body's words that stand in it at least twice, each once, then
+    // those that stand in it at least four times, eight times, and so on (kTimesKinds kinds), tell a
+    // page about a word from one that only mentions it.
+    std::array<std::string, 6> wordsByTimes;
+    // The same for the headings, up to eight times.
+    std::array<std::string, 3> headingWordsByTimes;
 };
+
+inline constexpr std::size_t kTimesKinds = std::tuple_size_v<decltype(PreparedPage::wordsByTimes)>;
+inline constexpr std::size_t kHeadingTimesKinds = std::tuple_size_v<decltype(PreparedPage::headingWordsByTimes)>;
+// How many times the words of each kind stand in the body at least: 2, 4, 8...
+constexpr int LeastTimesOfKind(std::size_t kind)
+{
+    return 2 << kind;
+}
 
 // Does the work of adding a page that needs no index: splitting its text into blocks and packing
 // them. Each thread that prepares pages has a preparer of its own; one is not safe for two threads.

@@ -5,6 +5,7 @@
 #include "search/BookPageFeeder.h"
 #include "search/BookTokenizer.h"
 #include "search/Fts5Functions.h"
+#include "search/IndexQuery.h"
 #include "search/IndexTokenizer.h"
 #include "search/PackedText.h"
 #include "search/Snippet.h"
@@ -18,18 +19,22 @@
 
 namespace {
 
-// The words live in a contentless FTS5 table (its index only), the page under its row number.
-constexpr const char* kSchema = "CREATE VIRTUAL TABLE words USING fts5(title, headings, body, content = '', "
-                                "tokenize = 'porter book remove_diacritics 2');";
+// The words live in a contentless FTS5 table (its index only), the page under its row number. It
+// keeps in which columns of a page each word stands, not where: word positions would make the index
+// three times as large; runs of words are found through their joined forms (BookTokenizer.h) and
+// phrases checked in the pages' text.
+constexpr const char* kSchema = "CREATE VIRTUAL TABLE words USING fts5(title, headings, body, "
+                                "times2, times4, times8, times16, times32, times64, heading_times2, "
+                                "heading_times4, heading_times8, content = '', "
+                                "detail = column, tokenize = 'porter book remove_diacritics 2');";
 // Pages with the words as typed come before pages with only longer words the last one begins;
 // then pages whose title holds every word, then those whose title holds half of them or more;
-// then BM25, where a match in the title counts ten times as much as one in the body and a match in
-// a heading four times. Lower is better.
-constexpr const char* kRankOrder = "(prefix_only(words, ?3, ?4) * 100000.0"
-                                   " + (CASE WHEN title_missing(words, ?3) = 0 THEN 0"
-                                   " WHEN title_missing(words, ?3) * 2 <= ?3 THEN 1 ELSE 2 END) * 10000.0"
-                                   " + (CASE WHEN headings_missing(words, ?3) = 0 THEN 0"
-                                   " WHEN headings_missing(words, ?3) * 2 <= ?3 THEN 1 ELSE 2 END) * 2500.0"
+// then the same for the headings; then BM25F over the columns. Lower is better.
+constexpr const char* kRankOrder = "(prefix_only(words, ?2) * 100000.0"
+                                   " + (CASE WHEN title_missing(words, ?2) = 0 THEN 0"
+                                   " WHEN title_missing(words, ?2) * 2 <= ?3 THEN 1 ELSE 2 END) * 10000.0"
+                                   " + (CASE WHEN headings_missing(words, ?2) = 0 THEN 0"
+                                   " WHEN headings_missing(words, ?2) * 2 <= ?3 THEN 1 ELSE 2 END) * 2500.0"
                                    " + book_rank(words))";
 // What a result's score counts down from: scores are above 0, and those of a better tier are
 // 10,000 above those of a worse one.
@@ -43,7 +48,7 @@ constexpr int64_t kPendingWordsBytes = 64 << 20;
 constexpr std::size_t kMostCompletions = 32;
 // The stored index's layout: its tables, its tokenizer and what the pages' text is made of. A
 // change to any of them makes books built before fall back to an index built in memory.
-constexpr int kStoredIndexVersion = 1;
+constexpr int kStoredIndexVersion = 2;
 
 // Resets the statement however the caller leaves.
 struct StatementReset {
@@ -54,11 +59,6 @@ struct StatementReset {
         sqlite3_clear_bindings(statement);
     }
 };
-
-void BindQuery(sqlite3_stmt* statement, const SearchQuery& query)
-{
-    sqlite3_bind_text64(statement, 1, query.expression.data(), query.expression.size(), SQLITE_STATIC, SQLITE_UTF8);
-}
 
 } // namespace
 
@@ -78,7 +78,9 @@ TSearchIndex::TSearchIndex()
         Execute(kSchema);
         Execute(
             ("INSERT INTO words(words, rank) VALUES('hashsize', " + std::to_string(kPendingWordsBytes) + ")").c_str());
-        insertWords_ = Prepare("INSERT INTO words(rowid, title, headings, body) VALUES(?1, ?2, ?3, ?4)");
+        insertWords_ = Prepare("INSERT INTO words(rowid, title, headings, body, times2, times4, times8, times16, "
+                               "times32, times64, heading_times2, heading_times4, heading_times8) "
+                               "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)");
         PrepareQueries();
     } catch (...) {
         Close();
@@ -114,13 +116,12 @@ void TSearchIndex::PrepareQueries()
     // Sorts of large result sets stay in memory too: nothing of a book is written to disk.
     Execute("PRAGMA temp_store = MEMORY");
     tokenizer_ = std::make_unique<TIndexTokenizer>(db_);
+    queryWords_ = std::make_unique<TIndexTokenizer>(db_, TIndexTokenizer::Stemming::Unstemmed);
     RegisterRankFunctions(db_);
     // In the temporary schema, which a stored index (read only) can take too.
     Execute("CREATE VIRTUAL TABLE temp.vocabulary USING fts5vocab(main, words, row)");
     completions_ = Prepare("SELECT term FROM vocabulary WHERE term >= ?1");
-    select_ = Prepare((std::string("SELECT rowid, ") + kRankOrder + ", best_place(words, " + kRankOrder
-        + ", ?2) FROM words WHERE words MATCH ?1")
-                          .c_str());
+    select_ = Prepare((std::string("SELECT rowid, ") + kRankOrder + " FROM words WHERE words MATCH ?1").c_str());
 }
 
 std::unique_ptr<TSearchIndex> TSearchIndex::OpenStored(const TBookReader& reader)
@@ -197,6 +198,7 @@ void TSearchIndex::Close()
     for (sqlite3_stmt* statement : { insertWords_, completions_, select_, pageOf_ })
         sqlite3_finalize(statement);
     tokenizer_.reset();
+    queryWords_.reset();
     sqlite3_close(db_);
 }
 
@@ -244,6 +246,13 @@ void TSearchIndex::Add(PreparedPage page)
         sqlite3_bind_text64(insertWords_, 2, text.title.data(), text.title.size(), SQLITE_STATIC, SQLITE_UTF8);
         sqlite3_bind_text64(insertWords_, 3, text.headings.data(), text.headings.size(), SQLITE_STATIC, SQLITE_UTF8);
         sqlite3_bind_text64(insertWords_, 4, text.body.data(), text.body.size(), SQLITE_STATIC, SQLITE_UTF8);
+        int parameter = 5;
+        for (const auto* kinds : { &page.wordsByTimes[0], &page.headingWordsByTimes[0] }) {
+            const std::size_t count = kinds == &page.wordsByTimes[0] ? kTimesKinds : kHeadingTimesKinds;
+            for (std::size_t kind = 0; kind < count; ++kind)
+                sqlite3_bind_text64(insertWords_, parameter++, kinds[kind].data(), kinds[kind].size(), SQLITE_STATIC,
+                    SQLITE_UTF8);
+        }
         if (sqlite3_step(insertWords_) != SQLITE_DONE)
             throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
     }
@@ -272,29 +281,23 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
     results.offset = offset;
     if (query.expression.empty() || limit <= 0 || offset < 0)
         return results;
-    const SearchQuery completed = WithCompletions(query);
-    if (completed.expression.empty())
+    IndexQuery lookup = IndexQueryOf(*queryWords_, query);
+    if (lookup.expression.empty())
         return results;
-    // One pass over every match gives the total and each one's rank; the best place, which
-    // costs more, is worked out only for rows that may still be shown.
+    LookUpCompletions(lookup);
     struct Ranked {
         int64_t id;
         double rank; // lower is better
-        int64_t place;
     };
     std::vector<Ranked> ranked;
     {
-        const auto wanted = static_cast<uint64_t>(offset) + static_cast<uint64_t>(limit);
-        TRankCutoff cutoff(static_cast<std::size_t>(std::min<uint64_t>(wanted, SIZE_MAX)));
         StatementReset reset { select_ };
-        BindQuery(select_, completed);
-        sqlite3_bind_pointer(select_, 2, &cutoff, kRankCutoffType, nullptr);
-        sqlite3_bind_int64(select_, 3, static_cast<int64_t>(query.terms.size()));
-        sqlite3_bind_int(select_, 4, completed.exactFirst ? 1 : 0);
+        sqlite3_bind_text64(select_, 1, lookup.expression.data(), lookup.expression.size(), SQLITE_STATIC, SQLITE_UTF8);
+        sqlite3_bind_pointer(select_, 2, &lookup.shape, kQueryShapeType, nullptr);
+        sqlite3_bind_int(select_, 3, lookup.shape.terms);
         int step = SQLITE_ROW;
         while ((step = sqlite3_step(select_)) == SQLITE_ROW)
-            ranked.push_back({ sqlite3_column_int64(select_, 0), sqlite3_column_double(select_, 1),
-                sqlite3_column_int64(select_, 2) });
+            ranked.push_back({ sqlite3_column_int64(select_, 0), sqlite3_column_double(select_, 1) });
         if (step != SQLITE_DONE) {
             // The query cannot be malformed: a stored index that cannot be read is damaged;
             // anything else matches nothing.
@@ -302,6 +305,17 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
                 throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
             return results;
         }
+    }
+    if (!lookup.phrases.empty()) {
+        SearchQuery phrases;
+        phrases.terms = lookup.phrases;
+        const std::vector<SnippetTerm> wanted = SnippetTerms(*tokenizer_, phrases);
+        std::erase_if(ranked, [&](const Ranked& row) {
+            const PageWords page = WordsOf(row.id);
+            return !std::all_of(wanted.begin(), wanted.end(), [&](const SnippetTerm& phrase) {
+                return HoldsEvery(*tokenizer_, page.title, { phrase }) || HoldsEvery(*tokenizer_, page.body, { phrase });
+            });
+        });
     }
     results.total = static_cast<int64_t>(ranked.size());
     if (results.total <= offset)
@@ -311,25 +325,24 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
         [](const Ranked& a, const Ranked& b) { return a.rank != b.rank ? a.rank < b.rank : a.id < b.id; });
     const std::vector<SnippetTerm> terms = SnippetTerms(*tokenizer_, query);
     for (auto row = ranked.begin() + offset; row != end; ++row) {
-        const int64_t from = std::max<int64_t>(row->place - kSnippetLeadTokens, 0);
-        SearchHit hit = IsStored() ? StoredHitAt(row->id, from, terms) : HitAt(row->id, from, terms);
-        hit.score = kBestScore - row->rank;
+        PageWords page = WordsOf(row->id);
+        SearchHit hit { std::move(page.name), std::move(page.title), kBestScore - row->rank, {}, {} };
+        const TextStretch stretch { std::move(page.body), 0, true };
+        const int64_t from = std::max<int64_t>(BestPlace(*tokenizer_, stretch, terms) - kSnippetLeadTokens, 0);
+        hit.snippet = MakeSnippet(*tokenizer_, stretch, from, terms, nullptr);
         results.hits.push_back(std::move(hit));
     }
     return results;
 }
 
-SearchQuery TSearchIndex::WithCompletions(const SearchQuery& query)
+void TSearchIndex::LookUpCompletions(IndexQuery& lookup)
 {
-    if (!query.lastTermIsPrefix)
-        return query;
-    std::vector<std::string> folded;
-    tokenizer_->Tokenize(query.terms.back(), [&](std::string_view token, int, int) {
-        folded.emplace_back(token);
-        return folded.size() < 2;
-    });
+    if (lookup.prefix.empty())
+        return;
+    // The index's words are stems: the prefix as typed, stemmed as the index would.
+    std::vector<std::string> folded = tokenizer_->QueryTokens(lookup.prefix);
     if (folded.size() != 1)
-        return query; // a phrase of words with the last a prefix: FTS5 matches that itself
+        return;
     const std::string& prefix = folded.front();
     std::vector<std::string> completions;
     // The vocabulary is in order: the word as typed, when the index holds it, comes first.
@@ -343,70 +356,45 @@ SearchQuery TSearchIndex::WithCompletions(const SearchQuery& query)
             if (!word.starts_with(prefix))
                 break;
             if (completions.size() == kMostCompletions)
-                return query;
+                return;
             completions.emplace_back(word);
         }
     }
-    // The index's words are stems, and a stem stemmed again may change ("comprehension" is kept
-    // as "comprehens", which would be looked up as "comprehen"): such a word cannot be asked for
-    // whole, so the query keeps its prefix.
+    // A stem stemmed again may change ("comprehension" is kept as "comprehens", which would be
+    // looked up as "comprehen"): such a word cannot be asked for whole, so the query keeps its prefix.
     for (const std::string& completion : completions) {
-        bool stable = false;
-        tokenizer_->Tokenize(completion, [&](std::string_view token, int, int) {
-            stable = token == completion;
-            return false;
-        });
-        if (!stable)
-            return query;
+        const std::vector<std::string> again = tokenizer_->QueryTokens(completion);
+        if (again.size() != 1 || again.front() != completion)
+            return;
     }
-    SearchQuery completed = query;
-    completed.expression = ExpressionWithCompletions(query, completions);
-    completed.exactFirst = !completions.empty() && completions.front() == prefix;
-    return completed;
+    CompleteLastWord(lookup, completions, prefix);
 }
 
-SearchHit TSearchIndex::StoredHitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)
+TSearchIndex::PageWords TSearchIndex::WordsOf(int64_t id)
 {
-    SearchHit hit;
+    PageWords words;
+    if (!IsStored()) {
+        const StoredPage& page = pages_.at(static_cast<std::size_t>(id - 1));
+        words.name = page.name;
+        words.title = page.title;
+        for (const PackedBlock& block : page.blocks)
+            words.body += TTextPacker::Unpack(block.packed);
+        return words;
+    }
     {
         StatementReset reset { pageOf_ };
         sqlite3_bind_int64(pageOf_, 1, id);
         if (sqlite3_step(pageOf_) != SQLITE_ROW)
             throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
-        hit.name.assign(static_cast<const char*>(sqlite3_column_blob(pageOf_, 0)),
+        words.name.assign(static_cast<const char*>(sqlite3_column_blob(pageOf_, 0)),
             static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 0)));
         const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(pageOf_, 1));
-        hit.title.assign(title != nullptr ? title : "", static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 1)));
+        words.title.assign(title != nullptr ? title : "", static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 1)));
     }
     // The page's text as the index took it, read from the book again.
-    std::optional<PageText> text = SearchedText(*reader_, reader_->IndexOfPage(hit.name), repeated_);
-    if (text)
-        hit.snippet = MakeSnippet(*tokenizer_, TextStretch { std::move(text->body), 0, true }, from, terms, nullptr);
-    return hit;
-}
-
-SearchHit TSearchIndex::HitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)
-{
-    const StoredPage& page = pages_.at(static_cast<std::size_t>(id - 1));
-    SearchHit hit { page.name, page.title, 0, {}, {} };
-    const std::vector<PackedBlock>& blocks = page.blocks;
-    if (blocks.empty())
-        return hit;
-    // The block holding token `from` is the last one starting at or before it.
-    const auto after = std::upper_bound(blocks.begin(), blocks.end(), from,
-        [](int64_t token, const PackedBlock& block) { return token < block.firstToken; });
-    const std::size_t first = after == blocks.begin() ? 0 : static_cast<std::size_t>(after - blocks.begin() - 1);
-    TextStretch stretch { TTextPacker::Unpack(blocks[first].packed), blocks[first].firstToken,
-        first + 1 == blocks.size() };
-    bool ranOut = false;
-    hit.snippet = MakeSnippet(*tokenizer_, stretch, from, terms, &ranOut);
-    // The next block is read only when the snippet runs past the end of the first.
-    if (ranOut && first + 1 < blocks.size()) {
-        stretch.text += TTextPacker::Unpack(blocks[first + 1].packed);
-        stretch.endsPage = first + 2 == blocks.size();
-        hit.snippet = MakeSnippet(*tokenizer_, stretch, from, terms, nullptr);
-    }
-    return hit;
+    if (std::optional<PageText> text = SearchedText(*reader_, reader_->IndexOfPage(words.name), repeated_))
+        words.body = std::move(text->body);
+    return words;
 }
 
 std::vector<std::pair<std::string, std::string>> TSearchIndex::PageTitles() const

@@ -98,23 +98,27 @@ private:
         std::vector<PackedBlock> blocks; // in token order
     };
 
+    // A page's name, title and text as the index took it.
+    struct PageWords {
+        std::string name;
+        std::string title;
+        std::string body;
+    };
+
     // Over a stored index's connection, which it takes.
     TSearchIndex(const TBookReader& reader, sqlite3* db);
     void PrepareQueries();
     void Execute(const char* sql);
     sqlite3_stmt* Prepare(const char* sql);
-    // A stored index's hit: the page's name and title from the index, its snippet from the page.
-    SearchHit StoredHitAt(int64_t id, int64_t from, const std::vector<struct SnippetTerm>& terms);
-
     void Close();
     // The query with its last word, when a prefix, as the whole words of the index it can become.
-    SearchQuery WithCompletions(const SearchQuery& query);
-    // Page `id`'s name and title, and its snippet from token `from` on, read from the blocks that
-    // hold it.
-    SearchHit HitAt(int64_t id, int64_t from, const std::vector<struct SnippetTerm>& terms);
+    void LookUpCompletions(struct IndexQuery& lookup);
+    // Page `id`'s words: a stored index's read from the book again.
+    PageWords WordsOf(int64_t id);
 
     sqlite3* db_ = nullptr;
     std::unique_ptr<TIndexTokenizer> tokenizer_; // uses db_, which is closed after it goes
+    std::unique_ptr<TIndexTokenizer> queryWords_; // unstemmed: turns a query's terms into the index's words
     std::unique_ptr<TPagePreparer> preparer_; // made the first time a page comes unprepared
     sqlite3_stmt* insertWords_ = nullptr;
     sqlite3_stmt* completions_ = nullptr;

@@ -23,7 +23,9 @@ bool HasWordCharacter(std::string_view term)
     return false;
 }
 
-std::string Quoted(std::string_view term)
+} // namespace
+
+std::string QuotedTerm(std::string_view term)
 {
     std::string out = "\"";
     for (char c : term) {
@@ -34,8 +36,6 @@ std::string Quoted(std::string_view term)
     out += '"';
     return out;
 }
-
-} // namespace
 
 SearchQuery ParseSearchQuery(std::string_view typed, LastWord last)
 {
@@ -68,7 +68,7 @@ SearchQuery ParseSearchQuery(std::string_view typed, LastWord last)
         if (query.terms.size() == kMostQueryTerms)
             break;
         query.terms.emplace_back(term);
-        parts.push_back(Quoted(term));
+        parts.push_back(QuotedTerm(term));
         lastWord = !phrase && i == typed.size() ? parts.size() - 1 : std::string::npos;
     }
     if (lastWord != std::string::npos && last == LastWord::Prefix) {
@@ -81,17 +81,4 @@ SearchQuery ParseSearchQuery(std::string_view typed, LastWord last)
         query.expression += part;
     }
     return query;
-}
-
-std::string ExpressionWithCompletions(const SearchQuery& query, const std::vector<std::string>& completions)
-{
-    if (completions.empty() || !query.lastTermIsPrefix || query.terms.empty())
-        return {};
-    const std::size_t lastPart = Quoted(query.terms.back()).size() + 1; // and its '*'
-    std::string expression = query.expression.substr(0, query.expression.size() - lastPart);
-    expression += expression.empty() ? "(" : "AND (";
-    for (std::size_t i = 0; i < completions.size(); ++i)
-        expression += (i > 0 ? " OR " : "") + Quoted(completions[i]);
-    expression += ")";
-    return expression;
 }

@@ -13,9 +13,6 @@ struct SearchQuery {
     // The terms as typed, phrases without their quotes, in order: what a page view highlights.
     std::vector<std::string> terms;
     bool lastTermIsPrefix = false; // the last term is a word still being typed
-    // Set by the index when the last term, a prefix, is looked up as the whole words it can
-    // become with the word as typed first among them.
-    bool exactFirst = false;
 };
 
 // How the last word of a query matches: as a whole word (a query given whole, on Enter, on the
@@ -34,7 +31,5 @@ inline constexpr std::size_t kMostQueryTerms = 32;
 // longer words unless a blank follows it, so results come while it is being typed.
 SearchQuery ParseSearchQuery(std::string_view typed, LastWord last = LastWord::Whole);
 
-// The query's expression with its last word, a prefix, matched as any one of `completions` (whole
-// words as the index holds them) instead: an index finds a few whole words faster than a prefix.
-// Nothing when there are no completions. Only for a query whose last term is a prefix.
-std::string ExpressionWithCompletions(const SearchQuery& query, const std::vector<std::string>& completions);
+// The term as one quoted string of the index's query language: no character in it acts as syntax.
+std::string QuotedTerm(std::string_view term);

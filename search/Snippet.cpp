@@ -55,14 +55,16 @@ std::vector<SnippetTerm> SnippetTerms(const TIndexTokenizer& tokenizer, const Se
 }
 
 std::vector<TextBlock> SplitIntoBlocks(const TIndexTokenizer& tokenizer, std::string_view text,
-    const std::function<void(std::string_view folded)>& onToken)
+    const std::function<void(std::string_view folded, bool joined)>& onToken)
 {
     std::vector<TextBlock> blocks;
     TextBlock current;
     int64_t tokens = 0;
-    tokenizer.Tokenize(text, [&](std::string_view folded, int, int end) {
+    tokenizer.TokenizeWithJoined(text, [&](std::string_view folded, int, int end, bool joined) {
         if (onToken)
-            onToken(folded);
+            onToken(folded, joined);
+        if (joined)
+            return true;
         ++tokens;
         const auto at = static_cast<std::size_t>(end);
         if (at - current.begin >= kBlockBytes) {
@@ -76,6 +78,69 @@ std::vector<TextBlock> SplitIntoBlocks(const TIndexTokenizer& tokenizer, std::st
     if (current.end > current.begin)
         blocks.push_back(current);
     return blocks;
+}
+
+bool HoldsEvery(const TIndexTokenizer& tokenizer, std::string_view text, const std::vector<SnippetTerm>& terms)
+{
+    std::size_t longest = 1;
+    for (const SnippetTerm& term : terms)
+        longest = std::max(longest, term.tokens.size());
+    std::vector<Token> recent;
+    std::vector<bool> found(terms.size(), false);
+    std::size_t missing = terms.size();
+    tokenizer.Tokenize(text, [&](std::string_view folded, int, int) {
+        if (recent.size() == longest)
+            recent.erase(recent.begin());
+        recent.push_back({ std::string(folded), 0, 0 });
+        for (std::size_t t = 0; t < terms.size(); ++t) {
+            const std::size_t count = terms[t].tokens.size();
+            if (!found[t] && count <= recent.size() && MatchesAt(terms[t], recent, recent.size() - count)) {
+                found[t] = true;
+                --missing;
+            }
+        }
+        return missing > 0;
+    });
+    return missing == 0;
+}
+
+int64_t BestPlace(const TIndexTokenizer& tokenizer, const TextStretch& stretch, const std::vector<SnippetTerm>& terms)
+{
+    // The last few words, enough for the longest term, and where each term was last seen.
+    std::vector<Token> recent;
+    std::size_t longest = 1;
+    for (const SnippetTerm& term : terms)
+        longest = std::max(longest, term.tokens.size());
+    std::vector<int64_t> lastSeen(terms.size(), -1);
+    int64_t number = stretch.firstToken;
+    int64_t bestPlace = stretch.firstToken;
+    std::size_t best = 0;
+    tokenizer.Tokenize(stretch.text, [&](std::string_view folded, int, int) {
+        if (recent.size() == longest)
+            recent.erase(recent.begin());
+        recent.push_back({ std::string(folded), 0, 0 });
+        for (std::size_t t = 0; t < terms.size(); ++t) {
+            const std::size_t count = terms[t].tokens.size();
+            if (count <= recent.size() && MatchesAt(terms[t], recent, recent.size() - count))
+                lastSeen[t] = number - static_cast<int64_t>(count) + 1;
+        }
+        // The terms seen within the last few words, and where the earliest of them starts.
+        std::size_t near = 0;
+        int64_t start = number;
+        for (const int64_t seen : lastSeen) {
+            if (seen >= 0 && seen + kPlaceTokens > number) {
+                ++near;
+                start = std::min(start, seen);
+            }
+        }
+        if (near > best) {
+            best = near;
+            bestPlace = start;
+        }
+        ++number;
+        return best < terms.size();
+    });
+    return bestPlace;
 }
 
 std::vector<SnippetPiece> MakeSnippet(const TIndexTokenizer& tokenizer, const TextStretch& stretch, int64_t from,

@@ -26,9 +26,10 @@ struct TextBlock {
     std::size_t begin = 0; // byte range in the page's text
     std::size_t end = 0;
 };
-// `onToken`, when given, hears every folded token in order: the same pass serves the index.
+// `onToken`, when given, hears every folded token in order, joined words too (BookTokenizer.h):
+// the same pass serves the index.
 std::vector<TextBlock> SplitIntoBlocks(const TIndexTokenizer& tokenizer, std::string_view text,
-    const std::function<void(std::string_view folded)>& onToken = {});
+    const std::function<void(std::string_view folded, bool joined)>& onToken = {});
 
 // Consecutive blocks of a page's text.
 struct TextStretch {
@@ -37,6 +38,13 @@ struct TextStretch {
     bool endsPage = true; // no text follows
 };
 
+// Whether the text holds every term, its words together and in order.
+bool HoldsEvery(const TIndexTokenizer& tokenizer, std::string_view text, const std::vector<SnippetTerm>& terms);
+
+// Where a snippet of the stretch should start: the first word of the first place where the most of
+// the terms stand within a few words of each other; its first word when it holds none of them.
+int64_t BestPlace(const TIndexTokenizer& tokenizer, const TextStretch& stretch, const std::vector<SnippetTerm>& terms);
+
 // The words of `stretch` from token `from` on, a snippet's worth, with the query's matches marked.
 // `ranOut` tells whether the stretch ended before a snippet's worth of words.
 std::vector<SnippetPiece> MakeSnippet(const TIndexTokenizer& tokenizer, const TextStretch& stretch, int64_t from,
@@ -44,3 +52,5 @@ std::vector<SnippetPiece> MakeSnippet(const TIndexTokenizer& tokenizer, const Te
 
 // Words shown before the place where the matches are.
 inline constexpr int64_t kSnippetLeadTokens = 3;
+// Matches closer than this many words count as one place.
+inline constexpr int64_t kPlaceTokens = 12;
