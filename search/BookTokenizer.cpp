@@ -34,8 +34,10 @@ struct TokenizeContext {
     TokenCallback token;
     const char* text;
     bool query; // a query's words: a run stands for its joined words alone
-    std::vector<RunWord> run; // the run the last word belongs to
+    std::vector<RunWord> words; // the run the last word belongs to: its first `length` (the
+    std::size_t length = 0; // others keep their memory for the next run)
     bool runIsIdeographs = false;
+    std::string joined; // the joined word being made
 };
 
 // Joined words are their parts with this between them: a separator to the tokenizer, so a joined
@@ -57,9 +59,9 @@ bool IsBlankByte(char c)
 // alone, or an ideograph right after an ideograph.
 bool Continues(const TokenizeContext& call, bool ideograph, int start)
 {
-    if (call.run.empty() || ideograph != call.runIsIdeographs || call.run.size() == kMostRunWords)
+    if (call.length == 0 || ideograph != call.runIsIdeographs || call.length == kMostRunWords)
         return false;
-    const int gapStart = call.run.back().end;
+    const int gapStart = call.words[call.length - 1].end;
     if (ideograph)
         return gapStart == start;
     if (gapStart >= start)
@@ -71,16 +73,17 @@ bool Continues(const TokenizeContext& call, bool ideograph, int start)
 
 int EmitJoined(TokenizeContext& call, std::size_t first, std::size_t count, int flags)
 {
-    std::string joined;
+    std::string& joined = call.joined;
+    joined.clear();
     for (std::size_t i = first; i < first + count; ++i) {
         if (i > first && !call.runIsIdeographs)
             joined += kJoiner;
-        joined += call.run[i].folded;
+        joined += call.words[i].folded;
     }
     if (joined.size() > kMostJoinedBytes)
         return SQLITE_OK;
-    return call.token(call.context, flags, joined.data(), static_cast<int>(joined.size()), call.run[first].start,
-        call.run[first + count - 1].end);
+    return call.token(call.context, flags, joined.data(), static_cast<int>(joined.size()), call.words[first].start,
+        call.words[first + count - 1].end);
 }
 
 // The joined words of the run that ends. A document's run gives its parts (already given as they
@@ -89,10 +92,10 @@ int EmitJoined(TokenizeContext& call, std::size_t first, std::size_t count, int 
 // ideographs, its pairs), which the document's joined words then match.
 int EndRun(TokenizeContext& call)
 {
-    const std::size_t n = call.run.size();
+    const std::size_t n = call.length;
     int rc = SQLITE_OK;
     if (n == 1 && call.query) {
-        const RunWord& word = call.run.front();
+        const RunWord& word = call.words.front();
         rc = call.token(call.context, 0, word.folded.data(), static_cast<int>(word.folded.size()), word.start, word.end);
     } else if (n > 1 && call.runIsIdeographs) {
         for (std::size_t i = 0; i + 1 < n && rc == SQLITE_OK; ++i)
@@ -107,7 +110,7 @@ int EndRun(TokenizeContext& call)
         if (n > kMostJoinedParts && rc == SQLITE_OK)
             rc = EmitJoined(call, 0, n, FTS5_TOKEN_COLOCATED);
     }
-    call.run.clear();
+    call.length = 0;
     return rc;
 }
 
@@ -116,12 +119,17 @@ int EndRun(TokenizeContext& call)
 int TakeWord(TokenizeContext& call, int flags, std::string_view folded, int start, int end)
 {
     const bool ideograph = IsIdeograph(folded);
-    if (!Continues(call, ideograph, start) && !call.run.empty()) {
+    if (!Continues(call, ideograph, start) && call.length > 0) {
         if (const int rc = EndRun(call); rc != SQLITE_OK)
             return rc;
     }
     call.runIsIdeographs = ideograph;
-    call.run.push_back({ std::string(folded), start, end });
+    if (call.length == call.words.size())
+        call.words.emplace_back();
+    RunWord& word = call.words[call.length++];
+    word.folded.assign(folded);
+    word.start = start;
+    word.end = end;
     if (call.query)
         return SQLITE_OK;
     return call.token(call.context, flags, folded.data(), static_cast<int>(folded.size()), start, end);
@@ -254,9 +262,9 @@ int Tokenize(Fts5Tokenizer* instance, void* context, int flags, const char* text
         && (size == 0 || std::memcmp(text, replayed->text, replayed->size) == 0))
         return Replay(*replayed, context, token);
     auto* tokenizer = reinterpret_cast<BookTokenizer*>(instance);
-    TokenizeContext call { context, token, text, (flags & FTS5_TOKENIZE_QUERY) != 0, {}, false };
+    TokenizeContext call { context, token, text, (flags & FTS5_TOKENIZE_QUERY) != 0, {}, 0, false, {} };
     const int rc = tokenizer->words.xTokenize(tokenizer->instance, &call, flags, text, size, OnWord);
-    if (rc != SQLITE_OK || call.run.empty())
+    if (rc != SQLITE_OK || call.length == 0)
         return rc;
     const int last = EndRun(call);
     return last == SQLITE_DONE ? SQLITE_OK : last;

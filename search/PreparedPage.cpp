@@ -9,7 +9,7 @@
 
 #include <unordered_map>
 
-TPagePreparer::TPagePreparer()
+TPagePreparer::TPagePreparer(Keep keep)
 {
     if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY | SQLITE_OPEN_NOMUTEX, nullptr)
         != SQLITE_OK) {
@@ -18,7 +18,8 @@ TPagePreparer::TPagePreparer()
     }
     try {
         tokenizer_ = std::make_unique<TIndexTokenizer>(db_, TIndexTokenizer::Stemming::Unstemmed);
-        packer_ = std::make_unique<TTextPacker>();
+        if (keep == Keep::WordsAndText)
+            packer_ = std::make_unique<TTextPacker>();
     } catch (...) {
         tokenizer_.reset();
         sqlite3_close(db_);
@@ -55,8 +56,16 @@ PreparedPage TPagePreparer::Prepare(std::string_view name, PageText text)
     page.text.elements = {};
     const std::string_view body = page.text.body;
     const auto keep = [&](std::string_view folded, bool joined) { page.bodyTokens.Append(folded, joined); };
-    for (const TextBlock& block : SplitIntoBlocks(*tokenizer_, body, keep))
-        page.blocks.push_back({ block.firstToken, packer_->Pack(body.substr(block.begin, block.end - block.begin)) });
+    if (packer_) {
+        for (const TextBlock& block : SplitIntoBlocks(*tokenizer_, body, keep))
+            page.blocks.push_back(
+                { block.firstToken, packer_->Pack(body.substr(block.begin, block.end - block.begin)) });
+    } else {
+        tokenizer_->TokenizeWithJoined(body, [&](std::string_view folded, int, int, bool joined) {
+            keep(folded, joined);
+            return true;
+        });
+    }
     std::unordered_map<std::string_view, int> times;
     const TokenList& tokens = page.bodyTokens;
     for (std::size_t i = 0, start = 0; i < tokens.ends.size(); start = tokens.ends[i++]) {

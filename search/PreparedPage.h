@@ -49,8 +49,11 @@ constexpr int LeastTimesOfKind(std::size_t kind)
 // them. Each thread that prepares pages has a preparer of its own; one is not safe for two threads.
 class TPagePreparer {
 public:
+    // What a prepared page keeps: its text packed in blocks, for an index that makes snippets from
+    // it, or only its words, for one that reads its snippets from the book (a stored index).
+    enum class Keep { WordsAndText, WordsOnly };
     // Raises Exception when out of memory or when SQLite has no FTS5.
-    TPagePreparer();
+    explicit TPagePreparer(Keep keep = Keep::WordsAndText);
     ~TPagePreparer();
     TPagePreparer(const TPagePreparer&) = delete;
     TPagePreparer& operator=(const TPagePreparer&) = delete;
@@ -60,5 +63,5 @@ public:
 private:
     sqlite3* db_ = nullptr; // a connection of its own, only to reach the index's tokenizer
     std::unique_ptr<TIndexTokenizer> tokenizer_;
-    std::unique_ptr<TTextPacker> packer_;
+    std::unique_ptr<TTextPacker> packer_; // none when only words are kept
 };

@@ -44,7 +44,7 @@ void TBuildIndex::Prepare(std::size_t i, const std::string& content)
     // Each packing thread prepares with a preparer of its own.
     thread_local std::optional<TPagePreparer> preparer;
     if (!preparer)
-        preparer.emplace();
+        preparer.emplace(TPagePreparer::Keep::WordsOnly);
     PreparedPage page = preparer->Prepare(name, std::move(*text));
     std::lock_guard guard(lock_);
     prepared_.emplace(i, std::move(page));
