@@ -43,6 +43,8 @@ protected:
             { "/resume.htm", HtmlPage("CV", "<p>My R&eacute;sum&eacute; and na\xC3\xAFve caf&#xE9; notes</p>") },
             { "/phrase.htm", HtmlPage("Phrases", "<p>the page service answers; service of the page</p>") },
             { "/numbers.htm", HtmlPage("Numbers", "<p>Port 0x70 and Python 3.11 and 311 and 3 then 11</p>") },
+            { "/settings.htm", HtmlPage("Settings", "<p>Set max_parallel_workers_per_gather in pg_hba.conf</p>") },
+            { "/apart.htm", HtmlPage("Apart", "<p>parallel plans use workers; pg notes on hba and conf</p>") },
             { "/latin.htm",
                 "<html><head><title>Ol\xE9</title></head><body><p>Cr\xE8me br\xFBl\xE9"
                 "e \x80 5</p></body>" },
@@ -114,6 +116,23 @@ TEST_F(BookSearch, PhrasesPrefixesAndNumbers)
     EXPECT_EQ(NamesFound(index, "3.11 "), Names { "/numbers.htm" });
     EXPECT_EQ(NamesFound(index, "3.12 "), Names {});
     EXPECT_EQ(NamesFound(index, "python 311"), Names { "/numbers.htm" });
+}
+
+TEST_F(BookSearch, NamesJoinedByPunctuationAreFoundWholeOrInPartsButNotAsWordsApart)
+{
+    const Names settings { "/settings.htm" };
+    EXPECT_EQ(NamesFound(index, "pg_hba.conf"), settings);
+    EXPECT_EQ(NamesFound(index, "hba.conf"), settings);
+    EXPECT_EQ(NamesFound(index, "pg-hba"), settings);
+    EXPECT_EQ(NamesFound(index, "parallel_workers"), settings);
+    EXPECT_EQ(NamesFound(index, "max_parallel_workers_per_gather"), settings);
+    EXPECT_EQ(NamesFound(index, "max_parallel_wo", LastWord::Prefix), settings);
+    EXPECT_EQ(NamesFound(index, "\"parallel workers\""), settings);
+    EXPECT_EQ(NamesFound(index, "parallel workers"), (Names { "/apart.htm", "/settings.htm" }));
+    EXPECT_EQ(NamesFound(index, "workers_parallel"), Names {});
+    const SearchResults results = index.Search("hba.conf", 0, 1);
+    ASSERT_EQ(results.hits.size(), 1u);
+    EXPECT_EQ(MarkedSnippet(results.hits[0].snippet, "[", "]"), "\xE2\x80\xA6gather in pg_[hba].[conf]");
 }
 
 TEST_F(BookSearch, RanksTitleMatchesFirstWithTitlesScoresAndMarkedSnippets)
