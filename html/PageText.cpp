@@ -51,11 +51,12 @@ bool IsSectioning(std::string_view tag)
     return tag == "article" || tag == "main" || tag == "section";
 }
 
-// Whether the attributes (lower case) make the element a navigation landmark.
-bool IsNavigationRole(std::string_view attributes)
+// Whether the attributes (lower case) give `name` a value that begins with `value`.
+bool AttributeBegins(std::string_view attributes, std::string_view name, std::string_view value)
 {
-    for (std::size_t at = attributes.find("role"); at != std::string_view::npos; at = attributes.find("role", at + 4)) {
-        std::size_t i = at + 4;
+    for (std::size_t at = attributes.find(name); at != std::string_view::npos;
+        at = attributes.find(name, at + name.size())) {
+        std::size_t i = at + name.size();
         while (i < attributes.size() && IsHtmlBlank(attributes[i]))
             ++i;
         if (i >= attributes.size() || attributes[i] != '=')
@@ -65,10 +66,25 @@ bool IsNavigationRole(std::string_view attributes)
             ++i;
         if (i < attributes.size() && (attributes[i] == '"' || attributes[i] == '\''))
             ++i;
-        if (attributes.substr(i).starts_with("navigation"))
+        if (attributes.substr(i).starts_with(value))
             return true;
     }
     return false;
+}
+
+// Whether the attributes (lower case) make the element a navigation landmark.
+bool IsNavigationRole(std::string_view attributes)
+{
+    return AttributeBegins(attributes, "role", "navigation");
+}
+
+// Whether the element is the title of a table, figure or example: a caption, or the paragraph of
+// class "title" DocBook writes for one ("Table 9.45. json and jsonb Operators").
+bool IsCaption(std::string_view name, std::string_view attributes)
+{
+    return name == "caption" || name == "figcaption"
+        || (name == "p" && (AttributeBegins(LowerCaseAscii(attributes), "class", "title\"")
+               || AttributeBegins(LowerCaseAscii(attributes), "class", "title'")));
 }
 
 // Defined terms count as headings when their text is at most 1 / kMostTermsShare of the body's.
@@ -181,7 +197,7 @@ private:
         AppendBody(decoded);
         if (inHeading_ && !headingDone_)
             heading_.Append(decoded);
-        if (headingLevel_ > 0)
+        if (headingLevel_ > 0 || !caption_.empty())
             headings_.Append(decoded);
         if (inTerm_)
             terms_.Append(decoded);
@@ -268,6 +284,11 @@ private:
         }
         if (name == "title") {
             inTitle_ = !closing && !selfClosing;
+        } else if (name == caption_) {
+            caption_.clear(); // it ends, or another of its kind begins
+        } else if (caption_.empty() && !closing && !selfClosing && IsCaption(name, attributes)) {
+            // Captions name what follows as headings do.
+            caption_ = name;
         } else if (name == "dt" || name == "dd") {
             // A term a definition list defines (a setting, a function) names what follows it.
             inTerm_ = name == "dt" && !closing;
@@ -369,6 +390,7 @@ private:
     bool headingDone_ = false;
     int headingLevel_ = 0; // of the h1, h2 or h3 open, else 0
     bool inTerm_ = false; // in a definition list's term
+    std::string caption_; // the name of the caption element open, else empty
     std::vector<OpenElement> open_; // innermost last
     std::vector<MarkupElement> elements_;
     std::vector<MarkupBlock> blocks_;
