@@ -96,19 +96,10 @@ TRepeatedText LearnRepeatedText(const TBookReader& reader)
         if ((kind == PageKind::Html || kind == PageKind::Xhtml) && reader.IndexOfPage(name) == entry)
             pages.push_back(entry);
     }
-    TRepeatedText repeated;
-    const std::size_t sample = std::min<std::size_t>(pages.size(), TRepeatedText::kSamplePages);
-    for (std::size_t i = 0; i < sample; ++i) {
-        try {
-            bool damaged = false;
-            if (const auto text = TextOfEntry(reader, pages[i * pages.size() / sample], damaged))
-                repeated.Learn(*text);
-        } catch (const std::exception&) {
-            // Out of memory for this page: the others are learnt from.
-        }
-    }
-    repeated.Settle();
-    return repeated;
+    return TRepeatedText::LearnFromSample(pages.size(), [&](std::size_t i) {
+        bool damaged = false;
+        return TextOfEntry(reader, pages[i], damaged);
+    });
 }
 
 TBookPageFeeder::TBookPageFeeder(const TBookReader& reader, int threads)

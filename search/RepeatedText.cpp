@@ -1,5 +1,8 @@
 #include "search/RepeatedText.h"
 
+#include <algorithm>
+#include <exception>
+
 #include <string_view>
 #include <vector>
 
@@ -87,4 +90,21 @@ void TRepeatedText::Strip(PageText& page) const
     page.body = std::move(body);
     page.blocks.clear();
     page.elements.clear();
+}
+
+TRepeatedText TRepeatedText::LearnFromSample(
+    std::size_t count, const std::function<std::optional<PageText>(std::size_t)>& textOf)
+{
+    TRepeatedText repeated;
+    const std::size_t sample = std::min<std::size_t>(count, kSamplePages);
+    for (std::size_t n = 0; n < sample; ++n) {
+        try {
+            if (const std::optional<PageText> text = textOf(n * count / sample))
+                repeated.Learn(*text);
+        } catch (const std::exception&) {
+            // A page that cannot be read: the others are learnt from.
+        }
+    }
+    repeated.Settle();
+    return repeated;
 }

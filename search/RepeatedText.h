@@ -3,6 +3,8 @@
 #include "html/PageText.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -32,6 +34,11 @@ public:
     // Takes the repeated text out of the page's body; its blocks and elements are dropped either way.
     void Strip(PageText& page) const;
     bool Empty() const { return repeated_.empty(); }
+
+    // Learns from up to kSamplePages of `count` pages spread evenly over them; `textOf(i)` reads
+    // page i (nothing for one that cannot be read or holds no text).
+    static TRepeatedText LearnFromSample(
+        std::size_t count, const std::function<std::optional<PageText>(std::size_t)>& textOf);
 
 private:
     std::unordered_map<uint64_t, int> pagesWith_; // block text hash, pages that hold it

@@ -1,6 +1,7 @@
 #include "search/SourceSearch.h"
 
 #include "common/BookText.h"
+#include "html/PageKind.h"
 #include "html/PageText.h"
 #include "sources/BookFileSource.h"
 #include "sources/ZimSource.h"
@@ -21,8 +22,21 @@ public:
             held.insert(FoldedBookText(name));
         const auto holds = [&](const std::string& name) { return held.contains(FoldedBookText(name)); };
         copies_.reserve(names_.size());
-        for (const std::string& name : names_)
-            copies_.push_back(IsSourceCopy(name, holds));
+        std::vector<std::size_t> markup;
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            copies_.push_back(IsSourceCopy(names_[i], holds));
+            const PageKind kind = PageKindOf(names_[i]);
+            if (kind == PageKind::Html || kind == PageKind::Xhtml)
+                markup.push_back(i);
+        }
+        // The navigation an EPUB's or a site's pages repeat is learnt from a sample of them first.
+        repeated_ = TRepeatedText::LearnFromSample(markup.size(), [&](std::size_t n) -> std::optional<PageText> {
+            const std::string& name = names_[markup[n]];
+            const TPageLookup page = source_.Lookup(name);
+            if (!page.stored || !page.bytes)
+                return std::nullopt;
+            return ExtractPageText(name, *page.bytes);
+        });
     }
 
     std::optional<PreparedEntry> Next() override
@@ -45,6 +59,7 @@ public:
             std::optional<PageText> text = ExtractPageText(name, *page.bytes);
             if (!text)
                 return prepared;
+            repeated_.Strip(*text);
             if (!preparer_)
                 preparer_.emplace();
             prepared.page = preparer_->Prepare(name, std::move(*text));
@@ -62,6 +77,7 @@ private:
     TBookSource& source_;
     const std::vector<std::string> names_;
     std::vector<bool> copies_; // whether each page only copies another's source
+    TRepeatedText repeated_;
     std::optional<TPagePreparer> preparer_;
     int next_ = 0;
 };

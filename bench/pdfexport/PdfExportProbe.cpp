@@ -134,7 +134,7 @@ int Assemble(const QString& folder, const QString& out, int& pages)
     std::atomic_bool cancelled = false;
     QString error;
     const bool ok = AssembleBookPdf(
-        assembled, ViewerDesign(), [](const QString&) { return -1; }, out, cancelled, error);
+        assembled, {}, ViewerDesign(), [](const QString&) { return -1; }, out, cancelled, error);
     if (!ok)
         std::cerr << error.toStdString() << "\n";
     return ok ? 0 : 1;

@@ -18,17 +18,10 @@ TBuildIndex::TBuildIndex(const std::vector<SourcePage>& pages)
         if (kind == PageKind::Html || kind == PageKind::Xhtml)
             markup.push_back(i);
     }
-    const std::size_t sample = std::min<std::size_t>(markup.size(), TRepeatedText::kSamplePages);
-    for (std::size_t n = 0; n < sample; ++n) {
-        const SourcePage& page = pages[markup[n * markup.size() / sample]];
-        try {
-            if (const auto text = ExtractPageText(page.pageName, page.load()))
-                repeated_.Learn(*text);
-        } catch (const std::exception&) {
-            // A page that cannot be read is named when it is packed; the others are learnt from.
-        }
-    }
-    repeated_.Settle();
+    repeated_ = TRepeatedText::LearnFromSample(markup.size(), [&](std::size_t n) {
+        const SourcePage& page = pages[markup[n]];
+        return ExtractPageText(page.pageName, page.load());
+    });
 }
 
 void TBuildIndex::Prepare(std::size_t i, const std::string& content)
