@@ -9,6 +9,7 @@
 #include "search/PackedText.h"
 #include "search/Snippet.h"
 #include "search/StoredIndex.h"
+#include "search/StoredPlaces.h"
 
 #include <sqlite3.h>
 
@@ -43,7 +44,7 @@ constexpr int64_t kPendingWordsBytes = 64 << 20;
 constexpr std::size_t kMostCompletions = 32;
 // The stored index's layout: its tables, its tokenizer and what the pages' text is made of. A
 // change to any of them makes books built before fall back to an index built in memory.
-constexpr int kStoredIndexVersion = 1;
+constexpr int kStoredIndexVersion = 2;
 
 // Resets the statement however the caller leaves.
 struct StatementReset {
@@ -103,6 +104,7 @@ TSearchIndex::TSearchIndex(const TBookReader& reader, sqlite3* db)
         if (step != SQLITE_DONE)
             throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
         repeated_ = TRepeatedText(hashes);
+        places_ = TStoredPlaces::Open(db_);
     } catch (...) {
         Close();
         throw;
@@ -149,7 +151,7 @@ std::unique_ptr<TSearchIndex> TSearchIndex::OpenStored(const TBookReader& reader
     }
 }
 
-std::string TSearchIndex::StoredImage(const TRepeatedText& repeated)
+std::string TSearchIndex::StoredImage(const TRepeatedText& repeated, const TContentsPlaces* places)
 {
     Finish();
     Execute("CREATE TABLE pages(id INTEGER PRIMARY KEY, name BLOB, title TEXT);"
@@ -175,6 +177,13 @@ std::string TSearchIndex::StoredImage(const TRepeatedText& repeated)
         sqlite3_reset(hash);
     }
     sqlite3_finalize(hash);
+    if (places != nullptr) {
+        std::vector<std::string> names;
+        names.reserve(pages_.size());
+        for (const StoredPage& stored : pages_)
+            names.push_back(stored.name);
+        WriteStoredPlaces(db_, names, *places);
+    }
     Execute("COMMIT");
     Execute(("PRAGMA user_version = " + std::to_string(kStoredIndexVersion)).c_str());
     Execute("VACUUM");
@@ -196,6 +205,7 @@ void TSearchIndex::Close()
 {
     for (sqlite3_stmt* statement : { insertWords_, completions_, select_, pageOf_ })
         sqlite3_finalize(statement);
+    places_.reset();
     tokenizer_.reset();
     sqlite3_close(db_);
 }
@@ -270,6 +280,7 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
 {
     SearchResults results;
     results.offset = offset;
+    results.placed = places_ != nullptr;
     if (query.expression.empty() || limit <= 0 || offset < 0)
         return results;
     const SearchQuery completed = WithCompletions(query);
@@ -378,6 +389,8 @@ SearchHit TSearchIndex::StoredHitAt(int64_t id, int64_t from, const std::vector<
         const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(pageOf_, 1));
         hit.title.assign(title != nullptr ? title : "", static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 1)));
     }
+    if (places_)
+        places_->Place(id, hit);
     // The page's text as the index took it, read from the book again.
     std::optional<PageText> text = SearchedText(*reader_, reader_->IndexOfPage(hit.name), repeated_);
     if (text)

@@ -10,10 +10,10 @@ struct sqlite3;
 
 // A search index kept in the book: the SQLite database of the index, cut into chunks of
 // kStoredIndexChunkBytes, each an entry of its own named kStoredIndexFolder plus its number in six
-// digits ("/.search-index/v1/000000"), compressed like any page. The version is in the folder's
+// digits ("/.search-index/v2/000000"), compressed like any page. The version is in the folder's
 // name: a reader asks only for the version it knows, so an index of another version is never
 // read, and older readers never ask for any.
-inline constexpr std::string_view kStoredIndexFolder = "/.search-index/v1/";
+inline constexpr std::string_view kStoredIndexFolder = "/.search-index/v2/";
 inline constexpr std::size_t kStoredIndexChunkBytes = 64 * 1024;
 
 // The entry names and contents that store the database image.

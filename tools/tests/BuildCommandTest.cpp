@@ -272,7 +272,7 @@ TEST(BuildCommand, KeepsASearchIndexThatSearchReadsAndADamagedOneIsNamedAndBuilt
     {
         BookFile book(folder.book);
         for (int entry = 0; entry < book.reader.Pages().Count(); ++entry) {
-            if (book.reader.Pages()[entry].starts_with("/.search-index/v1/"))
+            if (book.reader.Pages()[entry].starts_with("/.search-index/v2/"))
                 bytes[static_cast<std::size_t>(
                     book.reader.PageOffset(entry) + 4 + book.reader.StoredLengthAt(entry) - 1)]
                     ^= 0x5A;

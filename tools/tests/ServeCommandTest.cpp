@@ -269,11 +269,11 @@ TEST_F(ServeCommandTest, AStoredIndexDamagedMidQueryIsNamedOnceAndReplaced)
         BookFile opened(book);
         for (int entry = 0; entry < opened.reader.Pages().Count(); ++entry) {
             // The second chunk only: the schema in the first still reads, so the index opens.
-            if (opened.reader.Pages()[entry] == "/.search-index/v1/000001")
+            if (opened.reader.Pages()[entry] == "/.search-index/v2/000001")
                 bytes[static_cast<std::size_t>(
                     opened.reader.PageOffset(entry) + 4 + opened.reader.StoredLengthAt(entry) - 1)]
                     ^= 0x5A;
-            chunks += opened.reader.Pages()[entry].starts_with("/.search-index/v1/") ? 1 : 0;
+            chunks += opened.reader.Pages()[entry].starts_with("/.search-index/v2/") ? 1 : 0;
         }
     }
     ASSERT_GE(chunks, 3);
