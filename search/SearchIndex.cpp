@@ -321,12 +321,16 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
     std::partial_sort(ranked.begin(), end, ranked.end(),
         [](const Ranked& a, const Ranked& b) { return a.rank != b.rank ? a.rank < b.rank : a.id < b.id; });
     const std::vector<SnippetTerm> terms = SnippetTerms(*tokenizer_, query);
+    std::vector<int64_t> froms;
     for (auto row = ranked.begin() + offset; row != end; ++row) {
         const int64_t from = std::max<int64_t>(row->place - kSnippetLeadTokens, 0);
-        SearchHit hit = IsStored() ? StoredHitAt(row->id, from, terms) : HitAt(row->id, from, terms);
+        SearchHit hit = IsStored() ? StoredHitAt(row->id) : HitAt(row->id, from, terms);
         hit.score = kBestScore - row->rank;
         results.hits.push_back(std::move(hit));
+        froms.push_back(from);
     }
+    if (IsStored())
+        AddStoredSnippets(results.hits, froms, terms);
     return results;
 }
 
@@ -376,7 +380,7 @@ SearchQuery TSearchIndex::WithCompletions(const SearchQuery& query)
     return completed;
 }
 
-SearchHit TSearchIndex::StoredHitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)
+SearchHit TSearchIndex::StoredHitAt(int64_t id)
 {
     SearchHit hit;
     {
@@ -391,11 +395,22 @@ SearchHit TSearchIndex::StoredHitAt(int64_t id, int64_t from, const std::vector<
     }
     if (places_)
         places_->Place(id, hit);
-    // The page's text as the index took it, read from the book again.
-    std::optional<PageText> text = SearchedText(*reader_, reader_->IndexOfPage(hit.name), repeated_);
-    if (text)
-        hit.snippet = MakeSnippet(*tokenizer_, TextStretch { std::move(text->body), 0, true }, from, terms, nullptr);
     return hit;
+}
+
+void TSearchIndex::AddStoredSnippets(
+    std::vector<SearchHit>& hits, const std::vector<int64_t>& froms, const std::vector<SnippetTerm>& terms)
+{
+    // The pages' text as the index took it, read from the book again.
+    std::vector<int> entries;
+    for (const SearchHit& hit : hits)
+        entries.push_back(reader_->IndexOfPage(hit.name));
+    std::vector<std::optional<PageText>> texts = SearchedTexts(*reader_, entries, repeated_);
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        if (texts[i])
+            hits[i].snippet = MakeSnippet(
+                *tokenizer_, TextStretch { std::move(texts[i]->body), 0, true }, froms[i], terms, nullptr);
+    }
 }
 
 SearchHit TSearchIndex::HitAt(int64_t id, int64_t from, const std::vector<SnippetTerm>& terms)

@@ -111,8 +111,11 @@ private:
     void PrepareQueries();
     void Execute(const char* sql);
     sqlite3_stmt* Prepare(const char* sql);
-    // A stored index's hit: the page's name and title from the index, its snippet from the page.
-    SearchHit StoredHitAt(int64_t id, int64_t from, const std::vector<struct SnippetTerm>& terms);
+    // A stored index's hit: the page's name and title (and its place, when kept) from the index.
+    SearchHit StoredHitAt(int64_t id);
+    // The hits' snippets, hit i's from token froms[i] on, from their pages.
+    void AddStoredSnippets(
+        std::vector<SearchHit>& hits, const std::vector<int64_t>& froms, const std::vector<struct SnippetTerm>& terms);
 
     void Close();
     // The query with its last word, when a prefix, as the whole words of the index it can become.
