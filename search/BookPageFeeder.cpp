@@ -4,6 +4,9 @@
 #include "search/SearchIndex.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <system_error>
 
 namespace {
 
@@ -85,6 +88,43 @@ std::optional<PageText> SearchedText(const TBookReader& reader, int entry, const
     if (text)
         repeated.Strip(*text);
     return text;
+}
+
+std::vector<std::optional<PageText>> SearchedTexts(
+    const TBookReader& reader, const std::vector<int>& entries, const TRepeatedText& repeated)
+{
+    // A few threads at most: a server answers other queries meanwhile.
+    constexpr std::size_t kMostThreads = 4;
+    std::vector<std::optional<PageText>> texts(entries.size());
+    std::vector<std::exception_ptr> failures(entries.size());
+    std::atomic<std::size_t> next = 0;
+    const auto work = [&] {
+        for (std::size_t i = next++; i < entries.size(); i = next++) {
+            try {
+                texts[i] = SearchedText(reader, entries[i], repeated);
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    };
+    const std::size_t threads = std::min(
+        { entries.size(), static_cast<std::size_t>(std::max(1U, std::thread::hardware_concurrency())), kMostThreads });
+    std::vector<std::thread> helpers;
+    for (std::size_t n = 1; n < threads; ++n) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // no thread to be had: this one reads the rest
+        }
+    }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    for (const std::exception_ptr& failure : failures) {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+    return texts;
 }
 
 TRepeatedText LearnRepeatedText(const TBookReader& reader)

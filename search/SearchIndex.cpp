@@ -10,6 +10,7 @@
 #include "search/PackedText.h"
 #include "search/Snippet.h"
 #include "search/StoredIndex.h"
+#include "search/StoredPlaces.h"
 
 #include <sqlite3.h>
 
@@ -105,6 +106,7 @@ TSearchIndex::TSearchIndex(const TBookReader& reader, sqlite3* db)
         if (step != SQLITE_DONE)
             throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
         repeated_ = TRepeatedText(hashes);
+        places_ = TStoredPlaces::Open(db_);
     } catch (...) {
         Close();
         throw;
@@ -150,7 +152,7 @@ std::unique_ptr<TSearchIndex> TSearchIndex::OpenStored(const TBookReader& reader
     }
 }
 
-std::string TSearchIndex::StoredImage(const TRepeatedText& repeated)
+std::string TSearchIndex::StoredImage(const TRepeatedText& repeated, const TContentsPlaces* places)
 {
     Finish();
     Execute("CREATE TABLE pages(id INTEGER PRIMARY KEY, name BLOB, title TEXT);"
@@ -176,6 +178,13 @@ std::string TSearchIndex::StoredImage(const TRepeatedText& repeated)
         sqlite3_reset(hash);
     }
     sqlite3_finalize(hash);
+    if (places != nullptr) {
+        std::vector<std::string> names;
+        names.reserve(pages_.size());
+        for (const StoredPage& stored : pages_)
+            names.push_back(stored.name);
+        WriteStoredPlaces(db_, names, *places);
+    }
     Execute("COMMIT");
     Execute(("PRAGMA user_version = " + std::to_string(kStoredIndexVersion)).c_str());
     Execute("VACUUM");
@@ -197,6 +206,7 @@ void TSearchIndex::Close()
 {
     for (sqlite3_stmt* statement : { insertWords_, completions_, select_, pageOf_ })
         sqlite3_finalize(statement);
+    places_.reset();
     tokenizer_.reset();
     queryWords_.reset();
     sqlite3_close(db_);
@@ -279,6 +289,7 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
 {
     SearchResults results;
     results.offset = offset;
+    results.placed = places_ != nullptr;
     if (query.expression.empty() || limit <= 0 || offset < 0)
         return results;
     IndexQuery lookup = IndexQueryOf(*queryWords_, query);
@@ -310,12 +321,25 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
         SearchQuery phrases;
         phrases.terms = lookup.phrases;
         const std::vector<SnippetTerm> wanted = SnippetTerms(*tokenizer_, phrases);
-        std::erase_if(ranked, [&](const Ranked& row) {
-            const PageWords page = WordsOf(row.id);
-            return !std::all_of(wanted.begin(), wanted.end(), [&](const SnippetTerm& phrase) {
-                return HoldsEvery(*tokenizer_, page.title, { phrase }) || HoldsEvery(*tokenizer_, page.body, { phrase });
-            });
-        });
+        // Pages are read a few at a time: each is held whole while it is looked at.
+        constexpr std::size_t kPagesAtOnce = 16;
+        std::vector<Ranked> holding;
+        for (std::size_t first = 0; first < ranked.size(); first += kPagesAtOnce) {
+            const std::size_t count = std::min(kPagesAtOnce, ranked.size() - first);
+            std::vector<int64_t> ids;
+            for (std::size_t i = first; i < first + count; ++i)
+                ids.push_back(ranked[i].id);
+            const std::vector<PageWords> pages = WordsOf(ids);
+            for (std::size_t i = 0; i < count; ++i) {
+                const bool holds = std::all_of(wanted.begin(), wanted.end(), [&](const SnippetTerm& phrase) {
+                    return HoldsEvery(*tokenizer_, pages[i].hit.title, { phrase })
+                        || HoldsEvery(*tokenizer_, pages[i].body, { phrase });
+                });
+                if (holds)
+                    holding.push_back(ranked[first + i]);
+            }
+        }
+        ranked = std::move(holding);
     }
     results.total = static_cast<int64_t>(ranked.size());
     if (results.total <= offset)
@@ -324,10 +348,14 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
     std::partial_sort(ranked.begin(), end, ranked.end(),
         [](const Ranked& a, const Ranked& b) { return a.rank != b.rank ? a.rank < b.rank : a.id < b.id; });
     const std::vector<SnippetTerm> terms = SnippetTerms(*tokenizer_, query);
-    for (auto row = ranked.begin() + offset; row != end; ++row) {
-        PageWords page = WordsOf(row->id);
-        SearchHit hit { std::move(page.name), std::move(page.title), kBestScore - row->rank, {}, {} };
-        const TextStretch stretch { std::move(page.body), 0, true };
+    std::vector<int64_t> ids;
+    for (auto row = ranked.begin() + offset; row != end; ++row)
+        ids.push_back(row->id);
+    std::vector<PageWords> pages = WordsOf(ids);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        SearchHit hit = std::move(pages[i].hit);
+        hit.score = kBestScore - ranked[static_cast<std::size_t>(offset) + i].rank;
+        const TextStretch stretch { std::move(pages[i].body), 0, true };
         const int64_t from = std::max<int64_t>(BestPlace(*tokenizer_, stretch, terms) - kSnippetLeadTokens, 0);
         hit.snippet = MakeSnippet(*tokenizer_, stretch, from, terms, nullptr);
         results.hits.push_back(std::move(hit));
@@ -370,31 +398,43 @@ void TSearchIndex::LookUpCompletions(IndexQuery& lookup)
     CompleteLastWord(lookup, completions, prefix);
 }
 
-TSearchIndex::PageWords TSearchIndex::WordsOf(int64_t id)
+std::vector<TSearchIndex::PageWords> TSearchIndex::WordsOf(const std::vector<int64_t>& ids)
 {
-    PageWords words;
+    std::vector<PageWords> pages(ids.size());
     if (!IsStored()) {
-        const StoredPage& page = pages_.at(static_cast<std::size_t>(id - 1));
-        words.name = page.name;
-        words.title = page.title;
-        for (const PackedBlock& block : page.blocks)
-            words.body += TTextPacker::Unpack(block.packed);
-        return words;
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            const StoredPage& page = pages_.at(static_cast<std::size_t>(ids[i] - 1));
+            pages[i].hit.name = page.name;
+            pages[i].hit.title = page.title;
+            for (const PackedBlock& block : page.blocks)
+                pages[i].body += TTextPacker::Unpack(block.packed);
+        }
+        return pages;
     }
-    {
-        StatementReset reset { pageOf_ };
-        sqlite3_bind_int64(pageOf_, 1, id);
-        if (sqlite3_step(pageOf_) != SQLITE_ROW)
-            throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
-        words.name.assign(static_cast<const char*>(sqlite3_column_blob(pageOf_, 0)),
-            static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 0)));
-        const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(pageOf_, 1));
-        words.title.assign(title != nullptr ? title : "", static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 1)));
+    std::vector<int> entries;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        SearchHit& hit = pages[i].hit;
+        {
+            StatementReset reset { pageOf_ };
+            sqlite3_bind_int64(pageOf_, 1, ids[i]);
+            if (sqlite3_step(pageOf_) != SQLITE_ROW)
+                throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+            hit.name.assign(static_cast<const char*>(sqlite3_column_blob(pageOf_, 0)),
+                static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 0)));
+            const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(pageOf_, 1));
+            hit.title.assign(title != nullptr ? title : "", static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 1)));
+        }
+        if (places_)
+            places_->Place(ids[i], hit);
+        entries.push_back(reader_->IndexOfPage(hit.name));
     }
-    // The page's text as the index took it, read from the book again.
-    if (std::optional<PageText> text = SearchedText(*reader_, reader_->IndexOfPage(words.name), repeated_))
-        words.body = std::move(text->body);
-    return words;
+    // The pages' text as the index took it, read from the book again.
+    std::vector<std::optional<PageText>> texts = SearchedTexts(*reader_, entries, repeated_);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (texts[i])
+            pages[i].body = std::move(texts[i]->body);
+    }
+    return pages;
 }
 
 std::vector<std::pair<std::string, std::string>> TSearchIndex::PageTitles() const

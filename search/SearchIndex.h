@@ -15,6 +15,8 @@
 
 struct sqlite3;
 class TBookReader;
+class TContentsPlaces;
+class TStoredPlaces;
 struct sqlite3_stmt;
 class TIndexTokenizer;
 
@@ -38,6 +40,9 @@ struct SearchResults {
     int64_t offset = 0;
     std::vector<SearchHit> hits; // best first
     bool complete = true; // false while the index is still being built
+    // The hits carry their breadcrumbs and entry titles already (a stored index that keeps them):
+    // nothing is left for TContentsPlaces::Place to do.
+    bool placed = false;
     // Titles that begin with the words, shown above the hits while the reader types; empty else.
     std::vector<TitleSuggestion> suggestions;
 };
@@ -78,9 +83,12 @@ public:
     // loaded and outlive the index.
     static std::unique_ptr<TSearchIndex> OpenStored(const TBookReader& reader);
     // After Finish: the database image a book keeps, holding the pages' names and titles and the
-    // text repeated on many pages (learnt while building) beside the words.
-    std::string StoredImage(const TRepeatedText& repeated);
+    // text repeated on many pages (learnt while building) beside the words, and with `places` each
+    // page's place in the contents the book keeps (StoredPlaces.h).
+    std::string StoredImage(const TRepeatedText& repeated, const TContentsPlaces* places = nullptr);
     bool IsStored() const { return reader_ != nullptr; }
+    // Whether hits come with their breadcrumbs and entry titles (SearchResults::placed).
+    bool KeepsPlaces() const { return places_ != nullptr; }
 
     // Every page's name and title (UTF-8, empty for none), in the order they were added. Raises
     // Exception when a stored index cannot be read.
@@ -98,10 +106,10 @@ private:
         std::vector<PackedBlock> blocks; // in token order
     };
 
-    // A page's name, title and text as the index took it.
+    // A page as a hit (its name, title, and place when the index keeps it) and its text as the
+    // index took it.
     struct PageWords {
-        std::string name;
-        std::string title;
+        SearchHit hit;
         std::string body;
     };
 
@@ -113,8 +121,8 @@ private:
     void Close();
     // The query with its last word, when a prefix, as the whole words of the index it can become.
     void LookUpCompletions(struct IndexQuery& lookup);
-    // Page `id`'s words: a stored index's read from the book again.
-    PageWords WordsOf(int64_t id);
+    // The pages' words: a stored index's read from the book again, a few pages at once.
+    std::vector<PageWords> WordsOf(const std::vector<int64_t>& ids);
 
     sqlite3* db_ = nullptr;
     std::unique_ptr<TIndexTokenizer> tokenizer_; // uses db_, which is closed after it goes
@@ -125,6 +133,7 @@ private:
     sqlite3_stmt* select_ = nullptr;
     sqlite3_stmt* pageOf_ = nullptr; // a stored index's page name and title
     const TBookReader* reader_ = nullptr; // the book of a stored index
+    std::unique_ptr<TStoredPlaces> places_; // a stored index's, when it keeps them
     TRepeatedText repeated_; // a stored index's
     bool inTransaction_ = false;
     std::vector<StoredPage> pages_; // page `id` at id - 1

@@ -62,8 +62,10 @@ void TSearchWorker::MakeTitles(const TSearchIndex* index)
 
 void TSearchWorker::Answer(const Request& request, SearchResults results)
 {
-    for (SearchHit& hit : results.hits)
-        places_.Place(hit);
+    if (!results.placed) {
+        for (SearchHit& hit : results.hits)
+            places_.Place(hit);
+    }
     if (request.offset == 0 && request.suggestions > 0 && titles_)
         results.suggestions = SuggestTitles(source_, *titles_, request.typed, request.suggestions);
     if (OnResults)

@@ -146,8 +146,13 @@ TEST(Directory, LookupFindsEveryEntryOfALargeDirectory)
     const std::string empty = RecordOf(0, ZlibOf(""));
     for (int i = 0; i < 20000; ++i)
         entries.push_back({ "/p" + std::to_string(i) + ".htm", empty, std::nullopt });
+    // A name longer than the blocks the directory is read in.
+    entries[10000].name = "/" + std::string(40000, 'x') + ".htm";
     LoadedBook book(BuildContainer(RawHeader(), entries));
     ASSERT_TRUE(book.valid);
+    ASSERT_EQ(book.reader.Pages().Count(), 20000);
+    for (int i = 0; i < 20000; ++i)
+        ASSERT_EQ(book.reader.Pages()[i], entries[static_cast<std::size_t>(i)].name) << i;
     for (int i : { 0, 1, 9999, 19999 })
         EXPECT_EQ(book.reader.IndexOfPage("/P" + std::to_string(i) + ".HTM"), i);
     EXPECT_EQ(book.reader.IndexOfPage("/p20000.htm"), -1);

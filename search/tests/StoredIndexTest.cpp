@@ -64,6 +64,8 @@ TEST(StoredIndex, AnswersAsTheIndexBuiltInMemoryDoes)
     }
     EXPECT_EQ(Answer(*stored, "vacuum").substr(0, 18), "16: /vacuum.html V");
     EXPECT_EQ(stored->Search("vacu", 0, 5, LastWord::Prefix).total, 16);
+    // Stored without contents: the hits are left for the contents to place.
+    EXPECT_FALSE(stored->Search("vacuum", 0, 5).placed);
 }
 
 TEST(StoredIndex, AnotherVersionIsNotReadAndADamagedOneFailsItsQueries)

@@ -2,9 +2,12 @@
 
 #include "book/BookWriter.h"
 #include "book/PageCompressor.h"
+#include "common/BookText.h"
 #include "html/PageText.h"
 #include "search/BookPageFeeder.h"
+#include "search/ContentsPlaces.h"
 #include "search/StoredIndex.h"
+#include "sources/StoredContents.h"
 
 #include <algorithm>
 
@@ -57,8 +60,27 @@ void TBuildIndex::Add(std::size_t i)
     index_.Add(std::move(*page));
 }
 
+std::optional<TContentsPlaces> TBuildIndex::StoredContentsPlaces() const
+{
+    const std::string folded = FoldedBookText(StoredBookText(kContentsEntryName));
+    for (const SourcePage& page : pages_) {
+        if (FoldedBookText(page.pageName) != folded)
+            continue;
+        try {
+            if (const auto stored = ParseStoredContents(page.load()))
+                return TContentsPlaces(stored->entries);
+        } catch (const std::exception&) {
+            // Named when it is packed; a reader finds it unreadable too and reads the home page.
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 void TBuildIndex::Write(TBookStreamWriter& writer, int level)
 {
-    for (const auto& [name, bytes] : StoredIndexEntries(index_.StoredImage(repeated_)))
+    // Only the contents the book keeps: those a reader gets from its home page are left to it.
+    const std::optional<TContentsPlaces> places = StoredContentsPlaces();
+    for (const auto& [name, bytes] : StoredIndexEntries(index_.StoredImage(repeated_, places ? &*places : nullptr)))
         writer.AddRecord(name, CompressPageBody(bytes, level));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "search/ContentsPlaces.h"
 #include "search/RepeatedText.h"
 #include "search/SearchIndex.h"
 #include "sources/SourcePage.h"
@@ -24,10 +25,13 @@ public:
     void Prepare(std::size_t i, const std::string& content);
     // Called in page order, after Prepare for the same page.
     void Add(std::size_t i);
-    // Writes the index's entries (StoredIndex.h) with the writer, compressed at `level`.
+    // Writes the index's entries (StoredIndex.h) with the writer, compressed at `level`; with the
+    // contents the book keeps among its pages, each page's place in them (StoredPlaces.h).
     void Write(TBookStreamWriter& writer, int level);
 
 private:
+    std::optional<TContentsPlaces> StoredContentsPlaces() const;
+
     const std::vector<SourcePage>& pages_;
     std::unordered_set<std::string> names_; // every page's name
     TRepeatedText repeated_;

@@ -87,24 +87,31 @@ std::unique_ptr<TSearchIndex> IndexInMemory(TBookSource& source, ToolContext& co
     return index;
 }
 
-std::unique_ptr<TSearchIndex> IndexFor(TBookSource& source, ToolContext& context)
+// The index the book keeps; nothing when it keeps none or a damaged one, which is named.
+std::unique_ptr<TSearchIndex> StoredIndexOf(TBookSource& source, ToolContext& context)
 {
     try {
-        if (auto stored = OpenStoredIndexOf(source))
-            return stored;
+        return OpenStoredIndexOf(source);
     } catch (const std::exception& error) {
         context.err << error.what() << "; searching without it\n";
     }
+    return nullptr;
+}
+
+std::unique_ptr<TSearchIndex> IndexFor(TBookSource& source, ToolContext& context)
+{
+    if (auto stored = StoredIndexOf(source, context))
+        return stored;
     return IndexInMemory(source, context);
 }
 
 // The results from the index; a stored one found damaged by the query is named, and the query
 // answered by an index built in memory.
-SearchResults SearchIndexOf(TBookSource& source, const SearchQuery& query, int64_t limit, ToolContext& context)
+SearchResults SearchIndexOf(
+    TSearchIndex& index, TBookSource& source, const SearchQuery& query, int64_t limit, ToolContext& context)
 {
-    std::unique_ptr<TSearchIndex> index = IndexFor(source, context);
     try {
-        return index->Search(query, 0, limit);
+        return index.Search(query, 0, limit);
     } catch (const std::exception& error) {
         context.err << error.what() << "; searching without it\n";
     }
@@ -205,27 +212,31 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     TBookSource& source = *opened.source;
     if (titles)
         return ListTitles(source, source.Contents(), typed, limit, line.Has("--json"), context);
-    // A book's contents, read for the breadcrumbs, may take its home pages parsed: that happens
-    // beside the query, since a book file is read at positions of each reader's own.
-    std::future<TContents> contents
-        = std::async(BookReaderOf(source) != nullptr ? std::launch::async : std::launch::deferred,
-            [&source] { return source.Contents(); });
     if (const std::string why = WhyNotSearchable(source); !why.empty())
         throw Exception(path + ": " + why);
-    SearchResults results;
     const TZimSource* archive = ArchiveSearchOf(source);
-    if (archive != nullptr)
-        results = ArchiveResults(*archive, typed, 0, std::min<int64_t>(limit, 10000));
-    else
-        results = SearchIndexOf(source, query, limit, context);
-    TContentsPlaces places;
-    try {
-        places = TContentsPlaces(contents.get());
-    } catch (const std::exception&) {
-        // Contents that cannot be read: results come without breadcrumbs.
+    std::unique_ptr<TSearchIndex> index = archive == nullptr ? StoredIndexOf(source, context) : nullptr;
+    // The breadcrumbs come from the contents unless the index keeps them. A book's contents may
+    // take its home pages parsed: that happens beside the indexing and the query, since a book
+    // file is read at positions of each reader's own.
+    std::future<TContents> contents;
+    if (index == nullptr || !index->KeepsPlaces())
+        contents = std::async(BookReaderOf(source) != nullptr ? std::launch::async : std::launch::deferred,
+            [&source] { return source.Contents(); });
+    if (archive == nullptr && index == nullptr)
+        index = IndexInMemory(source, context);
+    SearchResults results = archive != nullptr ? ArchiveResults(*archive, typed, 0, std::min<int64_t>(limit, 10000))
+                                               : SearchIndexOf(*index, source, query, limit, context);
+    if (!results.placed) {
+        TContentsPlaces places;
+        try {
+            places = TContentsPlaces(contents.valid() ? contents.get() : source.Contents());
+        } catch (const std::exception&) {
+            // Contents that cannot be read: results come without breadcrumbs.
+        }
+        for (SearchHit& hit : results.hits)
+            places.Place(hit);
     }
-    for (SearchHit& hit : results.hits)
-        places.Place(hit);
     PrintResults(results, archive != nullptr, line.Has("--json"), context);
     return results.total > 0 ? kExitOk : kExitPagesFailed;
 }

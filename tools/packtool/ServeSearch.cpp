@@ -297,8 +297,10 @@ bool TServedSearch::Answer(const THTTPRequestInfo& request, THTTPResponseInfo& r
             response.ContentText = "The server is stopping.";
             return true;
         }
-        for (SearchHit& hit : results.hits)
-            places_.Place(hit);
+        if (!results.placed) {
+            for (SearchHit& hit : results.hits)
+                places_.Place(hit);
+        }
     }
     response.SetResponseCode(200);
     response.ContentType = json ? "application/json" : "text/html; charset=utf-8";

@@ -1,8 +1,11 @@
 #include "book/BookWriter.h"
+#include "sources/StoredContents.h"
 #include "sources/tests/SampleSources.h"
+#include "tools/tests/BookFile.h"
 #include "tools/tests/PackFixture.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <nlohmann/json.hpp>
 
 namespace fs = std::filesystem;
@@ -91,6 +94,77 @@ TEST(SearchCommand, AnyKindOfSourceGivesBreadcrumbsAndTitlesBeginningWithTheWord
     EXPECT_EQ(suggestions[0]["kind"], "page");
     EXPECT_EQ(suggestions[1]["kind"], "contents");
     EXPECT_EQ(suggestions[1]["anchor"], "part");
+}
+
+// Pages at every depth of the author's contents: one titled with its file name, one without a
+// title, one named twice (the second time by anchor) and one the contents do not name.
+void WritePlacedFolder(const fs::path& source)
+{
+    WriteFile(source / "index.html", "<title>Home</title><p>Start here.</p>");
+    WriteFile(source / "part1.html", "<title>Part one</title><p>a lantern in the part</p>");
+    WriteFile(source / "ch1.html", "<title>ch1.html</title><p>the lantern chapter</p>");
+    WriteFile(source / "sec11.html", "<p>a lantern in a section without a title</p>");
+    WriteFile(source / "ch2.html", "<title>Second chapter</title><p>lantern again</p>");
+    WriteFile(source / "loose.html", "<title>Loose</title><p>a lantern nowhere in the contents</p>");
+    WriteFile(source / "book.json", R"({"contents": [
+        {"title": "Part I", "page": "part1.html", "children": [
+            {"title": "Chapter 1", "page": "ch1.html", "children": [
+                {"title": "Section 1.1", "page": "sec11.html"},
+                {"title": "Chapter 1, the end", "page": "ch1.html#end"}]}]},
+        {"title": "Part II", "children": [{"title": "Chapter 2", "page": "ch2.html"}]}]})");
+}
+
+// Flips the last byte of the entry's record, so that it no longer inflates.
+void DamageEntry(const fs::path& path, std::string_view name)
+{
+    std::string bytes = ReadFile(path);
+    {
+        BookFile book(path);
+        const int entry = book.reader.IndexOfPage(name);
+        ASSERT_GE(entry, 0) << name;
+        bytes[static_cast<std::size_t>(book.reader.PageOffset(entry) + 4 + book.reader.StoredLengthAt(entry) - 1)]
+            ^= 0x5A;
+    }
+    WriteFile(path, bytes);
+}
+
+// The index that build keeps holds each page's place in the contents: results come with the
+// breadcrumbs and entry titles the contents give, without the contents being read.
+TEST(SearchCommand, TheStoredIndexPlacesResultsAsTheContentsDo)
+{
+    TempFolder temp;
+    WritePlacedFolder(temp / "src");
+    const fs::path indexed = temp / "indexed.ebook";
+    const fs::path bare = temp / "bare.ebook";
+    ASSERT_EQ(Pack({ "build", (temp / "src").string(), "-o", indexed.string() }).exitCode, 0);
+    ASSERT_EQ(Pack({ "build", (temp / "src").string(), "-o", bare.string(), "--no-index" }).exitCode, 0);
+    const ToolRun fromIndex = Pack({ "search", "--json", indexed.string(), "lantern" });
+    ASSERT_EQ(fromIndex.exitCode, 0) << fromIndex.err;
+    const ToolRun fromContents = Pack({ "search", "--json", bare.string(), "lantern" });
+    EXPECT_EQ(fromIndex.out, fromContents.out);
+
+    std::map<std::string, std::pair<std::string, nlohmann::json>> placed;
+    const auto hits = nlohmann::json::parse(fromIndex.out)["results"];
+    for (const auto& hit : hits)
+        placed[hit["name"].get<std::string>()] = { hit["title"].get<std::string>(), hit["breadcrumb"] };
+    using Crumbs = nlohmann::json;
+    const std::map<std::string, std::pair<std::string, nlohmann::json>> expected {
+        { "/part1.html", { "Part one", Crumbs::array() } },
+        { "/ch1.html", { "Chapter 1", Crumbs::array({ "Part I" }) } },
+        { "/sec11.html", { "Section 1.1", Crumbs::array({ "Part I", "Chapter 1" }) } },
+        { "/ch2.html", { "Second chapter", Crumbs::array({ "Part II" }) } },
+        { "/loose.html", { "Loose", Crumbs::array() } },
+    };
+    EXPECT_EQ(placed, expected) << fromIndex.out;
+
+    // With its contents unreadable the book still places its results through the index; the
+    // book without one loses the places.
+    DamageEntry(indexed, kContentsEntryName);
+    DamageEntry(bare, kContentsEntryName);
+    const ToolRun damaged = Pack({ "search", "--json", indexed.string(), "lantern" });
+    EXPECT_EQ(damaged.err, "");
+    EXPECT_EQ(damaged.out, fromIndex.out);
+    EXPECT_NE(Pack({ "search", "--json", bare.string(), "lantern" }).out, fromContents.out);
 }
 
 } // namespace
