@@ -26,6 +26,12 @@ int ServeFolder(const std::string& folder, const CommandLine& line, const TPageS
     // Declared last, destroyed first: its sessions end before the pages go. The same server as a
     // book's: names, content types, refusals of other sites and limits.
     TPageServer server(pages, limits);
+    // Its search paths, as for a book, over the files as serving starts: a change the watch
+    // sees is served at once but searched only after a restart.
+    const auto search = std::make_shared<TServedSearch>(pages, context.err);
+    server.AnswerFirst([search](const THTTPRequestInfo& request, THTTPResponseInfo& response) {
+        return search->Answer(request, response);
+    });
     if (!SwitchOnServing(server, line, address, port, context.err))
         return kExitError;
     context.out << EscapeForTerminal(server.PageURL(ReplaceAll(pages.HomePageName(), " ", "%20"))) << std::endl;
@@ -33,6 +39,8 @@ int ServeFolder(const std::string& folder, const CommandLine& line, const TPageS
                 << (watch ? ", reloading open pages after every change" : "") << "; press Ctrl+C to stop." << std::endl;
     const int signal = waitForStop();
     server.SwitchOff();
+    server.Stop();
+    search->Stop();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;
     return kExitOk;
 }

@@ -59,8 +59,11 @@ A client beyond a limit is disconnected unanswered, and nothing more is read fro
 
 Search: /.search?q=WORDS answers a page of the pages that hold every word, best first, with
 links; add format=json for JSON (query, total, start, results with name, title, link, score and
-snippet pieces), start=N and limit=N (at most 100, default 20) to page. The index is built in
-memory as serving starts; no page of the book is served under /.search.
+snippet pieces), start=N and limit=N (at most 100, default 20) to page. /.suggest?q=WORDS answers
+the titles that begin with the words as JSON. A book's own index is used; without one (older
+books, folders, EPUB, CHM) one is built in memory as serving starts, a ZIM's own is used when it
+has one, and a watched folder is searched as it was when serving started. No page is served under
+/.search or /.suggest.
 )";
 
 // Blocks SIGINT and SIGTERM on the calling thread while alive, so that the server threads started

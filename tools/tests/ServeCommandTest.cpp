@@ -246,6 +246,15 @@ TEST_F(ServeCommandTest, SearchPathAnswersResultsAsHtmlAndJsonAndNoPageShadowsIt
     EXPECT_NE(
         Exchange(port, "GET /.suggest?q=other&limit=0 HTTP/1.0\r\n\r\n").find("\"suggestions\":[]"), std::string::npos);
     EXPECT_EQ(serve.Stop(SIGINT), 0);
+
+    // The folder itself, served as its book would be, answers the same.
+    ServeProcess folder({ (temp_ / "manual").string(), "--include-hidden" });
+    const int folderPort = PortOf(folder.FirstLine());
+    ASSERT_GT(folderPort, 0);
+    const std::string fromFolder = Exchange(folderPort, "GET /.search?q=vacuum+full HTTP/1.0\r\n\r\n");
+    EXPECT_NE(fromFolder.find("2 pages match"), std::string::npos) << fromFolder;
+    EXPECT_LT(fromFolder.find("<a href=\"/sql%20vacuum.htm\">"), fromFolder.find("<a href=\"/other.htm\">"));
+    EXPECT_EQ(folder.Stop(SIGINT), 0);
 }
 
 // A chunk of the book's index that turns out damaged while a query reads it: named once, and
