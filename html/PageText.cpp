@@ -55,7 +55,7 @@ bool IsSectioning(std::string_view tag)
 bool AttributeBegins(std::string_view attributes, std::string_view name, std::string_view value)
 {
     for (std::size_t at = attributes.find(name); at != std::string_view::npos;
-        at = attributes.find(name, at + name.size())) {
+         at = attributes.find(name, at + name.size())) {
         std::size_t i = at + name.size();
         while (i < attributes.size() && IsHtmlBlank(attributes[i]))
             ++i;
@@ -83,8 +83,9 @@ bool IsNavigationRole(std::string_view attributes)
 bool IsCaption(std::string_view name, std::string_view attributes)
 {
     return name == "caption" || name == "figcaption"
-        || (name == "p" && (AttributeBegins(LowerCaseAscii(attributes), "class", "title\"")
-               || AttributeBegins(LowerCaseAscii(attributes), "class", "title'")));
+        || (name == "p"
+            && (AttributeBegins(LowerCaseAscii(attributes), "class", "title\"")
+                || AttributeBegins(LowerCaseAscii(attributes), "class", "title'")));
 }
 
 // Defined terms count as headings when their text is at most 1 / kMostTermsShare of the body's.

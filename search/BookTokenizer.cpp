@@ -96,7 +96,8 @@ int EndRun(TokenizeContext& call)
     int rc = SQLITE_OK;
     if (n == 1 && call.query) {
         const RunWord& word = call.words.front();
-        rc = call.token(call.context, 0, word.folded.data(), static_cast<int>(word.folded.size()), word.start, word.end);
+        rc = call.token(
+            call.context, 0, word.folded.data(), static_cast<int>(word.folded.size()), word.start, word.end);
     } else if (n > 1 && call.runIsIdeographs) {
         for (std::size_t i = 0; i + 1 < n && rc == SQLITE_OK; ++i)
             rc = EmitJoined(call, i, 2, call.query ? 0 : FTS5_TOKEN_COLOCATED);

@@ -57,9 +57,8 @@ TIndexTokenizer::~TIndexTokenizer()
 
 void TIndexTokenizer::Tokenize(std::string_view text, const TokenFunction& token) const
 {
-    const IndexTokenFunction each = [&](std::string_view folded, int start, int end, bool) {
-        return token(folded, start, end);
-    };
+    const IndexTokenFunction each
+        = [&](std::string_view folded, int start, int end, bool) { return token(folded, start, end); };
     TokenContext context { &each, false };
     api_->xTokenize(tokenizer_, &context, FTS5_TOKENIZE_DOCUMENT, text.data(), static_cast<int>(text.size()), OnToken);
 }

@@ -260,8 +260,8 @@ void TSearchIndex::Add(PreparedPage page)
         for (const auto* kinds : { &page.wordsByTimes[0], &page.headingWordsByTimes[0] }) {
             const std::size_t count = kinds == &page.wordsByTimes[0] ? kTimesKinds : kHeadingTimesKinds;
             for (std::size_t kind = 0; kind < count; ++kind)
-                sqlite3_bind_text64(insertWords_, parameter++, kinds[kind].data(), kinds[kind].size(), SQLITE_STATIC,
-                    SQLITE_UTF8);
+                sqlite3_bind_text64(
+                    insertWords_, parameter++, kinds[kind].data(), kinds[kind].size(), SQLITE_STATIC, SQLITE_UTF8);
         }
         if (sqlite3_step(insertWords_) != SQLITE_DONE)
             throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
