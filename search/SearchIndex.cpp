@@ -44,6 +44,10 @@ constexpr double kBestScore = 120000.0;
 // book's index usually fits whole, so the build writes it once instead of writing and merging
 // many small segments; queries see the waiting words too.
 constexpr int64_t kPendingWordsBytes = 64 << 20;
+// Pages whose text is read to check a quoted phrase, at most; the best ranked first.
+constexpr std::size_t kMostPhraseChecks = 500;
+// Pages read at once to check phrases: each is held whole while it is looked at.
+constexpr std::size_t kPagesReadAtOnce = 16;
 // A word being typed is looked up as the whole words it can still become, when there are at most
 // this many; otherwise as a prefix.
 constexpr std::size_t kMostCompletions = 32;
@@ -317,15 +321,19 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
             return results;
         }
     }
+    const auto better
+        = [](const Ranked& a, const Ranked& b) { return a.rank != b.rank ? a.rank < b.rank : a.id < b.id; };
     if (!lookup.phrases.empty()) {
         SearchQuery phrases;
         phrases.terms = lookup.phrases;
         const std::vector<SnippetTerm> wanted = SnippetTerms(*tokenizer_, phrases);
-        // Pages are read a few at a time: each is held whole while it is looked at.
-        constexpr std::size_t kPagesAtOnce = 16;
+        // The best first: a phrase of common words would have every page read, so only the best
+        // kMostPhraseChecks are, and those below count as holding it, unchecked.
+        std::sort(ranked.begin(), ranked.end(), better);
+        const std::size_t checked = std::min(ranked.size(), kMostPhraseChecks);
         std::vector<Ranked> holding;
-        for (std::size_t first = 0; first < ranked.size(); first += kPagesAtOnce) {
-            const std::size_t count = std::min(kPagesAtOnce, ranked.size() - first);
+        for (std::size_t first = 0; first < checked; first += kPagesReadAtOnce) {
+            const std::size_t count = std::min(kPagesReadAtOnce, checked - first);
             std::vector<int64_t> ids;
             for (std::size_t i = first; i < first + count; ++i)
                 ids.push_back(ranked[i].id);
@@ -339,14 +347,14 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
                     holding.push_back(ranked[first + i]);
             }
         }
+        holding.insert(holding.end(), ranked.begin() + static_cast<std::ptrdiff_t>(checked), ranked.end());
         ranked = std::move(holding);
     }
     results.total = static_cast<int64_t>(ranked.size());
     if (results.total <= offset)
         return results;
     const auto end = ranked.begin() + offset + std::min(limit, results.total - offset);
-    std::partial_sort(ranked.begin(), end, ranked.end(),
-        [](const Ranked& a, const Ranked& b) { return a.rank != b.rank ? a.rank < b.rank : a.id < b.id; });
+    std::partial_sort(ranked.begin(), end, ranked.end(), better);
     const std::vector<SnippetTerm> terms = SnippetTerms(*tokenizer_, query);
     std::vector<int64_t> ids;
     for (auto row = ranked.begin() + offset; row != end; ++row)

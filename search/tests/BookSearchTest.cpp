@@ -183,6 +183,13 @@ TEST_F(BookSearch, NoTypedTextFailsAndEveryResultComesAPageAtATime)
     EXPECT_EQ(large.Search("word 1", 0, 1, LastWord::Prefix).total, 111);
     EXPECT_EQ(large.Search("\"common word\" 2", 0, 1, LastWord::Prefix).total, 61);
     EXPECT_EQ(large.Search("word 1", 0, 1).total, 1);
+    // A phrase is checked in the text of the best 500 pages holding its words, not of every page:
+    // those below count unchecked.
+    TSearchIndex apart;
+    for (int i = 0; i < 600; ++i)
+        apart.Add("/a" + std::to_string(i) + ".htm", PageText { "Page", {}, "alpha then beta", {}, {} });
+    EXPECT_EQ(apart.Search("\"alpha beta\"", 0, 10).total, 100);
+    EXPECT_EQ(apart.Search("\"alpha then beta\"", 0, 10).total, 600);
 }
 
 } // namespace
