@@ -93,8 +93,7 @@ std::optional<PageText> SearchedText(const TBookReader& reader, int entry, const
 std::vector<std::optional<PageText>> SearchedTexts(
     const TBookReader& reader, const std::vector<int>& entries, const TRepeatedText& repeated)
 {
-    // A few threads at most: a server answers other queries meanwhile.
-    constexpr std::size_t kMostThreads = 4;
+    // A few threads at most (kMostThreads): a server answers other queries meanwhile.
     std::vector<std::optional<PageText>> texts(entries.size());
     std::vector<std::exception_ptr> failures(entries.size());
     std::atomic<std::size_t> next = 0;
@@ -107,8 +106,8 @@ std::vector<std::optional<PageText>> SearchedTexts(
             }
         }
     };
-    const std::size_t threads = std::min(
-        { entries.size(), static_cast<std::size_t>(std::max(1U, std::thread::hardware_concurrency())), kMostThreads });
+    const std::size_t threads = std::min({ entries.size(),
+        static_cast<std::size_t>(std::max(1U, std::thread::hardware_concurrency())), std::size_t { kMostThreads } });
     std::vector<std::thread> helpers;
     for (std::size_t n = 1; n < threads; ++n) {
         try {
