@@ -130,8 +130,9 @@ PhraseRows* PhraseRowsOf(const Fts5ExtensionApi* api, Fts5Context* fts)
 // book_rank(table): BM25F, lower is better. Each column's matches are weighed and normalised by
 // that column's own length, so a short title that is the query weighs more than a long one that
 // mentions it, and a long page is not buried under short ones for its length alone.
-void BookRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int, sqlite3_value**)
+void BookRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int argc, sqlite3_value** argv)
 {
+    const TQueryShape* shape = ShapeOf(argc, argv);
     constexpr double kSaturation = 1.2; // BM25's k1
     constexpr double kWeight[] = { 6.0, 3.0, 1.0 }; // title, headings, body
     constexpr double kLengthNorm[] = { 0.75, 0.75, 0.5 }; // BM25's b, per column
@@ -152,6 +153,9 @@ void BookRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* re
     const std::vector<unsigned> phraseColumns = PhraseColumns(api, fts);
     std::vector<double> frequency(rows->idf.size());
     for (std::size_t phrase = 0; phrase < std::min(frequency.size(), phraseColumns.size()); ++phrase) {
+        if (shape != nullptr && phrase < shape->termOfPhrase.size()
+            && shape->termOfPhrase[phrase] == TQueryShape::kNoTerm)
+            continue;
         const unsigned in = phraseColumns[phrase];
         for (std::size_t column = 0; column < columns; ++column) {
             if ((in & (1U << column)) == 0)
@@ -174,6 +178,15 @@ void BookRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* re
     for (std::size_t phrase = 0; phrase < frequency.size(); ++phrase)
         score += rows->idf[phrase] * frequency[phrase] * (kSaturation + 1) / (frequency[phrase] + kSaturation);
     sqlite3_result_double(result, -score);
+}
+
+// title_extra(table, shape)
+void TitleExtra(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int argc, sqlite3_value** argv)
+{
+    const TQueryShape* shape = ShapeOf(argc, argv);
+    int words = 0;
+    api->xColumnSize(fts, kTitleColumn, &words);
+    sqlite3_result_int(result, words - (shape != nullptr ? shape->queryWords : 0));
 }
 
 // headings_missing(table, shape)
@@ -210,6 +223,7 @@ void RegisterRankFunctions(sqlite3* db)
     fts5_api* api = Fts5Of(db);
     if (api == nullptr || api->xCreateFunction(api, "title_missing", nullptr, TitleMissing, nullptr) != SQLITE_OK
         || api->xCreateFunction(api, "headings_missing", nullptr, HeadingsMissing, nullptr) != SQLITE_OK
+        || api->xCreateFunction(api, "title_extra", nullptr, TitleExtra, nullptr) != SQLITE_OK
         || api->xCreateFunction(api, "prefix_only", nullptr, PrefixOnly, nullptr) != SQLITE_OK
         || api->xCreateFunction(api, "book_rank", nullptr, BookRank, nullptr) != SQLITE_OK)
         throw Exception("Search index: SQLite has no FTS5");

@@ -13,7 +13,13 @@ fts5_api* Fts5Of(sqlite3* db);
 // expression stands for (a term may be looked up as several words, and the last one, while typed,
 // as any one of the words it can become).
 struct TQueryShape {
+    // What a phrase stands for besides a term: two words of the query joined ("typing.Protocol"),
+    // which counts for the rank only, or the filler that lets a page without them match.
+    static constexpr int kJoinedWords = -1;
+    static constexpr int kNoTerm = -2;
+
     int terms = 0;
+    int queryWords = 0; // the words of the terms as a page's text would count them
     std::vector<int> termOfPhrase;
     // The first of the words the last term can become, -1 when it is looked up as typed.
     int firstAlternative = -1;
@@ -29,7 +35,8 @@ inline constexpr const char* kQueryShapeType = "ebook_query_shape";
 // headings_missing(table, shape): the same for the row's headings and defined terms.
 // prefix_only(table, shape): 1 when the shape says the last term's first alternative is the word as
 // typed and the row holds only longer words it begins, else 0.
-// book_rank(table): BM25F over the columns, lower is better.
+// title_extra(table, shape): how many words the row's title holds beyond the query's own.
+// book_rank(table, shape): BM25F over the columns, lower is better.
 void RegisterRankFunctions(sqlite3* db);
 
 // The columns of the words table: title, headings, body, then the body's words by how often they

@@ -30,13 +30,16 @@ constexpr const char* kSchema = "CREATE VIRTUAL TABLE words USING fts5(title, he
                                 "detail = column, tokenize = 'porter book remove_diacritics 2');";
 // Pages with the words as typed come before pages with only longer words the last one begins;
 // then pages whose title holds every word, then those whose title holds half of them or more;
-// then the same for the headings; then BM25F over the columns. Lower is better.
+// then the same for the headings; then a title that is the query and nothing more ("CREATE TABLE"
+// before "CREATE TABLE AS"); then BM25F over the columns. Lower is better.
 constexpr const char* kRankOrder = "(prefix_only(words, ?2) * 100000.0"
                                    " + (CASE WHEN title_missing(words, ?2) = 0 THEN 0"
                                    " WHEN title_missing(words, ?2) * 2 <= ?3 THEN 1 ELSE 2 END) * 10000.0"
                                    " + (CASE WHEN headings_missing(words, ?2) = 0 THEN 0"
                                    " WHEN headings_missing(words, ?2) * 2 <= ?3 THEN 1 ELSE 2 END) * 2500.0"
-                                   " + book_rank(words))";
+                                   " + (CASE WHEN title_missing(words, ?2) = 0 AND title_extra(words, ?2) = 0"
+                                   " THEN 0 ELSE 1 END) * 1000.0"
+                                   " + book_rank(words, ?2))";
 // What a result's score counts down from: scores are above 0, and those of a better tier are
 // 10,000 above those of a worse one.
 constexpr double kBestScore = 120000.0;

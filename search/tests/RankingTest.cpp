@@ -120,3 +120,22 @@ TEST(RankingWhileTyping, AWordWhoseStemChangesWhenStemmedAgainIsStillFound)
         EXPECT_EQ(Ranked(index, typed).size(), std::string_view(typed).ends_with("compr") ? 0u : 1u);
     }
 }
+
+TEST(RankingByName, ATitleThatIsTheQueryAndWordsWrittenJoinedComeFirst)
+{
+    TSearchIndex index;
+    const auto add = [&](std::string name, std::string title, std::string body) {
+        index.Add(name, PageText { title, title, body, {}, {} });
+    };
+    add("/create-table-as.html", "CREATE TABLE AS",
+        "create table as: like create table, create table as makes a table, create table from a query");
+    add("/create-table.html", "CREATE TABLE", "define a new table");
+    add("/other.html", "Other", "other words");
+    EXPECT_EQ(index.Search("create table", 0, 10).hits.at(0).name, "/create-table.html");
+    // A page about iterators says typing often; the one that documents typing.Protocol says it
+    // joined, and that is what the two words typed one after the other name.
+    add("/iter.html", "Iterator Protocol", "typing typing typing of iterators, typing again");
+    add("/typing.html", "typing", "class typing.Protocol is the base of protocol classes");
+    EXPECT_EQ(index.Search("typing protocol", 0, 10).hits.at(0).name, "/typing.html");
+    EXPECT_EQ(index.Search("typing protocol", 0, 10).total, 2);
+}
