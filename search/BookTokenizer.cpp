@@ -40,9 +40,6 @@ struct TokenizeContext {
     std::string joined; // the joined word being made
 };
 
-// Joined words are their parts with this between them: a separator to the tokenizer, so a joined
-// word tokenized again (as a query is, after it was turned into words) comes back the same.
-constexpr char kJoiner = '\x1F';
 // Runs are joined whole and in parts of up to this many words, so that a part of a longer name
 // ("parallel_workers" in "max_parallel_workers") is found too. Ideographs are joined in pairs.
 constexpr std::size_t kMostJoinedParts = 4;
@@ -77,7 +74,7 @@ int EmitJoined(TokenizeContext& call, std::size_t first, std::size_t count, int 
     joined.clear();
     for (std::size_t i = first; i < first + count; ++i) {
         if (i > first && !call.runIsIdeographs)
-            joined += kJoiner;
+            joined += kJoinedWordSeparator;
         joined += call.words[i].folded;
     }
     if (joined.size() > kMostJoinedBytes)

@@ -19,6 +19,10 @@ void RegisterBookTokenizer(sqlite3* db);
 
 inline constexpr const char* kBookTokenizerName = "book";
 
+// What stands between the parts of a run's joined word: a separator to the tokenizer, so a joined
+// word tokenized again (as a query is, after it was turned into words) comes back the same.
+inline constexpr char kJoinedWordSeparator = '\x1F';
+
 // Whether a token of the index is one ideograph.
 bool IsIdeograph(std::string_view token);
 

@@ -3,12 +3,6 @@
 #include "search/BookTokenizer.h"
 #include "search/IndexTokenizer.h"
 
-namespace {
-
-constexpr char kJoinedPair = '\x1F'; // how the tokenizer joins a run's words (BookTokenizer.cpp)
-
-} // namespace
-
 IndexQuery IndexQueryOf(const TIndexTokenizer& words, const SearchQuery& query)
 {
     IndexQuery lookup;
@@ -54,8 +48,8 @@ IndexQuery IndexQueryOf(const TIndexTokenizer& words, const SearchQuery& query)
             continue;
         const std::string& first = terms[i].tokens.front();
         lookup.expression += lookup.expression.empty() ? "(" : " AND (";
-        lookup.expression
-            += QuotedTerm(first + kJoinedPair + terms[i + 1].tokens.front()) + " OR " + QuotedTerm(first) + ")";
+        lookup.expression += QuotedTerm(first + kJoinedWordSeparator + terms[i + 1].tokens.front()) + " OR "
+            + QuotedTerm(first) + ")";
         lookup.shape.termOfPhrase.push_back(TQueryShape::kJoinedWords);
         lookup.shape.termOfPhrase.push_back(TQueryShape::kNoTerm);
     }
