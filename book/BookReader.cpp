@@ -4,6 +4,7 @@
 #include "book/Streamer.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
+#include "common/ReadAheadStream.h"
 
 #include <algorithm>
 #include <bit>
@@ -23,69 +24,6 @@ constexpr int64_t kFirstReadSize = 4096;
 // A scratch buffer grown beyond this for one large page is given back afterwards, so that one
 // big picture does not pin its size in memory for the rest of the session.
 constexpr std::size_t kMaxKeptScratchSize = 1024 * 1024;
-
-// The header and the directory are read a few bytes at a time (a name's length, the name, its
-// record's position): this serves those reads from blocks read ahead, one system call per block
-// instead of several per entry. Read-only; the stream must not change while it is read.
-class TReadAheadStream : public TStream {
-public:
-    explicit TReadAheadStream(const TStream& stream)
-        : stream_(stream)
-        , size_(stream.Size())
-    {
-    }
-
-    int64_t Read(void* buffer, int64_t count) override
-    {
-        auto* out = static_cast<char*>(buffer);
-        int64_t done = 0;
-        while (done < count && position_ < size_) {
-            if (count - done >= kBlockSize) {
-                // A long read goes straight to the stream.
-                const int64_t got = stream_.ReadAt(position_, out + done, count - done);
-                if (got <= 0)
-                    break;
-                done += got;
-                position_ += got;
-                continue;
-            }
-            if (position_ < start_ || position_ >= start_ + filled_) {
-                start_ = position_;
-                filled_ = std::max<int64_t>(stream_.ReadAt(position_, block_.get(), kBlockSize), 0);
-                if (filled_ == 0)
-                    break;
-            }
-            const int64_t taken = std::min(count - done, start_ + filled_ - position_);
-            std::memcpy(out + done, block_.get() + (position_ - start_), static_cast<std::size_t>(taken));
-            done += taken;
-            position_ += taken;
-        }
-        return done;
-    }
-    int64_t Write(const void*, int64_t) override { return 0; }
-    int64_t Seek(int64_t offset, Origin origin) override
-    {
-        const int64_t base = origin == Origin::Begin ? 0 : origin == Origin::Current ? position_ : size_;
-        position_ = std::max<int64_t>(base + offset, 0);
-        return position_;
-    }
-    int64_t Size() const override { return size_; }
-    void SetSize(int64_t) override { throw EWriteError("Stream write error"); }
-    int64_t ReadAt(int64_t offset, void* buffer, int64_t count) const override
-    {
-        return stream_.ReadAt(offset, buffer, count);
-    }
-
-private:
-    static constexpr int64_t kBlockSize = 16 * 1024;
-
-    const TStream& stream_;
-    const int64_t size_;
-    int64_t position_ = 0;
-    std::unique_ptr<char[]> block_ = std::make_unique<char[]>(kBlockSize);
-    int64_t start_ = 0; // where the block's bytes come from
-    int64_t filled_ = 0; // how many it holds
-};
 
 int32_t Int32At(const unsigned char* bytes)
 {

@@ -1,12 +1,11 @@
 #include "search/BookPageFeeder.h"
 
 #include "book/BookReader.h"
+#include "common/OrderedWork.h"
 #include "search/SearchIndex.h"
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
-#include <system_error>
 
 namespace {
 
@@ -79,6 +78,10 @@ bool IsSourceCopy(const TBookReader& reader, std::string_view name)
     return IsSourceCopy(name, [&](const std::string& page) { return reader.IndexOfPage(page) >= 0; });
 }
 
+namespace {
+
+// The entry's text as the index takes it (repeated text left out); nothing for an entry the index
+// does not take or cannot read.
 std::optional<PageText> SearchedText(const TBookReader& reader, int entry, const TRepeatedText& repeated)
 {
     if (entry < 0 || entry >= reader.Pages().Count())
@@ -90,40 +93,21 @@ std::optional<PageText> SearchedText(const TBookReader& reader, int entry, const
     return text;
 }
 
-std::vector<std::optional<PageText>> SearchedTexts(
+} // namespace
+
+std::vector<std::string> SearchedBodies(
     const TBookReader& reader, const std::vector<int>& entries, const TRepeatedText& repeated)
 {
-    // A few threads at most (kMostThreads): a server answers other queries meanwhile.
-    std::vector<std::optional<PageText>> texts(entries.size());
-    std::vector<std::exception_ptr> failures(entries.size());
-    std::atomic<std::size_t> next = 0;
-    const auto work = [&] {
-        for (std::size_t i = next++; i < entries.size(); i = next++) {
-            try {
-                texts[i] = SearchedText(reader, entries[i], repeated);
-            } catch (...) {
-                failures[i] = std::current_exception();
-            }
-        }
-    };
-    const std::size_t threads = std::min({ entries.size(),
-        static_cast<std::size_t>(std::max(1U, std::thread::hardware_concurrency())), std::size_t { kMostThreads } });
-    std::vector<std::thread> helpers;
-    for (std::size_t n = 1; n < threads; ++n) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break; // no thread to be had: this one reads the rest
-        }
-    }
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
-    for (const std::exception_ptr& failure : failures) {
-        if (failure)
-            std::rethrow_exception(failure);
-    }
-    return texts;
+    std::vector<std::string> bodies(entries.size());
+    // A few threads at most: a server answers other queries meanwhile.
+    RunOrdered(
+        entries.size(), std::min(WorkerThreadsAvailable(), kMostThreads), entries.size(),
+        [&](std::size_t i) {
+            std::optional<PageText> text = SearchedText(reader, entries[i], repeated);
+            return text ? std::move(text->body) : std::string();
+        },
+        [&](std::size_t i, std::string&& body) { bodies[i] = std::move(body); });
+    return bodies;
 }
 
 TRepeatedText LearnRepeatedText(const TBookReader& reader)

@@ -76,13 +76,11 @@ private:
 
 class TSearchIndex;
 
-// The entry's text as the index takes it (repeated text left out); nothing for an entry the index
-// does not take or cannot read.
-std::optional<PageText> SearchedText(const TBookReader& reader, int entry, const TRepeatedText& repeated);
-// The entries' texts, in their order, read and parsed on a few threads at once: a result page's
-// snippets need each page whole, and one large page (a generated index of several MB) would keep
-// the rest waiting. Raises what reading an entry raised.
-std::vector<std::optional<PageText>> SearchedTexts(
+// The entries' bodies as the index takes them (empty for one it does not take), in their order,
+// read and parsed on a few threads at once: a result page's snippets need each page whole, and
+// one large page (a generated index of several MB) would keep the rest waiting. Raises what
+// reading an entry raised.
+std::vector<std::string> SearchedBodies(
     const TBookReader& reader, const std::vector<int>& entries, const TRepeatedText& repeated);
 
 // The text repeated on many pages of the book, learnt from a sample of its pages.

@@ -3,6 +3,7 @@
 #include "common/Exception.h"
 #include "common/Utf8.h"
 #include "search/Fts5Functions.h"
+#include "search/SearchQuery.h"
 
 #include <sqlite3.h>
 
@@ -47,11 +48,6 @@ constexpr std::size_t kMostJoinedParts = 4;
 constexpr std::size_t kMostRunWords = 32;
 constexpr std::size_t kMostJoinedBytes = 128;
 
-bool IsBlankByte(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
 // Whether the word at [start, end) continues the run: joined to its last word by punctuation
 // alone, or an ideograph right after an ideograph.
 bool Continues(const TokenizeContext& call, bool ideograph, int start)
@@ -65,7 +61,7 @@ bool Continues(const TokenizeContext& call, bool ideograph, int start)
         return false;
     const std::string_view gap(call.text + gapStart, static_cast<std::size_t>(start - gapStart));
     // A no-break space (U+00A0) parts words as a blank does.
-    return std::none_of(gap.begin(), gap.end(), IsBlankByte) && gap.find("\xC2\xA0") == std::string_view::npos;
+    return std::none_of(gap.begin(), gap.end(), IsTermBlank) && gap.find("\xC2\xA0") == std::string_view::npos;
 }
 
 int EmitJoined(TokenizeContext& call, std::size_t first, std::size_t count, int flags)

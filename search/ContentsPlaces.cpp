@@ -44,9 +44,22 @@ void TContentsPlaces::Place(SearchHit& hit) const
     const auto place = places_.find(FoldedBookText(hit.name));
     if (place == places_.end())
         return;
-    hit.breadcrumb = place->second.breadcrumb;
-    if (IsFileNameTitle(hit.title) && !place->second.title.empty())
-        hit.title = place->second.title;
+    PlaceHit(hit, place->second.breadcrumb, place->second.title);
+}
+
+void TContentsPlaces::Place(SearchResults& results) const
+{
+    if (results.placed)
+        return;
+    for (SearchHit& hit : results.hits)
+        Place(hit);
+}
+
+void PlaceHit(SearchHit& hit, std::vector<std::string> breadcrumb, std::string entryTitle)
+{
+    hit.breadcrumb = std::move(breadcrumb);
+    if (IsFileNameTitle(hit.title) && !entryTitle.empty())
+        hit.title = std::move(entryTitle);
 }
 
 bool IsFileNameTitle(std::string_view title)

@@ -8,6 +8,7 @@
 #include <vector>
 
 struct SearchHit;
+struct SearchResults;
 
 // Where each page sits in a book's contents: the titles of the entries above its own first entry
 // (its breadcrumb) and that entry's title. Page names match as the book matches them, letter case
@@ -26,6 +27,8 @@ public:
     // Gives the hit its breadcrumb, and its entry's title in place of a title that is empty or
     // only a file name ("ch003.xhtml").
     void Place(SearchHit& hit) const;
+    // Places every hit, unless the results came with their places (SearchResults::placed).
+    void Place(SearchResults& results) const;
 
 private:
     struct Spot {
@@ -36,6 +39,10 @@ private:
 
     std::unordered_map<std::string, Spot> places_; // by folded page name
 };
+
+// Gives the hit a breadcrumb, and the title of its contents entry in place of a title that is
+// empty or only a file name.
+void PlaceHit(SearchHit& hit, std::vector<std::string> breadcrumb, std::string entryTitle);
 
 // Whether a title says nothing a file name does not: empty, or one word with a file's extension.
 bool IsFileNameTitle(std::string_view title);

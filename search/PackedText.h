@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-// Page text kept compressed beside the index, for snippets, a block of a few kilobytes at a time:
-// a little-endian 32-bit length, then an LZ4 block. The packer's working memory is reused, so
-// packing many small blocks costs no set-up each. Not safe for use by two threads at once.
+// A page's text kept compressed beside an index held in memory, for snippets: a little-endian
+// 32-bit length, then an LZ4 block. The packer's working memory is reused, so packing many pages
+// costs no set-up each. Not safe for use by two threads at once.
 class TTextPacker {
 public:
     TTextPacker();

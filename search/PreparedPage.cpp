@@ -3,7 +3,6 @@
 #include "common/Exception.h"
 #include "search/IndexTokenizer.h"
 #include "search/PackedText.h"
-#include "search/Snippet.h"
 
 #include <sqlite3.h>
 
@@ -55,17 +54,12 @@ PreparedPage TPagePreparer::Prepare(std::string_view name, PageText text)
     page.text.blocks = {};
     page.text.elements = {};
     const std::string_view body = page.text.body;
-    const auto keep = [&](std::string_view folded, bool joined) { page.bodyTokens.Append(folded, joined); };
-    if (packer_) {
-        for (const TextBlock& block : SplitIntoBlocks(*tokenizer_, body, keep))
-            page.blocks.push_back(
-                { block.firstToken, packer_->Pack(body.substr(block.begin, block.end - block.begin)) });
-    } else {
-        tokenizer_->TokenizeWithJoined(body, [&](std::string_view folded, int, int, bool joined) {
-            keep(folded, joined);
-            return true;
-        });
-    }
+    tokenizer_->TokenizeWithJoined(body, [&](std::string_view folded, int, int, bool joined) {
+        page.bodyTokens.Append(folded, joined);
+        return true;
+    });
+    if (packer_)
+        page.packedBody = packer_->Pack(body);
     std::unordered_map<std::string_view, int> times;
     const TokenList& tokens = page.bodyTokens;
     for (std::size_t i = 0, start = 0; i < tokens.ends.size(); start = tokens.ends[i++]) {

@@ -15,20 +15,13 @@ class TIndexTokenizer;
 class TTextPacker;
 struct sqlite3;
 
-// A stretch of a page's text, packed, that starts at a known token: a snippet unpacks only the
-// block where its words are.
-struct PackedBlock {
-    int64_t firstToken = 0;
-    std::string packed;
-};
-
 // A page made ready for the index: its text to index, the body's tokens as the index's tokenizer
-// makes them (so the index need not tokenize the body again), and the same text packed in blocks.
+// makes them (so the index need not tokenize the body again), and the body packed.
 struct PreparedPage {
     std::string name; // as the book stores it (Windows-1252)
     PageText text;
     TokenList bodyTokens;
-    std::vector<PackedBlock> blocks;
+    std::string packedBody; // TTextPacker's, for snippets; empty when only words are kept
     // The index keeps no counts: the body's words that stand in it at least twice, each once, then
     // those that stand in it at least four times, eight times, and so on (kTimesKinds kinds), tell a
     // page about a word from one that only mentions it.
@@ -45,12 +38,12 @@ constexpr int LeastTimesOfKind(std::size_t kind)
     return 2 << kind;
 }
 
-// Does the work of adding a page that needs no index: splitting its text into blocks and packing
-// them. Each thread that prepares pages has a preparer of its own; one is not safe for two threads.
+// Does the work of adding a page that needs no index: tokenizing its text, counting its words and
+// packing it. Each thread that prepares pages has a preparer of its own; one is not safe for two threads.
 class TPagePreparer {
 public:
-    // What a prepared page keeps: its text packed in blocks, for an index that makes snippets from
-    // it, or only its words, for one that reads its snippets from the book (a stored index).
+    // What a prepared page keeps: its text packed, for an index that makes snippets from it, or
+    // only its words, for one that reads its snippets from the book (a stored index).
     enum class Keep { WordsAndText, WordsOnly };
     // Raises Exception when out of memory or when SQLite has no FTS5.
     explicit TPagePreparer(Keep keep = Keep::WordsAndText);

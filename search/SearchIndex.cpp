@@ -273,12 +273,9 @@ void TSearchIndex::Add(PreparedPage page)
         if (sqlite3_step(insertWords_) != SQLITE_DONE)
             throw Exception(std::string("Search index: ") + sqlite3_errmsg(db_));
     }
-    StoredPage stored { std::move(page.name), std::move(page.text.title), std::move(page.blocks) };
-    stored.blocks.shrink_to_fit();
-    storedBytes_ += static_cast<int64_t>(
-        stored.name.capacity() + stored.title.capacity() + stored.blocks.capacity() * sizeof(PackedBlock));
-    for (const PackedBlock& block : stored.blocks)
-        storedBytes_ += static_cast<int64_t>(block.packed.capacity());
+    StoredPage stored { std::move(page.name), std::move(page.text.title), std::move(page.packedBody) };
+    storedBytes_
+        += static_cast<int64_t>(stored.name.capacity() + stored.title.capacity() + stored.packedBody.capacity());
     pages_.push_back(std::move(stored));
 }
 
@@ -366,9 +363,9 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
     for (std::size_t i = 0; i < pages.size(); ++i) {
         SearchHit hit = std::move(pages[i].hit);
         hit.score = kBestScore - ranked[static_cast<std::size_t>(offset) + i].rank;
-        const TextStretch stretch { std::move(pages[i].body), 0, true };
-        const int64_t from = std::max<int64_t>(BestPlace(*tokenizer_, stretch, terms) - kSnippetLeadTokens, 0);
-        hit.snippet = MakeSnippet(*tokenizer_, stretch, from, terms, nullptr);
+        const std::string& body = pages[i].body;
+        const int64_t from = std::max<int64_t>(BestPlace(*tokenizer_, body, terms) - kSnippetLeadTokens, 0);
+        hit.snippet = MakeSnippet(*tokenizer_, body, from, terms);
         results.hits.push_back(std::move(hit));
     }
     return results;
@@ -417,8 +414,7 @@ std::vector<TSearchIndex::PageWords> TSearchIndex::WordsOf(const std::vector<int
             const StoredPage& page = pages_.at(static_cast<std::size_t>(ids[i] - 1));
             pages[i].hit.name = page.name;
             pages[i].hit.title = page.title;
-            for (const PackedBlock& block : page.blocks)
-                pages[i].body += TTextPacker::Unpack(block.packed);
+            pages[i].body = TTextPacker::Unpack(page.packedBody);
         }
         return pages;
     }
@@ -440,11 +436,9 @@ std::vector<TSearchIndex::PageWords> TSearchIndex::WordsOf(const std::vector<int
         entries.push_back(reader_->IndexOfPage(hit.name));
     }
     // The pages' text as the index took it, read from the book again.
-    std::vector<std::optional<PageText>> texts = SearchedTexts(*reader_, entries, repeated_);
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        if (texts[i])
-            pages[i].body = std::move(texts[i]->body);
-    }
+    std::vector<std::string> bodies = SearchedBodies(*reader_, entries, repeated_);
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        pages[i].body = std::move(bodies[i]);
     return pages;
 }
 

@@ -103,7 +103,7 @@ private:
     struct StoredPage {
         std::string name;
         std::string title;
-        std::vector<PackedBlock> blocks; // in token order
+        std::string packedBody; // TTextPacker's
     };
 
     // A page as a hit (its name, title, and place when the index keeps it) and its text as the

@@ -5,11 +5,6 @@
 
 namespace {
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
 // The index splits text at everything but letters and digits; a term with none of them (ASCII
 // punctuation alone) would be an empty phrase, so it is dropped. Any non-ASCII byte may belong to
 // a letter.
@@ -24,6 +19,11 @@ bool HasWordCharacter(std::string_view term)
 }
 
 } // namespace
+
+bool IsTermBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 std::string QuotedTerm(std::string_view term)
 {
@@ -44,7 +44,7 @@ SearchQuery ParseSearchQuery(std::string_view typed, LastWord last)
     std::vector<std::string> parts;
     std::size_t lastWord = std::string::npos; // index in parts of a bare word at the very end
     for (std::size_t i = 0; i < typed.size();) {
-        if (IsBlank(typed[i])) {
+        if (IsTermBlank(typed[i])) {
             ++i;
             continue;
         }
@@ -58,7 +58,7 @@ SearchQuery ParseSearchQuery(std::string_view typed, LastWord last)
             phrase = true;
         } else {
             std::size_t end = i;
-            while (end < typed.size() && !IsBlank(typed[end]) && typed[end] != '"')
+            while (end < typed.size() && !IsTermBlank(typed[end]) && typed[end] != '"')
                 ++end;
             term = typed.substr(i, end - i);
             i = end;

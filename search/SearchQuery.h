@@ -31,5 +31,9 @@ inline constexpr std::size_t kMostQueryTerms = 32;
 // longer words unless a blank follows it, so results come while it is being typed.
 SearchQuery ParseSearchQuery(std::string_view typed, LastWord last = LastWord::Whole);
 
+// The blanks that part a query's terms. Words with anything else between them are one term, and
+// the index's tokenizer keeps them as one run (BookTokenizer.h).
+bool IsTermBlank(char c);
+
 // The term as one quoted string of the index's query language: no character in it acts as syntax.
 std::string QuotedTerm(std::string_view term);

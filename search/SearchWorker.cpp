@@ -62,10 +62,7 @@ void TSearchWorker::MakeTitles(const TSearchIndex* index)
 
 void TSearchWorker::Answer(const Request& request, SearchResults results)
 {
-    if (!results.placed) {
-        for (SearchHit& hit : results.hits)
-            places_.Place(hit);
-    }
+    places_.Place(results);
     if (request.offset == 0 && request.suggestions > 0 && titles_)
         results.suggestions = SuggestTitles(source_, *titles_, request.typed, request.suggestions);
     if (OnResults)

@@ -11,8 +11,6 @@ namespace {
 // so that Chinese and Japanese snippets show as much text as others.
 constexpr int kWordWeight = 3;
 constexpr int kSnippetWeight = 16 * kWordWeight;
-// A block ends at the first token end past this many bytes.
-constexpr std::size_t kBlockBytes = 1024;
 constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
 
 struct Token {
@@ -36,6 +34,36 @@ bool MatchesAt(const SnippetTerm& term, const std::vector<Token>& tokens, std::s
     return true;
 }
 
+// Finds the terms in a text whose words come one at a time: the last few words, enough for the
+// longest term, are kept and matched against each term as a word comes.
+class TTermMatcher {
+public:
+    explicit TTermMatcher(const std::vector<SnippetTerm>& terms)
+        : terms_(terms)
+    {
+        for (const SnippetTerm& term : terms)
+            longest_ = std::max(longest_, term.tokens.size());
+    }
+
+    // Takes the next word and calls matched(t) for each term t whose words end with it.
+    template <typename Matched> void Take(std::string_view folded, const Matched& matched)
+    {
+        if (recent_.size() == longest_)
+            recent_.erase(recent_.begin());
+        recent_.push_back({ std::string(folded), 0, 0 });
+        for (std::size_t t = 0; t < terms_.size(); ++t) {
+            const std::size_t count = terms_[t].tokens.size();
+            if (count <= recent_.size() && MatchesAt(terms_[t], recent_, recent_.size() - count))
+                matched(t);
+        }
+    }
+
+private:
+    const std::vector<SnippetTerm>& terms_;
+    std::size_t longest_ = 1;
+    std::vector<Token> recent_;
+};
+
 } // namespace
 
 std::vector<SnippetTerm> SnippetTerms(const TIndexTokenizer& tokenizer, const SearchQuery& query)
@@ -54,76 +82,33 @@ std::vector<SnippetTerm> SnippetTerms(const TIndexTokenizer& tokenizer, const Se
     return terms;
 }
 
-std::vector<TextBlock> SplitIntoBlocks(const TIndexTokenizer& tokenizer, std::string_view text,
-    const std::function<void(std::string_view folded, bool joined)>& onToken)
-{
-    std::vector<TextBlock> blocks;
-    TextBlock current;
-    int64_t tokens = 0;
-    tokenizer.TokenizeWithJoined(text, [&](std::string_view folded, int, int end, bool joined) {
-        if (onToken)
-            onToken(folded, joined);
-        if (joined)
-            return true;
-        ++tokens;
-        const auto at = static_cast<std::size_t>(end);
-        if (at - current.begin >= kBlockBytes) {
-            current.end = at;
-            blocks.push_back(current);
-            current = TextBlock { tokens, at, at };
-        }
-        return true;
-    });
-    current.end = text.size();
-    if (current.end > current.begin)
-        blocks.push_back(current);
-    return blocks;
-}
-
 bool HoldsEvery(const TIndexTokenizer& tokenizer, std::string_view text, const std::vector<SnippetTerm>& terms)
 {
-    std::size_t longest = 1;
-    for (const SnippetTerm& term : terms)
-        longest = std::max(longest, term.tokens.size());
-    std::vector<Token> recent;
+    TTermMatcher matcher(terms);
     std::vector<bool> found(terms.size(), false);
     std::size_t missing = terms.size();
     tokenizer.Tokenize(text, [&](std::string_view folded, int, int) {
-        if (recent.size() == longest)
-            recent.erase(recent.begin());
-        recent.push_back({ std::string(folded), 0, 0 });
-        for (std::size_t t = 0; t < terms.size(); ++t) {
-            const std::size_t count = terms[t].tokens.size();
-            if (!found[t] && count <= recent.size() && MatchesAt(terms[t], recent, recent.size() - count)) {
+        matcher.Take(folded, [&](std::size_t t) {
+            if (!found[t]) {
                 found[t] = true;
                 --missing;
             }
-        }
+        });
         return missing > 0;
     });
     return missing == 0;
 }
 
-int64_t BestPlace(const TIndexTokenizer& tokenizer, const TextStretch& stretch, const std::vector<SnippetTerm>& terms)
+int64_t BestPlace(const TIndexTokenizer& tokenizer, std::string_view text, const std::vector<SnippetTerm>& terms)
 {
-    // The last few words, enough for the longest term, and where each term was last seen.
-    std::vector<Token> recent;
-    std::size_t longest = 1;
-    for (const SnippetTerm& term : terms)
-        longest = std::max(longest, term.tokens.size());
-    std::vector<int64_t> lastSeen(terms.size(), -1);
-    int64_t number = stretch.firstToken;
-    int64_t bestPlace = stretch.firstToken;
+    TTermMatcher matcher(terms);
+    std::vector<int64_t> lastSeen(terms.size(), -1); // where each term was last seen
+    int64_t number = 0;
+    int64_t bestPlace = 0;
     std::size_t best = 0;
-    tokenizer.Tokenize(stretch.text, [&](std::string_view folded, int, int) {
-        if (recent.size() == longest)
-            recent.erase(recent.begin());
-        recent.push_back({ std::string(folded), 0, 0 });
-        for (std::size_t t = 0; t < terms.size(); ++t) {
-            const std::size_t count = terms[t].tokens.size();
-            if (count <= recent.size() && MatchesAt(terms[t], recent, recent.size() - count))
-                lastSeen[t] = number - static_cast<int64_t>(count) + 1;
-        }
+    tokenizer.Tokenize(text, [&](std::string_view folded, int, int) {
+        matcher.Take(
+            folded, [&](std::size_t t) { lastSeen[t] = number - static_cast<int64_t>(terms[t].tokens.size()) + 1; });
         // The terms seen within the last few words, and where the earliest of them starts.
         std::size_t near = 0;
         int64_t start = number;
@@ -143,12 +128,11 @@ int64_t BestPlace(const TIndexTokenizer& tokenizer, const TextStretch& stretch, 
     return bestPlace;
 }
 
-std::vector<SnippetPiece> MakeSnippet(const TIndexTokenizer& tokenizer, const TextStretch& stretch, int64_t from,
-    const std::vector<SnippetTerm>& terms, bool* ranOut)
+std::vector<SnippetPiece> MakeSnippet(
+    const TIndexTokenizer& tokenizer, std::string_view text, int64_t from, const std::vector<SnippetTerm>& terms)
 {
-    std::vector<Token> tokens; // from `from` on, one more than shown when there are more
-    int64_t number = stretch.firstToken;
-    const std::string_view text = stretch.text;
+    std::vector<Token> tokens; // from `from` on
+    int64_t number = 0;
     int weight = 0;
     bool full = false; // a token follows the words shown
     tokenizer.Tokenize(text, [&](std::string_view folded, int start, int end) {
@@ -162,9 +146,6 @@ std::vector<SnippetPiece> MakeSnippet(const TIndexTokenizer& tokenizer, const Te
         weight += IsIdeograph(folded) ? 1 : kWordWeight;
         return true;
     });
-    if (ranOut != nullptr)
-        *ranOut = !full;
-    const bool more = full || !stretch.endsPage;
     if (tokens.empty())
         return {};
     std::vector<bool> marked(tokens.size(), false);
@@ -194,7 +175,7 @@ std::vector<SnippetPiece> MakeSnippet(const TIndexTokenizer& tokenizer, const Te
     const auto tail = static_cast<std::size_t>(tokens.back().end);
     const std::size_t punctuationEnd = std::min(text.find_first_not_of(".,;:!?)]\"'", tail), text.size());
     append(text.substr(tail, punctuationEnd - tail), false);
-    if (more)
+    if (full)
         append(kEllipsis, false);
     return pieces;
 }

@@ -95,11 +95,10 @@ void TStoredPlaces::Place(int64_t id, SearchHit& hit)
     const nlohmann::json titles = nlohmann::json::parse(crumbs, nullptr, false);
     if (!titles.is_array())
         throw Exception("The book's search index is damaged: a breadcrumb is not a list");
-    hit.breadcrumb.clear();
+    std::vector<std::string> breadcrumb;
     for (const nlohmann::json& title : titles) {
         if (title.is_string())
-            hit.breadcrumb.push_back(title.get<std::string>());
+            breadcrumb.push_back(title.get<std::string>());
     }
-    if (IsFileNameTitle(hit.title) && !entry.empty())
-        hit.title = std::move(entry);
+    PlaceHit(hit, std::move(breadcrumb), std::move(entry));
 }

@@ -234,8 +234,7 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
         } catch (const std::exception&) {
             // Contents that cannot be read: results come without breadcrumbs.
         }
-        for (SearchHit& hit : results.hits)
-            places.Place(hit);
+        places.Place(results);
     }
     PrintResults(results, archive != nullptr, line.Has("--json"), context);
     return results.total > 0 ? kExitOk : kExitPagesFailed;

@@ -128,18 +128,17 @@ void TServedSearch::Stop()
 
 void TServedSearch::Build()
 {
-    TContents contents;
     try {
-        contents = source_.Contents();
+        contents_ = source_.Contents();
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }
-    places_ = TContentsPlaces(contents);
+    places_ = TContentsPlaces(contents_);
     std::string unsearchable = WhyNotSearchable(source_);
     const TZimSource* archive = ArchiveSearchOf(source_);
     if (archive != nullptr || !unsearchable.empty()) {
         auto titles = std::make_unique<TTitleSuggestions>();
-        AddSourceTitles(*titles, source_, contents, nullptr);
+        AddSourceTitles(*titles, source_, contents_, nullptr);
         std::lock_guard guard(lock_);
         titles_ = std::move(titles);
         archive_ = archive;
@@ -156,10 +155,10 @@ void TServedSearch::Build()
     if (stored_) {
         auto titles = std::make_unique<TTitleSuggestions>();
         try {
-            AddSourceTitles(*titles, source_, contents, stored_.get());
+            AddSourceTitles(*titles, source_, contents_, stored_.get());
         } catch (const std::exception&) {
             titles = std::make_unique<TTitleSuggestions>();
-            AddSourceTitles(*titles, source_, contents, nullptr);
+            AddSourceTitles(*titles, source_, contents_, nullptr);
         }
         std::lock_guard guard(lock_);
         titles_ = std::move(titles);
@@ -190,7 +189,7 @@ bool TServedSearch::BuildInMemory()
     }
     auto titles = std::make_unique<TTitleSuggestions>();
     try {
-        AddSourceTitles(*titles, source_, source_.Contents(), &index_);
+        AddSourceTitles(*titles, source_, contents_, &index_);
     } catch (const std::exception&) {
         // Titles that cannot be gathered: none are suggested.
     }
@@ -297,10 +296,7 @@ bool TServedSearch::Answer(const THTTPRequestInfo& request, THTTPResponseInfo& r
             response.ContentText = "The server is stopping.";
             return true;
         }
-        if (!results.placed) {
-            for (SearchHit& hit : results.hits)
-                places_.Place(hit);
-        }
+        places_.Place(results);
     }
     response.SetResponseCode(200);
     response.ContentType = json ? "application/json" : "text/html; charset=utf-8";

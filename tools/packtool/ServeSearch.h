@@ -63,6 +63,7 @@ private:
     TBookSource& source_;
     const TZimSource* archive_ = nullptr; // searched through its own index, when set
     std::string unsearchable_; // why the source's text cannot be searched, when it cannot
+    TContents contents_; // read by thread_ before ready_ is first set
     TContentsPlaces places_; // set by thread_ before ready_
     std::unique_ptr<TTitleSuggestions> titles_; // the same
     std::unique_ptr<TSearchIndex> stored_; // the book's own index, when it has one

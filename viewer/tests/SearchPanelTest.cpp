@@ -13,6 +13,20 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// The panel Ctrl+Shift+F opens, once it shows with the typing field taking the keys; null else.
+TSearchPanel* OpenedSearchPanel(TBookMainForm& form)
+{
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* panel = form.findChild<TSearchPanel*>();
+    if (panel == nullptr || !WaitUntil([&] { return panel->isVisible() && panel->Field()->hasFocus(); }))
+        return nullptr;
+    return panel;
+}
+
+} // namespace
+
 // The search panel driven by keys and clicks: Ctrl+Shift+F with the menu bar and toolbar hidden,
 // results as the person types, Enter and a click opening pages with the words found on them.
 TEST(ViewerSearch, TypingListsRankedPagesAndEnterOrAClickOpensThemWithTheWordsFound)
@@ -43,10 +57,8 @@ TEST(ViewerSearch, TypingListsRankedPagesAndEnterOrAClickOpensThemWithTheWordsFo
     window.ShowAndWaitForHome();
     TBookMainForm& form = window.Form();
 
-    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-    auto* panel = form.findChild<TSearchPanel*>();
+    TSearchPanel* panel = OpenedSearchPanel(form);
     ASSERT_NE(panel, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return panel->isVisible() && panel->Field()->hasFocus(); }));
     // The window grew for the panel instead of giving the page's room to it.
     EXPECT_TRUE(WaitUntil([&] { return form.Designed().Browser->View()->width() >= panel->width(); }))
         << form.Designed().Browser->View()->width();
@@ -101,10 +113,8 @@ TEST(ViewerSearch, AnEpubAndAFolderAreSearchedWithTitlesOfferedAboveTheResults)
         TViewerWindow window((temp.Folder() / name).string());
         window.ShowAndWaitForHome();
         TBookMainForm& form = window.Form();
-        QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-        auto* panel = form.findChild<TSearchPanel*>();
+        TSearchPanel* panel = OpenedSearchPanel(form);
         ASSERT_NE(panel, nullptr);
-        ASSERT_TRUE(WaitUntil([&] { return panel->isVisible() && panel->Field()->hasFocus(); }));
 
         QTest::keyClicks(panel->Field(), QStringLiteral("vacu"));
         QListWidget* list = panel->Results();
