@@ -80,3 +80,24 @@ std::vector<std::string> TIndexTokenizer::QueryTokens(std::string_view term) con
     api_->xTokenize(tokenizer_, &context, FTS5_TOKENIZE_QUERY, term.data(), static_cast<int>(term.size()), OnToken);
     return tokens;
 }
+
+TOwnTokenizer::TOwnTokenizer(TIndexTokenizer::Stemming stemming, std::string_view what)
+{
+    if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY | SQLITE_OPEN_NOMUTEX, nullptr)
+        != SQLITE_OK) {
+        sqlite3_close(db_);
+        throw Exception("Cannot make " + std::string(what) + ": out of memory");
+    }
+    try {
+        tokenizer_ = std::make_unique<TIndexTokenizer>(db_, stemming);
+    } catch (...) {
+        sqlite3_close(db_);
+        throw;
+    }
+}
+
+TOwnTokenizer::~TOwnTokenizer()
+{
+    tokenizer_.reset();
+    sqlite3_close(db_);
+}

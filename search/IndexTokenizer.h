@@ -42,3 +42,21 @@ private:
 
 // The tokenizer's arguments, shared with the index's schema.
 inline constexpr const char* kTokenizerArguments[] = { "remove_diacritics", "2" };
+
+// The index's tokenizer with a connection of its own, for work done away from any index: pages
+// prepared on threads of their own, titles matched as they are typed.
+class TOwnTokenizer {
+public:
+    // Raises Exception: "Cannot make WHAT: out of memory", or as TIndexTokenizer does.
+    TOwnTokenizer(TIndexTokenizer::Stemming stemming, std::string_view what);
+    ~TOwnTokenizer();
+    TOwnTokenizer(const TOwnTokenizer&) = delete;
+    TOwnTokenizer& operator=(const TOwnTokenizer&) = delete;
+
+    const TIndexTokenizer* operator->() const { return tokenizer_.get(); }
+    const TIndexTokenizer& operator*() const { return *tokenizer_; }
+
+private:
+    sqlite3* db_ = nullptr;
+    std::unique_ptr<TIndexTokenizer> tokenizer_; // uses db_, closed after it goes
+};

@@ -1,36 +1,18 @@
 #include "search/PreparedPage.h"
 
-#include "common/Exception.h"
 #include "search/IndexTokenizer.h"
 #include "search/PackedText.h"
-
-#include <sqlite3.h>
 
 #include <unordered_map>
 
 TPagePreparer::TPagePreparer(Keep keep)
+    : tokenizer_(TIndexTokenizer::Stemming::Unstemmed, "the search index")
 {
-    if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY | SQLITE_OPEN_NOMUTEX, nullptr)
-        != SQLITE_OK) {
-        sqlite3_close(db_);
-        throw Exception("Cannot make the search index: out of memory");
-    }
-    try {
-        tokenizer_ = std::make_unique<TIndexTokenizer>(db_, TIndexTokenizer::Stemming::Unstemmed);
-        if (keep == Keep::WordsAndText)
-            packer_ = std::make_unique<TTextPacker>();
-    } catch (...) {
-        tokenizer_.reset();
-        sqlite3_close(db_);
-        throw;
-    }
+    if (keep == Keep::WordsAndText)
+        packer_ = std::make_unique<TTextPacker>();
 }
 
-TPagePreparer::~TPagePreparer()
-{
-    tokenizer_.reset(); // made from db_
-    sqlite3_close(db_);
-}
+TPagePreparer::~TPagePreparer() = default;
 
 namespace {
 

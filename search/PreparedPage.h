@@ -2,6 +2,7 @@
 
 #include "html/PageText.h"
 #include "search/BookTokenizer.h"
+#include "search/IndexTokenizer.h"
 
 #include <array>
 #include <cstdint>
@@ -11,9 +12,7 @@
 #include <tuple>
 #include <vector>
 
-class TIndexTokenizer;
 class TTextPacker;
-struct sqlite3;
 
 // A page made ready for the index: its text to index, the body's tokens as the index's tokenizer
 // makes them (so the index need not tokenize the body again), and the body packed.
@@ -54,7 +53,6 @@ public:
     PreparedPage Prepare(std::string_view name, PageText text);
 
 private:
-    sqlite3* db_ = nullptr; // a connection of its own, only to reach the index's tokenizer
-    std::unique_ptr<TIndexTokenizer> tokenizer_;
+    TOwnTokenizer tokenizer_;
     std::unique_ptr<TTextPacker> packer_; // none when only words are kept
 };

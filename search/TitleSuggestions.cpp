@@ -1,9 +1,6 @@
 #include "search/TitleSuggestions.h"
 
-#include "common/Exception.h"
 #include "search/IndexTokenizer.h"
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <set>
@@ -19,26 +16,12 @@ constexpr std::size_t kMostCandidates = 20000;
 } // namespace
 
 TTitleSuggestions::TTitleSuggestions()
+    // Unstemmed: a word cut short is compared with the words of titles as they are written.
+    : tokenizer_(TIndexTokenizer::Stemming::Unstemmed, "the title suggestions")
 {
-    if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY | SQLITE_OPEN_NOMUTEX, nullptr)
-        != SQLITE_OK) {
-        sqlite3_close(db_);
-        throw Exception("Cannot make the title suggestions: out of memory");
-    }
-    try {
-        // Unstemmed: a word cut short is compared with the words of titles as they are written.
-        tokenizer_ = std::make_unique<TIndexTokenizer>(db_, TIndexTokenizer::Stemming::Unstemmed);
-    } catch (...) {
-        sqlite3_close(db_);
-        throw;
-    }
 }
 
-TTitleSuggestions::~TTitleSuggestions()
-{
-    tokenizer_.reset();
-    sqlite3_close(db_);
-}
+TTitleSuggestions::~TTitleSuggestions() = default;
 
 std::string TTitleSuggestions::KeyOf(std::string_view text) const
 {

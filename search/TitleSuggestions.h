@@ -1,5 +1,6 @@
 #pragma once
 
+#include "search/IndexTokenizer.h"
 #include "sources/Contents.h"
 
 #include <cstddef>
@@ -7,9 +8,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct sqlite3;
-class TIndexTokenizer;
 
 // A title offered while the reader types: a page's own title or an entry of the book's contents or
 // keyword index, and the place it opens.
@@ -52,8 +50,7 @@ private:
     };
     std::string KeyOf(std::string_view text) const;
 
-    sqlite3* db_ = nullptr;
-    std::unique_ptr<TIndexTokenizer> tokenizer_; // uses db_, closed after it goes
+    TOwnTokenizer tokenizer_;
     std::vector<Entry> entries_; // sorted by key once finished
     bool finished_ = false;
 };
