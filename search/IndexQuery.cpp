@@ -23,14 +23,14 @@ IndexQuery IndexQueryOf(const TIndexTokenizer& words, const SearchQuery& query)
         }
         if (term.tokens.empty())
             continue;
-        int written = 0;
-        words.Tokenize(text, [&](std::string_view, int, int) { return ++written < 2; });
-        term.plainWord = written == 1 && term.tokens.size() == 1 && !IsIdeograph(term.tokens.front());
-        term.prefix = query.lastTermIsPrefix && i + 1 == query.terms.size();
+        int written = 0; // its words as a page's text would count them
         words.Tokenize(text, [&](std::string_view, int, int) {
-            ++lookup.shape.queryWords;
+            ++written;
             return true;
         });
+        lookup.shape.queryWords += written;
+        term.plainWord = written == 1 && term.tokens.size() == 1 && !IsIdeograph(term.tokens.front());
+        term.prefix = query.lastTermIsPrefix && i + 1 == query.terms.size();
         if (text.find(' ') != std::string::npos || text.find('\t') != std::string::npos)
             lookup.phrases.push_back(text);
         terms.push_back(std::move(term));
