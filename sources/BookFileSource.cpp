@@ -76,7 +76,9 @@ TContents TBookFileSource::Contents() const
 
 std::optional<TStoredContents> StoredContentsOf(const TBookReader& reader)
 {
-    const int index = reader.IndexOfPage(kContentsEntryName);
+    int index = reader.IndexOfPage(kContentsEntryName);
+    if (index < 0)
+        index = reader.IndexOfPage(kJsonContentsEntryName);
     std::string bytes;
     if (index < 0 || !reader.ExtractPageAtConcurrently(index, bytes))
         return std::nullopt;

@@ -134,14 +134,15 @@ TEpubSource::TEpubSource(const std::string& fileName)
     }
     pages_.push_back({ parts_->contentsName, parts_->contentsPage.size(), [this] { return parts_->contentsPage; } });
     for (const SourcePage& page : pages_) {
-        if (FoldedBookText(page.pageName) == FoldedBookText(StoredBookText(kContentsEntryName)))
-            throw Exception("Refusing " + fileName + ": its entry " + std::string(kContentsEntryName).substr(1)
-                + " has the name the book keeps its contents under");
+        for (const std::string_view entryName : { kContentsEntryName, kJsonContentsEntryName })
+            if (FoldedBookText(page.pageName) == FoldedBookText(StoredBookText(entryName)))
+                throw Exception("Refusing " + fileName + ": its entry " + std::string(entryName).substr(1)
+                    + " has the name the book keeps its contents under");
     }
     TStoredContents stored;
     stored.entries = ContentsOfEpubNavigation(parts_->package.contents);
     if (!stored.entries.empty()) {
-        storedContents_ = StoredContentsJson(stored);
+        storedContents_ = StoredContentsText(stored);
         pages_.push_back(
             { StoredBookText(kContentsEntryName), storedContents_.size(), [this] { return storedContents_; } });
     }

@@ -80,9 +80,10 @@ void AddStoredContents(FolderBook& book, const std::optional<TContents>& navigat
     std::unordered_map<std::string, std::size_t> byFoldedName;
     for (std::size_t i = 0; i < book.files.size(); ++i)
         byFoldedName.emplace(FoldedBookText(book.files[i].pageName), i);
-    if (byFoldedName.contains(FoldedBookText(StoredBookText(kContentsEntryName))))
-        throw Exception(
-            "Refusing to pack " + std::string(kContentsEntryName) + ": the book keeps its contents under that name");
+    for (const std::string_view entryName : { kContentsEntryName, kJsonContentsEntryName })
+        if (byFoldedName.contains(FoldedBookText(StoredBookText(entryName))))
+            throw Exception(
+                "Refusing to pack " + std::string(entryName) + ": the book keeps its contents under that name");
     const auto index = book.settings.header.homePageIndex;
     TContentsBook pages;
     pages.home = index >= 0 ? BookTextToUtf8(book.files[static_cast<std::size_t>(index)].pageName) : std::string();
@@ -122,9 +123,9 @@ void AddStoredContents(FolderBook& book, const std::optional<TContents>& navigat
     out << "Contents: " << CountEntries(stored.entries) << " entries, " << ContentsDepth(stored.entries) << " levels ("
         << origin << ")\n";
     const std::string name = StoredBookText(kContentsEntryName);
-    std::string json = StoredContentsJson(stored);
-    book.files.push_back({ {}, name, json.size() });
-    book.written[name] = std::move(json);
+    std::string text = StoredContentsText(stored);
+    book.files.push_back({ {}, name, text.size() });
+    book.written[name] = std::move(text);
     SortByPageName(book.files);
 }
 

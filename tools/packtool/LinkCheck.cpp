@@ -189,7 +189,7 @@ LinkReport CheckLinks(const std::vector<SourcePage>& allPages, const std::string
     std::vector<SourcePage> pages;
     pages.reserve(allPages.size());
     std::copy_if(allPages.begin(), allPages.end(), std::back_inserter(pages), [](const SourcePage& page) {
-        return page.pageName != kContentsEntryName && !page.pageName.starts_with(kStoredIndexFolder);
+        return !IsStoredContentsEntry(page.pageName) && !page.pageName.starts_with(kStoredIndexFolder);
     });
     LinkReport report;
     report.pages = pages.size();
