@@ -139,3 +139,13 @@ TEST(RankingByName, ATitleThatIsTheQueryAndWordsWrittenJoinedComeFirst)
     EXPECT_EQ(index.Search("typing protocol", 0, 10).hits.at(0).name, "/typing.html");
     EXPECT_EQ(index.Search("typing protocol", 0, 10).total, 2);
 }
+
+TEST(RankingByName, ATitleHoldingHalfTheWordsOutranksHeadingsHoldingThemAll)
+{
+    // Of two words, a title holding one holds half of them: that tier comes before every page
+    // whose title holds fewer, even one whose headings and text hold both more often.
+    TSearchIndex index;
+    index.Add("/half.html", PageText { "Alpha notes", "", "alpha beta", {}, {} });
+    index.Add("/headings.html", PageText { "Other page", "Alpha beta", "alpha beta alpha beta alpha beta", {}, {} });
+    EXPECT_EQ(Ranked(index, "alpha beta"), (Names { "/half.html", "/headings.html" }));
+}

@@ -89,4 +89,22 @@ TEST(StoredIndex, AnotherVersionIsNotReadAndADamagedOneFailsItsQueries)
         Exception);
 }
 
+TEST(StoredIndex, AChunkCutShortBeforeTheLastIsDamage)
+{
+    // Chunks are read at their place in the file, so a short one would shift nothing and leave a
+    // hole; but only the last may be short. Here the whole database is the first chunk, which a
+    // second follows: every byte SQLite reads is there, and still the book's index is damaged.
+    const auto bare = MakeSearchBook(ManualPages());
+    TSearchIndex index;
+    IndexWholeBook(bare->reader, index);
+    auto entries = StoredIndexEntries(index.StoredImage(LearnRepeatedText(bare->reader)));
+    ASSERT_EQ(entries.size(), 1u);
+    ASSERT_LT(entries[0].second.size(), kStoredIndexChunkBytes);
+    BookPages pages = ManualPages();
+    pages.push_back(entries[0]);
+    pages.push_back({ std::string(kStoredIndexFolder) + "000001", std::string(512, '\0') });
+    const auto book = MakeSearchBook(pages);
+    EXPECT_THROW(TSearchIndex::OpenStored(book->reader), Exception);
+}
+
 } // namespace

@@ -76,6 +76,7 @@ TEST(ChmLayout, DamageChmlibWouldTrustIsRefusedBeforeItReadsIt)
         + static_cast<std::size_t>(Number(chm, directory + 0x20, 4) * Number(chm, directory + 0x10, 4));
     ASSERT_EQ(chm.substr(control + 4, 4), "LZXC");
     ASSERT_EQ(chm.substr(firstBlock, 4), "PMGL");
+    const uint64_t blockCount = (Number(chm, 0x50, 8) - 0x54) / Number(chm, directory + 0x10, 4);
 
     const std::vector<std::pair<std::string, std::function<void(std::string&)>>> damages {
         // A frame size past 4 GiB: chmlib allocates it cut to 32 bits and copies from it whole.
@@ -94,6 +95,9 @@ TEST(ChmLayout, DamageChmlibWouldTrustIsRefusedBeforeItReadsIt)
         // The first listing block naming itself as the next: chmlib's listing would never end.
         { "do not form a list",
             [&](std::string& b) { SetNumber(b, firstBlock + 0x10, 4, Number(b, directory + 0x20, 4)); } },
+        // The next listing block one past the last: blocks are numbered from 0.
+        { "names block " + std::to_string(blockCount) + " of " + std::to_string(blockCount),
+            [&](std::string& b) { SetNumber(b, firstBlock + 0x10, 4, blockCount); } },
         { "free space", [&](std::string& b) { SetNumber(b, firstBlock + 0x04, 4, Number(b, directory + 0x10, 4)); } },
         { "blocks of", [&](std::string& b) { SetNumber(b, directory + 0x10, 4, 1 << 24); } },
     };

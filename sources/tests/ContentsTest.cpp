@@ -142,6 +142,31 @@ TEST(ContentsFromPages, FallsBackToTheNextChainThenToTheHomePageLinks)
     EXPECT_TRUE(empty.Contents().empty());
 }
 
+TEST(ContentsFromPages, AListOfAFewOfTheChainsPagesIsANavigationBar)
+{
+    // The home page lists two pages and starts a rel="next" chain: with 20 pages of the chain or
+    // fewer a listed page, the list is the contents and the chain fills it in; with more, the list
+    // is a navigation bar and the chain is the contents.
+    const auto book = [](int chained) {
+        std::map<std::string, std::string> pages { { "/index.html",
+            "<title>Home</title><link rel=next href=p1.html><ul><li><a href=p5.html>Five</a></li>"
+            "<li><a href=p9.html>Nine</a></li></ul>" } };
+        for (int i = 1; i <= chained; ++i)
+            pages.emplace("/p" + std::to_string(i) + ".html",
+                "<title>Page " + std::to_string(i) + "</title><link rel=next href=p" + std::to_string(i + 1)
+                    + ".html>");
+        return TMemoryBook(pages);
+    };
+    std::string chain = "Home>/index.html\n";
+    for (int i = 1; i <= 40; ++i)
+        chain += "Page " + std::to_string(i) + ">/p" + std::to_string(i) + ".html\n";
+    EXPECT_EQ(Outline(book(40).Contents()), chain);
+    const TContents listed = book(39).Contents();
+    ASSERT_FALSE(listed.empty());
+    EXPECT_NE(Outline(listed).find("Five>/p5.html\n"), std::string::npos) << Outline(listed);
+    EXPECT_LT(listed.size(), 40u);
+}
+
 TEST(ContentsFromPages, ResolvesLinksAsABrowserWould)
 {
     const auto place = ResolvePageLink("/docs/guide/index.html", "../api/Caf%C3%A9.html?v=2#Sec%201");
