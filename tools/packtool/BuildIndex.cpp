@@ -2,7 +2,7 @@
 
 #include "book/BookWriter.h"
 #include "book/PageCompressor.h"
-#include "common/BookText.h"
+#include "common/OrderedWork.h"
 #include "html/PageText.h"
 #include "search/BookPageFeeder.h"
 #include "search/ContentsPlaces.h"
@@ -62,9 +62,8 @@ void TBuildIndex::Add(std::size_t i)
 
 std::optional<TContentsPlaces> TBuildIndex::StoredContentsPlaces() const
 {
-    const std::string folded = FoldedBookText(StoredBookText(kContentsEntryName));
     for (const SourcePage& page : pages_) {
-        if (FoldedBookText(page.pageName) != folded)
+        if (page.pageName != kContentsEntryName)
             continue;
         try {
             if (const auto stored = ParseStoredContents(page.load()))
@@ -77,10 +76,13 @@ std::optional<TContentsPlaces> TBuildIndex::StoredContentsPlaces() const
     return std::nullopt;
 }
 
-void TBuildIndex::Write(TBookStreamWriter& writer, int level)
+void TBuildIndex::Write(TBookStreamWriter& writer, int level, unsigned threads)
 {
     // Only the contents the book keeps: those a reader gets from its home page are left to it.
     const std::optional<TContentsPlaces> places = StoredContentsPlaces();
-    for (const auto& [name, bytes] : StoredIndexEntries(index_.StoredImage(repeated_, places ? &*places : nullptr)))
-        writer.AddRecord(name, CompressPageBody(bytes, level));
+    const auto entries = StoredIndexEntries(index_.StoredImage(repeated_, places ? &*places : nullptr));
+    RunOrdered(
+        entries.size(), threads, std::size_t { threads } * 2,
+        [&](std::size_t i) { return CompressPageBody(entries[i].second, level); },
+        [&](std::size_t i, std::string&& body) { writer.AddRecord(entries[i].first, body); });
 }

@@ -25,9 +25,10 @@ public:
     void Prepare(std::size_t i, const std::string& content);
     // Called in page order, after Prepare for the same page.
     void Add(std::size_t i);
-    // Writes the index's entries (StoredIndex.h) with the writer, compressed at `level`; with the
-    // contents the book keeps among its pages, each page's place in them (StoredPlaces.h).
-    void Write(TBookStreamWriter& writer, int level);
+    // Writes the index's entries (StoredIndex.h) with the writer, compressed at `level` on
+    // `threads` threads; with the contents the book keeps among its pages, each page's place in
+    // them (StoredPlaces.h).
+    void Write(TBookStreamWriter& writer, int level, unsigned threads);
 
 private:
     std::optional<TContentsPlaces> StoredContentsPlaces() const;
