@@ -38,16 +38,24 @@ std::string CompressPageBody(std::string_view content, int level)
             + std::to_string(kMinCompressionLevel) + " to " + std::to_string(kMaxCompressionLevel));
     libdeflate_compressor& compressor = CompressorFor(level);
     const std::size_t bound = libdeflate_zlib_compress_bound(&compressor, content.size());
-    std::string body(kBodyPrefixSize + bound, '\0');
-    const auto length = static_cast<uint32_t>(content.size());
-    for (int i = 0; i < kBodyPrefixSize; ++i)
-        body[static_cast<std::size_t>(i)] = static_cast<char>(length >> (8 * i));
+    // Deflate writes into a buffer each thread keeps, sized for the worst case; the body is then
+    // one allocation of what was written, not a fresh zero-filled worst case per page.
+    thread_local std::string scratch;
+    if (scratch.size() < bound)
+        scratch.resize(bound);
     const std::size_t written
-        = libdeflate_zlib_compress(&compressor, content.data(), content.size(), body.data() + kBodyPrefixSize, bound);
+        = libdeflate_zlib_compress(&compressor, content.data(), content.size(), scratch.data(), bound);
     if (written == 0)
         throw Exception("Cannot compress a page of " + std::to_string(content.size()) + " bytes");
-    body.resize(kBodyPrefixSize + written);
-    body.shrink_to_fit();
+    std::string body;
+    body.reserve(kBodyPrefixSize + written);
+    const auto length = static_cast<uint32_t>(content.size());
+    for (int i = 0; i < kBodyPrefixSize; ++i)
+        body += static_cast<char>(length >> (8 * i));
+    body.append(scratch.data(), written);
+    // A page far larger than the others does not keep its buffer for the rest of the build.
+    if (scratch.size() > (std::size_t { 4 } << 20))
+        std::string().swap(scratch);
     return body;
 }
 
