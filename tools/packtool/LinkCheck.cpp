@@ -203,6 +203,8 @@ LinkReport CheckLinks(const std::vector<SourcePage>& allPages, const std::string
             progress->Step();
     }
     TPageNameIndex index(pages);
+    // Each request the links made: the page it reaches and whether only in other letter case.
+    std::unordered_map<std::string, std::optional<std::pair<std::size_t, bool>>> resolved;
     std::vector<bool> linked(pages.size(), false);
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const std::string pageName = BookTextToUtf8(pages[i].pageName);
@@ -235,13 +237,21 @@ LinkReport CheckLinks(const std::vector<SourcePage>& allPages, const std::string
                     report.findings.push_back(finding(LinkFindingKind::LeavesBook));
                     continue;
                 }
-                const auto found = FindPage(index, *request);
-                if (!found) {
+                // Pages repeat the same targets (style sheets, the index, their neighbours): each
+                // request is looked up once.
+                auto [known, added] = resolved.try_emplace(*request);
+                if (added) {
+                    if (const auto found = FindPage(index, *request)) {
+                        const std::size_t at = std::stoul(*found->bytes);
+                        known->second = { at, found->name != pages[at].pageName };
+                    }
+                }
+                if (!known->second) {
                     report.findings.push_back(finding(LinkFindingKind::Broken));
                     continue;
                 }
-                targetIndex = std::stoul(*found->bytes);
-                if (found->name != pages[targetIndex].pageName)
+                targetIndex = known->second->first;
+                if (known->second->second)
                     report.findings.push_back(
                         finding(LinkFindingKind::LetterCase, BookTextToUtf8(pages[targetIndex].pageName)));
             }
