@@ -1,10 +1,13 @@
 #include "sources/BookFileSource.h"
 
 #include "book/BookReader.h"
+#include "book/DateText.h"
 #include "common/BookText.h"
+#include "common/Exception.h"
 #include "sources/ContentsReading.h"
 
 #include <memory>
+#include <nlohmann/json.hpp>
 
 TBookFileSource::TBookFileSource(const TBookReader& reader)
     : reader_(reader)
@@ -72,6 +75,74 @@ TContents TBookFileSource::Contents() const
         return bytes;
     };
     return ReadContentsFromPages(book);
+}
+
+std::optional<TBookSource::TStoredRecord> TBookFileSource::StoredRecordAt(std::size_t index) const
+{
+    const int entry = static_cast<int>(index);
+    if (entry >= reader_.Pages().Count())
+        return std::nullopt;
+    return TStoredRecord { reader_.PageOffset(entry), reader_.StoredLengthAt(entry) };
+}
+
+TPageLookup TBookFileSource::PageAt(std::size_t index, std::string_view /*name*/)
+{
+    const int entry = static_cast<int>(index);
+    if (entry >= reader_.Pages().Count())
+        return {};
+    std::string bytes;
+    if (!reader_.ExtractPageAtConcurrently(entry, bytes))
+        return { true, nullptr };
+    return { true, std::make_shared<const std::string>(std::move(bytes)) };
+}
+
+std::string TBookFileSource::StoredNameOf(std::string_view name) const
+{
+    const int index = reader_.IndexOfPage(name);
+    return index < 0 ? std::string(name) : reader_.Pages().Strings(index);
+}
+
+std::string TBookFileSource::WhyUnreadable(std::size_t index, std::string_view name)
+{
+    return "Cannot extract page " + BookTextToUtf8(name) + " (index " + std::to_string(index) + ")";
+}
+
+namespace {
+
+template <typename Value> std::string Json(const Value& value)
+{
+    return nlohmann::json(value).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+} // namespace
+
+std::vector<TBookSource::TInfoFact> TBookFileSource::InfoFacts() const
+{
+    std::string home;
+    try {
+        home = BookTextToUtf8(reader_.GetHomePageName());
+    } catch (const Exception& error) {
+        home = "none: " + error.Message();
+    }
+    const std::string aboutText = BookTextToUtf8(reader_.aboutText());
+    std::vector<TInfoFact> facts {
+        { "homePage", "Home page:", home + " (index " + std::to_string(reader_.homePageIndex()) + ")", Json(home) },
+        { "homePageIndex", "", "", Json(reader_.homePageIndex()) },
+        { "headerOffset", "Header offset:", std::to_string(reader_.headerOffset()), Json(reader_.headerOffset()) },
+        { "directoryOffset", "Directory offset:", std::to_string(reader_.directoryOffset()),
+            Json(reader_.directoryOffset()) },
+        { "hasAboutText", "", "", Json(reader_.hasAboutText()) },
+        { "aboutText", "About text:", reader_.hasAboutText() ? aboutText : "(none)", Json(aboutText) },
+        { "hasAboutDate", "", "", Json(reader_.hasAboutDate()) },
+        { "aboutDate", "About date:", reader_.hasAboutDate() ? FormatIsoDate(reader_.aboutDate()) : "(none)",
+            Json(reader_.aboutDate()) },
+        { "entryExtraMode", "", "", Json(reader_.entryExtraMode()) },
+        { "auxKind", "", "", Json(reader_.auxKind()) },
+        { "auxPageIndex", "", "", Json(reader_.auxPageIndex()) },
+    };
+    if (reader_.hasAboutDate())
+        facts.push_back({ "aboutDateText", "", "", Json(FormatIsoDate(reader_.aboutDate())) });
+    return facts;
 }
 
 std::optional<TStoredContents> StoredContentsOf(const TBookReader& reader)

@@ -23,6 +23,13 @@ public:
     TContents Contents() const override;
     const TBookReader& Reader() const { return reader_; }
 
+    // The directory's records and header fields.
+    std::optional<TStoredRecord> StoredRecordAt(std::size_t index) const override;
+    TPageLookup PageAt(std::size_t index, std::string_view name) override;
+    std::string StoredNameOf(std::string_view name) const override;
+    std::string WhyUnreadable(std::size_t index, std::string_view name) override;
+    std::vector<TInfoFact> InfoFacts() const override;
+
 private:
     const TBookReader& reader_;
 };

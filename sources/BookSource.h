@@ -4,6 +4,8 @@
 #include "sources/Contents.h"
 #include "sources/PageSource.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,4 +51,37 @@ public:
         display.showMenu = true;
         return display;
     }
+
+    // What a source kept in a container file of its own (a book file) tells beyond its pages, for
+    // ebook-pack's info, list, extract and verify; every other source keeps these defaults.
+
+    // Where a page's record lies in the container and how many bytes it takes there.
+    struct TStoredRecord {
+        int64_t offset = 0;
+        int64_t size = -1; // -1: the record's length cannot be read
+    };
+    // The record of the page at `index` in PageNames(); nothing for a source without records.
+    virtual std::optional<TStoredRecord> StoredRecordAt(std::size_t /*index*/) const { return std::nullopt; }
+    // The page at `index` in PageNames(), named `name` there. Lookup may never answer it: a book's
+    // directory may hold /page.htm after /Page.htm, and names are found without regard to case.
+    virtual TPageLookup PageAt(std::size_t /*index*/, std::string_view name) { return Lookup(name); }
+    // The name under which the page Lookup answers for `name` is stored (a book finds "/C.HTM" as
+    // "/c.htm"); the name itself by default. Nothing is read.
+    virtual std::string StoredNameOf(std::string_view name) const { return std::string(name); }
+    // Why the page at `index` in PageNames() cannot be read, as one line naming it; empty when the
+    // source knows no more than that (a ZIM archive names the damaged entry and what is wrong).
+    virtual std::string WhyUnreadable(std::size_t /*index*/, std::string_view /*name*/) { return {}; }
+
+    // A line of `ebook-pack info` that only some kinds have: the key of its value in the JSON
+    // object (empty: shown on a terminal only), its label on a terminal (empty: JSON only), the
+    // text shown there, and the value as JSON text.
+    struct TInfoFact {
+        std::string key;
+        std::string label;
+        std::string text;
+        std::string json;
+    };
+    // Such lines in the order shown; one whose key a line of every source has replaces that line
+    // (a book shows its home page with the index its header gives).
+    virtual std::vector<TInfoFact> InfoFacts() const { return {}; }
 };

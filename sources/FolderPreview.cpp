@@ -192,6 +192,13 @@ std::vector<std::string> TFolderPages::PageNames() const
     return names;
 }
 
+std::string TFolderPages::StoredNameOf(std::string_view name) const
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = plan_->firstByFoldedName.find(FoldedBookText(name));
+    return found == plan_->firstByFoldedName.end() ? std::string(name) : plan_->book.files[found->second].pageName;
+}
+
 std::string TFolderPages::Title() const
 {
     const std::lock_guard lock(mutex_);

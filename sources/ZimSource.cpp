@@ -244,3 +244,24 @@ std::vector<TZimHit> TZimSource::Suggest(const std::string& text, int limit) con
     }
     return hits;
 }
+
+std::string TZimSource::WhyUnreadable(std::size_t /*index*/, std::string_view name)
+{
+    try {
+        ReadPage(name);
+    } catch (const Exception& error) {
+        return error.Message();
+    }
+    return {};
+}
+
+std::vector<TBookSource::TInfoFact> TZimSource::InfoFacts() const
+{
+    const auto yesNo = [](bool value) {
+        return std::pair<std::string, std::string>(value ? "yes" : "no", value ? "true" : "false");
+    };
+    const auto [fullText, fullTextJson] = yesNo(HasFullTextIndex());
+    const auto [titles, titlesJson] = yesNo(HasTitleIndex());
+    return { { "fullTextIndex", "Full-text index:", fullText, fullTextJson },
+        { "titleIndex", "Title index:", titles, titlesJson } };
+}

@@ -67,6 +67,11 @@ public:
     // Up to `limit` pages whose titles start with or hold the text, from the title index.
     std::vector<TZimHit> Suggest(const std::string& text, int limit) const;
 
+    // The damaged entry and what is wrong with it, as ReadPage raises it.
+    std::string WhyUnreadable(std::size_t index, std::string_view name) override;
+    // Whether the archive has its own full-text and title indexes.
+    std::vector<TInfoFact> InfoFacts() const override;
+
 private:
     std::string Metadata(const std::string& key) const;
 

@@ -8,6 +8,7 @@
 #include "search/SourceSearch.h"
 #include "server/http/HTTPRequestInfo.h"
 #include "server/http/HTTPResponseInfo.h"
+#include "sources/SourceContents.h"
 
 #include <nlohmann/json.hpp>
 
@@ -95,14 +96,6 @@ std::string QueryParameter(std::string_view query, std::string_view name)
     return {};
 }
 
-TServedSearch::TServedSearch(const TBookReader& reader, std::ostream& err)
-    : ownSource_(std::make_unique<TBookFileSource>(reader))
-    , source_(*ownSource_)
-    , err_(err)
-    , thread_([this] { Build(); })
-{
-}
-
 TServedSearch::TServedSearch(TBookSource& source, std::ostream& err)
     : source_(source)
     , err_(err)
@@ -129,7 +122,7 @@ void TServedSearch::Stop()
 void TServedSearch::Build()
 {
     try {
-        contents_ = source_.Contents();
+        contents_ = ContentsOfSource(source_);
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }

@@ -34,11 +34,9 @@ public:
     static constexpr std::string_view kSuggestPath = "/.suggest";
     static constexpr int64_t kMostServedResults = 100;
 
-    // The reader must be loaded and outlive the search. `err` hears, from the search's own thread,
-    // why an index the book keeps is not used (it is damaged); it must outlive the search.
-    TServedSearch(const TBookReader& reader, std::ostream& err);
-    // Any other source, searched as SourceSearch.h says (a ZIM through its own index when it has
-    // one); the source must outlive the search.
+    // The source, searched as SourceSearch.h says (a book through the index it keeps, a ZIM
+    // through its own when it has one), must outlive the search. `err` hears, from the search's own
+    // thread, why an index the book keeps is not used (it is damaged); it must outlive the search.
     TServedSearch(TBookSource& source, std::ostream& err);
     // Stops the build between two pages and joins its thread; waiting requests get 503.
     ~TServedSearch();
@@ -59,7 +57,6 @@ private:
     SearchResults SearchLocked(
         std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit);
 
-    std::unique_ptr<TBookSource> ownSource_; // a book file's
     TBookSource& source_;
     const TZimSource* archive_ = nullptr; // searched through its own index, when set
     std::string unsearchable_; // why the source's text cannot be searched, when it cannot
