@@ -29,8 +29,10 @@ its contents entry's title.
 The index the book keeps is used when it has one (build writes it unless given --no-index);
 otherwise one is built in memory first. A ZIM with a full-text index of its own is searched
 through it (its ranking and snippets); an EPUB, CHM, folder or a ZIM without one (up to 256 MiB of
-pages) is indexed here first. A QUERY longer than 1 MiB is refused. Exit status 1 when no page
-matches.
+pages) is indexed here first. A QUERY longer than 1 MiB is refused. When no page holds the words
+whole, the last is tried as the beginning of longer words, and the answer starts by saying so
+("no page holds 'subproc'; pages with words beginning so:"; with --json "beginnings": true).
+Exit status 1 when no page matches.
 
 Options:
   --limit N    list at most N pages (default 20; 0 lists all); the total is always given
