@@ -29,9 +29,7 @@ int ServeFolder(const std::string& folder, const CommandLine& line, const TPageS
     // Its search paths, as for a book, over the files as serving starts: a change the watch
     // sees is served at once but searched only after a restart.
     const auto search = std::make_shared<TServedSearch>(pages, context.err);
-    server.AnswerFirst([search](const THTTPRequestInfo& request, THTTPResponseInfo& response) {
-        return search->Answer(request, response);
-    });
+    server.AnswerFirst([search](const THTTPRequestInfo& request) { return search->Answer(request); });
     if (!SwitchOnServing(server, line, address, port, context.err))
         return kExitError;
     context.out << EscapeForTerminal(server.PageURL(ReplaceAll(pages.HomePageName(), " ", "%20"))) << std::endl;
@@ -54,9 +52,7 @@ int ServeOtherSource(const std::string& fileName, ESourceKind kind, const Comman
     TPageServer server(*source, limits);
     // Its search paths, as for a book; the handler keeps the search until the server goes.
     const auto search = std::make_shared<TServedSearch>(*source, context.err);
-    server.AnswerFirst([search](const THTTPRequestInfo& request, THTTPResponseInfo& response) {
-        return search->Answer(request, response);
-    });
+    server.AnswerFirst([search](const THTTPRequestInfo& request) { return search->Answer(request); });
     if (!SwitchOnServing(server, line, address, port, context.err))
         return kExitError;
     const std::string home = source->HomePageName();
