@@ -6,6 +6,7 @@
 #include "pageservice/PagePorts.h"
 #include "pageservice/RequestScreen.h"
 #include "pageservice/tests/TakenPagePort.h"
+#include "server/http/HTTPRequestInfo.h"
 #include "server/socket/NetExceptions.h"
 #include "server/tests/SocketTestSupport.h"
 
@@ -294,4 +295,52 @@ TEST(PageServer, TheViewersAnswersKeepTheirBytes)
     EXPECT_EQ(Exchange(port, "GET /boom.htm HTTP/1.0\r\n\r\n"),
         "HTTP/1.0 500 Internal Server Error\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: "
         "41\r\n\r\n<B>500 Internal Server Error</B><P>boom\r\n");
+}
+
+namespace {
+
+// A server's own policy, as one that adds headers to every answer would be: marks each answer
+// with its code on the way out.
+class MarkingPolicy : public TAnswerPolicy {
+public:
+    void Write(const THTTPRequestInfo& request, TAnswer answer, THTTPResponseInfo& response) const override
+    {
+        answer.headers.emplace_back("X-Answered", std::to_string(answer.code));
+        TAnswerPolicy::Write(request, std::move(answer), response);
+    }
+};
+
+} // namespace
+
+TEST(PageServer, EveryAnswerGoesOutThroughTheServersPolicy)
+{
+    PagesThatMayFail source;
+    TPageServer server(source, TPageServerLimits {});
+    server.SetAnswerPolicy(std::make_shared<MarkingPolicy>());
+    server.AnswerFirst([](const THTTPRequestInfo& request) -> std::optional<TAnswer> {
+        if (request.Document != "/.first")
+            return std::nullopt;
+        return TextAnswer(200, "{}", "application/json");
+    });
+    server.SwitchOn();
+    const std::pair<std::string, int> exchanges[] = {
+        { "GET /index.htm HTTP/1.0", 200 },
+        { "GET /guide HTTP/1.0", 301 },
+        { "GET /missing.htm HTTP/1.0", 404 },
+        { "GET /index.htm HTTP/1.1\r\nHost: evil.example", 403 },
+        { "GET /boom.htm HTTP/1.0", 500 },
+        { "GET /.first HTTP/1.0", 200 },
+    };
+    for (const auto& [request, code] : exchanges) {
+        SCOPED_TRACE(request);
+        const HttpAnswer answer = ParseHttpAnswer(Exchange(server.Port(), request + "\r\n\r\n"));
+        EXPECT_EQ(answer.code, code);
+        EXPECT_EQ(answer.Header("X-Answered"), std::to_string(code));
+    }
+    const HttpAnswer first = ParseHttpAnswer(Exchange(server.Port(), "GET /.first HTTP/1.0\r\n\r\n"));
+    EXPECT_EQ(first.Header("Content-Type"), "application/json");
+    EXPECT_EQ(first.Header("Content-Length"), "2");
+    EXPECT_EQ(first.body, "{}");
+    const HttpAnswer moved = ParseHttpAnswer(Exchange(server.Port(), "GET /guide HTTP/1.0\r\n\r\n"));
+    EXPECT_EQ(moved.Header("location"), "/guide/");
 }
