@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,8 +18,8 @@ struct TAnswer {
     std::shared_ptr<const std::string> page;
     int pageFile = -1; // a memory file holding the page's bytes too (TPageLookup's), -1 for none
     std::string text;
-    // Headers of this answer alone (a move's Location), one value a name, in order; they go before
-    // the headers every answer has.
+    // Headers of this answer alone (a move's Location), in order, one value a name (an empty one
+    // leaves the header out); they go before the headers every answer has.
     std::vector<std::pair<std::string, std::string>> headers;
 };
 

@@ -18,6 +18,8 @@ class TAnswerPolicy {
 public:
     virtual ~TAnswerPolicy() = default;
 
-    // Fills a response that nothing else has written to from the answer to the request.
+    // Fills the response, as the listener made it, from the answer to the request. The request is
+    // as far as it was read: for a refusal its line and headers only, without document or
+    // parameters.
     virtual void Write(const THTTPRequestInfo& request, TAnswer answer, THTTPResponseInfo& response) const;
 };
