@@ -1,22 +1,16 @@
-#include "html/LinkLists.h"
+#include "html/LinkListTree.h"
 
-#include "common/AnsiText.h"
-#include "html/CharacterReferences.h"
+#include "html/Blanks.h"
+#include "html/MarkupTokenizer.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 namespace {
 
 constexpr std::size_t kMaxOpenElements = 512;
 constexpr std::size_t kMaxNodes = 400000;
 constexpr std::size_t kMaxText = 1024;
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
 bool IsList(std::string_view tag)
 {
@@ -35,43 +29,50 @@ bool IsVoid(std::string_view tag)
     return std::find(kTags.begin(), kTags.end(), tag) != kTags.end();
 }
 
-// Appends text with runs of blanks collapsed, up to a bound.
-void AppendCollapsed(std::string& to, std::string_view text)
+// Appends text with runs of blanks collapsed, up to a bound that cuts no character in two.
+void AppendBounded(CollapsedText& to, std::string_view text)
 {
-    for (char c : text) {
-        if (to.size() >= kMaxText)
-            return;
-        if (IsBlank(c)) {
-            if (!to.empty() && to.back() != ' ')
-                to += ' ';
-        } else {
-            to += c;
-        }
+    if (to.Size() >= kMaxText)
+        return;
+    std::size_t room = kMaxText - to.Size();
+    if (room < text.size()) {
+        while (room > 0 && (static_cast<unsigned char>(text[room]) & 0xC0) == 0x80)
+            --room;
+        text = text.substr(0, room);
     }
+    to.Append(text);
 }
 
-std::string Trimmed(std::string text)
+// Whether the rel attribute names `next` among its words.
+bool RelNamesNext(const MarkupAttribute* rel)
 {
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
+    if (!rel)
+        return false;
+    std::string_view words = rel->value;
+    while (!words.empty()) {
+        std::size_t end = 0;
+        while (end < words.size() && !IsHtmlBlank(words[end]))
+            ++end;
+        if (EqualsLowerCase(words.substr(0, end), "next"))
+            return true;
+        words.remove_prefix(std::min(end + 1, words.size()));
+    }
+    return false;
 }
-
-struct TTag {
-    std::string name;
-    bool closing = false;
-    bool selfClosing = false;
-    std::string href;
-    std::string rel;
-};
 
 // A list or an item while the page is read; items and lists are nodes of one arena, so that
 // growing it never invalidates what the open elements point at.
 struct TNode {
     bool isList = false;
     std::string name;
-    std::string href, linkText, ownText;
+    std::string href;
+    CollapsedText linkText, ownText;
     std::vector<std::size_t> kids;
+};
+
+struct TLink {
+    std::string href;
+    CollapsedText text;
 };
 
 struct TOpen {
@@ -83,41 +84,45 @@ struct TOpen {
 class TLinkReader {
 public:
     explicit TLinkReader(std::string_view text)
-        : text_(text)
+        : tokens_(text)
     {
     }
 
-    TPageLinks Read()
+    LinkListTree Read()
     {
-        while (at_ < text_.size()) {
-            const std::size_t lt = text_.find('<', at_);
-            const std::size_t end = lt == std::string_view::npos ? text_.size() : lt;
-            Text(text_.substr(at_, end - at_));
-            at_ = end;
-            if (lt == std::string_view::npos)
-                break;
-            Markup();
+        MarkupToken token;
+        while (tokens_.Next(token)) {
+            if (!skipping_.empty()) {
+                if (token.kind == MarkupTokenKind::EndTag && token.name == skipping_)
+                    skipping_.clear();
+            } else if (token.kind == MarkupTokenKind::Text) {
+                Text(token);
+            } else if (token.kind == MarkupTokenKind::StartTag) {
+                Tag(token);
+            } else if (token.kind == MarkupTokenKind::EndTag) {
+                Close(token.name);
+            }
         }
-        TPageLinks result;
+        LinkListTree result;
         for (auto& [serial, lists] : groups_) {
-            std::vector<TListItem> items;
+            std::vector<LinkListItem> items;
             for (std::size_t list : lists)
                 for (std::size_t item : nodes_[list].kids)
                     items.push_back(Build(item));
             result.listGroups.push_back(std::move(items));
         }
-        for (auto& link : links_)
-            link.text = Trimmed(std::move(link.text));
-        result.links = std::move(links_);
+        result.links.reserve(links_.size());
+        for (TLink& link : links_)
+            result.links.push_back({ std::move(link.href), link.text.Take() });
         result.nextHref = nextHref_;
         return result;
     }
 
 private:
-    TListItem Build(std::size_t index) const
+    LinkListItem Build(std::size_t index) const
     {
         const TNode& node = nodes_[index];
-        TListItem item { node.href, Trimmed(node.linkText), Trimmed(node.ownText), {} };
+        LinkListItem item { node.href, node.linkText.Text(), node.ownText.Text(), {} };
         for (std::size_t kid : node.kids) {
             // A nested list's items are the item's children.
             for (std::size_t grandKid : nodes_[kid].kids)
@@ -126,130 +131,59 @@ private:
         return item;
     }
 
-    void Text(std::string_view raw)
+    void Text(const MarkupToken& token)
     {
-        if (raw.empty() || (openLink_ < 0 && InnermostItem() < 0))
+        if (token.text.empty() || (openLink_ < 0 && InnermostItem() < 0))
             return;
-        std::string decoded
-            = raw.find('&') == std::string_view::npos ? std::string(raw) : DecodeCharacterReferences(raw);
+        const std::string_view decoded = DecodedTokenText(token, decoded_);
         if (openLink_ >= 0)
-            AppendCollapsed(links_[static_cast<std::size_t>(openLink_)].text, decoded);
+            AppendBounded(links_[static_cast<std::size_t>(openLink_)].text, decoded);
         if (linkItem_ >= 0)
-            AppendCollapsed(nodes_[static_cast<std::size_t>(linkItem_)].linkText, decoded);
+            AppendBounded(nodes_[static_cast<std::size_t>(linkItem_)].linkText, decoded);
         const long item = InnermostItem();
         if (item >= 0)
-            AppendCollapsed(nodes_[static_cast<std::size_t>(item)].ownText, decoded);
+            AppendBounded(nodes_[static_cast<std::size_t>(item)].ownText, decoded);
     }
 
-    void Markup()
+    void Tag(const MarkupToken& tag)
     {
-        const std::string_view rest = text_.substr(at_);
-        if (rest.starts_with("<!--")) {
-            SkipPast("-->", 4);
-        } else if (rest.starts_with("<!") || rest.starts_with("<?")) {
-            SkipPast(">", 2);
-        } else if (rest.size() > 1 && (std::isalpha(static_cast<unsigned char>(rest[1])) || rest[1] == '/')) {
-            Tag(ReadTag());
-        } else {
-            Text("<");
-            ++at_;
-        }
-    }
-
-    void SkipPast(std::string_view end, std::size_t from)
-    {
-        const std::size_t found = text_.find(end, at_ + from);
-        at_ = found == std::string_view::npos ? text_.size() : found + end.size();
-    }
-
-    TTag ReadTag()
-    {
-        TTag tag;
-        tag.closing = text_[at_ + 1] == '/';
-        std::size_t i = at_ + (tag.closing ? 2 : 1);
-        const std::size_t nameStart = i;
-        while (i < text_.size() && !IsBlank(text_[i]) && text_[i] != '>' && text_[i] != '/')
-            ++i;
-        tag.name = LowerCaseAscii(text_.substr(nameStart, i - nameStart));
-        while (i < text_.size() && text_[i] != '>') {
-            if (IsBlank(text_[i]) || text_[i] == '/') {
-                tag.selfClosing = text_[i] == '/';
-                ++i;
-                continue;
-            }
-            const std::size_t keyStart = i;
-            while (i < text_.size() && !IsBlank(text_[i]) && text_[i] != '>' && text_[i] != '=' && text_[i] != '/')
-                ++i;
-            const std::string key = LowerCaseAscii(text_.substr(keyStart, i - keyStart));
-            while (i < text_.size() && IsBlank(text_[i]))
-                ++i;
-            std::string_view value;
-            if (i < text_.size() && text_[i] == '=') {
-                ++i;
-                while (i < text_.size() && IsBlank(text_[i]))
-                    ++i;
-                if (i < text_.size() && (text_[i] == '"' || text_[i] == '\'')) {
-                    const char quote = text_[i++];
-                    const std::size_t close = text_.find(quote, i);
-                    const std::size_t stop = close == std::string_view::npos ? text_.size() : close;
-                    value = text_.substr(i, stop - i);
-                    i = std::min(stop + 1, text_.size());
-                } else {
-                    const std::size_t valueStart = i;
-                    while (i < text_.size() && !IsBlank(text_[i]) && text_[i] != '>')
-                        ++i;
-                    value = text_.substr(valueStart, i - valueStart);
-                }
-            }
-            tag.selfClosing = false;
-            if (key == "href" && tag.href.empty())
-                tag.href = DecodeCharacterReferences(value);
-            else if (key == "rel") {
-                tag.rel = " " + LowerCaseAscii(value) + " ";
-                std::replace_if(tag.rel.begin(), tag.rel.end(), IsBlank, ' ');
-            }
-        }
-        at_ = std::min(i + 1, text_.size());
-        return tag;
-    }
-
-    void Tag(const TTag& tag)
-    {
-        if (tag.closing) {
-            Close(tag.name);
+        const std::string_view name = tag.name;
+        // Their content is never shown: passed over up to their end tag.
+        if (name == "script" || name == "style" || name == "template") {
+            skipping_ = name;
             return;
         }
-        if (tag.name == "script" || tag.name == "style" || tag.name == "template") {
-            SkipRawText(tag.name);
-            return;
+        std::string href;
+        if (name == "a" || name == "link") {
+            if (const MarkupAttribute* given = tag.Attribute("href"))
+                href = given->DecodedValue();
+            if (nextHref_.empty() && !href.empty() && RelNamesNext(tag.Attribute("rel")))
+                nextHref_ = href;
         }
-        if ((tag.name == "a" || tag.name == "link") && nextHref_.empty() && !tag.href.empty()
-            && tag.rel.find(" next ") != std::string::npos)
-            nextHref_ = tag.href;
-        if (tag.name == "a")
-            OpenLink(tag);
-        if (IsVoid(tag.name) || tag.selfClosing)
+        if (name == "a")
+            OpenLink(std::move(href));
+        if (IsVoid(name) || tag.selfClosing)
             return;
-        if (IsItem(tag.name))
-            OpenItem(tag.name);
-        else if (IsList(tag.name))
-            OpenList(tag.name);
+        if (IsItem(name))
+            OpenItem(std::string(name));
+        else if (IsList(name))
+            OpenList(std::string(name));
         else
-            Push(tag.name, -1);
+            Push(std::string(name), -1);
     }
 
-    void OpenLink(const TTag& tag)
+    void OpenLink(std::string href)
     {
         CloseLink();
-        if (tag.href.empty() || links_.size() >= kMaxNodes)
+        if (href.empty() || links_.size() >= kMaxNodes)
             return;
-        links_.push_back({ tag.href, {} });
-        openLink_ = static_cast<long>(links_.size()) - 1;
         const long item = InnermostItem();
         if (item >= 0 && nodes_[static_cast<std::size_t>(item)].href.empty()) {
-            nodes_[static_cast<std::size_t>(item)].href = tag.href;
+            nodes_[static_cast<std::size_t>(item)].href = href;
             linkItem_ = item;
         }
+        links_.push_back({ std::move(href), {} });
+        openLink_ = static_cast<long>(links_.size()) - 1;
     }
 
     void CloseLink()
@@ -350,7 +284,7 @@ private:
 
     void PopTo(std::size_t index) { open_.resize(index); }
 
-    void Close(const std::string& name)
+    void Close(std::string_view name)
     {
         if (name == "a")
             CloseLink();
@@ -370,31 +304,14 @@ private:
         }
     }
 
-    // Raw text: only "</name" ends it, whatever the letter case.
-    void SkipRawText(const std::string& name)
-    {
-        const std::string end = "</" + name;
-        while (at_ < text_.size()) {
-            const std::size_t lt = text_.find("</", at_);
-            if (lt == std::string_view::npos) {
-                at_ = text_.size();
-                return;
-            }
-            at_ = lt + 2;
-            if (LowerCaseAscii(text_.substr(lt, end.size())) == end) {
-                SkipPast(">", 0);
-                return;
-            }
-        }
-    }
-
-    std::string_view text_;
-    std::size_t at_ = 0;
+    MarkupTokenizer tokens_;
+    std::string skipping_; // the element whose content is passed over, else empty
+    std::string decoded_; // the text of the token read last, when references had to be decoded
     std::vector<TNode> nodes_;
     std::vector<TOpen> open_;
     std::size_t serial_ = 0;
     std::vector<std::pair<std::size_t, std::vector<std::size_t>>> groups_;
-    std::vector<TMarkupLink> links_;
+    std::vector<TLink> links_;
     long openLink_ = -1;
     long linkItem_ = -1;
     std::string nextHref_;
@@ -402,7 +319,7 @@ private:
 
 } // namespace
 
-TPageLinks ReadPageLinks(std::string_view utf8)
+LinkListTree ReadLinkListTree(std::string_view utf8)
 {
     return TLinkReader(utf8).Read();
 }
