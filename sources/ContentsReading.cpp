@@ -4,7 +4,7 @@
 #include "common/BookText.h"
 #include "common/PathSteps.h"
 #include "common/PercentDecoding.h"
-#include "html/LinkLists.h"
+#include "html/LinkListTree.h"
 #include "html/PageKind.h"
 #include "html/PageText.h"
 #include "html/TextEncoding.h"
@@ -55,19 +55,19 @@ public:
     {
     }
 
-    const TPageLinks* Links(const std::string& page)
+    const LinkListTree* Links(const std::string& page)
     {
         if (const auto found = links_.find(page); found != links_.end())
             return &found->second;
         const auto bytes = book_.read(page);
         if (!bytes)
             return nullptr;
-        return &links_.emplace(page, ReadPageLinks(DecodePageText(*bytes, true).utf8)).first->second;
+        return &links_.emplace(page, ReadLinkListTree(DecodePageText(*bytes, true).utf8)).first->second;
     }
 
 private:
     const TContentsBook& book_;
-    std::map<std::string, TPageLinks> links_;
+    std::map<std::string, LinkListTree> links_;
 };
 
 // A place in the book a link leads to, as stored, when it is an HTML page of the book. A link to a
@@ -101,10 +101,10 @@ public:
     {
     }
 
-    TContents Convert(const std::vector<TListItem>& items)
+    TContents Convert(const std::vector<LinkListItem>& items)
     {
         TContents entries;
-        for (const TListItem& item : items) {
+        for (const LinkListItem& item : items) {
             if (count_ >= kMaxEntries)
                 break;
             TContentsEntry entry;
@@ -149,8 +149,8 @@ struct TCandidate {
 TCandidate BestLists(const TContentsBook& book, TPageLinksCache& cache)
 {
     std::vector<std::string> candidates { book.home };
-    if (const TPageLinks* home = cache.Links(book.home)) {
-        for (const TMarkupLink& link : home->links) {
+    if (const LinkListTree* home = cache.Links(book.home)) {
+        for (const LinkWithText& link : home->links) {
             const auto place = BookPlace(book, book.home, link.href);
             if (!place || candidates.size() > kMaxContentsPages)
                 continue;
@@ -162,7 +162,7 @@ TCandidate BestLists(const TContentsBook& book, TPageLinksCache& cache)
     }
     TCandidate best;
     for (const std::string& page : candidates) {
-        const TPageLinks* links = cache.Links(page);
+        const LinkListTree* links = cache.Links(page);
         if (links == nullptr)
             continue;
         for (const auto& group : links->listGroups) {
@@ -191,7 +191,7 @@ TContents NextChain(const TContentsBook& book, TPageLinksCache& cache)
     std::string page = book.home;
     while (entries.size() < std::min(book.pageCount, kMaxEntries) && seen.insert(LowerCaseAscii(page)).second) {
         entries.push_back({ PageTitle(book, page), page, {}, {} });
-        const TPageLinks* links = cache.Links(page);
+        const LinkListTree* links = cache.Links(page);
         if (links == nullptr || links->nextHref.empty())
             break;
         const auto next = BookPlace(book, page, links->nextHref);
@@ -205,11 +205,11 @@ TContents NextChain(const TContentsBook& book, TPageLinksCache& cache)
 TContents HomeLinks(const TContentsBook& book, TPageLinksCache& cache)
 {
     TContents entries;
-    const TPageLinks* links = cache.Links(book.home);
+    const LinkListTree* links = cache.Links(book.home);
     if (links == nullptr)
         return entries;
     std::set<std::string> seen { LowerCaseAscii(book.home) };
-    for (const TMarkupLink& link : links->links) {
+    for (const LinkWithText& link : links->links) {
         const auto place = BookPlace(book, book.home, link.href);
         if (!place || !seen.insert(LowerCaseAscii(place->page)).second)
             continue;
@@ -314,7 +314,7 @@ TContents ReadContentsFromPages(const TContentsBook& book)
         return {};
     TPageLinksCache cache(book);
     TCandidate lists = BestLists(book, cache);
-    const TPageLinks* home = cache.Links(book.home);
+    const LinkListTree* home = cache.Links(book.home);
     TContents chain;
     if (home != nullptr && !home->nextHref.empty())
         chain = NextChain(book, cache);

@@ -5,7 +5,7 @@
 #include "common/Exception.h"
 #include "common/PercentDecoding.h"
 #include "html/PageKind.h"
-#include "html/PageLinks.h"
+#include "html/PageLinkTargets.h"
 #include "html/TextEncoding.h"
 #include "pageservice/PageService.h"
 #include "search/StoredIndex.h"
@@ -125,7 +125,7 @@ std::string FolderOf(std::string_view pageName)
 }
 
 struct ReadPage {
-    std::vector<PageLink> links;
+    std::vector<LinkTarget> links;
     std::string base;
     std::unordered_set<std::string> anchors;
     bool markup = false;
@@ -145,12 +145,12 @@ ReadPage ReadLinks(const SourcePage& page)
     }
     const DecodedText text = DecodePageText(bytes, read.markup);
     if (read.markup) {
-        PageLinks links = LinksOfMarkup(text.utf8);
+        PageLinkTargets links = LinkTargetsOfMarkup(text.utf8);
         read.links = std::move(links.links);
         read.base = std::move(links.base);
         read.anchors.insert(links.anchors.begin(), links.anchors.end());
     } else {
-        read.links = LinksOfStyleSheet(text.utf8);
+        read.links = LinkTargetsOfStyleSheet(text.utf8);
     }
     return read;
 }
@@ -214,7 +214,7 @@ LinkReport CheckLinks(const std::vector<SourcePage>& allPages, const std::string
             else if (auto base = RequestPath(folder, read[i].base))
                 folder = FolderOf(PercentDecodePath(*base));
         }
-        for (const PageLink& link : read[i].links) {
+        for (const LinkTarget& link : read[i].links) {
             auto finding = [&](LinkFindingKind kind, std::string found = {}) {
                 return LinkFinding { kind, pageName, link.target, link.where, std::move(found) };
             };
