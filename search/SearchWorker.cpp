@@ -13,8 +13,9 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 
 } // namespace
 
-TSearchWorker::TSearchWorker(TBookSource& source)
+TSearchWorker::TSearchWorker(TBookSource& source, std::shared_future<TContents> contents)
     : source_(source)
+    , given_(std::move(contents))
 {
 }
 
@@ -96,7 +97,7 @@ bool TSearchWorker::AnswerUntilStopped(const std::function<SearchResults(const R
 void TSearchWorker::Run()
 {
     try {
-        contents_ = source_.Contents();
+        contents_ = given_.valid() ? given_.get() : source_.Contents();
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }

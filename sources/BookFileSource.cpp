@@ -74,6 +74,27 @@ TContents TBookFileSource::Contents() const
     return ReadContentsFromPages(book);
 }
 
+std::optional<int> TBookFileSource::PageIndexOf(std::string_view name) const
+{
+    return reader_.IndexOfPage(name);
+}
+
+std::optional<TBookAbout> TBookFileSource::About() const
+{
+    TBookAbout about;
+    if (reader_.hasAboutText())
+        about.text = BookTextToUtf8(reader_.aboutText());
+    if (reader_.hasAboutDate())
+        about.date = reader_.aboutDate();
+    return about;
+}
+
+bool TBookFileSource::OpensContentsAtStart() const
+{
+    const auto stored = StoredContentsOf(reader_);
+    return stored && stored->openAtStart;
+}
+
 std::optional<TStoredContents> StoredContentsOf(const TBookReader& reader)
 {
     const int index = reader.IndexOfPage(kContentsEntryName);

@@ -21,6 +21,9 @@ public:
     DisplaySettings Display() const override;
     // The contents the book stores, else those its home page shows (ContentsReading.h).
     TContents Contents() const override;
+    std::optional<int> PageIndexOf(std::string_view name) const override;
+    std::optional<TBookAbout> About() const override;
+    bool OpensContentsAtStart() const override;
     const TBookReader& Reader() const { return reader_; }
 
 private:

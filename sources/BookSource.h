@@ -4,8 +4,17 @@
 #include "sources/Contents.h"
 #include "sources/PageSource.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// What a book file's header says for its About box, besides the title and description.
+struct TBookAbout {
+    std::optional<std::string> text; // UTF-8
+    std::optional<double> date; // days since 30 December 1899, the fraction the time of day
+};
 
 // Where a reader, a page server, search, the whole-book export and ebook-pack take a book's pages
 // from: a book file, a folder of pages, an EPUB, a CHM or a ZIM archive. Pages are answered by name through Lookup; the
@@ -49,4 +58,16 @@ public:
         display.showMenu = true;
         return display;
     }
+
+    // The position in PageNames() of the page Lookup answers for the name (letter case as Lookup
+    // treats it), or -1 for none; nothing where the source keeps no index of its names, whose
+    // names are then matched exactly.
+    virtual std::optional<int> PageIndexOf(std::string_view) const { return std::nullopt; }
+    // How many articles an archive counts without listing its entries (a ZIM archive's); nothing
+    // where pages are not counted so.
+    virtual std::optional<uint64_t> CountedArticles() const { return std::nullopt; }
+    // The about text and date a book file's header carries; nothing for a source read in place.
+    virtual std::optional<TBookAbout> About() const { return std::nullopt; }
+    // Whether the book asks for its contents beside the first page it shows.
+    virtual bool OpensContentsAtStart() const { return false; }
 };

@@ -193,6 +193,13 @@ std::vector<std::string> TFolderPages::PageNames() const
     return names;
 }
 
+std::optional<int> TFolderPages::PageIndexOf(std::string_view name) const
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = plan_->firstByFoldedName.find(FoldedBookText(name));
+    return found == plan_->firstByFoldedName.end() ? -1 : static_cast<int>(found->second);
+}
+
 std::string TFolderPages::Title() const
 {
     const std::lock_guard lock(mutex_);

@@ -37,6 +37,7 @@ public:
 
     TPageLookup Lookup(std::string_view name) override;
     std::vector<std::string> PageNames() const override;
+    std::optional<int> PageIndexOf(std::string_view name) const override;
     std::string Title() const override;
     std::string HomePageName() const override;
     std::string NotFoundMarkup() override;

@@ -14,6 +14,7 @@ class TPageListSource : public TBookSource {
 public:
     TPageLookup Lookup(std::string_view name) override;
     std::vector<std::string> PageNames() const override;
+    std::optional<int> PageIndexOf(std::string_view name) const override { return IndexOf(name); }
 
     const std::vector<SourcePage>& Pages() const { return pages_; }
     // The index of the page stored under the name (letter case ignored), or -1.
