@@ -2,6 +2,7 @@
 
 #include "search/SourceSearch.h"
 #include "sources/BookSource.h"
+#include "sources/SourceContents.h"
 
 #include <chrono>
 #include <memory>
@@ -96,7 +97,7 @@ bool TSearchWorker::AnswerUntilStopped(const std::function<SearchResults(const R
 void TSearchWorker::Run()
 {
     try {
-        contents_ = source_.Contents();
+        contents_ = ContentsOfSource(source_);
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }

@@ -19,8 +19,11 @@ public:
     std::string HomePageName() const override;
     std::string Description() const override;
     DisplaySettings Display() const override;
-    // The contents the book stores, else those its home page shows (ContentsReading.h).
+    // The contents the book stores; empty for a book without them (ContentsOfSource reads its
+    // home page's).
     TContents Contents() const override;
+    // The name as the directory holds it, found without reading the page.
+    std::optional<std::string> StoredPageName(std::string_view name) override;
     const TBookReader& Reader() const { return reader_; }
 
 private:

@@ -4,13 +4,22 @@
 #include "sources/Contents.h"
 #include "sources/PageSource.h"
 
+#include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Where a reader, a page server, search, the whole-book export and ebook-pack take a book's pages
 // from: a book file, a folder of pages, an EPUB, a CHM or a ZIM archive. Pages are answered by name through Lookup; the
 // rest describes the book as a whole.
 class TBookSource : public TPageSource {
+    // The contents a reader sees, worked out by ContentsOfSource (SourceContents.h) on first
+    // asking and kept for every later one, whatever thread asks.
+    friend const TContents& ContentsOfSource(TBookSource& source);
+    std::mutex readerContentsLock_;
+    std::optional<TContents> readerContents_; // under readerContentsLock_
+
 public:
     // Every page name in the source's own order (a book's directory order), as Lookup takes them.
     virtual std::vector<std::string> PageNames() const = 0;
@@ -18,8 +27,18 @@ public:
     virtual std::string Title() const = 0;
     // The name of the page a reader sees first; empty for a source without pages.
     virtual std::string HomePageName() const = 0;
-    // The source's own table of contents; empty where it has none.
+    // The source's own table of contents; empty where it has none. Readers ask ContentsOfSource,
+    // which falls back to the home page's lists.
     virtual TContents Contents() const { return {}; }
+    // The name the page stored under `name` (letter case ignored, as Lookup matches) is stored
+    // under; nothing when there is none. By default `name` itself when Lookup finds a page, which
+    // reads it: sources that can tell without reading say so.
+    virtual std::optional<std::string> StoredPageName(std::string_view name)
+    {
+        if (!Lookup(name).stored)
+            return std::nullopt;
+        return std::string(name);
+    }
     // A keyword index (a CHM's .hhk) as a flat list of entries, for filtering the contents by
     // words that are no heading; empty where the source has none.
     virtual TContents Keywords() const { return {}; }

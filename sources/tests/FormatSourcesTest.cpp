@@ -1,6 +1,8 @@
 #include "common/Exception.h"
 #include "sources/ChmSource.h"
+#include "sources/ContentsReading.h"
 #include "sources/OpenSource.h"
+#include "sources/SourceContents.h"
 #include "sources/SourceKind.h"
 #include "sources/ZimSource.h"
 #include "sources/tests/SampleSources.h"
@@ -108,6 +110,10 @@ TEST(FormatSources, EveryKindIsToldByContentAndReadThroughOneInterface)
             std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
             EXPECT_TRUE(source->Lookup(upper).bytes) << upper;
         }
+        // Every kind shows contents: its own, else the links of its home page.
+        const TContents& shown = ContentsOfSource(*source);
+        ASSERT_FALSE(shown.empty());
+        EXPECT_NE(Page(*source, ContentsInReadingOrder(shown).back()->page).find(kSampleWord), std::string::npos);
         if (sample.kind == ESourceKind::Epub || sample.kind == ESourceKind::Chm) {
             const TContents contents = source->Contents();
             ASSERT_EQ(contents.size(), 1u);

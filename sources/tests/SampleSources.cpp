@@ -105,6 +105,20 @@ void WriteSampleEpub(const fs::path& path)
             { "OEBPS/text/chapter.xhtml", XhtmlOf(SampleChapterPage()) }, { "OEBPS/style.css", kStyle } });
 }
 
+void WriteZim(const fs::path& path, const std::vector<TZimPage>& pages, bool fullTextIndex)
+{
+    zim::writer::Creator creator;
+    creator.configIndexing(fullTextIndex, "eng");
+    creator.configNbWorkers(1);
+    creator.startZimCreation(path.string());
+    const zim::writer::Hints front { { zim::writer::FRONT_ARTICLE, 1 } };
+    for (const TZimPage& page : pages)
+        creator.addItem(zim::writer::StringItem::create(page.path, "text/html", page.title, front, page.html));
+    if (!pages.empty())
+        creator.setMainPath(pages.front().path);
+    creator.finishZimCreation();
+}
+
 void WriteSampleZim(const fs::path& path)
 {
     using zim::writer::StringItem;

@@ -39,6 +39,15 @@ void WriteSampleEpub(const std::filesystem::path& path);
 // metadata and a full-text index.
 void WriteSampleZim(const std::filesystem::path& path);
 
+// A ZIM archive of HTML pages (path without "/", title, markup) as zimwriterfs writes a folder:
+// the first page its main page, no metadata, a full-text index only when asked for.
+struct TZimPage {
+    std::string path;
+    std::string title;
+    std::string html;
+};
+void WriteZim(const std::filesystem::path& path, const std::vector<TZimPage>& pages, bool fullTextIndex);
+
 // A CHM compiled by chmcmd from an HTML Help project in `work` (index.html, sub/chapter.html,
 // contents and keyword sitemaps); nothing where chmcmd is not installed.
 std::optional<std::filesystem::path> CompileSampleChm(const std::filesystem::path& work);

@@ -8,6 +8,7 @@
 #include "search/SourceSearch.h"
 #include "server/http/HTTPRequestInfo.h"
 #include "server/http/HTTPResponseInfo.h"
+#include "sources/SourceContents.h"
 
 #include <nlohmann/json.hpp>
 
@@ -129,7 +130,7 @@ void TServedSearch::Stop()
 void TServedSearch::Build()
 {
     try {
-        contents_ = source_.Contents();
+        contents_ = ContentsOfSource(source_);
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }
