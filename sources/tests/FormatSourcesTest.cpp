@@ -162,6 +162,22 @@ TEST(FormatSources, ChmKeywordsAndLanguageComeFromTheArchive)
         EXPECT_FALSE(name.starts_with("/#") || name.starts_with("/$")) << name;
 }
 
+TEST(FormatSources, AChmWithoutADefaultTopicOpensOnTheHomePageAFolderWould)
+{
+    TScratchFolder temp;
+    const std::string page = "<html><body><p>A page</p></body></html>";
+    // Both index pages: index.htm comes first, as in a folder, whatever its letter case.
+    fs::create_directories(temp / "both");
+    const auto both = CompileChm(temp / "both", { { "a.css", "p {}" }, { "index.html", page }, { "INDEX.HTM", page } });
+    if (!both)
+        GTEST_SKIP() << "chmcmd is not installed (fp-utils)";
+    EXPECT_EQ(TChmSource(both->string()).HomePageName(), "/INDEX.HTM");
+    // No index page: the first HTML page, its extension in any letter case.
+    fs::create_directories(temp / "none");
+    const auto none = CompileChm(temp / "none", { { "a.css", "p {}" }, { "MAIN.HTM", page } });
+    EXPECT_EQ(TChmSource(none->string()).HomePageName(), "/MAIN.HTM");
+}
+
 TEST(FormatSources, OtherFilesAndDamagedArchivesAreRefusedWithAMessage)
 {
     TScratchFolder temp;
@@ -173,9 +189,21 @@ TEST(FormatSources, OtherFilesAndDamagedArchivesAreRefusedWithAMessage)
     } catch (const Exception& error) {
         EXPECT_NE(error.Message().find("EPUB, a CHM, a ZIM"), std::string::npos) << error.Message();
     }
-    // A zip without an EPUB container is no EPUB.
+    EXPECT_FALSE(NotABookHint((temp / "notes.txt").string()));
+    // A zip without an EPUB container is no EPUB; a zip, whole or damaged, says how to make a
+    // book of it, and the kinds read in place need no hint.
     WriteZip(temp / "plain.zip", { { "index.html", "<p>x</p>" } });
     EXPECT_FALSE(DetectSourceKind((temp / "plain.zip").string()));
+    std::ofstream(temp / "damaged.zip") << "PK\x03\x04 and nothing a zip reader takes";
+    for (const char* zip : { "plain.zip", "damaged.zip" }) {
+        const auto hint = NotABookHint((temp / zip).string());
+        ASSERT_TRUE(hint) << zip;
+        EXPECT_NE(hint->find("is a zip archive; unpack it"), std::string::npos) << *hint;
+    }
+    WriteSampleEpub(temp / "sample.epub");
+    WriteSampleZim(temp / "sample.zim");
+    for (const char* readInPlace : { "sample.epub", "sample.zim" })
+        EXPECT_FALSE(NotABookHint((temp / readInPlace).string())) << readInPlace;
 
     // Cut short, each archive either refuses to open, naming the file, or answers what it still
     // can; no read crashes or answers bytes that are not there.

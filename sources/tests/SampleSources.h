@@ -48,6 +48,12 @@ struct TZimPage {
 };
 void WriteZim(const std::filesystem::path& path, const std::vector<TZimPage>& pages, bool fullTextIndex);
 
+// A CHM compiled by chmcmd from the files given (path below `work`, content), in that order, with
+// the project's [OPTIONS] lines `options` and no others but the title; nothing where chmcmd is not
+// installed.
+std::optional<std::filesystem::path> CompileChm(const std::filesystem::path& work,
+    const std::vector<std::pair<std::string, std::string>>& files, const std::string& options = {});
+
 // A CHM compiled by chmcmd from an HTML Help project in `work` (index.html, sub/chapter.html,
 // contents and keyword sitemaps); nothing where chmcmd is not installed.
 std::optional<std::filesystem::path> CompileSampleChm(const std::filesystem::path& work);
