@@ -49,6 +49,7 @@ public:
     // A line for the About box: the description, else the creators; UTF-8, empty for none.
     virtual std::string Description() const { return {}; }
     // How the viewer's window shows the book: a book file's own settings, else DefaultDisplay().
+    // A book built without settings carries DefaultDisplay() too (DefaultBuildSettings).
     virtual DisplaySettings Display() const { return DefaultDisplay(); }
 
     // The window for a source that carries no design: normal, centred on the screen, 1024 by 768

@@ -1,6 +1,7 @@
 #include "common/Exception.h"
 #include "sources/ChmSource.h"
 #include "sources/ContentsReading.h"
+#include "sources/FolderBook.h"
 #include "sources/OpenSource.h"
 #include "sources/SourceContents.h"
 #include "sources/SourceKind.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -160,6 +162,22 @@ TEST(FormatSources, ChmKeywordsAndLanguageComeFromTheArchive)
     // The compiler's own files are not pages.
     for (const std::string& name : source.PageNames())
         EXPECT_FALSE(name.starts_with("/#") || name.starts_with("/$")) << name;
+}
+
+TEST(FormatSources, ABookBuiltWithoutSettingsOpensInTheWindowOfASourceReadInPlace)
+{
+    TScratchFolder temp;
+    WriteSampleFolder(temp / "folder");
+    std::ostringstream said;
+    const FolderBook built = PlanFolderBook(temp / "folder", CommandLine({}, {}), {}, said, said);
+    WriteSampleEpub(temp / "sample.epub");
+    const DisplaySettings inPlace = OpenBookSource((temp / "sample.epub").string())->Display();
+    EXPECT_EQ(built.settings.header.display, inPlace);
+    // A normal window of 1024 by 768 centred on the screen, resizable, menu and toolbar shown.
+    EXPECT_EQ(inPlace.sizeMode, WindowSizeMode::Normal);
+    EXPECT_EQ(inPlace.positionMode, WindowPositionMode::ScreenCenter);
+    EXPECT_EQ(std::pair(inPlace.windowWidth, inPlace.windowHeight), std::pair(1024, 768));
+    EXPECT_TRUE(inPlace.resizable && inPlace.showMenu && inPlace.showToolbar);
 }
 
 TEST(FormatSources, AChmWithoutADefaultTopicOpensOnTheHomePageAFolderWould)
