@@ -30,9 +30,9 @@ public:
     // The source's own table of contents; empty where it has none. Readers ask ContentsOfSource,
     // which falls back to the home page's lists.
     virtual TContents Contents() const { return {}; }
-    // The name the page stored under `name` (letter case ignored, as Lookup matches) is stored
-    // under; nothing when there is none. By default `name` itself when Lookup finds a page, which
-    // reads it: sources that can tell without reading say so.
+    // The name under which the source stores the page Lookup finds for `name` (letter case
+    // ignored); nothing when it finds none. By default `name` itself, found by reading the page:
+    // sources that can tell without reading override it.
     virtual std::optional<std::string> StoredPageName(std::string_view name)
     {
         if (!Lookup(name).stored)
