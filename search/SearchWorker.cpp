@@ -2,6 +2,7 @@
 
 #include "search/SourceSearch.h"
 #include "sources/BookSource.h"
+#include "sources/SourceContents.h"
 
 #include <chrono>
 #include <memory>
@@ -97,7 +98,7 @@ bool TSearchWorker::AnswerUntilStopped(const std::function<SearchResults(const R
 void TSearchWorker::Run()
 {
     try {
-        contents_ = given_.valid() ? given_.get() : source_.Contents();
+        contents_ = given_.valid() ? given_.get() : ContentsOfSource(source_);
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }

@@ -2,7 +2,6 @@
 
 #include "book/BookReader.h"
 #include "common/BookText.h"
-#include "sources/ContentsReading.h"
 
 #include <memory>
 
@@ -53,25 +52,16 @@ DisplaySettings TBookFileSource::Display() const
 
 TContents TBookFileSource::Contents() const
 {
-    if (auto stored = StoredContentsOf(reader_))
-        return std::move(stored->entries);
-    TContentsBook book;
-    book.home = HomePageName().empty() ? std::string() : BookTextToUtf8(HomePageName());
-    book.pageCount = static_cast<std::size_t>(reader_.Pages().Count());
-    book.find = [this](const std::string& name) -> std::optional<std::string> {
-        const int index = reader_.IndexOfPage(name);
-        if (index < 0)
-            return std::nullopt;
-        return BookTextToUtf8(reader_.Pages().Strings(index));
-    };
-    book.read = [this](const std::string& name) -> std::optional<std::string> {
-        const int index = reader_.IndexOfPage(name);
-        std::string bytes;
-        if (index < 0 || !reader_.ExtractPageAtConcurrently(index, bytes))
-            return std::nullopt;
-        return bytes;
-    };
-    return ReadContentsFromPages(book);
+    auto stored = StoredContentsOf(reader_);
+    return stored ? std::move(stored->entries) : TContents();
+}
+
+std::optional<std::string> TBookFileSource::StoredPageName(std::string_view name)
+{
+    const int index = reader_.IndexOfPage(name);
+    if (index < 0)
+        return std::nullopt;
+    return reader_.Pages().Strings(index);
 }
 
 std::optional<int> TBookFileSource::PageIndexOf(std::string_view name) const

@@ -5,6 +5,7 @@
 #include "sources/PageSource.h"
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,12 @@ struct TBookAbout {
 // from: a book file, a folder of pages, an EPUB, a CHM or a ZIM archive. Pages are answered by name through Lookup; the
 // rest describes the book as a whole.
 class TBookSource : public TPageSource {
+    // The contents a reader sees, worked out by ContentsOfSource (SourceContents.h) on first
+    // asking and kept for every later one, whatever thread asks.
+    friend const TContents& ContentsOfSource(TBookSource& source);
+    std::mutex readerContentsLock_;
+    std::optional<TContents> readerContents_; // under readerContentsLock_
+
 public:
     // Every page name in the source's own order (a book's directory order), as Lookup takes them.
     virtual std::vector<std::string> PageNames() const = 0;
@@ -27,8 +34,18 @@ public:
     virtual std::string Title() const = 0;
     // The name of the page a reader sees first; empty for a source without pages.
     virtual std::string HomePageName() const = 0;
-    // The source's own table of contents; empty where it has none.
+    // The source's own table of contents; empty where it has none. Readers ask ContentsOfSource,
+    // which falls back to the home page's lists.
     virtual TContents Contents() const { return {}; }
+    // The name under which the source stores the page Lookup finds for `name` (letter case
+    // ignored); nothing when it finds none. By default `name` itself, found by reading the page:
+    // sources that can tell without reading override it.
+    virtual std::optional<std::string> StoredPageName(std::string_view name)
+    {
+        if (!Lookup(name).stored)
+            return std::nullopt;
+        return std::string(name);
+    }
     // A keyword index (a CHM's .hhk) as a flat list of entries, for filtering the contents by
     // words that are no heading; empty where the source has none.
     virtual TContents Keywords() const { return {}; }
@@ -39,6 +56,7 @@ public:
     // A line for the About box: the description, else the creators; UTF-8, empty for none.
     virtual std::string Description() const { return {}; }
     // How the viewer's window shows the book: a book file's own settings, else DefaultDisplay().
+    // A book built without settings carries DefaultDisplay() too (DefaultBuildSettings).
     virtual DisplaySettings Display() const { return DefaultDisplay(); }
 
     // The window for a source that carries no design: normal, centred on the screen, 1024 by 768

@@ -2,15 +2,13 @@
 
 #include "common/AnsiText.h"
 #include "common/BookText.h"
-#include "common/PathSteps.h"
-#include "common/PercentDecoding.h"
 #include "html/LinkListTree.h"
 #include "html/PageKind.h"
 #include "html/PageText.h"
 #include "html/TextEncoding.h"
+#include "sources/LinkResolution.h"
 
 #include <algorithm>
-#include <cctype>
 #include <iterator>
 #include <map>
 #include <set>
@@ -21,18 +19,6 @@ namespace {
 constexpr std::size_t kMaxEntries = 100000;
 // Pages a home page may name as its table of contents, by file name without extension.
 constexpr std::size_t kMaxContentsPages = 3;
-
-bool HasScheme(std::string_view href)
-{
-    for (std::size_t i = 0; i < href.size(); ++i) {
-        const auto c = static_cast<unsigned char>(href[i]);
-        if (c == ':')
-            return i > 0;
-        if (!(std::isalpha(c) || (i > 0 && (std::isdigit(c) || c == '+' || c == '-' || c == '.'))))
-            return false;
-    }
-    return false;
-}
 
 std::string FileNameOf(const std::string& page)
 {
@@ -274,39 +260,6 @@ void CollectInOrder(const TContents& entries, std::vector<const TContentsEntry*>
 }
 
 } // namespace
-
-std::optional<TPagePlace> ResolvePageLink(const std::string& base, const std::string& href)
-{
-    const std::string link = Trim(href);
-    if (link.empty() || link == "#" || link.starts_with("//") || HasScheme(link))
-        return std::nullopt;
-    TPagePlace place;
-    std::string_view path = link;
-    if (const std::size_t hash = path.find('#'); hash != std::string_view::npos) {
-        place.anchor = PercentDecodePath(path.substr(hash + 1));
-        path = path.substr(0, hash);
-    }
-    if (const std::size_t query = path.find('?'); query != std::string_view::npos)
-        path = path.substr(0, query);
-    if (path.empty()) {
-        place.page = base;
-        return place;
-    }
-    std::string joined
-        = path.starts_with('/') ? std::string(path) : base.substr(0, base.rfind('/') + 1) + std::string(path);
-    joined = PercentDecodePath(joined);
-    const auto steps = PathSteps(joined);
-    if (!steps)
-        return std::nullopt;
-    // A link whose last step is empty, "." or ".." names a folder.
-    const std::string_view last = std::string_view(joined).substr(joined.rfind('/') + 1);
-    const bool folder = last.empty() || last == "." || last == "..";
-    for (const std::string& step : *steps)
-        place.page += "/" + step;
-    if (folder || steps->empty())
-        place.page += "/";
-    return place;
-}
 
 TContents ReadContentsFromPages(const TContentsBook& book)
 {

@@ -31,6 +31,14 @@ TPageLookup TPageListSource::Lookup(std::string_view name)
     }
 }
 
+std::optional<std::string> TPageListSource::StoredPageName(std::string_view name)
+{
+    const int index = IndexOf(name);
+    if (index < 0)
+        return std::nullopt;
+    return pages_[static_cast<std::size_t>(index)].pageName;
+}
+
 std::vector<std::string> TPageListSource::PageNames() const
 {
     std::vector<std::string> names;

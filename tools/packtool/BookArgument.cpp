@@ -1,7 +1,7 @@
 #include "tools/packtool/BookArgument.h"
 
 #include "common/Exception.h"
-#include "sources/FileKind.h"
+#include "sources/SourceKind.h"
 
 std::unique_ptr<OpenedBook> OpenBookArgument(const std::string& fileName)
 {

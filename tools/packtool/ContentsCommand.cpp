@@ -42,8 +42,11 @@ int RunContents(const std::vector<std::string>& args, ToolContext& context)
     TContents contents;
     if (const auto kind = OtherSourceKind(name))
         contents = ContentsOfSource(*OpenBookSource(name, *kind));
-    else
-        contents = TBookFileSource(OpenBook(name)->reader).Contents();
+    else {
+        const auto book = OpenBook(name);
+        TBookFileSource source(book->reader);
+        contents = ContentsOfSource(source);
+    }
     if (line.Has("--json"))
         context.out << ContentsTreeJson(contents, 2) << "\n";
     else

@@ -6,6 +6,7 @@
 #include "search/SourceSearch.h"
 #include "sources/BookFileSource.h"
 #include "sources/OpenSource.h"
+#include "sources/SourceContents.h"
 #include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/Progress.h"
@@ -211,7 +212,7 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     const OpenedSource opened = OpenSourceArgument(path);
     TBookSource& source = *opened.source;
     if (titles)
-        return ListTitles(source, source.Contents(), typed, limit, line.Has("--json"), context);
+        return ListTitles(source, ContentsOfSource(source), typed, limit, line.Has("--json"), context);
     if (const std::string why = WhyNotSearchable(source); !why.empty())
         throw Exception(path + ": " + why);
     const TZimSource* archive = ArchiveSearchOf(source);
@@ -222,7 +223,7 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     std::future<TContents> contents;
     if (index == nullptr || !index->KeepsPlaces())
         contents = std::async(BookReaderOf(source) != nullptr ? std::launch::async : std::launch::deferred,
-            [&source] { return source.Contents(); });
+            [&source] { return ContentsOfSource(source); });
     if (archive == nullptr && index == nullptr)
         index = IndexInMemory(source, context);
     SearchResults results = archive != nullptr ? ArchiveResults(*archive, typed, 0, std::min<int64_t>(limit, 10000))
@@ -230,7 +231,7 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     if (!results.placed) {
         TContentsPlaces places;
         try {
-            places = TContentsPlaces(contents.valid() ? contents.get() : source.Contents());
+            places = TContentsPlaces(contents.valid() ? contents.get() : ContentsOfSource(source));
         } catch (const std::exception&) {
             // Contents that cannot be read: results come without breadcrumbs.
         }

@@ -7,6 +7,7 @@
 #include "search/BookPageFeeder.h"
 #include "search/SourceSearch.h"
 #include "server/http/HTTPRequestInfo.h"
+#include "sources/SourceContents.h"
 
 #include <nlohmann/json.hpp>
 
@@ -128,7 +129,7 @@ void TServedSearch::Stop()
 void TServedSearch::Build()
 {
     try {
-        contents_ = source_.Contents();
+        contents_ = ContentsOfSource(source_);
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }
