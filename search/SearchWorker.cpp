@@ -2,6 +2,7 @@
 
 #include "search/SourceSearch.h"
 #include "sources/BookSource.h"
+#include "sources/SourceContents.h"
 
 #include <chrono>
 #include <memory>
@@ -13,8 +14,9 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 
 } // namespace
 
-TSearchWorker::TSearchWorker(TBookSource& source)
+TSearchWorker::TSearchWorker(TBookSource& source, std::shared_future<TContents> contents)
     : source_(source)
+    , given_(std::move(contents))
 {
 }
 
@@ -96,7 +98,7 @@ bool TSearchWorker::AnswerUntilStopped(const std::function<SearchResults(const R
 void TSearchWorker::Run()
 {
     try {
-        contents_ = source_.Contents();
+        contents_ = given_.valid() ? given_.get() : ContentsOfSource(source_);
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }

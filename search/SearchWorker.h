@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,8 +37,9 @@ public:
     std::function<void(const std::string& why)> OnUnsearchable;
 
     // The source must outlive the worker; its pages are read on the worker's threads while others
-    // may read them too.
-    explicit TSearchWorker(TBookSource& source);
+    // may read them too. contents, when given, are the source's as its reader already reads them
+    // (a viewer's panel); the worker waits for them instead of reading them again.
+    explicit TSearchWorker(TBookSource& source, std::shared_future<TContents> contents = {});
     // Stops the build and joins the thread before anything else goes.
     ~TSearchWorker();
     TSearchWorker(const TSearchWorker&) = delete;
@@ -68,6 +70,7 @@ private:
     void MakeTitles(const TSearchIndex* index);
 
     TBookSource& source_;
+    std::shared_future<TContents> given_;
     TContents contents_; // read on the worker thread
     TContentsPlaces places_;
     std::unique_ptr<TTitleSuggestions> titles_;

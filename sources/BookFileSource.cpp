@@ -4,7 +4,6 @@
 #include "book/DateText.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
-#include "sources/ContentsReading.h"
 
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -56,25 +55,37 @@ DisplaySettings TBookFileSource::Display() const
 
 TContents TBookFileSource::Contents() const
 {
-    if (auto stored = StoredContentsOf(reader_))
-        return std::move(stored->entries);
-    TContentsBook book;
-    book.home = HomePageName().empty() ? std::string() : BookTextToUtf8(HomePageName());
-    book.pageCount = static_cast<std::size_t>(reader_.Pages().Count());
-    book.find = [this](const std::string& name) -> std::optional<std::string> {
-        const int index = reader_.IndexOfPage(name);
-        if (index < 0)
-            return std::nullopt;
-        return BookTextToUtf8(reader_.Pages().Strings(index));
-    };
-    book.read = [this](const std::string& name) -> std::optional<std::string> {
-        const int index = reader_.IndexOfPage(name);
-        std::string bytes;
-        if (index < 0 || !reader_.ExtractPageAtConcurrently(index, bytes))
-            return std::nullopt;
-        return bytes;
-    };
-    return ReadContentsFromPages(book);
+    auto stored = StoredContentsOf(reader_);
+    return stored ? std::move(stored->entries) : TContents();
+}
+
+std::optional<std::string> TBookFileSource::StoredPageName(std::string_view name)
+{
+    const int index = reader_.IndexOfPage(name);
+    if (index < 0)
+        return std::nullopt;
+    return reader_.Pages().Strings(index);
+}
+
+std::optional<int> TBookFileSource::PageIndexOf(std::string_view name) const
+{
+    return reader_.IndexOfPage(name);
+}
+
+std::optional<TBookAbout> TBookFileSource::About() const
+{
+    TBookAbout about;
+    if (reader_.hasAboutText())
+        about.text = BookTextToUtf8(reader_.aboutText());
+    if (reader_.hasAboutDate())
+        about.date = reader_.aboutDate();
+    return about;
+}
+
+bool TBookFileSource::OpensContentsAtStart() const
+{
+    const auto stored = StoredContentsOf(reader_);
+    return stored && stored->openAtStart;
 }
 
 std::optional<TBookSource::TStoredRecord> TBookFileSource::StoredRecordAt(std::size_t index) const
@@ -94,12 +105,6 @@ TPageLookup TBookFileSource::PageAt(std::size_t index, std::string_view /*name*/
     if (!reader_.ExtractPageAtConcurrently(entry, bytes))
         return { true, nullptr };
     return { true, std::make_shared<const std::string>(std::move(bytes)) };
-}
-
-std::string TBookFileSource::StoredNameOf(std::string_view name) const
-{
-    const int index = reader_.IndexOfPage(name);
-    return index < 0 ? std::string(name) : reader_.Pages().Strings(index);
 }
 
 std::string TBookFileSource::WhyUnreadable(std::size_t index, std::string_view name)

@@ -37,7 +37,8 @@ public:
 
     TPageLookup Lookup(std::string_view name) override;
     std::vector<std::string> PageNames() const override;
-    std::string StoredNameOf(std::string_view name) const override;
+    std::optional<int> PageIndexOf(std::string_view name) const override;
+    std::optional<std::string> StoredPageName(std::string_view name) override;
     std::string Title() const override;
     std::string HomePageName() const override;
     std::string NotFoundMarkup() override;

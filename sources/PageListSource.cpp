@@ -38,10 +38,12 @@ TPageLookup TPageListSource::PageAt(std::size_t index, std::string_view /*name*/
     }
 }
 
-std::string TPageListSource::StoredNameOf(std::string_view name) const
+std::optional<std::string> TPageListSource::StoredPageName(std::string_view name)
 {
     const int index = IndexOf(name);
-    return index < 0 ? std::string(name) : pages_[static_cast<std::size_t>(index)].pageName;
+    if (index < 0)
+        return std::nullopt;
+    return pages_[static_cast<std::size_t>(index)].pageName;
 }
 
 std::vector<std::string> TPageListSource::PageNames() const

@@ -55,6 +55,7 @@ public:
     // How many articles (the pages a reader is meant to see) the archive counts, without listing
     // its entries.
     uint64_t ArticleCount() const;
+    std::optional<uint64_t> CountedArticles() const override { return ArticleCount(); }
     // Every page for packing, redirects with their target's size; each load raises Exception
     // naming the entry when it is damaged.
     std::vector<SourcePage> SourcePages() const;

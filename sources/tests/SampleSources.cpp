@@ -105,6 +105,20 @@ void WriteSampleEpub(const fs::path& path)
             { "OEBPS/text/chapter.xhtml", XhtmlOf(SampleChapterPage()) }, { "OEBPS/style.css", kStyle } });
 }
 
+void WriteZim(const fs::path& path, const std::vector<TZimPage>& pages, bool fullTextIndex)
+{
+    zim::writer::Creator creator;
+    creator.configIndexing(fullTextIndex, "eng");
+    creator.configNbWorkers(1);
+    creator.startZimCreation(path.string());
+    const zim::writer::Hints front { { zim::writer::FRONT_ARTICLE, 1 } };
+    for (const TZimPage& page : pages)
+        creator.addItem(zim::writer::StringItem::create(page.path, "text/html", page.title, front, page.html));
+    if (!pages.empty())
+        creator.setMainPath(pages.front().path);
+    creator.finishZimCreation();
+}
+
 void WriteSampleZim(const fs::path& path)
 {
     using zim::writer::StringItem;
@@ -125,13 +139,27 @@ void WriteSampleZim(const fs::path& path)
     creator.finishZimCreation();
 }
 
-std::optional<fs::path> CompileSampleChm(const fs::path& work)
+std::optional<fs::path> CompileChm(
+    const fs::path& work, const std::vector<std::pair<std::string, std::string>>& files, const std::string& options)
 {
     if (std::system("command -v chmcmd >/dev/null 2>&1") != 0)
         return std::nullopt;
-    Write(work / "index.html", SampleHomePage("sub/chapter.html"));
-    Write(work / "sub/chapter.html", SampleChapterPage());
-    Write(work / "style.css", kStyle);
+    std::string project = "[OPTIONS]\nCompatibility=1.1 or later\nCompiled file=sample.chm\nDisplay compile "
+                          "progress=No\nLanguage=0x409 English (United States)\nTitle="
+        + std::string(kSampleTitle) + "\n" + options + "\n[FILES]\n";
+    for (const auto& [name, content] : files) {
+        Write(work / name, content);
+        project += name + "\n";
+    }
+    Write(work / "sample.hhp", project);
+    const std::string command = "cd '" + work.string() + "' && chmcmd sample.hhp >chmcmd.log 2>&1";
+    if (std::system(command.c_str()) != 0 || !fs::exists(work / "sample.chm"))
+        throw std::runtime_error("chmcmd failed; see " + (work / "chmcmd.log").string());
+    return work / "sample.chm";
+}
+
+std::optional<fs::path> CompileSampleChm(const fs::path& work)
+{
     Write(work / "toc.hhc", R"(<HTML><BODY><UL>
 <LI><OBJECT type="text/sitemap"><param name="Name" value="Home"><param name="Local" value="index.html"></OBJECT>
 <UL><LI><OBJECT type="text/sitemap"><param name="Name" value="Chapter"><param name="Local" value="sub/chapter.html"></OBJECT></UL>
@@ -141,27 +169,10 @@ std::optional<fs::path> CompileSampleChm(const fs::path& work)
 <LI><OBJECT type="text/sitemap"><param name="Name" value="vacuum"><param name="Local" value="sub/chapter.html"></OBJECT>
 </UL></BODY></HTML>
 )");
-    Write(work / "sample.hhp",
-        std::string(R"([OPTIONS]
-Compatibility=1.1 or later
-Compiled file=sample.chm
-Contents file=toc.hhc
-Index file=keywords.hhk
-Default topic=index.html
-Display compile progress=No
-Language=0x409 English (United States)
-Title=)") + kSampleTitle
-            + R"(
-
-[FILES]
-index.html
-sub/chapter.html
-style.css
-)");
-    const std::string command = "cd '" + work.string() + "' && chmcmd sample.hhp >chmcmd.log 2>&1";
-    if (std::system(command.c_str()) != 0 || !fs::exists(work / "sample.chm"))
-        throw std::runtime_error("chmcmd failed; see " + (work / "chmcmd.log").string());
-    return work / "sample.chm";
+    return CompileChm(work,
+        { { "index.html", SampleHomePage("sub/chapter.html") }, { "sub/chapter.html", SampleChapterPage() },
+            { "style.css", kStyle } },
+        "Contents file=toc.hhc\nIndex file=keywords.hhk\nDefault topic=index.html\n");
 }
 
 void WriteSampleFolder(const fs::path& folder)

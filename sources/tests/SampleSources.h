@@ -39,6 +39,21 @@ void WriteSampleEpub(const std::filesystem::path& path);
 // metadata and a full-text index.
 void WriteSampleZim(const std::filesystem::path& path);
 
+// A ZIM archive of HTML pages (path without "/", title, markup) as zimwriterfs writes a folder:
+// the first page its main page, no metadata, a full-text index only when asked for.
+struct TZimPage {
+    std::string path;
+    std::string title;
+    std::string html;
+};
+void WriteZim(const std::filesystem::path& path, const std::vector<TZimPage>& pages, bool fullTextIndex);
+
+// A CHM compiled by chmcmd from the files given (path below `work`, content), in that order, with
+// the project's [OPTIONS] lines `options` and no others but the title; nothing where chmcmd is not
+// installed.
+std::optional<std::filesystem::path> CompileChm(const std::filesystem::path& work,
+    const std::vector<std::pair<std::string, std::string>>& files, const std::string& options = {});
+
 // A CHM compiled by chmcmd from an HTML Help project in `work` (index.html, sub/chapter.html,
 // contents and keyword sitemaps); nothing where chmcmd is not installed.
 std::optional<std::filesystem::path> CompileSampleChm(const std::filesystem::path& work);

@@ -2,7 +2,6 @@
 
 #include "book/OpenedBook.h"
 #include "common/Exception.h"
-#include "sources/FileKind.h"
 #include "sources/OpenSource.h"
 #include "sources/SourceKind.h"
 

@@ -76,7 +76,7 @@ int RunExtract(const std::vector<std::string>& args, ToolContext& context)
     std::unordered_set<std::string> written;
     for (const TChosenPage& page : ChoosePages(source, operands, line.Has("--all"), path, context.err, failed)) {
         // Every page is written but one the viewer never serves: a page of a name alike comes first.
-        const std::string served = source.StoredNameOf(page.name);
+        const std::string served = source.StoredPageName(page.name).value_or(page.name);
         if (operands.empty() && (served != page.name || !written.insert(page.name).second)) {
             context.err << "warning: skipping page " << EscapeForTerminal(BookTextToUtf8(page.name))
                         << ": the viewer serves " << EscapeForTerminal(BookTextToUtf8(served)) << " for that name\n";

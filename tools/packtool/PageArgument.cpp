@@ -15,7 +15,7 @@ std::string PageNameOfArgument(std::string_view argument)
     return name;
 }
 
-std::vector<TChosenPage> ChoosePages(const TBookSource& source, const std::vector<std::string>& operands, bool all,
+std::vector<TChosenPage> ChoosePages(TBookSource& source, const std::vector<std::string>& operands, bool all,
     const std::string& bookName, std::ostream& err, bool& missing)
 {
     const std::vector<std::string> names = source.PageNames();
@@ -31,7 +31,8 @@ std::vector<TChosenPage> ChoosePages(const TBookSource& source, const std::vecto
     for (std::size_t i = 0; i < names.size(); ++i)
         indexOf.emplace(names[i], i);
     for (const std::string& operand : operands) {
-        const std::string stored = source.StoredNameOf(StoredBookText(PageNameOfArgument(operand)));
+        const std::string asked = StoredBookText(PageNameOfArgument(operand));
+        const std::string stored = source.StoredPageName(asked).value_or(asked);
         const auto found = indexOf.find(stored);
         if (found == indexOf.end()) {
             err << "No page " << EscapeForTerminal(operand) << " in " << EscapeForTerminal(bookName) << "\n";

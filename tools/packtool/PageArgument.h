@@ -22,5 +22,5 @@ struct TChosenPage {
 // ("/C.HTM" finds "/c.htm" in a book); an operand that names none is said on err ("No page PAGE
 // in BOOK") and sets `missing`. Without operands every page in the source's order, the book's own
 // entries (OwnEntries.h) only when `all` is set.
-std::vector<TChosenPage> ChoosePages(const TBookSource& source, const std::vector<std::string>& operands, bool all,
+std::vector<TChosenPage> ChoosePages(TBookSource& source, const std::vector<std::string>& operands, bool all,
     const std::string& bookName, std::ostream& err, bool& missing);

@@ -130,9 +130,7 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     // The handler keeps the search: it goes with the server, after the last session has ended. A
     // watched folder is searched as it was when serving started.
     const auto search = std::make_shared<TServedSearch>(source, context.err);
-    server.AnswerFirst([search](const THTTPRequestInfo& request, THTTPResponseInfo& response) {
-        return search->Answer(request, response);
-    });
+    server.AnswerFirst([search](const THTTPRequestInfo& request) { return search->Answer(request); });
     if (!SwitchOnServing(server, line, address, askedPort, context.err))
         return kExitError;
 

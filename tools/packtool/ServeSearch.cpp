@@ -7,7 +7,6 @@
 #include "search/BookPageFeeder.h"
 #include "search/SourceSearch.h"
 #include "server/http/HTTPRequestInfo.h"
-#include "server/http/HTTPResponseInfo.h"
 #include "sources/SourceContents.h"
 
 #include <nlohmann/json.hpp>
@@ -220,79 +219,59 @@ SearchResults TServedSearch::SearchLocked(
     return index_.Search(typed, start, limit);
 }
 
-void TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request, THTTPResponseInfo& response)
+TAnswer TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request)
 {
     const std::string typed = QueryParameter(request.RawParams, "q");
-    if (typed.size() > kMostQueryBytes) {
-        response.SetResponseCode(413);
-        response.ContentText = "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.";
-        return;
-    }
+    if (typed.size() > kMostQueryBytes)
+        return TextAnswer(413, "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.");
     const auto limit = static_cast<std::size_t>(
         NumberParameter(request.RawParams, "limit", kDefaultServedSuggestions, kMostServedResults));
     std::vector<TitleSuggestion> found;
     {
         std::unique_lock guard(lock_);
         built_.wait(guard, [this] { return ready_ || stop_; });
-        if (!ready_) {
-            response.SetResponseCode(503);
-            response.ContentText = "The server is stopping.";
-            return;
-        }
+        if (!ready_)
+            return TextAnswer(503, "The server is stopping.");
         found = SuggestTitles(source_, *titles_, typed, limit);
     }
     nlohmann::json list = nlohmann::json::array();
     for (const TitleSuggestion& suggestion : found)
         list.push_back({ { "title", suggestion.title }, { "name", BookTextToUtf8(suggestion.page) },
             { "link", PageLink(suggestion.page) + (suggestion.anchor.empty() ? "" : "#" + suggestion.anchor) } });
-    response.SetResponseCode(200);
-    response.ContentType = "application/json";
-    response.ContentText = nlohmann::json { { "query", typed }, { "suggestions", list } }.dump(
-        -1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return TextAnswer(200,
+        nlohmann::json { { "query", typed }, { "suggestions", list } }.dump(
+            -1, ' ', false, nlohmann::json::error_handler_t::replace),
+        "application/json");
 }
 
-bool TServedSearch::Answer(const THTTPRequestInfo& request, THTTPResponseInfo& response)
+std::optional<TAnswer> TServedSearch::Answer(const THTTPRequestInfo& request)
 {
-    if (request.Document == kSuggestPath) {
-        AnswerSuggestions(request, response);
-        return true;
-    }
+    if (request.Document == kSuggestPath)
+        return AnswerSuggestions(request);
     if (request.Document != kSearchPath)
-        return false;
+        return std::nullopt;
     const std::string typed = QueryParameter(request.RawParams, "q");
     const bool json = QueryParameter(request.RawParams, "format") == "json";
-    if (typed.size() > kMostQueryBytes) {
-        response.SetResponseCode(413);
-        response.ContentText = "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.";
-        return true;
-    }
+    if (typed.size() > kMostQueryBytes)
+        return TextAnswer(413, "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.");
     const int64_t start = NumberParameter(request.RawParams, "start", 0, INT32_MAX);
     const int64_t limit = NumberParameter(request.RawParams, "limit", kDefaultServedResults, kMostServedResults);
     SearchResults results;
     {
         std::unique_lock guard(lock_);
         built_.wait(guard, [this] { return ready_ || stop_; });
-        if (!ready_) {
-            response.SetResponseCode(503);
-            response.ContentText = "The server is stopping.";
-            return true;
-        }
-        if (!unsearchable_.empty()) {
-            response.SetResponseCode(501);
-            response.ContentText = unsearchable_;
-            return true;
-        }
+        if (!ready_)
+            return TextAnswer(503, "The server is stopping.");
+        if (!unsearchable_.empty())
+            return TextAnswer(501, unsearchable_);
         try {
             results = SearchLocked(guard, typed, start, limit);
         } catch (const std::exception&) {
-            response.SetResponseCode(503);
-            response.ContentText = "The server is stopping.";
-            return true;
+            return TextAnswer(503, "The server is stopping.");
         }
         places_.Place(results);
     }
-    response.SetResponseCode(200);
-    response.ContentType = json ? "application/json" : "text/html; charset=utf-8";
-    response.ContentText = json ? ResultsJson(typed, results) : ResultsPage(typed, results);
-    return true;
+    if (json)
+        return TextAnswer(200, ResultsJson(typed, results), "application/json");
+    return TextAnswer(200, ResultsPage(typed, results), "text/html; charset=utf-8");
 }

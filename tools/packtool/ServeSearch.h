@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pageservice/Answer.h"
 #include "search/ContentsPlaces.h"
 #include "search/SearchIndex.h"
 #include "search/TitleSuggestions.h"
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -17,7 +19,6 @@
 class TBookReader;
 class TZimSource;
 class THTTPRequestInfo;
-class THTTPResponseInfo;
 
 // The book's search for `ebook-pack serve`: the index the book keeps, else one built on a thread
 // of its own as serving starts. Two reserved paths, answered before any page lookup so that no
@@ -43,8 +44,8 @@ public:
     TServedSearch(const TServedSearch&) = delete;
     TServedSearch& operator=(const TServedSearch&) = delete;
 
-    // Answers the request when it names a search path; false, with the response untouched, else.
-    bool Answer(const THTTPRequestInfo& request, THTTPResponseInfo& response);
+    // The answer to the request when it names a search path; nothing else.
+    std::optional<TAnswer> Answer(const THTTPRequestInfo& request);
     // Stops the build; requests waiting for it are answered 503. Safe from any thread.
     void Stop();
 
@@ -52,7 +53,7 @@ private:
     void Build();
     // Builds the index in memory and its titles; true unless stopped.
     bool BuildInMemory();
-    void AnswerSuggestions(const THTTPRequestInfo& request, THTTPResponseInfo& response);
+    TAnswer AnswerSuggestions(const THTTPRequestInfo& request);
     // The results, from the stored index or the one in memory; under lock_, with ready_ set.
     SearchResults SearchLocked(
         std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit);
