@@ -195,8 +195,15 @@ std::vector<TitleSuggestion> SuggestTitles(
     const auto* zim = dynamic_cast<const TZimSource*>(&source);
     if (zim == nullptr || !zim->HasTitleIndex())
         return titles.Suggest(typed, limit);
+    std::vector<TZimHit> hits;
+    try {
+        hits = zim->Suggest(std::string(typed), static_cast<int>(limit));
+    } catch (const std::exception&) {
+        // A damaged title index: the contents' titles instead, from now on.
+        return titles.Suggest(typed, limit);
+    }
     std::vector<TitleSuggestion> out;
-    for (TZimHit& hit : zim->Suggest(std::string(typed), static_cast<int>(limit)))
+    for (TZimHit& hit : hits)
         out.push_back({ std::move(hit.title), std::move(hit.page), {}, TitleSuggestion::Kind::PageTitle });
     return out;
 }

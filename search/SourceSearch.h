@@ -55,7 +55,7 @@ SearchResults ArchiveResults(const TZimSource& zim, std::string_view typed, int6
 void AddSourceTitles(
     TTitleSuggestions& titles, const TBookSource& source, const TContents& contents, const TSearchIndex* index);
 
-// Suggestions for the words typed: from the archive's title index for a ZIM that has one, else
-// from `titles`.
+// Suggestions for the words typed: from the archive's title index for a ZIM that has one (a damaged
+// one is used no more), else from `titles`.
 std::vector<TitleSuggestion> SuggestTitles(
     const TBookSource& source, const TTitleSuggestions& titles, std::string_view typed, std::size_t limit);

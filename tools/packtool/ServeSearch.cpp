@@ -2,6 +2,7 @@
 
 #include "book/BookReader.h"
 #include "common/BookText.h"
+#include "common/Exception.h"
 #include "common/PercentDecoding.h"
 #include "html/HtmlEscape.h"
 #include "search/BookPageFeeder.h"
@@ -205,8 +206,20 @@ bool TServedSearch::BuildInMemory()
 SearchResults TServedSearch::SearchLocked(
     std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit)
 {
-    if (archive_ != nullptr)
-        return ArchiveResults(*archive_, typed, start, limit);
+    if (archive_ != nullptr) {
+        try {
+            return ArchiveResults(*archive_, typed, start, limit);
+        } catch (const std::exception& error) {
+            // The archive's own index is damaged: said once, and the archive is searched from now
+            // on as one without an index of its own.
+            err_ << error.what() << "; searching without it" << std::endl;
+            archive_ = nullptr;
+            unsearchable_ = WhyNotSearchable(source_);
+            if (!unsearchable_.empty())
+                return {};
+            RebuildInMemory(guard);
+        }
+    }
     if (stored_) {
         try {
             return stored_->Search(typed, start, limit);
@@ -215,16 +228,21 @@ SearchResults TServedSearch::SearchLocked(
             // an index built in memory instead.
             err_ << error.what() << "; searching an index built in memory instead" << std::endl;
             stored_.reset();
-            ready_ = false;
-            if (thread_.joinable())
-                thread_.join(); // it ended when the stored index was opened
-            thread_ = std::thread([this] { BuildInMemory(); });
-            built_.wait(guard, [this] { return ready_ || stop_; });
-            if (!ready_)
-                throw;
+            RebuildInMemory(guard);
         }
     }
     return index_.Search(typed, start, limit);
+}
+
+void TServedSearch::RebuildInMemory(std::unique_lock<std::mutex>& guard)
+{
+    ready_ = false;
+    if (thread_.joinable())
+        thread_.join(); // it ended once the search it set up was ready
+    thread_ = std::thread([this] { BuildInMemory(); });
+    built_.wait(guard, [this] { return ready_ || stop_; });
+    if (!ready_)
+        throw Exception("The server is stopping");
 }
 
 void TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request, THTTPResponseInfo& response)

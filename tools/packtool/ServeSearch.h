@@ -26,8 +26,8 @@ class THTTPResponseInfo;
 // kMostServedResults) page through them. The words are matched whole, as on the command line.
 // kSuggestPath?q=WORDS answers, as JSON, the titles that begin with the words (the last may be cut
 // short), limit=N of them (at most kMostServedResults). Requests that come while the index is
-// being built wait for it. A stored index found damaged by a query is named once on `err` and
-// replaced by one built in memory.
+// being built wait for it. A stored index or a ZIM's own index found damaged by a query is named
+// once on `err` and replaced by one built in memory.
 class TServedSearch {
 public:
     static constexpr std::string_view kSearchPath = "/.search";
@@ -55,6 +55,9 @@ private:
     // Builds the index in memory and its titles; true unless stopped.
     bool BuildInMemory();
     void AnswerSuggestions(const THTTPRequestInfo& request, THTTPResponseInfo& response);
+    // Builds an index in memory in place of a damaged one and waits for it; under lock_. Raises
+    // Exception when stopped meanwhile.
+    void RebuildInMemory(std::unique_lock<std::mutex>& guard);
     // The results, from the stored index or the one in memory; under lock_, with ready_ set.
     SearchResults SearchLocked(
         std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit);
