@@ -338,6 +338,7 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
     SearchResults results;
     results.offset = offset;
     results.placed = places_ != nullptr;
+    results.queryCut = query.cut;
     if (query.expression.empty() || limit <= 0 || offset < 0)
         return results;
     IndexQuery lookup = IndexQueryOf(*queryWords_, query);

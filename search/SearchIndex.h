@@ -45,6 +45,8 @@ struct SearchResults {
     // The hits carry their breadcrumbs and entry titles already (a stored index that keeps them):
     // nothing is left for TContentsPlaces::Place to do.
     bool placed = false;
+    // The query was longer than the bounds (SearchQuery::cut): its first words were searched for.
+    bool queryCut = false;
     // Titles that begin with the words, shown above the hits while the reader types; empty else.
     std::vector<TitleSuggestion> suggestions;
 };

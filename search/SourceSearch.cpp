@@ -158,7 +158,8 @@ SearchResults ArchiveResults(const TZimSource& zim, std::string_view typed, int6
         return results;
     const auto wanted = static_cast<int>(std::min<int64_t>(offset + limit, 10000));
     int64_t total = 0;
-    const std::vector<TZimHit> hits = zim.Search(std::string(typed), wanted, &total);
+    results.queryCut = ParseSearchQuery(typed).cut;
+    const std::vector<TZimHit> hits = zim.Search(UsedQueryText(typed), wanted, &total);
     results.total = std::max<int64_t>(total, static_cast<int64_t>(hits.size()));
     for (std::size_t i = static_cast<std::size_t>(offset); i < hits.size(); ++i) {
         SearchHit hit;
@@ -197,7 +198,7 @@ std::vector<TitleSuggestion> SuggestTitles(
         return titles.Suggest(typed, limit);
     std::vector<TZimHit> hits;
     try {
-        hits = zim->Suggest(std::string(typed), static_cast<int>(limit));
+        hits = zim->Suggest(UsedQueryText(typed), static_cast<int>(limit));
     } catch (const std::exception&) {
         // A damaged title index: the contents' titles instead, from now on.
         return titles.Suggest(typed, limit);

@@ -46,7 +46,8 @@ std::unique_ptr<TPageFeeder> PageFeederOf(TBookSource& source);
 void IndexAllPages(
     TPageFeeder& feeder, TSearchIndex& index, const std::function<void(int entry, PageIndexing outcome)>& onEntry = {});
 
-// Results from the archive's own index; its snippets' <b> marks become matched pieces.
+// Results from the archive's own index; its snippets' <b> marks become matched pieces. The words
+// are cut as every index's are (SearchQuery::cut). Raises Exception when the index is damaged.
 SearchResults ArchiveResults(const TZimSource& zim, std::string_view typed, int64_t offset, int64_t limit);
 
 // The titles a source offers as suggestions, ended with Finish: its pages' titles as the index

@@ -174,6 +174,8 @@ void PrintResults(const SearchResults& results, bool fromArchive, bool json, Too
         nlohmann::json answer = { { "total", results.total }, { "results", hits } };
         if (fromArchive)
             answer["index"] = "zim";
+        if (results.queryCut)
+            answer["cut"] = true;
         context.out << answer.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
         return;
     }
@@ -236,6 +238,9 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
         }
         places.Place(results);
     }
+    if (results.queryCut)
+        context.err << "Only the query's first " << kMostQueryWords << " words were searched for (at most "
+                    << kMostQueryTerms << " terms of at most " << kMostQueryWordBytes << " bytes a word)\n";
     PrintResults(results, archive != nullptr, line.Has("--json"), context);
     return results.total > 0 ? kExitOk : kExitPagesFailed;
 }

@@ -57,8 +57,10 @@ std::string ResultsJson(const std::string& typed, const SearchResults& results)
         hits.push_back({ { "name", BookTextToUtf8(hit.name) }, { "title", hit.title }, { "link", PageLink(hit.name) },
             { "breadcrumb", hit.breadcrumb }, { "score", hit.score }, { "snippet", snippet } });
     }
-    const nlohmann::json answer
+    nlohmann::json answer
         = { { "query", typed }, { "total", results.total }, { "start", results.offset }, { "results", hits } };
+    if (results.queryCut)
+        answer["cut"] = true; // only the query's first words were searched for
     return answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
