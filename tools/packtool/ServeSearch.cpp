@@ -127,6 +127,11 @@ void TServedSearch::Stop()
         stop_ = true;
     }
     built_.notify_all();
+    {
+        std::lock_guard guard(titlesLock_);
+        titlesStop_ = true;
+    }
+    titlesMade_.notify_all();
 }
 
 void TServedSearch::Build()
@@ -143,7 +148,7 @@ void TServedSearch::Build()
         auto titles = std::make_unique<TTitleSuggestions>();
         AddSourceTitles(*titles, source_, contents_, nullptr);
         std::lock_guard guard(lock_);
-        titles_ = std::move(titles);
+        SetTitles(std::move(titles));
         archive_ = archive;
         unsearchable_ = std::move(unsearchable);
         ready_ = true;
@@ -164,7 +169,7 @@ void TServedSearch::Build()
             AddSourceTitles(*titles, source_, contents_, nullptr);
         }
         std::lock_guard guard(lock_);
-        titles_ = std::move(titles);
+        SetTitles(std::move(titles));
         ready_ = true;
         built_.notify_all();
         return;
@@ -198,7 +203,7 @@ bool TServedSearch::BuildInMemory()
     }
     {
         std::lock_guard guard(lock_);
-        titles_ = std::move(titles);
+        SetTitles(std::move(titles));
         ready_ = true;
     }
     built_.notify_all();
@@ -236,6 +241,15 @@ SearchResults TServedSearch::SearchLocked(
     return index_.Search(typed, start, limit);
 }
 
+void TServedSearch::SetTitles(std::unique_ptr<TTitleSuggestions> titles)
+{
+    {
+        std::lock_guard guard(titlesLock_);
+        titles_ = std::move(titles);
+    }
+    titlesMade_.notify_all();
+}
+
 void TServedSearch::RebuildInMemory(std::unique_lock<std::mutex>& guard)
 {
     ready_ = false;
@@ -259,14 +273,19 @@ void TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request, THTTPResp
         NumberParameter(request.RawParams, "limit", kDefaultServedSuggestions, kMostServedResults));
     std::vector<TitleSuggestion> found;
     {
-        std::unique_lock guard(lock_);
-        built_.wait(guard, [this] { return ready_ || stop_; });
-        if (!ready_) {
+        // Not lock_, which a running search holds: suggestions never wait for one.
+        std::unique_lock guard(titlesLock_);
+        titlesMade_.wait(guard, [this] { return titles_ != nullptr || titlesStop_; });
+        if (titles_ == nullptr) {
             response.SetResponseCode(503);
             response.ContentText = "The server is stopping.";
             return;
         }
-        found = SuggestTitles(source_, *titles_, typed, limit);
+        const std::shared_ptr<const TTitleSuggestions> titles = titles_;
+        guard.unlock();
+        // The titles' tokenizer serves one look-up at a time.
+        std::lock_guard suggesting(suggestLock_);
+        found = SuggestTitles(source_, *titles, typed, limit);
     }
     nlohmann::json list = nlohmann::json::array();
     for (const TitleSuggestion& suggestion : found)

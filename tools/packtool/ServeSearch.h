@@ -54,6 +54,7 @@ private:
     void Build();
     // Builds the index in memory and its titles; true unless stopped.
     bool BuildInMemory();
+    void SetTitles(std::unique_ptr<TTitleSuggestions> titles);
     void AnswerSuggestions(const THTTPRequestInfo& request, THTTPResponseInfo& response);
     // Builds an index in memory in place of a damaged one and waits for it; under lock_. Raises
     // Exception when stopped meanwhile.
@@ -68,7 +69,13 @@ private:
     std::string unsearchable_; // why the source's text cannot be searched, when it cannot
     TContents contents_; // read by thread_ before ready_ is first set
     TContentsPlaces places_; // set by thread_ before ready_
-    std::unique_ptr<TTitleSuggestions> titles_; // the same
+    // The titles suggested, set by thread_ and replaced by a build in memory; under titlesLock_,
+    // which suggestions take instead of lock_, so that they never wait for a running search.
+    std::shared_ptr<const TTitleSuggestions> titles_;
+    std::mutex titlesLock_;
+    std::condition_variable titlesMade_;
+    bool titlesStop_ = false; // under titlesLock_
+    std::mutex suggestLock_; // held while titles are looked up
     std::unique_ptr<TSearchIndex> stored_; // the book's own index, when it has one
     TSearchIndex index_; // else built by thread_; either is queried under lock_
     std::ostream& err_; // hears why the book's own index was not used
