@@ -243,9 +243,15 @@ if "export" in only and os.path.exists(viewer):
 if "phrase" in only:
     # serve with its stored index: one client POSTs a long quoted phrase of the book's own words,
     # another asks an ordinary search and a suggestion meanwhile, then SIGINT.
-    pages = {"p%03d.html" % i: 100_000 for i in range(200)}
-    book = write_book(pack, os.path.join(work, "phrase"), os.path.join(work, "phrase.ebook"), pages,
-                      home="/p000.html")
+    words = "book page viewer chapter section table figure index server browser pack".split()
+    rng = random.Random(7)
+    folder = os.path.join(work, "phrase")
+    os.makedirs(folder)
+    for i in range(200):  # every page of 50 KB holds every word, in an order of its own
+        with open(os.path.join(folder, "p%03d.html" % i), "w") as f:
+            f.write("<title>P%d</title><p>" % i + " ".join(rng.choice(words) for _ in range(8000)) + "</p>")
+    book = os.path.join(work, "phrase.ebook")
+    subprocess.run([pack, "build", folder, "-o", book, "--home", "/p000.html"], check=True, capture_output=True)
 
     def ask(path, body, limit=600):
         start = time.monotonic()
@@ -262,9 +268,8 @@ if "phrase" in only:
             answer = b""
         return status, time.monotonic() - start, answer
 
-    words = "book page viewer chapter section table figure index server browser pack".split()
-    rng = random.Random(7)
-    for size in (100 * 1024, 1024 * 1024):
+    # The longest query taken is 1 MiB, quotes included.
+    for size in (8 * 1024, 100 * 1024, 1024 * 1024 - 2):
         serve = subprocess.Popen([pack, "serve", book, "--port", str(port), "--max-body", str(4 * MiB)],
                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         serve.stdout.readline()
