@@ -170,6 +170,16 @@ TEST(StoredIndex, AnIndexHoldingAnythingButWhatTheWriterMakesIsRefusedBeforeAQue
         }
     }
 
+    // Of the shape written, but with a value longer than any the writer makes: the query that
+    // reads it fails as damage instead of handing out the value.
+    const auto huge = BookWithIndex([](std::string& image) {
+        Rewrite(image, "UPDATE pages SET name = zeroblob(3000000), title = zeroblob(3000000);");
+    });
+    const std::unique_ptr<TSearchIndex> opened = TSearchIndex::OpenStored(huge->reader);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_THROW(opened->Search("vacuum", 0, 10), Exception);
+    EXPECT_THROW(opened->PageTitles(), Exception);
+
     // The viewer's panel, `search` and `serve` then build an index in memory: the worker answers.
     const auto book = BookWithIndex([&](std::string& image) { Rewrite(image, changes.front().second); });
     TBookFileSource source(book->reader);
