@@ -95,6 +95,18 @@ bool TSearchWorker::AnswerUntilStopped(const std::function<SearchResults(const R
     }
 }
 
+void TSearchWorker::AnswerNothing(const std::string& why)
+{
+    MakeTitles(nullptr);
+    if (OnUnsearchable)
+        OnUnsearchable(why);
+    AnswerUntilStopped([](const Request& request) {
+        SearchResults none;
+        none.offset = request.offset;
+        return none;
+    });
+}
+
 void TSearchWorker::Run()
 {
     try {
@@ -103,24 +115,20 @@ void TSearchWorker::Run()
         // Contents that cannot be read: results come without breadcrumbs.
     }
     places_ = TContentsPlaces(contents_);
-    if (const std::string why = WhyNotSearchable(source_); !why.empty()) {
-        MakeTitles(nullptr);
-        if (OnUnsearchable)
-            OnUnsearchable(why);
-        AnswerUntilStopped([](const Request& request) {
-            SearchResults none;
-            none.offset = request.offset;
-            return none;
-        });
-        return;
-    }
     if (const TZimSource* zim = ArchiveSearchOf(source_)) {
         MakeTitles(nullptr);
         if (OnProgress)
             OnProgress(0, 0);
-        AnswerUntilStopped([zim](const Request& request) {
+        const bool stopped = AnswerUntilStopped([zim](const Request& request) {
             return ArchiveResults(*zim, request.typed, request.offset, request.limit);
         });
+        if (stopped)
+            return;
+        // The archive's own index failed a query, which waits: the archive is searched as one
+        // without an index of its own.
+    }
+    if (const std::string why = WhyNotSearchable(source_); !why.empty()) {
+        AnswerNothing(why);
         return;
     }
     try {
@@ -140,7 +148,12 @@ void TSearchWorker::Run()
         // Damaged where a query read it: the question waits for an index built anew.
         stored_.reset();
     }
-    BuildAndAnswer();
+    try {
+        BuildAndAnswer();
+    } catch (const std::exception& error) {
+        // The source's list of pages cannot be read (a damaged archive): titles only.
+        AnswerNothing(std::string("This source cannot be searched: ") + error.what());
+    }
 }
 
 void TSearchWorker::BuildAndAnswer()

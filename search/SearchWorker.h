@@ -33,7 +33,8 @@ public:
     std::function<void(const std::string& name)> OnDamaged;
     // The answer to the query with this ticket (the number Search returned).
     std::function<void(uint64_t ticket, const SearchResults& results)> OnResults;
-    // Why the source's text cannot be searched (titles still are); once, before any answer.
+    // Why the source's text cannot be searched (titles still are); once, before any answer but
+    // those of a ZIM's own index that failed (the archive is then searched as one without).
     std::function<void(const std::string& why)> OnUnsearchable;
 
     // The source must outlive the worker; its pages are read on the worker's threads while others
@@ -66,6 +67,8 @@ private:
     // query left waiting for whatever answers next.
     bool AnswerUntilStopped(const std::function<SearchResults(const Request&)>& answer);
     void BuildAndAnswer();
+    // Says why on OnUnsearchable and answers every query with no results until stopped.
+    void AnswerNothing(const std::string& why);
     void Answer(const Request& request, SearchResults results);
     void MakeTitles(const TSearchIndex* index);
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -119,11 +120,15 @@ void WriteZim(const fs::path& path, const std::vector<TZimPage>& pages, bool ful
     creator.finishZimCreation();
 }
 
-void WriteSampleZim(const fs::path& path)
+void WriteSampleZim(const fs::path& path, SampleZimShape shape)
 {
     using zim::writer::StringItem;
     zim::writer::Creator creator;
-    creator.configIndexing(true, "eng");
+    creator.configIndexing(shape.fullTextIndex, "eng");
+    if (!shape.compressed)
+        creator.configCompression(zim::Compression::None);
+    if (shape.clusterPerEntry)
+        creator.configClusterSize(1);
     creator.configNbWorkers(1);
     creator.startZimCreation(path.string());
     const zim::writer::Hints front { { zim::writer::FRONT_ARTICLE, 1 } };
@@ -137,6 +142,36 @@ void WriteSampleZim(const fs::path& path)
     creator.addMetadata("Language", "eng");
     creator.setMainPath("index.html");
     creator.finishZimCreation();
+}
+
+std::pair<uint64_t, uint64_t> ZimFullTextIndexPlace(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    const std::string zim = bytes.str();
+    const auto number = [&](uint64_t at, int count) {
+        uint64_t value = 0;
+        for (int i = 0; i < count && at + static_cast<uint64_t>(i) < zim.size(); ++i)
+            value |= uint64_t { static_cast<unsigned char>(zim[at + static_cast<uint64_t>(i)]) } << (8 * i);
+        return value;
+    };
+    // The path list (header byte 32) points to each entry: namespace at byte 3, cluster and blob
+    // numbers at 8 and 12, path from 16. The cluster list is at header byte 48; an uncompressed
+    // cluster is a byte of flags (0x10: offsets of 8 bytes), then its blobs' offsets from there.
+    const std::string wanted = std::string("fulltext/xapian") + '\0';
+    for (uint64_t i = 0; i < number(24, 4); ++i) {
+        const uint64_t at = number(number(32, 8) + 8 * i, 8);
+        if (zim.compare(at + 16, wanted.size(), wanted) != 0 || zim[at + 3] != 'X')
+            continue;
+        const uint64_t cluster = number(number(48, 8) + 8 * number(at + 8, 4), 8);
+        const int width = (zim[cluster] & 0x10) != 0 ? 8 : 4;
+        const uint64_t blob = number(at + 12, 4);
+        const uint64_t begin = number(cluster + 1 + blob * static_cast<uint64_t>(width), width);
+        const uint64_t end = number(cluster + 1 + (blob + 1) * static_cast<uint64_t>(width), width);
+        return { cluster + 1 + begin, end - begin };
+    }
+    throw std::runtime_error("no full-text index in " + path.string());
 }
 
 std::optional<fs::path> CompileChm(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -36,8 +37,16 @@ void WriteSampleEpub(const std::filesystem::path& path);
 
 // A ZIM archive written through libzim's creator: index.html (the main page), chapter.html,
 // style.css, a redirect "start" to index.html, with Title, Description, Creator and Language
-// metadata and a full-text index.
-void WriteSampleZim(const std::filesystem::path& path);
+// metadata and, unless told otherwise, a full-text index and compressed clusters of several entries.
+struct SampleZimShape {
+    bool fullTextIndex = true;
+    bool compressed = true;
+    bool clusterPerEntry = false; // each entry's data in a cluster of its own
+};
+void WriteSampleZim(const std::filesystem::path& path, SampleZimShape shape = {});
+// Where the ZIM's full-text index (a Xapian database, stored uncompressed) lies in the file: its
+// offset and size.
+std::pair<uint64_t, uint64_t> ZimFullTextIndexPlace(const std::filesystem::path& path);
 
 // A ZIM archive of HTML pages (path without "/", title, markup) as zimwriterfs writes a folder:
 // the first page its main page, no metadata, a full-text index only when asked for.

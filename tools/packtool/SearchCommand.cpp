@@ -159,6 +159,8 @@ void PrintResults(const SearchResults& results, bool fromArchive, const std::str
             answer["index"] = "zim";
         if (beginnings)
             answer["beginnings"] = true;
+        if (results.queryCut)
+            answer["cut"] = true;
         context.out << answer.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
         return;
     }
@@ -234,7 +236,10 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
         }
         places.Place(results);
     }
-    PrintResults(results, archive != nullptr, typed, beginnings, line.Has("--json"), context);
+    if (results.queryCut)
+        context.err << "Only the query's first " << kMostQueryWords << " words were searched for (at most "
+                    << kMostQueryTerms << " terms of at most " << kMostQueryWordBytes << " bytes a word)\n";
+        PrintResults(results, archive != nullptr, typed, beginnings, line.Has("--json"), context);
     return results.total > 0 ? kExitOk : kExitPagesFailed;
 }
 

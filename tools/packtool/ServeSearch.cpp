@@ -2,6 +2,7 @@
 
 #include "book/BookReader.h"
 #include "common/BookText.h"
+#include "common/Exception.h"
 #include "common/PercentDecoding.h"
 #include "html/HtmlEscape.h"
 #include "search/BookPageFeeder.h"
@@ -56,8 +57,10 @@ std::string ResultsJson(const std::string& typed, const SearchResults& results)
         hits.push_back({ { "name", BookTextToUtf8(hit.name) }, { "title", hit.title }, { "link", PageLink(hit.name) },
             { "breadcrumb", hit.breadcrumb }, { "score", hit.score }, { "snippet", snippet } });
     }
-    const nlohmann::json answer
+    nlohmann::json answer
         = { { "query", typed }, { "total", results.total }, { "start", results.offset }, { "results", hits } };
+    if (results.queryCut)
+        answer["cut"] = true; // only the query's first words were searched for
     return answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -116,6 +119,11 @@ void TServedSearch::Stop()
         stop_ = true;
     }
     built_.notify_all();
+    {
+        std::lock_guard guard(titlesLock_);
+        titlesStop_ = true;
+    }
+    titlesMade_.notify_all();
 }
 
 void TServedSearch::Build()
@@ -132,7 +140,7 @@ void TServedSearch::Build()
         auto titles = std::make_unique<TTitleSuggestions>();
         AddSourceTitles(*titles, source_, contents_, nullptr);
         std::lock_guard guard(lock_);
-        titles_ = std::move(titles);
+        SetTitles(std::move(titles));
         archive_ = archive;
         unsearchable_ = std::move(unsearchable);
         ready_ = true;
@@ -153,7 +161,7 @@ void TServedSearch::Build()
             AddSourceTitles(*titles, source_, contents_, nullptr);
         }
         std::lock_guard guard(lock_);
-        titles_ = std::move(titles);
+        SetTitles(std::move(titles));
         ready_ = true;
         built_.notify_all();
         return;
@@ -187,7 +195,7 @@ bool TServedSearch::BuildInMemory()
     }
     {
         std::lock_guard guard(lock_);
-        titles_ = std::move(titles);
+        SetTitles(std::move(titles));
         ready_ = true;
     }
     built_.notify_all();
@@ -197,8 +205,20 @@ bool TServedSearch::BuildInMemory()
 SearchResults TServedSearch::SearchLocked(
     std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit)
 {
-    if (archive_ != nullptr)
-        return ArchiveResults(*archive_, typed, start, limit);
+    if (archive_ != nullptr) {
+        try {
+            return ArchiveResults(*archive_, typed, start, limit);
+        } catch (const std::exception& error) {
+            // The archive's own index is damaged: said once, and the archive is searched from now
+            // on as one without an index of its own.
+            err_ << error.what() << "; searching without it" << std::endl;
+            archive_ = nullptr;
+            unsearchable_ = WhyNotSearchable(source_);
+            if (!unsearchable_.empty())
+                return {};
+            RebuildInMemory(guard);
+        }
+    }
     if (stored_) {
         try {
             return stored_->Search(typed, start, limit);
@@ -207,16 +227,30 @@ SearchResults TServedSearch::SearchLocked(
             // an index built in memory instead.
             err_ << error.what() << "; searching an index built in memory instead" << std::endl;
             stored_.reset();
-            ready_ = false;
-            if (thread_.joinable())
-                thread_.join(); // it ended when the stored index was opened
-            thread_ = std::thread([this] { BuildInMemory(); });
-            built_.wait(guard, [this] { return ready_ || stop_; });
-            if (!ready_)
-                throw;
+            RebuildInMemory(guard);
         }
     }
     return index_.Search(typed, start, limit);
+}
+
+void TServedSearch::SetTitles(std::unique_ptr<TTitleSuggestions> titles)
+{
+    {
+        std::lock_guard guard(titlesLock_);
+        titles_ = std::move(titles);
+    }
+    titlesMade_.notify_all();
+}
+
+void TServedSearch::RebuildInMemory(std::unique_lock<std::mutex>& guard)
+{
+    ready_ = false;
+    if (thread_.joinable())
+        thread_.join(); // it ended once the search it set up was ready
+    thread_ = std::thread([this] { BuildInMemory(); });
+    built_.wait(guard, [this] { return ready_ || stop_; });
+    if (!ready_)
+        throw Exception("The server is stopping");
 }
 
 TAnswer TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request)
@@ -228,11 +262,16 @@ TAnswer TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request)
         NumberParameter(request.RawParams, "limit", kDefaultServedSuggestions, kMostServedResults));
     std::vector<TitleSuggestion> found;
     {
-        std::unique_lock guard(lock_);
-        built_.wait(guard, [this] { return ready_ || stop_; });
-        if (!ready_)
+        // Not lock_, which a running search holds: suggestions never wait for one.
+        std::unique_lock guard(titlesLock_);
+        titlesMade_.wait(guard, [this] { return titles_ != nullptr || titlesStop_; });
+        if (titles_ == nullptr)
             return TextAnswer(503, "The server is stopping.");
-        found = SuggestTitles(source_, *titles_, typed, limit);
+        const std::shared_ptr<const TTitleSuggestions> titles = titles_;
+        guard.unlock();
+        // The titles' tokenizer serves one look-up at a time.
+        std::lock_guard suggesting(suggestLock_);
+        found = SuggestTitles(source_, *titles, typed, limit);
     }
     nlohmann::json list = nlohmann::json::array();
     for (const TitleSuggestion& suggestion : found)

@@ -27,8 +27,8 @@ class THTTPRequestInfo;
 // kMostServedResults) page through them. The words are matched whole, as on the command line.
 // kSuggestPath?q=WORDS answers, as JSON, the titles that begin with the words (the last may be cut
 // short), limit=N of them (at most kMostServedResults). Requests that come while the index is
-// being built wait for it. A stored index found damaged by a query is named once on `err` and
-// replaced by one built in memory.
+// being built wait for it. A stored index or a ZIM's own index found damaged by a query is named
+// once on `err` and replaced by one built in memory.
 class TServedSearch {
 public:
     static constexpr std::string_view kSearchPath = "/.search";
@@ -53,7 +53,11 @@ private:
     void Build();
     // Builds the index in memory and its titles; true unless stopped.
     bool BuildInMemory();
+    void SetTitles(std::unique_ptr<TTitleSuggestions> titles);
     TAnswer AnswerSuggestions(const THTTPRequestInfo& request);
+    // Builds an index in memory in place of a damaged one and waits for it; under lock_. Raises
+    // Exception when stopped meanwhile.
+    void RebuildInMemory(std::unique_lock<std::mutex>& guard);
     // The results, from the stored index or the one in memory; under lock_, with ready_ set.
     SearchResults SearchLocked(
         std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit);
@@ -63,7 +67,13 @@ private:
     std::string unsearchable_; // why the source's text cannot be searched, when it cannot
     TContents contents_; // read by thread_ before ready_ is first set
     TContentsPlaces places_; // set by thread_ before ready_
-    std::unique_ptr<TTitleSuggestions> titles_; // the same
+    // The titles suggested, set by thread_ and replaced by a build in memory; under titlesLock_,
+    // which suggestions take instead of lock_, so that they never wait for a running search.
+    std::shared_ptr<const TTitleSuggestions> titles_;
+    std::mutex titlesLock_;
+    std::condition_variable titlesMade_;
+    bool titlesStop_ = false; // under titlesLock_
+    std::mutex suggestLock_; // held while titles are looked up
     std::unique_ptr<TSearchIndex> stored_; // the book's own index, when it has one
     TSearchIndex index_; // else built by thread_; either is queried under lock_
     std::ostream& err_; // hears why the book's own index was not used
