@@ -204,7 +204,8 @@ std::optional<std::string> TFolderPages::StoredPageName(std::string_view name)
 {
     const std::lock_guard lock(mutex_);
     const auto found = plan_->firstByFoldedName.find(FoldedBookText(name));
-    return found == plan_->firstByFoldedName.end() ? std::optional<std::string>() : plan_->book.files[found->second].pageName;
+    return found == plan_->firstByFoldedName.end() ? std::optional<std::string>()
+                                                   : plan_->book.files[found->second].pageName;
 }
 
 std::string TFolderPages::Title() const

@@ -239,7 +239,7 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     if (results.queryCut)
         context.err << "Only the query's first " << kMostQueryWords << " words were searched for (at most "
                     << kMostQueryTerms << " terms of at most " << kMostQueryWordBytes << " bytes a word)\n";
-        PrintResults(results, archive != nullptr, typed, beginnings, line.Has("--json"), context);
+    PrintResults(results, archive != nullptr, typed, beginnings, line.Has("--json"), context);
     return results.total > 0 ? kExitOk : kExitPagesFailed;
 }
 

@@ -5,6 +5,7 @@
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
 #include "pageservice/ServedPages.h"
+#include "search/QueryBound.h"
 #include "search/SourceSearch.h"
 #include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
@@ -149,6 +150,9 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
                 << (watch ? ", reloading open pages after every change" : "") << "; press Ctrl+C to stop." << std::endl;
 
     const int signal = stopSignals.Wait();
+    // A search running now (a stored index made to spin, a long query) ends within milliseconds
+    // instead of holding the stop until it finishes.
+    StopAllSearches();
     // No new connections; requests waiting for memory give up; then the server's destruction
     // closes every connection, which ends whatever its session is blocked in.
     server.SwitchOff();

@@ -2,6 +2,7 @@
 #include "browserhost/ApplicationTitle.h"
 #include "common/Exception.h"
 #include "resources/StringTable.h"
+#include "search/QueryBound.h"
 #include "viewer/BookMain.h"
 #include "viewer/ErrorReport.h"
 #include "viewer/app/EngineEnvironment.h"
@@ -72,7 +73,12 @@ int main(int argc, char** argv)
     }
     BookMainForm = form.get();
     // A Qt child of the window.
-    QObject::connect(new TQuitOnSignal(form.get()), &TQuitOnSignal::arrived, form.get(), &QWidget::close);
+    // A search still running (a stored index made to spin) is ended first: closing the window
+    // waits for the search thread.
+    QObject::connect(new TQuitOnSignal(form.get()), &TQuitOnSignal::arrived, form.get(), [&form] {
+        StopAllSearches();
+        form->close();
+    });
     form->show();
     const int status = QApplication::exec();
     BookMainForm = nullptr;
