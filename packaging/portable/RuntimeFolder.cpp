@@ -118,9 +118,8 @@ void Unpack(const std::string& folder, const std::string& hash, const std::strin
             ::close(target);
             throw;
         }
-        // Written through before the name appears, so that even a power cut leaves no empty files
-        // under the hash's name.
-        ::syncfs(target);
+        // Not synced to disk first: syncfs waits for every other writer on the file system (seconds
+        // on a busy machine), and a runtime is a cache that a stopped process cannot leave half-named.
         ::close(target);
         if (::rename(temporary.c_str(), runtime.c_str()) != 0)
             throw TLauncherError(
