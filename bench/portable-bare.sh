@@ -80,7 +80,7 @@ show() {
       PATH=/usr/bin:/bin DISPLAY='"$display"' LANG=C.UTF-8 "$@"' sh "$tree" "$user" "$@" \
     > "$out/$name.log" 2>&1 &
   pid=$!
-  for _ in $(seq 600); do
+  while [ "$(echo "$(now) - $start < 120" | bc)" = 1 ]; do
     window=$(window_titled "$title")
     [ -n "$window" ] && break
     kill -0 "$pid" 2>/dev/null || break
@@ -96,7 +96,7 @@ show() {
   fi
   sleep 2 # the page draws after the window shows
   # Keys need the keyboard data: without it the engine aborts at the first one.
-  DISPLAY=$display xdotool key --window "$window" ctrl+f Escape
+  DISPLAY=$display xdotool key --window "$window" ctrl+f Escape 2> /dev/null
   sleep 1
   kill -0 "$pid" 2>/dev/null || { echo "FAILED: $name ended after a key press:" >&2; tail "$out/$name.log" >&2; return 1; }
   DISPLAY=$display import -window "$window" "$out/$name.png"
@@ -118,13 +118,14 @@ start_to_window() { # seconds from start to the guide's caption, COMMAND...
   start=$(now)
   DISPLAY=$display "$@" > /dev/null 2>&1 &
   pid=$!
-  for _ in $(seq 600); do
+  while [ "$(echo "$(now) - $start < 120" | bc)" = 1 ]; do
     if [ -n "$(window_titled "eBook Viewer Guide - Welcome")" ]; then spent=$(echo "$(now) - $start" | bc); break; fi
     sleep 0.02
   done
   kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
   for _ in $(seq 100); do [ -z "$(window_titled "eBook Viewer Guide")" ] && break; sleep 0.05; done
-  printf '%.2f\n' "${spent:-99}"
+  [ -n "$spent" ] || { echo "FAILED: no guide window within 120 s: $*" >&2; exit 1; }
+  printf '%.2f\n' "$spent"
 }
 "$pack" build "$top/samples/guide" -o "$work/guide-installed" --stub "$build/viewer/ebook" > /dev/null
 host_cache=$(mktemp -d)
