@@ -1,3 +1,4 @@
+#include "book/OwnExecutable.h"
 #include "book/ViewerMark.h"
 #include "browserhost/ApplicationTitle.h"
 #include "common/Exception.h"
@@ -35,6 +36,11 @@ bool HasSomewhereToShow()
 
 int main(int argc, char** argv)
 {
+    // The one-file viewer's launcher names the file the user started, which carries the book.
+    if (const char* carrier = std::getenv("EBOOK_CARRIER_FILE")) {
+        SetOwnExecutableFileName(carrier);
+        ::unsetenv("EBOOK_CARRIER_FILE");
+    }
     const ProgramOptions options = ReadProgramOptions({ argv + 1, argv + argc }, std::cout, std::cerr);
     if (options.exitStatus)
         return *options.exitStatus;
