@@ -72,6 +72,13 @@ package: deps
 	cmake --preset release $(CMAKE_FLAGS)
 	cmake --build --preset release -j $(JOBS) --target check-package
 
+# The one-file viewer $(BUILD_DIR)/ebook-portable, for machines where nothing is installed: a static
+# launcher followed by the viewer's runtime, gathered from this build and the distribution and
+# compressed (minutes: zstd -19; a new launcher alone is only joined). Also the stub of self-contained books (`ebook-pack build --portable`).
+.PHONY: portable
+portable: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target portable
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

@@ -4,19 +4,19 @@ the request screen and an interrupted PDF export, each run against the built pro
 
 Every command runs in a fresh process with a time limit; its peak memory is the process's own
 (ru_maxrss). Prints one markdown table.
-Usage: bench/hostile-inputs.py BUILD_DIR   (HOSTILE_ONLY=epub,folder,titles,screen,export picks
-groups; the export group needs the viewer and takes about a minute)
+Usage: bench/hostile-inputs.py BUILD_DIR   (HOSTILE_ONLY=epub,folder,titles,screen,export,phrase
+picks groups; the export group needs the viewer and takes about a minute)
 """
-import os, resource, signal, socket, subprocess, sys, tempfile, time, zipfile
+import os, random, resource, signal, socket, subprocess, sys, tempfile, threading, time, urllib.parse, zipfile
 
-from hostile_book import write_book
+from hostile_book import process_status, write_book
 
 build = sys.argv[1]
 pack = os.path.join(build, "tools", "ebook-pack")
 viewer = os.path.join(build, "viewer", "ebook")
 work = tempfile.mkdtemp(prefix="hostile-inputs-")
 port = int(os.environ.get("HOSTILE_PORT", "18690"))
-only = os.environ.get("HOSTILE_ONLY", "epub,folder,titles,screen,export").split(",")
+only = os.environ.get("HOSTILE_ONLY", "epub,folder,titles,screen,export,phrase").split(",")
 MiB = 1 << 20
 rows = []
 
@@ -239,6 +239,65 @@ if "export" in only and os.path.exists(viewer):
     proc.send_signal(signal.SIGINT)
     proc.wait(timeout=10)
     rows.append(("the next export after the SIGKILL", "page PDFs left by the killed run: %d" % left()[0], "-"))
+
+if "phrase" in only:
+    # serve with its stored index: one client POSTs a long quoted phrase of the book's own words,
+    # another asks an ordinary search and a suggestion meanwhile, then SIGINT.
+    words = "book page viewer chapter section table figure index server browser pack".split()
+    rng = random.Random(7)
+    folder = os.path.join(work, "phrase")
+    os.makedirs(folder)
+    for i in range(200):  # every page of 50 KB holds every word, in an order of its own
+        with open(os.path.join(folder, "p%03d.html" % i), "w") as f:
+            f.write("<title>P%d</title><p>" % i + " ".join(rng.choice(words) for _ in range(8000)) + "</p>")
+    book = os.path.join(work, "phrase.ebook")
+    subprocess.run([pack, "build", folder, "-o", book, "--home", "/p000.html"], check=True, capture_output=True)
+
+    def ask(path, body, limit=600):
+        start = time.monotonic()
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=limit) as s:
+                s.sendall(("POST %s HTTP/1.0\r\nHost: 127.0.0.1:%d\r\nContent-Length: %d\r\n\r\n"
+                           % (path, port, len(body))).encode() + body)
+                answer = b""
+                while chunk := s.recv(65536):
+                    answer += chunk
+            status = answer.split(b"\r\n")[0].decode()
+        except OSError as error:
+            status = "failed: %s" % error
+            answer = b""
+        return status, time.monotonic() - start, answer
+
+    # The longest query taken is 1 MiB, quotes included.
+    for size in (8 * 1024, 100 * 1024, 1024 * 1024 - 2):
+        serve = subprocess.Popen([pack, "serve", book, "--port", str(port), "--max-body", str(4 * MiB)],
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        serve.stdout.readline()
+        ask("/.search", b"q=index")  # the index opened
+        phrase = " ".join(rng.choice(words) for _ in range(size // 5))[:size]
+        long_answer = {}
+        thread = threading.Thread(target=lambda: long_answer.update(
+            zip(("status", "seconds", "body"),
+                ask("/.search", ("format=json&q=" + urllib.parse.quote_plus('"' + phrase + '"')).encode()))))
+        thread.start()
+        time.sleep(0.2)
+        ordinary = ask("/.search", b"q=chapter+table", 120)
+        suggest = ask("/.suggest", b"q=chap", 120)
+        thread.join()
+        peak = process_status(serve.pid, "VmHWM") / MiB
+        start = time.monotonic()
+        serve.send_signal(signal.SIGINT)
+        try:
+            serve.wait(timeout=30)
+            ended = "SIGINT: exit %d after %.2f s" % (serve.returncode, time.monotonic() - start)
+        except subprocess.TimeoutExpired:
+            serve.kill()
+            ended = "SIGINT: still running after 30 s"
+        cut = b'"cut":true' in long_answer.get("body", b"")
+        rows.append(("serve: a quoted phrase of %d KiB POSTed to /.search" % (size // 1024),
+                     "%s after %.2f s, cut: %s; an ordinary search meanwhile %s after %.2f s, /.suggest %.2f s; %s"
+                     % (long_answer.get("status"), long_answer.get("seconds", 0), cut, ordinary[0], ordinary[1],
+                        suggest[1], ended), "peak %.0f MiB" % peak))
 
 print("| Attack | What happens now | Memory |")
 print("|---|---|---|")

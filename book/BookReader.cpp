@@ -229,19 +229,15 @@ bool TBookReader::ExtractPageAt(int index, TMemoryStream& output)
     return ExtractRecord(PageOffset(index), output);
 }
 
-int32_t TBookReader::StoredLengthAt(int index)
+int32_t TBookReader::StoredLengthAt(int index) const
 {
-    if (stream_ == nullptr || index < 0 || index >= pages_.Count())
+    if (stream_ == nullptr || index < 0 || index >= pages_.Count() || PageOffset(index) < 0)
         return -1;
-    try {
-        TStreamer streamer(*stream_);
-        streamer.Seek(PageOffset(index));
-        int32_t storedLength = 0;
-        streamer.ReadInt32(storedLength);
-        return storedLength;
-    } catch (...) {
+    // A positioned read, so that it is safe beside the extractions of other threads.
+    unsigned char length[kRecordPrefixSize];
+    if (stream_->ReadAt(PageOffset(index), length, sizeof length) < static_cast<int64_t>(sizeof length))
         return -1;
-    }
+    return Int32At(length);
 }
 
 void TBookReader::TRecordScratch::Reserve(std::size_t wanted, std::size_t keep)

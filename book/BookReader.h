@@ -44,7 +44,7 @@ public:
     // As ExtractPage, for the entry at a directory index (used to reach duplicates by position).
     bool ExtractPageAt(int index, TMemoryStream& output);
     // The stored length of the entry's record, or -1 when the record cannot be read.
-    int32_t StoredLengthAt(int index);
+    int32_t StoredLengthAt(int index) const;
 
     // As ExtractPageAt, safe on several threads at once (with each other, not with a load): it
     // reads the book with positioned reads and a buffer of its own. Servers with many clients use

@@ -62,9 +62,11 @@ QPageLayout PaperLayout(const TPrintOptions& options)
 
 } // namespace
 
-TBookPdfExport::TBookPdfExport(std::string bookFile, TBookPdfDesign design, QObject* parent, int pageTimeoutMs)
+TBookPdfExport::TBookPdfExport(
+    TBookSource& source, QString bookName, TBookPdfDesign design, QObject* parent, int pageTimeoutMs)
     : QObject(parent)
-    , bookFile_(std::move(bookFile))
+    , source_(source)
+    , bookName_(std::move(bookName))
     , design_(std::move(design))
 {
     if (design_.Date.isEmpty())
@@ -96,7 +98,7 @@ int TBookPdfExport::PageTotal() const
 
 bool TBookPdfExport::PlanFromContents(int home)
 {
-    const TContents contents = ContentsOfSource(book_->Source());
+    const TContents& contents = ContentsOfSource(book_->Source());
     std::unordered_map<int, int> position;
     auto place = [&](int index, int parent) {
         if (position.emplace(index, int(planned_.size())).second)
@@ -150,17 +152,14 @@ QString TBookPdfExport::PageName(int index) const
 void TBookPdfExport::Start(const QString& outputFile)
 {
     outputFile_ = outputFile;
-    const QString bookName = QString::fromLocal8Bit(bookFile_.c_str());
     try {
-        book_ = std::make_unique<TExportBook>(bookFile_);
+        book_ = std::make_unique<TExportBook>(source_, bookName_.toStdString());
     } catch (const Exception& error) {
         return Fail(QString::fromStdString(error.Message()));
     }
-    if (!book_->IsValid())
-        return Fail(tr("Invalid eBook: %1").arg(bookName));
     TBookSource& source = book_->Source();
     if (!source.Display().allowPrint)
-        return Fail(tr("%1: the book does not allow printing").arg(bookName));
+        return Fail(tr("%1: the book does not allow printing").arg(bookName_));
     if (design_.BookTitle.isEmpty())
         design_.BookTitle = QString::fromStdString(source.Title());
     // Every HTML page, asked for only where the contents do not decide (telling a ZIM article
@@ -193,9 +192,9 @@ void TBookPdfExport::Start(const QString& outputFile)
             if (!named.contains(page))
                 otherPages_.push_back(page);
     }
-    if (book_->Kind() == ESourceKind::Zim && uint64_t(PageTotal()) > TExportBook::kMaxZimPages)
+    if (source.CountedArticles() && uint64_t(PageTotal()) > TExportBook::kMaxZimPages)
         return Fail(tr("%1 holds %2 pages to print; a whole-book PDF is made of a ZIM archive of at most %3")
-                        .arg(bookName)
+                        .arg(bookName_)
                         .arg(PageTotal())
                         .arg(TExportBook::kMaxZimPages));
 

@@ -19,29 +19,31 @@
 
 class QWebEnginePage;
 class QWebEngineProfile;
+class TBookSource;
 class TExportBook;
 
 // Writes a whole book into one PDF file: the home page and then the pages the book's contents name,
 // depth first, with the contents as the outline (and on request the pages they do not name after
 // them, in link order); for a book without contents every HTML page in reading order
-// (TReadingOrder). The book may be of any kind the viewer opens (TExportBook),
-// rendered by the engine one page at a time from a page server of the export's own (so that the
-// viewer switching its server off, as it does behind the About box, does not touch it), each page's PDF kept in a
-// temporary folder, then all of them put together with header, footer, outline and links
-// (AssembleBookPdf). The window stays usable meanwhile: the pages load in an engine page of their
-// own, and the assembly runs on a worker thread.
+// (TReadingOrder). The book is a source of any kind the viewer opens, shared with whoever reads it
+// besides (TExportBook), rendered by the engine one page at a time from a page server of the
+// export's own (so that the viewer switching its server off, as it does behind the About box, does
+// not touch it), each page's PDF kept in a temporary folder, then all of them put together with
+// header, footer, outline and links (AssembleBookPdf). The window stays usable meanwhile: the pages
+// load in an engine page of their own, and the assembly runs on a worker thread.
 //
 // The output is written into a temporary file beside it and renamed only once complete, so a
 // failed or cancelled export leaves no file behind and a file that was there stays as it was.
 class TBookPdfExport : public QObject {
     Q_OBJECT
 public:
-    // bookFile (a book file, EPUB, CHM, ZIM archive or folder) is opened anew, read-only, by the
-    // export's own page server. The design's BookTitle
-    // and Date are filled in here when empty. A page that has not loaded and printed after
-    // pageTimeoutMs, that fails to load or moves to an address outside the book gets a notice
-    // sheet in its place (SkippedPages) and the export goes on.
-    TBookPdfExport(std::string bookFile, TBookPdfDesign design, QObject* parent = nullptr, int pageTimeoutMs = 60000);
+    // The source (a book file, EPUB, CHM, ZIM archive or folder) must outlive the export; its
+    // pages are served by the export's own page server. bookName names the book in messages. The
+    // design's BookTitle and Date are filled in here when empty. A page that has not loaded and
+    // printed after pageTimeoutMs, that fails to load or moves to an address outside the book gets
+    // a notice sheet in its place (SkippedPages) and the export goes on.
+    TBookPdfExport(TBookSource& source, QString bookName, TBookPdfDesign design, QObject* parent = nullptr,
+        int pageTimeoutMs = 60000);
     // Waits for an assembly under way, which a cancel ends at its next page.
     ~TBookPdfExport() override;
 
@@ -88,7 +90,8 @@ private:
     // Starts the link order of the pages the contents do not name, once theirs are rendered.
     bool StartOtherPages();
 
-    std::string bookFile_;
+    TBookSource& source_;
+    QString bookName_;
     // The book and its pages served to the export's engine page, from Start on.
     std::unique_ptr<TExportBook> book_;
     bool allPages_ = false;

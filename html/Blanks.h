@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -8,9 +9,26 @@
 // from package documents collapses the same way.
 bool IsHtmlBlank(char c);
 
-// Appends `text` to `out` with every run of blanks made one blank and none leading. A run at the
-// end is kept in `pendingBlank` and written before the next word, so text may come in pieces.
-void AppendCollapsed(std::string& out, std::string_view text, bool& pendingBlank);
+// The text without the blanks at either end.
+std::string_view TrimBlanks(std::string_view text);
+
+// Text gathered in pieces with every run of blanks made one blank and none leading; a run at the
+// end waits for the next word, so none trails either.
+class CollapsedText {
+public:
+    // Appends the words of `text`; returns where the first of them landed, npos when it held none.
+    std::size_t Append(std::string_view text);
+    // Words appended next are set apart from those before, as a blank between them would.
+    void Break() { pendingBlank_ = !text_.empty(); }
+    std::string Take();
+    const std::string& Text() const { return text_; }
+    bool Empty() const { return text_.empty(); }
+    std::size_t Size() const { return text_.size(); }
+
+private:
+    std::string text_;
+    bool pendingBlank_ = false;
+};
 
 // The text with every run of blanks made one blank and none leading or trailing.
 std::string CollapseBlanks(std::string_view text);

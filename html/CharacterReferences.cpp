@@ -64,9 +64,7 @@ std::size_t DecodeNumeric(std::string_view text, std::size_t at, std::string& ou
     return i - at;
 }
 
-} // namespace
-
-std::size_t DecodeCharacterReference(std::string_view text, std::size_t at, std::string& out)
+std::size_t DecodeReference(std::string_view text, std::size_t at, std::string& out, bool inAttribute)
 {
     if (at + 1 >= text.size() || text[at] != '&')
         return 0;
@@ -84,6 +82,10 @@ std::size_t DecodeCharacterReference(std::string_view text, std::size_t at, std:
         const auto found = std::lower_bound(std::begin(kNamedReferences), std::end(kNamedReferences), candidate,
             [](const NamedReference& entry, std::string_view name) { return entry.name < name; });
         if (found != std::end(kNamedReferences) && found->name == candidate) {
+            const std::size_t next = at + 1 + length;
+            if (inAttribute && !candidate.ends_with(';') && next < text.size()
+                && (text[next] == '=' || std::isalnum(static_cast<unsigned char>(text[next]))))
+                return 0;
             out.append(found->text);
             return length + 1;
         }
@@ -91,18 +93,40 @@ std::size_t DecodeCharacterReference(std::string_view text, std::size_t at, std:
     return 0;
 }
 
+} // namespace
+
+void AppendReferencesDecoded(std::string& out, std::string_view text, ReferenceContext context)
+{
+    const bool inAttribute = context == ReferenceContext::Attribute;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t amp = text.find('&', i);
+        out.append(text.substr(i, amp == std::string_view::npos ? std::string_view::npos : amp - i));
+        if (amp == std::string_view::npos)
+            break;
+        const std::size_t used = DecodeReference(text, amp, out, inAttribute);
+        if (used == 0)
+            out += '&';
+        i = amp + std::max<std::size_t>(used, 1);
+    }
+}
+
+std::size_t DecodeCharacterReference(std::string_view text, std::size_t at, std::string& out)
+{
+    return DecodeReference(text, at, out, false);
+}
+
 std::string DecodeCharacterReferences(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == '&') {
-            if (const std::size_t used = DecodeCharacterReference(text, i, out)) {
-                i += used;
-                continue;
-            }
-        }
-        out += text[i++];
-    }
+    AppendReferencesDecoded(out, text, ReferenceContext::Text);
+    return out;
+}
+
+std::string DecodeAttributeValue(std::string_view value)
+{
+    std::string out;
+    out.reserve(value.size());
+    AppendReferencesDecoded(out, value, ReferenceContext::Attribute);
     return out;
 }

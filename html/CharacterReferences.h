@@ -12,5 +12,16 @@
 // there (the '&' then stands for itself).
 std::size_t DecodeCharacterReference(std::string_view text, std::size_t at, std::string& out);
 
+// Where references are read. In an attribute's value a named reference written without its
+// semicolon and followed by '=' or a letter or digit stands for itself, so that addresses such as
+// "?a=1&copy=2" keep their parameters.
+enum class ReferenceContext { Text, Attribute };
+
+// Appends `text` to `out` with every character reference decoded.
+void AppendReferencesDecoded(std::string& out, std::string_view text, ReferenceContext context);
+
 // The text with every character reference decoded.
 std::string DecodeCharacterReferences(std::string_view text);
+
+// An attribute's value with every character reference decoded.
+std::string DecodeAttributeValue(std::string_view value);

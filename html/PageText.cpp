@@ -1,8 +1,7 @@
 #include "html/PageText.h"
 
-#include "common/AnsiText.h"
 #include "html/Blanks.h"
-#include "html/CharacterReferences.h"
+#include "html/MarkupTokenizer.h"
 #include "html/TextEncoding.h"
 
 #include <algorithm>
@@ -51,41 +50,21 @@ bool IsSectioning(std::string_view tag)
     return tag == "article" || tag == "main" || tag == "section";
 }
 
-// Whether the attributes (lower case) give `name` a value that begins with `value`.
-bool AttributeBegins(std::string_view attributes, std::string_view name, std::string_view value)
+// Whether the element is a navigation landmark.
+bool IsNavigationRole(const MarkupToken& tag)
 {
-    for (std::size_t at = attributes.find(name); at != std::string_view::npos;
-         at = attributes.find(name, at + name.size())) {
-        std::size_t i = at + name.size();
-        while (i < attributes.size() && IsHtmlBlank(attributes[i]))
-            ++i;
-        if (i >= attributes.size() || attributes[i] != '=')
-            continue;
-        ++i;
-        while (i < attributes.size() && IsHtmlBlank(attributes[i]))
-            ++i;
-        if (i < attributes.size() && (attributes[i] == '"' || attributes[i] == '\''))
-            ++i;
-        if (attributes.substr(i).starts_with(value))
-            return true;
-    }
-    return false;
-}
-
-// Whether the attributes (lower case) make the element a navigation landmark.
-bool IsNavigationRole(std::string_view attributes)
-{
-    return AttributeBegins(attributes, "role", "navigation");
+    const MarkupAttribute* role = tag.Attribute("role");
+    return role && role->value.size() >= 10 && EqualsLowerCase(role->value.substr(0, 10), "navigation");
 }
 
 // Whether the element is the title of a table, figure or example: a caption, or the paragraph of
 // class "title" DocBook writes for one ("Table 9.45. json and jsonb Operators").
-bool IsCaption(std::string_view name, std::string_view attributes)
+bool IsCaption(const MarkupToken& tag)
 {
-    return name == "caption" || name == "figcaption"
-        || (name == "p"
-            && (AttributeBegins(LowerCaseAscii(attributes), "class", "title\"")
-                || AttributeBegins(LowerCaseAscii(attributes), "class", "title'")));
+    if (tag.name == "caption" || tag.name == "figcaption")
+        return true;
+    const MarkupAttribute* classes = tag.name == "p" ? tag.Attribute("class") : nullptr;
+    return classes && EqualsLowerCase(classes->value, "title");
 }
 
 // Defined terms count as headings when their text is at most 1 / kMostTermsShare of the body's.
@@ -95,62 +74,31 @@ constexpr std::size_t kMostDepth = 256;
 // Elements recorded for one page at most; text of later ones joins the innermost one recorded.
 constexpr std::size_t kMostElements = 1 << 20;
 
-// Collects text with runs of blanks collapsed to one blank.
-class TextSink {
-public:
-    // Where the first word appended landed; npos when the text is all blanks.
-    std::size_t Append(std::string_view text)
-    {
-        std::size_t first = std::string::npos;
-        for (std::size_t i = 0; i < text.size();) {
-            if (IsHtmlBlank(text[i])) {
-                pendingBlank_ = !text_.empty();
-                ++i;
-                continue;
-            }
-            std::size_t wordEnd = i + 1;
-            while (wordEnd < text.size() && !IsHtmlBlank(text[wordEnd]))
-                ++wordEnd;
-            if (pendingBlank_)
-                text_ += ' ';
-            pendingBlank_ = false;
-            if (first == std::string::npos)
-                first = text_.size();
-            text_.append(text.substr(i, wordEnd - i));
-            i = wordEnd;
-        }
-        return first;
-    }
-    void Break() { pendingBlank_ = !text_.empty(); }
-    std::string Take()
-    {
-        pendingBlank_ = false;
-        return std::exchange(text_, {});
-    }
-    bool Empty() const { return text_.empty(); }
-    std::size_t Size() const { return text_.size(); }
-
-private:
-    std::string text_;
-    bool pendingBlank_ = false;
-};
-
 class MarkupReader {
 public:
-    explicit MarkupReader(std::string_view text)
-        : text_(text)
+    MarkupReader(std::string_view text, MarkupDialect dialect)
+        : tokens_(text, dialect)
     {
     }
 
     PageText Read()
     {
-        while (at_ < text_.size()) {
-            const std::size_t lt = text_.find('<', at_);
-            AppendText(text_.substr(at_, lt == std::string_view::npos ? std::string_view::npos : lt - at_));
-            if (lt == std::string_view::npos || body_.Size() >= kMostPageTextBytes)
-                break;
-            at_ = lt;
-            ReadMarkup();
+        MarkupToken token;
+        while (body_.Size() < kMostPageTextBytes && tokens_.Next(token)) {
+            if (!skipping_.empty()) {
+                // The content of an element never shown ends at its end tag, whatever it holds.
+                if (token.kind == MarkupTokenKind::EndTag && token.name == skipping_) {
+                    skipping_.clear();
+                    ReadTag(token);
+                }
+            } else if (token.kind == MarkupTokenKind::Text) {
+                AppendText(DecodedTokenText(token, decoded_));
+            } else if (token.kind == MarkupTokenKind::Cdata) {
+                if (skipFrom_ == std::string::npos)
+                    AppendBody(token.text);
+            } else if (token.kind == MarkupTokenKind::StartTag || token.kind == MarkupTokenKind::EndTag) {
+                ReadTag(token);
+            }
         }
         EndBlock();
         PageText page;
@@ -178,17 +126,10 @@ private:
         uint32_t id;
     };
 
-    void AppendText(std::string_view raw)
+    void AppendText(std::string_view decoded)
     {
-        if (raw.empty())
+        if (decoded.empty())
             return;
-        // Most text holds no references at all: it is taken as it stands.
-        std::string decodedCopy;
-        std::string_view decoded = raw;
-        if (raw.find('&') != std::string_view::npos) {
-            decodedCopy = DecodeCharacterReferences(raw);
-            decoded = decodedCopy;
-        }
         if (inTitle_) {
             title_.Append(decoded);
             return;
@@ -223,60 +164,13 @@ private:
         inBlock_ = false;
     }
 
-    // Reads from the '<' at at_: a comment, a declaration, CDATA, a tag, or a lone '<'.
-    void ReadMarkup()
+    void ReadTag(const MarkupToken& tag)
     {
-        const std::string_view rest = text_.substr(at_);
-        if (rest.starts_with("<!--")) {
-            SkipPast("-->", 4);
-        } else if (rest.starts_with("<![CDATA[")) {
-            const std::size_t end = text_.find("]]>", at_ + 9);
-            const std::size_t stop = end == std::string_view::npos ? text_.size() : end;
-            if (skipFrom_ == std::string::npos)
-                AppendBody(text_.substr(at_ + 9, stop - at_ - 9));
-            at_ = end == std::string_view::npos ? text_.size() : end + 3;
-        } else if (rest.starts_with("<!") || rest.starts_with("<?")) {
-            SkipPast(">", 2);
-        } else if (rest.size() > 1 && (std::isalpha(static_cast<unsigned char>(rest[1])) || rest[1] == '/')) {
-            ReadTag();
-        } else {
-            if (skipFrom_ == std::string::npos)
-                AppendBody("<");
-            ++at_;
-        }
-    }
-
-    void SkipPast(std::string_view end, std::size_t from)
-    {
-        const std::size_t found = text_.find(end, at_ + from);
-        at_ = found == std::string_view::npos ? text_.size() : found + end.size();
-    }
-
-    void ReadTag()
-    {
-        const bool closing = text_[at_ + 1] == '/';
-        std::size_t i = at_ + (closing ? 2 : 1);
-        const std::size_t nameStart = i;
-        while (i < text_.size() && !IsHtmlBlank(text_[i]) && text_[i] != '>' && text_[i] != '/')
-            ++i;
-        const std::string name = LowerCaseAscii(text_.substr(nameStart, i - nameStart));
-        const std::size_t attributesStart = i;
-        // Past the attributes: a '>' inside a quoted value does not end the tag.
-        char quote = 0;
-        for (; i < text_.size(); ++i) {
-            const char c = text_[i];
-            if (quote != 0) {
-                if (c == quote)
-                    quote = 0;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            } else if (c == '>') {
-                break;
-            }
-        }
-        const bool selfClosing = i > 0 && i < text_.size() && text_[i - 1] == '/';
-        const std::string_view attributes = text_.substr(attributesStart, i - attributesStart);
-        at_ = std::min(i + 1, text_.size());
+        const bool closing = tag.kind == MarkupTokenKind::EndTag;
+        const std::string_view name = tag.name;
+        // A self-closed element is empty, but for one whose content a browser reads as raw text
+        // all the same (<script/> in HTML).
+        const bool empty = tag.selfClosing && !tokens_.InRawText();
         if (!IsInline(name)) {
             (inTitle_ ? title_ : body_).Break();
             headings_.Break();
@@ -284,10 +178,10 @@ private:
             EndBlock();
         }
         if (name == "title") {
-            inTitle_ = !closing && !selfClosing;
+            inTitle_ = !closing && !empty;
         } else if (name == caption_) {
             caption_.clear(); // it ends, or another of its kind begins
-        } else if (caption_.empty() && !closing && !selfClosing && IsCaption(name, attributes)) {
+        } else if (caption_.empty() && !closing && !empty && IsCaption(tag)) {
             // Captions name what follows as headings do.
             caption_ = name;
         } else if (name == "dt" || name == "dd") {
@@ -307,10 +201,10 @@ private:
         }
         if (closing) {
             Close(name);
-        } else if (!selfClosing && SkipsContent(name)) {
-            SkipToEndTag(name);
-        } else if (!selfClosing && !IsInline(name) && !IsVoid(name)) {
-            Open(name, attributes);
+        } else if (!empty && SkipsContent(name)) {
+            skipping_ = name;
+        } else if (!empty && !IsInline(name) && !IsVoid(name)) {
+            Open(tag);
         }
     }
 
@@ -320,8 +214,9 @@ private:
             elements_[id].content = true;
     }
 
-    void Open(const std::string& name, std::string_view attributes)
+    void Open(const MarkupToken& tag)
     {
+        const std::string_view name = tag.name;
         if (!open_.empty() && EndsItsLike(name, open_.back().name))
             Close(open_.back().name);
         if (open_.size() >= kMostDepth)
@@ -339,12 +234,12 @@ private:
         // hold links to other pages, not this page's text.
         if (skipFrom_ == std::string::npos
             && (name == "nav" || name == "aside" || ((name == "header" || name == "footer") && sectioning_ == 0)
-                || IsNavigationRole(LowerCaseAscii(attributes))))
+                || IsNavigationRole(tag)))
             skipFrom_ = open_.size();
-        open_.push_back({ name, id });
+        open_.push_back({ std::string(name), id });
     }
 
-    void Close(const std::string& name)
+    void Close(std::string_view name)
     {
         std::size_t found = open_.size();
         while (found > 0 && open_[found - 1].name != name)
@@ -360,38 +255,20 @@ private:
             skipFrom_ = std::string::npos;
     }
 
-    // Raw text: only "</name" ends it, whatever the letter case.
-    void SkipToEndTag(const std::string& name)
-    {
-        const std::string end = "</" + name;
-        while (at_ < text_.size()) {
-            const std::size_t lt = text_.find("</", at_);
-            if (lt == std::string_view::npos) {
-                at_ = text_.size();
-                return;
-            }
-            if (LowerCaseAscii(text_.substr(lt, end.size())) == end) {
-                at_ = lt;
-                ReadTag();
-                return;
-            }
-            at_ = lt + 2;
-        }
-    }
-
-    std::string_view text_;
-    std::size_t at_ = 0;
-    TextSink title_;
-    TextSink heading_;
-    TextSink headings_;
-    TextSink terms_;
-    TextSink body_;
+    MarkupTokenizer tokens_;
+    std::string decoded_; // the text of the token read last, when references had to be decoded
+    CollapsedText title_;
+    CollapsedText heading_;
+    CollapsedText headings_;
+    CollapsedText terms_;
+    CollapsedText body_;
     bool inTitle_ = false;
     bool inHeading_ = false;
     bool headingDone_ = false;
     int headingLevel_ = 0; // of the h1, h2 or h3 open, else 0
     bool inTerm_ = false; // in a definition list's term
     std::string caption_; // the name of the caption element open, else empty
+    std::string skipping_; // the element whose content is passed over, else empty
     std::vector<OpenElement> open_; // innermost last
     std::vector<MarkupElement> elements_;
     std::vector<MarkupBlock> blocks_;
@@ -403,9 +280,9 @@ private:
 
 } // namespace
 
-PageText TextOfMarkup(std::string_view utf8)
+PageText TextOfMarkup(std::string_view utf8, MarkupDialect dialect)
 {
-    return MarkupReader(utf8).Read();
+    return MarkupReader(utf8, dialect).Read();
 }
 
 std::optional<PageText> ExtractPageText(std::string_view pageName, std::string_view bytes)
@@ -415,8 +292,8 @@ std::optional<PageText> ExtractPageText(std::string_view pageName, std::string_v
         return std::nullopt;
     const DecodedText decoded = DecodePageText(bytes, kind != PageKind::PlainText);
     if (kind != PageKind::PlainText)
-        return TextOfMarkup(decoded.utf8);
-    TextSink sink;
+        return TextOfMarkup(decoded.utf8, kind == PageKind::Xhtml ? MarkupDialect::Xhtml : MarkupDialect::Html);
+    CollapsedText sink;
     sink.Append(std::string_view(decoded.utf8).substr(0, kMostPageTextBytes));
     return PageText { {}, {}, sink.Take(), {}, {} };
 }

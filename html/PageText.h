@@ -1,5 +1,6 @@
 #pragma once
 
+#include "html/MarkupTokenizer.h"
 #include "html/PageKind.h"
 
 #include <cstdint>
@@ -43,4 +44,4 @@ inline constexpr std::size_t kMostPageTextBytes = 16 << 20;
 std::optional<PageText> ExtractPageText(std::string_view pageName, std::string_view bytes);
 
 // The text of markup already decoded to UTF-8.
-PageText TextOfMarkup(std::string_view utf8);
+PageText TextOfMarkup(std::string_view utf8, MarkupDialect dialect = MarkupDialect::Html);

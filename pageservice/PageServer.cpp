@@ -28,19 +28,23 @@ void TPageServer::Configure(const TPageServerLimits& limits)
     listener_->BoundIP = std::string(kPageServerAddress);
     listener_->Port = RandomPagePort();
     ApplyPageServerLimits(limits, *listener_);
+    // Every answer, the refusal and the failure included, goes out through the policy.
     listener_->OnCheckRequest
         = [this](TNetServerThread&, const THTTPRequestInfo& request, THTTPResponseInfo& response) {
               if (!screen_.Refuses(request.Headers, servedPort_.load(std::memory_order_relaxed)))
                   return true;
-              response.SetResponseCode(403);
-              response.ContentText = std::string(kRequestRefusedText);
+              answers_->Write(request, TextAnswer(403, std::string(kRequestRefusedText)), response);
               return false;
           };
     listener_->OnCommandGet = [this](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) {
-        if (answerFirst_ && answerFirst_(request, response))
-            return;
-        AnswerPageRequest(*source_, request, response);
+        std::optional<TAnswer> answer;
+        if (answerFirst_)
+            answer = answerFirst_(request);
+        answers_->Write(request, answer ? std::move(*answer) : AnswerPageRequest(*source_, request), response);
     };
+    listener_->OnCommandError
+        = [this](TNetServerThread&, const THTTPRequestInfo& request, const std::exception& error,
+              THTTPResponseInfo& response) { answers_->Write(request, TextAnswer(500, error.what()), response); };
 }
 
 TPageServer::~TPageServer()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "book/BookReader.h"
+#include "pageservice/Answer.h"
+#include "pageservice/AnswerPolicy.h"
 #include "pageservice/PageServerLimits.h"
 #include "pageservice/RequestScreen.h"
 #include "pageservice/ServedPages.h"
@@ -9,12 +11,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 class TFileStream;
 class THTTPRequestInfo;
-class THTTPResponseInfo;
 class TNetHTTPListener;
 
 // A book's pages served over HTTP on this machine: the book file, its reader, the pages handed out
@@ -49,10 +51,15 @@ public:
     // from another site, are answered 403 with kRequestRefusedText and nothing of the book.
     void AllowHost(std::string name);
 
-    // A handler asked first for every GET, HEAD and POST request: when it answers (returns true),
-    // no page is looked up. Set while switched off.
-    using RequestHandler = std::function<bool(const THTTPRequestInfo&, THTTPResponseInfo&)>;
+    // A handler asked first for every GET, HEAD and POST request: when it gives an answer, no page
+    // is looked up. Set while switched off.
+    using RequestHandler = std::function<std::optional<TAnswer>(const THTTPRequestInfo&)>;
     void AnswerFirst(RequestHandler handler) { answerFirst_ = std::move(handler); }
+
+    // How every answer of this server goes out: pages, moves, not found, the refusal's 403, the 500
+    // of a request that failed and AnswerFirst's. The viewer's answers (TAnswerPolicy itself)
+    // unless set; set while switched off.
+    void SetAnswerPolicy(std::shared_ptr<const TAnswerPolicy> policy) { answers_ = std::move(policy); }
 
     // Switches on at the port, or when that is taken at the next free page port in turn
     // (ENetAddressInUse when every one is taken). Switching on while on changes nothing.
@@ -85,7 +92,9 @@ private:
     // The port switched on at, for the sessions: the listener's own may change while sessions of
     // an earlier switching-on still run.
     std::atomic<int32_t> servedPort_ { 0 };
-    RequestHandler answerFirst_; // goes after the listener: no session uses it by then
+    // These two go after the listener: no session uses them by then.
+    RequestHandler answerFirst_;
+    std::shared_ptr<const TAnswerPolicy> answers_ = std::make_shared<const TAnswerPolicy>();
     // Declared last, destroyed first: see above.
     std::unique_ptr<TNetHTTPListener> listener_;
 };

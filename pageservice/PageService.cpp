@@ -2,13 +2,10 @@
 
 #include "common/AnsiText.h"
 #include "common/PercentDecoding.h"
-#include "common/Streams.h"
 #include "common/WinAnsi.h"
 #include "pageservice/ContentTypes.h"
 #include "pageservice/PagePorts.h"
-#include "pageservice/SharedPageStream.h"
 #include "server/http/HTTPRequestInfo.h"
-#include "server/http/HTTPResponseInfo.h"
 
 #include <chrono>
 #include <memory>
@@ -74,27 +71,26 @@ std::optional<TFoundPage> FindPage(TPageSource& source, std::string_view documen
     return std::nullopt;
 }
 
-void BuildPageAnswer(
-    const std::optional<TFoundPage>& page, THTTPResponseInfo& response, std::string_view notFoundMarkup)
+TAnswer PageAnswer(const std::optional<TFoundPage>& page, std::string_view notFoundMarkup)
 {
     if (page && !page->movedTo.empty()) {
-        response.SetResponseCode(301);
-        response.Headers.SetValue("Location", page->movedTo);
-        response.ContentText = "<a href=\"" + page->movedTo + "\">" + page->movedTo + "</a>";
-    } else if (page) {
-        response.SetResponseCode(200);
-        response.ContentStream = std::make_unique<TSharedPageStream>(page->bytes, page->fileHandle);
-        response.ContentType = ContentTypeForAnswer(page->name, *page->bytes);
-    } else {
-        response.SetResponseCode(404);
-        response.ContentText = std::string(kPageNotFoundText) + std::string(notFoundMarkup);
+        TAnswer moved = TextAnswer(301, "<a href=\"" + page->movedTo + "\">" + page->movedTo + "</a>");
+        moved.headers.emplace_back("Location", page->movedTo);
+        return moved;
     }
+    if (!page)
+        return TextAnswer(404, std::string(kPageNotFoundText) + std::string(notFoundMarkup));
+    TAnswer found;
+    found.contentType = ContentTypeForAnswer(page->name, *page->bytes);
+    found.page = page->bytes;
+    found.pageFile = page->fileHandle;
+    return found;
 }
 
-void AnswerPageRequest(TPageSource& source, const THTTPRequestInfo& request, THTTPResponseInfo& response)
+TAnswer AnswerPageRequest(TPageSource& source, const THTTPRequestInfo& request)
 {
     std::optional<TFoundPage> page = FindPage(source, request.Document);
-    BuildPageAnswer(page, response, page ? std::string() : source.NotFoundMarkup());
+    return PageAnswer(page, page ? std::string() : source.NotFoundMarkup());
 }
 
 std::string PageNameFromDocument(std::string_view document)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pageservice/Answer.h"
 #include "sources/PageSource.h"
 
 #include <cstdint>
@@ -8,10 +9,9 @@
 #include <string_view>
 
 class THTTPRequestInfo;
-class THTTPResponseInfo;
 
 // The one answer path for page requests, shared by the viewer and `ebook-pack serve`: FindPage
-// turns the request's document into the page it names, BuildPageAnswer turns that into the answer.
+// turns the request's document into the page it names, PageAnswer turns that into the answer.
 
 // The body of the answer for a page that the source does not hold or cannot read.
 inline constexpr std::string_view kPageNotFoundText = "<h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>";
@@ -43,12 +43,11 @@ std::string MergeSlashes(std::string_view name);
 
 // 200 with the page and the content type of its name and bytes (ContentTypeForAnswer), a 301 for a
 // page found with movedTo, or 404 with kPageNotFoundText and then notFoundMarkup as text/html.
-void BuildPageAnswer(
-    const std::optional<TFoundPage>& page, THTTPResponseInfo& response, std::string_view notFoundMarkup = {});
+TAnswer PageAnswer(const std::optional<TFoundPage>& page, std::string_view notFoundMarkup = {});
 
 // Both steps for one request; every method routed to the handler (GET, HEAD, POST) is answered
 // the same way.
-void AnswerPageRequest(TPageSource& source, const THTTPRequestInfo& request, THTTPResponseInfo& response);
+TAnswer AnswerPageRequest(TPageSource& source, const THTTPRequestInfo& request);
 
 // The page name a request's document asks for: every "%20" becomes a blank and nothing else is
 // decoded, so names stored with other escapes stay reachable exactly as written.

@@ -1,6 +1,7 @@
 #include "search/ContentsPlaces.h"
 
 #include "common/BookText.h"
+#include "html/PageKind.h"
 #include "search/SearchIndex.h"
 
 namespace {
@@ -70,16 +71,9 @@ bool IsFileNameTitle(std::string_view title)
     title = title.substr(first, title.find_last_not_of(" \t\r\n") - first + 1);
     if (title.find_first_of(" \t") != std::string_view::npos)
         return false;
+    // A name of a page kind the book's pages are read as (a hit is always one), with a stem.
     const std::size_t dot = title.rfind('.');
-    if (dot == std::string_view::npos || dot == 0)
-        return false;
-    const std::string_view extension = title.substr(dot + 1);
-    for (const std::string_view known : { "html", "htm", "xhtml", "xht", "txt", "md", "rst" })
-        if (extension.size() == known.size()
-            && std::equal(
-                extension.begin(), extension.end(), known.begin(), [](char a, char b) { return (a | 0x20) == b; }))
-            return true;
-    return false;
+    return dot != std::string_view::npos && dot != 0 && PageKindOf(title) != PageKind::Other;
 }
 
 std::string BreadcrumbLine(const std::vector<std::string>& breadcrumb)

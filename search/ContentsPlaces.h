@@ -44,7 +44,8 @@ private:
 // empty or only a file name.
 void PlaceHit(SearchHit& hit, std::vector<std::string> breadcrumb, std::string entryTitle);
 
-// Whether a title says nothing a file name does not: empty, or one word with a file's extension.
+// Whether a title says nothing a file name does not: empty, or one word that names a page by the
+// extensions pages are read by (html/PageKind.h: "ch003.xhtml", "INDEX.SHTML", "notes.txt").
 bool IsFileNameTitle(std::string_view title);
 
 // The breadcrumb as one line: "Part III › 25. Routine Database Maintenance Tasks".

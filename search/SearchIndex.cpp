@@ -4,10 +4,12 @@
 #include "common/Exception.h"
 #include "search/BookPageFeeder.h"
 #include "search/BookTokenizer.h"
+#include "search/ContentsPlaces.h"
 #include "search/Fts5Functions.h"
 #include "search/IndexQuery.h"
 #include "search/IndexTokenizer.h"
 #include "search/PackedText.h"
+#include "search/QueryBound.h"
 #include "search/Snippet.h"
 #include "search/StoredIndex.h"
 #include "search/StoredPlaces.h"
@@ -15,7 +17,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -57,6 +61,9 @@ constexpr std::size_t kMostCompletions = 32;
 // The stored index's layout: its tables, its tokenizer and what the pages' text is made of. A
 // change to any of them makes books built before fall back to an index built in memory.
 constexpr int kStoredIndexVersion = 2;
+// A query of a stored index that runs longer fails as damage: the largest books answer in well
+// under a second.
+constexpr std::chrono::seconds kMostStoredQueryTime { 10 };
 
 // Resets the statement however the caller leaves.
 struct StatementReset {
@@ -80,6 +87,7 @@ TSearchIndex::TSearchIndex()
         throw Exception("Cannot make the search index: out of memory");
     }
     try {
+        bound_ = std::make_unique<TQueryBound>(db_, std::chrono::milliseconds::zero());
         // Nothing is rolled back: a journal would only add to the memory a build takes.
         Execute("PRAGMA journal_mode = OFF");
         RegisterBookTokenizer(db_);
@@ -101,6 +109,7 @@ TSearchIndex::TSearchIndex(const TBookReader& reader, sqlite3* db)
     , reader_(&reader)
 {
     try {
+        bound_ = std::make_unique<TQueryBound>(db_, kMostStoredQueryTime);
         RegisterBookTokenizer(db_);
         PrepareQueries();
         pageOf_ = Prepare("SELECT name, title FROM pages WHERE id = ?1");
@@ -133,6 +142,21 @@ void TSearchIndex::PrepareQueries()
     select_ = Prepare((std::string("SELECT rowid, ") + kRankOrder + " FROM words WHERE words MATCH ?1").c_str());
 }
 
+bool TSearchIndex::IsWrittenSchema(const std::vector<SchemaRow>& rows)
+{
+    // Read back from an empty index as StoredImage writes it, once.
+    static const std::vector<SchemaRow> written = [] {
+        TSearchIndex empty;
+        const TContentsPlaces none;
+        empty.StoredImage(TRepeatedText(), &none);
+        return SchemaOf(empty.db_);
+    }();
+    std::vector<SchemaRow> withoutPlaces;
+    std::copy_if(written.begin(), written.end(), std::back_inserter(withoutPlaces),
+        [](const SchemaRow& row) { return row[2] != "places"; });
+    return rows == written || rows == withoutPlaces;
+}
+
 std::unique_ptr<TSearchIndex> TSearchIndex::OpenStored(const TBookReader& reader)
 {
     sqlite3* db = OpenStoredIndex(reader);
@@ -151,6 +175,15 @@ std::unique_ptr<TSearchIndex> TSearchIndex::OpenStored(const TBookReader& reader
     if (version != kStoredIndexVersion) {
         sqlite3_close(db);
         return nullptr;
+    }
+    // Nothing but what this program writes: a view, a trigger, a table of another shape or an
+    // index whose words come from elsewhere would run the author's SQL for every query.
+    try {
+        if (!IsWrittenSchema(SchemaOf(db)))
+            throw Exception("The book's search index is damaged: its tables are not those this program writes");
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
     }
     try {
         return std::unique_ptr<TSearchIndex>(new TSearchIndex(reader, db));
@@ -209,6 +242,16 @@ TSearchIndex::~TSearchIndex()
     Close();
 }
 
+void TSearchIndex::QueryFailed() const
+{
+    if (SearchesStopped())
+        throw Exception("Searching stopped");
+    if (bound_->Exceeded())
+        throw Exception("The book's search index is damaged: a query ran past "
+            + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(bound_->Limit()).count()) + " s");
+    throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+}
+
 void TSearchIndex::Close()
 {
     for (sqlite3_stmt* statement : { insertWords_, completions_, select_, pageOf_ })
@@ -216,6 +259,7 @@ void TSearchIndex::Close()
     places_.reset();
     tokenizer_.reset();
     queryWords_.reset();
+    bound_.reset();
     sqlite3_close(db_);
 }
 
@@ -294,11 +338,15 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
     SearchResults results;
     results.offset = offset;
     results.placed = places_ != nullptr;
+    results.queryCut = query.cut;
     if (query.expression.empty() || limit <= 0 || offset < 0)
         return results;
     IndexQuery lookup = IndexQueryOf(*queryWords_, query);
     if (lookup.expression.empty())
         return results;
+    bound_->Start();
+    if (SearchesStopped())
+        QueryFailed();
     LookUpCompletions(lookup);
     struct Ranked {
         int64_t id;
@@ -316,8 +364,8 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
         if (step != SQLITE_DONE) {
             // The query cannot be malformed: a stored index that cannot be read is damaged;
             // anything else matches nothing.
-            if (IsStored())
-                throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+            if (IsStored() || SearchesStopped())
+                QueryFailed();
             return results;
         }
     }
@@ -333,6 +381,8 @@ SearchResults TSearchIndex::Search(const SearchQuery& query, int64_t offset, int
         const std::size_t checked = std::min(ranked.size(), kMostPhraseChecks);
         std::vector<Ranked> holding;
         for (std::size_t first = 0; first < checked; first += kPagesReadAtOnce) {
+            if (SearchesStopped())
+                QueryFailed();
             const std::size_t count = std::min(kPagesReadAtOnce, checked - first);
             std::vector<int64_t> ids;
             for (std::size_t i = first; i < first + count; ++i)
@@ -425,7 +475,7 @@ std::vector<TSearchIndex::PageWords> TSearchIndex::WordsOf(const std::vector<int
             StatementReset reset { pageOf_ };
             sqlite3_bind_int64(pageOf_, 1, ids[i]);
             if (sqlite3_step(pageOf_) != SQLITE_ROW)
-                throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+                QueryFailed();
             hit.name.assign(static_cast<const char*>(sqlite3_column_blob(pageOf_, 0)),
                 static_cast<std::size_t>(sqlite3_column_bytes(pageOf_, 0)));
             const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(pageOf_, 1));
@@ -451,9 +501,10 @@ std::vector<std::pair<std::string, std::string>> TSearchIndex::PageTitles() cons
             titles.emplace_back(page.name, page.title);
         return titles;
     }
+    bound_->Start();
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db_, "SELECT name, title FROM pages ORDER BY id", -1, &statement, nullptr) != SQLITE_OK)
-        throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+        QueryFailed();
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
         const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
@@ -463,7 +514,7 @@ std::vector<std::pair<std::string, std::string>> TSearchIndex::PageTitles() cons
     }
     sqlite3_finalize(statement);
     if (step != SQLITE_DONE)
-        throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db_)));
+        QueryFailed();
     return titles;
 }
 

@@ -6,6 +6,7 @@
 #include "search/SearchQuery.h"
 #include "search/TitleSuggestions.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@ class TContentsPlaces;
 class TStoredPlaces;
 struct sqlite3_stmt;
 class TIndexTokenizer;
+class TQueryBound;
 
 // A run of a snippet's text; `matched` runs are words the query matched.
 struct SnippetPiece {
@@ -43,6 +45,8 @@ struct SearchResults {
     // The hits carry their breadcrumbs and entry titles already (a stored index that keeps them):
     // nothing is left for TContentsPlaces::Place to do.
     bool placed = false;
+    // The query was longer than the bounds (SearchQuery::cut): its first words were searched for.
+    bool queryCut = false;
     // Titles that begin with the words, shown above the hits while the reader types; empty else.
     std::vector<TitleSuggestion> suggestions;
 };
@@ -115,6 +119,10 @@ private:
 
     // Over a stored index's connection, which it takes.
     TSearchIndex(const TBookReader& reader, sqlite3* db);
+    // Whether a stored index's schema is what StoredImage writes (with or without `places`).
+    static bool IsWrittenSchema(const std::vector<std::array<std::string, 4>>& rows);
+    // Raises Exception: the query was stopped, or a stored index failed it.
+    [[noreturn]] void QueryFailed() const;
     void PrepareQueries();
     void Execute(const char* sql);
     sqlite3_stmt* Prepare(const char* sql);
@@ -125,6 +133,7 @@ private:
     std::vector<PageWords> WordsOf(const std::vector<int64_t>& ids);
 
     sqlite3* db_ = nullptr;
+    std::unique_ptr<TQueryBound> bound_; // ends a query that runs too long or is stopped
     std::unique_ptr<TIndexTokenizer> tokenizer_; // uses db_, which is closed after it goes
     std::unique_ptr<TIndexTokenizer> queryWords_; // unstemmed: turns a query's terms into the index's words
     std::unique_ptr<TPagePreparer> preparer_; // made the first time a page comes unprepared

@@ -2,6 +2,7 @@
 
 #include "search/SourceSearch.h"
 #include "sources/BookSource.h"
+#include "sources/SourceContents.h"
 
 #include <chrono>
 #include <memory>
@@ -13,8 +14,9 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 
 } // namespace
 
-TSearchWorker::TSearchWorker(TBookSource& source)
+TSearchWorker::TSearchWorker(TBookSource& source, std::shared_future<TContents> contents)
     : source_(source)
+    , given_(std::move(contents))
 {
 }
 
@@ -93,32 +95,40 @@ bool TSearchWorker::AnswerUntilStopped(const std::function<SearchResults(const R
     }
 }
 
+void TSearchWorker::AnswerNothing(const std::string& why)
+{
+    MakeTitles(nullptr);
+    if (OnUnsearchable)
+        OnUnsearchable(why);
+    AnswerUntilStopped([](const Request& request) {
+        SearchResults none;
+        none.offset = request.offset;
+        return none;
+    });
+}
+
 void TSearchWorker::Run()
 {
     try {
-        contents_ = source_.Contents();
+        contents_ = given_.valid() ? given_.get() : ContentsOfSource(source_);
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }
     places_ = TContentsPlaces(contents_);
-    if (const std::string why = WhyNotSearchable(source_); !why.empty()) {
-        MakeTitles(nullptr);
-        if (OnUnsearchable)
-            OnUnsearchable(why);
-        AnswerUntilStopped([](const Request& request) {
-            SearchResults none;
-            none.offset = request.offset;
-            return none;
-        });
-        return;
-    }
     if (const TZimSource* zim = ArchiveSearchOf(source_)) {
         MakeTitles(nullptr);
         if (OnProgress)
             OnProgress(0, 0);
-        AnswerUntilStopped([zim](const Request& request) {
+        const bool stopped = AnswerUntilStopped([zim](const Request& request) {
             return ArchiveResults(*zim, request.typed, request.offset, request.limit);
         });
+        if (stopped)
+            return;
+        // The archive's own index failed a query, which waits: the archive is searched as one
+        // without an index of its own.
+    }
+    if (const std::string why = WhyNotSearchable(source_); !why.empty()) {
+        AnswerNothing(why);
         return;
     }
     try {
@@ -138,7 +148,12 @@ void TSearchWorker::Run()
         // Damaged where a query read it: the question waits for an index built anew.
         stored_.reset();
     }
-    BuildAndAnswer();
+    try {
+        BuildAndAnswer();
+    } catch (const std::exception& error) {
+        // The source's list of pages cannot be read (a damaged archive): titles only.
+        AnswerNothing(std::string("This source cannot be searched: ") + error.what());
+    }
 }
 
 void TSearchWorker::BuildAndAnswer()

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,12 +33,14 @@ public:
     std::function<void(const std::string& name)> OnDamaged;
     // The answer to the query with this ticket (the number Search returned).
     std::function<void(uint64_t ticket, const SearchResults& results)> OnResults;
-    // Why the source's text cannot be searched (titles still are); once, before any answer.
+    // Why the source's text cannot be searched (titles still are); once, before any answer but
+    // those of a ZIM's own index that failed (the archive is then searched as one without).
     std::function<void(const std::string& why)> OnUnsearchable;
 
     // The source must outlive the worker; its pages are read on the worker's threads while others
-    // may read them too.
-    explicit TSearchWorker(TBookSource& source);
+    // may read them too. contents, when given, are the source's as its reader already reads them
+    // (a viewer's panel); the worker waits for them instead of reading them again.
+    explicit TSearchWorker(TBookSource& source, std::shared_future<TContents> contents = {});
     // Stops the build and joins the thread before anything else goes.
     ~TSearchWorker();
     TSearchWorker(const TSearchWorker&) = delete;
@@ -64,10 +67,13 @@ private:
     // query left waiting for whatever answers next.
     bool AnswerUntilStopped(const std::function<SearchResults(const Request&)>& answer);
     void BuildAndAnswer();
+    // Says why on OnUnsearchable and answers every query with no results until stopped.
+    void AnswerNothing(const std::string& why);
     void Answer(const Request& request, SearchResults results);
     void MakeTitles(const TSearchIndex* index);
 
     TBookSource& source_;
+    std::shared_future<TContents> given_;
     TContents contents_; // read on the worker thread
     TContentsPlaces places_;
     std::unique_ptr<TTitleSuggestions> titles_;

@@ -35,33 +35,50 @@ bool MatchesAt(const SnippetTerm& term, const std::vector<Token>& tokens, std::s
 }
 
 // Finds the terms in a text whose words come one at a time: the last few words, enough for the
-// longest term, are kept and matched against each term as a word comes.
+// longest term, are kept in a ring and matched against each term as a word comes, so that a word
+// costs the same however long the terms are.
 class TTermMatcher {
 public:
     explicit TTermMatcher(const std::vector<SnippetTerm>& terms)
         : terms_(terms)
     {
+        std::size_t longest = 1;
         for (const SnippetTerm& term : terms)
-            longest_ = std::max(longest_, term.tokens.size());
+            longest = std::max(longest, term.tokens.size());
+        recent_.resize(longest);
     }
 
     // Takes the next word and calls matched(t) for each term t whose words end with it.
     template <typename Matched> void Take(std::string_view folded, const Matched& matched)
     {
-        if (recent_.size() == longest_)
-            recent_.erase(recent_.begin());
-        recent_.push_back({ std::string(folded), 0, 0 });
+        recent_[taken_ % recent_.size()].assign(folded);
+        ++taken_;
         for (std::size_t t = 0; t < terms_.size(); ++t) {
-            const std::size_t count = terms_[t].tokens.size();
-            if (count <= recent_.size() && MatchesAt(terms_[t], recent_, recent_.size() - count))
+            if (EndsHere(terms_[t]))
                 matched(t);
         }
     }
 
 private:
+    bool EndsHere(const SnippetTerm& term) const
+    {
+        const std::size_t count = term.tokens.size();
+        if (count == 0 || count > taken_)
+            return false;
+        const std::size_t first = taken_ - count;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string& want = term.tokens[i];
+            const std::string& have = recent_[(first + i) % recent_.size()];
+            const bool prefixOnly = term.prefix && i + 1 == count;
+            if (prefixOnly ? !have.starts_with(want) : have != want)
+                return false;
+        }
+        return true;
+    }
+
     const std::vector<SnippetTerm>& terms_;
-    std::size_t longest_ = 1;
-    std::vector<Token> recent_;
+    std::vector<std::string> recent_; // word n at n % size
+    std::size_t taken_ = 0;
 };
 
 } // namespace

@@ -158,7 +158,8 @@ SearchResults ArchiveResults(const TZimSource& zim, std::string_view typed, int6
         return results;
     const auto wanted = static_cast<int>(std::min<int64_t>(offset + limit, 10000));
     int64_t total = 0;
-    const std::vector<TZimHit> hits = zim.Search(std::string(typed), wanted, &total);
+    results.queryCut = ParseSearchQuery(typed).cut;
+    const std::vector<TZimHit> hits = zim.Search(UsedQueryText(typed), wanted, &total);
     results.total = std::max<int64_t>(total, static_cast<int64_t>(hits.size()));
     for (std::size_t i = static_cast<std::size_t>(offset); i < hits.size(); ++i) {
         SearchHit hit;
@@ -195,8 +196,15 @@ std::vector<TitleSuggestion> SuggestTitles(
     const auto* zim = dynamic_cast<const TZimSource*>(&source);
     if (zim == nullptr || !zim->HasTitleIndex())
         return titles.Suggest(typed, limit);
+    std::vector<TZimHit> hits;
+    try {
+        hits = zim->Suggest(UsedQueryText(typed), static_cast<int>(limit));
+    } catch (const std::exception&) {
+        // A damaged title index: the contents' titles instead, from now on.
+        return titles.Suggest(typed, limit);
+    }
     std::vector<TitleSuggestion> out;
-    for (TZimHit& hit : zim->Suggest(std::string(typed), static_cast<int>(limit)))
+    for (TZimHit& hit : hits)
         out.push_back({ std::move(hit.title), std::move(hit.page), {}, TitleSuggestion::Kind::PageTitle });
     return out;
 }

@@ -46,7 +46,8 @@ std::unique_ptr<TPageFeeder> PageFeederOf(TBookSource& source);
 void IndexAllPages(
     TPageFeeder& feeder, TSearchIndex& index, const std::function<void(int entry, PageIndexing outcome)>& onEntry = {});
 
-// Results from the archive's own index; its snippets' <b> marks become matched pieces.
+// Results from the archive's own index; its snippets' <b> marks become matched pieces. The words
+// are cut as every index's are (SearchQuery::cut). Raises Exception when the index is damaged.
 SearchResults ArchiveResults(const TZimSource& zim, std::string_view typed, int64_t offset, int64_t limit);
 
 // The titles a source offers as suggestions, ended with Finish: its pages' titles as the index
@@ -55,7 +56,7 @@ SearchResults ArchiveResults(const TZimSource& zim, std::string_view typed, int6
 void AddSourceTitles(
     TTitleSuggestions& titles, const TBookSource& source, const TContents& contents, const TSearchIndex* index);
 
-// Suggestions for the words typed: from the archive's title index for a ZIM that has one, else
-// from `titles`.
+// Suggestions for the words typed: from the archive's title index for a ZIM that has one (a damaged
+// one is used no more), else from `titles`.
 std::vector<TitleSuggestion> SuggestTitles(
     const TBookSource& source, const TTitleSuggestions& titles, std::string_view typed, std::size_t limit);

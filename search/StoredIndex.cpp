@@ -16,6 +16,11 @@ namespace {
 
 constexpr const char* kVfsName = "ebook-book-index";
 constexpr std::size_t kChunksKept = 8;
+// The longest string or blob a stored index may hand out: its names, titles, breadcrumbs and the
+// blocks of its word index are far shorter.
+constexpr int kMostValueBytes = 1 << 20;
+// The longest statement SQLite takes from the index's schema (or from us).
+constexpr int kMostStatementBytes = 64 * 1024;
 
 std::string ChunkName(std::size_t number)
 {
@@ -209,7 +214,51 @@ sqlite3_vfs* IndexVfs()
     return &vfs;
 }
 
+// The database is the book author's data: the connection runs nothing it holds but tables (no
+// triggers, no views, no extensions), refuses writes to its schema, and no value or statement it
+// reads may be longer than ours ever are.
+bool Harden(sqlite3* db)
+{
+    const std::pair<int, int> settings[] = { { SQLITE_DBCONFIG_DEFENSIVE, 1 }, { SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0 },
+        { SQLITE_DBCONFIG_ENABLE_TRIGGER, 0 }, { SQLITE_DBCONFIG_ENABLE_VIEW, 0 },
+        { SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0 } };
+    for (const auto& [option, value] : settings) {
+        if (sqlite3_db_config(db, option, value, nullptr) != SQLITE_OK)
+            return false;
+    }
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kMostValueBytes);
+    sqlite3_limit(db, SQLITE_LIMIT_SQL_LENGTH, kMostStatementBytes);
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_limit(db, SQLITE_LIMIT_EXPR_DEPTH, 100);
+    sqlite3_limit(db, SQLITE_LIMIT_COMPOUND_SELECT, 2);
+    sqlite3_limit(db, SQLITE_LIMIT_TRIGGER_DEPTH, 1);
+    // A page whose cells overlap is damage found before it is followed.
+    return sqlite3_exec(db, "PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 } // namespace
+
+std::vector<SchemaRow> SchemaOf(sqlite3* db)
+{
+    std::vector<SchemaRow> rows;
+    sqlite3_stmt* statement = nullptr;
+    int step = sqlite3_prepare_v2(
+        db, "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY name, type", -1, &statement, nullptr);
+    if (step == SQLITE_OK) {
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            SchemaRow& row = rows.emplace_back();
+            for (int column = 0; column < 4; ++column) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+                row[static_cast<std::size_t>(column)].assign(
+                    text != nullptr ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+            }
+        }
+    }
+    sqlite3_finalize(statement);
+    if (step != SQLITE_DONE)
+        throw Exception("The book's search index is damaged: " + std::string(sqlite3_errmsg(db)));
+    return rows;
+}
 
 std::vector<std::pair<std::string, std::string>> StoredIndexEntries(std::string_view image)
 {
@@ -252,6 +301,11 @@ sqlite3* OpenStoredIndex(const TBookReader& reader)
     if (result != SQLITE_OK) {
         sqlite3_close(db);
         throw Exception("The book's search index is damaged: its header cannot be read");
+    }
+    if (!Harden(db)) {
+        const std::string why = sqlite3_errmsg(db);
+        sqlite3_close(db);
+        throw Exception("The book's search index cannot be opened safely: " + why);
     }
     return db;
 }

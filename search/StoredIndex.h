@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -26,5 +27,12 @@ bool IsStoredIndexEntry(std::string_view name);
 // ours that inflates only the chunks a query touches (a few are kept inflated). Nothing when the
 // book holds no index of this version; raises Exception when its first chunk cannot be read. The
 // reader must outlive the connection. A chunk that cannot be inflated fails the statement reading
-// it (SQLITE_IOERR).
+// it (SQLITE_IOERR). The index is the book author's data: the connection runs no trigger, view or
+// extension it may hold, cannot change its schema, and takes no value over 1 MiB from it (each
+// fails the statement); the caller checks its schema (SchemaOf) before anything else reads it.
 sqlite3* OpenStoredIndex(const TBookReader& reader);
+
+// One row of a database's schema (sqlite_master): type, name, table name and SQL.
+using SchemaRow = std::array<std::string, 4>;
+// The rows, ordered by name and type. Raises Exception when the schema cannot be read.
+std::vector<SchemaRow> SchemaOf(sqlite3* db);

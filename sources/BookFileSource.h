@@ -19,9 +19,21 @@ public:
     std::string HomePageName() const override;
     std::string Description() const override;
     DisplaySettings Display() const override;
-    // The contents the book stores, else those its home page shows (ContentsReading.h).
+    // The contents the book stores; empty for a book without them (ContentsOfSource reads its
+    // home page's).
     TContents Contents() const override;
+    std::optional<int> PageIndexOf(std::string_view name) const override;
+    std::optional<TBookAbout> About() const override;
+    bool OpensContentsAtStart() const override;
+    // The name as the directory holds it, found without reading the page.
+    std::optional<std::string> StoredPageName(std::string_view name) override;
     const TBookReader& Reader() const { return reader_; }
+
+    // The directory's records and header fields.
+    std::optional<TStoredRecord> StoredRecordAt(std::size_t index) const override;
+    TPageLookup PageAt(std::size_t index, std::string_view name) override;
+    std::string WhyUnreadable(std::size_t index, std::string_view name) override;
+    std::vector<TInfoFact> InfoFacts() const override;
 
 private:
     const TBookReader& reader_;

@@ -3,6 +3,7 @@
 #include "book/DateText.h"
 #include "common/AnsiText.h"
 #include "common/BookText.h"
+#include "sources/BookSource.h"
 
 #include <array>
 #include <fstream>
@@ -248,16 +249,7 @@ TContents ReadAuthorContents(const std::string& fileName, const nlohmann::json& 
 BuildSettings DefaultBuildSettings()
 {
     BuildSettings settings;
-    DisplaySettings& display = settings.header.display;
-    display.sizeMode = WindowSizeMode::Normal;
-    display.positionMode = WindowPositionMode::DesktopCenter;
-    display.windowWidth = 1024;
-    display.windowHeight = 768;
-    display.showMenu = true;
-    display.showToolbar = true;
-    display.resizable = true;
-    display.allowPrint = true;
-    display.allowContextMenu = false;
+    settings.header.display = TBookSource::DefaultDisplay();
     return settings;
 }
 

@@ -25,7 +25,8 @@ struct BuildSettings {
 // browser engine that crashes on huge windows.
 inline constexpr int32_t kMaxWindowExtent = 16384;
 
-// A readable window in the middle of the desktop, with every command offered.
+// The window of a source that carries no design (TBookSource::DefaultDisplay), so that a book
+// built without settings opens as its folder or EPUB read in place does.
 BuildSettings DefaultBuildSettings();
 
 // The command-line options that override book.json settings.

@@ -3,7 +3,9 @@
 #include "book/BookFormat.h"
 #include "common/BookText.h"
 #include "common/Exception.h"
+#include "html/PageKind.h"
 #include "sources/HelpSitemap.h"
+#include "sources/HomePage.h"
 
 #include <chm_lib.h>
 
@@ -127,12 +129,12 @@ std::string TChmSource::HomePageName() const
         if (IndexOf(home) >= 0)
             return Pages()[static_cast<std::size_t>(IndexOf(home))].pageName;
     }
-    for (const char* usual : { "/index.html", "/index.htm", "/default.html", "/default.htm" }) {
+    for (const std::string_view usual : kConventionalHomePages) {
         if (const int index = IndexOf(usual); index >= 0)
             return Pages()[static_cast<std::size_t>(index)].pageName;
     }
     for (const SourcePage& page : Pages()) {
-        if (page.pageName.ends_with(".htm") || page.pageName.ends_with(".html"))
+        if (IsMarkupPage(page.pageName))
             return page.pageName;
     }
     return {};

@@ -2,15 +2,13 @@
 
 #include "common/AnsiText.h"
 #include "common/BookText.h"
-#include "common/PathSteps.h"
-#include "common/PercentDecoding.h"
-#include "html/LinkLists.h"
+#include "html/LinkListTree.h"
 #include "html/PageKind.h"
 #include "html/PageText.h"
 #include "html/TextEncoding.h"
+#include "sources/LinkResolution.h"
 
 #include <algorithm>
-#include <cctype>
 #include <iterator>
 #include <map>
 #include <set>
@@ -21,18 +19,6 @@ namespace {
 constexpr std::size_t kMaxEntries = 100000;
 // Pages a home page may name as its table of contents, by file name without extension.
 constexpr std::size_t kMaxContentsPages = 3;
-
-bool HasScheme(std::string_view href)
-{
-    for (std::size_t i = 0; i < href.size(); ++i) {
-        const auto c = static_cast<unsigned char>(href[i]);
-        if (c == ':')
-            return i > 0;
-        if (!(std::isalpha(c) || (i > 0 && (std::isdigit(c) || c == '+' || c == '-' || c == '.'))))
-            return false;
-    }
-    return false;
-}
 
 std::string FileNameOf(const std::string& page)
 {
@@ -55,19 +41,19 @@ public:
     {
     }
 
-    const TPageLinks* Links(const std::string& page)
+    const LinkListTree* Links(const std::string& page)
     {
         if (const auto found = links_.find(page); found != links_.end())
             return &found->second;
         const auto bytes = book_.read(page);
         if (!bytes)
             return nullptr;
-        return &links_.emplace(page, ReadPageLinks(DecodePageText(*bytes, true).utf8)).first->second;
+        return &links_.emplace(page, ReadLinkListTree(DecodePageText(*bytes, true).utf8)).first->second;
     }
 
 private:
     const TContentsBook& book_;
-    std::map<std::string, TPageLinks> links_;
+    std::map<std::string, LinkListTree> links_;
 };
 
 // A place in the book a link leads to, as stored, when it is an HTML page of the book. A link to a
@@ -101,10 +87,10 @@ public:
     {
     }
 
-    TContents Convert(const std::vector<TListItem>& items)
+    TContents Convert(const std::vector<LinkListItem>& items)
     {
         TContents entries;
-        for (const TListItem& item : items) {
+        for (const LinkListItem& item : items) {
             if (count_ >= kMaxEntries)
                 break;
             TContentsEntry entry;
@@ -149,8 +135,8 @@ struct TCandidate {
 TCandidate BestLists(const TContentsBook& book, TPageLinksCache& cache)
 {
     std::vector<std::string> candidates { book.home };
-    if (const TPageLinks* home = cache.Links(book.home)) {
-        for (const TMarkupLink& link : home->links) {
+    if (const LinkListTree* home = cache.Links(book.home)) {
+        for (const LinkWithText& link : home->links) {
             const auto place = BookPlace(book, book.home, link.href);
             if (!place || candidates.size() > kMaxContentsPages)
                 continue;
@@ -162,7 +148,7 @@ TCandidate BestLists(const TContentsBook& book, TPageLinksCache& cache)
     }
     TCandidate best;
     for (const std::string& page : candidates) {
-        const TPageLinks* links = cache.Links(page);
+        const LinkListTree* links = cache.Links(page);
         if (links == nullptr)
             continue;
         for (const auto& group : links->listGroups) {
@@ -191,7 +177,7 @@ TContents NextChain(const TContentsBook& book, TPageLinksCache& cache)
     std::string page = book.home;
     while (entries.size() < std::min(book.pageCount, kMaxEntries) && seen.insert(LowerCaseAscii(page)).second) {
         entries.push_back({ PageTitle(book, page), page, {}, {} });
-        const TPageLinks* links = cache.Links(page);
+        const LinkListTree* links = cache.Links(page);
         if (links == nullptr || links->nextHref.empty())
             break;
         const auto next = BookPlace(book, page, links->nextHref);
@@ -205,11 +191,11 @@ TContents NextChain(const TContentsBook& book, TPageLinksCache& cache)
 TContents HomeLinks(const TContentsBook& book, TPageLinksCache& cache)
 {
     TContents entries;
-    const TPageLinks* links = cache.Links(book.home);
+    const LinkListTree* links = cache.Links(book.home);
     if (links == nullptr)
         return entries;
     std::set<std::string> seen { LowerCaseAscii(book.home) };
-    for (const TMarkupLink& link : links->links) {
+    for (const LinkWithText& link : links->links) {
         const auto place = BookPlace(book, book.home, link.href);
         if (!place || !seen.insert(LowerCaseAscii(place->page)).second)
             continue;
@@ -275,46 +261,13 @@ void CollectInOrder(const TContents& entries, std::vector<const TContentsEntry*>
 
 } // namespace
 
-std::optional<TPagePlace> ResolvePageLink(const std::string& base, const std::string& href)
-{
-    const std::string link = Trim(href);
-    if (link.empty() || link == "#" || link.starts_with("//") || HasScheme(link))
-        return std::nullopt;
-    TPagePlace place;
-    std::string_view path = link;
-    if (const std::size_t hash = path.find('#'); hash != std::string_view::npos) {
-        place.anchor = PercentDecodePath(path.substr(hash + 1));
-        path = path.substr(0, hash);
-    }
-    if (const std::size_t query = path.find('?'); query != std::string_view::npos)
-        path = path.substr(0, query);
-    if (path.empty()) {
-        place.page = base;
-        return place;
-    }
-    std::string joined
-        = path.starts_with('/') ? std::string(path) : base.substr(0, base.rfind('/') + 1) + std::string(path);
-    joined = PercentDecodePath(joined);
-    const auto steps = PathSteps(joined);
-    if (!steps)
-        return std::nullopt;
-    // A link whose last step is empty, "." or ".." names a folder.
-    const std::string_view last = std::string_view(joined).substr(joined.rfind('/') + 1);
-    const bool folder = last.empty() || last == "." || last == "..";
-    for (const std::string& step : *steps)
-        place.page += "/" + step;
-    if (folder || steps->empty())
-        place.page += "/";
-    return place;
-}
-
 TContents ReadContentsFromPages(const TContentsBook& book)
 {
     if (book.home.empty())
         return {};
     TPageLinksCache cache(book);
     TCandidate lists = BestLists(book, cache);
-    const TPageLinks* home = cache.Links(book.home);
+    const LinkListTree* home = cache.Links(book.home);
     TContents chain;
     if (home != nullptr && !home->nextHref.empty())
         chain = NextChain(book, cache);

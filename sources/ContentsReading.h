@@ -16,15 +16,6 @@ struct TContentsBook {
     std::size_t pageCount = 0;
 };
 
-// Where a link in the page `base` leads within the book: the page name ("/" first, escapes
-// decoded, "." and ".." resolved, ending in "/" for a folder) and the anchor. Nothing for a link
-// with a scheme, one that climbs above the book, an empty one or "#".
-struct TPagePlace {
-    std::string page;
-    std::string anchor;
-};
-std::optional<TPagePlace> ResolvePageLink(const std::string& base, const std::string& href);
-
 // The contents a book without stored contents shows, from its home page: the nested lists of links
 // to the book's own pages that cover the most pages (on the home page, or on a contents page it
 // links to); else the chain of rel="next" links from the home page, when it reaches more pages

@@ -2,9 +2,8 @@
 
 #include "common/DisplayText.h"
 #include "common/Exception.h"
-#include "common/PathSteps.h"
-#include "common/PercentDecoding.h"
 #include "html/Blanks.h"
+#include "sources/LinkResolution.h"
 
 #include <map>
 #include <pugixml.hpp>
@@ -255,28 +254,14 @@ std::vector<EpubNavPoint> ReadNcx(const EpubFileReader& read, const std::string&
 
 std::optional<std::string> ResolveEpubHref(const std::string& base, const std::string& href, std::string* fragment)
 {
-    std::string path = href;
-    const std::size_t hash = path.find('#');
+    const std::size_t hash = href.find('#');
     if (fragment != nullptr)
-        *fragment = hash == std::string::npos ? "" : path.substr(hash);
-    if (hash != std::string::npos)
-        path.resize(hash);
-    const std::size_t colon = path.find(':');
-    if (colon != std::string::npos && path.find('/') > colon)
-        return std::nullopt; // "http:", "mailto:"
-    if (path.empty())
-        path = base;
-    else if (!path.starts_with('/'))
-        path = base.substr(0, base.rfind('/') == std::string::npos ? 0 : base.rfind('/') + 1) + path;
-    const auto steps = PathSteps(PercentDecodePath(path));
-    if (!steps)
+        *fragment = hash == std::string::npos ? "" : href.substr(hash);
+    // An archive path is a page name without its leading "/"; a folder is no file of the archive.
+    const auto place = ResolvePageLink("/" + base, href);
+    if (!place || place->page.ends_with('/'))
         return std::nullopt;
-    std::string resolved;
-    for (const std::string& step : *steps)
-        resolved += (resolved.empty() ? "" : "/") + step;
-    if (resolved.empty())
-        return std::nullopt;
-    return resolved;
+    return place->page.substr(1);
 }
 
 EpubPackage ReadEpubPackage(const EpubFileReader& read, const std::string& source)

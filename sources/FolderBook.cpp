@@ -9,6 +9,7 @@
 #include "sources/EpubNavContents.h"
 #include "sources/EpubSource.h"
 #include "sources/HomePage.h"
+#include "sources/LinkResolution.h"
 #include "sources/RegularFile.h"
 #include "sources/StoredContents.h"
 

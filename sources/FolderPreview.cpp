@@ -1,14 +1,16 @@
 #include "sources/FolderPreview.h"
 
-#include "common/AnsiText.h"
 #include "common/BookText.h"
 #include "common/DisplayText.h"
 #include "common/Exception.h"
+#include "html/Blanks.h"
+#include "html/MarkupTokenizer.h"
 #include "html/PageKind.h"
 #include "sources/FolderNotifications.h"
 #include "sources/SafePath.h"
 #include "sources/StoredContents.h"
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 
@@ -25,46 +27,45 @@ constexpr std::string_view kReloadScript
       ".then(function(now){if(now!==seen)location.reload();else setTimeout(ask,250);},"
       "function(){setTimeout(ask,1000);});}setTimeout(ask,250);})();\n";
 
-bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view start)
-{
-    return text.size() - at >= start.size() && LowerCaseAscii(text.substr(at, start.size())) == start;
-}
-
 // Where the hook goes: at the very start, after a byte order mark, an XML declaration, comments
 // and the doctype (before it the engine would switch to quirks mode). Nothing the page holds
 // further on (an element left open, a comment never closed) can swallow it there.
 std::size_t HookPosition(std::string_view page)
 {
-    std::size_t at = page.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-    for (;;) {
-        const std::size_t text = page.find_first_not_of(" \t\r\n\f", at);
-        if (text == std::string_view::npos)
-            return at;
-        std::string_view close;
-        if (StartsWithNoCase(page, text, "<!--"))
-            close = "-->";
-        else if (StartsWithNoCase(page, text, "<?xml"))
-            close = "?>";
-        else if (StartsWithNoCase(page, text, "<!doctype"))
-            close = ">";
-        else
-            return at;
-        const std::size_t end = page.find(close, text);
-        if (end == std::string_view::npos)
-            return at;
-        at = end + close.size();
+    const std::size_t start = page.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    MarkupTokenizer tokens(page.substr(start));
+    MarkupToken token;
+    std::size_t at = 0;
+    while (tokens.Next(token) && token.terminated) {
+        const bool blank = token.kind == MarkupTokenKind::Text && TrimBlanks(token.text).empty();
+        if (!blank && token.kind != MarkupTokenKind::Comment && token.kind != MarkupTokenKind::Doctype
+            && token.kind != MarkupTokenKind::ProcessingInstruction)
+            break;
+        // Blanks stay after the hook: they are text only where the hook already stands.
+        if (!blank)
+            at = token.end;
     }
+    return start + at;
+}
+
+// The start of the page's last </body> end tag; npos when there is none.
+std::size_t LastBodyEnd(std::string_view page)
+{
+    MarkupTokenizer tokens(page, MarkupDialect::Xhtml);
+    MarkupToken token;
+    std::size_t found = std::string_view::npos;
+    while (tokens.Next(token)) {
+        if (token.kind == MarkupTokenKind::EndTag && token.name == "body")
+            found = token.begin;
+    }
+    return found;
 }
 
 // XHTML has a single root element, so there the hook goes inside it, before the last </body>;
 // markup left open breaks such a page anyway.
 std::string WithReloadHook(std::string page, uint64_t generation, bool xml)
 {
-    std::size_t at = HookPosition(page);
-    if (xml) {
-        const std::size_t body = LowerCaseAscii(page).rfind("</body");
-        at = body == std::string::npos ? page.size() : body;
-    }
+    const std::size_t at = xml ? std::min(LastBodyEnd(page), page.size()) : HookPosition(page);
     page.insert(at, ReloadHook(generation));
     return page;
 }
@@ -190,6 +191,21 @@ std::vector<std::string> TFolderPages::PageNames() const
     for (const SourceFile& file : plan_->book.files)
         names.push_back(file.pageName);
     return names;
+}
+
+std::optional<int> TFolderPages::PageIndexOf(std::string_view name) const
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = plan_->firstByFoldedName.find(FoldedBookText(name));
+    return found == plan_->firstByFoldedName.end() ? -1 : static_cast<int>(found->second);
+}
+
+std::optional<std::string> TFolderPages::StoredPageName(std::string_view name)
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = plan_->firstByFoldedName.find(FoldedBookText(name));
+    return found == plan_->firstByFoldedName.end() ? std::optional<std::string>()
+                                                   : plan_->book.files[found->second].pageName;
 }
 
 std::string TFolderPages::Title() const

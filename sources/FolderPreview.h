@@ -37,9 +37,12 @@ public:
 
     TPageLookup Lookup(std::string_view name) override;
     std::vector<std::string> PageNames() const override;
+    std::optional<int> PageIndexOf(std::string_view name) const override;
+    std::optional<std::string> StoredPageName(std::string_view name) override;
     std::string Title() const override;
     std::string HomePageName() const override;
     std::string NotFoundMarkup() override;
+    std::string KindName() const override { return "folder"; }
     // The contents the book built from the folder would store.
     TContents Contents() const override;
     uint64_t Generation() const;

@@ -35,12 +35,6 @@ int32_t IndexOf(const std::vector<SourceFile>& files, std::string_view name)
 
 } // namespace
 
-namespace {
-
-constexpr std::string_view kConventionalHomePages[] = { "/index.htm", "/index.html", "/default.htm", "/default.html" };
-
-} // namespace
-
 bool HasConventionalHomePage(const std::vector<SourceFile>& files)
 {
     for (std::string_view conventional : kConventionalHomePages) {

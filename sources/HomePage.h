@@ -2,10 +2,16 @@
 
 #include "sources/SourceTree.h"
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// The pages a web server opens first at a folder's top, in the order every source that chooses its
+// home page by name takes them (a folder, an EPUB's build, a CHM without a default topic).
+inline constexpr std::array<std::string_view, 4> kConventionalHomePages
+    = { "/index.htm", "/index.html", "/default.htm", "/default.html" };
 
 // The home page the build chose, and how, for the tool to say.
 struct HomeChoice {

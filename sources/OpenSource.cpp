@@ -41,7 +41,6 @@ public:
         : TFolderPages(folder, CommandLine({}, {}), false, quiet, quiet)
     {
     }
-    std::string KindName() const override { return "folder"; }
 };
 
 } // namespace

@@ -23,12 +23,27 @@ TPageLookup TPageListSource::Lookup(std::string_view name)
     const int index = IndexOf(name);
     if (index < 0)
         return {};
+    return PageAt(static_cast<std::size_t>(index), name);
+}
+
+TPageLookup TPageListSource::PageAt(std::size_t index, std::string_view /*name*/)
+{
+    if (index >= pages_.size())
+        return {};
     try {
-        return { true, std::make_shared<const std::string>(pages_[static_cast<std::size_t>(index)].load()) };
+        return { true, std::make_shared<const std::string>(pages_[index].load()) };
     } catch (const std::exception&) {
         // A damaged entry is answered as a page that cannot be read; the others still are.
         return { true, nullptr };
     }
+}
+
+std::optional<std::string> TPageListSource::StoredPageName(std::string_view name)
+{
+    const int index = IndexOf(name);
+    if (index < 0)
+        return std::nullopt;
+    return pages_[static_cast<std::size_t>(index)].pageName;
 }
 
 std::vector<std::string> TPageListSource::PageNames() const

@@ -14,6 +14,11 @@ class TPageListSource : public TBookSource {
 public:
     TPageLookup Lookup(std::string_view name) override;
     std::vector<std::string> PageNames() const override;
+    std::optional<int> PageIndexOf(std::string_view name) const override { return IndexOf(name); }
+    // The name as the list holds it, found without reading the page.
+    std::optional<std::string> StoredPageName(std::string_view name) override;
+    // The page of the list at the index, and the name the first page of a name alike has.
+    TPageLookup PageAt(std::size_t index, std::string_view name) override;
 
     const std::vector<SourcePage>& Pages() const { return pages_; }
     // The index of the page stored under the name (letter case ignored), or -1.

@@ -5,7 +5,9 @@
 
 #include <limits>
 
-TContents ContentsOfSource(TBookSource& source)
+namespace {
+
+TContents ReadContentsOfSource(TBookSource& source)
 {
     if (TContents own = source.Contents(); !own.empty())
         return own;
@@ -17,9 +19,10 @@ TContents ContentsOfSource(TBookSource& source)
     // a large archive's pages would cost more than it bounds.
     book.pageCount = std::numeric_limits<std::size_t>::max();
     book.find = [&source](const std::string& name) -> std::optional<std::string> {
-        if (!source.Lookup(StoredBookText(name)).stored)
+        const std::optional<std::string> stored = source.StoredPageName(StoredBookText(name));
+        if (!stored)
             return std::nullopt;
-        return name;
+        return BookTextToUtf8(*stored);
     };
     book.read = [&source](const std::string& name) -> std::optional<std::string> {
         const TPageLookup page = source.Lookup(StoredBookText(name));
@@ -28,4 +31,14 @@ TContents ContentsOfSource(TBookSource& source)
         return *page.bytes;
     };
     return ReadContentsFromPages(book);
+}
+
+} // namespace
+
+const TContents& ContentsOfSource(TBookSource& source)
+{
+    const std::lock_guard lock(source.readerContentsLock_);
+    if (!source.readerContents_)
+        source.readerContents_ = ReadContentsOfSource(source);
+    return *source.readerContents_;
 }

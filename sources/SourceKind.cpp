@@ -15,6 +15,9 @@ namespace {
 constexpr std::string_view kChmSignature = "ITSF";
 // The ZIM magic number 72173914, little-endian.
 constexpr std::string_view kZimSignature = "ZIM\x04";
+// A zip archive's first local file header, or the end of an empty archive's directory.
+constexpr std::string_view kZipSignature = "PK\x03\x04";
+constexpr std::string_view kEmptyZipSignature = "PK\x05\x06";
 
 std::string FirstBytes(const std::string& fileName, std::size_t count)
 {
@@ -75,6 +78,24 @@ std::optional<ESourceKind> DetectSourceKind(const std::string& path)
         // A damaged zip is no EPUB this reader can open.
     }
     return std::nullopt;
+}
+
+std::optional<std::string> NotABookHint(const std::string& fileName)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(fileName, error))
+        return std::nullopt;
+    const std::string start = FirstBytes(fileName, 4);
+    if (start != kZipSignature && start != kEmptyZipSignature)
+        return std::nullopt;
+    try {
+        if (IsEpubFile(fileName))
+            return std::nullopt; // read in place, as every EPUB is
+    } catch (const std::exception&) {
+        // A damaged zip gets the zip's hint.
+    }
+    return fileName
+        + " is a zip archive; unpack it and make a book of the folder with: ebook-pack build FOLDER -o BOOK";
 }
 
 std::string_view SourceKindName(ESourceKind kind)

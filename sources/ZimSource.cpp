@@ -120,14 +120,30 @@ uint64_t TZimSource::ArticleCount() const
 
 uint64_t TZimSource::ContentSize() const
 {
+    // Entry by entry: one that cannot be read, or that declares more than a page may hold or more
+    // than the file holds past its start, is refused when it is read and costs nothing here.
     uint64_t total = 0;
+    zim::entry_index_type count = 0;
     try {
-        for (const zim::Entry& entry : archive_->iterByPath()) {
-            if (!entry.isRedirect())
-                total += entry.getItem().getSize();
+        count = archive_->getEntryCount();
+    } catch (const std::exception&) {
+        return 0;
+    }
+    for (zim::entry_index_type i = 0; i < count; ++i) {
+        try {
+            const zim::Entry entry = archive_->getEntryByPath(i);
+            if (entry.isRedirect())
+                continue;
+            const zim::Item item = entry.getItem();
+            const uint64_t size = item.getSize();
+            const auto [file, offset] = item.getDirectAccessInformation();
+            const bool beyondFile
+                = !file.empty() && (offset > archive_->getFilesize() || size > archive_->getFilesize() - offset);
+            if (size <= static_cast<uint64_t>(kMaxPageSize) && !beyondFile)
+                total += size;
+        } catch (...) {
+            // Damaged: left out, as every read of it fails.
         }
-    } catch (const std::exception& error) {
-        throw Exception("Damaged entry list in " + fileName_ + ": " + error.what());
     }
     return total;
 }
@@ -205,14 +221,28 @@ std::string TZimSource::Description() const
 
 bool TZimSource::HasFullTextIndex() const
 {
-    return archive_->hasFulltextIndex();
+    if (fullTextDamaged_)
+        return false;
+    try {
+        return archive_->hasFulltextIndex();
+    } catch (...) {
+        return false;
+    }
 }
 
 bool TZimSource::HasTitleIndex() const
 {
-    return archive_->hasTitleIndex();
+    if (titleIndexDamaged_)
+        return false;
+    try {
+        return archive_->hasTitleIndex();
+    } catch (...) {
+        return false;
+    }
 }
 
+// libzim's searches throw Xapian's errors, which are no std::exception, as well as its own: any
+// of them means the index is damaged.
 std::vector<TZimHit> TZimSource::Search(const std::string& words, int limit, int64_t* total) const
 {
     std::vector<TZimHit> hits;
@@ -222,10 +252,19 @@ std::vector<TZimHit> TZimSource::Search(const std::string& words, int limit, int
         const zim::SearchResultSet results = search.getResults(0, limit);
         if (total)
             *total = search.getEstimatedMatches();
-        for (auto it = results.begin(); it != results.end(); ++it)
-            hits.push_back({ PageNameOf(it.getPath()), it.getTitle(), it.getSnippet() });
+        for (auto it = results.begin(); it != results.end(); ++it) {
+            try {
+                hits.push_back({ PageNameOf(it.getPath()), it.getTitle(), it.getSnippet() });
+            } catch (...) {
+                // A hit the index names but cannot give: left out.
+            }
+        }
     } catch (const std::exception& error) {
-        throw Exception("Cannot search " + fileName_ + ": " + error.what());
+        fullTextDamaged_ = true;
+        throw Exception("The full-text index of " + fileName_ + " is damaged: " + error.what());
+    } catch (...) {
+        fullTextDamaged_ = true;
+        throw Exception("The full-text index of " + fileName_ + " is damaged");
     }
     return hits;
 }
@@ -237,10 +276,41 @@ std::vector<TZimHit> TZimSource::Suggest(const std::string& text, int limit) con
         zim::SuggestionSearcher searcher(*archive_);
         const zim::SuggestionSearch search = searcher.suggest(text);
         const zim::SuggestionResultSet results = search.getResults(0, limit);
-        for (const zim::SuggestionItem& item : results)
-            hits.push_back({ PageNameOf(item.getPath()), item.getTitle(), {} });
+        for (auto it = results.begin(); it != results.end(); ++it) {
+            try {
+                const zim::SuggestionItem& item = *it;
+                hits.push_back({ PageNameOf(item.getPath()), item.getTitle(), {} });
+            } catch (...) {
+                // A title the index names but cannot give: left out.
+            }
+        }
     } catch (const std::exception& error) {
-        throw Exception("Cannot look up titles in " + fileName_ + ": " + error.what());
+        titleIndexDamaged_ = true;
+        throw Exception("The title index of " + fileName_ + " is damaged: " + error.what());
+    } catch (...) {
+        titleIndexDamaged_ = true;
+        throw Exception("The title index of " + fileName_ + " is damaged");
     }
     return hits;
+}
+
+std::string TZimSource::WhyUnreadable(std::size_t /*index*/, std::string_view name)
+{
+    try {
+        ReadPage(name);
+    } catch (const Exception& error) {
+        return error.Message();
+    }
+    return {};
+}
+
+std::vector<TBookSource::TInfoFact> TZimSource::InfoFacts() const
+{
+    const auto yesNo = [](bool value) {
+        return std::pair<std::string, std::string>(value ? "yes" : "no", value ? "true" : "false");
+    };
+    const auto [fullText, fullTextJson] = yesNo(HasFullTextIndex());
+    const auto [titles, titlesJson] = yesNo(HasTitleIndex());
+    return { { "fullTextIndex", "Full-text index:", fullText, fullTextJson },
+        { "titleIndex", "Title index:", titles, titlesJson } };
 }

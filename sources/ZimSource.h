@@ -4,6 +4,7 @@
 #include "sources/NamedPageCache.h"
 #include "sources/SourcePage.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -50,27 +51,40 @@ public:
     // records a type per entry, but a page source answers bytes only). Raises Exception naming the entry when it is
     // damaged or breaks a bound.
     std::optional<std::string> ReadPage(std::string_view name) const;
-    // The sum of the entries' declared sizes, redirects left out.
+    // The sum of the entries' declared sizes, redirects left out, and so are entries that cannot be
+    // read or declare more than a page may hold or the file holds: they cost their own reads only.
     uint64_t ContentSize() const;
     // How many articles (the pages a reader is meant to see) the archive counts, without listing
     // its entries.
     uint64_t ArticleCount() const;
+    std::optional<uint64_t> CountedArticles() const override { return ArticleCount(); }
     // Every page for packing, redirects with their target's size; each load raises Exception
     // naming the entry when it is damaged.
     std::vector<SourcePage> SourcePages() const;
 
+    // Whether the archive has an index of its own that has not failed a search yet.
     bool HasFullTextIndex() const;
     bool HasTitleIndex() const;
     // Up to `limit` pages matching the words, best first, from the archive's own full-text index;
-    // `total` receives the index's estimate of how many match in all.
+    // `total` receives the index's estimate of how many match in all. A hit that cannot be read is
+    // left out. Raises Exception ("The full-text index of FILE is damaged: ...") when the index
+    // cannot answer, whatever the library raised; HasFullTextIndex is false from then on.
     std::vector<TZimHit> Search(const std::string& words, int limit, int64_t* total = nullptr) const;
-    // Up to `limit` pages whose titles start with or hold the text, from the title index.
+    // Up to `limit` pages whose titles start with or hold the text, from the title index. The
+    // same for a damaged title index, and HasTitleIndex.
     std::vector<TZimHit> Suggest(const std::string& text, int limit) const;
+
+    // The damaged entry and what is wrong with it, as ReadPage raises it.
+    std::string WhyUnreadable(std::size_t index, std::string_view name) override;
+    // Whether the archive has its own full-text and title indexes.
+    std::vector<TInfoFact> InfoFacts() const override;
 
 private:
     std::string Metadata(const std::string& key) const;
 
     std::string fileName_;
     std::unique_ptr<zim::Archive> archive_;
+    mutable std::atomic<bool> fullTextDamaged_ { false };
+    mutable std::atomic<bool> titleIndexDamaged_ { false };
     TNamedPageCache cache_ { kCacheBytes };
 };

@@ -1,8 +1,6 @@
 #include "viewer/BookAboutBox.h"
 
-#include "book/BookReader.h"
 #include "browserhost/WindowCaption.h"
-#include "common/BookText.h"
 #include "resources/StringTable.h"
 #include "sources/BookSource.h"
 #include "ui_BookAboutBox.h"
@@ -12,6 +10,7 @@
 
 #include <QDesktopServices>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QUrl>
 #include <QtWebEngineCore/qtwebenginecoreglobal.h>
@@ -20,11 +19,6 @@ namespace {
 
 constexpr int kDesignedFontPixels = 11;
 constexpr int kLabelGap = 3;
-
-QString FromBookText(const std::string& text)
-{
-    return QString::fromStdString(BookTextToUtf8(text));
-}
 
 // "an EPUB", "a folder of pages".
 std::string AboutKindName(const std::string& kind)
@@ -38,31 +32,28 @@ std::string AboutKindName(const std::string& kind)
 
 } // namespace
 
-TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookReader& reader)
-    : QDialog(owner)
-    , ui(std::make_unique<Ui::BookAboutBoxForm>())
-{
-    Design();
-    ShowBook(FromBookText(reader.title()),
-        ComposeAboutMemo(CutForDisplay(FromBookText(reader.description()), kDisplayDescriptionLength, LineBreaks::Keep),
-            reader.hasAboutText(),
-            CutForDisplay(FromBookText(reader.aboutText()), kDisplayDescriptionLength, LineBreaks::Keep),
-            reader.hasAboutDate(), AboutDateText(reader.aboutDate(), QLocale())));
-}
-
 TBookAboutBoxForm::TBookAboutBoxForm(QWidget* owner, const TBookSource& source)
     : QDialog(owner)
     , ui(std::make_unique<Ui::BookAboutBoxForm>())
 {
     Design();
+    const QString description
+        = CutForDisplay(QString::fromStdString(source.Description()), kDisplayDescriptionLength, LineBreaks::Keep);
+    if (const std::optional<TBookAbout> own = source.About()) {
+        // A book file's header: its own about text and date.
+        ShowBook(QString::fromStdString(source.Title()),
+            ComposeAboutMemo(description, own->text.has_value(),
+                CutForDisplay(QString::fromStdString(own->text.value_or(std::string())), kDisplayDescriptionLength,
+                    LineBreaks::Keep),
+                own->date.has_value(), own->date ? AboutDateText(*own->date, QLocale()) : QString()));
+        return;
+    }
     // What the source's metadata tells; the about text says what was opened.
     std::string about = "Read in place from " + AboutKindName(source.KindName());
     if (!source.Language().empty())
         about += ". Language: " + source.Language();
     ShowBook(QString::fromStdString(source.Title()),
-        ComposeAboutMemo(
-            CutForDisplay(QString::fromStdString(source.Description()), kDisplayDescriptionLength, LineBreaks::Keep),
-            true, QString::fromStdString(about), false, {}));
+        ComposeAboutMemo(description, true, QString::fromStdString(about), false, {}));
 }
 
 void TBookAboutBoxForm::Design()

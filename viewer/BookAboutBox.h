@@ -5,7 +5,6 @@
 #include <memory>
 
 class QLabel;
-class TBookReader;
 class TBookSource;
 class TWindowPlacement;
 
@@ -14,13 +13,12 @@ class BookAboutBoxForm;
 }
 
 // The About box: the book's title in the caption, its description, about text and date in the
-// text box, above the publisher's block with web and e-mail links. Reads the reader only while it
-// is being made. Enter and Esc close it.
+// text box, above the publisher's block with web and e-mail links; for a book read in place, what
+// was opened and its language instead of the about text. Reads the source only while it is being
+// made. Enter and Esc close it.
 class TBookAboutBoxForm : public QDialog {
     Q_OBJECT
 public:
-    TBookAboutBoxForm(QWidget* owner, const TBookReader& reader);
-    // For a book read in place: its title, its description (or creators), kind and language.
     TBookAboutBoxForm(QWidget* owner, const TBookSource& source);
     ~TBookAboutBoxForm() override;
 

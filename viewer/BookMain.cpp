@@ -11,8 +11,8 @@
 #include "print/PrintDesign.h"
 #include "resources/StringTable.h"
 #include "sources/BookFileSource.h"
-#include "sources/FileKind.h"
 #include "sources/OpenSource.h"
+#include "sources/SourceKind.h"
 #include "viewer/BookAboutBox.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/BookProblemNotice.h"
@@ -76,14 +76,24 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     AddSearchAction();
     AddContentsActions();
     const std::string bookFile = OpenBook();
-    // The whole book as one PDF, offered where printing is: the export reads the file anew.
-    SaveAsPdf = new TSaveBookAsPdf(
-        *this, *ui->BookMenu, ui->ActionPrint, bookFile, CutForDisplay(BookTitle()), ui->Browser->PrintOptions);
-    SaveAsPdf->SetOffered(ShownSource() != nullptr && bookProblem_.empty() && ShownSource()->Display().allowPrint);
+    StartReadingContents();
+    // The whole book as one PDF, offered where printing is: the export reads the window's source.
+    SaveAsPdf = new TSaveBookAsPdf(*this, *ui->BookMenu, ui->ActionPrint, Source.get(),
+        QString::fromLocal8Bit(bookFile.c_str()), CutForDisplay(BookTitle()), ui->Browser->PrintOptions);
+    SaveAsPdf->SetOffered(Source && bookProblem_.empty() && Source->Display().allowPrint);
     OpenContentsAtStart();
 }
 
-TBookMainForm::~TBookMainForm() = default;
+TBookMainForm::~TBookMainForm()
+{
+    // Whatever reads the book ends before the server and the source go: an export under way (its
+    // own server's sessions), the search worker, the contents' thread, then the server's sessions.
+    delete SaveAsPdf;
+    Search.reset();
+    if (contents_.valid())
+        contents_.wait();
+    Server.reset();
+}
 
 std::string TBookMainForm::OpenBook()
 {
@@ -107,8 +117,8 @@ std::string TBookMainForm::OpenBook()
             bookProblem_ += ". The viewer opens " + std::string(kKnownSourceKinds) + ".";
         return fileName;
     }
-    FileSource = std::make_unique<TBookFileSource>(Server->Reader());
-    ApplyDisplaySettings(Server->Reader().DisplaySettings());
+    Source = std::make_unique<TBookFileSource>(Server->Reader());
+    ApplyDisplaySettings(Source->Display());
     return fileName;
 }
 
@@ -125,17 +135,12 @@ void TBookMainForm::OpenOtherSource(const std::string& fileName, ESourceKind kin
 
 QString TBookMainForm::BookTitle() const
 {
-    return Source ? QString::fromStdString(Source->Title()) : FromBookText(Server->Reader().title());
-}
-
-std::string TBookMainForm::HomePageName() const
-{
-    return Source ? Source->HomePageName() : Server->Reader().GetHomePageName();
+    return Source ? QString::fromStdString(Source->Title()) : QString();
 }
 
 DisplaySettings TBookMainForm::ShownDisplay() const
 {
-    return Source ? Source->Display() : Server->Reader().DisplaySettings();
+    return Source ? Source->Display() : DisplaySettings {};
 }
 
 void TBookMainForm::showEvent(QShowEvent* event)
@@ -181,7 +186,7 @@ void TBookMainForm::FormShow()
         return;
     }
     try {
-        NavigateToPage(HomePageName());
+        NavigateToPage(Source->HomePageName());
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }
@@ -240,8 +245,11 @@ void TBookMainForm::BrowserTitleChange(const QString& text)
 
 void TBookMainForm::ActionHomeExecute()
 {
+    // A file that is no book has no home page to go to.
+    if (!Source)
+        return;
     try {
-        NavigateToPage(HomePageName());
+        NavigateToPage(Source->HomePageName());
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }
@@ -278,7 +286,9 @@ void TBookMainForm::ActionForwardUpdate()
 void TBookMainForm::ActionAboutExecute()
 {
     // Made anew for each opening, modal, and freed when it closes.
-    auto* box = Source ? new TBookAboutBoxForm(nullptr, *Source) : new TBookAboutBoxForm(nullptr, Server->Reader());
+    if (!Source)
+        return;
+    auto* box = new TBookAboutBoxForm(nullptr, *Source);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     box->show();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "book/BookReader.h"
 #include "browserhost/DocHostHandler.h"
 #include "common/StringList.h"
 #include "pageservice/PageServer.h"
@@ -11,8 +10,8 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <future>
 #include <memory>
-#include <optional>
 #include <string>
 
 class QUrl;
@@ -54,12 +53,10 @@ public:
     void NavigateURL(const std::string& url);
 
     const Ui::BookMainForm& Designed() const { return *ui; }
-    const TBookReader& BookReader() const { return Server->Reader(); }
-    // The book read in place when it is no book file (an EPUB, CHM, ZIM or folder); else null.
-    const TBookSource* OtherSource() const { return Source.get(); }
-    // The book shown, whatever its kind (a book file through TBookFileSource); null while no book
-    // shows. The contents, search and the whole-book export read it through this.
-    TBookSource* ShownSource() const { return Source ? Source.get() : FileSource.get(); }
+    // The book shown, whatever its kind (a book file through TBookFileSource over the server's
+    // reader); null for a file that is no book. The caption, About box, display settings,
+    // contents, search and the whole-book export all read it through this.
+    TBookSource* ShownSource() const { return Source.get(); }
     TPageServer& PageServer() { return *Server; }
     const TPageServer& PageServer() const { return *Server; }
     const TStringList& VisitedURLs() const { return History; }
@@ -85,9 +82,9 @@ private:
     std::string OpenBook();
     // An EPUB, CHM, ZIM or folder: read in place through its source, shown with the default design.
     void OpenOtherSource(const std::string& fileName, ESourceKind kind);
-    // The book's title as UTF-8 and its home page's name, whichever kind it is.
+    // The book's title as UTF-8; empty for a file that is no book.
     QString BookTitle() const;
-    std::string HomePageName() const;
+    // The settings the window shows the book with: the source's, else a book file's defaults.
     DisplaySettings ShownDisplay() const;
     void ApplyDisplaySettings(const DisplaySettings& s);
     void ApplyFullScreenLayout();
@@ -134,7 +131,9 @@ private:
     void OpenContentsPlace(const QString& page, const QString& anchor);
     TContentsPlace PlaceOfAddress(const QUrl& url);
     void FollowInContents(const QUrl& url);
-    // The book's contents, read at the first use: the source's own, else those its home page shows.
+    // Starts reading the book's contents on a thread of their own, once, for the panel and search.
+    void StartReadingContents();
+    // The book's contents (ContentsOfSource), waited for at the first use; empty for no book.
     const TContents& BookContents();
     // The page title the caption shows: the page's own, else its contents entry's.
     QString ShownPageTitle(const QString& pageTitle);
@@ -143,15 +142,15 @@ private:
     std::unique_ptr<Ui::BookMainForm> ui;
     std::string BookArgument;
 
-    // A book that is no book file, read in place; declared before the server, which reads from it.
+    // The book shown. A source read in place is declared before the server, which reads from it;
+    // a book file's is made over the server's reader, so the destructor ends everything that reads
+    // the book (the export, search, the contents' thread, the server) before either goes.
     std::unique_ptr<TBookSource> Source;
-    // The book and the server of its pages; it ends its own sessions before the book goes.
+    // The server of the book's pages; it ends its own sessions before it goes.
     std::unique_ptr<TPageServer> Server;
-    // A book file's pages as a source, over the server's reader: declared after the server, which
-    // owns that reader. Null for other sources and for a file that is no book.
-    std::unique_ptr<TBookSource> FileSource;
-    // The search index's worker reads the book: declared after the server, so it is stopped and
-    // joined before the book goes. Made at the first search.
+    // The book's contents, read once on a thread of their own and handed to the panel and search.
+    std::shared_future<TContents> contents_;
+    // The search index's worker reads the book. Made at the first search.
     std::unique_ptr<TBookSearch> Search;
     int32_t HistoryIndex = -1;
     TStringList History;
@@ -164,7 +163,6 @@ private:
     TSearchPanel* SearchPanel = nullptr; // owned as a Qt child; made with Search
     QAction* ActionContents = nullptr; // owned as a Qt child
     TContentsPanel* ContentsPanel = nullptr; // owned as a Qt child
-    std::optional<TContents> contents_;
     bool shownBefore_ = false;
     std::string bookProblem_;
 

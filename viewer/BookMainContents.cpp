@@ -1,14 +1,13 @@
 // TBookMainForm's contents: the panel (F9), next and previous in the contents' order, and the
-// panel's selection following every navigation, for a book of any kind (ShownSource).
+// panel's selection following every navigation, for a book of any kind (ShownSource). The
+// contents are read once, on a thread of their own, for the panel, the caption and search alike.
 
 #include "viewer/BookMain.h"
 
-#include "book/BookReader.h"
 #include "browserhost/WindowCaption.h"
 #include "common/BookText.h"
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
-#include "sources/BookFileSource.h"
 #include "sources/SourceContents.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/contents/ContentsPanel.h"
@@ -35,26 +34,31 @@ void TBookMainForm::AddContentsActions()
     connect(previous, &QAction::triggered, this, [this] { StepInContents(-1); });
 }
 
+void TBookMainForm::StartReadingContents()
+{
+    if (!Source || !bookProblem_.empty())
+        return;
+    // Reading a large folder's or an archive's home pages takes a while: the window shows the
+    // first page meanwhile. The destructor waits for the thread before the source goes.
+    contents_ = std::async(std::launch::async, [source = Source.get()]() -> TContents {
+        try {
+            return ContentsOfSource(*source);
+        } catch (const std::exception&) {
+            // A damaged contents page leaves the book without contents, still readable.
+            return {};
+        }
+    }).share();
+}
+
 const TContents& TBookMainForm::BookContents()
 {
-    if (!contents_) {
-        contents_.emplace();
-        TBookSource* source = ShownSource();
-        if (source != nullptr && bookProblem_.empty()) {
-            try {
-                *contents_ = ContentsOfSource(*source);
-            } catch (const std::exception&) {
-                // A damaged contents page leaves the book without contents, still readable.
-                contents_->clear();
-            }
-        }
-    }
-    return *contents_;
+    static const TContents none;
+    return contents_.valid() ? contents_.get() : none;
 }
 
 TContentsPanel* TBookMainForm::Contents()
 {
-    if (ContentsPanel == nullptr && ShownSource() != nullptr && bookProblem_.empty()) {
+    if (ContentsPanel == nullptr && Source && bookProblem_.empty()) {
         ContentsPanel = new TContentsPanel(BookContents(), this);
         ContentsPanel->hide();
         addDockWidget(Qt::LeftDockWidgetArea, ContentsPanel);
@@ -69,8 +73,7 @@ TContentsPanel* TBookMainForm::Contents()
 
 void TBookMainForm::OpenContentsAtStart()
 {
-    const auto stored = Server->Reader().IsValid() ? StoredContentsOf(Server->Reader()) : std::nullopt;
-    if (stored && stored->openAtStart && Contents() != nullptr)
+    if (Source && Source->OpensContentsAtStart() && Contents() != nullptr)
         ContentsPanel->show();
 }
 
@@ -96,16 +99,8 @@ void TBookMainForm::StepInContents(int step)
 
 void TBookMainForm::OpenContentsPlace(const QString& page, const QString& anchor)
 {
-    std::string url;
-    if (Source) {
-        // The server finds the page by the name as the source stores it.
-        url = Server->PageURL(StoredBookText(page.toStdString()));
-    } else {
-        const int index = Server->Reader().IndexOfPage(page.toStdString());
-        if (index < 0)
-            return;
-        url = Server->PageURL(Server->Reader().Pages()[index]);
-    }
+    // The server finds the page by the name as the source stores it.
+    std::string url = Server->PageURL(StoredBookText(page.toStdString()));
     if (!anchor.isEmpty())
         url += "#" + StoredBookText(QUrl::toPercentEncoding(anchor).toStdString());
     NavigateURL(url);
@@ -119,22 +114,14 @@ TContentsPlace TBookMainForm::PlaceOfAddress(const QUrl& url)
     const std::string written = PageNameFromDocument(document);
     const std::optional<std::string> escaped = PageNameFromEscapedDocument(document);
     const QString anchor = url.fragment(QUrl::FullyDecoded);
-    if (Source) {
-        // The name as written, unless only the name the browser escaped is one the contents know.
-        const QString asWritten = QString::fromStdString(BookTextToUtf8(written));
-        if (escaped && ContentsTitleOf(BookContents(), asWritten).isEmpty()) {
-            const QString meant = QString::fromStdString(BookTextToUtf8(*escaped));
-            if (!ContentsTitleOf(BookContents(), meant).isEmpty())
-                return { meant, anchor };
-        }
-        return { asWritten, anchor };
+    // The name as written, unless only the name the browser escaped is one the contents know.
+    const QString asWritten = QString::fromStdString(BookTextToUtf8(written));
+    if (escaped && ContentsTitleOf(BookContents(), asWritten).isEmpty()) {
+        const QString meant = QString::fromStdString(BookTextToUtf8(*escaped));
+        if (!ContentsTitleOf(BookContents(), meant).isEmpty())
+            return { meant, anchor };
     }
-    int index = Server->Reader().IndexOfPage(written);
-    if (index < 0 && escaped)
-        index = Server->Reader().IndexOfPage(*escaped);
-    if (index < 0)
-        return {};
-    return { QString::fromStdString(BookTextToUtf8(Server->Reader().Pages()[index])), anchor };
+    return { asWritten, anchor };
 }
 
 void TBookMainForm::FollowInContents(const QUrl& url)

@@ -30,11 +30,11 @@ void TBookMainForm::AddSearchAction()
 
 void TBookMainForm::ActionSearchExecute()
 {
-    TBookSource* source = ShownSource();
-    if (source == nullptr)
+    if (!Source)
         return;
     if (SearchPanel == nullptr) {
-        Search = std::make_unique<TBookSearch>(*source, nullptr);
+        // Breadcrumbs and entry titles come from the contents the panel shows, read once.
+        Search = std::make_unique<TBookSearch>(*Source, contents_, nullptr);
         SearchPanel = new TSearchPanel(*Search, this);
         addDockWidget(Qt::RightDockWidgetArea, SearchPanel);
         connect(SearchPanel, &TSearchPanel::pageChosen, this, &TBookMainForm::OpenSearchResult);

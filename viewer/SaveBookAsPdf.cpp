@@ -12,11 +12,12 @@
 #include <QTimer>
 #include <QWidget>
 
-TSaveBookAsPdf::TSaveBookAsPdf(
-    QWidget& window, QMenu& menu, QAction* after, std::string bookFile, QString bookTitle, TPrintOptions options)
+TSaveBookAsPdf::TSaveBookAsPdf(QWidget& window, QMenu& menu, QAction* after, TBookSource* source, QString bookName,
+    QString bookTitle, TPrintOptions options)
     : QObject(&window)
     , window_(window)
-    , bookFile_(std::move(bookFile))
+    , source_(source)
+    , bookName_(std::move(bookName))
     , bookTitle_(std::move(bookTitle))
     , options_(std::move(options))
 {
@@ -36,7 +37,7 @@ TSaveBookAsPdf::~TSaveBookAsPdf()
 
 void TSaveBookAsPdf::SetOffered(bool offered)
 {
-    action_->setVisible(offered);
+    action_->setVisible(offered && source_ != nullptr);
 }
 
 QString TSaveBookAsPdf::SuggestedFile() const
@@ -58,12 +59,12 @@ void TSaveBookAsPdf::Execute()
 
 void TSaveBookAsPdf::SaveTo(const QString& file)
 {
-    if (export_)
+    if (export_ || source_ == nullptr)
         return;
     ended_.reset();
     TBookPdfDesign design;
     design.Options = options_;
-    export_ = std::make_unique<TBookPdfExport>(bookFile_, design);
+    export_ = std::make_unique<TBookPdfExport>(*source_, bookName_, design);
     connect(export_.get(), &TBookPdfExport::progressed, this, &TSaveBookAsPdf::Progressed);
     connect(export_.get(), &TBookPdfExport::finished, this, &TSaveBookAsPdf::Finished);
     action_->setEnabled(false);

@@ -15,6 +15,7 @@ class QMenu;
 
 class QWidget;
 class TBookPdfExport;
+class TBookSource;
 
 // The Book menu's "Save Book as PDF…": asks for a file, then writes the whole book into it
 // (TBookPdfExport) with a progress window that can cancel; the main window stays usable meanwhile.
@@ -23,14 +24,16 @@ class TBookPdfExport;
 class TSaveBookAsPdf : public QObject {
     Q_OBJECT
 public:
-    // The item goes into menu after the action `after`; bookFile is the book's file, titled
-    // bookTitle.
-    TSaveBookAsPdf(
-        QWidget& window, QMenu& menu, QAction* after, std::string bookFile, QString bookTitle, TPrintOptions options);
+    // The item goes into menu after the action `after`. The export reads the window's source,
+    // which must outlive this object (an export under way ends with it); null while the window
+    // shows no book, and the item is then never offered. bookName names the book in messages,
+    // bookTitle suggests the file's name.
+    TSaveBookAsPdf(QWidget& window, QMenu& menu, QAction* after, TBookSource* source, QString bookName,
+        QString bookTitle, TPrintOptions options);
     ~TSaveBookAsPdf() override;
 
     QAction* Action() const { return action_; }
-    // Shows or hides the item, as the book allows printing or not.
+    // Shows or hides the item, as the book allows printing or not; never shown without a source.
     void SetOffered(bool offered);
     // Writes the book into file without asking, as after the file dialog.
     void SaveTo(const QString& file);
@@ -48,7 +51,8 @@ private:
     QString SuggestedFile() const;
 
     QWidget& window_;
-    std::string bookFile_;
+    TBookSource* source_;
+    QString bookName_;
     QString bookTitle_;
     TPrintOptions options_;
     QAction* action_ = nullptr; // owned by the window

@@ -12,6 +12,7 @@
 #include "common/BookText.h"
 #include "pageservice/PageServer.h"
 #include "print/PrintDesign.h"
+#include "sources/OpenSource.h"
 #include "viewer/app/EngineEnvironment.h"
 #include "viewer/app/ProgramOptions.h"
 
@@ -61,7 +62,8 @@ TBookPdfDesign ViewerDesign()
 
 int Export(const std::string& bookFile, const QString& out, TMemoryTrack& memory, int& pages)
 {
-    TBookPdfExport exporter(bookFile, ViewerDesign());
+    const std::unique_ptr<TBookSource> source = OpenBookSource(bookFile);
+    TBookPdfExport exporter(*source, QString::fromLocal8Bit(bookFile.c_str()), ViewerDesign());
     QEventLoop loop;
     bool ok = false;
     QObject::connect(&exporter, &TBookPdfExport::progressed, [&](int page, int, const QString&) {

@@ -6,6 +6,7 @@
 #include "pageservice/PagePorts.h"
 #include "pageservice/RequestScreen.h"
 #include "pageservice/tests/TakenPagePort.h"
+#include "server/http/HTTPRequestInfo.h"
 #include "server/socket/NetExceptions.h"
 #include "server/tests/SocketTestSupport.h"
 
@@ -249,4 +250,97 @@ TEST(PageServer, AnotherSourceOfPagesIsAnsweredAsABookWouldBe)
     EXPECT_NE(Exchange(server.Port(), "GET /damaged.htm HTTP/1.0\r\n\r\n").find("404 Not Found"), std::string::npos);
     EXPECT_NE(Exchange(server.Port(), "GET /caf%C3%A9.xhtml HTTP/1.1\r\nHost: evil.example\r\n\r\n").find("403"),
         std::string::npos);
+}
+
+namespace {
+
+// Pages by name, one of which fails as a damaged medium would, for the answers of every kind.
+class PagesThatMayFail : public TPageSource {
+public:
+    TPageLookup Lookup(std::string_view name) override
+    {
+        if (AnsiSameText(name, "/index.htm"))
+            return { true, std::make_shared<const std::string>("<p>home</p>") };
+        if (AnsiSameText(name, "/guide/index.htm"))
+            return { true, std::make_shared<const std::string>("guide") };
+        if (AnsiSameText(name, "/boom.htm"))
+            throw std::runtime_error("boom");
+        return {};
+    }
+};
+
+} // namespace
+
+TEST(PageServer, TheViewersAnswersKeepTheirBytes)
+{
+    // The viewer's engine and its tests see exactly these bytes: status line, header order and
+    // body, for every kind of answer the page server gives.
+    PagesThatMayFail source;
+    TPageServer server(source, TPageServerLimits {});
+    server.SwitchOn();
+    const int port = server.Port();
+    EXPECT_EQ(Exchange(port, "GET /index.htm HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: 11\r\n\r\n"
+        "<p>home</p>");
+    EXPECT_EQ(Exchange(port, "GET /guide HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 301 Moved Permanently\r\nLocation: /guide/\r\nServer: NetServer/1.000\r\nContent-Type: "
+        "text/html\r\nContent-Length: 29\r\n\r\n<a href=\"/guide/\">/guide/</a>");
+    EXPECT_EQ(Exchange(port, "GET /missing.htm HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 404 Not Found\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: 60\r\n\r\n"
+        "<h2>HTTP Error 404</h2><p><strong>404 Not Found</strong></p>");
+    EXPECT_EQ(Exchange(port, "GET /index.htm HTTP/1.1\r\nHost: evil.example\r\n\r\n"),
+        "HTTP/1.0 403 Forbidden\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: 109\r\n\r\n"
+        "<h2>HTTP Error 403</h2><p><strong>403 Forbidden</strong></p><p>This book is served to its own pages "
+        "only.</p>");
+    EXPECT_EQ(Exchange(port, "GET /boom.htm HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 500 Internal Server Error\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\nContent-Length: "
+        "41\r\n\r\n<B>500 Internal Server Error</B><P>boom\r\n");
+}
+
+namespace {
+
+// A server's own policy, as one that adds headers to every answer would be: marks each answer
+// with its code on the way out.
+class MarkingPolicy : public TAnswerPolicy {
+public:
+    void Write(const THTTPRequestInfo& request, TAnswer answer, THTTPResponseInfo& response) const override
+    {
+        answer.headers.emplace_back("X-Answered", std::to_string(answer.code));
+        TAnswerPolicy::Write(request, std::move(answer), response);
+    }
+};
+
+} // namespace
+
+TEST(PageServer, EveryAnswerGoesOutThroughTheServersPolicy)
+{
+    PagesThatMayFail source;
+    TPageServer server(source, TPageServerLimits {});
+    server.SetAnswerPolicy(std::make_shared<MarkingPolicy>());
+    server.AnswerFirst([](const THTTPRequestInfo& request) -> std::optional<TAnswer> {
+        if (request.Document != "/.first")
+            return std::nullopt;
+        return TextAnswer(200, "{}", "application/json");
+    });
+    server.SwitchOn();
+    const std::pair<std::string, int> exchanges[] = {
+        { "GET /index.htm HTTP/1.0", 200 },
+        { "GET /guide HTTP/1.0", 301 },
+        { "GET /missing.htm HTTP/1.0", 404 },
+        { "GET /index.htm HTTP/1.1\r\nHost: evil.example", 403 },
+        { "GET /boom.htm HTTP/1.0", 500 },
+        { "GET /.first HTTP/1.0", 200 },
+    };
+    for (const auto& [request, code] : exchanges) {
+        SCOPED_TRACE(request);
+        const HttpAnswer answer = ParseHttpAnswer(Exchange(server.Port(), request + "\r\n\r\n"));
+        EXPECT_EQ(answer.code, code);
+        EXPECT_EQ(answer.Header("X-Answered"), std::to_string(code));
+    }
+    const HttpAnswer first = ParseHttpAnswer(Exchange(server.Port(), "GET /.first HTTP/1.0\r\n\r\n"));
+    EXPECT_EQ(first.Header("Content-Type"), "application/json");
+    EXPECT_EQ(first.Header("Content-Length"), "2");
+    EXPECT_EQ(first.body, "{}");
+    const HttpAnswer moved = ParseHttpAnswer(Exchange(server.Port(), "GET /guide HTTP/1.0\r\n\r\n"));
+    EXPECT_EQ(moved.Header("location"), "/guide/");
 }

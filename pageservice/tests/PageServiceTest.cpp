@@ -1,6 +1,7 @@
 #include "pageservice/PageService.h"
 #include "book/BookReader.h"
 #include "book/BookWriter.h"
+#include "pageservice/AnswerPolicy.h"
 #include "pageservice/ContentTypes.h"
 #include "pageservice/ServedPages.h"
 #include "server/http/HTTPListener.h"
@@ -74,7 +75,7 @@ protected:
         ASSERT_TRUE(reader_.IsValid());
         pages_ = std::make_unique<TServedPages>(reader_, 1 << 20, GetParam().cacheBytes);
         listener_.OnCommandGet = [this](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) {
-            AnswerPageRequest(*pages_, request, response);
+            TAnswerPolicy().Write(request, AnswerPageRequest(*pages_, request), response);
         };
     }
 

@@ -84,6 +84,13 @@ TEST(ContentsPlaces, BreadcrumbsFromTheContentsAndTheEntryTitleForAFileNameTitle
     places.Place(titled);
     EXPECT_EQ(titled.title, "Vacuuming by hand");
 
+    // A page of any kind pages are read as, in any letter case, is named by its file name alone.
+    for (const char* name : { "CH003.XHTML", "part.shtml", "notes.txt" }) {
+        SearchHit hit { "/ch003.xhtml", name, 1, {}, {} };
+        places.Place(hit);
+        EXPECT_EQ(hit.title, "Résumé") << name;
+    }
+    EXPECT_FALSE(IsFileNameTitle("README.md")) << "no page is read as Markdown";
     EXPECT_TRUE(IsFileNameTitle("  ch003.xhtml "));
     EXPECT_TRUE(IsFileNameTitle(""));
     EXPECT_FALSE(IsFileNameTitle("Python 3.11"));

@@ -97,9 +97,14 @@ bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
     try {
         OnCommandGet(thread, request, response);
     } catch (const std::exception& e) {
-        // A failing handler is answered, not dropped: 500 with its message.
-        response.SetResponseCode(500);
-        response.ContentText = e.what();
+        // A failing handler is answered, not dropped: 500 with its message, unless the server
+        // answers failures itself.
+        if (OnCommandError) {
+            OnCommandError(thread, request, e, response);
+        } else {
+            response.SetResponseCode(500);
+            response.ContentText = e.what();
+        }
     }
     SendResponse(response);
     return true;

@@ -5,6 +5,7 @@
 #include "server/listener/NetListener.h"
 
 #include <chrono>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -13,6 +14,10 @@ using TGetEvent
 // Given the request with its line and headers only (no body, no document yet); false refuses it.
 using TCheckRequestEvent = std::function<bool(
     TNetServerThread& Thread, const THTTPRequestInfo& RequestInfo, THTTPResponseInfo& ResponseInfo)>;
+// Answers a request whose OnCommandGet raised, given what it raised, in the response the handler
+// had begun to fill.
+using TCommandErrorEvent = std::function<void(TNetServerThread& Thread, const THTTPRequestInfo& RequestInfo,
+    const std::exception& Error, THTTPResponseInfo& ResponseInfo)>;
 using TOtherEvent = std::function<void(
     TNetServerThread& Thread, const std::string& psCommand, const std::string& psData, const std::string& psVersion)>;
 
@@ -72,6 +77,10 @@ public:
     // refuses is answered with the response it filled, without reading more of it and without
     // OnCommandGet.
     TCheckRequestEvent OnCheckRequest;
+    // Answers a request whose OnCommandGet raised; unset, the answer is 500 with the exception's
+    // message as its text. A server that writes all its answers in one place of its own sets it.
+    // What it raises closes the connection unanswered.
+    TCommandErrorEvent OnCommandError;
     TOtherEvent OnCommandOther;
 
     // How long a connection stays open after its answer, while the client has not closed its end

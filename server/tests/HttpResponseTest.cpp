@@ -67,6 +67,26 @@ TEST(HttpResponseWire, FailingHandlerIsAnsweredWithAnErrorBody)
             + std::to_string(body.size()) + "\r\n\r\n" + body);
 }
 
+TEST(HttpResponseWire, AServersOwnFailureAnswerReplacesTheDefaultOne)
+{
+    HttpExchange http;
+    http.listener.OnCommandGet
+        = [](TNetServerThread&, THTTPRequestInfo&, THTTPResponseInfo&) { throw Exception("boom"); };
+    http.listener.OnCommandError = [](TNetServerThread&, const THTTPRequestInfo& request, const std::exception& error,
+                                       THTTPResponseInfo& response) {
+        response.SetResponseCode(404);
+        response.Headers.SetValue("X-Failed", error.what());
+        response.ContentText = request.Document;
+    };
+    EXPECT_EQ(http.Serve("GET /page.htm?a=1 HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 404 Not Found\r\nX-Failed: boom\r\nServer: NetServer/1.000\r\nContent-Type: text/html\r\n"
+        "Content-Length: 9\r\n\r\n/page.htm");
+    // A failure to answer the failure is the session's own, as any other failure to answer.
+    http.listener.OnCommandError = [](TNetServerThread&, const THTTPRequestInfo&, const std::exception&,
+                                       THTTPResponseInfo&) { throw Exception("again"); };
+    EXPECT_THROW(http.Serve("GET / HTTP/1.0\r\n\r\n"), Exception);
+}
+
 TEST(HttpResponseWire, RealmTurnsTheAnswerIntoABasicChallengeWithCookiesLast)
 {
     HttpExchange http;

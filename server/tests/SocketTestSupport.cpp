@@ -1,5 +1,6 @@
 #include "server/tests/SocketTestSupport.h"
 
+#include "common/AnsiText.h"
 #include "server/listener/NetListener.h"
 
 #include <arpa/inet.h>
@@ -153,4 +154,40 @@ bool Eventually(const std::function<bool()>& condition)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+std::optional<std::string> HttpAnswer::Header(std::string_view name) const
+{
+    for (const auto& [headerName, value] : headers) {
+        if (AnsiSameText(headerName, name))
+            return value;
+    }
+    return std::nullopt;
+}
+
+HttpAnswer ParseHttpAnswer(const std::string& bytes)
+{
+    HttpAnswer answer;
+    const std::size_t headerEnd = bytes.find("\r\n\r\n");
+    if (headerEnd == std::string::npos)
+        return answer;
+    answer.body = bytes.substr(headerEnd + 4);
+    std::size_t line = 0;
+    while (line < headerEnd + 2) {
+        const std::size_t end = bytes.find("\r\n", line);
+        const std::string_view text(bytes.data() + line, end - line);
+        line = end + 2;
+        if (answer.statusLine.empty()) {
+            answer.statusLine = text;
+            const std::size_t blank = text.find(' ');
+            int32_t code = 0;
+            if (blank != std::string_view::npos && TryStrToInt(text.substr(blank + 1, 3), code))
+                answer.code = code;
+            continue;
+        }
+        const std::size_t colon = text.find(':');
+        answer.headers.emplace_back(std::string(text.substr(0, colon)),
+            colon == std::string_view::npos ? std::string() : Trim(text.substr(colon + 1)));
+    }
+    return answer;
 }

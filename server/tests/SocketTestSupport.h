@@ -2,7 +2,11 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 class TNetListener;
 
@@ -52,6 +56,18 @@ private:
 // One request on a fresh loopback connection: everything the server sends until it closes, or
 // nothing when no server listens there.
 std::string Exchange(int port, const std::string& request);
+
+// An answer as a client reads it, for tests that look at headers by name rather than at the bytes.
+struct HttpAnswer {
+    std::string statusLine; // without its line end; empty when the bytes hold no header block
+    int code = 0;
+    std::vector<std::pair<std::string, std::string>> headers; // in order, values without blanks around
+    std::string body;
+
+    // The value of the first header of the name (letter case ignored); nothing when there is none.
+    std::optional<std::string> Header(std::string_view name) const;
+};
+HttpAnswer ParseHttpAnswer(const std::string& bytes);
 
 void SendAll(int fd, const std::string& bytes);
 std::string ReadUntilClosed(int fd);

@@ -76,3 +76,13 @@ TEST(HelpSitemap, HostileNestingStaysWithinItsBounds)
     EXPECT_LE(depth, kMaxSitemapDepth);
     EXPECT_TRUE(ReadHelpSitemap("<UL></UL></UL></UL><").empty());
 }
+
+TEST(HelpSitemap, AQuotedGreaterThanSignStaysInTheValueAndScriptsHoldNoEntries)
+{
+    const TContents contents
+        = ReadHelpSitemap(R"(<script>x = '<OBJECT type="text/sitemap"><param name="Name" value="S"></OBJECT>';</script>
+<UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a > b"><param name=Local value=a.htm></OBJECT></UL>)");
+    ASSERT_EQ(contents.size(), 1u);
+    EXPECT_EQ(contents[0].title, "a > b");
+    EXPECT_EQ(contents[0].page, "/a.htm");
+}

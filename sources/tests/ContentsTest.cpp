@@ -2,12 +2,19 @@
 // that documentation tools write, the rel="next" chain, plain links, and the stored form.
 
 #include "common/AnsiText.h"
+#include "common/Exception.h"
 #include "sources/ContentsReading.h"
+#include "sources/EpubPackage.h"
+#include "sources/LinkResolution.h"
+#include "sources/PageListSource.h"
+#include "sources/SourceContents.h"
 #include "sources/StoredContents.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -179,6 +186,77 @@ TEST(ContentsFromPages, ResolvesLinksAsABrowserWould)
     EXPECT_EQ(ResolvePageLink("/a/b.html", "c/")->page, "/a/c/");
     for (const char* outside : { "https://x.org/a.html", "//host/a.html", "../../a.html", "", "#", "javascript:go()" })
         EXPECT_FALSE(ResolvePageLink("/a/b.html", outside)) << outside;
+}
+
+// A source without contents of its own that counts how often its home page is read, and whose
+// first attempt at its own contents fails.
+class TCountingSource : public TPageListSource {
+public:
+    TCountingSource()
+    {
+        const std::string home = "<ul><li><a href=\"A.html\">A</a></li><li><a href=\"b.html\">B</a></li></ul>";
+        SetPages({ { "/index.html", home.size(),
+                       [this, home] {
+                           ++homeReads;
+                           return home;
+                       } },
+            { "/a.html", 0, [] { return std::string(); } }, { "/b.html", 0, [] { return std::string(); } } });
+    }
+    std::string Title() const override { return "Counted"; }
+    std::string HomePageName() const override { return "/index.html"; }
+    TContents Contents() const override
+    {
+        if (failNext.exchange(false))
+            throw Exception("the contents cannot be read just now");
+        return {};
+    }
+
+    std::atomic<int> homeReads = 0;
+    mutable std::atomic<bool> failNext = true;
+};
+
+TEST(ContentsOfSource, AreReadOnceForEveryThreadAndAgainAfterAFailure)
+{
+    TCountingSource source;
+    EXPECT_THROW(ContentsOfSource(source), Exception);
+    std::vector<const TContents*> seen(4);
+    std::vector<std::thread> readers;
+    for (std::size_t i = 0; i < seen.size(); ++i)
+        readers.emplace_back([&, i] { seen[i] = &ContentsOfSource(source); });
+    for (std::thread& reader : readers)
+        reader.join();
+    EXPECT_EQ(source.homeReads.load(), 1);
+    for (const TContents* contents : seen)
+        EXPECT_EQ(contents, seen[0]);
+    // Entries name pages as the source stores them, found without reading them.
+    EXPECT_EQ(Outline(*seen[0]), "A>/a.html\nB>/b.html\n");
+}
+
+TEST(LinkResolution, ContentsEpubNavigationAndTheLinkCheckResolveAlike)
+{
+    for (const char* scheme : { "http://x.org", "mailto:a@b.org", "C:/x.htm", "x-y.z+w:1" })
+        EXPECT_TRUE(HasUrlScheme(scheme)) << scheme;
+    for (const char* path : { "a b:c.html", "1x:y.html", ":x.html", "a/b:c.html", "plain.html" })
+        EXPECT_FALSE(HasUrlScheme(path)) << path;
+
+    // What a browser asks for: escapes and empty steps as written, a backslash a slash.
+    EXPECT_EQ(ResolveLinkPath("/a/b.html", "..\\c%20d.html"), "/c%20d.html");
+    EXPECT_EQ(ResolveLinkPath("/a/b.html", "x//y/."), "/a/x//y/");
+    EXPECT_EQ(ResolveLinkPath("/a/b.html", ""), "/a/b.html");
+    EXPECT_FALSE(ResolveLinkPath("/a/b.html", "../.."));
+
+    // A page name: the link's escapes decoded, not the base's; slashes run together.
+    EXPECT_EQ(ResolvePageLink("/100%41/b.html", "c%20d.html")->page, "/100%41/c d.html");
+    EXPECT_EQ(ResolvePageLink("/a/b.html", "sub\\x//y.html")->page, "/a/sub/x/y.html");
+
+    // An EPUB's navigation takes the same rule, in archive paths without the leading "/".
+    std::string fragment;
+    EXPECT_EQ(ResolveEpubHref("OEBPS/nav.xhtml", "text/One.xhtml?v=1#p%201", &fragment), "OEBPS/text/One.xhtml");
+    EXPECT_EQ(fragment, "#p%201");
+    EXPECT_EQ(ResolveEpubHref("OEBPS/nav.xhtml", "a b:c.xhtml", nullptr), "OEBPS/a b:c.xhtml");
+    EXPECT_EQ(ResolveEpubHref("OEBPS/nav.xhtml", "#top", nullptr), "OEBPS/nav.xhtml");
+    for (const char* away : { "//host/x.xhtml", "https://x.org/", "../../x.xhtml", "text/" })
+        EXPECT_FALSE(ResolveEpubHref("OEBPS/nav.xhtml", away, nullptr)) << away;
 }
 
 TEST(StoredContents, RoundTripsAndRefusesOtherForms)

@@ -1,6 +1,9 @@
 #include "common/Exception.h"
 #include "sources/ChmSource.h"
+#include "sources/ContentsReading.h"
+#include "sources/FolderBook.h"
 #include "sources/OpenSource.h"
+#include "sources/SourceContents.h"
 #include "sources/SourceKind.h"
 #include "sources/ZimSource.h"
 #include "sources/tests/SampleSources.h"
@@ -8,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -108,6 +112,10 @@ TEST(FormatSources, EveryKindIsToldByContentAndReadThroughOneInterface)
             std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
             EXPECT_TRUE(source->Lookup(upper).bytes) << upper;
         }
+        // Every kind shows contents: its own, else the links of its home page.
+        const TContents& shown = ContentsOfSource(*source);
+        ASSERT_FALSE(shown.empty());
+        EXPECT_NE(Page(*source, ContentsInReadingOrder(shown).back()->page).find(kSampleWord), std::string::npos);
         if (sample.kind == ESourceKind::Epub || sample.kind == ESourceKind::Chm) {
             const TContents contents = source->Contents();
             ASSERT_EQ(contents.size(), 1u);
@@ -156,6 +164,38 @@ TEST(FormatSources, ChmKeywordsAndLanguageComeFromTheArchive)
         EXPECT_FALSE(name.starts_with("/#") || name.starts_with("/$")) << name;
 }
 
+TEST(FormatSources, ABookBuiltWithoutSettingsOpensInTheWindowOfASourceReadInPlace)
+{
+    TScratchFolder temp;
+    WriteSampleFolder(temp / "folder");
+    std::ostringstream said;
+    const FolderBook built = PlanFolderBook(temp / "folder", CommandLine({}, {}), {}, said, said);
+    WriteSampleEpub(temp / "sample.epub");
+    const DisplaySettings inPlace = OpenBookSource((temp / "sample.epub").string())->Display();
+    EXPECT_EQ(built.settings.header.display, inPlace);
+    // A normal window of 1024 by 768 centred on the screen, resizable, menu and toolbar shown.
+    EXPECT_EQ(inPlace.sizeMode, WindowSizeMode::Normal);
+    EXPECT_EQ(inPlace.positionMode, WindowPositionMode::ScreenCenter);
+    EXPECT_EQ(std::pair(inPlace.windowWidth, inPlace.windowHeight), std::pair(1024, 768));
+    EXPECT_TRUE(inPlace.resizable && inPlace.showMenu && inPlace.showToolbar);
+}
+
+TEST(FormatSources, AChmWithoutADefaultTopicOpensOnTheHomePageAFolderWould)
+{
+    TScratchFolder temp;
+    const std::string page = "<html><body><p>A page</p></body></html>";
+    // Both index pages: index.htm comes first, as in a folder, whatever its letter case.
+    fs::create_directories(temp / "both");
+    const auto both = CompileChm(temp / "both", { { "a.css", "p {}" }, { "index.html", page }, { "INDEX.HTM", page } });
+    if (!both)
+        GTEST_SKIP() << "chmcmd is not installed (fp-utils)";
+    EXPECT_EQ(TChmSource(both->string()).HomePageName(), "/INDEX.HTM");
+    // No index page: the first HTML page, its extension in any letter case.
+    fs::create_directories(temp / "none");
+    const auto none = CompileChm(temp / "none", { { "a.css", "p {}" }, { "MAIN.HTM", page } });
+    EXPECT_EQ(TChmSource(none->string()).HomePageName(), "/MAIN.HTM");
+}
+
 TEST(FormatSources, OtherFilesAndDamagedArchivesAreRefusedWithAMessage)
 {
     TScratchFolder temp;
@@ -167,9 +207,21 @@ TEST(FormatSources, OtherFilesAndDamagedArchivesAreRefusedWithAMessage)
     } catch (const Exception& error) {
         EXPECT_NE(error.Message().find("EPUB, a CHM, a ZIM"), std::string::npos) << error.Message();
     }
-    // A zip without an EPUB container is no EPUB.
+    EXPECT_FALSE(NotABookHint((temp / "notes.txt").string()));
+    // A zip without an EPUB container is no EPUB; a zip, whole or damaged, says how to make a
+    // book of it, and the kinds read in place need no hint.
     WriteZip(temp / "plain.zip", { { "index.html", "<p>x</p>" } });
     EXPECT_FALSE(DetectSourceKind((temp / "plain.zip").string()));
+    std::ofstream(temp / "damaged.zip") << "PK\x03\x04 and nothing a zip reader takes";
+    for (const char* zip : { "plain.zip", "damaged.zip" }) {
+        const auto hint = NotABookHint((temp / zip).string());
+        ASSERT_TRUE(hint) << zip;
+        EXPECT_NE(hint->find("is a zip archive; unpack it"), std::string::npos) << *hint;
+    }
+    WriteSampleEpub(temp / "sample.epub");
+    WriteSampleZim(temp / "sample.zim");
+    for (const char* readInPlace : { "sample.epub", "sample.zim" })
+        EXPECT_FALSE(NotABookHint((temp / readInPlace).string())) << readInPlace;
 
     // Cut short, each archive either refuses to open, naming the file, or answers what it still
     // can; no read crashes or answers bytes that are not there.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -105,11 +106,29 @@ void WriteSampleEpub(const fs::path& path)
             { "OEBPS/text/chapter.xhtml", XhtmlOf(SampleChapterPage()) }, { "OEBPS/style.css", kStyle } });
 }
 
-void WriteSampleZim(const fs::path& path)
+void WriteZim(const fs::path& path, const std::vector<TZimPage>& pages, bool fullTextIndex)
+{
+    zim::writer::Creator creator;
+    creator.configIndexing(fullTextIndex, "eng");
+    creator.configNbWorkers(1);
+    creator.startZimCreation(path.string());
+    const zim::writer::Hints front { { zim::writer::FRONT_ARTICLE, 1 } };
+    for (const TZimPage& page : pages)
+        creator.addItem(zim::writer::StringItem::create(page.path, "text/html", page.title, front, page.html));
+    if (!pages.empty())
+        creator.setMainPath(pages.front().path);
+    creator.finishZimCreation();
+}
+
+void WriteSampleZim(const fs::path& path, SampleZimShape shape)
 {
     using zim::writer::StringItem;
     zim::writer::Creator creator;
-    creator.configIndexing(true, "eng");
+    creator.configIndexing(shape.fullTextIndex, "eng");
+    if (!shape.compressed)
+        creator.configCompression(zim::Compression::None);
+    if (shape.clusterPerEntry)
+        creator.configClusterSize(1);
     creator.configNbWorkers(1);
     creator.startZimCreation(path.string());
     const zim::writer::Hints front { { zim::writer::FRONT_ARTICLE, 1 } };
@@ -125,13 +144,57 @@ void WriteSampleZim(const fs::path& path)
     creator.finishZimCreation();
 }
 
-std::optional<fs::path> CompileSampleChm(const fs::path& work)
+std::pair<uint64_t, uint64_t> ZimFullTextIndexPlace(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    const std::string zim = bytes.str();
+    const auto number = [&](uint64_t at, int count) {
+        uint64_t value = 0;
+        for (int i = 0; i < count && at + static_cast<uint64_t>(i) < zim.size(); ++i)
+            value |= uint64_t { static_cast<unsigned char>(zim[at + static_cast<uint64_t>(i)]) } << (8 * i);
+        return value;
+    };
+    // The path list (header byte 32) points to each entry: namespace at byte 3, cluster and blob
+    // numbers at 8 and 12, path from 16. The cluster list is at header byte 48; an uncompressed
+    // cluster is a byte of flags (0x10: offsets of 8 bytes), then its blobs' offsets from there.
+    const std::string wanted = std::string("fulltext/xapian") + '\0';
+    for (uint64_t i = 0; i < number(24, 4); ++i) {
+        const uint64_t at = number(number(32, 8) + 8 * i, 8);
+        if (zim.compare(at + 16, wanted.size(), wanted) != 0 || zim[at + 3] != 'X')
+            continue;
+        const uint64_t cluster = number(number(48, 8) + 8 * number(at + 8, 4), 8);
+        const int width = (zim[cluster] & 0x10) != 0 ? 8 : 4;
+        const uint64_t blob = number(at + 12, 4);
+        const uint64_t begin = number(cluster + 1 + blob * static_cast<uint64_t>(width), width);
+        const uint64_t end = number(cluster + 1 + (blob + 1) * static_cast<uint64_t>(width), width);
+        return { cluster + 1 + begin, end - begin };
+    }
+    throw std::runtime_error("no full-text index in " + path.string());
+}
+
+std::optional<fs::path> CompileChm(
+    const fs::path& work, const std::vector<std::pair<std::string, std::string>>& files, const std::string& options)
 {
     if (std::system("command -v chmcmd >/dev/null 2>&1") != 0)
         return std::nullopt;
-    Write(work / "index.html", SampleHomePage("sub/chapter.html"));
-    Write(work / "sub/chapter.html", SampleChapterPage());
-    Write(work / "style.css", kStyle);
+    std::string project = "[OPTIONS]\nCompatibility=1.1 or later\nCompiled file=sample.chm\nDisplay compile "
+                          "progress=No\nLanguage=0x409 English (United States)\nTitle="
+        + std::string(kSampleTitle) + "\n" + options + "\n[FILES]\n";
+    for (const auto& [name, content] : files) {
+        Write(work / name, content);
+        project += name + "\n";
+    }
+    Write(work / "sample.hhp", project);
+    const std::string command = "cd '" + work.string() + "' && chmcmd sample.hhp >chmcmd.log 2>&1";
+    if (std::system(command.c_str()) != 0 || !fs::exists(work / "sample.chm"))
+        throw std::runtime_error("chmcmd failed; see " + (work / "chmcmd.log").string());
+    return work / "sample.chm";
+}
+
+std::optional<fs::path> CompileSampleChm(const fs::path& work)
+{
     Write(work / "toc.hhc", R"(<HTML><BODY><UL>
 <LI><OBJECT type="text/sitemap"><param name="Name" value="Home"><param name="Local" value="index.html"></OBJECT>
 <UL><LI><OBJECT type="text/sitemap"><param name="Name" value="Chapter"><param name="Local" value="sub/chapter.html"></OBJECT></UL>
@@ -141,27 +204,10 @@ std::optional<fs::path> CompileSampleChm(const fs::path& work)
 <LI><OBJECT type="text/sitemap"><param name="Name" value="vacuum"><param name="Local" value="sub/chapter.html"></OBJECT>
 </UL></BODY></HTML>
 )");
-    Write(work / "sample.hhp",
-        std::string(R"([OPTIONS]
-Compatibility=1.1 or later
-Compiled file=sample.chm
-Contents file=toc.hhc
-Index file=keywords.hhk
-Default topic=index.html
-Display compile progress=No
-Language=0x409 English (United States)
-Title=)") + kSampleTitle
-            + R"(
-
-[FILES]
-index.html
-sub/chapter.html
-style.css
-)");
-    const std::string command = "cd '" + work.string() + "' && chmcmd sample.hhp >chmcmd.log 2>&1";
-    if (std::system(command.c_str()) != 0 || !fs::exists(work / "sample.chm"))
-        throw std::runtime_error("chmcmd failed; see " + (work / "chmcmd.log").string());
-    return work / "sample.chm";
+    return CompileChm(work,
+        { { "index.html", SampleHomePage("sub/chapter.html") }, { "sub/chapter.html", SampleChapterPage() },
+            { "style.css", kStyle } },
+        "Contents file=toc.hhc\nIndex file=keywords.hhk\nDefault topic=index.html\n");
 }
 
 void WriteSampleFolder(const fs::path& folder)

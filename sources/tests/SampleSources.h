@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -36,8 +37,31 @@ void WriteSampleEpub(const std::filesystem::path& path);
 
 // A ZIM archive written through libzim's creator: index.html (the main page), chapter.html,
 // style.css, a redirect "start" to index.html, with Title, Description, Creator and Language
-// metadata and a full-text index.
-void WriteSampleZim(const std::filesystem::path& path);
+// metadata and, unless told otherwise, a full-text index and compressed clusters of several entries.
+struct SampleZimShape {
+    bool fullTextIndex = true;
+    bool compressed = true;
+    bool clusterPerEntry = false; // each entry's data in a cluster of its own
+};
+void WriteSampleZim(const std::filesystem::path& path, SampleZimShape shape = {});
+// Where the ZIM's full-text index (a Xapian database, stored uncompressed) lies in the file: its
+// offset and size.
+std::pair<uint64_t, uint64_t> ZimFullTextIndexPlace(const std::filesystem::path& path);
+
+// A ZIM archive of HTML pages (path without "/", title, markup) as zimwriterfs writes a folder:
+// the first page its main page, no metadata, a full-text index only when asked for.
+struct TZimPage {
+    std::string path;
+    std::string title;
+    std::string html;
+};
+void WriteZim(const std::filesystem::path& path, const std::vector<TZimPage>& pages, bool fullTextIndex);
+
+// A CHM compiled by chmcmd from the files given (path below `work`, content), in that order, with
+// the project's [OPTIONS] lines `options` and no others but the title; nothing where chmcmd is not
+// installed.
+std::optional<std::filesystem::path> CompileChm(const std::filesystem::path& work,
+    const std::vector<std::pair<std::string, std::string>>& files, const std::string& options = {});
 
 // A CHM compiled by chmcmd from an HTML Help project in `work` (index.html, sub/chapter.html,
 // contents and keyword sitemaps); nothing where chmcmd is not installed.

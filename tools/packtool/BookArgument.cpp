@@ -1,19 +1,58 @@
 #include "tools/packtool/BookArgument.h"
 
+#include "book/OpenedBook.h"
 #include "common/Exception.h"
-#include "sources/FileKind.h"
+#include "sources/OpenSource.h"
+#include "sources/SourceKind.h"
 
-std::unique_ptr<OpenedBook> OpenBookArgument(const std::string& fileName)
+#include <filesystem>
+
+namespace {
+
+bool HasFolderOptions(const CommandLine& line)
 {
-    auto book = OpenBookStream(fileName);
-    auto opened = std::make_unique<OpenedBook>();
-    opened->fileName = fileName;
-    opened->file = std::move(book);
-    if (!opened->reader.LoadFromStream(*opened->file)) {
-        RaiseNotABookHint(fileName);
-        throw Exception("Invalid eBook: " + fileName);
+    return line.Has("--exclude") || line.Has("--include-hidden") || line.Has("--no-follow-outside")
+        || line.Has("--watch");
+}
+
+TSourceArgument Open(const std::string& path, const CommandLine& line, const TFolderServing* serving)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(path, error))
+        OpenBookStream(path); // raises "Cannot open file NAME" with the system's reason
+    const std::optional<ESourceKind> kind = DetectSourceKind(path);
+    if (!kind) {
+        RaiseNotABookHint(path);
+        throw Exception("Invalid eBook: " + path + "\nIt is none of " + std::string(kKnownSourceKinds) + ".");
     }
+    TSourceArgument opened;
+    if (*kind != ESourceKind::Folder) {
+        if (HasFolderOptions(line))
+            throw EUsageError(
+                "--exclude, --include-hidden, --no-follow-outside and --watch apply to a folder, not to " + path);
+        opened.source = OpenBookSource(path, *kind);
+        return opened;
+    }
+    std::ostream quiet(nullptr);
+    std::ostream& notes = serving != nullptr ? serving->notes : quiet;
+    auto pages = std::make_unique<TFolderPages>(path, line, serving != nullptr && serving->watch, notes, notes);
+    pages->ServeOutsideFiles(serving == nullptr || !serving->insideOnly);
+    if (serving != nullptr && serving->watch)
+        opened.watch = std::make_unique<TFolderWatch>(*pages, serving->notes);
+    opened.source = std::move(pages);
     return opened;
+}
+
+} // namespace
+
+TSourceArgument OpenSourceArgument(const std::string& path, const CommandLine& line)
+{
+    return Open(path, line, nullptr);
+}
+
+TSourceArgument OpenSourceArgument(const std::string& path, const CommandLine& line, const TFolderServing& serving)
+{
+    return Open(path, line, &serving);
 }
 
 void RaiseNotABookHint(const std::string& fileName)

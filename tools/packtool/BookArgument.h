@@ -1,13 +1,36 @@
 #pragma once
 
-#include "book/OpenedBook.h"
+#include "common/CommandLine.h"
+#include "sources/BookSource.h"
+#include "sources/FolderPreview.h"
 
 #include <memory>
+#include <ostream>
 #include <string>
 
-// OpenBook for a file named on the command line: a file that is no book but an EPUB, a CHM, a ZIM
-// or a zip raises the hint that says how to make a book of it instead of "Invalid eBook".
-std::unique_ptr<OpenedBook> OpenBookArgument(const std::string& fileName);
+// How `serve` reads a folder beyond what the line's --exclude, --include-hidden and
+// --no-follow-outside say.
+struct TFolderServing {
+    bool watch = false; // open HTML pages reload themselves after every change (--watch)
+    bool insideOnly = false; // a file reached through a link that leads outside the folder is not served
+    std::ostream& notes; // hears what the plan chose and left out, and the watch's findings
+};
 
-// Raises the hint for the file when there is one.
+// A command's BOOK operand, whatever its kind: the source, and for a watched folder its watch.
+struct TSourceArgument {
+    std::unique_ptr<TBookSource> source;
+    std::unique_ptr<TFolderWatch> watch; // declared after the source it changes: it goes first
+};
+
+// Opens the operand as a source of its kind, told by content: a book file (or a program carrying
+// one), an EPUB, a CHM, a ZIM archive or a folder of pages, read as the book built from it with
+// the line's --exclude, --include-hidden and --no-follow-outside would be (quietly, unless `serve`
+// says how). Raises Exception "Cannot open file NAME" with the reason; for a file of no kind the
+// hint for a zip, else "Invalid eBook: NAME" with the kinds known on a line of their own; "Invalid
+// eBook: NAME" for a book that does not load; whatever the kind's reader raises. Raises
+// EUsageError when the line has a folder's options and the operand is no folder.
+TSourceArgument OpenSourceArgument(const std::string& path, const CommandLine& line);
+TSourceArgument OpenSourceArgument(const std::string& path, const CommandLine& line, const TFolderServing& serving);
+
+// Raises the hint that says how to make a book of the file (a zip that is no EPUB) when there is one.
 void RaiseNotABookHint(const std::string& fileName);

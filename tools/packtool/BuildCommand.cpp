@@ -40,6 +40,8 @@ Thumbs.db, and what "exclude" in book.json or --exclude names; each is listed as
 Options:
   -o, --output OUT          the book file to write (required)
   --stub EXE                write EXE (the viewer program) first and append the book to it
+  --portable                as --stub, with the one-file viewer ebook-portable installed
+                            beside ebook-pack: a program that runs where nothing is installed
   --title TEXT              default: the home page's <title>, else the folder's name
   --description TEXT        --about-text TEXT         --about-date YYYY-MM-DD
   --home PAGE               default: index.htm, index.html or default.htm, else the one
@@ -70,6 +72,7 @@ std::vector<OptionSpec> BuildOptions()
     std::vector<OptionSpec> options = { { "--output", "-o", true }, { "--stub", "", true }, { "--exclude", "", true },
         { "--include-hidden", "", false }, { "--level", "", true }, { "--threads", "", true },
         { "--strict", "", false }, { "--no-follow-outside", "", false }, { "--no-index", "", false } };
+    options.push_back({ "--portable", "", false });
     const auto& settings = SettingOptions();
     options.insert(options.end(), settings.begin(), settings.end());
     return options;
@@ -122,7 +125,7 @@ int WriteBook(const CommandLine& line, const BookHeaderSettings& header, const s
     const PackingOptions& options, ToolContext& context)
 {
     const std::string output = *line.Value("--output");
-    const auto stub = line.Value("--stub");
+    const auto stub = ChosenStubProgram(line);
     std::unique_ptr<TFileStream> executable;
     int64_t programSize = 0;
     if (stub) {
@@ -195,7 +198,7 @@ int RunBuild(const std::vector<std::string>& args, ToolContext& context)
     options.threads = static_cast<unsigned>(
         NumberOption(line, "--threads", 1, 256, static_cast<int32_t>(WorkerThreadsAvailable())));
     options.progress = context.errIsTerminal ? &context.err : nullptr;
-    if (const auto stub = line.Value("--stub"))
+    if (const auto stub = ChosenStubProgram(line))
         CheckStubProgram(*stub);
 
     const std::string source = line.Operands()[0];

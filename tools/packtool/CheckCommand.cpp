@@ -1,17 +1,9 @@
-#include "book/BookFormat.h"
 #include "common/CommandLine.h"
 #include "common/DisplayText.h"
-#include "sources/BookFileSource.h"
-#include "sources/FolderBook.h"
-#include "sources/OpenSource.h"
 #include "tools/packtool/BookArgument.h"
 #include "tools/packtool/LinkCheck.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/Progress.h"
-#include "tools/packtool/SourceCommands.h"
-
-#include <filesystem>
-#include <sstream>
 
 namespace {
 
@@ -34,7 +26,7 @@ Options:
   --exclude GLOB  --include-hidden  --no-follow-outside    for a folder, as in build
 )";
 
-// The pages of a book file or of the book a folder would make, read when the check asks.
+// The pages of the book, read when the check asks.
 struct CheckedPages {
     std::vector<SourcePage> pages;
     std::string home;
@@ -71,31 +63,11 @@ int RunCheck(const std::vector<std::string>& args, ToolContext& context)
             { "--include-hidden", "", false }, { "--no-follow-outside", "", false } });
     line.ExpectOperands(1, 1, "BOOK|SRC_DIR");
     const std::string name = line.Operands()[0];
+    const TSourceArgument opened = OpenSourceArgument(name, line);
+    TBookSource* source = opened.source.get();
     CheckedPages checked;
-    if (std::filesystem::is_directory(name)) {
-        std::ostringstream said;
-        const FolderBook book = PlanFolderBook(name, line, {}, said, said);
-        for (std::size_t i = 0; i < book.files.size(); ++i)
-            checked.pages.push_back(
-                { book.files[i].pageName, book.files[i].size, [&book, i] { return book.PageBytes(i); } });
-        const int32_t home = book.settings.header.homePageIndex;
-        if (home >= 0)
-            checked.home = book.files[static_cast<std::size_t>(home)].pageName;
-        return Report(name, checked, line, context);
-    }
-    if (line.Has("--exclude") || line.Has("--include-hidden"))
-        throw EUsageError("--exclude and --include-hidden apply to folders, not to a book");
-    // A book file, or an EPUB, CHM or ZIM read in place.
-    std::unique_ptr<OpenedBook> book;
-    std::unique_ptr<TBookSource> source;
-    if (const auto kind = OtherSourceKind(name)) {
-        source = OpenBookSource(name, *kind);
-    } else {
-        book = OpenBookArgument(name);
-        source = std::make_unique<TBookFileSource>(book->reader);
-    }
     for (const std::string& page : source->PageNames())
-        checked.pages.push_back({ page, 0, [&source, page] {
+        checked.pages.push_back({ page, 0, [source, page] {
                                      const TPageLookup lookup = source->Lookup(page);
                                      return lookup.bytes ? *lookup.bytes : std::string();
                                  } });

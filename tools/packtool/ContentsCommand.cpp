@@ -1,12 +1,9 @@
-#include "book/OpenedBook.h"
 #include "common/CommandLine.h"
-#include "sources/BookFileSource.h"
-#include "sources/ContentsReading.h"
-#include "sources/OpenSource.h"
+#include "common/DisplayText.h"
 #include "sources/SourceContents.h"
 #include "sources/StoredContents.h"
+#include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
-#include "tools/packtool/SourceCommands.h"
 
 namespace {
 
@@ -26,9 +23,9 @@ Options:
 void PrintTree(const TContents& entries, int level, std::ostream& out)
 {
     for (const TContentsEntry& entry : entries) {
-        out << std::string(static_cast<std::size_t>(level) * 2, ' ') << entry.title;
+        out << std::string(static_cast<std::size_t>(level) * 2, ' ') << EscapeForTerminal(entry.title);
         if (!entry.page.empty())
-            out << "  " << entry.page << (entry.anchor.empty() ? "" : "#" + entry.anchor);
+            out << "  " << EscapeForTerminal(entry.page + (entry.anchor.empty() ? "" : "#" + entry.anchor));
         out << "\n";
         PrintTree(entry.children, level + 1, out);
     }
@@ -38,12 +35,8 @@ int RunContents(const std::vector<std::string>& args, ToolContext& context)
 {
     const CommandLine line(args, { { "--json", "", false } });
     line.ExpectOperands(1, 1, "BOOK|FILE|DIR");
-    const std::string& name = line.Operands()[0];
-    TContents contents;
-    if (const auto kind = OtherSourceKind(name))
-        contents = ContentsOfSource(*OpenBookSource(name, *kind));
-    else
-        contents = TBookFileSource(OpenBook(name)->reader).Contents();
+    const TSourceArgument opened = OpenSourceArgument(line.Operands()[0], line);
+    const TContents& contents = ContentsOfSource(*opened.source);
     if (line.Has("--json"))
         context.out << ContentsTreeJson(contents, 2) << "\n";
     else

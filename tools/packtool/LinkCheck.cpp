@@ -5,10 +5,11 @@
 #include "common/Exception.h"
 #include "common/PercentDecoding.h"
 #include "html/PageKind.h"
-#include "html/PageLinks.h"
+#include "html/PageLinkTargets.h"
 #include "html/TextEncoding.h"
 #include "pageservice/PageService.h"
 #include "search/StoredIndex.h"
+#include "sources/LinkResolution.h"
 #include "sources/StoredContents.h"
 #include "tools/packtool/Progress.h"
 
@@ -50,19 +51,6 @@ private:
     std::unordered_map<std::string, std::size_t> byFoldedName_;
 };
 
-bool HasScheme(std::string_view target)
-{
-    if (target.empty() || !std::isalpha(static_cast<unsigned char>(target[0])))
-        return false;
-    for (char c : target) {
-        if (c == ':')
-            return true;
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
-            return false;
-    }
-    return false;
-}
-
 // Schemes that name no document to check or to list.
 bool IsScriptOrData(std::string_view target)
 {
@@ -72,51 +60,26 @@ bool IsScriptOrData(std::string_view target)
     return scheme == "javascript" || scheme == "data" || scheme == "about" || scheme == "blob";
 }
 
-// The path a browser requests for the link: the path resolved against the folder, dot segments
-// removed, non-ASCII bytes and blanks escaped as browsers do. Nothing when ".." climbs above the
-// top of the book.
+// The path a browser requests for the link: the path resolved against the folder
+// (ResolveLinkPath), non-ASCII bytes and blanks escaped as browsers do. Nothing when ".." climbs
+// above the top of the book.
 std::optional<std::string> RequestPath(std::string_view folder, std::string_view path)
 {
-    std::string joined = path.starts_with('/') ? std::string(path) : std::string(folder) + std::string(path);
-    for (char& c : joined) {
-        if (c == '\\')
-            c = '/';
-    }
-    std::vector<std::string> segments;
-    std::size_t at = 1;
-    while (at <= joined.size()) {
-        const std::size_t slash = std::min(joined.find('/', at), joined.size());
-        const std::string segment = joined.substr(at, slash - at);
-        const bool last = slash == joined.size();
-        if (segment == "..") {
-            if (segments.empty())
-                return std::nullopt;
-            segments.pop_back();
-            if (last)
-                segments.emplace_back();
-        } else if (segment == ".") {
-            if (last)
-                segments.emplace_back();
-        } else {
-            segments.push_back(segment);
-        }
-        at = slash + 1;
-    }
+    const std::optional<std::string> resolved = ResolveLinkPath(folder, path);
+    if (!resolved)
+        return std::nullopt;
     std::string request;
     static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const std::string& segment : segments) {
-        request += '/';
-        for (unsigned char c : segment) {
-            if (c >= 0x80 || c <= 0x20 || c == '"' || c == '<' || c == '>' || c == '`') {
-                request += '%';
-                request += kHex[c >> 4];
-                request += kHex[c & 15];
-            } else {
-                request += static_cast<char>(c);
-            }
+    for (const unsigned char c : *resolved) {
+        if (c >= 0x80 || c <= 0x20 || c == '"' || c == '<' || c == '>' || c == '`') {
+            request += '%';
+            request += kHex[c >> 4];
+            request += kHex[c & 15];
+        } else {
+            request += static_cast<char>(c);
         }
     }
-    return request.empty() ? "/" : request;
+    return request;
 }
 
 std::string FolderOf(std::string_view pageName)
@@ -125,7 +88,7 @@ std::string FolderOf(std::string_view pageName)
 }
 
 struct ReadPage {
-    std::vector<PageLink> links;
+    std::vector<LinkTarget> links;
     std::string base;
     std::unordered_set<std::string> anchors;
     bool markup = false;
@@ -145,12 +108,12 @@ ReadPage ReadLinks(const SourcePage& page)
     }
     const DecodedText text = DecodePageText(bytes, read.markup);
     if (read.markup) {
-        PageLinks links = LinksOfMarkup(text.utf8);
+        PageLinkTargets links = LinkTargetsOfMarkup(text.utf8);
         read.links = std::move(links.links);
         read.base = std::move(links.base);
         read.anchors.insert(links.anchors.begin(), links.anchors.end());
     } else {
-        read.links = LinksOfStyleSheet(text.utf8);
+        read.links = LinkTargetsOfStyleSheet(text.utf8);
     }
     return read;
 }
@@ -211,17 +174,17 @@ LinkReport CheckLinks(const std::vector<SourcePage>& allPages, const std::string
         std::string folder = FolderOf(pageName);
         bool baseLeavesBook = false;
         if (!read[i].base.empty()) {
-            if (HasScheme(read[i].base) || read[i].base.starts_with("//"))
+            if (HasUrlScheme(read[i].base) || read[i].base.starts_with("//"))
                 baseLeavesBook = true;
             else if (auto base = RequestPath(folder, read[i].base))
                 folder = FolderOf(PercentDecodePath(*base));
         }
-        for (const PageLink& link : read[i].links) {
+        for (const LinkTarget& link : read[i].links) {
             auto finding = [&](LinkFindingKind kind, std::string found = {}) {
                 return LinkFinding { kind, pageName, link.target, link.where, std::move(found) };
             };
             std::string_view target = link.target;
-            if (HasScheme(target) || target.starts_with("//") || (baseLeavesBook && !target.starts_with('#'))) {
+            if (HasUrlScheme(target) || target.starts_with("//") || (baseLeavesBook && !target.starts_with('#'))) {
                 if (!IsScriptOrData(target))
                     report.external.push_back(finding(LinkFindingKind::Broken));
                 continue;

@@ -1,15 +1,12 @@
-#include "book/OpenedBook.h"
 #include "common/BookText.h"
 #include "common/CommandLine.h"
 #include "common/DisplayText.h"
 #include "search/ContentsPlaces.h"
 #include "search/SourceSearch.h"
-#include "sources/BookFileSource.h"
-#include "sources/OpenSource.h"
+#include "sources/SourceContents.h"
 #include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/Progress.h"
-#include "tools/packtool/SourceCommands.h"
 
 #include <cstdint>
 #include <future>
@@ -32,8 +29,10 @@ its contents entry's title.
 The index the book keeps is used when it has one (build writes it unless given --no-index);
 otherwise one is built in memory first. A ZIM with a full-text index of its own is searched
 through it (its ranking and snippets); an EPUB, CHM, folder or a ZIM without one (up to 256 MiB of
-pages) is indexed here first. A QUERY longer than 1 MiB is refused. Exit status 1 when no page
-matches.
+pages) is indexed here first. A QUERY longer than 1 MiB is refused. When no page holds the words
+whole, the last is tried as the beginning of longer words, and the answer starts by saying so
+("no page holds 'subproc'; pages with words beginning so:"; with --json "beginnings": true).
+Exit status 1 when no page matches.
 
 Options:
   --limit N    list at most N pages (default 20; 0 lists all); the total is always given
@@ -52,24 +51,6 @@ int64_t LimitOf(const CommandLine& line, int32_t fallback)
 {
     const int32_t limit = NumberOption(line, "--limit", 0, INT32_MAX, fallback);
     return limit == 0 ? INT64_MAX : limit;
-}
-
-// The operand as a source, with the book file behind it when it is one.
-struct OpenedSource {
-    std::unique_ptr<OpenedBook> book;
-    std::unique_ptr<TBookSource> source;
-};
-
-OpenedSource OpenSourceArgument(const std::string& path)
-{
-    OpenedSource opened;
-    if (const auto kind = OtherSourceKind(path)) {
-        opened.source = OpenBookSource(path, *kind);
-    } else {
-        opened.book = OpenBookArgument(path);
-        opened.source = std::make_unique<TBookFileSource>(opened.book->reader);
-    }
-    return opened;
 }
 
 // The index to search: the one the book keeps, else one built now (null for a ZIM searched
@@ -160,7 +141,9 @@ int ListTitles(TBookSource& source, const TContents& contents, const std::string
     return found.empty() ? kExitPagesFailed : kExitOk;
 }
 
-void PrintResults(const SearchResults& results, bool fromArchive, bool json, ToolContext& context)
+// `beginnings`: no page holds the words of `typed` whole, and these pages hold words they begin.
+void PrintResults(const SearchResults& results, bool fromArchive, const std::string& typed, bool beginnings, bool json,
+    ToolContext& context)
 {
     if (json) {
         nlohmann::json hits = nlohmann::json::array();
@@ -174,9 +157,16 @@ void PrintResults(const SearchResults& results, bool fromArchive, bool json, Too
         nlohmann::json answer = { { "total", results.total }, { "results", hits } };
         if (fromArchive)
             answer["index"] = "zim";
+        if (beginnings)
+            answer["beginnings"] = true;
+        if (results.queryCut)
+            answer["cut"] = true;
         context.out << answer.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
         return;
     }
+    if (beginnings)
+        context.out << "no page holds '" << EscapeForTerminal(CutForDisplay(typed))
+                    << "'; pages with words beginning so:\n";
     context.out << results.total << (results.total == 1 ? " page matches" : " pages match");
     if (static_cast<int64_t>(results.hits.size()) < results.total)
         context.out << ", the best " << results.hits.size() << " shown";
@@ -208,35 +198,48 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
         throw EUsageError("QUERY holds no word to search for");
 
     const std::string& path = line.Operands()[0];
-    const OpenedSource opened = OpenSourceArgument(path);
+    const TSourceArgument opened = OpenSourceArgument(path, line);
     TBookSource& source = *opened.source;
     if (titles)
-        return ListTitles(source, source.Contents(), typed, limit, line.Has("--json"), context);
+        return ListTitles(source, ContentsOfSource(source), typed, limit, line.Has("--json"), context);
     if (const std::string why = WhyNotSearchable(source); !why.empty())
         throw Exception(path + ": " + why);
     const TZimSource* archive = ArchiveSearchOf(source);
     std::unique_ptr<TSearchIndex> index = archive == nullptr ? StoredIndexOf(source, context) : nullptr;
-    // The breadcrumbs come from the contents unless the index keeps them. A book's contents may
-    // take its home pages parsed: that happens beside the indexing and the query, since a book
-    // file is read at positions of each reader's own.
+    // The breadcrumbs come from the contents unless the index keeps them. The contents may take
+    // the home pages parsed: that happens beside the indexing and the query, as any source
+    // answers lookups on several threads at once.
     std::future<TContents> contents;
     if (index == nullptr || !index->KeepsPlaces())
-        contents = std::async(BookReaderOf(source) != nullptr ? std::launch::async : std::launch::deferred,
-            [&source] { return source.Contents(); });
+        contents = std::async(std::launch::async, [&source] { return TContents(ContentsOfSource(source)); });
     if (archive == nullptr && index == nullptr)
         index = IndexInMemory(source, context);
     SearchResults results = archive != nullptr ? ArchiveResults(*archive, typed, 0, std::min<int64_t>(limit, 10000))
                                                : SearchIndexOf(*index, source, query, limit, context);
+    // No page holds the words whole: the last is tried as the beginning of longer words, as the
+    // viewer does while it is typed.
+    bool beginnings = false;
+    if (results.total == 0 && index != nullptr) {
+        if (const SearchQuery begun = ParseSearchQuery(typed, LastWord::Prefix); begun.lastTermIsPrefix) {
+            SearchResults widened = SearchIndexOf(*index, source, begun, limit, context);
+            beginnings = widened.total > 0;
+            if (beginnings)
+                results = std::move(widened);
+        }
+    }
     if (!results.placed) {
         TContentsPlaces places;
         try {
-            places = TContentsPlaces(contents.valid() ? contents.get() : source.Contents());
+            places = TContentsPlaces(contents.valid() ? contents.get() : TContents(ContentsOfSource(source)));
         } catch (const std::exception&) {
             // Contents that cannot be read: results come without breadcrumbs.
         }
         places.Place(results);
     }
-    PrintResults(results, archive != nullptr, line.Has("--json"), context);
+    if (results.queryCut)
+        context.err << "Only the query's first " << kMostQueryWords << " words were searched for (at most "
+                    << kMostQueryTerms << " terms of at most " << kMostQueryWordBytes << " bytes a word)\n";
+    PrintResults(results, archive != nullptr, typed, beginnings, line.Has("--json"), context);
     return results.total > 0 ? kExitOk : kExitPagesFailed;
 }
 

@@ -1,20 +1,19 @@
 #include "common/AnsiText.h"
 #include "common/CommandLine.h"
 #include "common/DisplayText.h"
+#include "common/Exception.h"
 #include "pageservice/PageServer.h"
 #include "pageservice/PageService.h"
-#include "server/socket/NetExceptions.h"
+#include "pageservice/ServedPages.h"
+#include "search/QueryBound.h"
+#include "search/SourceSearch.h"
 #include "tools/packtool/BookArgument.h"
-#include "tools/packtool/FolderServe.h"
 #include "tools/packtool/PackCommand.h"
 #include "tools/packtool/ServeLimits.h"
 #include "tools/packtool/ServeSearch.h"
-#include "tools/packtool/SourceCommands.h"
 
-#include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
-#include <filesystem>
 #include <memory>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -114,44 +113,52 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     const int32_t askedPort = NumberOption(line, "--port", 1, 65535, 0);
     RaiseDescriptorLimit();
 
+    // Before any thread starts: the server's and the watch's threads take the mask.
     const BlockedStopSignals stopSignals;
-    if (std::filesystem::is_directory(fileName))
-        return ServeFolder(
-            fileName, line, limits, address, askedPort, [&] { return stopSignals.Wait(); }, context);
-    if (line.Has("--watch") || line.Has("--exclude") || line.Has("--include-hidden") || line.Has("--no-follow-outside"))
-        throw EUsageError("--watch, --exclude, --include-hidden and --no-follow-outside serve a folder, not a book");
-    if (const auto kind = OtherSourceKind(fileName))
-        return ServeOtherSource(
-            fileName, *kind, line, limits, address, askedPort, [&] { return stopSignals.Wait(); }, context);
-    TPageServer server(fileName, limits);
-    if (!server.Reader().IsValid()) {
-        RaiseNotABookHint(fileName);
-        throw Exception("Invalid eBook: " + fileName);
-    }
-    // The handler keeps the search: it goes with the server, after the last session has ended.
-    const auto search = std::make_shared<TServedSearch>(server.Reader(), context.err);
-    server.AnswerFirst([search](const THTTPRequestInfo& request, THTTPResponseInfo& response) {
-        return search->Answer(request, response);
-    });
+    const bool watch = line.Has("--watch");
+    // Declared before the server, whose sessions read it. Reachable from other machines, a folder
+    // serves only what lies inside it.
+    const TSourceArgument opened
+        = OpenSourceArgument(fileName, line, TFolderServing { watch, !address.starts_with("127."), context.err });
+    TBookSource& source = *opened.source;
+    // The pages of a book file are served as the viewer serves them: a page being sent is shared by
+    // every client that asks for it meanwhile, kept in the cache, and held within the memory budget.
+    std::unique_ptr<TServedPages> shared;
+    if (const TBookReader* reader = BookReaderOf(source))
+        shared = std::make_unique<TServedPages>(*reader, limits.memoryBytes, limits.cacheBytes);
+    // Declared last, destroyed first: its sessions end before the pages go.
+    TPageServer server(shared ? static_cast<TPageSource&>(*shared) : source, limits);
+    // The handler keeps the search: it goes with the server, after the last session has ended. A
+    // watched folder is searched as it was when serving started.
+    const auto search = std::make_shared<TServedSearch>(source, context.err);
+    server.AnswerFirst([search](const THTTPRequestInfo& request) { return search->Answer(request); });
     if (!SwitchOnServing(server, line, address, askedPort, context.err))
         return kExitError;
 
     std::string home;
     try {
-        home = server.Reader().GetHomePageName();
+        home = source.HomePageName();
     } catch (const Exception&) {
-        context.err << "Warning: " << EscapeForTerminal(fileName) << " has no home page\n";
+        // Said below, as for a book without pages.
     }
+    if (home.empty())
+        context.err << "Warning: " << EscapeForTerminal(fileName) << " has no home page\n";
     // Blanks go out as %20, which the page service turns back into blanks, so the address can be
     // pasted into a browser or given to curl as it is printed.
     context.out << EscapeForTerminal(server.PageURL(home.empty() ? "/" : ReplaceAll(home, " ", "%20"))) << std::endl;
-    context.err << "Serving " << EscapeForTerminal(fileName) << "; press Ctrl+C to stop." << std::endl;
+    context.err << "Serving the " << source.KindName() << " " << EscapeForTerminal(fileName)
+                << (watch ? ", reloading open pages after every change" : "") << "; press Ctrl+C to stop." << std::endl;
 
     const int signal = stopSignals.Wait();
+    // A search running now (a stored index made to spin, a long query) ends within milliseconds
+    // instead of holding the stop until it finishes.
+    StopAllSearches();
     // No new connections; requests waiting for memory give up; then the server's destruction
     // closes every connection, which ends whatever its session is blocked in.
     server.SwitchOff();
     server.Stop();
+    if (shared)
+        shared->Stop();
     search->Stop();
     context.err << "Stopped (" << (signal == SIGINT ? "interrupt" : "terminate") << ")." << std::endl;
     return kExitOk;

@@ -2,12 +2,13 @@
 
 #include "book/BookReader.h"
 #include "common/BookText.h"
+#include "common/Exception.h"
 #include "common/PercentDecoding.h"
 #include "html/HtmlEscape.h"
 #include "search/BookPageFeeder.h"
 #include "search/SourceSearch.h"
 #include "server/http/HTTPRequestInfo.h"
-#include "server/http/HTTPResponseInfo.h"
+#include "sources/SourceContents.h"
 
 #include <nlohmann/json.hpp>
 
@@ -56,8 +57,10 @@ std::string ResultsJson(const std::string& typed, const SearchResults& results)
         hits.push_back({ { "name", BookTextToUtf8(hit.name) }, { "title", hit.title }, { "link", PageLink(hit.name) },
             { "breadcrumb", hit.breadcrumb }, { "score", hit.score }, { "snippet", snippet } });
     }
-    const nlohmann::json answer
+    nlohmann::json answer
         = { { "query", typed }, { "total", results.total }, { "start", results.offset }, { "results", hits } };
+    if (results.queryCut)
+        answer["cut"] = true; // only the query's first words were searched for
     return answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -95,14 +98,6 @@ std::string QueryParameter(std::string_view query, std::string_view name)
     return {};
 }
 
-TServedSearch::TServedSearch(const TBookReader& reader, std::ostream& err)
-    : ownSource_(std::make_unique<TBookFileSource>(reader))
-    , source_(*ownSource_)
-    , err_(err)
-    , thread_([this] { Build(); })
-{
-}
-
 TServedSearch::TServedSearch(TBookSource& source, std::ostream& err)
     : source_(source)
     , err_(err)
@@ -124,12 +119,17 @@ void TServedSearch::Stop()
         stop_ = true;
     }
     built_.notify_all();
+    {
+        std::lock_guard guard(titlesLock_);
+        titlesStop_ = true;
+    }
+    titlesMade_.notify_all();
 }
 
 void TServedSearch::Build()
 {
     try {
-        contents_ = source_.Contents();
+        contents_ = ContentsOfSource(source_);
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }
@@ -140,7 +140,7 @@ void TServedSearch::Build()
         auto titles = std::make_unique<TTitleSuggestions>();
         AddSourceTitles(*titles, source_, contents_, nullptr);
         std::lock_guard guard(lock_);
-        titles_ = std::move(titles);
+        SetTitles(std::move(titles));
         archive_ = archive;
         unsearchable_ = std::move(unsearchable);
         ready_ = true;
@@ -161,7 +161,7 @@ void TServedSearch::Build()
             AddSourceTitles(*titles, source_, contents_, nullptr);
         }
         std::lock_guard guard(lock_);
-        titles_ = std::move(titles);
+        SetTitles(std::move(titles));
         ready_ = true;
         built_.notify_all();
         return;
@@ -195,7 +195,7 @@ bool TServedSearch::BuildInMemory()
     }
     {
         std::lock_guard guard(lock_);
-        titles_ = std::move(titles);
+        SetTitles(std::move(titles));
         ready_ = true;
     }
     built_.notify_all();
@@ -205,8 +205,20 @@ bool TServedSearch::BuildInMemory()
 SearchResults TServedSearch::SearchLocked(
     std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit)
 {
-    if (archive_ != nullptr)
-        return ArchiveResults(*archive_, typed, start, limit);
+    if (archive_ != nullptr) {
+        try {
+            return ArchiveResults(*archive_, typed, start, limit);
+        } catch (const std::exception& error) {
+            // The archive's own index is damaged: said once, and the archive is searched from now
+            // on as one without an index of its own.
+            err_ << error.what() << "; searching without it" << std::endl;
+            archive_ = nullptr;
+            unsearchable_ = WhyNotSearchable(source_);
+            if (!unsearchable_.empty())
+                return {};
+            RebuildInMemory(guard);
+        }
+    }
     if (stored_) {
         try {
             return stored_->Search(typed, start, limit);
@@ -215,91 +227,90 @@ SearchResults TServedSearch::SearchLocked(
             // an index built in memory instead.
             err_ << error.what() << "; searching an index built in memory instead" << std::endl;
             stored_.reset();
-            ready_ = false;
-            if (thread_.joinable())
-                thread_.join(); // it ended when the stored index was opened
-            thread_ = std::thread([this] { BuildInMemory(); });
-            built_.wait(guard, [this] { return ready_ || stop_; });
-            if (!ready_)
-                throw;
+            RebuildInMemory(guard);
         }
     }
     return index_.Search(typed, start, limit);
 }
 
-void TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request, THTTPResponseInfo& response)
+void TServedSearch::SetTitles(std::unique_ptr<TTitleSuggestions> titles)
+{
+    {
+        std::lock_guard guard(titlesLock_);
+        titles_ = std::move(titles);
+    }
+    titlesMade_.notify_all();
+}
+
+void TServedSearch::RebuildInMemory(std::unique_lock<std::mutex>& guard)
+{
+    ready_ = false;
+    if (thread_.joinable())
+        thread_.join(); // it ended once the search it set up was ready
+    thread_ = std::thread([this] { BuildInMemory(); });
+    built_.wait(guard, [this] { return ready_ || stop_; });
+    if (!ready_)
+        throw Exception("The server is stopping");
+}
+
+TAnswer TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request)
 {
     const std::string typed = QueryParameter(request.RawParams, "q");
-    if (typed.size() > kMostQueryBytes) {
-        response.SetResponseCode(413);
-        response.ContentText = "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.";
-        return;
-    }
+    if (typed.size() > kMostQueryBytes)
+        return TextAnswer(413, "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.");
     const auto limit = static_cast<std::size_t>(
         NumberParameter(request.RawParams, "limit", kDefaultServedSuggestions, kMostServedResults));
     std::vector<TitleSuggestion> found;
     {
-        std::unique_lock guard(lock_);
-        built_.wait(guard, [this] { return ready_ || stop_; });
-        if (!ready_) {
-            response.SetResponseCode(503);
-            response.ContentText = "The server is stopping.";
-            return;
-        }
-        found = SuggestTitles(source_, *titles_, typed, limit);
+        // Not lock_, which a running search holds: suggestions never wait for one.
+        std::unique_lock guard(titlesLock_);
+        titlesMade_.wait(guard, [this] { return titles_ != nullptr || titlesStop_; });
+        if (titles_ == nullptr)
+            return TextAnswer(503, "The server is stopping.");
+        const std::shared_ptr<const TTitleSuggestions> titles = titles_;
+        guard.unlock();
+        // The titles' tokenizer serves one look-up at a time.
+        std::lock_guard suggesting(suggestLock_);
+        found = SuggestTitles(source_, *titles, typed, limit);
     }
     nlohmann::json list = nlohmann::json::array();
     for (const TitleSuggestion& suggestion : found)
         list.push_back({ { "title", suggestion.title }, { "name", BookTextToUtf8(suggestion.page) },
             { "link", PageLink(suggestion.page) + (suggestion.anchor.empty() ? "" : "#" + suggestion.anchor) } });
-    response.SetResponseCode(200);
-    response.ContentType = "application/json";
-    response.ContentText = nlohmann::json { { "query", typed }, { "suggestions", list } }.dump(
-        -1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return TextAnswer(200,
+        nlohmann::json { { "query", typed }, { "suggestions", list } }.dump(
+            -1, ' ', false, nlohmann::json::error_handler_t::replace),
+        "application/json");
 }
 
-bool TServedSearch::Answer(const THTTPRequestInfo& request, THTTPResponseInfo& response)
+std::optional<TAnswer> TServedSearch::Answer(const THTTPRequestInfo& request)
 {
-    if (request.Document == kSuggestPath) {
-        AnswerSuggestions(request, response);
-        return true;
-    }
+    if (request.Document == kSuggestPath)
+        return AnswerSuggestions(request);
     if (request.Document != kSearchPath)
-        return false;
+        return std::nullopt;
     const std::string typed = QueryParameter(request.RawParams, "q");
     const bool json = QueryParameter(request.RawParams, "format") == "json";
-    if (typed.size() > kMostQueryBytes) {
-        response.SetResponseCode(413);
-        response.ContentText = "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.";
-        return true;
-    }
+    if (typed.size() > kMostQueryBytes)
+        return TextAnswer(413, "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.");
     const int64_t start = NumberParameter(request.RawParams, "start", 0, INT32_MAX);
     const int64_t limit = NumberParameter(request.RawParams, "limit", kDefaultServedResults, kMostServedResults);
     SearchResults results;
     {
         std::unique_lock guard(lock_);
         built_.wait(guard, [this] { return ready_ || stop_; });
-        if (!ready_) {
-            response.SetResponseCode(503);
-            response.ContentText = "The server is stopping.";
-            return true;
-        }
-        if (!unsearchable_.empty()) {
-            response.SetResponseCode(501);
-            response.ContentText = unsearchable_;
-            return true;
-        }
+        if (!ready_)
+            return TextAnswer(503, "The server is stopping.");
+        if (!unsearchable_.empty())
+            return TextAnswer(501, unsearchable_);
         try {
             results = SearchLocked(guard, typed, start, limit);
         } catch (const std::exception&) {
-            response.SetResponseCode(503);
-            response.ContentText = "The server is stopping.";
-            return true;
+            return TextAnswer(503, "The server is stopping.");
         }
         places_.Place(results);
     }
-    response.SetResponseCode(200);
-    response.ContentType = json ? "application/json" : "text/html; charset=utf-8";
-    response.ContentText = json ? ResultsJson(typed, results) : ResultsPage(typed, results);
-    return true;
+    if (json)
+        return TextAnswer(200, ResultsJson(typed, results), "application/json");
+    return TextAnswer(200, ResultsPage(typed, results), "text/html; charset=utf-8");
 }

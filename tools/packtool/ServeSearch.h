@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pageservice/Answer.h"
 #include "search/ContentsPlaces.h"
 #include "search/SearchIndex.h"
 #include "search/TitleSuggestions.h"
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -17,7 +19,6 @@
 class TBookReader;
 class TZimSource;
 class THTTPRequestInfo;
-class THTTPResponseInfo;
 
 // The book's search for `ebook-pack serve`: the index the book keeps, else one built on a thread
 // of its own as serving starts. Two reserved paths, answered before any page lookup so that no
@@ -26,27 +27,25 @@ class THTTPResponseInfo;
 // kMostServedResults) page through them. The words are matched whole, as on the command line.
 // kSuggestPath?q=WORDS answers, as JSON, the titles that begin with the words (the last may be cut
 // short), limit=N of them (at most kMostServedResults). Requests that come while the index is
-// being built wait for it. A stored index found damaged by a query is named once on `err` and
-// replaced by one built in memory.
+// being built wait for it. A stored index or a ZIM's own index found damaged by a query is named
+// once on `err` and replaced by one built in memory.
 class TServedSearch {
 public:
     static constexpr std::string_view kSearchPath = "/.search";
     static constexpr std::string_view kSuggestPath = "/.suggest";
     static constexpr int64_t kMostServedResults = 100;
 
-    // The reader must be loaded and outlive the search. `err` hears, from the search's own thread,
-    // why an index the book keeps is not used (it is damaged); it must outlive the search.
-    TServedSearch(const TBookReader& reader, std::ostream& err);
-    // Any other source, searched as SourceSearch.h says (a ZIM through its own index when it has
-    // one); the source must outlive the search.
+    // The source, searched as SourceSearch.h says (a book through the index it keeps, a ZIM
+    // through its own when it has one), must outlive the search. `err` hears, from the search's own
+    // thread, why an index the book keeps is not used (it is damaged); it must outlive the search.
     TServedSearch(TBookSource& source, std::ostream& err);
     // Stops the build between two pages and joins its thread; waiting requests get 503.
     ~TServedSearch();
     TServedSearch(const TServedSearch&) = delete;
     TServedSearch& operator=(const TServedSearch&) = delete;
 
-    // Answers the request when it names a search path; false, with the response untouched, else.
-    bool Answer(const THTTPRequestInfo& request, THTTPResponseInfo& response);
+    // The answer to the request when it names a search path; nothing else.
+    std::optional<TAnswer> Answer(const THTTPRequestInfo& request);
     // Stops the build; requests waiting for it are answered 503. Safe from any thread.
     void Stop();
 
@@ -54,18 +53,27 @@ private:
     void Build();
     // Builds the index in memory and its titles; true unless stopped.
     bool BuildInMemory();
-    void AnswerSuggestions(const THTTPRequestInfo& request, THTTPResponseInfo& response);
+    void SetTitles(std::unique_ptr<TTitleSuggestions> titles);
+    TAnswer AnswerSuggestions(const THTTPRequestInfo& request);
+    // Builds an index in memory in place of a damaged one and waits for it; under lock_. Raises
+    // Exception when stopped meanwhile.
+    void RebuildInMemory(std::unique_lock<std::mutex>& guard);
     // The results, from the stored index or the one in memory; under lock_, with ready_ set.
     SearchResults SearchLocked(
         std::unique_lock<std::mutex>& guard, const std::string& typed, int64_t start, int64_t limit);
 
-    std::unique_ptr<TBookSource> ownSource_; // a book file's
     TBookSource& source_;
     const TZimSource* archive_ = nullptr; // searched through its own index, when set
     std::string unsearchable_; // why the source's text cannot be searched, when it cannot
     TContents contents_; // read by thread_ before ready_ is first set
     TContentsPlaces places_; // set by thread_ before ready_
-    std::unique_ptr<TTitleSuggestions> titles_; // the same
+    // The titles suggested, set by thread_ and replaced by a build in memory; under titlesLock_,
+    // which suggestions take instead of lock_, so that they never wait for a running search.
+    std::shared_ptr<const TTitleSuggestions> titles_;
+    std::mutex titlesLock_;
+    std::condition_variable titlesMade_;
+    bool titlesStop_ = false; // under titlesLock_
+    std::mutex suggestLock_; // held while titles are looked up
     std::unique_ptr<TSearchIndex> stored_; // the book's own index, when it has one
     TSearchIndex index_; // else built by thread_; either is queried under lock_
     std::ostream& err_; // hears why the book's own index was not used

@@ -5,6 +5,7 @@
 #include "common/Exception.h"
 
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -22,6 +23,20 @@ bool CarriesViewerMark(TStream& file)
         window.erase(0, window.size() - std::min(window.size(), mark.size() - 1));
     }
     return false;
+}
+
+// Where ebook-pack finds the one-file viewer: installed beside it, or at the top of the build
+// folder that holds tools/ebook-pack.
+std::optional<std::string> PortableViewerBesideTool()
+{
+    std::error_code error;
+    const auto tool = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return std::nullopt;
+    for (const auto& folder : { tool.parent_path(), tool.parent_path().parent_path() })
+        if (std::filesystem::is_regular_file(folder / "ebook-portable", error))
+            return (folder / "ebook-portable").string();
+    return std::nullopt;
 }
 
 } // namespace
@@ -55,4 +70,18 @@ int64_t StubProgramSize(TStream& stub)
     }
     stub.SetPosition(0);
     return size;
+}
+
+std::optional<std::string> ChosenStubProgram(const CommandLine& line)
+{
+    const auto stub = line.Value("--stub");
+    if (!line.Has("--portable"))
+        return stub;
+    if (stub)
+        throw EUsageError("--stub and --portable both name the program the book goes after: give one");
+    const auto portable = PortableViewerBesideTool();
+    if (!portable)
+        throw Exception("--portable takes the one-file viewer, ebook-portable, installed beside ebook-pack, "
+                        "and there is none (build it with `make portable`, or name a viewer with --stub)");
+    return portable;
 }

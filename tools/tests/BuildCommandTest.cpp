@@ -50,7 +50,7 @@ TEST(BuildCommand, PacksEveryFileSortedWithDefaults)
     EXPECT_EQ(book.reader.Pages()[2], "/index.htm");
     EXPECT_EQ(book.reader.GetHomePageName(), "/index.htm") << "index.htm is the home page by default";
     EXPECT_EQ(book.Page("/img/logo.png"), std::string("\x89PNG\r\n\x1A\n\0\0", 10));
-    EXPECT_EQ(book.reader.DisplaySettings().positionMode, WindowPositionMode::DesktopCenter);
+    EXPECT_EQ(book.reader.DisplaySettings().positionMode, WindowPositionMode::ScreenCenter);
     EXPECT_TRUE(book.reader.DisplaySettings().showToolbar);
 }
 
@@ -86,12 +86,12 @@ TEST(BuildCommand, OptionsOverrideBookJson)
     SourceFolder folder;
     WriteFile(folder.source / "book.json", R"({"title": "From JSON", "sizeMode": "Maximized", "showMenu": true})");
     const ToolRun run = folder.Build({ "--title", "From options", "--size-mode", "Full Screen", "--no-show-menu",
-        "--position-mode", "2", "--home", "img/logo.png" });
+        "--position-mode", "1", "--home", "img/logo.png" });
     ASSERT_EQ(run.exitCode, 0) << run.err;
     BookFile book(folder.book);
     EXPECT_EQ(book.reader.title(), "From options");
     EXPECT_EQ(book.reader.DisplaySettings().sizeMode, WindowSizeMode::FullScreen);
-    EXPECT_EQ(book.reader.DisplaySettings().positionMode, WindowPositionMode::ScreenCenter);
+    EXPECT_EQ(book.reader.DisplaySettings().positionMode, WindowPositionMode::DesktopCenter);
     EXPECT_FALSE(book.reader.DisplaySettings().showMenu);
     EXPECT_EQ(book.reader.GetHomePageName(), "/img/logo.png");
 }

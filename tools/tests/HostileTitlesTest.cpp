@@ -4,8 +4,27 @@
 #include "tools/tests/PackFixture.h"
 
 #include <gtest/gtest.h>
+#include <zip.h>
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// A zip archive of the entries, their names stored as they are (libzip marks no name holding ESC
+// as UTF-8).
+void WriteRawZip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(archive, nullptr);
+    for (const auto& [name, content] : entries) {
+        zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
+        ASSERT_GE(zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_RAW), 0) << name;
+    }
+    ASSERT_EQ(zip_close(archive), 0);
+}
+
+} // namespace
 
 TEST(HostileTitles, TitlesAreCutAndNamesEscapedWhereverTheToolPrintsThem)
 {
@@ -42,4 +61,44 @@ TEST(HostileTitles, TitlesAreCutAndNamesEscapedWhereverTheToolPrintsThem)
     ASSERT_EQ(warned.exitCode, 0) << warned.err;
     EXPECT_NE(warned.err.find("red\\x1b[0m.html"), std::string::npos) << warned.err;
     EXPECT_EQ((warned.out + warned.err).find('\x1b'), std::string::npos) << warned.err;
+}
+
+// A page named with an escape sequence is shown escaped by every command, whatever the kind of
+// book holds it: a folder, an EPUB read in place, a book file.
+TEST(HostileTitles, APageNameWithAnEscapeIsShownEscapedForEveryKind)
+{
+    TempFolder temp;
+    const std::string name = "a\x1b[31mred.htm";
+    WriteFile(temp / "folder/index.htm", "<title>Home</title><a href=\"a%1B[31mred.htm\">red</a>");
+    WriteFile(temp / ("folder/" + name), "<title>Red</title><p>crimson</p>");
+    const std::string book = (temp / "red.ebook").string();
+    ASSERT_EQ(Pack({ "build", (temp / "folder").string(), "-o", book }).exitCode, 0);
+    const std::string opf = R"(<?xml version="1.0"?>
+<package xmlns="http://www.idpf.org/2007/opf" version="2.0"><metadata/>
+  <manifest><item id="a" href="index.htm" media-type="application/xhtml+xml"/></manifest>
+  <spine><itemref idref="a"/></spine></package>)";
+    WriteRawZip(temp / "red.epub",
+        { { "mimetype", "application/epub+zip" },
+            { "META-INF/container.xml",
+                R"(<?xml version="1.0"?><container version="1.0" xmlns="urn:oasis:names:tc:opendocument:xmlns:container">)"
+                R"(<rootfiles><rootfile full-path="book.opf" media-type="application/oebps-package+xml"/></rootfiles></container>)" },
+            { "book.opf", opf }, { "index.htm", "<title>Home</title>" }, { name, "<p>crimson</p>" } });
+
+    // A zip entry's name not marked as UTF-8 is read as code page 437, where ESC is an arrow: the
+    // EPUB's page has no ESC to escape, and it must stay so.
+    for (const auto& [path, shown] : { std::pair<std::string, std::string> { (temp / "folder").string(), "\\x1b" },
+             std::pair<std::string, std::string> { (temp / "red.epub").string(), "\xE2\x86\x90" },
+             std::pair<std::string, std::string> { book, "\\x1b" } }) {
+        SCOPED_TRACE(path);
+        const ToolRun list = Pack({ "list", path });
+        ASSERT_EQ(list.exitCode, 0) << list.err;
+        EXPECT_NE(list.out.find("/a" + shown + "[31mred.htm\n"), std::string::npos) << list.out;
+        for (const std::vector<std::string>& command : { std::vector<std::string> { "list", path, "--json" },
+                 { "info", path }, { "verify", path }, { "search", path, "crimson" }, { "contents", path },
+                 { "extract", path, "-d", (temp / "out").string(), "/nothing\x1b[2J", name } }) {
+            const ToolRun run = Pack(command);
+            EXPECT_EQ((run.out + run.err).find('\x1b'), std::string::npos) << command[0] << ": " << run.out << run.err;
+        }
+        fs::remove_all(temp / "out");
+    }
 }

@@ -87,6 +87,25 @@ TEST(VerifyCommand, NamesEachPageThatCannotBeExtracted)
     EXPECT_NE(noHome.err.find("List index out of bounds (3)"), std::string::npos) << noHome.err;
 }
 
+// Of two pages whose names differ only in case the viewer serves the first; the second is still
+// listed with its own size and checked by verify.
+TEST(VerifyCommand, ReadsAPageThatANameAlikeShadows)
+{
+    TempFolder temp;
+    TBookWriter writer;
+    writer.AddPage("/Page.htm", "first");
+    writer.AddPage("/page.htm", "the second, longer");
+    writer.AddPage("/other.htm", "x");
+    const fs::path path = temp / "alike.ebook";
+    WriteFile(path, BookBytes(writer, 1));
+    const ToolRun verify = Pack({ "verify", path.string() });
+    EXPECT_EQ(verify.exitCode, 1);
+    EXPECT_NE(verify.err.find("Cannot extract page /page.htm (index 1)"), std::string::npos) << verify.err;
+    const ToolRun list = Pack({ "list", path.string() });
+    EXPECT_NE(list.out.find("           5  /Page.htm\n"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("     damaged  /page.htm\n"), std::string::npos) << list.out;
+}
+
 TEST(InspectCommands, UnusableFilesExit2WithTheFileName)
 {
     TempFolder temp;

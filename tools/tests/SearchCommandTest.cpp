@@ -96,6 +96,37 @@ TEST(SearchCommand, AnyKindOfSourceGivesBreadcrumbsAndTitlesBeginningWithTheWord
     EXPECT_EQ(suggestions[1]["anchor"], "part");
 }
 
+// Words no page holds whole are tried as the beginnings of longer words, and the answer says so;
+// with a book's stored index and with one built in memory alike.
+TEST(SearchCommand, WordsNoPageHoldsWholeAreTriedAsBeginnings)
+{
+    TempFolder temp;
+    WriteFile(temp / "src/index.html", "<title>Home</title><p>Start here.</p>");
+    WriteFile(temp / "src/proc.html", "<title>Processes</title><p>The subprocess module starts programs.</p>");
+    for (const bool keepIndex : { true, false }) {
+        SCOPED_TRACE(keepIndex ? "stored index" : "index built in memory");
+        const std::string book = (temp / "book.ebook").string();
+        std::vector<std::string> build { "build", (temp / "src").string(), "-o", book };
+        if (!keepIndex)
+            build.push_back("--no-index");
+        ASSERT_EQ(Pack(build).exitCode, 0);
+        const ToolRun begun = Pack({ "search", book, "subproc" });
+        EXPECT_EQ(begun.exitCode, 0) << begun.err;
+        EXPECT_TRUE(begun.out.starts_with(
+            "no page holds 'subproc'; pages with words beginning so:\n1 page matches\n\n/proc.html  Processes"))
+            << begun.out;
+        EXPECT_NE(begun.out.find("[subprocess]"), std::string::npos) << begun.out;
+        const auto json = nlohmann::json::parse(Pack({ "search", "--json", book, "the", "subproc" }).out);
+        EXPECT_EQ(json["beginnings"], true);
+        EXPECT_EQ(json["total"], 1);
+        const ToolRun whole = Pack({ "search", "--json", book, "subprocess" });
+        EXPECT_FALSE(nlohmann::json::parse(whole.out).contains("beginnings")) << whole.out;
+        const ToolRun none = Pack({ "search", book, "subprocz" });
+        EXPECT_EQ(none.exitCode, 1);
+        EXPECT_EQ(none.out, "0 pages match\n");
+    }
+}
+
 // Pages at every depth of the author's contents: one titled with its file name, one without a
 // title, one named twice (the second time by anchor) and one the contents do not name.
 void WritePlacedFolder(const fs::path& source)

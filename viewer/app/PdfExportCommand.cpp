@@ -4,6 +4,7 @@
 #include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "print/PrintDesign.h"
+#include "sources/OpenSource.h"
 #include "viewer/app/ProgramOptions.h"
 #include "viewer/app/QuitOnSignal.h"
 
@@ -30,7 +31,12 @@ int RunPdfExport(const std::string& outputFile, const std::string& bookFile, std
 {
     const std::string bookName = bookFile.empty() ? OwnExecutableFileName() : bookFile;
     try {
-        TBookPdfExport exporter(bookName, ViewerDesign());
+        // Opened once, as the viewer opens it: the program's own file, and a file of no known kind,
+        // are read as a book file, which then says why it is none.
+        const ESourceKind kind
+            = bookFile.empty() ? ESourceKind::Book : DetectSourceKind(bookName).value_or(ESourceKind::Book);
+        const std::unique_ptr<TBookSource> source = OpenBookSource(bookName, kind);
+        TBookPdfExport exporter(*source, QString::fromLocal8Bit(bookName.c_str()), ViewerDesign());
         exporter.SetAllPages(allPages);
         const bool terminal = isatty(STDERR_FILENO) != 0;
         QObject::connect(&exporter, &TBookPdfExport::progressed, [&](int page, int total, const QString& name) {

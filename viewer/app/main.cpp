@@ -1,7 +1,9 @@
+#include "book/OwnExecutable.h"
 #include "book/ViewerMark.h"
 #include "browserhost/ApplicationTitle.h"
 #include "common/Exception.h"
 #include "resources/StringTable.h"
+#include "search/QueryBound.h"
 #include "viewer/BookMain.h"
 #include "viewer/ErrorReport.h"
 #include "viewer/app/EngineEnvironment.h"
@@ -34,6 +36,11 @@ bool HasSomewhereToShow()
 
 int main(int argc, char** argv)
 {
+    // The one-file viewer's launcher names the file the user started, which carries the book.
+    if (const char* carrier = std::getenv("EBOOK_CARRIER_FILE")) {
+        SetOwnExecutableFileName(carrier);
+        ::unsetenv("EBOOK_CARRIER_FILE");
+    }
     const ProgramOptions options = ReadProgramOptions({ argv + 1, argv + argc }, std::cout, std::cerr);
     if (options.exitStatus)
         return *options.exitStatus;
@@ -72,7 +79,12 @@ int main(int argc, char** argv)
     }
     BookMainForm = form.get();
     // A Qt child of the window.
-    QObject::connect(new TQuitOnSignal(form.get()), &TQuitOnSignal::arrived, form.get(), &QWidget::close);
+    // A search still running (a stored index made to spin) is ended first: closing the window
+    // waits for the search thread.
+    QObject::connect(new TQuitOnSignal(form.get()), &TQuitOnSignal::arrived, form.get(), [&form] {
+        StopAllSearches();
+        form->close();
+    });
     form->show();
     const int status = QApplication::exec();
     BookMainForm = nullptr;

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <future>
 #include <memory>
 
 class TBookSource;
@@ -16,8 +17,9 @@ class TBookSource;
 class TBookSearch : public QObject {
     Q_OBJECT
 public:
-    // The source must outlive this object.
-    TBookSearch(TBookSource& source, QObject* parent);
+    // The source must outlive this object. contents are the book's as the window read them, for
+    // the results' breadcrumbs and the entries' titles; without them the worker reads its own.
+    TBookSearch(TBookSource& source, std::shared_future<TContents> contents, QObject* parent);
     ~TBookSearch() override;
 
     // Results from `offset` on, `limit` of them, and with the first page at most `suggestions`

@@ -2,6 +2,7 @@
 
 #include "browserhost/EmbeddedBrowser.h"
 #include "server/tests/SocketTestSupport.h"
+#include "sources/BookFileSource.h"
 #include "ui_BookAboutBox.h"
 #include "viewer/AboutText.h"
 #include "viewer/BookAboutBox.h"
@@ -131,7 +132,8 @@ TEST(AboutBox, LinksOpenTheirCaptionAndMailAddressesGetMailto)
     TBookReader reader;
     TFileStream file((book.Folder() / "book.ebook").string(), TFileStream::Mode::OpenRead);
     ASSERT_TRUE(reader.LoadFromStream(file));
-    TBookAboutBoxForm box(nullptr, reader);
+    const TBookFileSource source(reader);
+    TBookAboutBoxForm box(nullptr, source);
     TOpenedLinks links;
     box.Designed().Label5->setText(QStringLiteral("reader@example.org"));
     for (QLabel* label : { box.Designed().Label3, box.Designed().Label5, box.Designed().Label10 })

@@ -51,11 +51,11 @@ TEST(ViewerOtherSources, EpubZimChmAndFolderOpenInPlaceWithTheDefaultWindow)
     for (const Opened& book : opened) {
         SCOPED_TRACE(book.kind);
         TViewerWindow window(book.path.string());
-        ASSERT_NE(window.Form().OtherSource(), nullptr);
-        EXPECT_EQ(window.Form().OtherSource()->KindName(), book.kind);
+        ASSERT_NE(window.Form().ShownSource(), nullptr);
+        EXPECT_EQ(window.Form().ShownSource()->KindName(), book.kind);
         EXPECT_TRUE(window.Form().BookProblem().empty()) << window.Form().BookProblem();
         window.ShowAndWaitForHome();
-        const std::string title = window.Form().OtherSource()->Title();
+        const std::string title = window.Form().ShownSource()->Title();
         if (book.kind != "folder") {
             EXPECT_EQ(title, kSampleTitle);
         }
@@ -69,7 +69,7 @@ TEST(ViewerOtherSources, EpubZimChmAndFolderOpenInPlaceWithTheDefaultWindow)
         EXPECT_TRUE(window.PageText().contains(QString::fromLatin1(kSampleWord))) << window.PageText().toStdString();
         EXPECT_TRUE(window.Caption().endsWith(QStringLiteral("Chapter"))) << window.Caption().toStdString();
 
-        TBookAboutBoxForm about(nullptr, *window.Form().OtherSource());
+        TBookAboutBoxForm about(nullptr, *window.Form().ShownSource());
         EXPECT_TRUE(about.windowTitle().contains(QString::fromStdString(title)));
         EXPECT_TRUE(about.Designed().DescriptionMemo->toPlainText().contains(QString::fromStdString(book.kind)))
             << about.Designed().DescriptionMemo->toPlainText().toStdString();
@@ -82,6 +82,6 @@ TEST(ViewerOtherSources, AFileOfNoKindNamesTheKindsTheViewerOpens)
     const fs::path notes = temp.Folder() / "notes.epub";
     std::ofstream(notes) << "not a zip, whatever the name says";
     TViewerWindow window(notes.string());
-    EXPECT_EQ(window.Form().OtherSource(), nullptr);
+    EXPECT_EQ(window.Form().ShownSource(), nullptr);
     EXPECT_NE(window.Form().BookProblem().find("EPUB, a CHM, a ZIM"), std::string::npos) << window.Form().BookProblem();
 }

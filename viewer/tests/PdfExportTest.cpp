@@ -1,4 +1,5 @@
 #include "bookpdf/BookPdfExport.h"
+#include "sources/OpenSource.h"
 #include "sources/StoredContents.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/SaveBookAsPdf.h"
@@ -87,6 +88,19 @@ std::string Outline(const std::vector<QPDFOutlineObjectHelper>& items, const std
             text += " [" + Outline(kids, sheetOf) + "]";
     }
     return text;
+}
+
+// The outline of a PDF file, as Outline writes it.
+std::string OutlineOf(const std::string& file)
+{
+    QPDF pdf;
+    pdf.processFile(file.c_str());
+    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    std::map<QPDFObjGen, int> sheetOf;
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        sheetOf[pages[i].getObjectHandle().getObjGen()] = int(i) + 1;
+    QPDFOutlineDocumentHelper outline(pdf);
+    return Outline(outline.getTopLevelOutlines(), sheetOf);
 }
 
 // The files in a folder, to see that nothing was left behind.
@@ -260,8 +274,10 @@ TEST(PdfExport, APageTheEngineCannotRenderGetsANoticeSheetAndACancelLeavesNoFile
     const std::string bookFile = book.Save();
 
     const QString out = QString::fromStdString((book.Folder() / "book.pdf").string());
+    const std::unique_ptr<TBookSource> source = OpenBookSource(bookFile);
+    const QString bookName = QString::fromStdString(bookFile);
     {
-        TBookPdfExport exporter(bookFile, {}, nullptr, 4000);
+        TBookPdfExport exporter(*source, bookName, {}, nullptr, 4000);
         std::optional<bool> written;
         QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool w, const QString&) { written = w; });
         exporter.Start(out);
@@ -281,7 +297,7 @@ TEST(PdfExport, APageTheEngineCannotRenderGetsANoticeSheetAndACancelLeavesNoFile
     QFile::remove(out);
 
     {
-        TBookPdfExport exporter(bookFile, {});
+        TBookPdfExport exporter(*source, bookName, {});
         std::optional<bool> written;
         QString error = QStringLiteral("not told");
         QObject::connect(&exporter, &TBookPdfExport::finished, [&](bool w, const QString& e) {
@@ -324,8 +340,14 @@ TEST(PdfExport, TheBookMenuOffersTheExportOnlyWhenPrintingIsAllowedAndItRunsBesi
     EXPECT_TRUE(viewer.WaitForLoad());
     ASSERT_TRUE(WaitUntil([&] { return written.has_value(); }, std::chrono::seconds(30)));
     EXPECT_TRUE(*written);
-    EXPECT_EQ(SheetTexts(out).size(), 3);
     EXPECT_TRUE(save.Action()->isEnabled());
+    // The window's source, shared with the export, gives the document the command gives.
+    const std::string fromCommand = (book.Folder() / "command.pdf").string();
+    std::ostringstream err;
+    ASSERT_EQ(RunPdfExport(fromCommand, bookFile, err), 0) << err.str();
+    EXPECT_EQ(SheetTexts(out).size(), 3);
+    EXPECT_EQ(SheetTexts(out), SheetTexts(QString::fromStdString(fromCommand)));
+    EXPECT_EQ(OutlineOf(out.toStdString()), "to b.htm@2 to a.htm@3");
 
     // The progress window's Cancel ends a second export with nothing written.
     written.reset();

@@ -4,12 +4,18 @@
 #include "bookpdf/ExportBook.h"
 #include "sources/tests/SampleSources.h"
 #include "viewer/BookMainDesign.h"
+#include "viewer/SaveBookAsPdf.h"
 #include "viewer/app/PdfExportCommand.h"
 #include "viewer/contents/ContentsPanel.h"
+#include "viewer/search/SearchPanel.h"
 #include "viewer/tests/ViewerFixture.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QProcess>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <qpdf/QPDF.hh>
@@ -20,8 +26,10 @@
 #include <zim/writer/creator.h>
 #include <zim/writer/item.h>
 
+#include <chrono>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -146,6 +154,43 @@ void Trigger(TBookMainForm& form, const char* action)
     form.findChild<QAction*>(QString::fromLatin1(action))->trigger();
 }
 
+// Writes the book the window shows into a PDF through Book > Save Book as PDF; whether written.
+bool SavedFromWindow(const fs::path& book, const std::string& pdf)
+{
+    TViewerWindow window(book.string());
+    window.ShowAndWaitForHome();
+    TSaveBookAsPdf& save = window.Form().SaveBookAsPdf();
+    std::optional<bool> written;
+    QObject::connect(&save, &TSaveBookAsPdf::finished, [&](bool w, const QString&) { written = w; });
+    save.SaveTo(QString::fromStdString(pdf));
+    return WaitUntil([&] { return written.has_value(); }, std::chrono::seconds(60)) && *written;
+}
+
+// A ZIM archive as zimwriterfs makes one of a site: articles titled by their file names, no
+// contents of its own, its home page holding them as nested lists.
+fs::path WriteSiteZim(const fs::path& folder)
+{
+    const fs::path path = folder / "site.zim";
+    zim::writer::Creator creator;
+    creator.configIndexing(true, "eng");
+    creator.configNbWorkers(1);
+    creator.startZimCreation(path.string());
+    const zim::writer::Hints front { { zim::writer::FRONT_ARTICLE, 1 } };
+    const auto add = [&](const std::string& name, const std::string& html) {
+        creator.addItem(zim::writer::StringItem::create(name, "text/html", name, front, html));
+    };
+    add("index.html",
+        "<html><head><title>Site</title></head><body><h1>Site</h1><ul>"
+        "<li><a href='part.html'>Part One</a><ul><li><a href='alpha.html'>Alpha</a></li></ul></li>"
+        "<li><a href='beta.html'>Beta</a></li></ul></body></html>");
+    add("part.html", Body("part.html", "Words of part"));
+    add("alpha.html", Body("alpha.html", "Words of zebra"));
+    add("beta.html", Body("beta.html", "Words of beta"));
+    creator.setMainPath("index.html");
+    creator.finishZimCreation();
+    return path;
+}
+
 } // namespace
 
 TEST(StructureOfEveryKind, AnEpubsNavigationGivesPanelStepsCaptionAndPdfOutline)
@@ -230,6 +275,11 @@ TEST(StructureOfEveryKind, AFoldersHomePageListsGivePanelAndPdfOutline)
     ASSERT_EQ(RunPdfExport(out, folder.string(), err), 0) << err.str();
     EXPECT_EQ(SheetWords(out), (std::vector<std::string> { "-", "start", "install", "questions" }));
     EXPECT_EQ(Outline(out), "Start@2 [Install@3] Questions@4");
+    // The window's own source, shared with the export, gives the same document.
+    const std::string fromWindow = (temp.Folder() / "window.pdf").string();
+    ASSERT_TRUE(SavedFromWindow(folder, fromWindow));
+    EXPECT_EQ(SheetWords(fromWindow), SheetWords(out));
+    EXPECT_EQ(Outline(fromWindow), Outline(out));
 
     // A ZIM archive keeps no contents: its home page's links give them.
     WriteSampleZim(temp.Folder() / "sample.zim");
@@ -260,4 +310,30 @@ TEST(StructureOfEveryKind, AZimOfMoreArticlesThanTheLimitIsRefusedBeforeAnyPageI
         << err.str();
     EXPECT_EQ(err.str().find("page 1 of"), std::string::npos) << err.str();
     EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(StructureOfEveryKind, TheContentsPanelAndSearchShowTheSameContentsOfAZimWithoutContentsOfItsOwn)
+{
+    TTestBook temp;
+    TViewerWindow window(WriteSiteZim(temp.Folder()).string());
+    window.ShowAndWaitForHome();
+    TBookMainForm& form = window.Form();
+    Trigger(form, "ActionContents");
+    ASSERT_NE(form.ContentsPanelMade(), nullptr);
+    QTreeWidget& tree = *form.ContentsPanelMade()->Tree();
+    ASSERT_EQ(tree.topLevelItemCount(), 2);
+    EXPECT_EQ(tree.topLevelItem(0)->text(0), QStringLiteral("Part One"));
+    ASSERT_EQ(tree.topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(tree.topLevelItem(0)->child(0)->text(0), QStringLiteral("Alpha"));
+
+    // The result is placed where the panel shows its page, under the entry's title.
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* panel = form.findChild<TSearchPanel*>();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return panel->isVisible(); }));
+    QTest::keyClicks(panel->Field(), QStringLiteral("zebra"));
+    QListWidget* list = panel->Results();
+    ASSERT_TRUE(WaitUntil([&] { return list->count() == 1; }));
+    const QString result = qobject_cast<QLabel*>(list->itemWidget(list->item(0)))->text();
+    EXPECT_TRUE(result.startsWith(QStringLiteral("<b>Alpha</b><br><small>Part One</small>"))) << result.toStdString();
 }

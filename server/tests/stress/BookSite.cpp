@@ -1,6 +1,7 @@
 #include "server/tests/stress/BookSite.h"
 
 #include "book/BookWriter.h"
+#include "pageservice/AnswerPolicy.h"
 #include "pageservice/PageService.h"
 #include "server/tests/SocketTestSupport.h"
 
@@ -68,7 +69,7 @@ BookSite::BookSite()
         { "GET /missing.htm HTTP/1.0\r\n\r\n", NotFoundAnswer() },
     };
     listener_.OnCommandGet = [this](TNetServerThread&, THTTPRequestInfo& request, THTTPResponseInfo& response) {
-        AnswerPageRequest(pages_, request, response);
+        TAnswerPolicy().Write(request, AnswerPageRequest(pages_, request), response);
     };
 }
 

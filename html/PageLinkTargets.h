@@ -7,21 +7,21 @@
 // The references a page makes and the places in it that references can point to: what a link
 // checker needs from a page, read from text already decoded to UTF-8.
 
-struct PageLink {
+struct LinkTarget {
     std::string target; // as written, character references decoded and blanks around it trimmed
     std::string where; // what holds it: "a href", "img srcset", "meta refresh", "url()", "@import"
 };
 
-struct PageLinks {
-    std::vector<PageLink> links; // in the order they appear
+struct PageLinkTargets {
+    std::vector<LinkTarget> links; // in the order they appear
     std::vector<std::string> anchors; // every id, and the name of every <a>
     std::string base; // the first <base href>, empty when there is none
 };
 
-// The links of an HTML or XHTML page: href, src, srcset, poster, data, the address of a
+// The link targets of an HTML or XHTML page: href, src, srcset, poster, data, the address of a
 // <meta http-equiv=refresh>, and the url() and @import of its <style> elements and style
 // attributes. Comments and the insides of <script> elements hold none.
-PageLinks LinksOfMarkup(std::string_view utf8);
+PageLinkTargets LinkTargetsOfMarkup(std::string_view utf8);
 
 // The url() and @import references of a style sheet; comments hold none.
-std::vector<PageLink> LinksOfStyleSheet(std::string_view css);
+std::vector<LinkTarget> LinkTargetsOfStyleSheet(std::string_view css);

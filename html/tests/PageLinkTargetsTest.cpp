@@ -1,22 +1,22 @@
-#include "html/PageLinks.h"
+#include "html/PageLinkTargets.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-std::vector<std::string> Targets(const std::vector<PageLink>& links)
+std::vector<std::string> Targets(const std::vector<LinkTarget>& links)
 {
     std::vector<std::string> targets;
-    for (const PageLink& link : links)
+    for (const LinkTarget& link : links)
         targets.push_back(link.target);
     return targets;
 }
 
 } // namespace
 
-TEST(PageLinks, EveryKindOfReferenceInMarkupIsFoundAndNoneInCommentsOrScripts)
+TEST(PageLinkTargets, EveryKindOfReferenceInMarkupIsFoundAndNoneInCommentsOrScripts)
 {
-    const PageLinks page = LinksOfMarkup(R"html(<!DOCTYPE html><html><head>
+    const PageLinkTargets page = LinkTargetsOfMarkup(R"html(<!DOCTYPE html><html><head>
 <base href="sub/"><BASE HREF="ignored/">
 <meta http-equiv="Refresh" content="0; URL='next.html'">
 <link rel=stylesheet href=style.css>
@@ -40,9 +40,9 @@ TEST(PageLinks, EveryKindOfReferenceInMarkupIsFoundAndNoneInCommentsOrScripts)
     EXPECT_EQ(page.anchors, (std::vector<std::string> { "top", "second", "old-anchor" }));
 }
 
-TEST(PageLinks, StyleSheetsGiveUrlsAndImportsInEveryQuoting)
+TEST(PageLinkTargets, StyleSheetsGiveUrlsAndImportsInEveryQuoting)
 {
-    const auto links = LinksOfStyleSheet(R"css(@import url(base.css); @IMPORT 'theme.css';
+    const auto links = LinkTargetsOfStyleSheet(R"css(@import url(base.css); @IMPORT 'theme.css';
 @font-face { src: URL("fonts/a.woff2") format("woff2"), url(fonts/a.woff) }
 .x::before { content: "url(not-a-link)" } /* @import "no.css"; */ .y { background: url(  ) })css");
     EXPECT_EQ(Targets(links), (std::vector<std::string> { "base.css", "theme.css", "fonts/a.woff2", "fonts/a.woff" }));
@@ -50,6 +50,6 @@ TEST(PageLinks, StyleSheetsGiveUrlsAndImportsInEveryQuoting)
     // Markup cut short anywhere still ends.
     const std::string page = "<a href=\"x.html\">x</a><img src=\"y";
     for (std::size_t length = 0; length <= page.size(); ++length)
-        LinksOfMarkup(page.substr(0, length));
-    EXPECT_EQ(Targets(LinksOfStyleSheet("a{b:url(\"c")), (std::vector<std::string> { "c" }));
+        LinkTargetsOfMarkup(page.substr(0, length));
+    EXPECT_EQ(Targets(LinkTargetsOfStyleSheet("a{b:url(\"c")), (std::vector<std::string> { "c" }));
 }
