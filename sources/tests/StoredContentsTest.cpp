@@ -7,6 +7,7 @@
 #include "book/BookWriter.h"
 #include "sources/BookFileSource.h"
 #include "sources/ContentsReading.h"
+#include "sources/SourceContents.h"
 
 #include <gtest/gtest.h>
 
@@ -162,7 +163,8 @@ TEST(StoredContents, ABookReadsEitherEntryAndFallsBackWhenItIsDamaged)
         stream.WriteBuffer(book.data(), static_cast<int64_t>(book.size()));
         TBookReader reader;
         ASSERT_TRUE(reader.LoadFromStream(stream));
-        EXPECT_EQ(Outline(TBookFileSource(reader).Contents()), outline) << name << " " << bytes;
+        TBookFileSource source(reader);
+        EXPECT_EQ(Outline(ContentsOfSource(source)), outline) << name << " " << bytes;
     }
 }
 

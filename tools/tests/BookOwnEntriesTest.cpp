@@ -29,12 +29,12 @@ TEST(BookOwnEntries, ListAndExtractLeaveThemOutUnlessAllAndInfoShowsThemApart)
     const ToolRun list = Pack({ "list", book });
     ASSERT_EQ(list.exitCode, 0) << list.err;
     EXPECT_TRUE(Has(list.out, "  /a.html\n")) << list.out;
-    EXPECT_FALSE(Has(list.out, "/.ebook-contents.json")) << list.out;
+    EXPECT_FALSE(Has(list.out, "/.ebook-contents")) << list.out;
     EXPECT_FALSE(Has(list.out, "/.search-index/")) << list.out;
     const ToolRun all = Pack({ "list", book, "--all" });
-    EXPECT_TRUE(Has(all.out, "  /.ebook-contents.json\n")) << all.out;
+    EXPECT_TRUE(Has(all.out, "  /.ebook-contents\n")) << all.out;
     EXPECT_TRUE(Has(all.out, "  /.search-index/v2/000000\n")) << all.out;
-    EXPECT_EQ(Pack({ "list", book, ".ebook-contents.json" }).exitCode, 0) << "named, it is listed";
+    EXPECT_EQ(Pack({ "list", book, ".ebook-contents" }).exitCode, 0) << "named, it is listed";
 
     const ToolRun info = Pack({ "info", book });
     EXPECT_TRUE(Has(info.out, "Pages:              3\n")) << info.out;
@@ -49,10 +49,10 @@ TEST(BookOwnEntries, ListAndExtractLeaveThemOutUnlessAllAndInfoShowsThemApart)
 
     ASSERT_EQ(Pack({ "extract", book, "-d", (temp / "out").string() }).exitCode, 0);
     EXPECT_TRUE(fs::exists(temp / "out/a.html"));
-    EXPECT_FALSE(fs::exists(temp / "out/.ebook-contents.json"));
+    EXPECT_FALSE(fs::exists(temp / "out/.ebook-contents"));
     EXPECT_FALSE(fs::exists(temp / "out/.search-index"));
     ASSERT_EQ(Pack({ "extract", book, "--all", "-d", (temp / "all").string() }).exitCode, 0);
-    EXPECT_TRUE(fs::exists(temp / "all/.ebook-contents.json"));
+    EXPECT_TRUE(fs::exists(temp / "all/.ebook-contents"));
     EXPECT_TRUE(fs::exists(temp / "all/.search-index/v2/000000"));
 
     const ToolRun verify = Pack({ "verify", book });
