@@ -5,42 +5,15 @@
 #include "common/Exception.h"
 #include "search/SearchWorker.h"
 #include "search/SourceSearch.h"
+#include "search/tests/AskedWorker.h"
 #include "sources/ZimSource.h"
 #include "sources/tests/SampleSources.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <fstream>
-#include <mutex>
-#include <sstream>
-
-namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-uint64_t Number(const std::string& bytes, std::size_t at, int count)
-{
-    uint64_t value = 0;
-    for (int i = 0; i < count; ++i)
-        value |= uint64_t { static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]) } << (8 * i);
-    return value;
-}
-
-void SetNumber(std::string& bytes, std::size_t at, int count, uint64_t value)
-{
-    for (int i = 0; i < count; ++i)
-        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xff);
-}
 
 // Where the directory entry of the content entry `path` starts: the header's path list (at byte
 // 32) points to each; an entry holds its namespace at byte 3 and its path from byte 16.
@@ -66,26 +39,14 @@ struct PanelAnswer {
 
 PanelAnswer AskWorker(TBookSource& source, const std::string& typed)
 {
-    std::mutex lock;
-    std::condition_variable changed;
     std::optional<SearchResults> answer;
     PanelAnswer seen;
     {
-        TSearchWorker worker(source);
-        worker.OnResults = [&](uint64_t, const SearchResults& results) {
-            std::lock_guard guard(lock);
-            if (results.complete)
-                answer = results;
-            changed.notify_all();
-        };
-        worker.OnUnsearchable = [&](const std::string& why) {
-            std::lock_guard guard(lock);
-            seen.unsearchable = why;
-        };
-        worker.Start();
-        worker.Search(typed, 0, 10, LastWord::Whole, 5);
-        std::unique_lock guard(lock);
-        EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(60), [&] { return answer.has_value(); }));
+        TAskedWorker asked(source);
+        // Written on the worker's thread, read once it has joined.
+        asked.Worker().OnUnsearchable = [&](const std::string& why) { seen.unsearchable = why; };
+        answer = asked.Ask(typed, 0, 10, LastWord::Whole, 5);
+        EXPECT_TRUE(answer.has_value());
     }
     if (answer) {
         for (const SearchHit& hit : answer->hits)

@@ -2,17 +2,14 @@
 // "contents" in its book.json) place their search results by the contents a reader sees: those
 // their home page lists.
 
-#include "search/SearchWorker.h"
+#include "search/tests/AskedWorker.h"
 #include "sources/OpenSource.h"
 #include "sources/SourceContents.h"
 #include "sources/tests/SampleSources.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <fstream>
-#include <mutex>
 
 namespace fs = std::filesystem;
 
@@ -28,20 +25,9 @@ const std::string kBeta = "<html><head><title>Beta page</title></head><body><p>N
 // The complete answer the worker gives for the words.
 SearchResults SearchThroughWorker(TBookSource& source, const std::string& typed)
 {
-    std::mutex lock;
-    std::condition_variable changed;
-    std::optional<SearchResults> answer;
-    TSearchWorker worker(source);
-    worker.OnResults = [&](uint64_t, const SearchResults& results) {
-        std::lock_guard guard(lock);
-        if (results.complete)
-            answer = results;
-        changed.notify_all();
-    };
-    worker.Start();
-    worker.Search(typed, 0, 10);
-    std::unique_lock guard(lock);
-    EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(60), [&] { return answer.has_value(); }));
+    TAskedWorker asked(source);
+    const std::optional<SearchResults> answer = asked.Ask(typed, 0, 10);
+    EXPECT_TRUE(answer.has_value());
     return answer.value_or(SearchResults {});
 }
 

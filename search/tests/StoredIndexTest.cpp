@@ -7,7 +7,7 @@
 #include "search/BookTokenizer.h"
 #include "search/QueryBound.h"
 #include "search/SearchIndex.h"
-#include "search/SearchWorker.h"
+#include "search/tests/AskedWorker.h"
 #include "search/tests/SearchBook.h"
 #include "sources/BookFileSource.h"
 
@@ -15,10 +15,8 @@
 #include <sqlite3.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -201,22 +199,8 @@ TEST(StoredIndex, AnIndexHoldingAnythingButWhatTheWriterMakesIsRefusedBeforeAQue
     // The viewer's panel, `search` and `serve` then build an index in memory: the worker answers.
     const auto book = BookWithIndex([&](std::string& image) { Rewrite(image, changes.front().second); });
     TBookFileSource source(book->reader);
-    std::mutex lock;
-    std::condition_variable changed;
-    std::optional<SearchResults> answer;
-    {
-        TSearchWorker worker(source);
-        worker.OnResults = [&](uint64_t, const SearchResults& results) {
-            std::lock_guard guard(lock);
-            if (results.complete)
-                answer = results;
-            changed.notify_all();
-        };
-        worker.Start();
-        worker.Search("vacuum", 0, 10);
-        std::unique_lock guard(lock);
-        ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(60), [&] { return answer.has_value(); }));
-    }
+    const std::optional<SearchResults> answer = TAskedWorker(source).Ask("vacuum", 0, 10);
+    ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(answer->total, 16);
 }
 

@@ -3,17 +3,13 @@
 
 #include "common/Exception.h"
 #include "search/ContentsPlaces.h"
-#include "search/SearchWorker.h"
 #include "search/SourceSearch.h"
 #include "search/TitleSuggestions.h"
+#include "search/tests/AskedWorker.h"
 #include "search/tests/SearchBook.h"
 #include "sources/PageListSource.h"
 
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 
 namespace {
 
@@ -126,32 +122,17 @@ TEST(SourceSearch, AnySourceIsIndexedInMemoryWithoutItsRepeatedTextAndAnsweredWi
         { "/routine-vacuuming.html", HtmlPage("25.1. Routine Vacuuming", bar + "<p>Vacuum reclaims space.</p>") },
         { "/_sources/routine-vacuuming.rst.txt", "Vacuum reclaims space." }, { "/ch003.xhtml", "broken" },
         { "/vacuum-cleaner.html", HtmlPage("Vacuum cleaners", bar + "<p>Nothing about databases.</p>") } });
-    std::mutex lock;
-    std::condition_variable changed;
     std::optional<SearchResults> answer;
     std::vector<std::string> damaged;
     {
-        TSearchWorker worker(source);
-        worker.OnResults = [&](uint64_t, const SearchResults& results) {
-            std::lock_guard guard(lock);
-            if (results.complete)
-                answer = results;
-            changed.notify_all();
-        };
-        worker.OnDamaged = [&](const std::string& name) {
-            std::lock_guard guard(lock);
-            damaged.push_back(name);
-        };
-        worker.Start();
-        worker.Search("stockroom", 0, 10, LastWord::Whole, 5);
-        std::unique_lock guard(lock);
-        ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(60), [&] { return answer.has_value(); }));
+        TAskedWorker asked(source);
+        // Written on the worker's thread, read once it has joined.
+        asked.Worker().OnDamaged = [&](const std::string& name) { damaged.push_back(name); };
+        answer = asked.Ask("stockroom", 0, 10, LastWord::Whole, 5);
+        ASSERT_TRUE(answer.has_value());
         EXPECT_EQ(answer->total, 0);
-        answer.reset();
-        guard.unlock();
-        worker.Search("vacuum", 0, 10, LastWord::Whole, 5);
-        guard.lock();
-        ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(60), [&] { return answer.has_value(); }));
+        answer = asked.Ask("vacuum", 0, 10, LastWord::Whole, 5);
+        ASSERT_TRUE(answer.has_value());
     }
     ASSERT_EQ(answer->total, 3) << "the source copy is no hit of its own";
     std::vector<std::string> names;

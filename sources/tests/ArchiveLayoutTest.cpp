@@ -7,7 +7,6 @@
 
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -15,28 +14,6 @@ namespace fs = std::filesystem;
 // naming the file before the library reads it (they would overflow a buffer, divide by zero or
 // loop for ever on them), and the intact file must still read.
 namespace {
-
-std::string ReadBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-uint64_t Number(const std::string& bytes, std::size_t at, int count)
-{
-    uint64_t value = 0;
-    for (int i = 0; i < count; ++i)
-        value |= uint64_t { static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]) } << (8 * i);
-    return value;
-}
-
-void SetNumber(std::string& bytes, std::size_t at, int count, uint64_t value)
-{
-    for (int i = 0; i < count; ++i)
-        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xff);
-}
 
 // Where the stored data of the directory entry `name` begins in the file: its name is followed by
 // three numbers of seven bits a byte (space, start, length).

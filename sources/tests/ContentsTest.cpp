@@ -9,6 +9,7 @@
 #include "sources/PageListSource.h"
 #include "sources/SourceContents.h"
 #include "sources/StoredContents.h"
+#include "sources/tests/ContentsOutline.h"
 
 #include <gtest/gtest.h>
 
@@ -43,18 +44,6 @@ private:
     std::map<std::string, std::string> pages_;
     TContentsBook book_;
 };
-
-// The tree as "title>page#anchor" lines, indented two blanks a level.
-std::string Outline(const TContents& contents, int level = 0)
-{
-    std::string text;
-    for (const TContentsEntry& entry : contents) {
-        text += std::string(static_cast<std::size_t>(level) * 2, ' ') + entry.title + ">" + entry.page
-            + (entry.anchor.empty() ? "" : "#" + entry.anchor) + "\n";
-        text += Outline(entry.children, level + 1);
-    }
-    return text;
-}
 
 std::map<std::string, std::string> WithPages(std::map<std::string, std::string> pages)
 {

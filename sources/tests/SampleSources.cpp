@@ -146,10 +146,7 @@ void WriteSampleZim(const fs::path& path, SampleZimShape shape)
 
 std::pair<uint64_t, uint64_t> ZimFullTextIndexPlace(const fs::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    const std::string zim = bytes.str();
+    const std::string zim = ReadBytes(path);
     const auto number = [&](uint64_t at, int count) {
         uint64_t value = 0;
         for (int i = 0; i < count && at + static_cast<uint64_t>(i) < zim.size(); ++i)
@@ -228,4 +225,26 @@ void WriteSampleBook(const fs::path& path, const std::string& prefix)
     TFileStream file(path.string(), TFileStream::Mode::Create);
     file.WriteBuffer(prefix.data(), static_cast<int64_t>(prefix.size()));
     writer.SaveToStream(file);
+}
+
+std::string ReadBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+uint64_t Number(const std::string& bytes, std::size_t at, int count)
+{
+    uint64_t value = 0;
+    for (int i = 0; i < count; ++i)
+        value |= uint64_t { static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]) } << (8 * i);
+    return value;
+}
+
+void SetNumber(std::string& bytes, std::size_t at, int count, uint64_t value)
+{
+    for (int i = 0; i < count; ++i)
+        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xff);
 }

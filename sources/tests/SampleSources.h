@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -72,3 +73,9 @@ void WriteSampleBook(const std::filesystem::path& path, const std::string& prefi
 
 // A folder of the same pages (index.html, sub/chapter.html, style.css).
 void WriteSampleFolder(const std::filesystem::path& folder);
+
+// The bytes of a file, to damage a copy of a sample.
+std::string ReadBytes(const std::filesystem::path& path);
+// The little-endian number of `count` bytes at `at`, as the archive formats store theirs.
+uint64_t Number(const std::string& bytes, std::size_t at, int count);
+void SetNumber(std::string& bytes, std::size_t at, int count, uint64_t value);

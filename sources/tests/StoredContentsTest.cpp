@@ -8,22 +8,11 @@
 #include "sources/BookFileSource.h"
 #include "sources/ContentsReading.h"
 #include "sources/SourceContents.h"
+#include "sources/tests/ContentsOutline.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// The tree as "title>page#anchor" lines, indented two blanks a level.
-std::string Outline(const TContents& contents, int level = 0)
-{
-    std::string text;
-    for (const TContentsEntry& entry : contents) {
-        text += std::string(static_cast<std::size_t>(level) * 2, ' ') + entry.title + ">" + entry.page
-            + (entry.anchor.empty() ? "" : "#" + entry.anchor) + "\n";
-        text += Outline(entry.children, level + 1);
-    }
-    return text;
-}
 
 TStoredContents Sample()
 {
