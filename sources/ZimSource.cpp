@@ -35,6 +35,16 @@ zim::Item ResolvedItem(zim::Entry entry, std::string* step = nullptr)
     return entry.getItem();
 }
 
+// Whether libzim says the archive has an index; a damaged archive makes it throw, which means none.
+template <class Ask> bool HasIndex(Ask ask)
+{
+    try {
+        return ask();
+    } catch (...) {
+        return false;
+    }
+}
+
 } // namespace
 
 TZimSource::TZimSource(const std::string& fileName)
@@ -221,24 +231,12 @@ std::string TZimSource::Description() const
 
 bool TZimSource::HasFullTextIndex() const
 {
-    if (fullTextDamaged_)
-        return false;
-    try {
-        return archive_->hasFulltextIndex();
-    } catch (...) {
-        return false;
-    }
+    return !fullTextDamaged_ && HasIndex([this] { return archive_->hasFulltextIndex(); });
 }
 
 bool TZimSource::HasTitleIndex() const
 {
-    if (titleIndexDamaged_)
-        return false;
-    try {
-        return archive_->hasTitleIndex();
-    } catch (...) {
-        return false;
-    }
+    return !titleIndexDamaged_ && HasIndex([this] { return archive_->hasTitleIndex(); });
 }
 
 // libzim's searches throw Xapian's errors, which are no std::exception, as well as its own: any
