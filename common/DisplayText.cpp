@@ -44,24 +44,29 @@ std::string CutForDisplay(std::string_view utf8, std::size_t maxCharacters, Line
     return out;
 }
 
-std::string EscapeForTerminal(std::string_view text, LineBreaks lineBreaks)
+std::string EscapeForTerminal(std::string_view text, LineBreaks lineBreaks, std::size_t maxCharacters)
 {
+    constexpr std::size_t kEscapeLength = 4; // "\xNN"
     std::string out;
-    out.reserve(text.size());
+    std::size_t characters = 0;
     std::size_t at = 0;
     while (at < text.size()) {
         char32_t c = 0;
         const std::size_t length = Utf8SequenceAt(text.substr(at), c);
-        if (length == 0) {
-            AppendEscape(out, static_cast<unsigned char>(text[at]));
-            ++at;
-            continue;
+        const bool escaped = length == 0 || (IsControl(c) && !(c == '\n' && lineBreaks == LineBreaks::Keep));
+        const std::size_t shown = escaped ? kEscapeLength : 1;
+        if (characters + shown > maxCharacters) {
+            out += "\xE2\x80\xA6"; // …
+            break;
         }
-        if (IsControl(c) && !(c == '\n' && lineBreaks == LineBreaks::Keep))
+        characters += shown;
+        if (length == 0)
+            AppendEscape(out, static_cast<unsigned char>(text[at]));
+        else if (escaped)
             AppendEscape(out, static_cast<unsigned>(c));
         else
             out.append(text.substr(at, length));
-        at += length;
+        at += length == 0 ? 1 : length;
     }
     return out;
 }

@@ -21,9 +21,14 @@ enum class LineBreaks { Blank, Keep };
 std::string CutForDisplay(
     std::string_view utf8, std::size_t maxCharacters = kDisplayTextLength, LineBreaks lineBreaks = LineBreaks::Blank);
 
-// The text with every control character escaped, for a terminal: a name holding ESC or CR could
-// otherwise move the cursor, rewrite what was printed before it or change the terminal's settings.
+// The one rule for text printed on a terminal: every control character escaped, and the text cut.
+// A name holding ESC or CR could otherwise move the cursor, rewrite what was printed before it or
+// change the terminal's settings, and a title of many megabytes would flood it.
 // C0 controls, DEL and the C1 controls (U+0080 to U+009F) become "\xNN" (the code point); bytes
-// that are not UTF-8 become "\xNN" too (the byte); everything else is kept.
-// A message of several lines keeps its line feeds with LineBreaks::Keep.
-std::string EscapeForTerminal(std::string_view text, LineBreaks lineBreaks = LineBreaks::Blank);
+// that are not UTF-8 become "\xNN" too (the byte); everything else is kept. A text longer than
+// maxCharacters printed characters (an escape counts its four) is cut there, on a character
+// boundary, with "…" after it; like CutForDisplay it reads no further than the cut.
+// A message of several lines keeps its line feeds with LineBreaks::Keep, and is given
+// kDisplayDescriptionLength.
+std::string EscapeForTerminal(
+    std::string_view text, LineBreaks lineBreaks = LineBreaks::Blank, std::size_t maxCharacters = kDisplayTextLength);

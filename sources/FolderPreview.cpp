@@ -238,8 +238,8 @@ bool TFolderPages::CheckForChanges(std::ostream& notes)
         notes << "Reloaded " << EscapeForTerminal(folder_.string()) << " (" << plan_->book.files.size() << " pages)"
               << std::endl;
     } catch (const Exception& error) {
-        notes << EscapeForTerminal(error.Message(), LineBreaks::Keep) << "; still serving the pages as they were"
-              << std::endl;
+        notes << EscapeForTerminal(error.Message(), LineBreaks::Keep, kDisplayDescriptionLength)
+              << "; still serving the pages as they were" << std::endl;
     }
     return true;
 }

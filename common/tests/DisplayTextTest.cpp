@@ -37,3 +37,19 @@ TEST(DisplayText, ControlCharactersAreEscapedForTheTerminal)
         EscapeForTerminal("\xD0\xB3\xD0\xBB\xD0\xB0\xD0\xB2\xD0\xB0"), "\xD0\xB3\xD0\xBB\xD0\xB0\xD0\xB2\xD0\xB0");
     EXPECT_EQ(EscapeForTerminal("raw \x9b byte"), "raw \\x9b byte") << "not UTF-8: escaped as the byte";
 }
+
+TEST(DisplayText, TerminalTextIsCutAfterItsPrintedCharacters)
+{
+    // A title of fifty mebibytes prints as one short line, its escapes counted as printed.
+    const std::string huge(50u << 20, 'x');
+    EXPECT_EQ(EscapeForTerminal(huge), std::string(kDisplayTextLength, 'x') + "\xE2\x80\xA6");
+    EXPECT_EQ(EscapeForTerminal(std::string(kDisplayTextLength, 'x')), std::string(kDisplayTextLength, 'x'))
+        << "exactly the limit is not cut";
+    EXPECT_EQ(EscapeForTerminal("ab\x1b[2J", LineBreaks::Blank, 6), "ab\\x1b\xE2\x80\xA6")
+        << "an escape is never cut in half";
+    const std::string cyrillic = "\xD0\xB3\xD0\xBB\xD0\xB0";
+    EXPECT_EQ(EscapeForTerminal(cyrillic, LineBreaks::Blank, 2), "\xD0\xB3\xD0\xBB\xE2\x80\xA6")
+        << "whole UTF-8 characters";
+    const std::string lines = EscapeForTerminal(std::string(10000, '\n'), LineBreaks::Keep, kDisplayDescriptionLength);
+    EXPECT_EQ(lines.size(), kDisplayDescriptionLength + 3) << "a message keeps its lines up to its own bound";
+}

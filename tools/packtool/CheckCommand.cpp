@@ -47,7 +47,7 @@ int Report(const std::string& name, const CheckedPages& checked, const CommandLi
         if (line.Has("--external")) {
             for (const LinkFinding& link : report.external)
                 context.out << "web link: " << EscapeForTerminal(link.page) << " -> " << EscapeForTerminal(link.target)
-                            << " (" << link.where << ")\n";
+                            << " (" << EscapeForTerminal(link.where) << ")\n";
         }
         context.out << EscapeForTerminal(name) << ": " << report.pages << " pages (" << report.markupPages << " HTML, "
                     << report.styleSheets << " style sheets), " << report.links << " links checked, "

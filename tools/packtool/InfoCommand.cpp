@@ -161,8 +161,8 @@ std::vector<TInfoFact> InfoFacts(const std::string& path, TBookSource& source)
     std::vector<TInfoFact> facts {
         { "file", "File:", path, Json(path) },
         { "kind", "Kind:", source.KindName(), Json(source.KindName()) },
-        { "title", "Title:", CutForDisplay(title), Json(title) },
-        { "description", "Description:", CutForDisplay(description, 4 * kDisplayTextLength), Json(description) },
+        { "title", "Title:", title, Json(title) },
+        { "description", "Description:", description, Json(description) },
         { "language", "Language:", source.Language(), Json(source.Language()) },
         { "homePage", "Home page:", home, Json(home) },
         { "pageCount", "Pages:", std::to_string(pages), Json(pages) },
@@ -206,6 +206,8 @@ int RunInfo(const std::vector<std::string>& args, ToolContext& context)
             continue;
         std::string padded = fact.label;
         padded.resize(20, ' ');
+        // Every value may be the book's own text (a title of megabytes, a name holding ESC): one
+        // short, escaped line each.
         context.out << padded << EscapeForTerminal(fact.text) << "\n";
     }
     return kExitOk;

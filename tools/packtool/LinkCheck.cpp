@@ -285,8 +285,8 @@ void PrintLinkFindings(const LinkReport& report, std::ostream& out, std::size_t 
             continue;
         }
         // Names and links are the author's: escaped, so that none can drive the terminal.
-        out << EscapeForTerminal(finding.page) << " -> " << EscapeForTerminal(finding.target) << " (" << finding.where
-            << ")";
+        out << EscapeForTerminal(finding.page) << " -> " << EscapeForTerminal(finding.target) << " ("
+            << EscapeForTerminal(finding.where) << ")";
         if (!finding.found.empty())
             out << " reaches " << EscapeForTerminal(finding.found);
         out << "\n";

@@ -78,9 +78,9 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
         err << kProgram << " " << command->name << ": " << error.Message() << "\n"
             << "Try '" << kProgram << " " << command->name << " --help' for its usage.\n";
     } catch (const Exception& error) {
-        err << EscapeForTerminal(error.Message(), LineBreaks::Keep) << "\n";
+        err << EscapeForTerminal(error.Message(), LineBreaks::Keep, kDisplayDescriptionLength) << "\n";
     } catch (const std::exception& error) {
-        err << kProgram << ": " << error.what() << "\n";
+        err << kProgram << ": " << EscapeForTerminal(error.what(), LineBreaks::Keep, kDisplayDescriptionLength) << "\n";
     }
     return kExitError;
 }

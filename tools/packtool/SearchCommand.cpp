@@ -62,7 +62,8 @@ std::unique_ptr<TSearchIndex> IndexInMemory(TBookSource& source, ToolContext& co
     TProgress progress(context.err, context.errIsTerminal, "Indexing", feeder->Total(), 0);
     IndexAllPages(*feeder, *index, [&](int entry, PageIndexing outcome) {
         if (outcome == PageIndexing::Damaged)
-            context.err << "Cannot extract page " << BookTextToUtf8(feeder->NameOf(entry)) << ": not searched\n";
+            context.err << "Cannot extract page " << EscapeForTerminal(BookTextToUtf8(feeder->NameOf(entry)))
+                        << ": not searched\n";
         progress.Step();
     });
     return index;
@@ -74,7 +75,8 @@ std::unique_ptr<TSearchIndex> StoredIndexOf(TBookSource& source, ToolContext& co
     try {
         return OpenStoredIndexOf(source);
     } catch (const std::exception& error) {
-        context.err << error.what() << "; searching without it\n";
+        context.err << EscapeForTerminal(error.what(), LineBreaks::Keep, kDisplayDescriptionLength)
+                    << "; searching without it\n";
     }
     return nullptr;
 }
@@ -94,7 +96,8 @@ SearchResults SearchIndexOf(
     try {
         return index.Search(query, 0, limit);
     } catch (const std::exception& error) {
-        context.err << error.what() << "; searching without it\n";
+        context.err << EscapeForTerminal(error.what(), LineBreaks::Keep, kDisplayDescriptionLength)
+                    << "; searching without it\n";
     }
     return IndexInMemory(source, context)->Search(query, 0, limit);
 }
@@ -133,7 +136,7 @@ int ListTitles(TBookSource& source, const TContents& contents, const std::string
                     << "\n";
     } else {
         for (const TitleSuggestion& suggestion : found)
-            context.out << EscapeForTerminal(CutForDisplay(suggestion.title)) << "  "
+            context.out << EscapeForTerminal(suggestion.title) << "  "
                         << EscapeForTerminal(BookTextToUtf8(suggestion.page))
                         << (suggestion.anchor.empty() ? "" : "#" + EscapeForTerminal(suggestion.anchor)) << "  ("
                         << KindWord(suggestion.kind) << ")\n";
@@ -165,8 +168,7 @@ void PrintResults(const SearchResults& results, bool fromArchive, const std::str
         return;
     }
     if (beginnings)
-        context.out << "no page holds '" << EscapeForTerminal(CutForDisplay(typed))
-                    << "'; pages with words beginning so:\n";
+        context.out << "no page holds '" << EscapeForTerminal(typed) << "'; pages with words beginning so:\n";
     context.out << results.total << (results.total == 1 ? " page matches" : " pages match");
     if (static_cast<int64_t>(results.hits.size()) < results.total)
         context.out << ", the best " << results.hits.size() << " shown";
@@ -174,11 +176,14 @@ void PrintResults(const SearchResults& results, bool fromArchive, const std::str
     for (const SearchHit& hit : results.hits) {
         context.out << "\n"
                     << EscapeForTerminal(BookTextToUtf8(hit.name)) << "  "
-                    << (hit.title.empty() ? "(no title)" : EscapeForTerminal(CutForDisplay(hit.title))) << "  "
-                    << std::fixed << std::setprecision(2) << hit.score << "\n";
+                    << (hit.title.empty() ? "(no title)" : EscapeForTerminal(hit.title)) << "  " << std::fixed
+                    << std::setprecision(2) << hit.score << "\n";
         if (!hit.breadcrumb.empty())
-            context.out << "  " << EscapeForTerminal(CutForDisplay(BreadcrumbLine(hit.breadcrumb))) << "\n";
-        context.out << "  " << MarkedSnippet(hit.snippet, "[", "]") << "\n";
+            context.out << "  " << EscapeForTerminal(BreadcrumbLine(hit.breadcrumb)) << "\n";
+        context.out << "  "
+                    << EscapeForTerminal(
+                           MarkedSnippet(hit.snippet, "[", "]"), LineBreaks::Blank, kDisplayDescriptionLength)
+                    << "\n";
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "book/BookReader.h"
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "common/PercentDecoding.h"
 #include "html/HtmlEscape.h"
@@ -150,7 +151,8 @@ void TServedSearch::Build()
     try {
         stored_ = OpenStoredIndexOf(source_);
     } catch (const std::exception& error) {
-        err_ << error.what() << "; searching an index built in memory instead" << std::endl;
+        err_ << EscapeForTerminal(error.what(), LineBreaks::Keep, kDisplayDescriptionLength)
+             << "; searching an index built in memory instead" << std::endl;
     }
     if (stored_) {
         auto titles = std::make_unique<TTitleSuggestions>();
@@ -211,7 +213,8 @@ SearchResults TServedSearch::SearchLocked(
         } catch (const std::exception& error) {
             // The archive's own index is damaged: said once, and the archive is searched from now
             // on as one without an index of its own.
-            err_ << error.what() << "; searching without it" << std::endl;
+            err_ << EscapeForTerminal(error.what(), LineBreaks::Keep, kDisplayDescriptionLength)
+                 << "; searching without it" << std::endl;
             archive_ = nullptr;
             unsearchable_ = WhyNotSearchable(source_);
             if (!unsearchable_.empty())
@@ -225,7 +228,8 @@ SearchResults TServedSearch::SearchLocked(
         } catch (const std::exception& error) {
             // Damaged where this query read it: said once, and every query from now on waits for
             // an index built in memory instead.
-            err_ << error.what() << "; searching an index built in memory instead" << std::endl;
+            err_ << EscapeForTerminal(error.what(), LineBreaks::Keep, kDisplayDescriptionLength)
+                 << "; searching an index built in memory instead" << std::endl;
             stored_.reset();
             RebuildInMemory(guard);
         }

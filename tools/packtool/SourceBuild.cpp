@@ -1,6 +1,7 @@
 #include "tools/packtool/SourceBuild.h"
 
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "sources/ChmSource.h"
 #include "sources/HomePage.h"
@@ -27,7 +28,7 @@ ArchiveBook PlanArchiveBook(const std::string& path, ESourceKind kind, const Com
     book.source = OpenBookSource(path, kind);
     if (const auto* zim = dynamic_cast<const TZimSource*>(book.source.get())) {
         const uint64_t size = zim->ContentSize();
-        out << path << ": " << MiB(size) << " of pages before compression; a book holds at most "
+        out << EscapeForTerminal(path) << ": " << MiB(size) << " of pages before compression; a book holds at most "
             << MiB(kBookContainerBytes) << " compressed\n";
         if (size > kMaxPackedZimBytes)
             throw Exception("Cannot build from " + path + ": its " + MiB(size) + " of pages cannot fit the "
@@ -44,7 +45,8 @@ ArchiveBook PlanArchiveBook(const std::string& path, ESourceKind kind, const Com
     const TBookSource& source = *book.source;
     if (!book.settings.titleSet) {
         header.title = StoredBookText(source.Title());
-        out << "Title: " << source.Title() << " (the " << source.KindName() << "'s own; set one with --title)\n";
+        out << "Title: " << EscapeForTerminal(source.Title()) << " (the " << source.KindName()
+            << "'s own; set one with --title)\n";
     }
     if (header.description.empty() && !source.Description().empty())
         header.description = StoredBookText(source.Description());
@@ -59,7 +61,7 @@ ArchiveBook PlanArchiveBook(const std::string& path, ESourceKind kind, const Com
     const std::string home = source.HomePageName();
     header.homePageIndex = ChooseHomePage(names, book.settings.home ? book.settings.home : std::optional(home)).index;
     if (!book.settings.home)
-        out << "Home page: " << BookTextToUtf8(home) << " (the " << source.KindName()
+        out << "Home page: " << EscapeForTerminal(BookTextToUtf8(home)) << " (the " << source.KindName()
             << "'s own; set one with --home)\n";
     return book;
 }

@@ -102,3 +102,84 @@ TEST(HostileTitles, APageNameWithAnEscapeIsShownEscapedForEveryKind)
         fs::remove_all(temp / "out");
     }
 }
+
+namespace {
+
+// Every line of a command's output: no raw ESC, CR or BEL, and none longer than the bound.
+void ExpectShortEscapedLines(const ToolRun& run, std::size_t bound, const std::string& what)
+{
+    const std::string all = run.out + run.err;
+    EXPECT_EQ(all.find_first_of("\x1b\r\x07"), std::string::npos) << what << ": " << all.substr(0, 2000);
+    std::size_t start = 0;
+    for (std::size_t end = all.find('\n'); end != std::string::npos; start = end + 1, end = all.find('\n', start))
+        EXPECT_LE(end - start, bound) << what << ": " << all.substr(start, 300);
+    EXPECT_LE(all.size() - start, bound) << what;
+}
+
+} // namespace
+
+// Titles of a megabyte and titles holding escape sequences and line breaks, in the stored
+// contents of a book, the contents of a folder and the navigation of an EPUB: every command
+// prints them as short escaped lines.
+TEST(HostileTitles, ContentsInfoAndSearchPrintBooksTextAsShortEscapedLines)
+{
+    TempFolder temp;
+    const std::string huge(1u << 20, 'x');
+    const std::string hostile = "\x1b]0;owned\x07\x1b[2JChapter\r\nOne";
+    WriteFile(temp / "src/index.html", "<title>Home</title><a href=\"one.html\">one</a>");
+    WriteFile(temp / "src/one.html", "<title>" + hostile + "</title><p>crimson</p>");
+    WriteFile(temp / "src/book.json",
+        R"({"title": ")" + huge + R"(", "description": "\u001b[2J)" + huge + R"(", "contents": [)"
+            + R"({"title": "\u001b]0;owned\u0007\u001b[2JChapter\r\nOne", "page": "one.html"},)" + R"({"title": ")"
+            + huge + R"(", "page": "index.html", "children": [{"title": ")" + huge
+            + R"(", "page": "one.html#a\u001b[2J"}]}]})");
+    const std::string book = (temp / "out.ebook").string();
+    ASSERT_EQ(Pack({ "build", (temp / "src").string(), "-o", book }).exitCode, 0);
+
+    const std::string ncx = "<?xml version=\"1.0\"?><ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\"><navMap>"
+                            "<navPoint id=\"a\"><navLabel><text>"
+        + hostile + "</text></navLabel><content src=\"one.html\"/></navPoint><navPoint id=\"b\"><navLabel><text>" + huge
+        + "</text></navLabel><content src=\"one.html\"/></navPoint></navMap></ncx>";
+    const std::string opf = "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" "
+                            "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" version=\"2.0\"><metadata><dc:title>"
+        + hostile + huge + "</dc:title><dc:language>" + hostile + "</dc:language></metadata><manifest>"
+        + "<item id=\"n\" href=\"toc.ncx\" media-type=\"application/x-dtbncx+xml\"/>"
+        + "<item id=\"a\" href=\"one.html\" media-type=\"application/xhtml+xml\"/></manifest>"
+        + "<spine toc=\"n\"><itemref idref=\"a\"/></spine></package>";
+    WriteRawZip(temp / "hostile.epub",
+        { { "mimetype", "application/epub+zip" },
+            { "META-INF/container.xml",
+                R"(<?xml version="1.0"?><container version="1.0" xmlns="urn:oasis:names:tc:opendocument:xmlns:container">)"
+                R"(<rootfiles><rootfile full-path="book.opf" media-type="application/oebps-package+xml"/></rootfiles></container>)" },
+            { "book.opf", opf }, { "toc.ncx", ncx }, { "one.html", "<title>" + hostile + "</title><p>crimson</p>" } });
+
+    // A line holds at most an indent, a title and a page, each cut to the bound.
+    const std::size_t bound = 2 * (kDisplayTextLength + 3) + 32;
+    // An EPUB's labels and title are read as one line already (controls as blanks): only the
+    // length shows there.
+    for (const auto& [path, escapes] :
+        { std::pair<std::string, bool> { (temp / "src").string(), true }, std::pair<std::string, bool> { book, true },
+            std::pair<std::string, bool> { (temp / "hostile.epub").string(), false } }) {
+        SCOPED_TRACE(path);
+        const ToolRun contents = Pack({ "contents", path });
+        EXPECT_EQ(contents.exitCode, 0) << contents.err;
+        if (escapes) {
+            EXPECT_NE(contents.out.find("\\x1b[2JChapter"), std::string::npos) << contents.out.substr(0, 2000);
+        }
+        ExpectShortEscapedLines(contents, bound, "contents");
+        const ToolRun info = Pack({ "info", path });
+        EXPECT_EQ(info.exitCode, 0) << info.err;
+        ExpectShortEscapedLines(info, 20 + kDisplayTextLength + 3, "info");
+        const ToolRun search = Pack({ "search", path, "crimson" });
+        EXPECT_EQ(search.exitCode, 0) << search.err;
+        if (escapes) {
+            EXPECT_NE(search.out.find("[2JChapter One"), std::string::npos) << search.out;
+        }
+        ExpectShortEscapedLines(search, bound, "search");
+    }
+    // The EPUB's title was over a megabyte: the line shows its first 256 characters, 25 before the x.
+    const ToolRun epubInfo = Pack({ "info", (temp / "hostile.epub").string() });
+    EXPECT_NE(
+        epubInfo.out.find("One" + std::string(kDisplayTextLength - 25, 'x') + "\xE2\x80\xA6\n"), std::string::npos)
+        << epubInfo.out;
+}
