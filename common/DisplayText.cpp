@@ -44,6 +44,19 @@ std::string CutForDisplay(std::string_view utf8, std::size_t maxCharacters, Line
     return out;
 }
 
+std::string CutText(std::string_view utf8, std::size_t maxCharacters)
+{
+    std::size_t at = 0;
+    for (std::size_t characters = 0; at < utf8.size(); ++characters) {
+        if (characters == maxCharacters)
+            return std::string(utf8.substr(0, at)) + "\xE2\x80\xA6"; // …
+        char32_t c = 0;
+        const std::size_t length = Utf8SequenceAt(utf8.substr(at), c);
+        at += length == 0 ? 1 : length;
+    }
+    return std::string(utf8);
+}
+
 std::string EscapeForTerminal(std::string_view text, LineBreaks lineBreaks, std::size_t maxCharacters)
 {
     constexpr std::size_t kEscapeLength = 4; // "\xNN"

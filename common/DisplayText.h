@@ -21,6 +21,11 @@ enum class LineBreaks { Blank, Keep };
 std::string CutForDisplay(
     std::string_view utf8, std::size_t maxCharacters = kDisplayTextLength, LineBreaks lineBreaks = LineBreaks::Blank);
 
+// The text cut after maxCharacters characters, on a character boundary, with "…" after it; every
+// character kept as it is (for a text stored to be shown later, under its own rule). A byte that
+// is not UTF-8 counts as one character. Reads no further than the cut.
+std::string CutText(std::string_view utf8, std::size_t maxCharacters = kDisplayTextLength);
+
 // The one rule for text printed on a terminal: every control character escaped, and the text cut.
 // A name holding ESC or CR could otherwise move the cursor, rewrite what was printed before it or
 // change the terminal's settings, and a title of many megabytes would flood it.

@@ -1,6 +1,7 @@
 #include "search/ContentsPlaces.h"
 
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "html/PageKind.h"
 #include "search/SearchIndex.h"
 
@@ -21,7 +22,7 @@ void TContentsPlaces::Walk(const TContents& contents, std::vector<std::string>& 
     for (const TContentsEntry& entry : contents) {
         // A page's first entry is where it sits; later ones (its sections by anchor) add nothing.
         if (!entry.page.empty())
-            places_.try_emplace(FoldedBookText(entry.page), Spot { entry.title, above });
+            places_.try_emplace(FoldedBookText(entry.page), Spot { CutText(entry.title), BoundedBreadcrumb(above) });
         above.push_back(entry.title);
         Walk(entry.children, above);
         above.pop_back();
@@ -54,6 +55,20 @@ void TContentsPlaces::Place(SearchResults& results) const
         return;
     for (SearchHit& hit : results.hits)
         Place(hit);
+}
+
+std::vector<std::string> BoundedBreadcrumb(const std::vector<std::string>& titles)
+{
+    std::vector<std::string> bounded;
+    const bool cut = titles.size() > kMostBreadcrumbTitles;
+    const std::size_t top = cut ? kMostBreadcrumbTitles - 2 : titles.size();
+    for (std::size_t i = 0; i < top; ++i)
+        bounded.push_back(CutText(titles[i]));
+    if (cut) {
+        bounded.emplace_back("\xE2\x80\xA6");
+        bounded.push_back(CutText(titles.back()));
+    }
+    return bounded;
 }
 
 void PlaceHit(SearchHit& hit, std::vector<std::string> breadcrumb, std::string entryTitle)

@@ -40,6 +40,12 @@ private:
     std::unordered_map<std::string, Spot> places_; // by folded page name
 };
 
+// A breadcrumb and its titles stay short whatever the contents hold (a title of megabytes, an entry
+// nested millions deep would otherwise go into every search answer): at most this many titles,
+// the top ones, "…" and the one just above the page, each cut to kDisplayTextLength characters.
+inline constexpr std::size_t kMostBreadcrumbTitles = 12;
+std::vector<std::string> BoundedBreadcrumb(const std::vector<std::string>& titles);
+
 // Gives the hit a breadcrumb, and the title of its contents entry in place of a title that is
 // empty or only a file name.
 void PlaceHit(SearchHit& hit, std::vector<std::string> breadcrumb, std::string entryTitle);

@@ -1,5 +1,6 @@
 #include "search/StoredPlaces.h"
 
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "search/ContentsPlaces.h"
 #include "search/SearchIndex.h"
@@ -100,5 +101,6 @@ void TStoredPlaces::Place(int64_t id, SearchHit& hit)
         if (title.is_string())
             breadcrumb.push_back(title.get<std::string>());
     }
-    PlaceHit(hit, std::move(breadcrumb), std::move(entry));
+    // An index written by another tool may hold any breadcrumb: one as short as this one writes.
+    PlaceHit(hit, BoundedBreadcrumb(breadcrumb), CutText(entry));
 }

@@ -53,3 +53,10 @@ TEST(DisplayText, TerminalTextIsCutAfterItsPrintedCharacters)
     const std::string lines = EscapeForTerminal(std::string(10000, '\n'), LineBreaks::Keep, kDisplayDescriptionLength);
     EXPECT_EQ(lines.size(), kDisplayDescriptionLength + 3) << "a message keeps its lines up to its own bound";
 }
+
+TEST(DisplayText, CutTextKeepsWhatItKeepsAsItIs)
+{
+    EXPECT_EQ(CutText("tab\there", 100), "tab\there");
+    EXPECT_EQ(CutText("\xD0\xB3\xD0\xBB\xD0\xB0", 2), "\xD0\xB3\xD0\xBB\xE2\x80\xA6");
+    EXPECT_EQ(CutText(std::string(3u << 20, 'x')).size(), kDisplayTextLength + 3);
+}

@@ -2,6 +2,9 @@
 // "contents" in its book.json) place their search results by the contents a reader sees: those
 // their home page lists.
 
+#include "common/DisplayText.h"
+#include "search/ContentsPlaces.h"
+#include "search/StoredPlaces.h"
 #include "search/tests/AskedWorker.h"
 #include "sources/OpenSource.h"
 #include "sources/SourceContents.h"
@@ -10,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sqlite3.h>
 
 namespace fs = std::filesystem;
 
@@ -58,4 +62,56 @@ TEST(SourcePlaces, AZimAndAFolderWithoutContentsOfTheirOwnPlaceHitsByTheirHomePa
         EXPECT_EQ(contents[0].title, "Part One");
         EXPECT_EQ(&ContentsOfSource(*source), &contents);
     }
+}
+
+// A breadcrumb of two million characters (an entry nested five thousand deep under titles of 400)
+// and an entry title of a megabyte: what a hit carries stays a few KiB, from the contents and
+// from a stored index that holds them whole.
+TEST(SourcePlaces, BreadcrumbsAndEntryTitlesStaySmall)
+{
+    constexpr int kDepth = 5000;
+    TContents contents { { std::string(1u << 20, 'e'), "/deep.htm", "", {} } };
+    for (int level = 0; level < kDepth; ++level)
+        contents = { { "Level " + std::to_string(level) + std::string(400, '.'), "", "", std::move(contents) } };
+    const TContentsPlaces places(contents);
+    const auto expectSmall = [](const SearchHit& hit) {
+        ASSERT_EQ(hit.breadcrumb.size(), kMostBreadcrumbTitles);
+        EXPECT_TRUE(hit.breadcrumb.front().starts_with("Level 4999")) << "the top of the contents";
+        EXPECT_EQ(hit.breadcrumb[kMostBreadcrumbTitles - 2], "\xE2\x80\xA6");
+        EXPECT_TRUE(hit.breadcrumb.back().starts_with("Level 0")) << "the entry just above the page";
+        EXPECT_LT(BreadcrumbLine(hit.breadcrumb).size(), 4096u);
+        EXPECT_EQ(hit.title, std::string(kDisplayTextLength, 'e') + "\xE2\x80\xA6");
+    };
+    SearchHit hit { "/deep.htm", "deep.htm", 1, {}, {} };
+    places.Place(hit);
+    expectSmall(hit);
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    WriteStoredPlaces(db, { "/deep.htm" }, places);
+    sqlite3_stmt* length = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT length(breadcrumb) + length(entry) FROM places", -1, &length, nullptr),
+        SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(length), SQLITE_ROW);
+    EXPECT_LT(sqlite3_column_int64(length, 0), 8192) << "the index keeps what a hit shows";
+    sqlite3_finalize(length);
+    // A stored index written elsewhere may hold the whole breadcrumb and title: read back as short.
+    std::string crumbs = "[";
+    for (int level = kDepth - 1; level >= 0; --level)
+        crumbs += "\"Level " + std::to_string(level) + std::string(400, '.') + (level > 0 ? "\"," : "\"]");
+    sqlite3_stmt* update = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "UPDATE places SET breadcrumb = ?1, entry = ?2", -1, &update, nullptr), SQLITE_OK);
+    const std::string entry(1u << 20, 'e');
+    sqlite3_bind_text(update, 1, crumbs.data(), int(crumbs.size()), SQLITE_STATIC);
+    sqlite3_bind_text(update, 2, entry.data(), int(entry.size()), SQLITE_STATIC);
+    EXPECT_EQ(sqlite3_step(update), SQLITE_DONE);
+    sqlite3_finalize(update);
+    {
+        const std::unique_ptr<TStoredPlaces> stored = TStoredPlaces::Open(db);
+        ASSERT_NE(stored, nullptr);
+        SearchHit read { "/deep.htm", "deep.htm", 1, {}, {} };
+        stored->Place(1, read);
+        expectSmall(read);
+    }
+    sqlite3_close(db);
 }
