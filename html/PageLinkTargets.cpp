@@ -10,11 +10,12 @@
 namespace {
 
 // The candidates of a srcset: an address up to a blank (commas at its end belong to the list),
-// then descriptors up to the next comma.
+// then descriptors up to the next comma. Only the first kMostSourceSetCandidates count: a set of
+// millions would cost gigabytes of links to check.
 void AddSourceSet(std::string_view list, const std::string& where, std::vector<LinkTarget>& links)
 {
     std::size_t at = 0;
-    while (at < list.size()) {
+    for (std::size_t candidates = 0; at < list.size() && candidates < kMostSourceSetCandidates; ++candidates) {
         while (at < list.size() && (IsHtmlBlank(list[at]) || list[at] == ','))
             ++at;
         const std::size_t start = at;

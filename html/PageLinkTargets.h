@@ -18,6 +18,9 @@ struct PageLinkTargets {
     std::string base; // the first <base href>, empty when there is none
 };
 
+// A srcset's candidates past this many are not read: a page offers a few sizes of one image.
+inline constexpr std::size_t kMostSourceSetCandidates = 100;
+
 // The link targets of an HTML or XHTML page: href, src, srcset, poster, data, the address of a
 // <meta http-equiv=refresh>, and the url() and @import of its <style> elements and style
 // attributes. Comments and the insides of <script> elements hold none.

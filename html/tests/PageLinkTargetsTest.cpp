@@ -40,6 +40,17 @@ TEST(PageLinkTargets, EveryKindOfReferenceInMarkupIsFoundAndNoneInCommentsOrScri
     EXPECT_EQ(page.anchors, (std::vector<std::string> { "top", "second", "old-anchor" }));
 }
 
+TEST(PageLinkTargets, ASourceSetOfMillionsGivesItsFirstCandidatesOnly)
+{
+    std::string set;
+    for (int i = 0; i < 1000000; ++i)
+        set += "i" + std::to_string(i) + ".png 1x,";
+    const PageLinkTargets page = LinkTargetsOfMarkup("<img srcset=\"" + set + "\"><a href=after.html>");
+    ASSERT_EQ(page.links.size(), kMostSourceSetCandidates + 1);
+    EXPECT_EQ(page.links[kMostSourceSetCandidates - 1].target, "i99.png");
+    EXPECT_EQ(page.links.back().target, "after.html") << "the page's other links still count";
+}
+
 TEST(PageLinkTargets, StyleSheetsGiveUrlsAndImportsInEveryQuoting)
 {
     const auto links = LinkTargetsOfStyleSheet(R"css(@import url(base.css); @IMPORT 'theme.css';
