@@ -7,6 +7,7 @@
 #include "bookpdf/ExportScratch.h"
 #include "bookpdf/NoticeSheet.h"
 #include "common/BookText.h"
+#include "common/DisplayText.h"
 #include "common/Exception.h"
 #include "html/PageKind.h"
 #include "pageservice/PageServer.h"
@@ -110,17 +111,18 @@ bool TBookPdfExport::PlanFromContents(int home)
     // entry that has one, and its entries stand under its own parent.
     std::function<void(const TContents&, int)> walk = [&](const TContents& entries, int parentEntry) {
         for (const TContentsEntry& entry : entries) {
+            // The outline shows the title as the contents panel does: one short line.
+            const QString title = QString::fromStdString(CutForDisplay(entry.title));
             const int index = entry.page.empty() ? -1 : book_->IndexOf(entry.page);
             int own = parentEntry;
             if (index >= 0 && book_->IsMarkup(index)) {
                 const int parentPage = parentEntry >= 0 ? outline_[std::size_t(parentEntry)].Page : -1;
                 const int at = place(index, parentPage);
-                contentsTitle_.emplace(planned_[std::size_t(at)].Page, QString::fromStdString(entry.title));
-                outline_.push_back(
-                    { QString::fromStdString(entry.title), at, QString::fromStdString(entry.anchor), parentEntry });
+                contentsTitle_.emplace(planned_[std::size_t(at)].Page, title);
+                outline_.push_back({ title, at, QString::fromStdString(entry.anchor), parentEntry });
                 own = int(outline_.size()) - 1;
             } else if (!entry.children.empty()) {
-                outline_.push_back({ QString::fromStdString(entry.title), -1, {}, parentEntry });
+                outline_.push_back({ title, -1, {}, parentEntry });
                 own = int(outline_.size()) - 1;
             }
             walk(entry.children, own);

@@ -1,5 +1,7 @@
 #include "viewer/contents/ContentsPanel.h"
 
+#include "common/DisplayText.h"
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -42,7 +44,7 @@ QString ContentsTitleOf(const TContents& contents, const QString& page)
     if (page.isEmpty())
         return {};
     const TContentsEntry* entry = FirstEntryOf(contents, ContentsPageKey(page));
-    return entry ? QString::fromStdString(entry->title).simplified() : QString();
+    return entry ? QString::fromStdString(CutForDisplay(entry->title)).simplified() : QString();
 }
 
 TContentsPanel::TContentsPanel(const TContents& contents, QWidget* parent)
@@ -76,7 +78,8 @@ void TContentsPanel::AddEntries(const TContents& entries, QTreeWidgetItem* paren
 {
     for (const TContentsEntry& entry : entries) {
         auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree_);
-        const QString title = QString::fromStdString(entry.title).left(500);
+        // The book's own text: one short line, its control characters blanks rather than boxes.
+        const QString title = QString::fromStdString(CutForDisplay(entry.title));
         item->setText(0, title);
         item->setToolTip(0, title);
         item->setData(0, kPlaceRole, int(items_.size()));

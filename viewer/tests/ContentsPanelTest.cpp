@@ -2,6 +2,7 @@
 // the filter, next and previous across chapters, and a book asking for the panel at start.
 
 #include "viewer/contents/ContentsPanel.h"
+#include "common/DisplayText.h"
 #include "sources/StoredContents.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/tests/ViewerFixture.h"
@@ -163,4 +164,20 @@ TEST(ContentsPanel, AHomePageSpelledOtherwiseIsFoundAndAPageNoEntryNamesScrollsT
     EXPECT_EQ(tree.verticalScrollBar()->value(), 0);
     EXPECT_EQ(ContentsTitleOf(contents, QStringLiteral("/INDEX.html")), QStringLiteral("Welcome"));
     EXPECT_EQ(ContentsTitleOf(contents, QStringLiteral("/search.html")), QString());
+}
+
+TEST(ContentsPanel, ABooksTitlesShowAsOneShortLineWithoutControlCharacters)
+{
+    const std::string huge(1u << 20, 'x');
+    TContents contents { { "\x1b]0;owned\x07"
+                           "Chapter\r\nOne\x1b[2J",
+                             "/one.html", "", {} },
+        { huge, "/two.html", "", {} } };
+    TContentsPanel panel(contents, nullptr);
+    const QTreeWidget& tree = *panel.Tree();
+    ASSERT_EQ(tree.topLevelItemCount(), 2);
+    EXPECT_EQ(tree.topLevelItem(0)->text(0), QStringLiteral(" ]0;owned Chapter  One [2J"));
+    EXPECT_EQ(tree.topLevelItem(1)->text(0), QString(qsizetype(kDisplayTextLength), u'x') + QChar(0x2026));
+    EXPECT_EQ(ContentsTitleOf(contents, QStringLiteral("/two.html")).size(), qsizetype(kDisplayTextLength) + 1)
+        << "the title the window caption takes is cut alike";
 }

@@ -1,4 +1,5 @@
 #include "bookpdf/BookPdfExport.h"
+#include "common/DisplayText.h"
 #include "sources/OpenSource.h"
 #include "sources/StoredContents.h"
 #include "viewer/BookMainDesign.h"
@@ -195,7 +196,9 @@ TEST(PdfExport, TheStoredContentsGiveOrderOutlineAndTitlesAndAPageThatMovesIsPri
     TStoredContents contents;
     contents.entries = { { "Chapter One", "/ch1.htm", "",
                              { { "Deep place", "/ch1.htm", "deep", {} }, { "Section", "/s1.htm", "", {} } } },
-        { "Part", "", "", { { "Chapter Two", "/ch2.htm", "", {} }, { "Away", "/away.htm", "", {} } } } };
+        // A heading of a book's own making: its line break shows as blanks, its length is cut.
+        { "Part\r\n" + std::string(100000, 'p'), "", "",
+            { { "Chapter Two", "/ch2.htm", "", {} }, { "Away", "/away.htm", "", {} } } } };
     w.AddPage(std::string(kContentsEntryName), StoredContentsJson(contents));
     const std::string bookFile = book.Save();
     const std::string out = (book.Folder() / "book.pdf").string();
@@ -226,7 +229,8 @@ TEST(PdfExport, TheStoredContentsGiveOrderOutlineAndTitlesAndAPageThatMovesIsPri
         sheetOf[pages[i].getObjectHandle().getObjGen()] = int(i) + 1;
     QPDFOutlineDocumentHelper outline(pdf);
     EXPECT_EQ(Outline(outline.getTopLevelOutlines(), sheetOf),
-        "Chapter One@2 [Deep place@3 Section@4] Part@5 [Chapter Two@5 Away@6]");
+        "Chapter One@2 [Deep place@3 Section@4] Part  " + std::string(kDisplayTextLength - 6, 'p')
+            + "\xE2\x80\xA6@5 [Chapter Two@5 Away@6]");
 }
 
 TEST(PdfExport, AFailureLeavesNoFileBehindAndNamesWhatFailed)
