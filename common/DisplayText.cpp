@@ -57,6 +57,26 @@ std::string CutText(std::string_view utf8, std::size_t maxCharacters)
     return std::string(utf8);
 }
 
+std::string EscapeC1InJson(std::string_view json)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(json.size());
+    for (std::size_t at = 0; at < json.size(); ++at) {
+        const auto next = at + 1 < json.size() ? static_cast<unsigned char>(json[at + 1]) : 0u;
+        // In UTF-8, U+0080 to U+009F are C2 80 to C2 9F, and C2 is never a continuation byte.
+        if (static_cast<unsigned char>(json[at]) == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            out += "\\u00";
+            out += kHex[next >> 4];
+            out += kHex[next & 0x0F];
+            ++at;
+        } else {
+            out += json[at];
+        }
+    }
+    return out;
+}
+
 std::string EscapeForTerminal(std::string_view text, LineBreaks lineBreaks, std::size_t maxCharacters)
 {
     constexpr std::size_t kEscapeLength = 4; // "\xNN"

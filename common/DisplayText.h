@@ -26,6 +26,11 @@ std::string CutForDisplay(
 // is not UTF-8 counts as one character. Reads no further than the cut.
 std::string CutText(std::string_view utf8, std::size_t maxCharacters = kDisplayTextLength);
 
+// JSON text as the JSON library writes it (UTF-8, C0 controls already escaped) with the C1
+// controls (U+0080 to U+009F) escaped too, as "\u009b": the same value, read by a program, that
+// no terminal acts on. The JSON output of a command keeps a book's text whole, but not raw.
+std::string EscapeC1InJson(std::string_view json);
+
 // The one rule for text printed on a terminal: every control character escaped, and the text cut.
 // A name holding ESC or CR could otherwise move the cursor, rewrite what was printed before it or
 // change the terminal's settings, and a title of many megabytes would flood it.

@@ -60,3 +60,10 @@ TEST(DisplayText, CutTextKeepsWhatItKeepsAsItIs)
     EXPECT_EQ(CutText("\xD0\xB3\xD0\xBB\xD0\xB0", 2), "\xD0\xB3\xD0\xBB\xE2\x80\xA6");
     EXPECT_EQ(CutText(std::string(3u << 20, 'x')).size(), kDisplayTextLength + 3);
 }
+
+TEST(DisplayText, JsonKeepsItsValueWithTheC1ControlsEscaped)
+{
+    EXPECT_EQ(EscapeC1InJson("{\"t\": \"c1 \xC2\x9B"
+                             "31m \xC2\xA0 \xD0\xB3\"}"),
+        "{\"t\": \"c1 \\u009b31m \xC2\xA0 \xD0\xB3\"}");
+}

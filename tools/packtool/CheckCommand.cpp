@@ -41,7 +41,7 @@ int Report(const std::string& name, const CheckedPages& checked, const CommandLi
         report = CheckLinks(checked.pages, checked.home, &progress);
     }
     if (line.Has("--json")) {
-        context.out << LinkReportJson(report, line.Has("--external"));
+        context.out << EscapeC1InJson(LinkReportJson(report, line.Has("--external")));
     } else {
         PrintLinkFindings(report, context.out, report.findings.size());
         if (line.Has("--external")) {

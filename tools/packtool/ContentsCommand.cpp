@@ -38,7 +38,7 @@ int RunContents(const std::vector<std::string>& args, ToolContext& context)
     const TSourceArgument opened = OpenSourceArgument(line.Operands()[0], line);
     const TContents& contents = ContentsOfSource(*opened.source);
     if (line.Has("--json"))
-        context.out << ContentsTreeJson(contents, 2) << "\n";
+        context.out << EscapeC1InJson(ContentsTreeJson(contents, 2)) << "\n";
     else
         PrintTree(contents, 0, context.out);
     return contents.empty() ? kExitPagesFailed : kExitOk;

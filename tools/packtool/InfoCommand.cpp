@@ -198,7 +198,7 @@ int RunInfo(const std::vector<std::string>& args, ToolContext& context)
             if (!fact.key.empty())
                 info[fact.key] = nlohmann::json::parse(fact.json);
         }
-        context.out << info.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        context.out << EscapeC1InJson(info.dump(2, ' ', false, nlohmann::json::error_handler_t::replace)) << "\n";
         return kExitOk;
     }
     for (const TInfoFact& fact : facts) {

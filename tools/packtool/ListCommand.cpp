@@ -55,7 +55,7 @@ int RunList(const std::vector<std::string>& args, ToolContext& context)
         }
     }
     if (json)
-        context.out << entries.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        context.out << EscapeC1InJson(entries.dump(2, ' ', false, nlohmann::json::error_handler_t::replace)) << "\n";
     return missing ? kExitPagesFailed : kExitOk;
 }
 

@@ -131,8 +131,8 @@ int ListTitles(TBookSource& source, const TContents& contents, const std::string
         for (const TitleSuggestion& suggestion : found)
             list.push_back({ { "title", suggestion.title }, { "name", BookTextToUtf8(suggestion.page) },
                 { "anchor", suggestion.anchor }, { "kind", KindWord(suggestion.kind) } });
-        context.out << nlohmann::json { { "suggestions", list } }.dump(
-            2, ' ', false, nlohmann::json::error_handler_t::replace)
+        context.out << EscapeC1InJson(
+            nlohmann::json { { "suggestions", list } }.dump(2, ' ', false, nlohmann::json::error_handler_t::replace))
                     << "\n";
     } else {
         for (const TitleSuggestion& suggestion : found)
@@ -164,7 +164,7 @@ void PrintResults(const SearchResults& results, bool fromArchive, const std::str
             answer["beginnings"] = true;
         if (results.queryCut)
             answer["cut"] = true;
-        context.out << answer.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        context.out << EscapeC1InJson(answer.dump(2, ' ', false, nlohmann::json::error_handler_t::replace)) << "\n";
         return;
     }
     if (beginnings)

@@ -176,6 +176,15 @@ TEST(HostileTitles, ContentsInfoAndSearchPrintBooksTextAsShortEscapedLines)
             EXPECT_NE(search.out.find("[2JChapter One"), std::string::npos) << search.out;
         }
         ExpectShortEscapedLines(search, bound, "search");
+        // The JSON keeps the text whole (an EPUB's was cut as it was read), escaped as JSON escapes it.
+        for (const std::string command : { "contents", "info", "search" }) {
+            const ToolRun json = command == "search" ? Pack({ command, path, "crimson", "--json" })
+                                                     : Pack({ command, path, "--json" });
+            EXPECT_EQ(json.out.find_first_of("\x1b\r\x07"), std::string::npos) << command;
+            if (escapes && command != "search") {
+                EXPECT_NE(json.out.find(std::string(1u << 20, 'x')), std::string::npos) << command;
+            }
+        }
     }
     // The EPUB's title was over a megabyte: the line shows its first 256 characters, 25 before the x.
     const ToolRun epubInfo = Pack({ "info", (temp / "hostile.epub").string() });
