@@ -55,13 +55,17 @@ int RunPdfExport(const std::string& outputFile, const std::string& bookFile, std
                 err << "\n";
             // The file is kept with a notice sheet for each page the engine could not print.
             for (const QString& skipped : exporter.SkippedPages())
-                err << "ebook: a notice sheet stands for " << skipped.toStdString() << "\n";
+                err << "ebook: a notice sheet stands for "
+                    << EscapeForTerminal(skipped.toStdString(), LineBreaks::Keep, kDisplayDescriptionLength) << "\n";
             if (written)
                 status = exporter.SkippedPages().isEmpty() ? 0 : 1;
             else if (stoppedBy != 0)
                 status = 128 + stoppedBy;
             else
-                err << "ebook: " << (error.isEmpty() ? QStringLiteral("cancelled") : error).toStdString() << "\n";
+                err << "ebook: "
+                    << EscapeForTerminal((error.isEmpty() ? QStringLiteral("cancelled") : error).toStdString(),
+                           LineBreaks::Keep, kDisplayDescriptionLength)
+                    << "\n";
             ended = true;
             loop.quit();
         });
@@ -82,7 +86,7 @@ int RunPdfExport(const std::string& outputFile, const std::string& bookFile, std
             loop.exec();
         return status;
     } catch (const Exception& error) {
-        err << "ebook: " << error.Message() << "\n";
+        err << "ebook: " << EscapeForTerminal(error.Message(), LineBreaks::Keep, kDisplayDescriptionLength) << "\n";
         return 1;
     }
 }
