@@ -144,8 +144,11 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     if (home.empty())
         context.err << "Warning: " << EscapeForTerminal(fileName) << " has no home page\n";
     // Blanks go out as %20, which the page service turns back into blanks, so the address can be
-    // pasted into a browser or given to curl as it is printed.
-    context.out << EscapeForTerminal(server.PageURL(home.empty() ? "/" : ReplaceAll(home, " ", "%20"))) << std::endl;
+    // pasted into a browser or given to curl as it is printed; it is cut only past the length
+    // of a message, not a title's, since scripts read it.
+    context.out << EscapeForTerminal(
+        server.PageURL(home.empty() ? "/" : ReplaceAll(home, " ", "%20")), LineBreaks::Blank, kDisplayDescriptionLength)
+                << std::endl;
     context.err << "Serving the " << source.KindName() << " " << EscapeForTerminal(fileName)
                 << (watch ? ", reloading open pages after every change" : "") << "; press Ctrl+C to stop." << std::endl;
 
