@@ -51,6 +51,18 @@ public:
         return &links_.emplace(page, ReadLinkListTree(DecodePageText(*bytes, true).utf8)).first->second;
     }
 
+    // The page's "next" link. The rest of what the page links is not kept, unless it already was:
+    // a chain of pages of many links each would otherwise stay in memory whole.
+    std::optional<std::string> NextHref(const std::string& page) const
+    {
+        if (const auto found = links_.find(page); found != links_.end())
+            return found->second.nextHref;
+        const auto bytes = book_.read(page);
+        if (!bytes)
+            return std::nullopt;
+        return ReadLinkListTree(DecodePageText(*bytes, true).utf8).nextHref;
+    }
+
 private:
     const TContentsBook& book_;
     std::map<std::string, LinkListTree> links_;
@@ -177,10 +189,10 @@ TContents NextChain(const TContentsBook& book, TPageLinksCache& cache)
     std::string page = book.home;
     while (entries.size() < std::min(book.pageCount, kMaxEntries) && seen.insert(LowerCaseAscii(page)).second) {
         entries.push_back({ PageTitle(book, page), page, {}, {} });
-        const LinkListTree* links = cache.Links(page);
-        if (links == nullptr || links->nextHref.empty())
+        const std::optional<std::string> nextHref = cache.NextHref(page);
+        if (!nextHref || nextHref->empty())
             break;
-        const auto next = BookPlace(book, page, links->nextHref);
+        const auto next = BookPlace(book, page, *nextHref);
         if (!next)
             break;
         page = next->page;
