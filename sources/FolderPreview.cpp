@@ -7,7 +7,6 @@
 #include "html/MarkupTokenizer.h"
 #include "html/PageKind.h"
 #include "sources/FolderNotifications.h"
-#include "sources/SafePath.h"
 #include "sources/StoredContents.h"
 
 #include <algorithm>
@@ -86,11 +85,18 @@ std::string SignatureOf(const fs::path& path)
 
 } // namespace
 
-TFolderPages::TFolderPages(fs::path folder, CommandLine line, bool reload, std::ostream& out, std::ostream& notes)
+TFolderPages::TFolderPages(
+    fs::path folder, CommandLine line, bool reload, std::ostream& out, std::ostream& notes, FolderOpening opening)
     : folder_(std::move(folder))
     , line_(std::move(line))
     , reload_(reload)
+    , opening_(opening)
 {
+    std::error_code error;
+    realFolder_ = fs::canonical(folder_, error);
+    if (error)
+        throw Exception("Cannot read folder " + folder_.string() + ": " + error.message());
+    serveOutside_ = SourceRulesFor({}, line_, opening_.use).followOutside;
     plan_ = MakePlan(out, notes);
     servedSignature_ = lastSignature_ = Signature();
 }
@@ -98,7 +104,7 @@ TFolderPages::TFolderPages(fs::path folder, CommandLine line, bool reload, std::
 std::shared_ptr<const TFolderPages::Plan> TFolderPages::MakePlan(std::ostream& out, std::ostream& notes) const
 {
     auto plan = std::make_shared<Plan>();
-    plan->book = PlanFolderBook(folder_, line_, {}, out, notes);
+    plan->book = PlanFolderBook(folder_, line_, {}, out, notes, opening_);
     for (std::size_t i = 0; i < plan->book.files.size(); ++i)
         plan->firstByFoldedName.emplace(FoldedBookText(plan->book.files[i].pageName), i);
     return plan;
@@ -113,7 +119,7 @@ std::string TFolderPages::Signature() const
             const std::lock_guard lock(mutex_);
             return plan_;
         }();
-        const SourceRules rules = SourceRulesFor(plan->book.settings, line_);
+        const SourceRules rules = SourceRulesFor(plan->book.settings, line_, opening_.use);
         for (const SourceFile& file : CollectSourceFiles(folder_, rules, ignored)) {
             // A book built into the folder is its output, not a change to it.
             if (FoldedBookText(file.pageName).ends_with(".ebook"))
@@ -148,10 +154,12 @@ TPageLookup TFolderPages::Lookup(std::string_view name)
         return {};
     const uint64_t generation = Generation();
     const SourceFile& file = plan->book.files[found->second];
-    if (!serveOutside_ && !file.path.empty() && (file.outside || !StaysInside(folder_, file.path)))
+    const bool inside = !serveOutside_;
+    if (inside && file.outside)
         return {};
     try {
-        std::string bytes = plan->book.PageBytes(found->second);
+        std::string bytes
+            = inside ? plan->book.PageBytesWithin(found->second, realFolder_) : plan->book.PageBytes(found->second);
         const std::string& pageName = plan->book.files[found->second].pageName;
         if (reload_ && IsMarkupPage(pageName))
             bytes = WithReloadHook(std::move(bytes), generation, PageKindOf(pageName) == PageKind::Xhtml);

@@ -32,8 +32,11 @@ std::string ReloadHook(uint64_t generation);
 // reloads the page when the generation moved on. Nothing is written into the folder.
 class TFolderPages : public TBookSource {
 public:
-    // Plans the book once; raises what PlanFolderBook raises.
-    TFolderPages(std::filesystem::path folder, CommandLine line, bool reload, std::ostream& out, std::ostream& notes);
+    // Plans the book once; raises what PlanFolderBook raises. Read in place, links that lead outside
+    // the folder are refused unless the line says --follow-outside; opened as a build reads it,
+    // they are followed unless it says --no-follow-outside.
+    TFolderPages(std::filesystem::path folder, CommandLine line, bool reload, std::ostream& out, std::ostream& notes,
+        FolderOpening opening = { EFolderUse::Read, nullptr });
 
     TPageLookup Lookup(std::string_view name) override;
     std::vector<std::string> PageNames() const override;
@@ -48,9 +51,9 @@ public:
     uint64_t Generation() const;
     const std::filesystem::path& Folder() const { return folder_; }
 
-    // Whether files reached through links that lead outside the folder are served (the default).
-    // When not, a file whose real path lies outside the folder at the time it is asked for is not
-    // found, whatever the plan said.
+    // Whether files reached through links that lead outside the folder are served (as the rules
+    // above say by default). When not, a file whose real path, as it is opened, lies outside the
+    // folder's real path when it was opened is not found, whatever the plan said.
     void ServeOutsideFiles(bool serve) { serveOutside_ = serve; }
 
     // Looks at the folder once: when what a build would pack (names, sizes, modification times,
@@ -71,6 +74,9 @@ private:
     const std::filesystem::path folder_;
     const CommandLine line_;
     const bool reload_;
+    const FolderOpening opening_;
+    // The folder's real path when it was opened: a folder swapped for a link later does not move it.
+    std::filesystem::path realFolder_;
     std::atomic<bool> serveOutside_ { true };
     mutable std::mutex mutex_;
     std::shared_ptr<const Plan> plan_;
