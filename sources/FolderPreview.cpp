@@ -6,7 +6,6 @@
 #include "html/Blanks.h"
 #include "html/MarkupTokenizer.h"
 #include "html/PageKind.h"
-#include "sources/FolderNotifications.h"
 #include "sources/StoredContents.h"
 
 #include <algorithm>
@@ -252,9 +251,10 @@ bool TFolderPages::CheckForChanges(std::ostream& notes)
     return true;
 }
 
-TFolderWatch::TFolderWatch(TFolderPages& pages, std::ostream& notes)
+TFolderWatch::TFolderWatch(TFolderPages& pages, std::ostream& notes, TAddWatch addWatch)
     : pages_(pages)
     , notes_(notes)
+    , addWatch_(addWatch)
     , thread_([this] { Run(); })
 {
 }
@@ -262,29 +262,38 @@ TFolderWatch::TFolderWatch(TFolderPages& pages, std::ostream& notes)
 void TFolderWatch::Run()
 {
     using namespace std::chrono_literals;
-    TFolderNotifications notifications(pages_.Folder());
+    using Clock = std::chrono::steady_clock;
+    TFolderNotifications notifications(pages_.Folder(), notes_, addWatch_);
     // Looks still owed after the last change: a change is taken once two looks agree on it.
     int looksOwed = 0;
+    // Without notifications every look walks the whole tree: they are spaced by what it costs.
+    Clock::duration pollEvery = 2s;
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         lock.unlock();
         bool look = true;
+        Clock::duration pause = 250ms;
         if (notifications.Watching() && looksOwed == 0) {
             // Nothing happens here while nothing changes; the wake-ups only notice the stop.
             look = notifications.Wait(250ms);
             if (look)
                 looksOwed = 3;
-        } else {
+        } else if (notifications.Watching()) {
             if (notifications.Wait(0ms))
                 looksOwed = 3;
+        } else {
+            notifications.Wait(0ms); // takes what a partial watch still tells
+            pause = pollEvery;
         }
         lock.lock();
-        if (!look || stop_.wait_for(lock, 250ms, [this] { return stopping_; }))
+        if (!look || stop_.wait_for(lock, pause, [this] { return stopping_; }))
             continue;
         lock.unlock();
-        // Folders made by the change are watched from then on.
+        const Clock::time_point started = Clock::now();
         const bool changed = pages_.CheckForChanges(notes_);
+        pollEvery = std::max<Clock::duration>(2s, 20 * (Clock::now() - started));
         const bool burstOver = looksOwed > 0 && --looksOwed == 0;
+        // Folders made by the change are watched from then on.
         if (changed || burstOver)
             notifications.WatchFolders();
         lock.lock();

@@ -3,6 +3,7 @@
 #include "common/CommandLine.h"
 #include "sources/BookSource.h"
 #include "sources/FolderBook.h"
+#include "sources/FolderNotifications.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -87,11 +88,13 @@ private:
 
 // Calls CheckForChanges on a thread of its own until destroyed: after the kernel tells of a change
 // below the folder (inotify), a quarter of a second apart until the change has settled; where
-// notifications cannot be had (no inotify, the system's watches used up), every quarter of a
-// second.
+// notifications cannot be had (no inotify, the user's watches used up: said once on `notes`),
+// every 2 seconds, or twenty times as long as the last look took, so that looking at a large tree
+// costs at most a twentieth of a processor.
 class TFolderWatch {
 public:
-    TFolderWatch(TFolderPages& pages, std::ostream& notes);
+    // `addWatch` stands in for inotify_add_watch (tests make it fail); null for the system's.
+    TFolderWatch(TFolderPages& pages, std::ostream& notes, TAddWatch addWatch = nullptr);
     ~TFolderWatch();
     TFolderWatch(const TFolderWatch&) = delete;
     TFolderWatch& operator=(const TFolderWatch&) = delete;
@@ -101,6 +104,7 @@ private:
 
     TFolderPages& pages_;
     std::ostream& notes_;
+    const TAddWatch addWatch_;
     std::mutex mutex_;
     std::condition_variable stop_;
     bool stopping_ = false;

@@ -1,4 +1,5 @@
 #include "common/Exception.h"
+#include "sources/FolderNotifications.h"
 #include "sources/FolderPreview.h"
 #include "sources/OpenSource.h"
 #include "sources/RegularFile.h"
@@ -6,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <sstream>
+#include <sys/inotify.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -25,6 +29,16 @@ std::size_t Count(const std::string& text, const std::string& part)
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++count;
     return count;
+}
+
+// The user's watches run out after the first folder.
+int g_watchesAdded = 0;
+int WatchesRunOutAfterOne(int fd, const char* path, uint32_t mask)
+{
+    if (g_watchesAdded++ == 0)
+        return ::inotify_add_watch(fd, path, mask);
+    errno = ENOSPC;
+    return -1;
 }
 
 } // namespace
@@ -104,4 +118,44 @@ TEST(FolderBounds, ALinkPutInAFilesOrFoldersPlaceAfterTheFolderWasOpenedIsRefuse
     EXPECT_EQ(ReadRegularFileWithin(site / "here/here/inner/a.txt", real, 100), "inner");
     EXPECT_THROW(ReadRegularFileWithin(site / "here/sub/page.html", real, 100), Exception);
     EXPECT_THROW(ReadRegularFileWithin(site / "inner/../../etc/shadow", real, 100), Exception);
+}
+
+TEST(FolderBounds, WhenTheWatchesRunOutThatIsSaidOnceTheyAreGivenBackAndChangesAreStillSeenByLooking)
+{
+    TScratchFolder temp;
+    const fs::path site = temp / "site";
+    Write(site / "index.html", "<p>home</p>");
+    Write(site / "a/one.html", "<p>one</p>");
+    Write(site / "b/two.html", "<p>two</p>");
+
+    std::ostringstream said;
+    g_watchesAdded = 0;
+    {
+        TFolderNotifications notifications(site, said, &WatchesRunOutAfterOne);
+        EXPECT_FALSE(notifications.Watching());
+        notifications.WatchFolders();
+        EXPECT_FALSE(notifications.Wait(std::chrono::milliseconds(0))) << "the watch taken was given back";
+    }
+    EXPECT_EQ(g_watchesAdded, 2) << "no watch asked for once they ran out, not even by a later look";
+    EXPECT_EQ(Count(said.str(), "inotify watches ran out"), 1u) << said.str();
+    EXPECT_NE(said.str().find("sysctl fs.inotify.max_user_watches="), std::string::npos) << said.str();
+    if (InotifyWatchLimit() > 0) {
+        EXPECT_NE(said.str().find("fs.inotify.max_user_watches is " + std::to_string(InotifyWatchLimit())),
+            std::string::npos);
+    }
+
+    std::ostringstream out;
+    std::ostringstream notes;
+    g_watchesAdded = 0;
+    TFolderPages pages(site, CommandLine({}, {}), false, out, out);
+    {
+        TFolderWatch watch(pages, notes, &WatchesRunOutAfterOne);
+        Write(site / "b/new.html", "<p>new</p>");
+        // Looks every 2 seconds; a change is taken once two looks agree on it.
+        for (int i = 0; i < 600 && pages.Generation() == 1; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(pages.Generation(), 2u) << notes.str();
+    EXPECT_TRUE(pages.Lookup("/b/new.html").bytes);
+    EXPECT_EQ(Count(notes.str(), "inotify watches ran out"), 1u) << notes.str();
 }
