@@ -103,7 +103,17 @@ TFolderPages::TFolderPages(
 std::shared_ptr<const TFolderPages::Plan> TFolderPages::MakePlan(std::ostream& out, std::ostream& notes) const
 {
     auto plan = std::make_shared<Plan>();
-    plan->book = PlanFolderBook(folder_, line_, {}, out, notes, opening_);
+    // Every plan names the links it refuses; each is told once, not again at every reload.
+    std::ostringstream refused;
+    FolderOpening opening = opening_;
+    opening.refusals = &refused;
+    plan->book = PlanFolderBook(folder_, line_, {}, out, notes, opening);
+    std::ostream& told = opening_.refusals != nullptr ? *opening_.refusals : notes;
+    std::istringstream lines(refused.str());
+    for (std::string line; std::getline(lines, line);) {
+        if (refusalsTold_.insert(line).second)
+            told << line << "\n";
+    }
     for (std::size_t i = 0; i < plan->book.files.size(); ++i)
         plan->firstByFoldedName.emplace(FoldedBookText(plan->book.files[i].pageName), i);
     return plan;

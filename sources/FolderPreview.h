@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
+#include <set>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -79,6 +80,8 @@ private:
     // The folder's real path when it was opened: a folder swapped for a link later does not move it.
     std::filesystem::path realFolder_;
     std::atomic<bool> serveOutside_ { true };
+    // Links refused so far, each named once (plans are made one at a time).
+    mutable std::set<std::string> refusalsTold_;
     mutable std::mutex mutex_;
     std::shared_ptr<const Plan> plan_;
     std::atomic<uint64_t> generation_ { 1 };

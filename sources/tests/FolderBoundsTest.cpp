@@ -69,7 +69,7 @@ TEST(FolderBounds, AFolderOpenedToReadNeverReadsThroughALinkOutsideIt)
     EXPECT_FALSE(served.Lookup("/host.txt").stored);
     EXPECT_EQ(Count(notes.str(),
                   "host.txt -> " + (temp / "etc/hostname").string()
-                      + ": outside the folder, not read (--follow-outside reads it)"),
+                      + ": outside the folder, not read (serve --follow-outside reads it)"),
         1u)
         << notes.str();
     EXPECT_EQ(Count(notes.str(), "s/ -> " + (temp / "etc").string() + ": outside the folder, not read"), 1u);

@@ -368,6 +368,7 @@ TEST_F(ServeCommandTest, AServedFolderAnswersNothingOutsideItUnlessToldEvenAfter
         const std::string errors = serve.Errors();
         const std::string named = "s/ -> " + (temp_ / "etc").string() + ": outside the folder, not read";
         EXPECT_NE(errors.find(named), std::string::npos) << errors;
+        EXPECT_EQ(errors.find(named), errors.rfind(named)) << "named once, not again when planned anew: " << errors;
         EXPECT_NE(
             errors.find("sub/ -> " + (temp_ / "etc").string() + ": outside the folder, not read"), std::string::npos)
             << errors;
