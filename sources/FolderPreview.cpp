@@ -301,7 +301,8 @@ void TFolderWatch::Run()
         lock.unlock();
         const Clock::time_point started = Clock::now();
         const bool changed = pages_.CheckForChanges(notes_);
-        pollEvery = std::max<Clock::duration>(2s, 20 * (Clock::now() - started));
+        const Clock::duration cost = Clock::now() - started;
+        pollEvery = std::max<Clock::duration>(2s, (pages_.ChangeUnsettled() ? 5 : 20) * cost);
         const bool burstOver = looksOwed > 0 && --looksOwed == 0;
         // Folders made by the change are watched from then on.
         if (changed || burstOver)

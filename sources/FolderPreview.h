@@ -64,6 +64,9 @@ public:
     // moves the generation on. Returns whether it did. A plan that fails (book.json half-written) keeps the pages
     // served so far.
     bool CheckForChanges(std::ostream& notes);
+    // Whether the last look saw the folder differ from what is served, a change not yet taken
+    // because it had not settled. Asked by whoever calls CheckForChanges, on the same thread.
+    bool ChangeUnsettled() const { return lastSignature_ != servedSignature_; }
 
 private:
     struct Plan {
@@ -93,7 +96,8 @@ private:
 // below the folder (inotify), a quarter of a second apart until the change has settled; where
 // notifications cannot be had (no inotify, the user's watches used up: said once on `notes`),
 // every 2 seconds, or twenty times as long as the last look took, so that looking at a large tree
-// costs at most a twentieth of a processor.
+// costs at most a twentieth of a processor while nothing changes; a change seen is confirmed by a
+// look 2 seconds (or five looks' time) later.
 class TFolderWatch {
 public:
     // `addWatch` stands in for inotify_add_watch (tests make it fail); null for the system's.
