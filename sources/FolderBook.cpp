@@ -141,19 +141,28 @@ std::string FolderBook::PageBytes(std::size_t index) const
     return ReadRegularFile(file.path, static_cast<uint64_t>(kMaxPageSize));
 }
 
-SourceRules SourceRulesFor(const BuildSettings& settings, const CommandLine& line)
+std::string FolderBook::PageBytesWithin(std::size_t index, const fs::path& realFolder) const
+{
+    const SourceFile& file = files.at(index);
+    if (file.path.empty())
+        return written.at(file.pageName);
+    return ReadRegularFileWithin(file.path, realFolder, static_cast<uint64_t>(kMaxPageSize));
+}
+
+SourceRules SourceRulesFor(const BuildSettings& settings, const CommandLine& line, EFolderUse use)
 {
     SourceRules rules;
     rules.excludes = settings.excludes;
     for (const std::string& pattern : line.Values("--exclude"))
         rules.excludes.push_back(pattern);
     rules.includeHidden = line.Has("--include-hidden");
-    rules.followOutside = !line.Has("--no-follow-outside");
+    rules.use = use;
+    rules.followOutside = use == EFolderUse::Build ? !line.Has("--no-follow-outside") : line.Has("--follow-outside");
     return rules;
 }
 
 FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const std::vector<fs::path>& skip,
-    std::ostream& out, std::ostream& notes)
+    std::ostream& out, std::ostream& notes, const FolderOpening& opening)
 {
     FolderBook book;
     std::optional<TContents> navigation;
@@ -164,8 +173,9 @@ FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const
         ApplySettingsFile(settingsFile.string(), settings);
     ApplySettingOptions(line, settings);
 
-    SourceRules rules = SourceRulesFor(settings, line);
+    SourceRules rules = SourceRulesFor(settings, line, opening.use);
     rules.skip = skip;
+    rules.refusals = opening.refusals;
     book.files = CollectSourceFiles(source, rules, notes);
     // An unpacked EPUB opens on a contents page written from its navigation, as the EPUB would.
     if (!settings.home && !HasConventionalHomePage(book.files)) {

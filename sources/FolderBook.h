@@ -21,6 +21,17 @@ struct FolderBook {
 
     // The bytes of the page at the index. Raises Exception naming the file when it cannot be read.
     std::string PageBytes(std::size_t index) const;
+    // The same, read only when the file's real path at the moment it is opened lies below
+    // `realFolder` (a real path itself): a link put in a file's or folder's place after the plan
+    // was made is refused, not followed.
+    std::string PageBytesWithin(std::size_t index, const std::filesystem::path& realFolder) const;
+};
+
+// What the folder is opened for, and where links refused for leading outside are named (`notes`
+// when not set).
+struct FolderOpening {
+    EFolderUse use = EFolderUse::Build;
+    std::ostream* refusals = nullptr;
 };
 
 // Applies book.json and the setting options of the line (--exclude and --include-hidden too,
@@ -28,8 +39,10 @@ struct FolderBook {
 // page, the title, and for an unpacked EPUB a contents page. What it chose goes to `out`; files
 // left out and warnings go to `notes`. `skip` lists files never packed (the book being written).
 FolderBook PlanFolderBook(const std::filesystem::path& source, const CommandLine& line,
-    const std::vector<std::filesystem::path>& skip, std::ostream& out, std::ostream& notes);
+    const std::vector<std::filesystem::path>& skip, std::ostream& out, std::ostream& notes,
+    const FolderOpening& opening = {});
 
 // Which files of the folder are pages: the settings' and the line's --exclude patterns, and
-// --include-hidden.
-SourceRules SourceRulesFor(const BuildSettings& settings, const CommandLine& line);
+// --include-hidden; links outside followed for a build unless --no-follow-outside, for reading
+// only with --follow-outside.
+SourceRules SourceRulesFor(const BuildSettings& settings, const CommandLine& line, EFolderUse use = EFolderUse::Build);

@@ -1,6 +1,10 @@
 #include "sources/FolderNotifications.h"
 
+#include "common/DisplayText.h"
+
+#include <algorithm>
 #include <cerrno>
+#include <fstream>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -17,8 +21,17 @@ constexpr int kDeepestFolder = 64;
 
 } // namespace
 
-TFolderNotifications::TFolderNotifications(fs::path folder)
+uint64_t InotifyWatchLimit()
+{
+    std::ifstream limit("/proc/sys/fs/inotify/max_user_watches");
+    uint64_t watches = 0;
+    return limit >> watches ? watches : 0;
+}
+
+TFolderNotifications::TFolderNotifications(fs::path folder, std::ostream& notes, TAddWatch addWatch)
     : folder_(std::move(folder))
+    , notes_(notes)
+    , addWatch_(addWatch != nullptr ? addWatch : &::inotify_add_watch)
     , fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
 {
     WatchFolders();
@@ -36,6 +49,10 @@ void TFolderNotifications::WatchFolders()
         return;
     complete_ = true;
     Watch(folder_, 0);
+    if (exhausted_) {
+        GiveUp();
+        return;
+    }
     std::error_code error;
     if (rootWatch_ >= 0 && !fs::is_directory(folder_, error))
         rootWatch_ = -1;
@@ -45,9 +62,13 @@ void TFolderNotifications::Watch(const fs::path& folder, int depth)
 {
     if (depth > kDeepestFolder)
         return;
-    const int watch = ::inotify_add_watch(fd_, folder.c_str(), kChanges | IN_ONLYDIR);
+    if (exhausted_)
+        return;
+    const int watch = addWatch_(fd_, folder.c_str(), kChanges | IN_ONLYDIR);
     if (watch < 0) {
         // A folder removed meanwhile is no loss; the limit of watches is.
+        if (errno == ENOSPC)
+            exhausted_ = true;
         if (errno == ENOSPC || errno == ENOMEM)
             complete_ = false;
         return;
@@ -64,6 +85,24 @@ void TFolderNotifications::Watch(const fs::path& folder, int depth)
         if (it->is_directory(ignored))
             Watch(it->path(), depth + 1);
     }
+}
+
+void TFolderNotifications::GiveUp()
+{
+    // Closing the descriptor gives every watch back at once.
+    ::close(fd_);
+    fd_ = -1;
+    complete_ = false;
+    rootWatch_ = -1;
+    const std::size_t taken = watches_.size();
+    watches_.clear();
+    const uint64_t limit = InotifyWatchLimit();
+    notes_ << "Cannot watch every folder below " << EscapeForTerminal(folder_.string())
+           << ": the user's inotify watches ran out after " << taken << " (fs.inotify.max_user_watches is "
+           << (limit > 0 ? std::to_string(limit) : std::string("unknown"))
+           << "). Released them; looking for changes at most every 2 seconds instead. To be told of changes, "
+              "raise the limit: sysctl fs.inotify.max_user_watches="
+           << std::max<uint64_t>(limit * 2, 524288) << std::endl;
 }
 
 bool TFolderNotifications::Wait(std::chrono::milliseconds timeout)

@@ -6,8 +6,6 @@
 #include "html/Blanks.h"
 #include "html/MarkupTokenizer.h"
 #include "html/PageKind.h"
-#include "sources/FolderNotifications.h"
-#include "sources/SafePath.h"
 #include "sources/StoredContents.h"
 
 #include <algorithm>
@@ -86,11 +84,18 @@ std::string SignatureOf(const fs::path& path)
 
 } // namespace
 
-TFolderPages::TFolderPages(fs::path folder, CommandLine line, bool reload, std::ostream& out, std::ostream& notes)
+TFolderPages::TFolderPages(
+    fs::path folder, CommandLine line, bool reload, std::ostream& out, std::ostream& notes, FolderOpening opening)
     : folder_(std::move(folder))
     , line_(std::move(line))
     , reload_(reload)
+    , opening_(opening)
 {
+    std::error_code error;
+    realFolder_ = fs::canonical(folder_, error);
+    if (error)
+        throw Exception("Cannot read folder " + folder_.string() + ": " + error.message());
+    serveOutside_ = SourceRulesFor({}, line_, opening_.use).followOutside;
     plan_ = MakePlan(out, notes);
     servedSignature_ = lastSignature_ = Signature();
 }
@@ -98,7 +103,17 @@ TFolderPages::TFolderPages(fs::path folder, CommandLine line, bool reload, std::
 std::shared_ptr<const TFolderPages::Plan> TFolderPages::MakePlan(std::ostream& out, std::ostream& notes) const
 {
     auto plan = std::make_shared<Plan>();
-    plan->book = PlanFolderBook(folder_, line_, {}, out, notes);
+    // Every plan names the links it refuses; each is told once, not again at every reload.
+    std::ostringstream refused;
+    FolderOpening opening = opening_;
+    opening.refusals = &refused;
+    plan->book = PlanFolderBook(folder_, line_, {}, out, notes, opening);
+    std::ostream& told = opening_.refusals != nullptr ? *opening_.refusals : notes;
+    std::istringstream lines(refused.str());
+    for (std::string line; std::getline(lines, line);) {
+        if (refusalsTold_.insert(line).second)
+            told << line << "\n";
+    }
     for (std::size_t i = 0; i < plan->book.files.size(); ++i)
         plan->firstByFoldedName.emplace(FoldedBookText(plan->book.files[i].pageName), i);
     return plan;
@@ -113,7 +128,7 @@ std::string TFolderPages::Signature() const
             const std::lock_guard lock(mutex_);
             return plan_;
         }();
-        const SourceRules rules = SourceRulesFor(plan->book.settings, line_);
+        const SourceRules rules = SourceRulesFor(plan->book.settings, line_, opening_.use);
         for (const SourceFile& file : CollectSourceFiles(folder_, rules, ignored)) {
             // A book built into the folder is its output, not a change to it.
             if (FoldedBookText(file.pageName).ends_with(".ebook"))
@@ -148,10 +163,12 @@ TPageLookup TFolderPages::Lookup(std::string_view name)
         return {};
     const uint64_t generation = Generation();
     const SourceFile& file = plan->book.files[found->second];
-    if (!serveOutside_ && !file.path.empty() && (file.outside || !StaysInside(folder_, file.path)))
+    const bool inside = !serveOutside_;
+    if (inside && file.outside)
         return {};
     try {
-        std::string bytes = plan->book.PageBytes(found->second);
+        std::string bytes
+            = inside ? plan->book.PageBytesWithin(found->second, realFolder_) : plan->book.PageBytes(found->second);
         const std::string& pageName = plan->book.files[found->second].pageName;
         if (reload_ && IsMarkupPage(pageName))
             bytes = WithReloadHook(std::move(bytes), generation, PageKindOf(pageName) == PageKind::Xhtml);
@@ -244,9 +261,10 @@ bool TFolderPages::CheckForChanges(std::ostream& notes)
     return true;
 }
 
-TFolderWatch::TFolderWatch(TFolderPages& pages, std::ostream& notes)
+TFolderWatch::TFolderWatch(TFolderPages& pages, std::ostream& notes, TAddWatch addWatch)
     : pages_(pages)
     , notes_(notes)
+    , addWatch_(addWatch)
     , thread_([this] { Run(); })
 {
 }
@@ -254,29 +272,39 @@ TFolderWatch::TFolderWatch(TFolderPages& pages, std::ostream& notes)
 void TFolderWatch::Run()
 {
     using namespace std::chrono_literals;
-    TFolderNotifications notifications(pages_.Folder());
+    using Clock = std::chrono::steady_clock;
+    TFolderNotifications notifications(pages_.Folder(), notes_, addWatch_);
     // Looks still owed after the last change: a change is taken once two looks agree on it.
     int looksOwed = 0;
+    // Without notifications every look walks the whole tree: they are spaced by what it costs.
+    Clock::duration pollEvery = 2s;
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         lock.unlock();
         bool look = true;
+        Clock::duration pause = 250ms;
         if (notifications.Watching() && looksOwed == 0) {
             // Nothing happens here while nothing changes; the wake-ups only notice the stop.
             look = notifications.Wait(250ms);
             if (look)
                 looksOwed = 3;
-        } else {
+        } else if (notifications.Watching()) {
             if (notifications.Wait(0ms))
                 looksOwed = 3;
+        } else {
+            notifications.Wait(0ms); // takes what a partial watch still tells
+            pause = pollEvery;
         }
         lock.lock();
-        if (!look || stop_.wait_for(lock, 250ms, [this] { return stopping_; }))
+        if (!look || stop_.wait_for(lock, pause, [this] { return stopping_; }))
             continue;
         lock.unlock();
-        // Folders made by the change are watched from then on.
+        const Clock::time_point started = Clock::now();
         const bool changed = pages_.CheckForChanges(notes_);
+        const Clock::duration cost = Clock::now() - started;
+        pollEvery = std::max<Clock::duration>(2s, (pages_.ChangeUnsettled() ? 5 : 20) * cost);
         const bool burstOver = looksOwed > 0 && --looksOwed == 0;
+        // Folders made by the change are watched from then on.
         if (changed || burstOver)
             notifications.WatchFolders();
         lock.lock();

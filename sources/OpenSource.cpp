@@ -11,6 +11,7 @@
 #include "sources/ZimSource.h"
 
 #include <filesystem>
+#include <iostream>
 #include <ostream>
 
 namespace {
@@ -34,11 +35,12 @@ struct TQuietStream {
     std::ostream quiet { nullptr };
 };
 
-// A folder read as a book made from it would be.
+// A folder read as a book made from it would be, never through a link that leads outside it (a
+// folder opened to read may be anyone's download); such links are named on standard error.
 class TFolderSource : private TQuietStream, public TFolderPages {
 public:
     explicit TFolderSource(const std::string& folder)
-        : TFolderPages(folder, CommandLine({}, {}), false, quiet, quiet)
+        : TFolderPages(folder, CommandLine({}, {}), false, quiet, quiet, { EFolderUse::Read, &std::cerr })
     {
     }
 };

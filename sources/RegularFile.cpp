@@ -32,15 +32,54 @@ private:
     int fd_;
 };
 
+int OpenForReading(const std::string& name)
+{
+    const int fd = RetryOnInterrupt([&] { return ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); });
+    if (fd < 0)
+        throw Exception("Cannot read " + name + ": " + std::strerror(errno));
+    return fd;
+}
+
+// What the system says the descriptor names now, every link resolved; empty when it cannot say.
+std::filesystem::path RealPathOf(int fd)
+{
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error);
+    return error ? std::filesystem::path() : real;
+}
+
+bool LiesBelow(const std::filesystem::path& folder, const std::filesystem::path& path)
+{
+    const auto [folderEnd, pathAt] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    return !folder.empty() && folderEnd == folder.end() && pathAt != path.end();
+}
+
+std::string ReadOpenFile(const TOpenFile& file, const std::string& name, uint64_t maxBytes);
+
 } // namespace
 
 std::string ReadRegularFile(const std::filesystem::path& path, uint64_t maxBytes)
 {
     const std::string name = path.string();
-    const TOpenFile file(
-        RetryOnInterrupt([&] { return ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); }));
-    if (file.Fd() < 0)
-        throw Exception("Cannot read " + name + ": " + std::strerror(errno));
+    const TOpenFile file(OpenForReading(name));
+    return ReadOpenFile(file, name, maxBytes);
+}
+
+std::string ReadRegularFileWithin(
+    const std::filesystem::path& path, const std::filesystem::path& realFolder, uint64_t maxBytes)
+{
+    const std::string name = path.string();
+    const TOpenFile file(OpenForReading(name));
+    // Asked of the open descriptor, so no link swapped in after this check can matter.
+    if (!LiesBelow(realFolder, RealPathOf(file.Fd())))
+        throw Exception("Refusing " + name + ": it lies outside " + realFolder.string());
+    return ReadOpenFile(file, name, maxBytes);
+}
+
+namespace {
+
+std::string ReadOpenFile(const TOpenFile& file, const std::string& name, uint64_t maxBytes)
+{
     struct stat status { };
     if (::fstat(file.Fd(), &status) != 0)
         throw Exception("Cannot read " + name + ": " + std::strerror(errno));
@@ -72,3 +111,5 @@ std::string ReadRegularFile(const std::filesystem::path& path, uint64_t maxBytes
     content.resize(got);
     return content;
 }
+
+} // namespace

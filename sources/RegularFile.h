@@ -9,3 +9,9 @@
 // file; a file that grows past maxBytes while it is read is refused, not cut. Raises Exception
 // naming the file otherwise.
 std::string ReadRegularFile(const std::filesystem::path& path, uint64_t maxBytes);
+
+// The same, read only when the opened file's real path (as the system names the open descriptor)
+// lies below `realFolder`, itself a real path: whatever links led there, or were put in the path's
+// place meanwhile, a file outside is refused. Raises Exception naming the file otherwise.
+std::string ReadRegularFileWithin(
+    const std::filesystem::path& path, const std::filesystem::path& realFolder, uint64_t maxBytes);

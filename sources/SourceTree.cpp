@@ -90,6 +90,8 @@ public:
     std::vector<SourceFile> files;
     // What was left out and why, each line starting with the path, to be told in path order.
     std::vector<std::pair<std::string, std::string>> notes;
+    // Links refused for leading outside, told on the rules' own stream.
+    std::vector<std::pair<std::string, std::string>> refusals;
 
 private:
     void Scan(const fs::path& folder, const std::string& relativeFolder, bool outside)
@@ -123,10 +125,14 @@ private:
         outside = true;
         const std::string shown = relative + (isFolder ? "/" : "") + " -> " + target.string();
         if (!rules_.followOutside) {
-            Note(relative, shown + ": outside the folder, left out (--no-follow-outside)");
+            if (rules_.use == EFolderUse::Build)
+                Note(relative, shown + ": outside the folder, left out (--no-follow-outside)");
+            else
+                Refuse(relative, shown + ": outside the folder, not read (serve --follow-outside reads it)");
             return false;
         }
-        Note(relative, shown + ": outside the folder, packed");
+        Note(relative,
+            shown + (rules_.use == EFolderUse::Build ? ": outside the folder, packed" : ": outside the folder, read"));
         return true;
     }
 
@@ -183,6 +189,10 @@ private:
     }
 
     void Note(const std::string& relative, std::string text) { notes.emplace_back(relative, std::move(text)); }
+    void Refuse(const std::string& relative, std::string text)
+    {
+        (rules_.refusals != nullptr ? refusals : notes).emplace_back(relative, std::move(text));
+    }
 
     const SourceRules& rules_;
     fs::path root_;
@@ -214,6 +224,9 @@ std::vector<SourceFile> CollectSourceFiles(const fs::path& folder, const SourceR
     std::sort(scan.notes.begin(), scan.notes.end());
     for (const auto& [relative, text] : scan.notes)
         notes << EscapeForTerminal(text) << "\n";
+    std::sort(scan.refusals.begin(), scan.refusals.end());
+    for (const auto& [relative, text] : scan.refusals)
+        *rules.refusals << EscapeForTerminal(text) << "\n";
     std::vector<SourceFile>& files = scan.files;
     std::sort(
         files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) { return a.pageName < b.pageName; });

@@ -15,6 +15,12 @@ struct SourceFile {
     bool outside = false;
 };
 
+// What a folder is opened for. A build follows links that lead outside the folder (an author's
+// tree may link shared assets); a folder read in place (the viewer, `serve`, the commands that read
+// a folder as a book) is as often a reader's download, so there such links are refused unless the
+// reader asks for them (--follow-outside).
+enum class EFolderUse { Build, Read };
+
 // Which files of a source folder become pages.
 struct SourceRules {
     // Glob patterns (fnmatch): one without "/" matches a file's or folder's own name at any depth,
@@ -26,6 +32,12 @@ struct SourceRules {
     std::vector<std::filesystem::path> skip;
     // Links that lead outside the folder are followed (and named) unless this is cleared.
     bool followOutside = true;
+    // How a link left out for leading outside is named: as --no-follow-outside leaves it out of a
+    // build, or as refused by a reader.
+    EFolderUse use = EFolderUse::Build;
+    // Where links left out for leading outside are named instead of `notes`, when set (a reader
+    // that keeps its notes quiet still names them on standard error).
+    std::ostream* refusals = nullptr;
 };
 
 // Every regular file below the folder except the top-level book.json, hidden files and folders,

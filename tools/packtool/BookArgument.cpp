@@ -6,16 +6,17 @@
 #include "sources/SourceKind.h"
 
 #include <filesystem>
+#include <iostream>
 
 namespace {
 
 bool HasFolderOptions(const CommandLine& line)
 {
     return line.Has("--exclude") || line.Has("--include-hidden") || line.Has("--no-follow-outside")
-        || line.Has("--watch");
+        || line.Has("--follow-outside") || line.Has("--watch");
 }
 
-TSourceArgument Open(const std::string& path, const CommandLine& line, const TFolderServing* serving)
+TSourceArgument Open(const std::string& path, const CommandLine& line, const TFolderServing* serving, EFolderUse use)
 {
     std::error_code error;
     if (!std::filesystem::exists(path, error))
@@ -28,15 +29,20 @@ TSourceArgument Open(const std::string& path, const CommandLine& line, const TFo
     TSourceArgument opened;
     if (*kind != ESourceKind::Folder) {
         if (HasFolderOptions(line))
-            throw EUsageError(
-                "--exclude, --include-hidden, --no-follow-outside and --watch apply to a folder, not to " + path);
+            throw EUsageError("--exclude, --include-hidden, --follow-outside, --no-follow-outside and --watch apply to "
+                              "a folder, not to "
+                + path);
         opened.source = OpenBookSource(path, *kind);
         return opened;
     }
     std::ostream quiet(nullptr);
     std::ostream& notes = serving != nullptr ? serving->notes : quiet;
-    auto pages = std::make_unique<TFolderPages>(path, line, serving != nullptr && serving->watch, notes, notes);
-    pages->ServeOutsideFiles(serving == nullptr || !serving->insideOnly);
+    // Quiet commands still name the links they refuse.
+    const FolderOpening opening { use, serving != nullptr ? nullptr : &std::cerr };
+    auto pages
+        = std::make_unique<TFolderPages>(path, line, serving != nullptr && serving->watch, notes, notes, opening);
+    if (serving != nullptr && serving->insideOnly)
+        pages->ServeOutsideFiles(false);
     if (serving != nullptr && serving->watch)
         opened.watch = std::make_unique<TFolderWatch>(*pages, serving->notes);
     opened.source = std::move(pages);
@@ -45,14 +51,14 @@ TSourceArgument Open(const std::string& path, const CommandLine& line, const TFo
 
 } // namespace
 
-TSourceArgument OpenSourceArgument(const std::string& path, const CommandLine& line)
+TSourceArgument OpenSourceArgument(const std::string& path, const CommandLine& line, EFolderUse use)
 {
-    return Open(path, line, nullptr);
+    return Open(path, line, nullptr, use);
 }
 
 TSourceArgument OpenSourceArgument(const std::string& path, const CommandLine& line, const TFolderServing& serving)
 {
-    return Open(path, line, &serving);
+    return Open(path, line, &serving, EFolderUse::Read);
 }
 
 void RaiseNotABookHint(const std::string& fileName)

@@ -9,7 +9,7 @@
 #include <string>
 
 // How `serve` reads a folder beyond what the line's --exclude, --include-hidden and
-// --no-follow-outside say.
+// --follow-outside say.
 struct TFolderServing {
     bool watch = false; // open HTML pages reload themselves after every change (--watch)
     bool insideOnly = false; // a file reached through a link that leads outside the folder is not served
@@ -24,12 +24,14 @@ struct TSourceArgument {
 
 // Opens the operand as a source of its kind, told by content: a book file (or a program carrying
 // one), an EPUB, a CHM, a ZIM archive or a folder of pages, read as the book built from it with
-// the line's --exclude, --include-hidden and --no-follow-outside would be (quietly, unless `serve`
-// says how). Raises Exception "Cannot open file NAME" with the reason; for a file of no kind the
-// hint for a zip, else "Invalid eBook: NAME" with the kinds known on a line of their own; "Invalid
-// eBook: NAME" for a book that does not load; whatever the kind's reader raises. Raises
-// EUsageError when the line has a folder's options and the operand is no folder.
-TSourceArgument OpenSourceArgument(const std::string& path, const CommandLine& line);
+// the line's --exclude and --include-hidden would be (quietly, unless `serve` says how). Read in
+// place (the default use), a folder's links that lead outside it are refused and named on
+// standard error unless the line says --follow-outside; for a build's use they are followed
+// unless it says --no-follow-outside. Raises Exception "Cannot open file NAME" with the reason; for a file of no kind
+// the hint for a zip, else "Invalid eBook: NAME" with the kinds known on a line of their own; "Invalid eBook: NAME" for
+// a book that does not load; whatever the kind's reader raises. Raises EUsageError when the line has a folder's options
+// and the operand is no folder.
+TSourceArgument OpenSourceArgument(const std::string& path, const CommandLine& line, EFolderUse use = EFolderUse::Read);
 TSourceArgument OpenSourceArgument(const std::string& path, const CommandLine& line, const TFolderServing& serving);
 
 // Raises the hint that says how to make a book of the file (a zip that is no EPUB) when there is one.

@@ -63,7 +63,8 @@ int RunCheck(const std::vector<std::string>& args, ToolContext& context)
             { "--include-hidden", "", false }, { "--no-follow-outside", "", false } });
     line.ExpectOperands(1, 1, "BOOK|SRC_DIR");
     const std::string name = line.Operands()[0];
-    const TSourceArgument opened = OpenSourceArgument(name, line);
+    // A folder is checked as the build would pack it.
+    const TSourceArgument opened = OpenSourceArgument(name, line, EFolderUse::Build);
     TBookSource* source = opened.source.get();
     CheckedPages checked;
     for (const std::string& page : source->PageNames())

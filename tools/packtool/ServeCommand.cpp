@@ -22,16 +22,17 @@ namespace {
 
 constexpr std::string_view kUsage = R"(Usage: ebook-pack serve BOOK [--port N] [--bind ADDR] [options]
        ebook-pack serve SRC_DIR [--watch] [--exclude GLOB] [--include-hidden]
-                            [--no-follow-outside] [options]
+                            [--follow-outside] [options]
        ebook-pack serve FILE.epub|FILE.chm|FILE.zim [options]
 
 Serves the pages of BOOK over HTTP/1.0 with the answers the viewer gives, prints the address of
 the home page and runs until interrupted (Ctrl+C) or terminated; then it stops cleanly.
 A folder is served as the book built from it would be (same names, lookup, content types and
 book.json settings), each file read as it is now; with --watch every open HTML page reloads
-itself within a second of a change to the folder. Nothing is written into the folder. Bound to
-an address other than loopback, it never serves a file reached through a link that leads outside
-the folder.
+itself within a second of a change to the folder. Nothing is written into the folder. A link
+that leads outside the folder is not followed (it is named once) unless --follow-outside is
+given, and each file's real path is checked as it is opened; bound to an address other than
+loopback, serve never serves a file outside the folder.
 An EPUB, CHM or ZIM archive (told by content) is served in place, each page read when asked for;
 a ZIM's redirects are followed.
 
@@ -97,7 +98,7 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
     auto options = ServeOptionTable();
     options.insert(options.end(),
         { { "--watch", "", false }, { "--exclude", "", true }, { "--include-hidden", "", false },
-            { "--no-follow-outside", "", false } });
+            { "--follow-outside", "", false }, { "--no-follow-outside", "", false } });
     const CommandLine line(args, options);
     line.ExpectOperands(1, 1, "BOOK");
     const std::string& fileName = line.Operands()[0];

@@ -62,9 +62,10 @@ TEST(FolderLinks, LinkedFoldersAreFollowedLoopsLeftOutAndWhatLiesOutsideIsNamed)
         "notes.txt -> " + (temp / "secret.txt").string() + ": outside the folder, left out (--no-follow-outside)"))
         << leftOut.str();
 
-    // Served to other machines, nothing outside the folder is answered, not even a file that a
-    // link replaced after the plan was made.
-    TFolderPages pages(site, CommandLine({}, {}), false, out, notes);
+    // Served to other machines, nothing outside the folder is answered even with --follow-outside,
+    // not even a file that a link replaced after the plan was made.
+    TFolderPages pages(
+        site, CommandLine({ "--follow-outside" }, { { "--follow-outside", "", false } }), false, out, notes);
     EXPECT_TRUE(pages.Lookup("/notes.txt").bytes);
     pages.ServeOutsideFiles(false);
     EXPECT_FALSE(pages.Lookup("/notes.txt").bytes);
@@ -97,4 +98,29 @@ TEST(FolderLinks, AFileThatGrowsPastAPageWhileItIsPackedIsAnError)
         EXPECT_TRUE(Has(error.Message(), "big.bin: it holds more than the 268435456 bytes a page may hold"))
             << error.Message();
     }
+}
+
+TEST(FolderLinks, CommandsThatReadAFolderRefuseLinksOutsideItUnlessToldWhileBuildPacksThem)
+{
+    TempFolder temp;
+    const fs::path site = temp / "site";
+    WriteFile(site / "index.html", "<p>home</p>");
+    WriteFile(temp / "etc/hostname", "vm");
+    fs::create_directory_symlink(temp / "etc", site / "s");
+    fs::create_symlink(temp / "etc/hostname", site / "host.txt");
+
+    ToolRun run = RunPackBinary("list " + site.string(), temp);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_FALSE(Has(run.out, "hostname")) << run.out;
+    EXPECT_FALSE(Has(run.out, "host.txt")) << run.out;
+    const std::string refused = "host.txt -> " + (temp / "etc/hostname").string() + ": outside the folder, not read";
+    EXPECT_TRUE(Has(run.err, refused)) << run.err;
+    EXPECT_EQ(run.err.find(refused), run.err.rfind(refused)) << "named once: " << run.err;
+
+    run = RunPackBinary("build " + site.string() + " -o " + (temp / "out.ebook").string(), temp);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.out + run.err, "s/ -> " + (temp / "etc").string() + ": outside the folder, packed"));
+    run = Pack({ "list", (temp / "out.ebook").string() });
+    EXPECT_TRUE(Has(run.out, "/s/hostname")) << run.out;
+    EXPECT_TRUE(Has(run.out, "/host.txt")) << run.out;
 }

@@ -337,3 +337,45 @@ TEST_F(ServeCommandTest, AnEpubAndAZimAreServedInPlaceRedirectsFollowedAndSearch
     ASSERT_GT(port, 0);
     EXPECT_NE(Exchange(port, "GET /start HTTP/1.0\r\n\r\n").find("<h1>Home</h1>"), std::string::npos);
 }
+
+TEST_F(ServeCommandTest, AServedFolderAnswersNothingOutsideItUnlessToldEvenAfterAFolderIsSwappedForALink)
+{
+    WriteFile(temp_ / "site/index.html", "<p>home</p>");
+    WriteFile(temp_ / "site/sub/page.html", "<p>page</p>");
+    WriteFile(temp_ / "etc/hostname", "vm");
+    WriteFile(temp_ / "etc/shadow", "root:x");
+    std::filesystem::create_directory_symlink(temp_ / "etc", temp_ / "site/s");
+    const std::string site = (temp_ / "site").string();
+    {
+        ServeProcess serve({ site, "--watch" });
+        const int port = PortOf(serve.FirstLine());
+        ASSERT_GT(port, 0) << serve.Errors();
+        EXPECT_TRUE(Exchange(port, "GET /s/hostname HTTP/1.0\r\n\r\n").starts_with("HTTP/1.0 404"));
+        std::filesystem::remove_all(temp_ / "site/sub");
+        std::filesystem::create_directory_symlink(temp_ / "etc", temp_ / "site/sub");
+        EXPECT_TRUE(Exchange(port, "GET /sub/page.html HTTP/1.0\r\n\r\n").starts_with("HTTP/1.0 404"))
+            << "the planned page, now through the link, is refused as it is opened";
+        // Once the watch has planned the folder again, the swapped folder is left out as well.
+        for (int i = 0; i < 200; ++i) {
+            if (ParseHttpAnswer(Exchange(port, "GET /.ebook-preview/generation HTTP/1.0\r\n\r\n")).body != "1")
+                break;
+            ::usleep(50000);
+        }
+        EXPECT_EQ(ParseHttpAnswer(Exchange(port, "GET /.ebook-preview/generation HTTP/1.0\r\n\r\n")).body, "2");
+        EXPECT_TRUE(Exchange(port, "GET /sub/shadow HTTP/1.0\r\n\r\n").starts_with("HTTP/1.0 404"));
+        EXPECT_TRUE(Exchange(port, "GET /index.html HTTP/1.0\r\n\r\n").starts_with("HTTP/1.0 200"));
+        EXPECT_EQ(serve.Stop(SIGINT), 0);
+        const std::string errors = serve.Errors();
+        const std::string named = "s/ -> " + (temp_ / "etc").string() + ": outside the folder, not read";
+        EXPECT_NE(errors.find(named), std::string::npos) << errors;
+        EXPECT_EQ(errors.find(named), errors.rfind(named)) << "named once, not again when planned anew: " << errors;
+        EXPECT_NE(
+            errors.find("sub/ -> " + (temp_ / "etc").string() + ": outside the folder, not read"), std::string::npos)
+            << errors;
+    }
+    ServeProcess told({ site, "--follow-outside" });
+    const int port = PortOf(told.FirstLine());
+    ASSERT_GT(port, 0) << told.Errors();
+    EXPECT_TRUE(Exchange(port, "GET /s/hostname HTTP/1.0\r\n\r\n").starts_with("HTTP/1.0 200"));
+    EXPECT_TRUE(Exchange(port, "GET /sub/shadow HTTP/1.0\r\n\r\n").starts_with("HTTP/1.0 200"));
+}
