@@ -4,6 +4,7 @@
 #include "sources/BuildSettings.h"
 #include "sources/EpubSource.h"
 #include "sources/FolderBook.h"
+#include "sources/OwnEntries.h"
 #include "sources/SourceKind.h"
 #include "sources/SourceTree.h"
 #include "tools/packtool/AtomicFile.h"
@@ -15,6 +16,7 @@
 #include "tools/packtool/SourceBuild.h"
 #include "tools/packtool/StubProgram.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <future>
 #include <limits>
@@ -153,7 +155,11 @@ int WriteBook(const CommandLine& line, const BookHeaderSettings& header, const s
         return kExitPagesFailed;
     const int64_t size = book.Stream().Size();
     book.Commit(stub.has_value());
-    context.out << output << ": " << pages.size() << " pages, " << size << " bytes\n";
+    // Counted as info counts them: the book's own entries (its contents, its index) are no pages.
+    const auto ownEntries = std::count_if(
+        pages.begin(), pages.end(), [](const SourcePage& page) { return IsBookOwnEntry(page.pageName); });
+    context.out << output << ": " << pages.size() - static_cast<std::size_t>(ownEntries) << " pages, " << size
+                << " bytes\n";
     return kExitOk;
 }
 

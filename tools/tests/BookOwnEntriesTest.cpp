@@ -24,7 +24,9 @@ TEST(BookOwnEntries, ListAndExtractLeaveThemOutUnlessAllAndInfoShowsThemApart)
     WriteFile(temp / "src/a.html", "<title>A</title><p>alpha</p>");
     WriteFile(temp / "src/b.html", "<title>B</title><p>beta</p>");
     const std::string book = (temp / "book.ebook").string();
-    ASSERT_EQ(Pack({ "build", (temp / "src").string(), "-o", book }).exitCode, 0);
+    const ToolRun built = Pack({ "build", (temp / "src").string(), "-o", book });
+    ASSERT_EQ(built.exitCode, 0) << built.err;
+    EXPECT_TRUE(Has(built.out, book + ": 3 pages, ")) << "the contents and index entries are no pages: " << built.out;
 
     const ToolRun list = Pack({ "list", book });
     ASSERT_EQ(list.exitCode, 0) << list.err;
