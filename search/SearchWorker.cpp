@@ -14,9 +14,10 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 
 } // namespace
 
-TSearchWorker::TSearchWorker(TBookSource& source, std::shared_future<TContents> contents)
+const TContents TSearchWorker::kNoContents;
+
+TSearchWorker::TSearchWorker(TBookSource& source)
     : source_(source)
-    , given_(std::move(contents))
 {
 }
 
@@ -53,11 +54,11 @@ void TSearchWorker::MakeTitles(const TSearchIndex* index)
 {
     auto titles = std::make_unique<TTitleSuggestions>();
     try {
-        AddSourceTitles(*titles, source_, contents_, index);
+        AddSourceTitles(*titles, source_, *contents_, index);
     } catch (const std::exception&) {
         // A stored index whose titles cannot be read: the contents' titles are offered alone.
         titles = std::make_unique<TTitleSuggestions>();
-        AddSourceTitles(*titles, source_, contents_, nullptr);
+        AddSourceTitles(*titles, source_, *contents_, nullptr);
     }
     titles_ = std::move(titles);
 }
@@ -110,11 +111,11 @@ void TSearchWorker::AnswerNothing(const std::string& why)
 void TSearchWorker::Run()
 {
     try {
-        contents_ = given_.valid() ? given_.get() : ContentsOfSource(source_);
+        contents_ = &ContentsOfSource(source_);
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }
-    places_ = TContentsPlaces(contents_);
+    places_ = TContentsPlaces(*contents_);
     if (const TZimSource* zim = ArchiveSearchOf(source_)) {
         MakeTitles(nullptr);
         if (OnProgress)

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -38,9 +37,9 @@ public:
     std::function<void(const std::string& why)> OnUnsearchable;
 
     // The source must outlive the worker; its pages are read on the worker's threads while others
-    // may read them too. contents, when given, are the source's as its reader already reads them
-    // (a viewer's panel); the worker waits for them instead of reading them again.
-    explicit TSearchWorker(TBookSource& source, std::shared_future<TContents> contents = {});
+    // may read them too. Its contents are the ones the source keeps (ContentsOfSource): a viewer's
+    // panel reading them meanwhile is waited for, not repeated.
+    explicit TSearchWorker(TBookSource& source);
     // Stops the build and joins the thread before anything else goes.
     ~TSearchWorker();
     TSearchWorker(const TSearchWorker&) = delete;
@@ -73,8 +72,9 @@ private:
     void MakeTitles(const TSearchIndex* index);
 
     TBookSource& source_;
-    std::shared_future<TContents> given_;
-    TContents contents_; // read on the worker thread
+    // The source's contents, read on the worker thread; empty where they cannot be read.
+    const TContents* contents_ = &kNoContents;
+    static const TContents kNoContents;
     TContentsPlaces places_;
     std::unique_ptr<TTitleSuggestions> titles_;
     std::unique_ptr<TSearchIndex> stored_; // the book's own index, when it keeps one

@@ -34,7 +34,7 @@ void TBookMainForm::ActionSearchExecute()
         return;
     if (SearchPanel == nullptr) {
         // Breadcrumbs and entry titles come from the contents the panel shows, read once.
-        Search = std::make_unique<TBookSearch>(*Source, contents_, nullptr);
+        Search = std::make_unique<TBookSearch>(*Source, nullptr);
         SearchPanel = new TSearchPanel(*Search, this);
         addDockWidget(Qt::RightDockWidgetArea, SearchPanel);
         connect(SearchPanel, &TSearchPanel::pageChosen, this, &TBookMainForm::OpenSearchResult);

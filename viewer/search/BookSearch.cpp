@@ -1,8 +1,8 @@
 #include "viewer/search/BookSearch.h"
 
-TBookSearch::TBookSearch(TBookSource& source, std::shared_future<TContents> contents, QObject* parent)
+TBookSearch::TBookSearch(TBookSource& source, QObject* parent)
     : QObject(parent)
-    , worker_(std::make_unique<TSearchWorker>(source, std::move(contents)))
+    , worker_(std::make_unique<TSearchWorker>(source))
 {
     // The worker calls these on its own thread; each hands its values over to this object's
     // thread. The worker is joined in the destructor, before `this` can go.

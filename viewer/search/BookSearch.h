@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <cstddef>
-#include <future>
 #include <memory>
 
 class TBookSource;
@@ -19,7 +18,7 @@ class TBookSearch : public QObject {
 public:
     // The source must outlive this object. contents are the book's as the window read them, for
     // the results' breadcrumbs and the entries' titles; without them the worker reads its own.
-    TBookSearch(TBookSource& source, std::shared_future<TContents> contents, QObject* parent);
+    TBookSearch(TBookSource& source, QObject* parent);
     ~TBookSearch() override;
 
     // Results from `offset` on, `limit` of them, and with the first page at most `suggestions`
