@@ -148,8 +148,8 @@ private:
     std::unique_ptr<TBookSource> Source;
     // The server of the book's pages; it ends its own sessions before it goes.
     std::unique_ptr<TPageServer> Server;
-    // The book's contents, read once on a thread of their own and handed to the panel and search.
-    std::shared_future<TContents> contents_;
+    // The book's contents as the source keeps them, read on a thread of their own at window open.
+    std::shared_future<const TContents*> contents_;
     // The search index's worker reads the book. Made at the first search.
     std::unique_ptr<TBookSearch> Search;
     int32_t HistoryIndex = -1;

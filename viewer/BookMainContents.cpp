@@ -18,6 +18,13 @@
 
 #include <algorithm>
 
+namespace {
+
+// What a book without readable contents shows.
+const TContents kNoContents;
+
+} // namespace
+
 void TBookMainForm::AddContentsActions()
 {
     ActionContents = AddAction("ActionContents", tr("&Contents"), { QKeySequence(Qt::Key_F9) });
@@ -40,20 +47,19 @@ void TBookMainForm::StartReadingContents()
         return;
     // Reading a large folder's or an archive's home pages takes a while: the window shows the
     // first page meanwhile. The destructor waits for the thread before the source goes.
-    contents_ = std::async(std::launch::async, [source = Source.get()]() -> TContents {
+    contents_ = std::async(std::launch::async, [source = Source.get()]() -> const TContents* {
         try {
-            return ContentsOfSource(*source);
+            return &ContentsOfSource(*source); // kept by the source for every reader
         } catch (const std::exception&) {
             // A damaged contents page leaves the book without contents, still readable.
-            return {};
+            return &kNoContents;
         }
     }).share();
 }
 
 const TContents& TBookMainForm::BookContents()
 {
-    static const TContents none;
-    return contents_.valid() ? contents_.get() : none;
+    return contents_.valid() ? *contents_.get() : kNoContents;
 }
 
 TContentsPanel* TBookMainForm::Contents()
