@@ -214,9 +214,9 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     // The breadcrumbs come from the contents unless the index keeps them. The contents may take
     // the home pages parsed: that happens beside the indexing and the query, as any source
     // answers lookups on several threads at once.
-    std::future<TContents> contents;
+    std::future<const TContents*> contents; // as the source keeps them
     if (index == nullptr || !index->KeepsPlaces())
-        contents = std::async(std::launch::async, [&source] { return TContents(ContentsOfSource(source)); });
+        contents = std::async(std::launch::async, [&source] { return &ContentsOfSource(source); });
     if (archive == nullptr && index == nullptr)
         index = IndexInMemory(source, context);
     SearchResults results = archive != nullptr ? ArchiveResults(*archive, typed, 0, std::min<int64_t>(limit, 10000))
@@ -235,7 +235,7 @@ int RunSearch(const std::vector<std::string>& args, ToolContext& context)
     if (!results.placed) {
         TContentsPlaces places;
         try {
-            places = TContentsPlaces(contents.valid() ? contents.get() : TContents(ContentsOfSource(source)));
+            places = TContentsPlaces(contents.valid() ? *contents.get() : ContentsOfSource(source));
         } catch (const std::exception&) {
             // Contents that cannot be read: results come without breadcrumbs.
         }

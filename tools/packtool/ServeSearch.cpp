@@ -127,19 +127,21 @@ void TServedSearch::Stop()
     titlesMade_.notify_all();
 }
 
+const TContents TServedSearch::kNoContents;
+
 void TServedSearch::Build()
 {
     try {
-        contents_ = ContentsOfSource(source_);
+        contents_ = &ContentsOfSource(source_);
     } catch (const std::exception&) {
         // Contents that cannot be read: results come without breadcrumbs.
     }
-    places_ = TContentsPlaces(contents_);
+    places_ = TContentsPlaces(*contents_);
     std::string unsearchable = WhyNotSearchable(source_);
     const TZimSource* archive = ArchiveSearchOf(source_);
     if (archive != nullptr || !unsearchable.empty()) {
         auto titles = std::make_unique<TTitleSuggestions>();
-        AddSourceTitles(*titles, source_, contents_, nullptr);
+        AddSourceTitles(*titles, source_, *contents_, nullptr);
         std::lock_guard guard(lock_);
         SetTitles(std::move(titles));
         archive_ = archive;
@@ -157,10 +159,10 @@ void TServedSearch::Build()
     if (stored_) {
         auto titles = std::make_unique<TTitleSuggestions>();
         try {
-            AddSourceTitles(*titles, source_, contents_, stored_.get());
+            AddSourceTitles(*titles, source_, *contents_, stored_.get());
         } catch (const std::exception&) {
             titles = std::make_unique<TTitleSuggestions>();
-            AddSourceTitles(*titles, source_, contents_, nullptr);
+            AddSourceTitles(*titles, source_, *contents_, nullptr);
         }
         std::lock_guard guard(lock_);
         SetTitles(std::move(titles));
@@ -191,7 +193,7 @@ bool TServedSearch::BuildInMemory()
     }
     auto titles = std::make_unique<TTitleSuggestions>();
     try {
-        AddSourceTitles(*titles, source_, contents_, &index_);
+        AddSourceTitles(*titles, source_, *contents_, &index_);
     } catch (const std::exception&) {
         // Titles that cannot be gathered: none are suggested.
     }

@@ -65,7 +65,10 @@ private:
     TBookSource& source_;
     const TZimSource* archive_ = nullptr; // searched through its own index, when set
     std::string unsearchable_; // why the source's text cannot be searched, when it cannot
-    TContents contents_; // read by thread_ before ready_ is first set
+    // The contents the source keeps, read by thread_ before ready_ is first set; empty where they
+    // cannot be read.
+    const TContents* contents_ = &kNoContents;
+    static const TContents kNoContents;
     TContentsPlaces places_; // set by thread_ before ready_
     // The titles suggested, set by thread_ and replaced by a build in memory; under titlesLock_,
     // which suggestions take instead of lock_, so that they never wait for a running search.
