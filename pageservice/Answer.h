@@ -2,9 +2,30 @@
 
 #include <cstdint>
 #include <memory>
+#include <unistd.h>
 #include <string>
 #include <utility>
 #include <vector>
+
+// A file sent as an answer's body, read as it goes out (a book served for download may be larger
+// than memory, and is sent in byte ranges). The answer owns the descriptor and closes it.
+struct TFileBody {
+    TFileBody(int descriptor, int64_t bytes)
+        : fd(descriptor)
+        , size(bytes)
+    {
+    }
+    ~TFileBody()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    TFileBody(const TFileBody&) = delete;
+    TFileBody& operator=(const TFileBody&) = delete;
+
+    int fd;
+    int64_t size;
+};
 
 // What the page server answers to one request, before it is written into a response. The code
 // that finds pages, searches or refuses says only what the answer is; how it goes out (the status
@@ -21,6 +42,17 @@ struct TAnswer {
     // Headers of this answer alone (a move's Location), in order, one value a name (an empty one
     // leaves the header out); they go before the headers every answer has.
     std::vector<std::pair<std::string, std::string>> headers;
+
+    // What a server speaking HTTP/1.1 to browsers, proxies and caches tells them beyond the body;
+    // the viewer's answers ignore it.
+    std::string etag; // a strong validator without its quotes; empty: made from the body
+    int64_t lastModified = 0; // seconds since the epoch; 0: no Last-Modified
+    std::string cacheControl; // empty: "no-cache"
+    // The same body in zlib form, as a book stores its pages: HTTP's deflate coding, sent as it is
+    // to a client that accepts deflate. Null where the source keeps no such bytes.
+    std::shared_ptr<const std::string> deflated;
+    // A file sent as the body instead of page or text, read as it goes out.
+    std::shared_ptr<const TFileBody> file;
 };
 
 // An answer whose body is the text; the server's own texts (not found, refused, failed) are HTML.
