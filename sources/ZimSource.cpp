@@ -49,6 +49,7 @@ template <class Ask> bool HasIndex(Ask ask)
 
 TZimSource::TZimSource(const std::string& fileName)
     : fileName_(fileName)
+    , inflation_(fileName)
 {
     CheckZimDirents(fileName);
     try {
@@ -79,6 +80,9 @@ std::optional<std::string> TZimSource::ReadPage(std::string_view name) const
         const uint64_t size = item.getSize();
         if (size > static_cast<uint64_t>(kMaxPageSize))
             throw Exception("declares " + std::to_string(size) + " bytes, more than a page may hold");
+        if (const uint64_t inflated = inflation_.InflatedThrough(item.getIndex(), kMaxPageSize);
+            inflated > static_cast<uint64_t>(kMaxPageSize))
+            throw Exception("lies " + std::to_string(inflated) + " bytes into its cluster, more than a page may hold");
         const auto [file, offset] = item.getDirectAccessInformation();
         if (!file.empty() && (offset > archive_->getFilesize() || size > archive_->getFilesize() - offset))
             throw Exception("lies beyond the end of the file");

@@ -3,6 +3,7 @@
 #include "sources/BookSource.h"
 #include "sources/NamedPageCache.h"
 #include "sources/SourcePage.h"
+#include "sources/ZimClusters.h"
 
 #include <atomic>
 #include <cstdint>
@@ -84,6 +85,7 @@ private:
 
     std::string fileName_;
     std::unique_ptr<zim::Archive> archive_;
+    TZimInflation inflation_;
     mutable std::atomic<bool> fullTextDamaged_ { false };
     mutable std::atomic<bool> titleIndexDamaged_ { false };
     TNamedPageCache cache_ { kCacheBytes };

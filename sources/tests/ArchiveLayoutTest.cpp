@@ -8,6 +8,8 @@
 #include <fstream>
 #include <functional>
 
+#include <zstd.h>
+
 namespace fs = std::filesystem;
 
 // Archives damaged where chmlib and libzim trust them: every copy must be refused with a message
@@ -128,4 +130,103 @@ TEST(ZimDirents, AnEntryLibzimWouldReadPastIsRefusedBeforeItOpens)
         }
     }
     EXPECT_EQ(OpenBookSource((temp / "sample.zim").string())->Title(), kSampleTitle);
+}
+
+namespace {
+
+// A zstd frame of `bytes` (the offset list and the small blobs) with `zeros` zero bytes inserted at
+// `zerosAt`, compressed as it streams so that the zeros are never held.
+std::string ZstdFrameWithZeros(const std::string& bytes, std::size_t zerosAt, uint64_t zeros)
+{
+    ZSTD_CCtx* context = ZSTD_createCCtx();
+    std::string frame;
+    std::string out(ZSTD_CStreamOutSize(), '\0');
+    const auto feed = [&](const char* data, std::size_t size, ZSTD_EndDirective end) {
+        ZSTD_inBuffer input { data, size, 0 };
+        std::size_t left = 0;
+        do {
+            ZSTD_outBuffer output { out.data(), out.size(), 0 };
+            left = ZSTD_compressStream2(context, &output, &input, end);
+            frame.append(out.data(), output.pos);
+        } while (input.pos < input.size || (end == ZSTD_e_end && left != 0));
+    };
+    feed(bytes.data(), zerosAt, ZSTD_e_continue);
+    const std::string block(1 << 20, '\0');
+    for (uint64_t left = zeros; left > 0; left -= std::min<uint64_t>(left, block.size()))
+        feed(block.data(), static_cast<std::size_t>(std::min<uint64_t>(left, block.size())), ZSTD_e_continue);
+    feed(bytes.data() + zerosAt, bytes.size() - zerosAt, ZSTD_e_end);
+    ZSTD_freeCCtx(context);
+    return frame;
+}
+
+} // namespace
+
+// libzim inflates a compressed cluster up to the end of the blob it reads: a page of five bytes
+// stored after a blob of 260 MiB would cost 260 MiB. The page is refused, named, before that,
+// and the archive's other pages still read.
+TEST(ZimClusters, AnEntryStoredPastWhatAPageMayHoldIsRefusedBeforeItsClusterInflates)
+{
+    TScratchFolder temp;
+    std::string noise;
+    uint32_t seed = 7;
+    for (int i = 0; i < 60000; ++i) {
+        seed = seed * 1103515245 + 12345;
+        noise += static_cast<char>('a' + (seed >> 16) % 26);
+    }
+    WriteZim(temp / "big.zim",
+        { { "index.html", "Home", "<p>home</p>" }, { "noise.html", "Noise", "<p>" + noise + "</p>" },
+            { "small.html", "Small", "<p>small</p>" } },
+        false);
+    std::string zim = ReadBytes(temp / "big.zim");
+    const uint64_t pathList = Number(zim, 32, 8);
+    const uint64_t clusterList = Number(zim, 48, 8);
+    uint64_t clusterNumber = 0;
+    uint64_t blob = 0;
+    bool found = false;
+    for (uint64_t i = 0; i < Number(zim, 24, 4) && !found; ++i) {
+        const uint64_t at = Number(zim, static_cast<std::size_t>(pathList + 8 * i), 8);
+        found = zim.compare(static_cast<std::size_t>(at + 16), 11, std::string("small.html") + '\0') == 0;
+        clusterNumber = Number(zim, static_cast<std::size_t>(at + 8), 4);
+        blob = Number(zim, static_cast<std::size_t>(at + 12), 4);
+    }
+    ASSERT_TRUE(found);
+    ASSERT_GE(blob, 1u) << "the small page must follow another blob in its cluster";
+    const std::size_t cluster = static_cast<std::size_t>(Number(zim, clusterList + 8 * clusterNumber, 8));
+    ASSERT_EQ(zim[cluster] & 0x0F, 5) << "a zstd cluster";
+    const std::size_t room = static_cast<std::size_t>(
+        (clusterNumber + 1 < Number(zim, 28, 4) ? Number(zim, clusterList + 8 * (clusterNumber + 1), 8)
+                                                : Number(zim, 72, 8))
+        - cluster - 1);
+
+    // The same blobs, but the one before the small page 260 MiB of zeros; the small page's own
+    // five bytes are as they were.
+    constexpr uint64_t kHuge = 260ull << 20;
+    const uint64_t blobs = blob + 1;
+    std::string list(static_cast<std::size_t>((blobs + 1) * 4), '\0');
+    std::string data;
+    uint64_t offset = list.size();
+    for (uint64_t i = 0; i <= blobs; ++i) {
+        SetNumber(list, static_cast<std::size_t>(4 * i), 4, offset);
+        if (i < blob)
+            data += 'x';
+        offset += i + 1 == blob ? kHuge + 1 : (i == blob ? 5 : 1);
+    }
+    const std::size_t zerosAt = list.size() + data.size();
+    const std::string frame = ZstdFrameWithZeros(list + data + "small", zerosAt, kHuge);
+    ASSERT_LE(frame.size(), room);
+    zim.replace(cluster + 1, frame.size(), frame);
+    std::ofstream(temp / "big.zim", std::ios::binary | std::ios::trunc) << zim;
+
+    const auto source = OpenBookSource((temp / "big.zim").string());
+    EXPECT_TRUE(source->Lookup("index.html").bytes);
+    const TPageLookup small = source->Lookup("small.html");
+    EXPECT_TRUE(small.stored);
+    EXPECT_FALSE(small.bytes);
+    const auto names = source->PageNames();
+    const auto named
+        = std::find_if(names.begin(), names.end(), [](const std::string& n) { return n.ends_with("small.html"); });
+    ASSERT_NE(named, names.end());
+    const std::string why = source->WhyUnreadable(static_cast<std::size_t>(named - names.begin()), *named);
+    EXPECT_NE(why.find("small.html"), std::string::npos) << why;
+    EXPECT_NE(why.find("into its cluster"), std::string::npos) << why;
 }

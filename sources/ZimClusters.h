@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// libzim inflates a compressed cluster from its start up to the end of the blob it is asked for,
+// so one small entry stored after a blob of gigabytes costs gigabytes, whatever the entry's own
+// size says. This reads, with the file's own bytes and no more inflating than the cluster's
+// offset list takes, how far into its cluster an entry's blob ends, so that a read can be refused
+// before libzim inflates past what a page may hold.
+class TZimInflation {
+public:
+    // Opens the archive read-only; a file that cannot be opened gives an object that tells nothing.
+    explicit TZimInflation(const std::string& fileName);
+    ~TZimInflation();
+    TZimInflation(const TZimInflation&) = delete;
+    TZimInflation& operator=(const TZimInflation&) = delete;
+
+    // The bytes libzim inflates to read the blob of the entry at `entryIndex` (in path order, as
+    // zim::Item::getIndex gives it): the end of that blob in its cluster's inflated bytes. 0 for an
+    // uncompressed cluster, which is read in place, and for whatever this cannot tell (libzim judges
+    // those itself). Raises Exception when the cluster's offset list alone is larger than `bound`.
+    // Safe from several threads at once.
+    uint64_t InflatedThrough(uint64_t entryIndex, uint64_t bound) const;
+
+private:
+    // The bytes [offset, offset + length) of the file; fewer at its end.
+    std::string Read(uint64_t offset, uint64_t length) const;
+    // The first `count` bytes of the cluster's inflated data, compressed by `compression` from
+    // `at`; fewer when the stream ends first.
+    std::string Inflate(uint64_t at, int compression, uint64_t count) const;
+
+    int fd_ = -1;
+    uint64_t size_ = 0;
+    uint64_t entries_ = 0;
+    uint64_t clusters_ = 0;
+    uint64_t pathList_ = 0;
+    uint64_t clusterList_ = 0;
+};
