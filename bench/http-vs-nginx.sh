@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# HTTP load: wrk with "Connection: close" against `ebook-pack serve` and against nginx serving the
+# HTTP load: wrk with "Connection: close" (BENCH_KEEPALIVE=1: keep-alive on both sides) against `ebook-pack serve` and against nginx serving the
 # same pages from disk (keep-alive off, one worker per core), for 4 KiB and 200 KiB pages at
 # concurrency 1, 8 and 64, with one and with two wrk threads (with one thread the client takes one
 # core and leaves the other to the server; with two it competes with the server for both). Each
@@ -56,7 +56,7 @@ daemon off;
 events { worker_connections 1024; }
 http {
   access_log off;
-  keepalive_timeout 0;
+  keepalive_timeout $([ "${BENCH_KEEPALIVE:-0}" = 1 ] && echo 65 || echo 0);
   sendfile on;
   server {
     listen 127.0.0.1:$nginx_port;
@@ -75,6 +75,7 @@ for size in ${BENCH_SIZES:-4096 204800}; do
   serve_pid=$!
   pids+=($serve_pid)
   wait_for_port "$book_port"
+  same_answers "$work/check" "http://127.0.0.1:$book_port/p3.htm" "http://127.0.0.1:$nginx_port/pages-$size/p3.htm"
   for threads in ${BENCH_THREADS:-1 2}; do
   for clients in ${BENCH_CLIENTS:-1 8 64}; do
     [ "$clients" -lt "$threads" ] && continue
