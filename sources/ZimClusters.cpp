@@ -125,17 +125,87 @@ std::string TZimInflation::Inflate(uint64_t at, int compression, uint64_t count)
     return out;
 }
 
-uint64_t TZimInflation::InflatedThrough(uint64_t entryIndex, uint64_t bound) const
+std::optional<uint64_t> TZimInflation::ClusterOf(uint64_t entryIndex) const
 {
     if (entryIndex >= entries_ || pathList_ > size_ || entryIndex >= (size_ - pathList_) / 8)
-        return 0;
+        return std::nullopt;
     const std::string entry = Read(LittleEndian(Read(pathList_ + 8 * entryIndex, 8), 0, 8), 16);
     if (entry.size() < 16 || LittleEndian(entry, 0, 2) == kRedirectMimeType)
-        return 0;
-    const uint64_t cluster = LittleEndian(entry, 8, 4);
-    const uint64_t blob = LittleEndian(entry, 12, 4);
+        return std::nullopt;
+    return LittleEndian(entry, 8, 4);
+}
+
+std::string TZimInflation::PathAt(uint64_t entryIndex) const
+{
+    const uint64_t at = LittleEndian(Read(pathList_ + 8 * entryIndex, 8), 0, 8);
+    const std::string head = Read(at, 16);
+    if (head.size() < 12)
+        return {};
+    const uint64_t pathAt = at + (LittleEndian(head, 0, 2) == kRedirectMimeType ? 12 : 16);
+    // Paths are short; one that is not is no path this looks for.
+    const std::string bytes = Read(pathAt, 1024);
+    const std::size_t end = bytes.find('\0');
+    if (end == std::string::npos)
+        return {};
+    return head[3] + bytes.substr(0, end);
+}
+
+std::optional<uint64_t> TZimInflation::EntryAt(char ns, std::string_view path) const
+{
+    if (pathList_ > size_ || entries_ > (size_ - pathList_) / 8)
+        return std::nullopt;
+    const std::string wanted = ns + std::string(path);
+    // The path list is sorted by namespace and path.
+    uint64_t low = 0;
+    uint64_t high = entries_;
+    while (low < high) {
+        const uint64_t middle = low + (high - low) / 2;
+        const std::string found = PathAt(middle);
+        if (found == wanted)
+            return middle;
+        if (found < wanted)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return std::nullopt;
+}
+
+void TZimInflation::CheckCluster(uint64_t cluster) const
+{
     if (cluster >= clusters_)
+        return;
+    {
+        const std::lock_guard guard(checkedLock_);
+        if (checked_.contains(cluster))
+            return;
+    }
+    const uint64_t at = LittleEndian(Read(clusterList_ + 8 * cluster, 8), 0, 8);
+    const std::string info = Read(at, 1);
+    if (info.empty())
+        return;
+    const int compression = info[0] & 0x0F;
+    const uint64_t width = (static_cast<unsigned char>(info[0]) & kExtendedOffsets) != 0 ? 8 : 4;
+    const std::string head
+        = compression == kZstd || compression == kLzma ? Inflate(at + 1, compression, width) : Read(at + 1, width);
+    const uint64_t listBytes = LittleEndian(head, 0, static_cast<std::size_t>(width));
+    const bool inPlace = compression != kZstd && compression != kLzma;
+    if (listBytes > kMostOffsetListBytes || (inPlace && listBytes > size_ - std::min(size_, at + 1)))
+        throw Exception("its cluster " + std::to_string(cluster) + " declares an offset list of "
+            + std::to_string(listBytes) + " bytes, more than a cluster holds");
+    const std::lock_guard guard(checkedLock_);
+    checked_.insert(cluster);
+}
+
+uint64_t TZimInflation::InflatedThrough(uint64_t entryIndex, uint64_t bound) const
+{
+    const std::optional<uint64_t> clusterOf = ClusterOf(entryIndex);
+    if (!clusterOf || *clusterOf >= clusters_)
         return 0;
+    CheckCluster(*clusterOf);
+    const uint64_t cluster = *clusterOf;
+    const std::string entry = Read(LittleEndian(Read(pathList_ + 8 * entryIndex, 8), 0, 8), 16);
+    const uint64_t blob = LittleEndian(entry, 12, 4);
     const uint64_t at = LittleEndian(Read(clusterList_ + 8 * cluster, 8), 0, 8);
     const std::string info = Read(at, 1);
     if (info.empty())

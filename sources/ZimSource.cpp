@@ -53,6 +53,14 @@ TZimSource::TZimSource(const std::string& fileName)
 {
     CheckZimDirents(fileName);
     try {
+        // libzim reads the cluster of its title index as it opens.
+        if (const auto titles = inflation_.EntryAt('X', "listing/titleOrdered/v1"))
+            if (const auto cluster = inflation_.ClusterOf(*titles))
+                inflation_.CheckCluster(*cluster);
+    } catch (const Exception& error) {
+        throw Exception("Cannot read " + fileName + " as a ZIM archive: " + error.Message());
+    }
+    try {
         archive_ = std::make_unique<zim::Archive>(fileName);
     } catch (const std::exception& error) {
         throw Exception("Cannot read " + fileName + " as a ZIM archive: " + error.what());
@@ -60,6 +68,13 @@ TZimSource::TZimSource(const std::string& fileName)
 }
 
 TZimSource::~TZimSource() = default;
+
+void TZimSource::CheckItem(const zim::Item& item) const
+{
+    if (const uint64_t inflated = inflation_.InflatedThrough(item.getIndex(), kMaxPageSize);
+        inflated > static_cast<uint64_t>(kMaxPageSize))
+        throw Exception("lies " + std::to_string(inflated) + " bytes into its cluster, more than a page may hold");
+}
 
 std::optional<std::string> TZimSource::ReadPage(std::string_view name) const
 {
@@ -77,12 +92,10 @@ std::optional<std::string> TZimSource::ReadPage(std::string_view name) const
             return std::nullopt;
         }
         const zim::Item item = ResolvedItem(*entry, &step);
+        CheckItem(item);
         const uint64_t size = item.getSize();
         if (size > static_cast<uint64_t>(kMaxPageSize))
             throw Exception("declares " + std::to_string(size) + " bytes, more than a page may hold");
-        if (const uint64_t inflated = inflation_.InflatedThrough(item.getIndex(), kMaxPageSize);
-            inflated > static_cast<uint64_t>(kMaxPageSize))
-            throw Exception("lies " + std::to_string(inflated) + " bytes into its cluster, more than a page may hold");
         const auto [file, offset] = item.getDirectAccessInformation();
         if (!file.empty() && (offset > archive_->getFilesize() || size > archive_->getFilesize() - offset))
             throw Exception("lies beyond the end of the file");
@@ -149,6 +162,7 @@ uint64_t TZimSource::ContentSize() const
             if (entry.isRedirect())
                 continue;
             const zim::Item item = entry.getItem();
+            CheckItem(item);
             const uint64_t size = item.getSize();
             const auto [file, offset] = item.getDirectAccessInformation();
             const bool beyondFile
@@ -169,7 +183,14 @@ std::vector<SourcePage> TZimSource::SourcePages() const
         pages.reserve(archive_->getEntryCount());
         for (const zim::Entry& entry : archive_->iterByPath()) {
             const std::string name = PageNameOf(entry.getPath());
-            const uint64_t size = ResolvedItem(entry).getSize();
+            const zim::Item item = ResolvedItem(entry);
+            uint64_t size = 0;
+            try {
+                CheckItem(item);
+                size = item.getSize();
+            } catch (const Exception&) {
+                // This entry alone is damaged: reading it says so.
+            }
             pages.push_back({ name, size, [this, name] {
                                  auto bytes = ReadPage(name);
                                  if (!bytes)
@@ -186,7 +207,10 @@ std::vector<SourcePage> TZimSource::SourcePages() const
 std::string TZimSource::Metadata(const std::string& key) const
 {
     try {
-        return archive_->getMetadata(key);
+        const zim::Item item = archive_->getMetadataItem(key);
+        CheckItem(item);
+        const zim::Blob blob = item.getData();
+        return std::string(blob.data(), blob.size());
     } catch (const std::exception&) {
         return {};
     }

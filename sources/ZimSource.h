@@ -14,6 +14,7 @@
 
 namespace zim {
 class Archive;
+class Item;
 }
 
 // One answer of a ZIM archive's own search or title index.
@@ -82,6 +83,9 @@ public:
 
 private:
     std::string Metadata(const std::string& key) const;
+    // Raises Exception when reading the item would make libzim inflate or reserve more than a page
+    // may hold (TZimInflation).
+    void CheckItem(const zim::Item& item) const;
 
     std::string fileName_;
     std::unique_ptr<zim::Archive> archive_;

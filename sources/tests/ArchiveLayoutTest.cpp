@@ -229,4 +229,16 @@ TEST(ZimClusters, AnEntryStoredPastWhatAPageMayHoldIsRefusedBeforeItsClusterInfl
     const std::string why = source->WhyUnreadable(static_cast<std::size_t>(named - names.begin()), *named);
     EXPECT_NE(why.find("small.html"), std::string::npos) << why;
     EXPECT_NE(why.find("into its cluster"), std::string::npos) << why;
+
+    // A cluster whose first offset claims a list of 3.75 GB: libzim would reserve room for it
+    // before reading a byte.
+    std::string claim(4, '\0');
+    SetNumber(claim, 0, 4, 0xF0000000);
+    const std::string lying = ZstdFrameWithZeros(claim + std::string(16, 'x'), 0, 0);
+    zim.replace(cluster + 1, lying.size(), lying);
+    std::ofstream(temp / "big.zim", std::ios::binary | std::ios::trunc) << zim;
+    const auto reopened = OpenBookSource((temp / "big.zim").string());
+    EXPECT_FALSE(reopened->Lookup("small.html").bytes);
+    const std::string refused = reopened->WhyUnreadable(static_cast<std::size_t>(named - names.begin()), *named);
+    EXPECT_NE(refused.find("offset list of 4026531840 bytes"), std::string::npos) << refused;
 }
