@@ -29,7 +29,7 @@ printf '<html><head><title>Second book</title></head><body><h1>Harbours</h1><p>S
 "$pack" build "$work/src/first" -o "$work/library/first.ebook" >/dev/null
 "$pack" build "$work/src/second" -o "$work/library/second.ebook" >/dev/null
 
-"$pack" serve --library "$work/library" --url-root /library --port "$serve_port" >"$work/serve.out" 2>"$work/serve.err" &
+"$pack" serve --library "$work/library" --url-root /library --allow-host books.example --port "$serve_port" >"$work/serve.out" 2>"$work/serve.err" &
 pids+=($!)
 cat >"$work/nginx.conf" <<NGINX
 worker_processes 1;
