@@ -86,7 +86,7 @@ void THTTPResponseInfo::WriteHeader(bool bodyFollows)
         Headers.Add("Set-Cookie=" + cookie.text);
     // Status line and headers in one send; the bytes are those of a Write and a WriteHeaders.
     Connection.Write(
-        "HTTP/1.0 " + std::to_string(ResponseCode) + " " + ResponseText + "\r\n" + Connection.FormatHeaders(Headers),
+        ProtocolVersion + " " + std::to_string(ResponseCode) + " " + ResponseText + "\r\n" + Connection.FormatHeaders(Headers),
         bodyFollows);
 }
 
