@@ -40,6 +40,7 @@ constexpr ReasonPhrase kReasonPhrases[] = {
     { 413, "Request Entity To Long" },
     { 414, "Request-URI Too Long" },
     { 415, "Unsupported Media Type" },
+    { 416, "Range Not Satisfiable" },
     { 500, "Internal Server Error" },
     { 501, "Not Implemented" },
     { 502, "Bad Gateway" },
