@@ -51,7 +51,7 @@ public:
     // it so that one large page does not hold up the others.
     // With zlibStream, it also receives the stored zlib stream when that is exactly the page in zlib
     // form (one stream that ends with the record and inflates to exactly the page), which is
-    // HTTP's deflate coding of the page; it stays empty otherwise, and for an empty page.
+    // HTTP's deflate coding of the page; it stays empty otherwise.
     bool ExtractPageAtConcurrently(int index, std::string& output, std::string* zlibStream = nullptr) const;
     // The size the entry's page inflates to, read from its record without inflating it; -1 when
     // the record cannot be read or announces a size it cannot hold. Safe on several threads.

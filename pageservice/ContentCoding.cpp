@@ -87,8 +87,8 @@ bool IsCompressibleType(std::string_view contentType)
         "application/ecmascript", "application/json", "application/ld+json", "application/manifest+json",
         "application/xml", "application/xhtml+xml", "application/atom+xml", "application/rss+xml",
         "application/opensearchdescription+xml", "application/x-ncx+xml", "application/oebps-package+xml",
-        "application/wasm", "image/svg+xml", "image/x-icon", "image/vnd.microsoft.icon", "image/bmp",
-        "font/ttf", "font/otf", "application/vnd.ms-fontobject", "application/x-font-ttf" };
+        "application/wasm", "image/svg+xml", "image/x-icon", "image/vnd.microsoft.icon", "image/bmp", "font/ttf",
+        "font/otf", "application/vnd.ms-fontobject", "application/x-font-ttf" };
     for (std::string_view known : kTypes) {
         if (type == known)
             return true;

@@ -43,9 +43,9 @@ std::string FormatHttpDate(int64_t epochSeconds)
     std::tm parts {};
     gmtime_r(&time, &parts);
     char text[40];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[static_cast<std::size_t>(parts.tm_wday)],
-        parts.tm_mday, kMonths[static_cast<std::size_t>(parts.tm_mon)], parts.tm_year + 1900, parts.tm_hour,
-        parts.tm_min, parts.tm_sec);
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT",
+        kDays[static_cast<std::size_t>(parts.tm_wday)], parts.tm_mday, kMonths[static_cast<std::size_t>(parts.tm_mon)],
+        parts.tm_year + 1900, parts.tm_hour, parts.tm_min, parts.tm_sec);
     return text;
 }
 
@@ -89,8 +89,8 @@ std::optional<int64_t> ParseHttpDate(std::string_view text)
         return EpochOf(year < 70 ? 2000 + year : 1900 + year, MonthOf(month), day, hour, minute, second);
     // asctime.
     used = 0;
-    if (std::sscanf(copy.c_str(), "%3s %3s %2d %2d:%2d:%2d %4d%n", weekday, month, &day, &hour, &minute, &second, &year,
-            &used)
+    if (std::sscanf(
+            copy.c_str(), "%3s %3s %2d %2d:%2d:%2d %4d%n", weekday, month, &day, &hour, &minute, &second, &year, &used)
             == 7
         && used == static_cast<int>(copy.size()))
         return EpochOf(year, MonthOf(month), day, hour, minute, second);

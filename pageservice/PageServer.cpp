@@ -13,7 +13,7 @@ namespace {
 // The file's modification time in seconds since the epoch; 0 when it cannot be told.
 int64_t ModifiedTimeOf(const std::string& fileName)
 {
-    struct stat status {};
+    struct stat status { };
     return ::stat(fileName.c_str(), &status) == 0 ? static_cast<int64_t>(status.st_mtime) : 0;
 }
 

@@ -73,12 +73,14 @@ bool TNetHTTPListener::HandleConnection(TNetServerThread& thread)
         return executed;
     const Served served = ServeRequest(thread);
     disconnect.SetAnswered(served.answered);
-    disconnect.SetKeepOpen(served.keepOpen && connection.Connected());
-    return executed;
+    const bool keepOpen = served.keepOpen && connection.Connected();
+    disconnect.SetKeepOpen(keepOpen);
+    // True asks the session for another round on the open connection: the next request.
+    return keepOpen;
 }
 
-bool TNetHTTPListener::PrepareReuse(TNetServer& connection, const std::string& version,
-    const THTTPRequestInfo& request, THTTPResponseInfo& response) const
+bool TNetHTTPListener::PrepareReuse(TNetServer& connection, const std::string& version, const THTTPRequestInfo& request,
+    THTTPResponseInfo& response) const
 {
     if (!PersistentConnections)
         return false;

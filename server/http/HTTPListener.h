@@ -61,7 +61,9 @@ public:
     explicit TNetHTTPListener(TComponent* owner);
     ~TNetHTTPListener() override;
 
-    // Serves one request on the thread's connection and closes it, on every path.
+    // Serves one request on the thread's connection and closes it, on every path; but a
+    // persistent connection that serves another request stays open, and true asks the session
+    // for the round that reads it.
     bool HandleConnection(TNetServerThread& thread) override;
 
     bool ParseParams = true;

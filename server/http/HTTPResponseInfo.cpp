@@ -86,8 +86,8 @@ void THTTPResponseInfo::WriteHeader(bool bodyFollows)
     for (const auto& cookie : Cookies)
         Headers.Add("Set-Cookie=" + cookie.text);
     // Status line and headers in one send; the bytes are those of a Write and a WriteHeaders.
-    Connection.Write(
-        ProtocolVersion + " " + std::to_string(ResponseCode) + " " + ResponseText + "\r\n" + Connection.FormatHeaders(Headers),
+    Connection.Write(ProtocolVersion + " " + std::to_string(ResponseCode) + " " + ResponseText + "\r\n"
+            + Connection.FormatHeaders(Headers),
         bodyFollows);
 }
 
