@@ -206,7 +206,7 @@ TEST_F(ServeCommandTest, PortInUseAndBadArgumentsExitWithTwo)
     EXPECT_EQ(Pack({ "serve", book_, "--bind", "localhost" }).exitCode, 2);
     EXPECT_EQ(Pack({ "serve", book_, "--cache-mb", "-1" }).exitCode, 2);
     EXPECT_EQ(Pack({ "serve", book_, "--allow-host", "a.example,,b.example" }).exitCode, 2);
-    EXPECT_EQ(Pack({ "serve", book_, "--allow-host", "a.example:80" }).exitCode, 2);
+    EXPECT_EQ(Pack({ "serve", book_, "--allow-host", "a.example:http" }).exitCode, 2);
 }
 
 TEST_F(ServeCommandTest, SearchPathAnswersResultsAsHtmlAndJsonAndNoPageShadowsIt)
