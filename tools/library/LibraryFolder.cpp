@@ -192,7 +192,8 @@ void TLibraryFolder::OpenFile(const std::string& path, const Seen& seen)
         library_.Place({ library_.Open(path, noOptions) });
         served_[path] = seen;
         refused_.erase(path);
-        err_ << (replacing ? "Replaced " : "Added ") << path << " in the library" << std::endl;
+        err_ << (replacing ? "Replaced " : "Added ") << path << (replacing ? " in the library" : " to the library")
+             << std::endl;
     } catch (const std::exception& error) {
         refused_[path] = seen;
         // What is at the path now is not the book that was: it is served no more.
