@@ -81,7 +81,8 @@ Options:
   --memory-mb N         inflated pages in memory at once, cache included, at most N MiB (default
                         256); beyond it new extractions wait for answers in flight to end. A page
                         larger than that is still served, alone. A library shares both out among
-                        its book files (at least 4 MiB of memory each).
+                        its book files (a library folder as if it held 16 at least; at least 4 MiB
+                        of memory each).
   --max-connections N   live connections at most (default 4096); one more closes the connection
                         that has waited longest for its client, and waits only while all are busy
   --idle-timeout MIN    close a connection that has sent nothing for MIN minutes, and one whose
@@ -263,6 +264,8 @@ int RunOneBook(const CommandLine& line, const ServeSetup& setup, ToolContext& co
     return kExitOk;
 }
 
+constexpr std::size_t kLeastFolderBooks = 16;
+
 // A page source holding nothing: a library server answers every request through its router.
 class NoPages : public TPageSource {
 public:
@@ -280,7 +283,10 @@ int RunLibrary(const CommandLine& line, const ServeSetup& setup, ToolContext& co
     TLibrarySettings settings;
     settings.memoryBytes = setup.limits.memoryBytes;
     settings.cacheBytes = setup.limits.cacheBytes;
-    settings.expectedBooks = folder ? TLibraryFolder::Candidates(*folder).size() : line.Operands().size();
+    // A library folder may grow while serving: its budgets are shared as if it held at least
+    // kLeastFolderBooks, so that books added later do not each take the whole of them.
+    settings.expectedBooks
+        = folder ? std::max(TLibraryFolder::Candidates(*folder).size(), kLeastFolderBooks) : line.Operands().size();
     settings.insideOnly = !setup.address.starts_with("127.");
     settings.watchFolders = line.Has("--watch");
     // Declared before the folder watch that fills it and the server whose sessions read it.
@@ -301,9 +307,17 @@ int RunLibrary(const CommandLine& line, const ServeSetup& setup, ToolContext& co
     TPageServer server(noPages, setup.limits);
     server.AnswerFirst([&router, &log, &context](const THTTPRequestInfo& request) {
         std::string book;
-        TAnswer answer = router.Answer(request, &book);
-        Account(log.get(), context.err, request, answer, book);
-        return std::optional<TAnswer>(std::move(answer));
+        try {
+            TAnswer answer = router.Answer(request, &book);
+            Account(log.get(), context.err, request, answer, book);
+            return std::optional<TAnswer>(std::move(answer));
+        } catch (const std::exception& error) {
+            // The server answers 500 with the reason; said here too, with the book it came from.
+            Account(log.get(), context.err, request, TextAnswer(500, error.what()), book);
+            context.err << (book.empty() ? std::string("serve") : book) << ": " << EscapeForTerminal(error.what())
+                        << std::endl;
+            throw;
+        }
     });
     if (!SwitchOnServing(server, line, setup.address, setup.askedPort, context.err))
         return kExitError;
