@@ -25,7 +25,8 @@ std::vector<OptionSpec> ServeOptionTable()
 {
     return { { "--port", "-p", true }, { "--bind", "", true }, { "--allow-host", "", true }, { "--cache-mb", "", true },
         { "--memory-mb", "", true }, { "--max-connections", "", true }, { "--idle-timeout", "", true },
-        { "--max-request-line", "", true }, { "--max-headers", "", true }, { "--max-body", "", true } };
+        { "--max-request-line", "", true }, { "--max-headers", "", true }, { "--max-body", "", true },
+        { "--library", "", true }, { "--url-root", "", true }, { "--log", "", false } };
 }
 
 TPageServerLimits ReadServeLimits(const CommandLine& line)
@@ -48,17 +49,22 @@ TPageServerLimits ReadServeLimits(const CommandLine& line)
 std::vector<std::string> AllowedHosts(const CommandLine& line)
 {
     std::vector<std::string> names;
-    const auto text = line.Value("--allow-host");
-    if (!text)
-        return names;
-    std::size_t start = 0;
-    while (start <= text->size()) {
-        const std::size_t comma = std::min(text->find(',', start), text->size());
-        std::string name = Trim(std::string_view(*text).substr(start, comma - start));
-        if (name.empty() || name.find_first_of(":/ ") != std::string::npos)
-            throw EUsageError("--allow-host takes host names separated by commas, not '" + *text + "'");
-        names.push_back(std::move(name));
-        start = comma + 1;
+    for (const std::string& text : line.Values("--allow-host")) {
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            const std::size_t comma = std::min(text.find(',', start), text.size());
+            std::string name = Trim(std::string_view(text).substr(start, comma - start));
+            const std::size_t colon = name.find(':');
+            const bool portOk = colon == std::string::npos
+                || (colon + 1 < name.size() && colon + 6 >= name.size()
+                    && name.find_first_not_of("0123456789", colon + 1) == std::string::npos);
+            if (name.empty() || colon == 0 || !portOk || name.find_first_of("/ ") != std::string::npos)
+                throw EUsageError(
+                    "--allow-host takes host names, each with or without a port, separated by commas, not '" + text
+                    + "'");
+            names.push_back(std::move(name));
+            start = comma + 1;
+        }
     }
     return names;
 }
