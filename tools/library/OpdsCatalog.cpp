@@ -74,10 +74,8 @@ std::string Entry(const TLibraryBook& book, std::string_view urlRoot, const std:
     entry += Link("http://opds-spec.org/image", icon, iconType);
     entry += Link("http://opds-spec.org/image/thumbnail", icon, iconType);
     entry += Link("alternate", root + "/" + book.name + "/", "text/html", " title=\"Read online\"");
-    const std::string type = DownloadType(book);
-    if (!type.empty())
-        entry += Link("http://opds-spec.org/acquisition/open-access", root + "/.download/" + book.name, type,
-            book.fileSize > 0 ? " length=\"" + std::to_string(book.fileSize) + "\"" : "");
+    entry += Link("http://opds-spec.org/acquisition/open-access", root + "/.download/" + book.name, DownloadType(book),
+        book.fileSize > 0 ? " length=\"" + std::to_string(book.fileSize) + "\"" : "");
     return entry + "</entry>\n";
 }
 
@@ -128,6 +126,10 @@ std::string OpdsFeed(const TLibraryShelf& shelf, std::string_view urlRoot, const
     std::string entries;
     int64_t updated = 0;
     for (const std::shared_ptr<const TLibraryBook>& book : shelf) {
+        // Every entry of an acquisition feed can be acquired: a folder, which is not downloaded,
+        // is read on the library page only.
+        if (DownloadType(*book).empty())
+            continue;
         if (!IsLanguage(book->language, filter.language)
             || !HoldsEveryWord(book->title + " " + book->description, filter.words))
             continue;

@@ -8,7 +8,8 @@
 
 // The library as an OPDS 1.2 acquisition feed, for e-reader apps: an Atom entry per book with
 // its title, id, update time, summary, language, authors, icon and a link that downloads the
-// book from ROOT/.download/NAME. Every link begins with `urlRoot` ("" or "/prefix").
+// book from ROOT/.download/NAME. Folders, which are not downloaded, are left out. Every link begins with `urlRoot` (""
+// or "/prefix").
 
 inline constexpr std::string_view kOpdsType = "application/atom+xml;profile=opds-catalog;kind=acquisition";
 inline constexpr std::string_view kOpenSearchType = "application/opensearchdescription+xml";

@@ -63,7 +63,9 @@ TEST(OpdsCatalog, TheFeedIsAtomWithAnEntryPerBookThatParsersRead)
     EXPECT_STREQ(LinkOf(root, "start").attribute("href").value(), "/lib/.opds");
     EXPECT_STREQ(LinkOf(root, "search").attribute("href").value(), "/lib/.opensearch.xml");
     EXPECT_STREQ(LinkOf(root, "search").attribute("type").value(), "application/opensearchdescription+xml");
-    ASSERT_EQ(feed->entries.size(), 4U);
+    // A folder cannot be downloaded: it is no publication of an acquisition feed.
+    ASSERT_EQ(feed->entries.size(), 3U);
+    EXPECT_FALSE(feed->entries.contains("folder"));
 
     const std::map<std::string, std::string> types { { "book", "application/octet-stream" },
         { "cover", "application/epub+zip" }, { "zim", "application/x-zim" } };
@@ -77,21 +79,16 @@ TEST(OpdsCatalog, TheFeedIsAtomWithAnEntryPerBookThatParsersRead)
         EXPECT_STREQ(LinkOf(entry, "http://opds-spec.org/image/thumbnail").attribute("href").value(),
             ("/lib/.icon/" + name).c_str());
         const pugi::xml_node download = LinkOf(entry, "http://opds-spec.org/acquisition/open-access");
-        if (name == "folder") {
-            EXPECT_FALSE(download) << "a folder is not downloaded";
-            continue;
-        }
         EXPECT_STREQ(download.attribute("href").value(), ("/lib/.download/" + name).c_str());
         EXPECT_EQ(download.attribute("type").value(), types.at(name));
         EXPECT_EQ(download.attribute("length").as_llong(), library.Book(name).fileSize);
     }
-    EXPECT_EQ(ids.size(), 4U);
+    EXPECT_EQ(ids.size(), 3U);
 
     // The hostile title and description come back as the text they are, control character left out.
-    const pugi::xml_node folder = feed->entries["folder"];
-    EXPECT_STREQ(folder.child_value("title"), "<b>Tom & \"Jerry\"</b> </script>");
-    EXPECT_STREQ(folder.child_value("summary"), TTestLibrary::kHostileDescription);
-    EXPECT_STREQ(LinkOf(folder, "http://opds-spec.org/image").attribute("type").value(), "image/png");
+    const pugi::xml_node hostile = feed->entries["book"];
+    EXPECT_STREQ(hostile.child_value("title"), "<b>Tom & \"Jerry\"</b> </script>");
+    EXPECT_STREQ(hostile.child_value("summary"), TTestLibrary::kHostileDescription);
     // Language, authors and icon type from each source's metadata.
     const pugi::xml_node cover = feed->entries["cover"];
     EXPECT_STREQ(cover.child_value("dc:language"), "de-CH");
@@ -100,6 +97,7 @@ TEST(OpdsCatalog, TheFeedIsAtomWithAnEntryPerBookThatParsersRead)
         authors.push_back(author.child_value("name"));
     EXPECT_EQ(authors, (std::vector<std::string> { "A. Writer", "B. Painter" }));
     EXPECT_STREQ(LinkOf(cover, "http://opds-spec.org/image").attribute("type").value(), "image/jpeg");
+    EXPECT_STREQ(LinkOf(feed->entries["zim"], "http://opds-spec.org/image").attribute("type").value(), "image/png");
     EXPECT_STREQ(
         LinkOf(feed->entries["book"], "http://opds-spec.org/image").attribute("type").value(), "image/svg+xml");
     // A ZIM archive keeps its own UUID; other ids are made from the name, the same every time.

@@ -69,8 +69,8 @@ void TTestLibrary::Add(const std::string& name, const std::string& path)
     book->path = path;
     book->source = OpenBookSource(path);
     book->pages = book->source;
-    book->title = name == "folder" ? kHostileTitle : book->source->Title();
-    book->description = name == "folder" ? kHostileDescription : book->source->Description();
+    book->title = name == "book" ? kHostileTitle : book->source->Title();
+    book->description = name == "book" ? kHostileDescription : book->source->Description();
     book->language = book->source->Language();
     book->pageCount = static_cast<int64_t>(book->source->PageNames().size());
     book->fileSize = name == "folder" ? 0 : static_cast<int64_t>(fs::file_size(path));

@@ -10,8 +10,8 @@
 class THTTPRequestInfo;
 
 // A library of four kinds built by the tests, each served as a library server serves it:
-// "book" (a book file), "cover" (an EPUB with a cover image), "folder" (a folder with a favicon,
-// whose title and description are hostile markup) and "zim" (a ZIM archive with an
+// "book" (a book file whose title and description are hostile markup), "cover" (an EPUB with a
+// cover image), "folder" (a folder with a favicon) and "zim" (a ZIM archive with an
 // illustration). Every one holds the sample pages: a chapter with kSampleWord.
 class TTestLibrary : public TLibraryBooks {
 public:
