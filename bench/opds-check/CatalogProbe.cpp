@@ -1,8 +1,8 @@
 // catalog_probe OUT_DIR BOOK...: opens each book as a library server does and writes what the
 // catalog answers for /.opds, /.opds?q=WORD (WORD the first book's title's first word),
 // /.opds?lang=LANG (the first book's language) and /.opensearch.xml under the url root /library,
-// as feed.xml, feed-q.xml, feed-lang.xml and opensearch.xml, and the books' names, titles and
-// kinds as books.tsv.
+// as feed.xml, feed-q.xml, feed-lang.xml and opensearch.xml, the library page as library.html, and the books' names,
+// titles and kinds as books.tsv.
 #include "server/http/HTTPRequestInfo.h"
 #include "sources/OpenSource.h"
 #include "tools/library/CatalogText.h"
@@ -82,5 +82,6 @@ int main(int argc, char** argv)
     Write(out / "feed-q.xml", catalog, "/.opds", "q=" + EscapeQueryValue(first.title.substr(0, first.title.find(' '))));
     Write(out / "feed-lang.xml", catalog, "/.opds", "lang=" + EscapeQueryValue(first.language));
     Write(out / "opensearch.xml", catalog, "/.opensearch.xml", {});
+    Write(out / "library.html", catalog, "/", {});
     return 0;
 }

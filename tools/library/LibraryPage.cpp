@@ -86,6 +86,7 @@ std::string LibraryPage(const TLibraryShelf& shelf, std::string_view urlRoot, st
         page += "<p>No books" + (language.empty() ? std::string() : " in " + EscapeHtml(language)) + ".</p>";
     else
         page += "<ul class=\"books\">" + items + "</ul>";
+    page += "<p><small><a href=\"" + root + "/.opds\">Catalog for e-reader apps (OPDS)</a></small></p>";
     return page + std::string(kSuggestScript) + "</body></html>";
 }
 

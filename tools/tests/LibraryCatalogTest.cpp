@@ -48,6 +48,7 @@ TEST_F(LibraryCatalogTest, LibraryPageShowsEveryBookEscapedWithLinksUnderTheRoot
     const std::string page = BodyOf(answer);
     EXPECT_NE(page.find("name=\"viewport\""), std::string::npos);
     EXPECT_NE(page.find("<form id=\"search\" action=\"/lib/.search\""), std::string::npos);
+    EXPECT_NE(page.find("<a href=\"/lib/.opds\">"), std::string::npos);
     for (const std::string name : { "book", "cover", "folder", "zim" }) {
         EXPECT_NE(page.find("href=\"/lib/" + name + "/\""), std::string::npos) << name;
         EXPECT_NE(page.find("src=\"/lib/.icon/" + name + "\""), std::string::npos) << name;
