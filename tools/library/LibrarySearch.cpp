@@ -52,6 +52,7 @@ template <typename THit> struct TRanked {
 
 struct TMerged {
     int64_t total = 0;
+    int32_t answered = 0; // books whose search answered
     int32_t refused = 0; // books whose search answered 503 (the server stopping)
     std::vector<TRanked<SearchHit>> hits; // best first
 };
@@ -67,6 +68,7 @@ TMerged MergedResults(const std::vector<TBookPointer>& books, const std::string&
             ++merged.refused;
         if (found.code != 200)
             continue;
+        ++merged.answered;
         merged.total += found.results.total;
         for (std::size_t rank = 0; rank < found.results.hits.size(); ++rank)
             merged.hits.push_back({ rank, at, std::move(found.results.hits[rank]) });
@@ -167,7 +169,7 @@ TAnswer AnswerLibrarySearch(const TLibraryShelf& shelf, const THTTPRequestInfo& 
         = NumberParameter(request.RawParams, "limit", kDefaultResults, TServedSearch::kMostServedResults);
     const std::vector<TBookPointer> books = ChosenBooks(shelf, request.RawParams);
     const TMerged merged = MergedResults(books, typed, start + limit);
-    if (merged.refused > 0 && merged.hits.empty())
+    if (merged.refused > 0 && merged.answered == 0)
         return TextAnswer(503, "The server is stopping.");
     if (QueryParameter(request.RawParams, "format") == "json")
         return TextAnswer(200, ResultsJson(typed, merged, start, limit, books, urlRoot), "application/json");
