@@ -15,13 +15,12 @@ namespace {
 constexpr std::string_view kIconPath = "/.icon/";
 constexpr std::string_view kIconCaching = "public, max-age=3600";
 
+// Looked for in turn rather than by halving: the shelf's order is the library's to choose.
 std::shared_ptr<const TLibraryBook> BookNamed(const TLibraryShelf& shelf, std::string_view name)
 {
-    const auto found = std::lower_bound(shelf.begin(), shelf.end(), name,
-        [](const std::shared_ptr<const TLibraryBook>& book, std::string_view wanted) { return book->name < wanted; });
-    if (found == shelf.end() || (*found)->name != name)
-        return nullptr;
-    return *found;
+    const auto found = std::find_if(shelf.begin(), shelf.end(),
+        [name](const std::shared_ptr<const TLibraryBook>& book) { return book->name == name; });
+    return found == shelf.end() ? nullptr : *found;
 }
 
 TAnswer Fresh(TAnswer answer)
