@@ -34,6 +34,8 @@ struct SharedPages {
         : source(std::move(book))
         , pages(reader, budget, cache)
     {
+        // Sent as they are stored to browsers that accept deflate.
+        pages.KeepStoredBytes(true);
     }
     std::shared_ptr<TBookSource> source;
     TServedPages pages;

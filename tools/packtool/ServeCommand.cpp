@@ -10,6 +10,7 @@
 #include "server/http/HTTPRequestInfo.h"
 #include "tools/library/AccessLog.h"
 #include "tools/library/Library.h"
+#include "tools/library/LibraryCatalog.h"
 #include "tools/library/LibraryFolder.h"
 #include "tools/library/LibraryRouter.h"
 #include "tools/library/UrlRoot.h"
@@ -26,6 +27,7 @@
 #include <memory>
 #include <pthread.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -36,8 +38,12 @@ constexpr std::string_view kUsage = R"(Usage: ebook-pack serve BOOK [--port N] [
        ebook-pack serve BOOK BOOK... [options]
        ebook-pack serve --library DIR [options]
 
-Serves the pages of BOOK over HTTP/1.0 with the answers the viewer gives, prints the address of
-the home page and runs until interrupted (Ctrl+C) or terminated; then it stops cleanly.
+Serves the pages of BOOK over HTTP with the pages the viewer gives, prints the address of the
+home page and runs until interrupted (Ctrl+C) or terminated; then it stops cleanly. HTTP/1.1
+clients keep their connection for further requests and get byte ranges, validators (ETag,
+Last-Modified, 304) and text compressed when they accept it (a book's stored pages go out as they
+are stored to clients that accept deflate); an HTTP/1.0 request is answered in HTTP/1.0 and its
+connection closed.
 A folder is served as the book built from it would be (same names, lookup, content types and
 book.json settings), each file read as it is now; with --watch every open HTML page reloads
 itself within a second of a change to the folder. Nothing is written into the folder. A link
@@ -87,6 +93,9 @@ Options:
                         that has waited longest for its client, and waits only while all are busy
   --idle-timeout MIN    close a connection that has sent nothing for MIN minutes, and one whose
                         request is not in after MIN minutes (default 1; 0: never)
+  --keep-alive SECONDS  how long a connection waits for its next request (default 15; 0: one
+                        request a connection)
+  --max-requests N      requests one connection carries at most (default 1000; 0: no limit)
   --max-request-line N  longest request line, in bytes (default 8192)
   --max-headers N       largest header block, in bytes (default 65536)
   --max-body N          largest request body, in bytes (default 1048576)
@@ -135,6 +144,7 @@ struct ServeSetup {
     int32_t askedPort = 0;
     TUrlRoot root { "" };
     bool log = false;
+    TWebServing web;
 };
 
 ServeSetup ReadServeSetup(const CommandLine& line)
@@ -150,6 +160,7 @@ ServeSetup ReadServeSetup(const CommandLine& line)
     setup.askedPort = NumberOption(line, "--port", 1, 65535, 0);
     setup.root = TUrlRoot(line.Value("--url-root").value_or(""));
     setup.log = line.Has("--log");
+    setup.web = ReadWebServing(line);
     return setup;
 }
 
@@ -200,8 +211,11 @@ int RunOneBook(const CommandLine& line, const ServeSetup& setup, ToolContext& co
     // The pages of a book file are served as the viewer serves them: a page being sent is shared by
     // every client that asks for it meanwhile, kept in the cache, and held within the memory budget.
     std::unique_ptr<TServedPages> shared;
-    if (const TBookReader* reader = BookReaderOf(source))
+    if (const TBookReader* reader = BookReaderOf(source)) {
         shared = std::make_unique<TServedPages>(*reader, setup.limits.memoryBytes, setup.limits.cacheBytes);
+        // Sent as they are stored to browsers that accept deflate.
+        shared->KeepStoredBytes(true);
+    }
     TPageSource& pages = shared ? static_cast<TPageSource&>(*shared) : source;
     std::unique_ptr<TAccessLog> log = setup.log ? std::make_unique<TAccessLog>(context.out) : nullptr;
     // Declared last, destroyed first: its sessions end before the pages go.
@@ -209,32 +223,49 @@ int RunOneBook(const CommandLine& line, const ServeSetup& setup, ToolContext& co
     // The handler keeps the search: it goes with the server, after the last session has ended. A
     // watched folder is searched as it was when serving started.
     const auto search = std::make_shared<TServedSearch>(source, context.err);
-    if (setup.root.Text().empty() && !log) {
-        server.AnswerFirst([search](const THTTPRequestInfo& request) { return search->Answer(request); });
+    // What caches are told of the book's pages: the file's time and version. A folder's pages are
+    // read as they are when asked for, so caches ask again each time.
+    TLibraryBook caching;
+    struct stat status { };
+    if (::stat(fileName.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        caching.modified = status.st_mtim.tv_sec;
+        caching.version = FileVersion(status);
     } else {
-        // Under a root, or logged, every request is answered here, as the server would answer it
-        // with the root taken off.
-        server.AnswerFirst([search, &pages, &setup, &log, &context](const THTTPRequestInfo& request) {
-            const TUrlRoot::TPlace place = setup.root.Place(request.Document);
-            TAnswer answer;
-            if (place.kind == TUrlRoot::TPlace::kOutside) {
-                answer = TextAnswer(404, std::string(kPageNotFoundText));
-            } else if (place.kind == TUrlRoot::TPlace::kRootWithoutSlash) {
-                answer = MoveAnswer(setup.root.Text() + "/");
-            } else {
-                THTTPRequestInfo inner = request;
-                inner.Document = std::string(place.rest);
-                std::optional<TAnswer> searched = search->Answer(inner);
-                answer = searched ? std::move(*searched) : AnswerPageRequest(pages, inner);
-                const auto moved = std::find_if(answer.headers.begin(), answer.headers.end(),
-                    [](const auto& header) { return header.first == "Location" && header.second.starts_with('/'); });
-                if (moved != answer.headers.end())
-                    answer = MoveAnswer(setup.root.Text() + moved->second);
-            }
-            Account(log.get(), context.err, request, answer, {});
-            return std::optional<TAnswer>(std::move(answer));
-        });
+        caching.watched = true;
     }
+    // Every request is answered here, as the server would answer it with the root taken off.
+    server.AnswerFirst([search, &pages, &setup, &log, &context, &caching](const THTTPRequestInfo& request) {
+        const TUrlRoot::TPlace place = setup.root.Place(request.Document);
+        TAnswer answer;
+        if (place.kind == TUrlRoot::TPlace::kOutside) {
+            answer = TextAnswer(404, std::string(kPageNotFoundText));
+        } else if (place.kind == TUrlRoot::TPlace::kRootWithoutSlash) {
+            answer = MoveAnswer(setup.root.Text() + "/");
+        } else {
+            // Copied only under a root: most requests are answered as they came.
+            THTTPRequestInfo inner;
+            const THTTPRequestInfo* asked = &request;
+            if (place.rest != request.Document) {
+                inner = request;
+                inner.Document = std::string(place.rest);
+                asked = &inner;
+            }
+            std::optional<TAnswer> searched = search->Answer(*asked);
+            if (searched) {
+                answer = std::move(*searched);
+            } else {
+                answer = AnswerPageRequest(pages, *asked);
+                SetPageCaching(answer, caching, asked->Document);
+            }
+            const auto moved = std::find_if(answer.headers.begin(), answer.headers.end(),
+                [](const auto& header) { return header.first == "Location" && header.second.starts_with('/'); });
+            if (moved != answer.headers.end() && !setup.root.Text().empty())
+                answer = MoveAnswer(setup.root.Text() + moved->second);
+        }
+        Account(log.get(), context.err, request, answer, {});
+        return std::optional<TAnswer>(std::move(answer));
+    });
+    server.ServeTheWeb(setup.web);
     if (!SwitchOnServing(server, line, setup.address, setup.askedPort, context.err))
         return kExitError;
 
@@ -301,6 +332,10 @@ int RunLibrary(const CommandLine& line, const ServeSetup& setup, ToolContext& co
         library.Place(books);
     }
     TLibraryRouter router(library, setup.root);
+    TLibraryCatalog catalog(library, setup.root.Text(), context.err);
+    router.SetCatalog([&catalog](const THTTPRequestInfo& request, std::string_view document) {
+        return catalog.Answer(request, document);
+    });
     std::unique_ptr<TAccessLog> log = setup.log ? std::make_unique<TAccessLog>(context.out) : nullptr;
     NoPages noPages;
     // Declared last, destroyed first: its sessions end before the books and the router go.
@@ -319,6 +354,7 @@ int RunLibrary(const CommandLine& line, const ServeSetup& setup, ToolContext& co
             throw;
         }
     });
+    server.ServeTheWeb(setup.web);
     if (!SwitchOnServing(server, line, setup.address, setup.askedPort, context.err))
         return kExitError;
 

@@ -18,6 +18,10 @@ constexpr int32_t kDefaultMaxRequestLine = 8192;
 constexpr int32_t kDefaultMaxHeaderBytes = 64 * 1024;
 constexpr int32_t kDefaultMaxBody = 1 << 20;
 constexpr int32_t kMaxMiB = 65536;
+// As nginx keeps its connections: long enough for a reader's next click to find the connection
+// open, and a thousand requests before a client opens another.
+constexpr int32_t kDefaultKeepAliveSeconds = 15;
+constexpr int32_t kDefaultMaxRequests = 1000;
 
 } // namespace
 
@@ -26,7 +30,16 @@ std::vector<OptionSpec> ServeOptionTable()
     return { { "--port", "-p", true }, { "--bind", "", true }, { "--allow-host", "", true }, { "--cache-mb", "", true },
         { "--memory-mb", "", true }, { "--max-connections", "", true }, { "--idle-timeout", "", true },
         { "--max-request-line", "", true }, { "--max-headers", "", true }, { "--max-body", "", true },
-        { "--library", "", true }, { "--url-root", "", true }, { "--log", "", false } };
+        { "--library", "", true }, { "--url-root", "", true }, { "--log", "", false }, { "--keep-alive", "", true },
+        { "--max-requests", "", true } };
+}
+
+TWebServing ReadWebServing(const CommandLine& line)
+{
+    TWebServing serving;
+    serving.keepAliveIdle = std::chrono::seconds(NumberOption(line, "--keep-alive", 0, 3600, kDefaultKeepAliveSeconds));
+    serving.maxRequestsPerConnection = NumberOption(line, "--max-requests", 0, INT32_MAX, kDefaultMaxRequests);
+    return serving;
 }
 
 TPageServerLimits ReadServeLimits(const CommandLine& line)

@@ -2,6 +2,7 @@
 
 #include "common/CommandLine.h"
 #include "pageservice/PageServerLimits.h"
+#include "pageservice/WebServing.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,9 @@ std::vector<OptionSpec> ServeOptionTable();
 // where it is absent; raises EUsageError for a value out of range. Unlike the viewer, whose only
 // client is its own browser, a served book may face any client of the machine (or network).
 TPageServerLimits ReadServeLimits(const CommandLine& line);
+// How long a connection waits for its next request (--keep-alive SECONDS) and how many requests it
+// carries at most (--max-requests N), each option's default where it is absent.
+TWebServing ReadWebServing(const CommandLine& line);
 
 // The names of every --allow-host: comma-separated, blanks around them dropped, each with or
 // without ":PORT"; raises EUsageError for an empty one, a bad port or one with a path.

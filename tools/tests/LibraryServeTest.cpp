@@ -55,7 +55,7 @@ TEST(LibraryServe, SeveralBooksAreServedEachUnderItsNameWithALogLine)
     EXPECT_EQ(ParseHttpAnswer(Exchange(port, "GET /novel/OEBPS/index.xhtml HTTP/1.0\r\n\r\n")).code, 404);
 
     // A proxy in front names the server as the reader did, without this port.
-    const std::string page = "GET /library/notes/index.html HTTP/1.1\r\n";
+    const std::string page = "GET /library/notes/index.html HTTP/1.1\r\nConnection: close\r\n";
     EXPECT_EQ(ParseHttpAnswer(Exchange(port, page + "Host: books.example\r\n\r\n")).code, 200);
     EXPECT_EQ(ParseHttpAnswer(Exchange(port, page + "Host: other.example:8080\r\n\r\n")).code, 200);
     EXPECT_EQ(ParseHttpAnswer(Exchange(port, page + "Host: other.example\r\n\r\n")).code, 403);
@@ -131,8 +131,9 @@ TEST(LibraryServe, BoundToEveryAddressServePrintsOneAReaderCanOpen)
     const int port = PortOf(url);
     ASSERT_GT(port, 0);
     const std::string host = url.substr(7, url.rfind(':') - 7);
-    const HttpAnswer answer = ParseHttpAnswer(
-        Exchange(port, "GET /notes/index.html HTTP/1.1\r\nHost: " + host + ":" + std::to_string(port) + "\r\n\r\n"));
+    const HttpAnswer answer = ParseHttpAnswer(Exchange(port,
+        "GET /notes/index.html HTTP/1.1\r\nConnection: close\r\nHost: " + host + ":" + std::to_string(port)
+            + "\r\n\r\n"));
     EXPECT_EQ(answer.code, 200) << host;
     EXPECT_EQ(serve.Stop(SIGTERM), 0);
 }

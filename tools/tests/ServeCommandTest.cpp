@@ -72,11 +72,14 @@ TEST_F(ServeCommandTest, ServesPagesByteExactAndStopsCleanlyOnSignal)
 
     // Names of other sites are refused; allowed ones are answered like the address.
     const std::string host = "Host: books.example:" + std::to_string(port) + "\r\n";
-    ExpectAnswer(Exchange(port, "GET /index.htm HTTP/1.1\r\n" + host + "\r\n"), 200, "text/html", "<p>home</p>");
-    ExpectAnswer(Exchange(port, "GET /index.htm HTTP/1.1\r\nHost: other.example:" + std::to_string(port) + "\r\n\r\n"),
+    ExpectAnswer(Exchange(port, "GET /index.htm HTTP/1.1\r\nConnection: close\r\n" + host + "\r\n"), 200, "text/html",
+        "<p>home</p>");
+    ExpectAnswer(
+        Exchange(port,
+            "GET /index.htm HTTP/1.1\r\nConnection: close\r\nHost: other.example:" + std::to_string(port) + "\r\n\r\n"),
         200, "text/html", "<p>home</p>");
-    const HttpAnswer refused = ParseHttpAnswer(
-        Exchange(port, "GET /index.htm HTTP/1.1\r\nHost: evil.example:" + std::to_string(port) + "\r\n\r\n"));
+    const HttpAnswer refused = ParseHttpAnswer(Exchange(port,
+        "GET /index.htm HTTP/1.1\r\nConnection: close\r\nHost: evil.example:" + std::to_string(port) + "\r\n\r\n"));
     EXPECT_EQ(refused.code, 403) << refused.statusLine;
     EXPECT_EQ(refused.body.find("home"), std::string::npos);
 
