@@ -42,7 +42,8 @@ bool PlausibleInflatedSize(int32_t uncompressedSize, int64_t bodyLength)
         && uncompressedSize <= (dataLength + 1) * kMaxInflateRatio;
 }
 
-bool InflatePage(const unsigned char* body, int32_t bodyLength, const std::function<unsigned char*(int32_t)>& makeRoom)
+bool InflatePage(const unsigned char* body, int32_t bodyLength, const std::function<unsigned char*(int32_t)>& makeRoom,
+    std::string* zlibStream = nullptr)
 {
     const int32_t uncompressedSize = Int32At(body);
     const int64_t dataLength = bodyLength - kBodyPrefixSize;
@@ -53,10 +54,15 @@ bool InflatePage(const unsigned char* body, int32_t bodyLength, const std::funct
     unsigned char emptyPage = 0;
     unsigned char* destination = uncompressedSize > 0 ? room : &emptyPage;
     uLongf destinationLength = static_cast<uLongf>(uncompressedSize);
-    const int result
-        = uncompress(destination, &destinationLength, body + kBodyPrefixSize, static_cast<uLong>(dataLength));
+    uLong consumed = static_cast<uLong>(dataLength);
+    const int result = uncompress2(destination, &destinationLength, body + kBodyPrefixSize, &consumed);
     if (result != Z_OK)
         return false;
+    // The stored stream is the page in zlib form only when it ends exactly with the body and
+    // inflates to exactly the announced length: no bytes after it, no zeros made up for it.
+    if (zlibStream != nullptr && consumed == static_cast<uLong>(dataLength)
+        && destinationLength == static_cast<uLongf>(uncompressedSize))
+        zlibStream->assign(reinterpret_cast<const char*>(body + kBodyPrefixSize), static_cast<std::size_t>(dataLength));
     // A stream that ends early leaves the rest of the announced length; it must read as zeros
     // even in an output stream that was handed over non-empty.
     if (destinationLength < static_cast<uLongf>(uncompressedSize))
@@ -277,13 +283,13 @@ bool TBookReader::ExtractRecord(int32_t pageOffset, TMemoryStream& output)
     return extracted;
 }
 
-bool TBookReader::ExtractPageAtConcurrently(int index, std::string& output) const
+bool TBookReader::ExtractPageAtConcurrently(int index, std::string& output, std::string* zlibStream) const
 {
     if (index < 0 || index >= pages_.Count())
         return false;
     TRecordScratch scratch;
     return ExtractRecordInto(
-        PageOffset(index), [&](int32_t size) { return RoomIn(output, size); }, scratch);
+        PageOffset(index), [&](int32_t size) { return RoomIn(output, size); }, scratch, zlibStream);
 }
 
 int64_t TBookReader::InflatedSizeAt(int index) const
@@ -307,8 +313,8 @@ int64_t TBookReader::InflatedSizeAt(int index) const
     return PlausibleInflatedSize(size, storedLength) ? size : -1;
 }
 
-bool TBookReader::ExtractRecordInto(
-    int32_t pageOffset, const std::function<unsigned char*(int32_t)>& makeRoom, TRecordScratch& scratch) const
+bool TBookReader::ExtractRecordInto(int32_t pageOffset, const std::function<unsigned char*(int32_t)>& makeRoom,
+    TRecordScratch& scratch, std::string* zlibStream) const
 {
     if (stream_ == nullptr)
         return false;
@@ -336,7 +342,7 @@ bool TBookReader::ExtractRecordInto(
             if (stream_->ReadAt(pageOffset + got, scratch.bytes.get() + got, rest) != rest)
                 return false;
         }
-        return InflatePage(scratch.bytes.get() + kRecordPrefixSize, storedLength, makeRoom);
+        return InflatePage(scratch.bytes.get() + kRecordPrefixSize, storedLength, makeRoom, zlibStream);
     } catch (...) {
         return false;
     }

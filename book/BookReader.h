@@ -49,7 +49,10 @@ public:
     // As ExtractPageAt, safe on several threads at once (with each other, not with a load): it
     // reads the book with positioned reads and a buffer of its own. Servers with many clients use
     // it so that one large page does not hold up the others.
-    bool ExtractPageAtConcurrently(int index, std::string& output) const;
+    // With zlibStream, it also receives the stored zlib stream when that is exactly the page in zlib
+    // form (one stream that ends with the record and inflates to exactly the page), which is
+    // HTTP's deflate coding of the page; it stays empty otherwise.
+    bool ExtractPageAtConcurrently(int index, std::string& output, std::string* zlibStream = nullptr) const;
     // The size the entry's page inflates to, read from its record without inflating it; -1 when
     // the record cannot be read or announces a size it cannot hold. Safe on several threads.
     int64_t InflatedSizeAt(int index) const;
@@ -88,8 +91,8 @@ private:
     };
     bool ExtractRecord(int32_t pageOffset, TMemoryStream& output);
     // Inflates the record into the bytes that makeRoom(size) gives for the page's inflated size.
-    bool ExtractRecordInto(
-        int32_t pageOffset, const std::function<unsigned char*(int32_t)>& makeRoom, TRecordScratch& scratch) const;
+    bool ExtractRecordInto(int32_t pageOffset, const std::function<unsigned char*(int32_t)>& makeRoom,
+        TRecordScratch& scratch, std::string* zlibStream = nullptr) const;
 
     TStream* stream_ = nullptr; // the book file; owned by whoever called LoadFromStream
     TStringList pages_;

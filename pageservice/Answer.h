@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 

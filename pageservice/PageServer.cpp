@@ -3,12 +3,27 @@
 #include "book/OpenedBook.h"
 #include "pageservice/PagePorts.h"
 #include "pageservice/PageService.h"
+#include "pageservice/WebAnswerPolicy.h"
 #include "server/http/HTTPListener.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+// The file's modification time in seconds since the epoch; 0 when it cannot be told.
+int64_t ModifiedTimeOf(const std::string& fileName)
+{
+    struct stat status { };
+    return ::stat(fileName.c_str(), &status) == 0 ? static_cast<int64_t>(status.st_mtime) : 0;
+}
+
+} // namespace
 
 TPageServer::TPageServer(const std::string& bookFile, const TPageServerLimits& limits)
     : bookStream_(OpenBookStream(bookFile))
     , pages_(reader_, limits.memoryBytes, limits.cacheBytes)
     , source_(&pages_)
+    , bookModified_(ModifiedTimeOf(bookFile))
     , listener_(std::make_unique<TNetHTTPListener>(nullptr))
 {
     reader_.LoadFromStream(*bookStream_);
@@ -40,7 +55,12 @@ void TPageServer::Configure(const TPageServerLimits& limits)
         std::optional<TAnswer> answer;
         if (answerFirst_)
             answer = answerFirst_(request);
-        answers_->Write(request, answer ? std::move(*answer) : AnswerPageRequest(*source_, request), response);
+        if (!answer) {
+            answer = AnswerPageRequest(*source_, request);
+            if (answer->code == 200 && answer->lastModified == 0)
+                answer->lastModified = pagesModified_;
+        }
+        answers_->Write(request, std::move(*answer), response);
     };
     listener_->OnCommandError
         = [this](TNetServerThread&, const THTTPRequestInfo& request, const std::exception& error,
@@ -50,6 +70,16 @@ void TPageServer::Configure(const TPageServerLimits& limits)
 TPageServer::~TPageServer()
 {
     pages_.Stop();
+}
+
+void TPageServer::ServeTheWeb(const TWebServing& serving)
+{
+    answers_ = std::make_shared<const TWebAnswerPolicy>();
+    listener_->PersistentConnections = true;
+    listener_->KeepAliveIdle = serving.keepAliveIdle;
+    listener_->MaxRequestsPerConnection = serving.maxRequestsPerConnection;
+    pages_.KeepStoredBytes(true);
+    pagesModified_ = bookModified_;
 }
 
 void TPageServer::SetAddress(const std::string& address)

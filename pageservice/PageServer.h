@@ -6,6 +6,7 @@
 #include "pageservice/PageServerLimits.h"
 #include "pageservice/RequestScreen.h"
 #include "pageservice/ServedPages.h"
+#include "pageservice/WebServing.h"
 
 #include <atomic>
 #include <cstdint>
@@ -61,6 +62,14 @@ public:
     // unless set; set while switched off.
     void SetAnswerPolicy(std::shared_ptr<const TAnswerPolicy> policy) { answers_ = std::move(policy); }
 
+    // Serves browsers, proxies and caches on the web (`ebook-pack serve`) instead of the viewer's
+    // engine: answers go out through TWebAnswerPolicy, connections persist as HTTP/1.1 allows
+    // (TNetHTTPListener::PersistentConnections) within the serving's idle time and request cap,
+    // pages carry their stored zlib bytes for clients that accept deflate, and the book's pages
+    // carry the book file's modification time as Last-Modified. Call while switched off; a policy
+    // set later replaces the web one, the connections stay persistent.
+    void ServeTheWeb(const TWebServing& serving);
+
     // Switches on at the port, or when that is taken at the next free page port in turn
     // (ENetAddressInUse when every one is taken). Switching on while on changes nothing.
     void SwitchOn();
@@ -92,6 +101,9 @@ private:
     // The port switched on at, for the sessions: the listener's own may change while sessions of
     // an earlier switching-on still run.
     std::atomic<int32_t> servedPort_ { 0 };
+    // Last-Modified of the book's pages once serving the web: the book file's time; 0 otherwise.
+    int64_t pagesModified_ = 0;
+    int64_t bookModified_ = 0;
     // These two go after the listener: no session uses them by then.
     RequestHandler answerFirst_;
     std::shared_ptr<const TAnswerPolicy> answers_ = std::make_shared<const TAnswerPolicy>();

@@ -23,7 +23,7 @@ std::optional<std::optional<TFoundPage>> LookUp(TPageSource& source, std::string
         return std::nullopt;
     if (!lookup.bytes)
         return std::optional<TFoundPage> {};
-    return TFoundPage { std::move(name), std::move(lookup.bytes), lookup.fileHandle, {} };
+    return TFoundPage { std::move(name), std::move(lookup.bytes), lookup.fileHandle, {}, std::move(lookup.deflated) };
 }
 
 constexpr std::string_view kFolderPages[] = { "index.html", "index.htm" };
@@ -84,6 +84,7 @@ TAnswer PageAnswer(const std::optional<TFoundPage>& page, std::string_view notFo
     found.contentType = ContentTypeForAnswer(page->name, *page->bytes);
     found.page = page->bytes;
     found.pageFile = page->fileHandle;
+    found.deflated = page->deflated;
     return found;
 }
 

@@ -27,6 +27,8 @@ struct TFoundPage {
     // Where the browser is sent instead (301), when the request named a folder without its final
     // slash: the folder's page is found, but its relative links need the slash to resolve.
     std::string movedTo;
+    // The page in zlib form as the source stores it, when it hands that out (TPageLookup's).
+    std::shared_ptr<const std::string> deflated;
 };
 
 // The page a request's document names. The name as written (PageNameFromDocument) is tried first,

@@ -20,6 +20,14 @@ class TRequestScreen {
 public:
     // The names the server answers to besides 127.0.0.1 and localhost: the address it is bound
     // to and names an author allows (`serve --allow-host`). Letter case is ignored.
+    // - "NAME:PORT": the name with that port only;
+    // - localhost or a loopback address: with the server's port only, as 127.0.0.1;
+    // - another IPv4 address (0.0.0.0 included): the server is offered to other machines, and
+    //   Host may name it by any literal IP address (no other site's page can make a browser send
+    //   one that does not reach this server), and Origin by any of the machine's own addresses
+    //   or its host name, with the server's port;
+    // - any other name: with the server's port or none, as a proxy in front sends it
+    //   (`proxy_set_header Host $host`), and in Origin with http or https (a proxy with TLS).
     void AllowHost(std::string name);
 
     // Whether a request with these headers is to be refused, for a server on this port:
@@ -35,7 +43,14 @@ public:
     bool Refuses(const TPackedStringList& headers, int32_t port) const;
 
 private:
-    bool IsOwnHost(std::string_view hostAndPort, int32_t port) const;
+    struct Allowed {
+        std::string name;
+        int32_t port = 0; // 0: the server's
+        bool proxied = false; // no port, or the server's, and https in Origin
+    };
+    bool IsOwnHost(std::string_view hostAndPort, int32_t port, bool origin, bool secure) const;
 
-    std::vector<std::string> hosts_ { "127.0.0.1", "localhost" };
+    std::vector<Allowed> hosts_ { { "127.0.0.1" }, { "localhost" } };
+    bool offered_ = false; // bound to an address other machines reach
+    std::vector<std::string> ownNames_; // when offered_: the machine's addresses and host name
 };

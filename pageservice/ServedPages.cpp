@@ -71,6 +71,7 @@ struct TServedPages::Ledger {
     std::size_t peak = 0;
     std::size_t inflations = 0;
     bool stopping = false;
+    bool keepStored = false;
     // Pages that some answer holds now, by directory index; an expired entry is a page let go.
     std::unordered_map<int, std::weak_ptr<const std::string>> live;
     std::set<int> inflating;
@@ -86,11 +87,49 @@ namespace {
 // descriptor per cached page.
 constexpr std::size_t kSendFromFileBytes = 64 * 1024;
 
-// A page's bytes with the memory file that holds them too, freed together.
+// A page's bytes with the memory file that holds them too and its stored zlib bytes, freed
+// together.
 struct InflatedPage {
     std::string bytes;
     std::unique_ptr<TMemoryFile> file;
+    std::string deflated;
 };
+
+// The deleter of a page's shared bytes: frees the page and tells the ledger. Named, so that the
+// stored bytes of a page found again (shared or cached) are reached through it.
+struct PageRelease {
+    std::weak_ptr<TServedPages::Ledger> weakLedger;
+    std::size_t size;
+    std::size_t charge;
+    InflatedPage* holder;
+    int file;
+
+    void operator()(const std::string* done) const
+    {
+        const auto owner = weakLedger.lock();
+        if (owner && file >= 0)
+            owner->ForgetFile(done);
+        delete holder;
+        if (owner)
+            owner->Release(size, charge);
+    }
+};
+
+// The page's stored zlib bytes, sharing its ownership; null when it keeps none.
+std::shared_ptr<const std::string> DeflatedOf(const std::shared_ptr<const std::string>& page)
+{
+    const auto* release = std::get_deleter<PageRelease>(page);
+    if (release == nullptr || release->holder->deflated.empty())
+        return nullptr;
+    return std::shared_ptr<const std::string>(page, &release->holder->deflated);
+}
+
+// A lookup's answer for a page in memory.
+TPageLookup Found(std::shared_ptr<const std::string> page, int file)
+{
+    auto deflated = DeflatedOf(page);
+    return { true, std::move(page), file, std::move(deflated) };
+}
 
 } // namespace
 
@@ -134,6 +173,7 @@ TPageLookup TServedPages::Page(int index)
     // Read once it is needed: a page kept or shared is answered without reading the book.
     int64_t announced = -2;
     std::size_t size = 0;
+    bool keepStored = false;
     {
         std::unique_lock<std::mutex> lock(ledger.PageLock);
         while (true) {
@@ -141,12 +181,12 @@ TPageLookup TServedPages::Page(int index)
                 throw ENetException("Server stopping.");
             if (auto kept = ledger.cache.Find(index)) {
                 const int file = ledger.FileOf(kept.get());
-                return { true, std::move(kept), file };
+                return Found(std::move(kept), file);
             }
             if (const auto found = ledger.live.find(index); found != ledger.live.end()) {
                 if (auto shared = found->second.lock()) {
                     const int file = ledger.FileOf(shared.get());
-                    return { true, std::move(shared), file };
+                    return Found(std::move(shared), file);
                 }
                 ledger.live.erase(found);
             }
@@ -175,14 +215,18 @@ TPageLookup TServedPages::Page(int index)
         }
         ledger.Hold(size, size);
         ledger.inflating.insert(index);
+        keepStored = ledger.keepStored;
     }
 
     // Inflated outside the lock: other pages are found, shared and inflated meanwhile.
     auto inflated = std::make_unique<InflatedPage>();
     std::shared_ptr<const std::string> page;
     int file = -1;
+    std::size_t stored = 0;
     // The size read first is what the budget holds: a record that inflates otherwise is refused.
-    if (reader_.ExtractPageAtConcurrently(index, inflated->bytes) && inflated->bytes.size() == size) {
+    if (reader_.ExtractPageAtConcurrently(index, inflated->bytes, keepStored ? &inflated->deflated : nullptr)
+        && inflated->bytes.size() == size) {
+        stored = inflated->deflated.size();
         if (ledger.cache.Budget() > 0 && size >= kSendFromFileBytes) {
             inflated->file = std::make_unique<TMemoryFile>(inflated->bytes);
             file = inflated->file->Handle();
@@ -192,16 +236,9 @@ TPageLookup TServedPages::Page(int index)
         // the ledger's own list of pages in flight is such a reference, so a strong one would
         // keep both alive for ever. A page let go after the service is gone has nothing to report.
         const std::string* bytes = &inflated->bytes;
-        page = std::shared_ptr<const std::string>(bytes,
-            [weakLedger = std::weak_ptr<Ledger>(ledger_), size, holder = inflated.release(), file](
-                const std::string* done) {
-                const auto owner = weakLedger.lock();
-                if (owner && file >= 0)
-                    owner->ForgetFile(done);
-                delete holder;
-                if (owner)
-                    owner->Release(size, file >= 0 ? 2 * size : size);
-            });
+        const std::size_t charge = (file >= 0 ? 2 * size : size) + stored;
+        page = std::shared_ptr<const std::string>(
+            bytes, PageRelease { std::weak_ptr<Ledger>(ledger_), size, charge, inflated.release(), file });
     }
     std::vector<std::shared_ptr<const std::string>> dropped;
     {
@@ -214,6 +251,8 @@ TPageLookup TServedPages::Page(int index)
                 ledger.files[page.get()] = file;
                 ledger.Hold(size, size);
             }
+            if (stored > 0)
+                ledger.Hold(size, stored);
             ledger.live[index] = page;
             dropped = ledger.cache.Add(index, page);
         } else {
@@ -223,7 +262,13 @@ TPageLookup TServedPages::Page(int index)
         }
     }
     ledger.changed.notify_all();
-    return { true, std::move(page), file };
+    return Found(std::move(page), file);
+}
+
+void TServedPages::KeepStoredBytes(bool keep)
+{
+    std::lock_guard<std::mutex> lock(ledger_->PageLock);
+    ledger_->keepStored = keep;
 }
 
 std::size_t TServedPages::HeldBytes() const

@@ -38,6 +38,10 @@ public:
     // still waiting for room when Stop is called raises, which closes its connection unanswered.
     TPageLookup Lookup(std::string_view name) override;
     void Stop();
+    // Keeps each page's stored zlib bytes with it from now on and hands them out as the lookup's
+    // deflated (a server that sends them to clients accepting deflate); they count against the
+    // budget too. Off by default: the viewer has no use for them.
+    void KeepStoredBytes(bool keep);
 
     // Bytes of inflated pages in memory now, and the most there ever were.
     std::size_t HeldBytes() const;
@@ -45,10 +49,10 @@ public:
     // Inflations made so far (a shared or cached answer makes none).
     std::size_t Inflations() const;
 
-private:
-    // The accounting that the pages' deleters reach while the service lives.
+    // The accounting that the pages' deleters reach while the service lives (defined with them).
     struct Ledger;
 
+private:
     // The page at the directory index, shared; null bytes when it cannot be extracted.
     TPageLookup Page(int index);
 

@@ -17,6 +17,12 @@ struct TBookAbout {
     std::optional<double> date; // days since 30 December 1899, the fraction the time of day
 };
 
+// A picture that stands for a book in a list of books: its bytes and their media type.
+struct TBookPicture {
+    std::string bytes;
+    std::string type; // "image/png", "image/jpeg", ...
+};
+
 // Where a reader, a page server, search, the whole-book export and ebook-pack take a book's pages
 // from: a book file, a folder of pages, an EPUB, a CHM or a ZIM archive. Pages are answered by name through Lookup; the
 // rest describes the book as a whole.
@@ -55,6 +61,13 @@ public:
     virtual std::string Language() const { return {}; }
     // A line for the About box: the description, else the creators; UTF-8, empty for none.
     virtual std::string Description() const { return {}; }
+    // The people the book's metadata names as its authors, UTF-8; empty when it names none.
+    virtual std::vector<std::string> Authors() const { return {}; }
+    // An identifier the book's metadata gives it for catalogs (a ZIM archive's UUID); empty for none.
+    virtual std::string Identifier() const { return {}; }
+    // The picture the book's metadata gives it for lists of books (a ZIM archive's illustration, an
+    // EPUB's cover); nothing where it gives none or it cannot be read.
+    virtual std::optional<TBookPicture> Picture() { return std::nullopt; }
     // How the viewer's window shows the book: a book file's own settings, else DefaultDisplay().
     // A book built without settings carries DefaultDisplay() too (DefaultBuildSettings).
     virtual DisplaySettings Display() const { return DefaultDisplay(); }

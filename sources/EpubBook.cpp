@@ -1,5 +1,6 @@
 #include "sources/EpubBook.h"
 
+#include "common/BookText.h"
 #include "sources/EpubNavContents.h"
 
 #include <filesystem>
@@ -20,6 +21,25 @@ std::string WithoutTags(const std::string& text)
             plain += c;
     }
     return plain;
+}
+
+// The media type of a picture by its file name's extension; empty for one that is none.
+std::string PictureType(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".png")
+        return "image/png";
+    if (extension == ".jpg" || extension == ".jpeg")
+        return "image/jpeg";
+    if (extension == ".gif")
+        return "image/gif";
+    if (extension == ".svg")
+        return "image/svg+xml";
+    if (extension == ".webp")
+        return "image/webp";
+    return {};
 }
 
 } // namespace
@@ -61,4 +81,25 @@ std::string TEpubBook::Description() const
     for (const std::string& creator : package.creators)
         creators += (creators.empty() ? "By " : ", ") + creator;
     return creators;
+}
+
+std::vector<std::string> TEpubBook::Authors() const
+{
+    return epub_.Package().creators;
+}
+
+std::optional<TBookPicture> TEpubBook::Picture()
+{
+    const std::string& cover = epub_.Package().coverImage;
+    const std::string type = PictureType(cover);
+    if (cover.empty() || type.empty())
+        return std::nullopt;
+    try {
+        const TPageLookup found = Lookup(StoredBookText("/" + cover));
+        if (found.bytes && !found.bytes->empty())
+            return TBookPicture { *found.bytes, type };
+    } catch (const std::exception&) {
+        // A cover that cannot be read: the book is shown without it.
+    }
+    return std::nullopt;
 }

@@ -18,6 +18,10 @@ public:
     std::string KindName() const override { return "EPUB"; }
     std::string Language() const override;
     std::string Description() const override;
+    // The package's creators.
+    std::vector<std::string> Authors() const override;
+    // The cover image the package names, when it is a picture of a type its name tells.
+    std::optional<TBookPicture> Picture() override;
 
 private:
     std::string fileName_;

@@ -13,6 +13,9 @@ struct TPageLookup {
     std::shared_ptr<const std::string> bytes;
     // A memory file that holds the same bytes, open while they are held; -1 for none.
     int fileHandle = -1;
+    // The same page in zlib form as the source stores it (HTTP's deflate coding), held as long as
+    // the bytes; null where the source keeps no such bytes or was not asked to.
+    std::shared_ptr<const std::string> deflated = nullptr;
 };
 
 // Where a page server takes its pages from: a book, or any other store that answers by page name

@@ -257,6 +257,31 @@ std::string TZimSource::Description() const
     return creator.empty() ? std::string() : "By " + creator;
 }
 
+std::vector<std::string> TZimSource::Authors() const
+{
+    std::string creator = Metadata("Creator");
+    if (creator.empty())
+        return {};
+    return { std::move(creator) };
+}
+
+std::string TZimSource::Identifier() const
+{
+    try {
+        return static_cast<std::string>(archive_->getUuid());
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+std::optional<TBookPicture> TZimSource::Picture()
+{
+    std::string png = Metadata("Illustration_48x48@1");
+    if (png.empty())
+        return std::nullopt;
+    return TBookPicture { std::move(png), "image/png" };
+}
+
 bool TZimSource::HasFullTextIndex() const
 {
     return !fullTextDamaged_ && HasIndex([this] { return archive_->hasFulltextIndex(); });

@@ -47,6 +47,12 @@ public:
     std::string KindName() const override { return "ZIM"; }
     std::string Language() const override;
     std::string Description() const override;
+    // The Creator metadata.
+    std::vector<std::string> Authors() const override;
+    // The archive's UUID, as 8-4-4-4-12 hexadecimal digits.
+    std::string Identifier() const override;
+    // The 48x48 PNG illustration the archive's metadata carries.
+    std::optional<TBookPicture> Picture() override;
 
     // The bytes of the page stored under exactly the name, redirects followed; nothing for no such
     // page. Pages are served with the type their name tells, else the engine's own sniffing (a ZIM

@@ -1,6 +1,7 @@
 #include "server/http/HTTPListener.h"
 
 #include "common/AnsiText.h"
+#include "server/http/ConnectionReuse.h"
 #include "server/http/HTTPDecoders.h"
 #include "server/http/HTTPRequestParsing.h"
 
@@ -17,6 +18,8 @@ public:
     }
     ~DisconnectAtEnd()
     {
+        if (keepOpen_)
+            return;
         if (answered_)
             connection_.DisconnectAfterAnswer(TNetHTTPListener::kAnswerLinger);
         else
@@ -26,10 +29,12 @@ public:
     DisconnectAtEnd& operator=(const DisconnectAtEnd&) = delete;
 
     void SetAnswered(bool answered) { answered_ = answered; }
+    void SetKeepOpen(bool keepOpen) { keepOpen_ = keepOpen; }
 
 private:
     TNetServer& connection_;
     bool answered_ = false;
+    bool keepOpen_ = false;
 };
 
 int32_t ContentLengthOf(const TPackedStringList& headers)
@@ -59,13 +64,36 @@ TNetHTTPListener::~TNetHTTPListener()
 bool TNetHTTPListener::HandleConnection(TNetServerThread& thread)
 {
     const bool executed = TNetListener::HandleConnection(thread);
-    DisconnectAtEnd disconnect(*thread.Connection());
-    if (!executed)
-        disconnect.SetAnswered(ServeRequest(thread));
-    return executed;
+    TNetServer& connection = *thread.Connection();
+    DisconnectAtEnd disconnect(connection);
+    if (executed)
+        return executed;
+    // A persistent connection waits for its next request a while, and is closed when none comes.
+    if (PersistentConnections && connection.RequestsAnswered > 0 && !connection.AwaitInput(KeepAliveIdle))
+        return executed;
+    const Served served = ServeRequest(thread);
+    disconnect.SetAnswered(served.answered);
+    const bool keepOpen = served.keepOpen && connection.Connected();
+    disconnect.SetKeepOpen(keepOpen);
+    // True asks the session for another round on the open connection: the next request.
+    return keepOpen;
 }
 
-bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
+bool TNetHTTPListener::PrepareReuse(TNetServer& connection, const std::string& version, const THTTPRequestInfo& request,
+    THTTPResponseInfo& response) const
+{
+    if (!PersistentConnections)
+        return false;
+    ++connection.RequestsAnswered;
+    const bool http11 = SpeaksHttp11(version);
+    response.ProtocolVersion = http11 ? "HTTP/1.1" : "HTTP/1.0";
+    response.SendBody = request.Command != "HEAD";
+    const bool capped = MaxRequestsPerConnection > 0 && connection.RequestsAnswered >= MaxRequestsPerConnection;
+    return http11 && !capped && !HeaderHasToken(request.Headers, "Connection", "close")
+        && !LeavesBodyUnread(request.Command, request.Headers);
+}
+
+TNetHTTPListener::Served TNetHTTPListener::ServeRequest(TNetServerThread& thread)
 {
     TNetServer& connection = *thread.Connection();
     std::string method;
@@ -78,7 +106,7 @@ bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
         // Neither headers nor body are read, and the listener answers nothing.
         if (OnCommandOther)
             OnCommandOther(thread, method, target, version);
-        return false;
+        return {};
     }
 
     THTTPRequestInfo request;
@@ -89,9 +117,12 @@ bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
     THTTPResponseInfo response(connection);
     if (!Trim(ServerSoftware).empty())
         response.ServerSoftware = ServerSoftware;
+    const bool reusable = PrepareReuse(connection, version, request, response);
     if (OnCheckRequest && !OnCheckRequest(thread, request, response)) {
-        SendResponse(response);
-        return true;
+        // What the refused request still sends is not read: the connection cannot serve another.
+        const bool noBody = request.Command != "POST" && reusable;
+        SendResponse(response, noBody);
+        return { true, noBody };
     }
     ReadRequest(connection, std::move(target), request);
     try {
@@ -106,8 +137,8 @@ bool TNetHTTPListener::ServeRequest(TNetServerThread& thread)
             response.ContentText = e.what();
         }
     }
-    SendResponse(response);
-    return true;
+    SendResponse(response, reusable);
+    return { true, reusable };
 }
 
 void TNetHTTPListener::ReadRequest(TNetServer& connection, std::string target, THTTPRequestInfo& request)
@@ -146,7 +177,7 @@ void TNetHTTPListener::ReadRequest(TNetServer& connection, std::string target, T
     }
 }
 
-void TNetHTTPListener::SendResponse(THTTPResponseInfo& response)
+void TNetHTTPListener::SendResponse(THTTPResponseInfo& response, bool keepOpen) const
 {
     // A handler that set both a text and a stream gets the text as the body: Content-Length and
     // the bytes sent must describe the same thing, and the text is the explicit choice of the two.
@@ -160,22 +191,37 @@ void TNetHTTPListener::SendResponse(THTTPResponseInfo& response)
         const int32_t sentCode = response.AuthRealm.empty() ? response.ResponseCode : 401;
         if (sentCode >= 200 && sentCode < 500) {
             if (!response.ContentText.empty())
-                response.ContentLength = static_cast<int32_t>(response.ContentText.size());
+                response.ContentLength = static_cast<int64_t>(response.ContentText.size());
             else if (response.ContentStream)
-                response.ContentLength = static_cast<int32_t>(response.ContentStream->Size());
+                response.ContentLength = response.ContentStream->Size();
         } else if (hasBody) {
             response.ContentLength
-                = static_cast<int32_t>(response.ErrorBody().size() + response.Connection.LineEnd.size());
+                = static_cast<int64_t>(response.ErrorBody().size() + response.Connection.LineEnd.size());
+        }
+        if (PersistentConnections) {
+            // The length is how the client finds the answer's end on an open connection; answers
+            // that have no body by definition carry neither.
+            const bool bodiless = sentCode < 200 || sentCode == 204 || sentCode == 304;
+            if (bodiless) {
+                response.SendBody = false;
+                response.ContentLength = -1;
+            } else if (response.ContentLength < 0) {
+                response.ContentLength = 0;
+            }
+            if (!keepOpen)
+                response.Headers.SetValue("Connection", "close");
         }
         // The header waits for the body's first piece, so that a small answer leaves in one
         // segment; the body's last write sends whatever is held.
         const bool errorBody = sentCode < 200 || sentCode >= 500;
-        const bool bodyBytesFollow
-            = hasBody && (errorBody || !response.ContentText.empty() || response.ContentStream->Size() > 0);
+        const bool bodyBytesFollow = response.SendBody && hasBody
+            && (errorBody || !response.ContentText.empty() || response.ContentStream->Size() > 0);
         response.WriteHeader(bodyBytesFollow);
     }
 
-    if (!response.ContentText.empty()) {
+    if (!response.SendBody) {
+        // A HEAD, a 304: the header was all.
+    } else if (!response.ContentText.empty()) {
         response.WriteContent();
     } else if (response.ContentStream) {
         response.ContentStream->SetPosition(0);

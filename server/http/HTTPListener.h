@@ -21,7 +21,8 @@ using TCommandErrorEvent = std::function<void(TNetServerThread& Thread, const TH
 using TOtherEvent = std::function<void(
     TNetServerThread& Thread, const std::string& psCommand, const std::string& psData, const std::string& psVersion)>;
 
-// An HTTP/1.0 server: one request per connection, which is closed after the response.
+// An HTTP/1.0 server: one request per connection, which is closed after the response. With
+// PersistentConnections it serves HTTP/1.1 too: see there.
 //
 // Use: create it, set BoundIP, Port and OnCommandGet, then SetActive(true). The handler runs on
 // the connection's session thread, possibly on several at once, and guards shared state itself:
@@ -60,7 +61,9 @@ public:
     explicit TNetHTTPListener(TComponent* owner);
     ~TNetHTTPListener() override;
 
-    // Serves one request on the thread's connection and closes it, on every path.
+    // Serves one request on the thread's connection and closes it, on every path; but a
+    // persistent connection that serves another request stays open, and true asks the session
+    // for the round that reads it.
     bool HandleConnection(TNetServerThread& thread) override;
 
     bool ParseParams = true;
@@ -88,10 +91,29 @@ public:
     // TNetSocket::DisconnectAfterAnswer). Clients that close after reading end it at once.
     static constexpr std::chrono::milliseconds kAnswerLinger { 2000 };
 
+    // Off (the viewer's server): one request per connection, answered in HTTP/1.0, whatever the
+    // request. On: a request in HTTP/1.1 is answered in 1.1 and the connection stays open for the
+    // next one (pipelined bytes already read wait in the input buffer), until the client sends
+    // "Connection: close", sends nothing for KeepAliveIdle, or MaxRequestsPerConnection requests
+    // are answered (the last answer says "Connection: close"); a request in 1.0, keep-alive or
+    // not, is answered in 1.0 and closed. Every answer then carries its Content-Length (none for
+    // 1xx, 204 and 304), a HEAD gets the headers of the GET without the body, and a request whose
+    // body the listener does not read (see LeavesBodyUnread) or that is refused before its body
+    // is read closes the connection after its answer. Set before switching on.
+    bool PersistentConnections = false;
+    std::chrono::milliseconds KeepAliveIdle { 5000 };
+    int32_t MaxRequestsPerConnection = 100; // 0: no cap
+
 private:
-    // True when an answer was written.
-    bool ServeRequest(TNetServerThread& thread);
+    struct Served {
+        bool answered = false; // an answer was written
+        bool keepOpen = false; // and the connection serves another request
+    };
+    Served ServeRequest(TNetServerThread& thread);
+    // Whether the connection may serve another request after this one, and the answer's version.
+    bool PrepareReuse(TNetServer& connection, const std::string& version, const THTTPRequestInfo& request,
+        THTTPResponseInfo& response) const;
     // The rest of a request whose headers are in: its body, document, parameters and cookies.
     void ReadRequest(TNetServer& connection, std::string target, THTTPRequestInfo& request);
-    static void SendResponse(THTTPResponseInfo& response);
+    void SendResponse(THTTPResponseInfo& response, bool keepOpen) const;
 };

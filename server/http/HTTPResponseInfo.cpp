@@ -40,6 +40,7 @@ constexpr ReasonPhrase kReasonPhrases[] = {
     { 413, "Request Entity To Long" },
     { 414, "Request-URI Too Long" },
     { 415, "Unsupported Media Type" },
+    { 416, "Range Not Satisfiable" },
     { 500, "Internal Server Error" },
     { 501, "Not Implemented" },
     { 502, "Bad Gateway" },
@@ -85,8 +86,8 @@ void THTTPResponseInfo::WriteHeader(bool bodyFollows)
     for (const auto& cookie : Cookies)
         Headers.Add("Set-Cookie=" + cookie.text);
     // Status line and headers in one send; the bytes are those of a Write and a WriteHeaders.
-    Connection.Write(
-        "HTTP/1.0 " + std::to_string(ResponseCode) + " " + ResponseText + "\r\n" + Connection.FormatHeaders(Headers),
+    Connection.Write(ProtocolVersion + " " + std::to_string(ResponseCode) + " " + ResponseText + "\r\n"
+            + Connection.FormatHeaders(Headers),
         bodyFollows);
 }
 

@@ -34,7 +34,13 @@ public:
     TNetSocket& Connection; // not owned
     bool HeaderWritten = false;
     int32_t ResponseCode = 200;
-    int32_t ContentLength = -1; // negative: no Content-Length header
+    int64_t ContentLength = -1; // negative: no Content-Length header
+    // The status line's version: the viewer's answers are HTTP/1.0; a persistent connection
+    // answers a 1.1 request in 1.1.
+    std::string ProtocolVersion = "HTTP/1.0";
+    // False for a HEAD on a persistent connection: the headers, with the Content-Length of the
+    // body, and no body.
+    bool SendBody = true;
     TStringList Cookies;
     TStringList Headers;
     // The body as a stream; the response owns it and frees it, also when writing fails.

@@ -38,6 +38,8 @@ public:
     std::atomic<bool> InTimeoutHandler { false };
     // For a timeout handler: what BytesSent was when it last looked (used by its thread only).
     int64_t BytesSentAtLastCheck = 0;
+    // Requests answered on this connection (a persistent one answers several); its thread only.
+    int32_t RequestsAnswered = 0;
 
 private:
     std::atomic<std::chrono::steady_clock::rep> lastActiveSteady_ { 0 };

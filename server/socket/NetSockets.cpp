@@ -61,6 +61,19 @@ void TNetSocket::Disconnect()
     TNetComponent::Disconnect();
 }
 
+bool TNetSocket::AwaitInput(std::chrono::milliseconds patience)
+{
+    if (bufferEnd_ > 1)
+        return true;
+    SendHeld(0);
+    const int32_t ready = AwaitPeer([&] {
+        return UseSocket([&](TSocket s) {
+            return SocketBinding->WaitReadable(s, static_cast<int32_t>(std::min<int64_t>(patience.count(), INT32_MAX)));
+        });
+    });
+    return ready == 1;
+}
+
 void TNetSocket::DisconnectAfterAnswer(std::chrono::milliseconds patience)
 {
     if (!Connected())
@@ -398,7 +411,8 @@ void TNetSocket::WriteStream(TStream& stream, bool fromStart)
         const char* const inMemory = stream.BytesInMemory();
         const bool logging = (DebugFlags & 2) != 0;
         if (file && file->SendableHandle() >= 0 && !logging) {
-            WriteFile(file->SendableHandle(), stream.Position(), size);
+            const int64_t offset = file->SendableOffset();
+            WriteFile(file->SendableHandle(), offset + stream.Position(), offset + size);
             stream.Seek(0, TStream::Origin::End);
         } else if (inMemory && !logging) {
             WriteGathered(inMemory + stream.Position(), size - stream.Position());

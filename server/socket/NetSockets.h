@@ -44,6 +44,10 @@ public:
     // would make the kernel reset the connection, and the reset destroys whatever part of the
     // answer the peer has not read yet. With nothing unread it closes at once.
     void DisconnectAfterAnswer(std::chrono::milliseconds patience);
+    // True once input is at hand: bytes buffered already (a pipelined request), or bytes or the
+    // peer's end of file arriving within patience. Sends whatever is held first. The wait counts
+    // as waiting for the peer (see WaitingForPeerSince).
+    bool AwaitInput(std::chrono::milliseconds patience);
     // Upper bound of what DisconnectAfterAnswer discards: a peer that keeps sending gets the reset.
     static constexpr int64_t kLingerBytes = 1 << 20;
 

@@ -3,7 +3,9 @@
 #include "common/AnsiText.h"
 #include "server/listener/NetListener.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -76,6 +78,42 @@ std::string ReadUntilClosed(int fd)
             return result;
         result.append(buffer, static_cast<size_t>(n));
     }
+}
+
+HttpAnswer ReadOneAnswer(int fd, std::string& pending, bool headOnly)
+{
+    char buffer[65536];
+    const auto readMore = [&] {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return false;
+        pending.append(buffer, static_cast<size_t>(n));
+        return true;
+    };
+    std::size_t headerEnd = pending.find("\r\n\r\n");
+    while (headerEnd == std::string::npos) {
+        if (!readMore())
+            return {};
+        headerEnd = pending.find("\r\n\r\n");
+    }
+    HttpAnswer answer = ParseHttpAnswer(pending.substr(0, headerEnd + 4));
+    const auto length = answer.Header("Content-Length");
+    const std::size_t bodySize = headOnly || !length ? 0 : std::stoull(*length);
+    while (pending.size() < headerEnd + 4 + bodySize) {
+        if (!readMore())
+            break;
+    }
+    answer.body = pending.substr(headerEnd + 4, bodySize);
+    pending.erase(0, std::min(pending.size(), headerEnd + 4 + bodySize));
+    return answer;
+}
+
+bool ClosedByPeer(int fd)
+{
+    char byte = 0;
+    const ssize_t n = recv(fd, &byte, 1, 0);
+    // A receive timeout (the patience) reports EAGAIN: still open.
+    return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
 }
 
 LoopbackClient::LoopbackClient(int port, int receiveBuffer)

@@ -69,6 +69,14 @@ struct HttpAnswer {
 };
 HttpAnswer ParseHttpAnswer(const std::string& bytes);
 
+// One answer read from a connection that stays open: its header block, then as many body bytes as
+// its Content-Length says (none when headOnly, for a HEAD, or without a Content-Length). Bytes
+// read past the answer stay in `pending` for the next call. An empty statusLine when the
+// connection closed first.
+HttpAnswer ReadOneAnswer(int fd, std::string& pending, bool headOnly = false);
+// True when the peer closes the connection (end of file or a reset) within kTestPatience.
+bool ClosedByPeer(int fd);
+
 void SendAll(int fd, const std::string& bytes);
 std::string ReadUntilClosed(int fd);
 // Sets receive and send timeouts of kTestPatience on the socket.

@@ -144,6 +144,19 @@ TEST(FormatSources, MetadataSearchAndRedirectsOfAZim)
     const auto titles = zim.Suggest("Chap", 10);
     ASSERT_FALSE(titles.empty());
     EXPECT_EQ(titles[0].page, "/chapter.html");
+    // What a catalog lists: the creator, the archive's UUID, and no picture where none is stored.
+    EXPECT_EQ(zim.Authors(), std::vector<std::string> { "A. Writer" });
+    EXPECT_EQ(zim.Identifier().size(), 36u);
+    EXPECT_EQ(zim.Identifier()[8], '-');
+    EXPECT_FALSE(zim.Picture());
+    const std::string illustration = "\x89PNG illustration";
+    WriteSampleZim(temp / "illustrated.zim", {}, illustration);
+    TZimSource withPicture((temp / "illustrated.zim").string());
+    const std::optional<TBookPicture> picture = withPicture.Picture();
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->bytes, illustration);
+    EXPECT_EQ(picture->type, "image/png");
+    EXPECT_NE(withPicture.Identifier(), zim.Identifier());
 }
 
 TEST(FormatSources, ChmKeywordsAndLanguageComeFromTheArchive)

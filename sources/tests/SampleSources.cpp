@@ -120,7 +120,7 @@ void WriteZim(const fs::path& path, const std::vector<TZimPage>& pages, bool ful
     creator.finishZimCreation();
 }
 
-void WriteSampleZim(const fs::path& path, SampleZimShape shape)
+void WriteSampleZim(const fs::path& path, SampleZimShape shape, const std::string& illustration)
 {
     using zim::writer::StringItem;
     zim::writer::Creator creator;
@@ -140,6 +140,8 @@ void WriteSampleZim(const fs::path& path, SampleZimShape shape)
     creator.addMetadata("Description", "A sample of every kind");
     creator.addMetadata("Creator", "A. Writer");
     creator.addMetadata("Language", "eng");
+    if (!illustration.empty())
+        creator.addIllustration(48, illustration);
     creator.setMainPath("index.html");
     creator.finishZimCreation();
 }

@@ -44,7 +44,8 @@ struct SampleZimShape {
     bool compressed = true;
     bool clusterPerEntry = false; // each entry's data in a cluster of its own
 };
-void WriteSampleZim(const std::filesystem::path& path, SampleZimShape shape = {});
+// `illustration`, when not empty, is stored as its 48x48 illustration.
+void WriteSampleZim(const std::filesystem::path& path, SampleZimShape shape = {}, const std::string& illustration = {});
 // Where the ZIM's full-text index (a Xapian database, stored uncompressed) lies in the file: its
 // offset and size.
 std::pair<uint64_t, uint64_t> ZimFullTextIndexPlace(const std::filesystem::path& path);

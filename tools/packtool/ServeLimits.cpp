@@ -18,6 +18,10 @@ constexpr int32_t kDefaultMaxRequestLine = 8192;
 constexpr int32_t kDefaultMaxHeaderBytes = 64 * 1024;
 constexpr int32_t kDefaultMaxBody = 1 << 20;
 constexpr int32_t kMaxMiB = 65536;
+// As nginx keeps its connections: long enough for a reader's next click to find the connection
+// open, and a thousand requests before a client opens another.
+constexpr int32_t kDefaultKeepAliveSeconds = 15;
+constexpr int32_t kDefaultMaxRequests = 1000;
 
 } // namespace
 
@@ -25,7 +29,17 @@ std::vector<OptionSpec> ServeOptionTable()
 {
     return { { "--port", "-p", true }, { "--bind", "", true }, { "--allow-host", "", true }, { "--cache-mb", "", true },
         { "--memory-mb", "", true }, { "--max-connections", "", true }, { "--idle-timeout", "", true },
-        { "--max-request-line", "", true }, { "--max-headers", "", true }, { "--max-body", "", true } };
+        { "--max-request-line", "", true }, { "--max-headers", "", true }, { "--max-body", "", true },
+        { "--library", "", true }, { "--url-root", "", true }, { "--log", "", false }, { "--keep-alive", "", true },
+        { "--max-requests", "", true } };
+}
+
+TWebServing ReadWebServing(const CommandLine& line)
+{
+    TWebServing serving;
+    serving.keepAliveIdle = std::chrono::seconds(NumberOption(line, "--keep-alive", 0, 3600, kDefaultKeepAliveSeconds));
+    serving.maxRequestsPerConnection = NumberOption(line, "--max-requests", 0, INT32_MAX, kDefaultMaxRequests);
+    return serving;
 }
 
 TPageServerLimits ReadServeLimits(const CommandLine& line)
@@ -48,17 +62,22 @@ TPageServerLimits ReadServeLimits(const CommandLine& line)
 std::vector<std::string> AllowedHosts(const CommandLine& line)
 {
     std::vector<std::string> names;
-    const auto text = line.Value("--allow-host");
-    if (!text)
-        return names;
-    std::size_t start = 0;
-    while (start <= text->size()) {
-        const std::size_t comma = std::min(text->find(',', start), text->size());
-        std::string name = Trim(std::string_view(*text).substr(start, comma - start));
-        if (name.empty() || name.find_first_of(":/ ") != std::string::npos)
-            throw EUsageError("--allow-host takes host names separated by commas, not '" + *text + "'");
-        names.push_back(std::move(name));
-        start = comma + 1;
+    for (const std::string& text : line.Values("--allow-host")) {
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            const std::size_t comma = std::min(text.find(',', start), text.size());
+            std::string name = Trim(std::string_view(text).substr(start, comma - start));
+            const std::size_t colon = name.find(':');
+            const bool portOk = colon == std::string::npos
+                || (colon + 1 < name.size() && colon + 6 >= name.size()
+                    && name.find_first_not_of("0123456789", colon + 1) == std::string::npos);
+            if (name.empty() || colon == 0 || !portOk || name.find_first_of("/ ") != std::string::npos)
+                throw EUsageError(
+                    "--allow-host takes host names, each with or without a port, separated by commas, not '" + text
+                    + "'");
+            names.push_back(std::move(name));
+            start = comma + 1;
+        }
     }
     return names;
 }

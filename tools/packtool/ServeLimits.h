@@ -2,6 +2,7 @@
 
 #include "common/CommandLine.h"
 #include "pageservice/PageServerLimits.h"
+#include "pageservice/WebServing.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -10,15 +11,18 @@
 #include <string_view>
 #include <vector>
 
-// serve's options: --port, --bind, --allow-host and those of the limits.
+// serve's options: --port, --bind, --allow-host, --library, --url-root, --log and those of the limits.
 std::vector<OptionSpec> ServeOptionTable();
 // What one client of `ebook-pack serve` may cost, as its options set it, each option's default
 // where it is absent; raises EUsageError for a value out of range. Unlike the viewer, whose only
 // client is its own browser, a served book may face any client of the machine (or network).
 TPageServerLimits ReadServeLimits(const CommandLine& line);
+// How long a connection waits for its next request (--keep-alive SECONDS) and how many requests it
+// carries at most (--max-requests N), each option's default where it is absent.
+TWebServing ReadWebServing(const CommandLine& line);
 
-// The names of --allow-host: comma-separated, blanks around them dropped; raises EUsageError for
-// an empty one or one with a port or path.
+// The names of every --allow-host: comma-separated, blanks around them dropped, each with or
+// without ":PORT"; raises EUsageError for an empty one, a bad port or one with a path.
 std::vector<std::string> AllowedHosts(const CommandLine& line);
 
 class TPageServer;

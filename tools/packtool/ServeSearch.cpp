@@ -30,9 +30,9 @@ int64_t NumberParameter(std::string_view query, std::string_view name, int64_t f
     return std::min(value, highest);
 }
 
-// The page's address as a link: every byte but unreserved ones and "/" escaped, so that names with
-// blanks, "#", "?" or any script reach the page.
-std::string PageLink(std::string_view storedName)
+} // namespace
+
+std::string ServedPageLink(std::string_view storedName)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
@@ -48,15 +48,18 @@ std::string PageLink(std::string_view storedName)
     return out;
 }
 
-std::string ResultsJson(const std::string& typed, const SearchResults& results)
+namespace {
+
+std::string ResultsJson(const std::string& typed, const SearchResults& results, std::string_view prefix)
 {
     nlohmann::json hits = nlohmann::json::array();
     for (const SearchHit& hit : results.hits) {
         nlohmann::json snippet = nlohmann::json::array();
         for (const SnippetPiece& piece : hit.snippet)
             snippet.push_back({ { "text", piece.text }, { "match", piece.matched } });
-        hits.push_back({ { "name", BookTextToUtf8(hit.name) }, { "title", hit.title }, { "link", PageLink(hit.name) },
-            { "breadcrumb", hit.breadcrumb }, { "score", hit.score }, { "snippet", snippet } });
+        hits.push_back({ { "name", BookTextToUtf8(hit.name) }, { "title", hit.title },
+            { "link", std::string(prefix) + ServedPageLink(hit.name) }, { "breadcrumb", hit.breadcrumb },
+            { "score", hit.score }, { "snippet", snippet } });
     }
     nlohmann::json answer
         = { { "query", typed }, { "total", results.total }, { "start", results.offset }, { "results", hits } };
@@ -65,18 +68,18 @@ std::string ResultsJson(const std::string& typed, const SearchResults& results)
     return answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-std::string ResultsPage(const std::string& typed, const SearchResults& results)
+std::string ResultsPage(const std::string& typed, const SearchResults& results, std::string_view prefix)
 {
     std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Search: " + EscapeHtml(typed)
-        + "</title></head><body><form action=\"" + std::string(TServedSearch::kSearchPath)
+        + "</title></head><body><form action=\"" + EscapeHtml(prefix) + std::string(TServedSearch::kSearchPath)
         + "\"><input name=\"q\" value=\"" + EscapeHtml(typed) + "\"> <button>Search</button></form><p>"
         + std::to_string(results.total) + (results.total == 1 ? " page matches" : " pages match") + "</p><ol start=\""
         + std::to_string(results.offset + 1) + "\">";
     for (const SearchHit& hit : results.hits) {
         const std::string name = BookTextToUtf8(hit.name);
-        page += "<li><a href=\"" + PageLink(hit.name) + "\">" + EscapeHtml(hit.title.empty() ? name : hit.title)
-            + "</a><br><small>" + EscapeHtml(hit.breadcrumb.empty() ? name : BreadcrumbLine(hit.breadcrumb))
-            + "</small><br>";
+        page += "<li><a href=\"" + EscapeHtml(prefix) + ServedPageLink(hit.name) + "\">"
+            + EscapeHtml(hit.title.empty() ? name : hit.title) + "</a><br><small>"
+            + EscapeHtml(hit.breadcrumb.empty() ? name : BreadcrumbLine(hit.breadcrumb)) + "</small><br>";
         for (const SnippetPiece& piece : hit.snippet)
             page += piece.matched ? "<b>" + EscapeHtml(piece.text) + "</b>" : EscapeHtml(piece.text);
         page += "</li>";
@@ -259,64 +262,81 @@ void TServedSearch::RebuildInMemory(std::unique_lock<std::mutex>& guard)
         throw Exception("The server is stopping");
 }
 
-TAnswer TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request)
+std::optional<std::vector<TitleSuggestion>> TServedSearch::Suggest(const std::string& typed, std::size_t limit)
+{
+    // Not lock_, which a running search holds: suggestions never wait for one.
+    std::unique_lock guard(titlesLock_);
+    titlesMade_.wait(guard, [this] { return titles_ != nullptr || titlesStop_; });
+    if (titles_ == nullptr)
+        return std::nullopt;
+    const std::shared_ptr<const TTitleSuggestions> titles = titles_;
+    guard.unlock();
+    // The titles' tokenizer serves one look-up at a time.
+    std::lock_guard suggesting(suggestLock_);
+    return SuggestTitles(source_, *titles, typed, limit);
+}
+
+TAnswer TServedSearch::AnswerSuggestions(const THTTPRequestInfo& request, std::string_view linkPrefix)
 {
     const std::string typed = QueryParameter(request.RawParams, "q");
     if (typed.size() > kMostQueryBytes)
         return TextAnswer(413, "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.");
     const auto limit = static_cast<std::size_t>(
         NumberParameter(request.RawParams, "limit", kDefaultServedSuggestions, kMostServedResults));
-    std::vector<TitleSuggestion> found;
-    {
-        // Not lock_, which a running search holds: suggestions never wait for one.
-        std::unique_lock guard(titlesLock_);
-        titlesMade_.wait(guard, [this] { return titles_ != nullptr || titlesStop_; });
-        if (titles_ == nullptr)
-            return TextAnswer(503, "The server is stopping.");
-        const std::shared_ptr<const TTitleSuggestions> titles = titles_;
-        guard.unlock();
-        // The titles' tokenizer serves one look-up at a time.
-        std::lock_guard suggesting(suggestLock_);
-        found = SuggestTitles(source_, *titles, typed, limit);
-    }
+    const std::optional<std::vector<TitleSuggestion>> found = Suggest(typed, limit);
+    if (!found)
+        return TextAnswer(503, "The server is stopping.");
     nlohmann::json list = nlohmann::json::array();
-    for (const TitleSuggestion& suggestion : found)
+    for (const TitleSuggestion& suggestion : *found)
         list.push_back({ { "title", suggestion.title }, { "name", BookTextToUtf8(suggestion.page) },
-            { "link", PageLink(suggestion.page) + (suggestion.anchor.empty() ? "" : "#" + suggestion.anchor) } });
+            { "link",
+                std::string(linkPrefix) + ServedPageLink(suggestion.page)
+                    + (suggestion.anchor.empty() ? "" : "#" + suggestion.anchor) } });
     return TextAnswer(200,
         nlohmann::json { { "query", typed }, { "suggestions", list } }.dump(
             -1, ' ', false, nlohmann::json::error_handler_t::replace),
         "application/json");
 }
 
-std::optional<TAnswer> TServedSearch::Answer(const THTTPRequestInfo& request)
+TServedSearch::TFound TServedSearch::Find(const std::string& typed, int64_t start, int64_t limit)
 {
-    if (request.Document == kSuggestPath)
-        return AnswerSuggestions(request);
-    if (request.Document != kSearchPath)
-        return std::nullopt;
+    TFound found;
+    std::unique_lock guard(lock_);
+    built_.wait(guard, [this] { return ready_ || stop_; });
+    if (!ready_)
+        return { 503, "The server is stopping.", {} };
+    if (!unsearchable_.empty())
+        return { 501, unsearchable_, {} };
+    try {
+        found.results = SearchLocked(guard, typed, start, limit);
+    } catch (const std::exception&) {
+        return { 503, "The server is stopping.", {} };
+    }
+    places_.Place(found.results);
+    return found;
+}
+
+TAnswer TServedSearch::AnswerSearch(const THTTPRequestInfo& request, std::string_view linkPrefix)
+{
     const std::string typed = QueryParameter(request.RawParams, "q");
     const bool json = QueryParameter(request.RawParams, "format") == "json";
     if (typed.size() > kMostQueryBytes)
         return TextAnswer(413, "The query is longer than " + std::to_string(kMostQueryBytes) + " bytes.");
     const int64_t start = NumberParameter(request.RawParams, "start", 0, INT32_MAX);
     const int64_t limit = NumberParameter(request.RawParams, "limit", kDefaultServedResults, kMostServedResults);
-    SearchResults results;
-    {
-        std::unique_lock guard(lock_);
-        built_.wait(guard, [this] { return ready_ || stop_; });
-        if (!ready_)
-            return TextAnswer(503, "The server is stopping.");
-        if (!unsearchable_.empty())
-            return TextAnswer(501, unsearchable_);
-        try {
-            results = SearchLocked(guard, typed, start, limit);
-        } catch (const std::exception&) {
-            return TextAnswer(503, "The server is stopping.");
-        }
-        places_.Place(results);
-    }
+    TFound found = Find(typed, start, limit);
+    if (found.code != 200)
+        return TextAnswer(found.code, std::move(found.why));
     if (json)
-        return TextAnswer(200, ResultsJson(typed, results), "application/json");
-    return TextAnswer(200, ResultsPage(typed, results), "text/html; charset=utf-8");
+        return TextAnswer(200, ResultsJson(typed, found.results, linkPrefix), "application/json");
+    return TextAnswer(200, ResultsPage(typed, found.results, linkPrefix), "text/html; charset=utf-8");
+}
+
+std::optional<TAnswer> TServedSearch::Answer(const THTTPRequestInfo& request)
+{
+    if (request.Document == kSuggestPath)
+        return AnswerSuggestions(request, {});
+    if (request.Document == kSearchPath)
+        return AnswerSearch(request, {});
+    return std::nullopt;
 }

@@ -46,6 +46,23 @@ public:
 
     // The answer to the request when it names a search path; nothing else.
     std::optional<TAnswer> Answer(const THTTPRequestInfo& request);
+    // The answers of kSearchPath and kSuggestPath to the request's parameters, whatever its path:
+    // every link they write (results, the search form) begins with `linkPrefix` ("/root/book"),
+    // so that a book served under a path of its own links there; an empty prefix gives Answer's.
+    TAnswer AnswerSearch(const THTTPRequestInfo& request, std::string_view linkPrefix);
+    TAnswer AnswerSuggestions(const THTTPRequestInfo& request, std::string_view linkPrefix);
+
+    // One page of results for the words, placed in the contents, once the index is ready; an
+    // answer other than 200 (the server stopping, a source that cannot be searched) when not.
+    struct TFound {
+        int32_t code = 200;
+        std::string why; // the answer's text when code is not 200
+        SearchResults results;
+    };
+    TFound Find(const std::string& typed, int64_t start, int64_t limit);
+    // Up to `limit` titles that begin with the words, once they are gathered; nothing when the
+    // server is stopping.
+    std::optional<std::vector<TitleSuggestion>> Suggest(const std::string& typed, std::size_t limit);
     // Stops the build; requests waiting for it are answered 503. Safe from any thread.
     void Stop();
 
@@ -54,7 +71,6 @@ private:
     // Builds the index in memory and its titles; true unless stopped.
     bool BuildInMemory();
     void SetTitles(std::unique_ptr<TTitleSuggestions> titles);
-    TAnswer AnswerSuggestions(const THTTPRequestInfo& request);
     // Builds an index in memory in place of a damaged one and waits for it; under lock_. Raises
     // Exception when stopped meanwhile.
     void RebuildInMemory(std::unique_lock<std::mutex>& guard);
@@ -86,6 +102,11 @@ private:
     bool stop_ = false; // under lock_
     std::thread thread_; // last: joined while everything above exists
 };
+
+// The address of a page the book stores under `storedName`, as a link from the server's root:
+// every byte but unreserved ones and "/" escaped, so that names with blanks, "#", "?" or any
+// script reach the page.
+std::string ServedPageLink(std::string_view storedName);
 
 // The value of `name` in a query string ("a=1&q=vacuum+full"): '+' is a blank and %hh escapes are
 // decoded; empty when absent.

@@ -1,0 +1,71 @@
+#include "pageservice/ByteRanges.h"
+
+#include <charconv>
+#include <optional>
+
+namespace {
+
+std::string_view Trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A count of digits only; nothing for anything else (signs, blanks inside, overflow).
+std::optional<int64_t> Number(std::string_view text)
+{
+    int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || text.front() == '-')
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+TByteRangeChoice ChooseByteRange(std::string_view rangeHeader, int64_t total)
+{
+    using Kind = TByteRangeChoice::Kind;
+    std::string_view spec = Trimmed(rangeHeader);
+    constexpr std::string_view unit = "bytes=";
+    if (spec.size() < unit.size())
+        return {};
+    for (std::size_t i = 0; i < unit.size(); ++i) {
+        if ((spec[i] | 0x20) != unit[i] && spec[i] != unit[i])
+            return {};
+    }
+    spec = Trimmed(spec.substr(unit.size()));
+    if (spec.find(',') != std::string_view::npos)
+        return {};
+    const std::size_t dash = spec.find('-');
+    if (dash == std::string_view::npos)
+        return {};
+    const std::string_view from = Trimmed(spec.substr(0, dash));
+    const std::string_view to = Trimmed(spec.substr(dash + 1));
+    if (from.empty()) {
+        // The last n bytes.
+        const auto suffix = Number(to);
+        if (!suffix)
+            return {};
+        if (*suffix == 0 || total == 0)
+            return { Kind::Unsatisfiable };
+        const int64_t count = std::min(*suffix, total);
+        return { Kind::Partial, total - count, count };
+    }
+    const auto first = Number(from);
+    if (!first)
+        return {};
+    std::optional<int64_t> last;
+    if (!to.empty()) {
+        last = Number(to);
+        if (!last || *last < *first)
+            return {};
+    }
+    if (*first >= total)
+        return { Kind::Unsatisfiable };
+    const int64_t end = last ? std::min(*last, total - 1) : total - 1;
+    return { Kind::Partial, *first, end - *first + 1 };
+}
