@@ -112,6 +112,7 @@ TNetHTTPListener::Served TNetHTTPListener::ServeRequest(TNetServerThread& thread
     THTTPRequestInfo request;
     request.Command = method;
     request.ProtocolVersion = version;
+    request.RemoteIP = connection.PeerIP();
     connection.ReadHeaders(request.Headers, MaxHeaderBytes);
 
     THTTPResponseInfo response(connection);

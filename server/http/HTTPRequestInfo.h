@@ -12,6 +12,7 @@ public:
     std::string Document;
     std::string Command; // "GET", "POST" or "HEAD"
     std::string ProtocolVersion;
+    std::string RemoteIP; // the client's address as the connection has it (a proxy's, behind one)
     std::string AuthUsername;
     std::string AuthPassword;
     // GET and HEAD: the text after the first "?" of the target. POST: the body. Not decoded.

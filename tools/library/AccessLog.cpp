@@ -24,10 +24,18 @@ std::string_view HeaderValue(const THTTPRequestInfo& request, std::string_view n
 
 std::string ClientAddress(const THTTPRequestInfo& request)
 {
-    std::string_view forwarded = HeaderValue(request, "X-Forwarded-For");
-    forwarded = forwarded.substr(0, forwarded.find(','));
+    // A proxy on this machine names the reader it forwards; from anyone else those headers are
+    // only a claim, and the connection's own address is written.
+    const bool fromProxyHere = request.RemoteIP.starts_with("127.") || request.RemoteIP == "::1";
+    std::string_view forwarded;
+    if (fromProxyHere) {
+        forwarded = HeaderValue(request, "X-Forwarded-For");
+        forwarded = forwarded.substr(0, forwarded.find(','));
+        if (forwarded.empty())
+            forwarded = HeaderValue(request, "X-Real-IP");
+    }
     if (forwarded.empty())
-        forwarded = HeaderValue(request, "X-Real-IP");
+        forwarded = request.RemoteIP;
     std::string address;
     for (const char c : forwarded)
         if (std::isxdigit(static_cast<unsigned char>(c)) != 0 || c == '.' || c == ':')

@@ -46,6 +46,12 @@ TEST(LibraryServe, SeveralBooksAreServedEachUnderItsNameWithALogLine)
                   + std::to_string(SampleChapterPage().size()) + " \"user-guide\""),
         std::string::npos)
         << log;
+    // The connection's own address; a proxy on this machine names the reader it forwards.
+    EXPECT_TRUE(log.starts_with("127.0.0.1 ")) << log;
+    Exchange(
+        port, "GET /library/user-guide/sub/chapter.html HTTP/1.0\r\nX-Forwarded-For: 203.0.113.7, 10.0.0.1\r\n\r\n");
+    const std::string forwarded = serve.NextLine();
+    EXPECT_TRUE(forwarded.starts_with("203.0.113.7 ")) << forwarded;
 
     const HttpAnswer home = ParseHttpAnswer(Exchange(port, "GET /library/wiki/ HTTP/1.0\r\n\r\n"));
     EXPECT_EQ(home.code, 301);
