@@ -6,7 +6,9 @@
 #include "viewer/contents/IndexPanel.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QTimer>
+#include <QTreeWidget>
 
 void TBookMainForm::AddIndexAction()
 {
@@ -27,6 +29,9 @@ void TBookMainForm::AddIndexAction()
 
 void TBookMainForm::MakeIndexPanel()
 {
+    // Screen readers name the contents' field and tree by these; their entries by their titles.
+    ContentsPanel->Filter()->setAccessibleName(tr("Filter the contents"));
+    ContentsPanel->Tree()->setAccessibleName(tr("Contents of the book"));
     const TContents keywords = Source->Keywords();
     if (keywords.empty())
         return;

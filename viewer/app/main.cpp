@@ -6,6 +6,7 @@
 #include "search/QueryBound.h"
 #include "viewer/BookMain.h"
 #include "viewer/ErrorReport.h"
+#include "viewer/app/AssistiveTechnology.h"
 #include "viewer/app/EngineEnvironment.h"
 #include "viewer/app/PdfExportCommand.h"
 #include "viewer/app/ProgramOptions.h"
@@ -69,6 +70,8 @@ int main(int argc, char** argv)
     if (options.exportPdf)
         return RunPdfExport(*options.exportPdf, options.exportBook, std::cerr, options.allPages);
 
+    // The engine reads its flags when the first page is made.
+    ExposePageToAssistiveTechnology();
     const std::optional<QString> readingSheet = StartingReadingSheet(options.readingStyle, std::cerr);
     if (!readingSheet)
         return 2;

@@ -88,8 +88,14 @@ void TReadingStyle::DarkModeSwitched(bool on)
     if (on == dark)
         return;
     // Ctrl+Shift+D (the dark mode's own key) leaves sepia for dark, and dark for the book's colours.
+    const bool fromSepia = choices_.theme == TReadingChoices::Theme::Sepia;
     choices_.theme = on ? TReadingChoices::Theme::Dark : TReadingChoices::Theme::Light;
     Apply();
+    // The dark mode turned the sepia colours, which are gone now: it turns the book's own instead.
+    if (on && fromSepia && !Page.url().isEmpty())
+        Page.runJavaScript(QStringLiteral("window.ebookDarkReadingMode && (window.ebookDarkReadingMode(false), "
+                                          "window.ebookDarkReadingMode(true))"),
+            QWebEngineScript::ApplicationWorld);
     emit changed();
 }
 

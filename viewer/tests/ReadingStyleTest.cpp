@@ -176,7 +176,10 @@ TEST(ReadingStyle, EveryThemeKeepsTheSearchMarksReadable)
     shown.Press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(shown.Style().Choices().theme, Theme::Sepia);
     EXPECT_FALSE(shown.Form().DarkMode().IsOn());
+    // From sepia the dark mode turns the book's own colours, not the sepia ones.
     shown.Press(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(WaitUntil([&] { return shown.window->RunScript(pageGround) == QStringLiteral("rgb(0, 0, 0)"); }))
+        << shown.window->RunScript(pageGround).toStdString();
     shown.Press(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(shown.Style().Choices().theme, Theme::Light);
     EXPECT_EQ(shown.Form().VisitedURLs().Count(), 1) << "switching reloads nothing";
