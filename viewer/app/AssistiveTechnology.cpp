@@ -14,13 +14,13 @@ namespace {
 const char* const kAtSpiService = "org.a11y.Bus";
 const char* const kRendererAccessibility = "--force-renderer-accessibility";
 
-bool StatusSays(const QString& property)
+bool StatusSays(QDBusConnection& bus, const QString& property)
 {
     QDBusMessage ask = QDBusMessage::createMethodCall(QString::fromLatin1(kAtSpiService),
         QStringLiteral("/org/a11y/bus"), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     ask << QStringLiteral("org.a11y.Status") << property;
     // A bus that answers at all answers at once; a hung one must not hold the window back.
-    const QDBusReply<QDBusVariant> reply = QDBusConnection::sessionBus().call(ask, QDBus::Block, 500);
+    const QDBusReply<QDBusVariant> reply = bus.call(ask, QDBus::Block, 500);
     return reply.isValid() && reply.value().variant().toBool();
 }
 
@@ -28,13 +28,21 @@ bool StatusSays(const QString& property)
 
 bool AssistiveTechnologyIsOn()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || bus.interface() == nullptr)
-        return false;
-    const QDBusReply<bool> running = bus.interface()->isServiceRegistered(QString::fromLatin1(kAtSpiService));
-    if (!running.isValid() || !running.value())
-        return false;
-    return StatusSays(QStringLiteral("ScreenReaderEnabled")) || StatusSays(QStringLiteral("IsEnabled"));
+    // Asked before the application object exists (the engine reads its flags as that is made), on
+    // a connection of its own that is closed again, so that Qt's own use of the bus starts afresh.
+    const QString name = QStringLiteral("ebook-assistive-technology");
+    bool on = false;
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+        if (bus.isConnected() && bus.interface() != nullptr) {
+            const QDBusReply<bool> running = bus.interface()->isServiceRegistered(QString::fromLatin1(kAtSpiService));
+            on = running.isValid() && running.value()
+                && (StatusSays(bus, QStringLiteral("ScreenReaderEnabled"))
+                    || StatusSays(bus, QStringLiteral("IsEnabled")));
+        }
+    }
+    QDBusConnection::disconnectFromBus(name);
+    return on;
 }
 
 std::string FlagsWithPageAccessibility(const std::string& flags)

@@ -14,5 +14,6 @@ bool AssistiveTechnologyIsOn();
 std::string FlagsWithPageAccessibility(const std::string& flags);
 
 // Applies both before the engine starts: sets QTWEBENGINE_CHROMIUM_FLAGS when assistive
-// technology is on (or EBOOK_ACCESSIBILITY=1 asks for it). Call with the application object made.
+// technology is on (or EBOOK_ACCESSIBILITY=1 asks for it; =0 keeps the page out). Call before the
+// application object is made: the engine takes its flags while that is made.
 void ExposePageToAssistiveTechnology();

@@ -60,6 +60,9 @@ int main(int argc, char** argv)
     if (!options.exportPdf)
         ChooseWindowSystem(argc > bookAt ? std::string(argv[bookAt]) : OwnExecutableFileName());
     PrepareBrowserEngine(std::cerr);
+    // The engine takes its flags while the application object is made.
+    if (!options.exportPdf)
+        ExposePageToAssistiveTechnology();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ebook"));
     QApplication::setApplicationVersion(QStringLiteral(EBOOK_VERSION));
@@ -70,8 +73,6 @@ int main(int argc, char** argv)
     if (options.exportPdf)
         return RunPdfExport(*options.exportPdf, options.exportBook, std::cerr, options.allPages);
 
-    // The engine reads its flags when the first page is made.
-    ExposePageToAssistiveTechnology();
     const std::optional<QString> readingSheet = StartingReadingSheet(options.readingStyle, std::cerr);
     if (!readingSheet)
         return 2;
