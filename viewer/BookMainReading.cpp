@@ -12,6 +12,7 @@
 #include "viewer/reading/KeysDialog.h"
 #include "viewer/reading/NotePopup.h"
 #include "viewer/reading/PagePlaces.h"
+#include "viewer/reading/PagedReading.h"
 #include "viewer/reading/PanelColours.h"
 #include "viewer/reading/ReadingMenu.h"
 #include "viewer/reading/ReadingStyle.h"
@@ -111,8 +112,9 @@ void TBookMainForm::SetUpReadingAids()
         notice_->Show(tr("No program could be started to open %1").arg(address));
     };
 
-    // Notes show where they are referred to; a Qt child of the page.
+    // Notes show where they are referred to, and paged reading turns pages; Qt children of the page.
     new TNotePopup(page);
+    new TPagedReading(page);
 
     places_ = new TPagePlaces(page);
     connect(&page, &QWebEnginePage::loadFinished, this, &TBookMainForm::RestoreScrollPosition);

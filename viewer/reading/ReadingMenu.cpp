@@ -53,6 +53,16 @@ TReadingMenu::TReadingMenu(QWidget& window, TReadingStyle& style, QAction* darkM
         { { 0, tr("The Whole Window") }, { 50, tr("Wide (50 em)") }, { 40, tr("Medium (40 em)") },
             { 32, tr("Narrow (32 em)") } });
 
+    QAction* paged
+        = Add(*this, "ActionPagedReading", tr("&Paged Reading"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    paged->setCheckable(true);
+    checks_.emplace_back(paged, [this] { return Style.Choices().paged; });
+    connect(paged, &QAction::triggered, this, [this](bool on) {
+        TReadingChoices c = Style.Choices();
+        c.paged = on;
+        Style.SetChoices(c);
+    });
+
     addSeparator();
     // The themes: the book's own colours, sepia, and the dark reading mode.
     const auto theme = [this](const char* name, const QString& text, const QKeySequence& key, Theme value) {

@@ -25,6 +25,17 @@ const char* const kFixedWidth = "body :is(pre, code, kbd, samp, tt, pre *, code 
 const char* const kMarks = "mark.ebook-search-mark { background-color: rgb(255, 214, 74) !important; "
                            "color: rgb(0, 0, 0) !important; }\n";
 
+// Paged reading: the body is one window high and its columns run off to the right, a page (or
+// two, in a wide window) at a time; the marker tells the page-turning script the page is paged.
+const char* const kPaged
+    = ":root { --ebook-paged: 1; }\n"
+      "html { height: 100vh !important; overflow: hidden !important; }\n"
+      "body { box-sizing: border-box !important; height: 100vh !important; margin: 0 !important; "
+      "max-width: none !important; padding: 2em 3em !important; column-count: 1 !important; "
+      "column-gap: 6em !important; column-fill: auto !important; overflow-wrap: break-word; }\n"
+      "body img, body svg, body video { max-height: calc(100vh - 4em) !important; max-width: 100% !important; }\n"
+      "@media (min-width: 1000px) { body { column-count: 2 !important; } }\n";
+
 } // namespace
 
 QString ReadingStyleSheet(const TReadingChoices& c, const QString& readersSheet)
@@ -48,6 +59,8 @@ QString ReadingStyleSheet(const TReadingChoices& c, const QString& readersSheet)
         sheet += QStringLiteral("body { max-width: %1em !important; margin-left: auto !important; "
                                 "margin-right: auto !important; }\n")
                      .arg(c.pageWidth);
+    if (c.paged)
+        sheet += QString::fromLatin1(kPaged);
     if (c.theme == TReadingChoices::Theme::Sepia)
         sheet += QStringLiteral("html, body { background-color: rgb(244, 236, 216) !important; "
                                 "color: rgb(91, 70, 54) !important; }\n");

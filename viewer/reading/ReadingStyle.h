@@ -16,6 +16,9 @@ struct TReadingChoices {
     int lineSpacing = 0; // tenths of the text size (15 is 1.5); 0 leaves the book's
     int margin = 0; // em on each side of the text; 0 leaves the book's
     int pageWidth = 0; // the widest the text runs, in em; 0 leaves the book's
+    // Pages side by side in columns the height of the window (two where the window is wide),
+    // turned by the keys, instead of one long scrolled page.
+    bool paged = false;
     // Light is the book's own colours; Dark is the dark reading mode.
     Theme theme = Theme::Light;
 

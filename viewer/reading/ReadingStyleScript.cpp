@@ -23,6 +23,7 @@ const char* const kScript = R"JS(
     }
     if (style.textContent !== text) style.textContent = text;
     if (root.lastElementChild !== style) root.appendChild(style);
+    if (doc === document && window.ebookPagedRefresh) window.ebookPagedRefresh();
   }
   function placeEverywhere(win, text) {
     try { win.ebookReadingSheet = text; place(win.document, text); } catch (e) { }

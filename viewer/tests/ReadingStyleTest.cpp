@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
@@ -205,4 +206,68 @@ TEST(ReadingStyle, TheReadersSheetFromTheStartGoesOverTheBookAndTheMenuOpensByIt
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(WaitUntil([&] { return menu->isVisible(); }));
     menu->close();
+}
+
+TEST(ReadingStyle, PagedReadingCountsTheChaptersPagesAndTheKeysTurnThemToTheLast)
+{
+    TTestBook book;
+    std::string text = "<html><head><title>Long</title></head><body><h1>Long</h1>";
+    for (int i = 0; i < 120; ++i)
+        text += "<p>Paragraph " + std::to_string(i) + " of a chapter long enough to fill several pages.</p>";
+    book.writer.AddPage("/index.htm", text + "</body></html>");
+    book.writer.settings.display.windowWidth = 900;
+    book.writer.settings.display.windowHeight = 600;
+    book.writer.settings.display.resizable = true;
+    TViewerWindow window(book.Save());
+    window.ShowAndWaitForHome();
+    ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == window.Form().windowHandle(); }));
+    const QString counter = QStringLiteral("(function(){ const h = document.getElementById('ebook-page-counter');"
+                                           " return h ? h.shadowRoot.textContent : ''; })()");
+    EXPECT_TRUE(window.RunScript(counter).isEmpty()) << "a scrolled page has no counter";
+
+    TReadingChoices paged;
+    paged.paged = true;
+    window.Form().ReadingStyle().SetChoices(paged);
+    QString shown;
+    ASSERT_TRUE(WaitUntil([&] { return (shown = window.RunScript(counter)).startsWith(QStringLiteral("page 1 of ")); }))
+        << shown.toStdString();
+    const int pages = shown.section(QLatin1Char(' '), 3).toInt();
+    EXPECT_GT(pages, 2);
+    EXPECT_EQ(window.RunScript(QStringLiteral("String(document.scrollingElement.scrollHeight <= innerHeight)")),
+        QStringLiteral("true"))
+        << "nothing scrolls down";
+
+    // Page Down turns one page at a time up to the last, which shows the chapter's end.
+    QWidget* view = window.Form().Designed().Browser->View()->focusProxy();
+    view->setFocus();
+    ASSERT_TRUE(WaitUntil([&] {
+        QTest::keyClick(view, Qt::Key_PageDown);
+        return window.RunScript(counter) != shown;
+    }));
+    EXPECT_EQ(window.RunScript(counter), QStringLiteral("page 2 of %1").arg(pages));
+    for (int page = 3; page <= pages; ++page) {
+        QTest::keyClick(view, Qt::Key_Space);
+        EXPECT_TRUE(WaitUntil([&] {
+            return window.RunScript(counter) == QStringLiteral("page %1 of %2").arg(page).arg(pages);
+        })) << window.RunScript(counter).toStdString();
+    }
+    const QString lastShown
+        = QStringLiteral("(function(){ const r = document.querySelector('p:last-of-type').getBoundingClientRect();"
+                         " return String(r.left >= 0 && r.right <= innerWidth); })()");
+    EXPECT_EQ(window.RunScript(lastShown), QStringLiteral("true"));
+    QTest::keyClick(view, Qt::Key_Home);
+    EXPECT_TRUE(WaitUntil([&] { return window.RunScript(counter) == QStringLiteral("page 1 of %1").arg(pages); }));
+
+    // A window wide enough for two pages side by side needs fewer screens.
+    window.Form().resize(1400, 600);
+    EXPECT_TRUE(WaitUntil([&] {
+        const int wide = window.RunScript(counter).section(QLatin1Char(' '), 3).toInt();
+        return wide > 0 && wide < pages;
+    })) << window.RunScript(counter).toStdString();
+
+    // Scrolled again: no counter, the page scrolls down as the book made it.
+    window.Form().ReadingStyle().SetChoices({});
+    EXPECT_TRUE(WaitUntil([&] { return window.RunScript(counter).isEmpty(); }));
+    EXPECT_EQ(window.RunScript(QStringLiteral("String(document.scrollingElement.scrollHeight > innerHeight)")),
+        QStringLiteral("true"));
 }
