@@ -238,15 +238,19 @@ TEST(ReadingStyle, PagedReadingCountsTheChaptersPagesAndTheKeysTurnThemToTheLast
         << "nothing scrolls down";
 
     // Page Down turns one page at a time up to the last, which shows the chapter's end.
+    // The page may take the first keys only to focus itself: a key that turns nothing is sent
+    // until the page has one.
     QWidget* view = window.Form().Designed().Browser->View()->focusProxy();
     view->setFocus();
-    ASSERT_TRUE(WaitUntil([&] {
-        QTest::keyClick(view, Qt::Key_PageDown);
-        return window.RunScript(counter) != shown;
-    }));
-    EXPECT_EQ(window.RunScript(counter), QStringLiteral("page 2 of %1").arg(pages));
-    for (int page = 3; page <= pages; ++page) {
-        QTest::keyClick(view, Qt::Key_Space);
+    window.RunScript(QStringLiteral("window.keysSeen = 0; addEventListener('keydown', () => ++keysSeen)"));
+    for (int attempt = 0; attempt < 10 && window.RunScript(QStringLiteral("String(keysSeen)")) == QStringLiteral("0");
+         ++attempt) {
+        QTest::keyClick(view, Qt::Key_X);
+        WaitUntil([&] { return window.RunScript(QStringLiteral("String(keysSeen)")) != QStringLiteral("0"); },
+            std::chrono::seconds(1));
+    }
+    for (int page = 2; page <= pages; ++page) {
+        QTest::keyClick(view, page == 2 ? Qt::Key_PageDown : Qt::Key_Space);
         EXPECT_TRUE(WaitUntil([&] {
             return window.RunScript(counter) == QStringLiteral("page %1 of %2").arg(page).arg(pages);
         })) << window.RunScript(counter).toStdString();
