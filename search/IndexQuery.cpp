@@ -84,3 +84,12 @@ void CompleteLastWord(IndexQuery& lookup, const std::vector<std::string>& comple
     lookup.shape.typedWordFirst = completions.front() == typed;
     lookup.prefix.clear();
 }
+
+void KeepLastWordWhole(IndexQuery& lookup)
+{
+    if (lookup.prefix.empty())
+        return;
+    // The prefix's '*' ends the expression.
+    lookup.expression.pop_back();
+    lookup.prefix.clear();
+}

@@ -27,3 +27,6 @@ IndexQuery IndexQueryOf(const TIndexTokenizer& words, const SearchQuery& query);
 // them, `typed` first among them when the index holds it) instead: an index finds a few whole
 // words faster than a prefix.
 void CompleteLastWord(IndexQuery& lookup, const std::vector<std::string>& completions, const std::string& typed);
+
+// The query with its prefix looked up as the whole word it is.
+void KeepLastWordWhole(IndexQuery& lookup);

@@ -426,10 +426,20 @@ void TSearchIndex::LookUpCompletions(IndexQuery& lookup)
     if (lookup.prefix.empty())
         return;
     // The index's words are stems: the prefix as typed, stemmed as the index would.
-    std::vector<std::string> folded = tokenizer_->QueryTokens(lookup.prefix);
+    const std::string typed = lookup.prefix;
+    std::vector<std::string> folded = tokenizer_->QueryTokens(typed);
     if (folded.size() != 1)
         return;
     const std::string& prefix = folded.front();
+    // A word the stemmer shortened ("socks" kept as "sock") is a prefix of what was typed, never of
+    // its stem: "socket" begins with "sock" but is no word "socks" begins. Such a word becomes its
+    // own stem and the stems that begin with it as typed; where that cannot be asked for, it is
+    // looked up whole (the index's own prefix query would stem it first).
+    const bool shortened = prefix != typed;
+    const auto whole = [&] {
+        if (shortened)
+            KeepLastWordWhole(lookup);
+    };
     std::vector<std::string> completions;
     // The vocabulary is in order: the word as typed, when the index holds it, comes first.
     {
@@ -441,8 +451,10 @@ void TSearchIndex::LookUpCompletions(IndexQuery& lookup)
                 term != nullptr ? term : "", static_cast<std::size_t>(sqlite3_column_bytes(completions_, 0)));
             if (!word.starts_with(prefix))
                 break;
+            if (shortened && word != prefix && !word.starts_with(typed))
+                continue;
             if (completions.size() == kMostCompletions)
-                return;
+                return whole();
             completions.emplace_back(word);
         }
     }
@@ -451,8 +463,10 @@ void TSearchIndex::LookUpCompletions(IndexQuery& lookup)
     for (const std::string& completion : completions) {
         const std::vector<std::string> again = tokenizer_->QueryTokens(completion);
         if (again.size() != 1 || again.front() != completion)
-            return;
+            return whole();
     }
+    if (completions.empty())
+        return whole();
     CompleteLastWord(lookup, completions, prefix);
 }
 

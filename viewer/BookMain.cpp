@@ -58,7 +58,7 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     ui->Browser->OnBeforeNavigate2
         = [this](QObject*, const QUrl& url, bool isMainFrame, bool&) { BrowserBeforeNavigate2(url, isMainFrame); };
     ui->Browser->OnTitleChange = [this](QObject*, const QString& text) { BrowserTitleChange(text); };
-    ui->Browser->OnShowContextMenu = [this](uint32_t, const QPoint&) { return BrowserShowContextMenu(); };
+    ui->Browser->OnShowContextMenu = [this](uint32_t, const QPoint& where) { return BrowserShowContextMenu(where); };
     ui->Browser->PrintOptions = DesignedPrintOptions();
     connect(ui->ActionHome, &QAction::triggered, this, &TBookMainForm::ActionHomeExecute);
     connect(ui->ActionBack, &QAction::triggered, this, &TBookMainForm::ActionBackExecute);
@@ -169,10 +169,12 @@ bool TBookMainForm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-HRESULT TBookMainForm::BrowserShowContextMenu()
+HRESULT TBookMainForm::BrowserShowContextMenu(const QPoint& where)
 {
-    // E_NOTIMPL lets the browser show its own menu; S_OK means there is none.
-    return ShownDisplay().allowContextMenu ? E_NOTIMPL : S_OK;
+    // S_OK: the host has dealt with it, by its own menu where the book allows one, else none.
+    if (ShownDisplay().allowContextMenu)
+        ShowPageContextMenu(where);
+    return S_OK;
 }
 
 void TBookMainForm::FormShow()

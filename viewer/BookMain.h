@@ -17,6 +17,8 @@
 class QUrl;
 class TBookSearch;
 class TDarkMode;
+class TReadingStyle;
+class TReadingMenu;
 class TFindBar;
 class TPagePlaces;
 class TWindowNotice;
@@ -24,6 +26,7 @@ class TZoomControl;
 class TFormActivation;
 class TSearchPanel;
 class TContentsPanel;
+class TIndexPanel;
 struct TContentsPlace;
 class TWindowPlacement;
 class TSaveBookAsPdf;
@@ -67,8 +70,12 @@ public:
     TZoomControl& Zoom() const { return *zoom_; }
     TFindBar& FindBar() const { return *findBar_; }
     TDarkMode& DarkMode() const { return *darkMode_; }
+    // The Reading menu's choices over the book's own look, for this run.
+    TReadingStyle& ReadingStyle() const { return *readingStyle_; }
     // The contents panel once made (F9, or at start when the book asks for it); else null.
     TContentsPanel* ContentsPanelMade() const { return ContentsPanel; }
+    // The keyword index's tab beside the contents, made with them for a book that has keywords.
+    TIndexPanel* IndexPanelMade() const { return IndexPanel; }
     // Why the book cannot be shown ("FILE is not an eBook: REASON"); empty for a book that shows.
     const std::string& BookProblem() const { return bookProblem_; }
 
@@ -90,7 +97,7 @@ private:
     void ApplyFullScreenLayout();
     void NameToolBarItems();
     void SetToolBarButtons(const QSize& size, int panelHeight);
-    HRESULT BrowserShowContextMenu();
+    HRESULT BrowserShowContextMenu(const QPoint& where);
     void FormShow();
     void FormActivate();
     void FormDeactivate();
@@ -114,6 +121,8 @@ private:
     void ActionReloadExecute();
     // The viewer's own panels in the dark reading mode's colours while it is on.
     void ColourPanels();
+    // The page's context menu, where the book allows one: the engine's own and the Reading menu.
+    void ShowPageContextMenu(const QPoint& where);
     void ActionKeysExecute();
     // Back and Forward return to where the reader was on the page they lead to.
     void ExpectScrollPositionOf(const std::string& url);
@@ -131,6 +140,9 @@ private:
     void OpenContentsPlace(const QString& page, const QString& anchor);
     TContentsPlace PlaceOfAddress(const QUrl& url);
     void FollowInContents(const QUrl& url);
+    // The keyword index (BookMainIndex.cpp): Shift+F9, and its tab made beside the contents.
+    void AddIndexAction();
+    void MakeIndexPanel();
     // Starts reading the book's contents on a thread of their own, once, for the panel and search.
     void StartReadingContents();
     // The book's contents (ContentsOfSource), waited for at the first use; empty for no book.
@@ -163,6 +175,7 @@ private:
     TSearchPanel* SearchPanel = nullptr; // owned as a Qt child; made with Search
     QAction* ActionContents = nullptr; // owned as a Qt child
     TContentsPanel* ContentsPanel = nullptr; // owned as a Qt child
+    TIndexPanel* IndexPanel = nullptr; // owned as a Qt child; made with ContentsPanel
     bool shownBefore_ = false;
     std::string bookProblem_;
 
@@ -170,6 +183,8 @@ private:
     TFindBar* findBar_ = nullptr; // owned as a Qt child
     TDarkMode* darkMode_ = nullptr; // owned as a Qt child of the page
     TPagePlaces* places_ = nullptr; // owned as a Qt child of the page
+    TReadingStyle* readingStyle_ = nullptr; // owned as a Qt child of the page
+    TReadingMenu* readingMenu_ = nullptr; // owned as a Qt child
     TWindowNotice* notice_ = nullptr; // owned as a Qt child of the browser
 };
 

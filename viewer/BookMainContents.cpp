@@ -39,6 +39,7 @@ void TBookMainForm::AddContentsActions()
     connect(ActionContents, &QAction::triggered, this, &TBookMainForm::ActionContentsExecute);
     connect(next, &QAction::triggered, this, [this] { StepInContents(1); });
     connect(previous, &QAction::triggered, this, [this] { StepInContents(-1); });
+    AddIndexAction();
 }
 
 void TBookMainForm::StartReadingContents()
@@ -73,6 +74,7 @@ TContentsPanel* TBookMainForm::Contents()
         connect(ContentsPanel, &QDockWidget::visibilityChanged, ActionContents, &QAction::setChecked);
         if (HistoryIndex >= 0 && HistoryIndex < History.Count())
             ContentsPanel->ShowPlace(PlaceOfAddress(QUrl(QString::fromStdString(History[HistoryIndex]))));
+        MakeIndexPanel();
     }
     return ContentsPanel;
 }

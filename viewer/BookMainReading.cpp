@@ -10,15 +10,21 @@
 #include "viewer/reading/DarkMode.h"
 #include "viewer/reading/FindBar.h"
 #include "viewer/reading/KeysDialog.h"
+#include "viewer/reading/NotePopup.h"
 #include "viewer/reading/PagePlaces.h"
+#include "viewer/reading/PagedReading.h"
 #include "viewer/reading/PanelColours.h"
+#include "viewer/reading/ReadingMenu.h"
+#include "viewer/reading/ReadingStyle.h"
 #include "viewer/reading/WindowNotice.h"
 #include "viewer/reading/ZoomControl.h"
 
 #include <QChildEvent>
 #include <QDockWidget>
+#include <QMenu>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <QWebEngineView>
 
 #include <iostream>
 
@@ -89,6 +95,10 @@ void TBookMainForm::SetUpReadingAids()
     connect(darkMode_, &TDarkMode::switched, this, &TBookMainForm::ColourPanels);
     ui->BookMenu->addSeparator();
     ui->BookMenu->addAction(dark);
+    // The Reading menu holds the dark mode among its themes.
+    readingStyle_ = new TReadingStyle(page, *darkMode_);
+    readingMenu_ = new TReadingMenu(*this, *readingStyle_, dark);
+    ui->MainMenu->insertMenu(ui->HelpMenu->menuAction(), readingMenu_);
 
     QAction* keys = AddAction("ActionKeys", tr("&Keys"), { QKeySequence(Qt::Key_F1) });
     connect(keys, &QAction::triggered, this, &TBookMainForm::ActionKeysExecute);
@@ -101,6 +111,10 @@ void TBookMainForm::SetUpReadingAids()
         std::cerr << "ebook: no program could be started to open " << address.toStdString() << std::endl;
         notice_->Show(tr("No program could be started to open %1").arg(address));
     };
+
+    // Notes show where they are referred to, and paged reading turns pages; Qt children of the page.
+    new TNotePopup(page);
+    new TPagedReading(page);
 
     places_ = new TPagePlaces(page);
     connect(&page, &QWebEnginePage::loadFinished, this, &TBookMainForm::RestoreScrollPosition);
@@ -146,4 +160,14 @@ void TBookMainForm::RestoreScrollPosition()
 {
     if (HistoryIndex >= 0 && HistoryIndex < History.Count())
         places_->Arrived(AddressText(History[HistoryIndex]));
+}
+
+void TBookMainForm::ShowPageContextMenu(const QPoint& where)
+{
+    // The engine's own menu, with the Reading menu after it.
+    QMenu* menu = ui->Browser->View()->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    menu->addMenu(readingMenu_);
+    menu->popup(where);
 }

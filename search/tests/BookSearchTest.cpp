@@ -193,3 +193,23 @@ TEST_F(BookSearch, NoTypedTextFailsAndEveryResultComesAPageAtATime)
 }
 
 } // namespace
+
+TEST(BookSearchPrefix, TheLastWordIsAPrefixOfWhatWasTypedNeverOfItsStem)
+{
+    // "socks" is kept as the stem "sock", which "socket" begins with too.
+    const std::unique_ptr<SearchBook> book = MakeSearchBook({
+        { "/socks.htm", HtmlPage("Proxies", "<p>SOCKS proxies forward any connection.</p>") },
+        { "/socksified.htm", HtmlPage("Wrapped", "<p>Socksified programs reach the proxy.</p>") },
+        { "/socket.htm", HtmlPage("Sockets", "<p>A socket is open; sockets close.</p>") },
+        { "/runner.htm", HtmlPage("Runner", "<p>The test runner starts.</p>") },
+        { "/running.htm", HtmlPage("Running", "<p>Running the tests.</p>") },
+    });
+    TSearchIndex index;
+    EXPECT_TRUE(IndexAll(*book, index).empty());
+    EXPECT_EQ(NamesFound(index, "SOCKS", LastWord::Prefix), (Names { "/socks.htm", "/socksified.htm" }));
+    EXPECT_EQ(NamesFound(index, "socks"), Names { "/socks.htm" }) << "the command line asks for the word whole";
+    EXPECT_EQ(NamesFound(index, "sock", LastWord::Prefix), (Names { "/socket.htm", "/socks.htm", "/socksified.htm" }));
+    EXPECT_EQ(NamesFound(index, "running", LastWord::Prefix), Names { "/running.htm" });
+    // "socksy" is kept as "socksi", which "socksified" begins with; no word begins with "socksy".
+    EXPECT_EQ(NamesFound(index, "socksy", LastWord::Prefix), Names {});
+}

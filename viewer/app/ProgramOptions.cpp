@@ -7,6 +7,7 @@
 namespace {
 
 constexpr std::string_view kUsage = R"(Usage: ebook [BOOK]
+       ebook --reading-style FILE.css [BOOK]
        ebook --export-pdf OUT.pdf [BOOK] [--all-pages]
 
 Shows the electronic book BOOK: an eBook, an EPUB, a CHM, a ZIM archive or a folder of HTML
@@ -21,6 +22,11 @@ Options:
                         than 3000 articles is refused (it would take hours)
   --all-pages           with --export-pdf: the HTML pages the contents do not name follow
                         theirs, in the order links reach them, each at the outline's top
+  --reading-style FILE.css
+                        show the book with this style sheet over its own (fonts, colours,
+                        margins), for this run; EBOOK_READING_STYLE=FILE.css in the
+                        environment does the same. The viewer keeps no settings between runs:
+                        the Reading menu's choices last until the window closes
   --help                show this help and exit
   --version             show the version and exit
 )";
@@ -53,6 +59,13 @@ ProgramOptions ReadProgramOptions(const std::vector<std::string>& args, std::ost
         } else {
             options.exportPdf = rest[0];
             options.exportBook = rest.size() > 1 ? rest[1] : std::string();
+        }
+    } else if (first == "--reading-style") {
+        if (args.size() < 2 || args[1].empty()) {
+            err << "ebook: --reading-style needs the style sheet to read\nTry 'ebook --help'.\n";
+            options.exitStatus = 2;
+        } else {
+            options.readingStyle = args[1];
         }
     } else if (first.size() > 2 && first.starts_with("--")) {
         err << "ebook: unknown option " << first << "\nTry 'ebook --help'. A book whose name begins with '--' "

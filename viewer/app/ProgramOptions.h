@@ -18,6 +18,8 @@ struct ProgramOptions {
     std::string exportBook;
     // --all-pages after --export-pdf: the pages the contents do not name follow theirs.
     bool allPages = false;
+    // --reading-style FILE.css [BOOK]: the reader's own style sheet over the book's for this run.
+    std::optional<std::string> readingStyle;
 };
 
 // Answers --help and --version on out; an unknown option gets a short hint on err and status 2.

@@ -6,11 +6,14 @@
 #include "search/QueryBound.h"
 #include "viewer/BookMain.h"
 #include "viewer/ErrorReport.h"
+#include "viewer/app/AssistiveTechnology.h"
 #include "viewer/app/EngineEnvironment.h"
 #include "viewer/app/PdfExportCommand.h"
 #include "viewer/app/ProgramOptions.h"
 #include "viewer/app/QuitOnSignal.h"
+#include "viewer/app/ReadingStyleOption.h"
 #include "viewer/app/WindowSystemChoice.h"
+#include "viewer/reading/ReadingStyle.h"
 
 #include <QApplication>
 #include <QFile>
@@ -52,9 +55,14 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The book follows --reading-style FILE when that comes first.
+    const int bookAt = options.readingStyle ? 3 : 1;
     if (!options.exportPdf)
-        ChooseWindowSystem(argc > 1 ? std::string(argv[1]) : OwnExecutableFileName());
+        ChooseWindowSystem(argc > bookAt ? std::string(argv[bookAt]) : OwnExecutableFileName());
     PrepareBrowserEngine(std::cerr);
+    // The engine takes its flags while the application object is made.
+    if (!options.exportPdf)
+        ExposePageToAssistiveTechnology();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ebook"));
     QApplication::setApplicationVersion(QStringLiteral(EBOOK_VERSION));
@@ -65,8 +73,15 @@ int main(int argc, char** argv)
     if (options.exportPdf)
         return RunPdfExport(*options.exportPdf, options.exportBook, std::cerr, options.allPages);
 
+    const std::optional<QString> readingSheet = StartingReadingSheet(options.readingStyle, std::cerr);
+    if (!readingSheet)
+        return 2;
+    TReadingStyle::SetStartingSheet(*readingSheet);
+
     // Qt has taken its own options (-platform, -style, ...) out of the arguments by now.
-    const QStringList arguments = QCoreApplication::arguments();
+    QStringList arguments = QCoreApplication::arguments();
+    if (options.readingStyle)
+        arguments.remove(1, 2);
     const std::string bookArgument
         = arguments.size() > 1 ? QFile::encodeName(arguments[1]).toStdString() : std::string();
 

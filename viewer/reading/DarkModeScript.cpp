@@ -73,12 +73,14 @@ const char* const kScript = R"JS(
     return s;
   }
 
+  // The search's marks keep the colours the reading style gives them, readable in every mode.
+  const leftAlone = (e) => drawn.has(e.tagName) || (e.classList && e.classList.contains('ebook-search-mark'));
   function elementsUnder(root) {
     const found = [];
     const walker = root.ownerDocument.createTreeWalker(root, NodeFilter.SHOW_ELEMENT, {
-      acceptNode: (e) => drawn.has(e.tagName) ? NodeFilter.FILTER_REJECT : NodeFilter.FILTER_ACCEPT });
+      acceptNode: (e) => leftAlone(e) ? NodeFilter.FILTER_REJECT : NodeFilter.FILTER_ACCEPT });
     for (let e = walker.currentNode; e; e = walker.nextNode())
-      if (!drawn.has(e.tagName)) found.push(e);
+      if (!leftAlone(e)) found.push(e);
     return found;
   }
   // later: the elements come after the page was turned, so a colour they only inherit (or a
@@ -156,7 +158,7 @@ const char* const kScript = R"JS(
       const added = [];
       for (const record of records)
         for (const node of record.addedNodes)
-          if (node.nodeType === 1 && !drawn.has(node.tagName)) added.push(...elementsUnder(node));
+          if (node.nodeType === 1 && !leftAlone(node)) added.push(...elementsUnder(node));
       if (added.length) turn(doc, added.filter((e) => !s.kept.has(e)), true);
     });
     s.observer.observe(root, { childList: true, subtree: true });

@@ -4,6 +4,7 @@
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -31,7 +32,16 @@ TKeysDialog::TKeysDialog(QWidget* parent)
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // Nothing is written: what the reader chooses ends with the run, and this says how to keep it.
+    auto* settings = new QLabel(tr("Settings last for this run only: the viewer writes nothing and remembers "
+                                   "nothing. To start with your own fonts, colours and margins every time, give "
+                                   "a style sheet: <tt>ebook --reading-style FILE.css BOOK</tt>, or set "
+                                   "<tt>EBOOK_READING_STYLE=FILE.css</tt> in the environment."),
+        this);
+    settings->setObjectName(QStringLiteral("SettingsNote"));
+    settings->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(settings);
     layout->addWidget(table);
     layout->addWidget(buttons);
     resize(680, 520);

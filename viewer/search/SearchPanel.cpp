@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -57,6 +58,7 @@ TSearchPanel::TSearchPanel(TBookSearch& search, QWidget* parent)
     auto* layout = new QVBoxLayout(body);
     field_ = new QLineEdit(body);
     field_->setObjectName(QStringLiteral("SearchField"));
+    field_->setAccessibleName(tr("Search the book"));
     field_->setPlaceholderText(tr("Search the book"));
     field_->setClearButtonEnabled(true);
     status_ = new QLabel(body);
@@ -64,10 +66,12 @@ TSearchPanel::TSearchPanel(TBookSearch& search, QWidget* parent)
     status_->setWordWrap(true);
     list_ = new QListWidget(body);
     list_->setObjectName(QStringLiteral("SearchResults"));
+    list_->setAccessibleName(tr("Pages found"));
     list_->setWordWrap(true);
     list_->setAlternatingRowColors(true);
     suggestions_ = new QListWidget(body);
     suggestions_->setObjectName(QStringLiteral("SearchSuggestions"));
+    suggestions_->setAccessibleName(tr("Titles that match"));
     suggestions_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     suggestions_->hide();
     layout->addWidget(field_);
@@ -150,6 +154,8 @@ void TSearchPanel::ShowResults(uint64_t ticket, const SearchResults& results)
         label->setContentsMargins(4, 3, 4, 3);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
         list_->setItemWidget(item, label);
+        // A screen reader reads the item, not the label drawn over it.
+        item->setData(Qt::AccessibleTextRole, QTextDocumentFragment::fromHtml(label->text()).toPlainText());
     }
     FitResultHeights();
     shown_ = results.offset + static_cast<int64_t>(results.hits.size());

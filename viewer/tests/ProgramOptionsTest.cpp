@@ -38,3 +38,16 @@ TEST(ProgramOptions, ExportTakesTheFileTheBookAndAllPagesAnywhereAfterIt)
     EXPECT_NE(help.str().find("--all-pages"), std::string::npos);
     EXPECT_NE(help.str().find("ZIM archive of more"), std::string::npos);
 }
+
+TEST(ProgramOptions, AReadingStyleNeedsItsFileAndTheBookMayFollow)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    const ProgramOptions withBook = ReadProgramOptions({ "--reading-style", "mine.css", "book.epub" }, out, err);
+    EXPECT_FALSE(withBook.exitStatus);
+    EXPECT_EQ(withBook.readingStyle, "mine.css");
+    EXPECT_EQ(ReadProgramOptions({ "--reading-style" }, out, err).exitStatus, 2);
+    EXPECT_NE(err.str().find("--reading-style needs"), std::string::npos);
+    ReadProgramOptions({ "--help" }, out, err);
+    EXPECT_NE(out.str().find("EBOOK_READING_STYLE"), std::string::npos);
+}
