@@ -33,24 +33,30 @@ uint32_t LittleEndian32(const unsigned char* bytes)
     return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (uint32_t(bytes[3]) << 24);
 }
 
-// Whether the zip archive opens as an EPUB must: its first entry "mimetype", holding
-// "application/epub+zip" when stored as it is. Read from the first bytes alone, so that it still
-// tells when the archive's directory at the end is damaged or missing.
+// Whether the zip archive's first entries are those of an EPUB: "mimetype" holding
+// "application/epub+zip" (when stored as it is), or META-INF/container.xml, which some converters
+// write first. Read from the local headers at the start alone, so that it still tells when the
+// archive's directory at the end is damaged or missing.
 bool BeginsAsEpub(const std::string& fileName)
 {
     constexpr std::size_t kLocalHeader = 30;
-    constexpr std::string_view kName = "mimetype";
+    constexpr std::size_t kLooked = 1024 * 1024;
     constexpr std::string_view kType = "application/epub+zip";
-    const std::string start = FirstBytes(fileName, kLocalHeader + 64 * 1024 + kName.size() + kType.size());
-    if (start.size() < kLocalHeader || !start.starts_with(kZipSignature))
-        return false;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(start.data());
-    const std::size_t nameLength = bytes[26] | (bytes[27] << 8);
-    const std::size_t extraLength = bytes[28] | (bytes[29] << 8);
-    if (start.compare(kLocalHeader, nameLength, kName) != 0 || nameLength != kName.size())
-        return false;
-    const bool stored = (bytes[8] | (bytes[9] << 8)) == 0;
-    return !stored || start.compare(kLocalHeader + nameLength + extraLength, kType.size(), kType) == 0;
+    const std::string start = FirstBytes(fileName, kLooked);
+    for (std::size_t at = start.find(kZipSignature); at != std::string::npos && at + kLocalHeader <= start.size();
+         at = start.find(kZipSignature, at + 1)) {
+        const auto* header = reinterpret_cast<const unsigned char*>(start.data() + at);
+        const std::size_t nameLength = header[26] | (header[27] << 8);
+        const std::size_t extraLength = header[28] | (header[29] << 8);
+        const std::string_view name = std::string_view(start).substr(at + kLocalHeader, nameLength);
+        if (name == "META-INF/container.xml")
+            return true;
+        if (name == "mimetype") {
+            const bool stored = (header[8] | (header[9] << 8)) == 0;
+            return !stored || start.compare(at + kLocalHeader + nameLength + extraLength, kType.size(), kType) == 0;
+        }
+    }
+    return false;
 }
 
 // Whether the last bytes of the file hold the record that ends a zip archive's directory.

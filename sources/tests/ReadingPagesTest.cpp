@@ -22,7 +22,8 @@ std::string Xhtml(const std::string& title)
 }
 
 // An EPUB whose spine holds a cover and an interlude its navigation leaves out, and whose
-// navigation document is in the spine, as converters put it there.
+// navigation document is in the spine, as converters put it there; its container comes first and
+// its mimetype entry last, as in Debian's live manual.
 fs::path WriteSpineEpub(const TScratchFolder& temp)
 {
     const std::string opf = R"(<?xml version="1.0" encoding="utf-8"?>
@@ -49,10 +50,10 @@ fs::path WriteSpineEpub(const TScratchFolder& temp)
 </container>)";
     const fs::path path = temp / "spine.epub";
     WriteZip(path,
-        { { "mimetype", "application/epub+zip" }, { "META-INF/container.xml", container }, { "OEBPS/content.opf", opf },
-            { "OEBPS/nav.xhtml", nav }, { "OEBPS/cover.xhtml", Xhtml("Cover") },
-            { "OEBPS/text/one.xhtml", Xhtml("One") }, { "OEBPS/text/interlude.xhtml", Xhtml("Interlude") },
-            { "OEBPS/text/two.xhtml", Xhtml("Two") } });
+        { { "META-INF/container.xml", container }, { "OEBPS/content.opf", opf }, { "OEBPS/nav.xhtml", nav },
+            { "OEBPS/cover.xhtml", Xhtml("Cover") }, { "OEBPS/text/one.xhtml", Xhtml("One") },
+            { "OEBPS/text/interlude.xhtml", Xhtml("Interlude") }, { "OEBPS/text/two.xhtml", Xhtml("Two") },
+            { "mimetype", "application/epub+zip" } });
     return path;
 }
 
@@ -115,14 +116,18 @@ TEST(ReadingPages, ACutShortEpubIsCalledADamagedEpubWithWhatIsWrong)
 {
     TScratchFolder temp;
     WriteSampleEpub(temp / "whole.epub");
-    const std::string bytes = ReadBytes(temp / "whole.epub");
-    std::ofstream(temp / "half.epub", std::ios::binary) << bytes.substr(0, bytes.size() / 2);
-    const std::string half = (temp / "half.epub").string();
-    EXPECT_FALSE(DetectSourceKind(half));
-    const auto hint = NotABookHint(half);
-    ASSERT_TRUE(hint);
-    EXPECT_EQ(hint->rfind(half + " is a damaged EPUB: the file is cut short (", 0), 0U) << *hint;
-    EXPECT_EQ(hint->find("zip archive; unpack it"), std::string::npos) << *hint;
+    // Some converters write the container first and the mimetype entry last.
+    WriteSpineEpub(temp);
+    for (const char* whole : { "whole.epub", "spine.epub" }) {
+        const std::string bytes = ReadBytes(temp / whole);
+        const std::string half = (temp / ("half-" + std::string(whole))).string();
+        std::ofstream(half, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+        EXPECT_FALSE(DetectSourceKind(half));
+        const auto hint = NotABookHint(half);
+        ASSERT_TRUE(hint);
+        EXPECT_EQ(hint->rfind(half + " is a damaged EPUB: the file is cut short (", 0), 0U) << *hint;
+        EXPECT_EQ(hint->find("zip archive; unpack it"), std::string::npos) << *hint;
+    }
     // A zip that never was an EPUB keeps the hint that says how to make a book of it.
     WriteZip(temp / "site.zip", { { "index.html", "<p>x</p>" } });
     const std::string site = ReadBytes(temp / "site.zip");
