@@ -24,6 +24,7 @@
 #include "viewer/contents/ContentsPanel.h"
 #include "viewer/reading/FindBar.h"
 #include "viewer/reading/PagePlaces.h"
+#include "viewer/reading/ReadingProgress.h"
 #include "viewer/search/BookSearch.h"
 
 #include <QWebEnginePage>
@@ -75,6 +76,8 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     SetUpReadingAids();
     AddSearchAction();
     AddContentsActions();
+    SetUpContinuousReading();
+    AddScreenActions();
     const std::string bookFile = OpenBook();
     StartReadingContents();
     // The whole book as one PDF, offered where printing is: the export reads the window's source.
