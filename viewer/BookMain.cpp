@@ -12,6 +12,7 @@
 #include "resources/StringTable.h"
 #include "sources/BookFileSource.h"
 #include "sources/OpenSource.h"
+#include "sources/ReadingPages.h"
 #include "sources/SourceKind.h"
 #include "viewer/BookAboutBox.h"
 #include "viewer/BookMainDesign.h"
@@ -189,7 +190,8 @@ void TBookMainForm::FormShow()
         return;
     }
     try {
-        NavigateToPage(Source->HomePageName());
+        // An EPUB opens on its first page, not on the contents page written for it.
+        NavigateToPage(OpeningPageOf(*Source));
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }

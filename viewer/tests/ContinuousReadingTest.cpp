@@ -5,6 +5,7 @@
 #include "viewer/tests/ViewerFixture.h"
 
 #include "browserhost/EmbeddedBrowser.h"
+#include "sources/tests/SampleSources.h"
 #include "viewer/BookMainDesign.h"
 
 #include <QAction>
@@ -187,4 +188,27 @@ TEST(ContinuousReading, F11TogglesFullScreenFromTheBooksOwnModeEscLeavesItAndCtr
         reading.Press(Qt::Key_P, Qt::ControlModifier);
         EXPECT_EQ(printed.count(), 0);
     }
+}
+
+TEST(ContinuousReading, AnEpubOpensOnItsFirstPageAndReadsOnThroughItsSpine)
+{
+    TTestBook temp;
+    WriteSampleEpub(temp.Folder() / "sample.epub");
+    TViewerWindow window((temp.Folder() / "sample.epub").string());
+    window.ShowAndWaitForHome();
+    // Its first page in reading order, not the contents page written for it.
+    EXPECT_EQ(window.RunScript(QStringLiteral("location.pathname")), QStringLiteral("/OEBPS/index.xhtml"));
+    TBookMainForm& form = window.Form();
+    EXPECT_TRUE(WaitUntil([&] {
+        const auto* label = form.findChild<QLabel*>(QStringLiteral("ReadingProgress"));
+        return label != nullptr && label->text() == QStringLiteral("Chapter 1 of 2 \u00B7 100%");
+    }));
+    form.Designed().Browser->View()->focusProxy()->setFocus();
+    QTest::keyClick(form.windowHandle(), Qt::Key_PageDown);
+    ASSERT_TRUE(window.WaitForLoad());
+    EXPECT_EQ(window.RunScript(QStringLiteral("location.pathname")), QStringLiteral("/OEBPS/text/chapter.xhtml"));
+    // Home is still the book's home page.
+    form.Designed().ActionHome->trigger();
+    ASSERT_TRUE(window.WaitForLoad());
+    EXPECT_EQ(window.RunScript(QStringLiteral("location.pathname")), QStringLiteral("/contents.html"));
 }
