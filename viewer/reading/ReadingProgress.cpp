@@ -1,15 +1,22 @@
 #include "viewer/reading/ReadingProgress.h"
 
-#include "viewer/contents/ContentsPanel.h"
-
 #include <QCoreApplication>
+
+namespace {
+
+QString KeyOf(const QString& page)
+{
+    return QString::fromStdString(ReadingPageKey(page.toStdString()));
+}
+
+} // namespace
 
 TReadingProgress::TReadingProgress(const TReadingPages& order)
     : chapters_(order.chapters)
 {
     for (const TReadingPage& page : order.pages) {
         const QString name = QString::fromStdString(page.page);
-        indexByKey_.insert(ContentsPageKey(name), int(pages_.size()));
+        indexByKey_.insert(KeyOf(name), int(pages_.size()));
         pages_.push_back(name);
         chapterOf_.push_back(page.chapter);
     }
@@ -17,7 +24,7 @@ TReadingProgress::TReadingProgress(const TReadingPages& order)
 
 int TReadingProgress::IndexOf(const QString& page) const
 {
-    return page.isEmpty() ? -1 : indexByKey_.value(ContentsPageKey(page), -1);
+    return page.isEmpty() ? -1 : indexByKey_.value(KeyOf(page), -1);
 }
 
 QString TReadingProgress::PageBeside(const QString& page, int direction) const

@@ -27,6 +27,6 @@ private:
 
     std::vector<QString> pages_;
     std::vector<int> chapterOf_;
-    QHash<QString, int> indexByKey_; // ContentsPageKey of each page
+    QHash<QString, int> indexByKey_; // ReadingPageKey of each page
     int chapters_ = 0;
 };
