@@ -49,6 +49,9 @@ struct TReader {
         window = std::make_unique<TViewerWindow>(book.Save());
         window->ShowAndWaitForHome();
         EXPECT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == Form().windowHandle(); }));
+        // The window system's reports of the first show come in before the window's state changes.
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(Form().windowHandle()));
+        QTest::qWait(300);
         // Keys go to the page, as after a click into it.
         Form().Designed().Browser->View()->focusProxy()->setFocus();
     }
@@ -85,6 +88,9 @@ TEST(ContinuousReading, KeysAndTheWheelGoOnPastAPagesEndAndBackPastItsTop)
             { "/one.htm", Page("One", kTall) }, { "/two.htm", Page("Two", "<input id='field'>") } });
     TViewerWindow& window = *reading.window;
     // The home page fits the window: it is at its end, and Space goes on into the first chapter.
+    // It stands before the contents' first page: its line has no chapter.
+    ASSERT_TRUE(WaitUntil([&] { return reading.Progress() == QStringLiteral("100%"); }))
+        << reading.Progress().toStdString();
     reading.Press(Qt::Key_Space);
     ASSERT_TRUE(window.WaitForLoad());
     EXPECT_EQ(reading.Shown(), QStringLiteral("/one.htm"));
