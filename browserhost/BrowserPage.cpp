@@ -100,3 +100,10 @@ QWebEnginePage* TBrowserPage::createWindow(WebWindowType)
 {
     return new TNewWindowPage(profile(), *this);
 }
+
+void TBrowserPage::javaScriptConsoleMessage(
+    JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber, const QString& sourceID)
+{
+    emit Host.consoleMessage(message);
+    QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
+}

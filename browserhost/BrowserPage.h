@@ -18,6 +18,9 @@ protected:
     bool javaScriptPrompt(
         const QUrl& securityOrigin, const QString& msg, const QString& defaultValue, QString* result) override;
     QWebEnginePage* createWindow(WebWindowType type) override;
+    // Passed on as the browser's consoleMessage: the host's own page scripts report through it.
+    void javaScriptConsoleMessage(
+        JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber, const QString& sourceID) override;
 
 private:
     TEmbeddedBrowser& Host;

@@ -93,6 +93,8 @@ signals:
     // The page shown moved to another address without loading (after OnBeforeNavigate2 has heard
     // of it).
     void sameDocumentNavigated(const QUrl& url);
+    // A line a script of the page (or one the host added to it) wrote to the console.
+    void consoleMessage(const QString& message);
 
 protected:
     void AmbientPropertyChanged(int32_t dispId) override;

@@ -4,6 +4,7 @@
 #include "html/PageKind.h"
 #include "html/PageText.h"
 #include "sources/BookFileSource.h"
+#include "sources/ReadingPages.h"
 #include "sources/ZimSource.h"
 
 #include <unordered_set>
@@ -24,7 +25,9 @@ public:
         copies_.reserve(names_.size());
         std::vector<std::size_t> markup;
         for (std::size_t i = 0; i < names_.size(); ++i) {
-            copies_.push_back(IsSourceCopy(names_[i], holds));
+            // A page that only leads to others (an EPUB's contents page and navigation) would come
+            // high in every search for the titles it lists: it is left out like a source's copy.
+            copies_.push_back(IsSourceCopy(names_[i], holds) || IsNavigationPage(source, names_[i]));
             const PageKind kind = PageKindOf(names_[i]);
             if (kind == PageKind::Html || kind == PageKind::Xhtml)
                 markup.push_back(i);
@@ -76,7 +79,7 @@ public:
 private:
     TBookSource& source_;
     const std::vector<std::string> names_;
-    std::vector<bool> copies_; // whether each page only copies another's source
+    std::vector<bool> copies_; // whether each page only copies another's source or navigates
     TRepeatedText repeated_;
     std::optional<TPagePreparer> preparer_;
     int next_ = 0;

@@ -103,3 +103,35 @@ std::optional<TBookPicture> TEpubBook::Picture()
     }
     return std::nullopt;
 }
+
+std::vector<std::string> TEpubBook::SpinePageNames() const
+{
+    std::vector<std::string> names;
+    for (const std::string& path : epub_.Package().spine) {
+        // A spine item the archive lacks, or one named in no text, is no page to read.
+        if (const auto stored = Utf8ToBookText("/" + path); stored && IndexOf(*stored) >= 0)
+            names.push_back(*stored);
+    }
+    return names;
+}
+
+bool TEpubBook::IsNavigationPage(std::string_view name) const
+{
+    const std::string folded = FoldedBookText(name);
+    if (folded == FoldedBookText(epub_.ContentsName()))
+        return true;
+    const std::string& nav = epub_.Package().navPath;
+    if (nav.empty())
+        return false;
+    const auto stored = Utf8ToBookText("/" + nav);
+    return stored && folded == FoldedBookText(*stored);
+}
+
+std::string TEpubBook::OpeningPageName() const
+{
+    for (const std::string& name : SpinePageNames()) {
+        if (!IsNavigationPage(name))
+            return name;
+    }
+    return HomePageName();
+}

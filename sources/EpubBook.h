@@ -15,6 +15,11 @@ public:
     std::string Title() const override;
     std::string HomePageName() const override;
     TContents Contents() const override;
+    // The spine's pages in order (ReadingPages.h); the contents page and the navigation document
+    // are navigation pages; the book opens on the spine's first page that is no navigation page.
+    std::vector<std::string> SpinePageNames() const;
+    bool IsNavigationPage(std::string_view name) const;
+    std::string OpeningPageName() const;
     std::string KindName() const override { return "EPUB"; }
     std::string Language() const override;
     std::string Description() const override;

@@ -303,7 +303,7 @@ EpubPackage ReadEpubPackage(const EpubFileReader& read, const std::string& sourc
         std::string mediaType;
     };
     std::map<std::string, Item> manifest;
-    std::string navPath;
+    std::string& navPath = package.navPath;
     if (const pugi::xml_node list = FindFirst(opf, "manifest")) {
         for (const pugi::xml_node& item : Children(list, "item")) {
             const auto path = ResolveEpubHref(base, Attribute(item, "href"), nullptr);

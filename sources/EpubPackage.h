@@ -17,6 +17,7 @@ struct EpubNavPoint {
 struct EpubPackage {
     std::string packagePath; // the package document (.opf)
     std::string ncxPath; // the EPUB 2 navigation file, or empty
+    std::string navPath; // the EPUB 3 navigation document, or empty
     std::string title, description, date, language;
     std::vector<std::string> creators;
     std::vector<std::string> spine; // archive paths of the documents, in reading order

@@ -21,7 +21,9 @@ std::string_view SourceKindName(ESourceKind kind);
 
 // What a file of no kind above holds instead, when a reader can be told how to make a book of it:
 // "FILE is a zip archive; unpack it and make a book of the folder with: ebook-pack build FOLDER
-// -o BOOK" for a zip archive that holds no EPUB (or is too damaged to tell); nothing else.
+// -o BOOK" for a zip archive that holds no EPUB (or is too damaged to tell); "FILE is a damaged
+// EPUB: WHAT IS WRONG" for one that begins as an EPUB but cannot be read (cut short, say);
+// nothing else.
 std::optional<std::string> NotABookHint(const std::string& fileName);
 
 // Whether the file's last 4 bytes point at a book header.

@@ -12,6 +12,7 @@
 #include "resources/StringTable.h"
 #include "sources/BookFileSource.h"
 #include "sources/OpenSource.h"
+#include "sources/ReadingPages.h"
 #include "sources/SourceKind.h"
 #include "viewer/BookAboutBox.h"
 #include "viewer/BookMainDesign.h"
@@ -24,6 +25,7 @@
 #include "viewer/contents/ContentsPanel.h"
 #include "viewer/reading/FindBar.h"
 #include "viewer/reading/PagePlaces.h"
+#include "viewer/reading/ReadingProgress.h"
 #include "viewer/search/BookSearch.h"
 
 #include <QWebEnginePage>
@@ -75,6 +77,8 @@ TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
     SetUpReadingAids();
     AddSearchAction();
     AddContentsActions();
+    SetUpContinuousReading();
+    AddScreenActions();
     const std::string bookFile = OpenBook();
     StartReadingContents();
     // The whole book as one PDF, offered where printing is: the export reads the window's source.
@@ -188,7 +192,8 @@ void TBookMainForm::FormShow()
         return;
     }
     try {
-        NavigateToPage(Source->HomePageName());
+        // An EPUB opens on its first page, not on the contents page written for it.
+        NavigateToPage(OpeningPageOf(*Source));
     } catch (const Exception& error) {
         ReportError(this, error.Message());
     }

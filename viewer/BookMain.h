@@ -30,6 +30,9 @@ class TIndexPanel;
 struct TContentsPlace;
 class TWindowPlacement;
 class TSaveBookAsPdf;
+class TContinuousReading;
+class TReadingProgress;
+class QLabel;
 
 namespace Ui {
 class BookMainForm;
@@ -150,6 +153,19 @@ private:
     // The page title the caption shows: the page's own, else its contents entry's.
     QString ShownPageTitle(const QString& pageTitle);
 
+    // Continuous reading and the progress line (BookMainFlow.cpp).
+    void SetUpContinuousReading();
+    void TurnPage(int direction);
+    void ShowProgress();
+    // The book's reading order, worked out at its first use from the contents; null for no book.
+    const TReadingProgress* Progress();
+    // The page shown, as the contents name pages; empty before the first.
+    QString ShownPage();
+
+    // Full screen (F11, Esc) and printing by key (BookMainScreen.cpp), for a book of any kind.
+    void AddScreenActions();
+    void SetFullScreen(bool on);
+
     // The designed components; the Qt parent owns the widgets, this the generated holder.
     std::unique_ptr<Ui::BookMainForm> ui;
     std::string BookArgument;
@@ -186,6 +202,16 @@ private:
     TReadingStyle* readingStyle_ = nullptr; // owned as a Qt child of the page
     TReadingMenu* readingMenu_ = nullptr; // owned as a Qt child
     TWindowNotice* notice_ = nullptr; // owned as a Qt child of the browser
+    TContinuousReading* continuous_ = nullptr; // owned as a Qt child of the page
+    std::unique_ptr<TReadingProgress> progress_;
+    QLabel* progressLabel_ = nullptr; // owned by the status bar, made with it
+    QAction* actionFullScreen_ = nullptr; // owned as a Qt child
+    // What showed around the page before full screen hid it.
+    struct TChrome {
+        bool menu = false;
+        bool toolbar = false;
+        bool status = false;
+    } chromeBefore_;
 };
 
 // The program's main window, while it exists.

@@ -11,6 +11,7 @@
 #include "sources/SourceContents.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/contents/ContentsPanel.h"
+#include "viewer/contents/EntryTitles.h"
 
 #include <QAction>
 #include <QMenu>
@@ -140,7 +141,7 @@ void TBookMainForm::FollowInContents(const QUrl& url)
 
 QString TBookMainForm::ShownPageTitle(const QString& pageTitle)
 {
-    if (!TitleSaysNothing(pageTitle) || HistoryIndex < 0 || HistoryIndex >= History.Count())
+    if (!PageTitleSaysNothing(pageTitle, BookTitle()) || HistoryIndex < 0 || HistoryIndex >= History.Count())
         return pageTitle;
     const TContentsPlace place = PlaceOfAddress(QUrl(QString::fromStdString(History[HistoryIndex])));
     const QString entry = ContentsTitleOf(BookContents(), place.Page);

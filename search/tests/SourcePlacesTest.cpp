@@ -119,3 +119,19 @@ TEST(SourcePlaces, BreadcrumbsAndEntryTitlesStaySmall)
     }
     sqlite3_close(db);
 }
+
+TEST(SourcePlaces, AnEpubsContentsPageAndNavigationAreNoResults)
+{
+    TScratchFolder temp;
+    WriteSampleEpub(temp / "sample.epub");
+    const std::unique_ptr<TBookSource> source = OpenBookSource((temp / "sample.epub").string());
+    // Both list every title: before they were left out, they came among the first results for any
+    // title's words.
+    const SearchResults results = SearchThroughWorker(*source, "chapter");
+    ASSERT_FALSE(results.hits.empty());
+    for (const SearchHit& hit : results.hits) {
+        EXPECT_NE(hit.name, "/contents.html");
+        EXPECT_NE(hit.name, "/OEBPS/nav.xhtml");
+    }
+    EXPECT_EQ(SearchThroughWorker(*source, "vacuum").hits.size(), 1u);
+}

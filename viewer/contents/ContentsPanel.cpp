@@ -172,6 +172,7 @@ void TContentsPanel::ApplyFilter(const QString& text)
     // Children come after their parents: walked back to front, a parent knows whether any of its
     // entries matched.
     std::vector<bool> shown(items_.size(), false);
+    matches_.assign(items_.size(), true);
     for (std::size_t i = items_.size(); i-- > 0;) {
         QTreeWidgetItem* item = items_[i];
         bool match = true;
@@ -180,6 +181,7 @@ void TContentsPanel::ApplyFilter(const QString& text)
         bool childShown = false;
         for (int c = 0; c < item->childCount(); ++c)
             childShown = childShown || shown[std::size_t(item->child(c)->data(0, kPlaceRole).toInt())];
+        matches_[i] = match;
         shown[i] = match || childShown;
         item->setHidden(!shown[i]);
         if (!words.isEmpty())
@@ -191,14 +193,15 @@ void TContentsPanel::ApplyFilter(const QString& text)
 
 bool TContentsPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    // Down and Enter in the filter go on to the tree's first entry shown.
+    // Down and Enter in the filter go on to the tree's first entry that matches: the entries above
+    // it show only to place it, and are passed over.
     if (watched == filter_ && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Down || key == Qt::Key_Return || key == Qt::Key_Enter) {
             QTreeWidgetItem* first = nullptr;
-            for (QTreeWidgetItem* item : items_) {
-                if (!item->isHidden()) {
-                    first = item;
+            for (std::size_t i = 0; i < items_.size(); ++i) {
+                if (!items_[i]->isHidden() && (i >= matches_.size() || matches_[i])) {
+                    first = items_[i];
                     break;
                 }
             }

@@ -62,6 +62,8 @@ private:
     // Every entry in depth-first order, with its item.
     std::vector<QTreeWidgetItem*> items_;
     std::vector<TContentsPlace> places_;
+    // Whether each entry's own title holds every word of the filter (all, with no filter).
+    std::vector<bool> matches_;
     // Each place's ContentsPageKey.
     std::vector<QString> keys_;
     int current_ = -1;

@@ -101,11 +101,14 @@ void TFindBar::Close()
 {
     if (!IsOpen())
         return;
+    // The page takes the focus before the bar hides: a hidden field hands the focus on to the next
+    // widget as the Tab key would, and the engine answers that by focusing the page's first link,
+    // scrolling the page back to its top.
+    PageWidget.setFocus(Qt::OtherFocusReason);
     hide();
     EndSearch();
     // The engine would leave the last match selected, which the reader did not select.
     Page.runJavaScript(QStringLiteral("window.getSelection().removeAllRanges()"), QWebEngineScript::ApplicationWorld);
-    PageWidget.setFocus(Qt::OtherFocusReason);
 }
 
 QString TFindBar::Text() const

@@ -46,6 +46,10 @@ std::vector<TKeyRow> KeyRows(const QList<QAction*>& actions)
     rows.push_back({ Tr("Ctrl+mouse wheel"), Tr("Zoom in or out (25 % to 500 %)") });
     rows.push_back({ Tr("Enter in the find bar"), Tr("Next match") });
     rows.push_back({ Tr("Shift+Enter in the find bar"), Tr("Previous match") });
+    rows.push_back({ Tr("Space, Page Down, Down or the wheel at a page's end"), Tr("On into the next page") });
+    rows.push_back(
+        { Tr("Shift+Space, Page Up, Up or the wheel at a page's top"), Tr("Back into the previous page, at its end") });
+    rows.push_back({ Tr("Esc in full screen"), Tr("Leave full screen") });
     rows.push_back({ Tr("Alt+B, Alt+H"), Tr("Open the Book or Help menu (when the book shows its menus)") });
     return rows;
 }

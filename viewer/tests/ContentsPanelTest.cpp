@@ -120,8 +120,16 @@ TEST(ContentsPanel, FollowsNavigationFiltersAndStepsAcrossChapters)
     // The filter keeps the entries holding every word, with the entries above them.
     QTest::keyClicks(panel->Filter(), QStringLiteral("point TWO"));
     EXPECT_EQ(Shown(tree), QStringLiteral("[Two]|Two point one"));
+    // Down and Enter go to the match, not to the entry above it that shows only to place it.
+    QTest::keyClick(panel->Filter(), Qt::Key_Down);
+    ASSERT_NE(tree.currentItem(), nullptr);
+    EXPECT_EQ(tree.currentItem()->text(0), QStringLiteral("Two point one"));
+    panel->Filter()->setFocus();
+    QTest::keyClick(panel->Filter(), Qt::Key_Return);
+    ASSERT_TRUE(window.WaitForLoad());
+    EXPECT_EQ(CurrentPage(window), QStringLiteral("/two-1.htm"));
     panel->Filter()->clear();
-    EXPECT_EQ(Shown(tree), QStringLiteral("One|One point one|[Two]|Two point one"));
+    EXPECT_EQ(Shown(tree), QStringLiteral("One|One point one|Two|[Two point one]"));
 
     reading.Press(Qt::Key_F9);
     EXPECT_TRUE(WaitUntil([&] { return !panel->isVisible(); }));

@@ -28,6 +28,8 @@
 
 #include <fstream>
 
+namespace fs = std::filesystem;
+
 namespace {
 
 // A page titled title, tall enough to scroll, with links to the named pages (ids their names
@@ -391,4 +393,36 @@ TEST(ReadingAids, F1ListsEveryKeyAndAFileThatIsNoBookSaysWhy)
     ASSERT_NE(notice, nullptr);
     EXPECT_TRUE(notice->isVisible());
     EXPECT_EQ(notice->text().toStdString(), window.Form().BookProblem());
+}
+
+TEST(ReadingAids, EscOnTheFindBarLeavesThePageWhereTheMatchIs)
+{
+    // A folder's page, as those where closing the bar sent the page back to its top: links at its
+    // top, as a manual's navigation bar has them.
+    TTestBook temp;
+    const fs::path folder = temp.Folder() / "site";
+    fs::create_directories(folder);
+    std::ofstream(folder / "index.html")
+        << "<!DOCTYPE html><html><head><title>Long</title></head><body>"
+        << "<p><a href=\"#start\">Prev</a> <a href=\"#start\">Next</a></p><p id=\"start\">Start</p>"
+        << "<div style=\"height:6000px\"></div><p>a walrus here</p>"
+        << "<div style=\"height:6000px\"></div></body></html>";
+    TViewerWindow window(folder.string());
+    window.ShowAndWaitForHome();
+    QWindow* shown = window.Form().windowHandle();
+    ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == shown; }));
+    TFindBar& bar = window.Form().FindBar();
+    QTest::keyClick(shown, Qt::Key_F, Qt::ControlModifier);
+    auto* field = bar.findChild<QLineEdit*>(QStringLiteral("FindField"));
+    ASSERT_TRUE(WaitUntil([&] { return field->hasFocus(); }));
+    QTest::keyClicks(field, QStringLiteral("walrus"));
+    ASSERT_TRUE(WaitUntil([&] { return bar.CountText() == QStringLiteral("1 of 1"); }));
+    const auto scrollY = [&] { return window.RunScript(QStringLiteral("String(window.scrollY)")).toInt(); };
+    ASSERT_TRUE(WaitUntil([&] { return scrollY() > 3000; })) << scrollY();
+    const int atMatch = scrollY();
+    QTest::keyClick(shown, Qt::Key_Escape);
+    EXPECT_FALSE(bar.IsOpen());
+    // Long enough for a late move to show.
+    QTest::qWait(800);
+    EXPECT_EQ(scrollY(), atMatch);
 }
