@@ -1,5 +1,6 @@
 #include "viewer/WindowPlacement.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -101,14 +102,20 @@ void TWindowPlacement::FirstShown()
         ApplyOuter();
         // The window system tells of the frame it adds without an event of Qt's, so the frame is
         // looked at again and again for a while.
+        // It ends at once when the window leaves its normal state (F11, a maximize): resizing
+        // it then would take it out of full screen again.
         auto* framing = new QTimer(this);
         framing->setInterval(kFramingCheckMilliseconds);
-        int checks = kFramingMilliseconds / kFramingCheckMilliseconds;
-        connect(framing, &QTimer::timeout, this, [this, framing, checks]() mutable {
+        QElapsedTimer since;
+        since.start();
+        connect(framing, &QTimer::timeout, this, [this, framing, since] {
             const QWindow* handle = Window.windowHandle();
-            if (handle != nullptr && handle->frameMargins() != appliedFrame_)
+            const bool normal
+                = (Window.windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized | Qt::WindowMinimized))
+                == Qt::WindowNoState;
+            if (normal && handle != nullptr && handle->frameMargins() != appliedFrame_)
                 ApplyOuter();
-            if (--checks <= 0)
+            if (!normal || since.elapsed() >= kFramingMilliseconds)
                 framing->deleteLater();
         });
         framing->start();
