@@ -218,13 +218,9 @@ int RunOneBook(const CommandLine& line, const ServeSetup& setup, ToolContext& co
     }
     TPageSource& pages = shared ? static_cast<TPageSource&>(*shared) : source;
     std::unique_ptr<TAccessLog> log = setup.log ? std::make_unique<TAccessLog>(context.out) : nullptr;
-    // Declared last, destroyed first: its sessions end before the pages go.
-    TPageServer server(pages, setup.limits);
-    // The handler keeps the search: it goes with the server, after the last session has ended. A
-    // watched folder is searched as it was when serving started.
-    const auto search = std::make_shared<TServedSearch>(source, context.err);
     // What caches are told of the book's pages: the file's time and version. A folder's pages are
-    // read as they are when asked for, so caches ask again each time.
+    // read as they are when asked for, so caches ask again each time. Declared before the server,
+    // whose sessions read it.
     TLibraryBook caching;
     struct stat status { };
     if (::stat(fileName.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
@@ -233,6 +229,11 @@ int RunOneBook(const CommandLine& line, const ServeSetup& setup, ToolContext& co
     } else {
         caching.watched = true;
     }
+    // Declared last, destroyed first: its sessions end before the pages go.
+    TPageServer server(pages, setup.limits);
+    // The handler keeps the search: it goes with the server, after the last session has ended. A
+    // watched folder is searched as it was when serving started.
+    const auto search = std::make_shared<TServedSearch>(source, context.err);
     // Every request is answered here, as the server would answer it with the root taken off.
     server.AnswerFirst([search, &pages, &setup, &log, &context, &caching](const THTTPRequestInfo& request) {
         const TUrlRoot::TPlace place = setup.root.Place(request.Document);

@@ -7,11 +7,47 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 
 // A library of four kinds written by the test: a book file, an EPUB, a ZIM archive and a folder of
 // pages, each holding the sample's pages.
+// Text written from the library's own threads (the folder's watch, the books' searches) and read
+// by the test meanwhile: every write and every read holds one lock.
+class TLockedText : public std::ostream {
+public:
+    TLockedText()
+        : std::ostream(&buffer_)
+    {
+    }
+    std::string str() const
+    {
+        const std::lock_guard guard(buffer_.lock);
+        return buffer_.text;
+    }
+
+private:
+    struct Buffer : std::streambuf {
+        mutable std::mutex lock;
+        std::string text;
+        int_type overflow(int_type c) override
+        {
+            if (!traits_type::eq_int_type(c, traits_type::eof())) {
+                const std::lock_guard guard(lock);
+                text += traits_type::to_char_type(c);
+            }
+            return c;
+        }
+        std::streamsize xsputn(const char* bytes, std::streamsize count) override
+        {
+            const std::lock_guard guard(lock);
+            text.append(bytes, static_cast<std::size_t>(count));
+            return count;
+        }
+    } buffer_;
+};
+
 struct LibraryFixture {
     LibraryFixture()
     {
@@ -35,5 +71,5 @@ struct LibraryFixture {
     }
 
     TScratchFolder scratch;
-    std::ostringstream err;
+    TLockedText err;
 };

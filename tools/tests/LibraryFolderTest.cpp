@@ -24,7 +24,7 @@ bool WaitFor(const TLibrary& library, const std::string& name, bool present = tr
     return false;
 }
 
-bool WaitForText(const std::ostringstream& err, const std::string& text)
+bool WaitForText(const TLockedText& err, const std::string& text)
 {
     for (int i = 0; i < 1000; ++i) {
         if (err.str().find(text) != std::string::npos)
