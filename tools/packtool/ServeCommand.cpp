@@ -13,6 +13,7 @@
 #include "tools/library/LibraryCatalog.h"
 #include "tools/library/LibraryFolder.h"
 #include "tools/library/LibraryRouter.h"
+#include "tools/library/LibrarySearchPool.h"
 #include "tools/library/UrlRoot.h"
 #include "tools/packtool/BookArgument.h"
 #include "tools/packtool/PackCommand.h"
@@ -229,13 +230,16 @@ int RunOneBook(const CommandLine& line, const ServeSetup& setup, ToolContext& co
     } else {
         caching.watched = true;
     }
+    // Searches run on a few threads with a short queue, as a library's do: past it a search is
+    // answered 503 at once, so that pages and suggestions keep answering while readers search.
+    TSearchPool searches(TSearchPoolSize {});
     // Declared last, destroyed first: its sessions end before the pages go.
     TPageServer server(pages, setup.limits);
     // The handler keeps the search: it goes with the server, after the last session has ended. A
     // watched folder is searched as it was when serving started.
     const auto search = std::make_shared<TServedSearch>(source, context.err);
     // Every request is answered here, as the server would answer it with the root taken off.
-    server.AnswerFirst([search, &pages, &setup, &log, &context, &caching](const THTTPRequestInfo& request) {
+    server.AnswerFirst([search, &pages, &setup, &log, &context, &caching, &searches](const THTTPRequestInfo& request) {
         const TUrlRoot::TPlace place = setup.root.Place(request.Document);
         TAnswer answer;
         if (place.kind == TUrlRoot::TPlace::kOutside) {
@@ -251,7 +255,15 @@ int RunOneBook(const CommandLine& line, const ServeSetup& setup, ToolContext& co
                 inner.Document = std::string(place.rest);
                 asked = &inner;
             }
-            std::optional<TAnswer> searched = search->Answer(*asked);
+            std::optional<TAnswer> searched;
+            if (asked->Document == TServedSearch::kSearchPath) {
+                if (!searches.Run([&] { searched = search->Answer(*asked); })) {
+                    searched = TextAnswer(503, "Too many searches at once: try again in a second.");
+                    searched->headers.emplace_back("Retry-After", "1");
+                }
+            } else {
+                searched = search->Answer(*asked);
+            }
             if (searched) {
                 answer = std::move(*searched);
             } else {
