@@ -67,6 +67,15 @@ std::string Trim(std::string_view text)
     return std::string(text.substr(first, last - first));
 }
 
+std::string_view TrimSpacesAndTabs(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to)
 {
     std::string result;

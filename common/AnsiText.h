@@ -20,6 +20,9 @@ std::string LowerCaseAscii(std::string_view text);
 
 // Removes leading and trailing blanks and control characters (every byte up to 0x20).
 std::string Trim(std::string_view text);
+// The text without the blanks and tabs around it (HTTP's optional white space around a header's
+// value or a list's item).
+std::string_view TrimSpacesAndTabs(std::string_view text);
 
 // Replaces every occurrence of `from` (non-empty) by `to`, scanning left to right.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);

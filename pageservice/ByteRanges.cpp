@@ -1,18 +1,11 @@
 #include "pageservice/ByteRanges.h"
 
+#include "common/AnsiText.h"
+
 #include <charconv>
 #include <optional>
 
 namespace {
-
-std::string_view Trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
 
 // A count of digits only; nothing for anything else (signs, blanks inside, overflow).
 std::optional<int64_t> Number(std::string_view text)
@@ -29,7 +22,7 @@ std::optional<int64_t> Number(std::string_view text)
 TByteRangeChoice ChooseByteRange(std::string_view rangeHeader, int64_t total)
 {
     using Kind = TByteRangeChoice::Kind;
-    std::string_view spec = Trimmed(rangeHeader);
+    std::string_view spec = TrimSpacesAndTabs(rangeHeader);
     constexpr std::string_view unit = "bytes=";
     if (spec.size() < unit.size())
         return {};
@@ -37,14 +30,14 @@ TByteRangeChoice ChooseByteRange(std::string_view rangeHeader, int64_t total)
         if ((spec[i] | 0x20) != unit[i] && spec[i] != unit[i])
             return {};
     }
-    spec = Trimmed(spec.substr(unit.size()));
+    spec = TrimSpacesAndTabs(spec.substr(unit.size()));
     if (spec.find(',') != std::string_view::npos)
         return {};
     const std::size_t dash = spec.find('-');
     if (dash == std::string_view::npos)
         return {};
-    const std::string_view from = Trimmed(spec.substr(0, dash));
-    const std::string_view to = Trimmed(spec.substr(dash + 1));
+    const std::string_view from = TrimSpacesAndTabs(spec.substr(0, dash));
+    const std::string_view to = TrimSpacesAndTabs(spec.substr(dash + 1));
     if (from.empty()) {
         // The last n bytes.
         const auto suffix = Number(to);

@@ -11,15 +11,6 @@
 
 namespace {
 
-std::string_view Trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 // Level 6: most of what the highest levels save, at a fraction of their time.
 constexpr int kCompressionLevel = 6;
 
@@ -32,9 +23,9 @@ double QualityOf(std::string_view parameters)
 {
     while (!parameters.empty()) {
         const std::size_t semicolon = parameters.find(';');
-        const std::string_view parameter = Trimmed(parameters.substr(0, semicolon));
+        const std::string_view parameter = TrimSpacesAndTabs(parameters.substr(0, semicolon));
         if (parameter.size() > 2 && (parameter[0] == 'q' || parameter[0] == 'Q') && parameter[1] == '=') {
-            const std::string text(Trimmed(parameter.substr(2)));
+            const std::string text(TrimSpacesAndTabs(parameter.substr(2)));
             char* end = nullptr;
             const double q = std::strtod(text.c_str(), &end);
             return end == text.c_str() ? 0.0 : q;
@@ -53,9 +44,9 @@ std::optional<double> AcceptedQuality(std::string_view acceptEncoding, std::stri
     std::optional<double> any;
     while (!acceptEncoding.empty()) {
         const std::size_t comma = acceptEncoding.find(',');
-        const std::string_view entry = Trimmed(acceptEncoding.substr(0, comma));
+        const std::string_view entry = TrimSpacesAndTabs(acceptEncoding.substr(0, comma));
         const std::size_t semicolon = entry.find(';');
-        const std::string_view name = Trimmed(entry.substr(0, semicolon));
+        const std::string_view name = TrimSpacesAndTabs(entry.substr(0, semicolon));
         const double q = semicolon == std::string_view::npos ? 1.0 : QualityOf(entry.substr(semicolon + 1));
         if (AnsiSameText(name, coding) || (coding == "gzip" && AnsiSameText(name, "x-gzip")))
             own = q;
@@ -78,7 +69,7 @@ bool Accepts(std::string_view acceptEncoding, std::string_view coding)
 
 bool IsCompressibleType(std::string_view contentType)
 {
-    std::string type(Trimmed(contentType.substr(0, contentType.find(';'))));
+    std::string type(TrimSpacesAndTabs(contentType.substr(0, contentType.find(';'))));
     for (char& c : type)
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     if (type.starts_with("text/"))
@@ -98,7 +89,7 @@ bool IsCompressibleType(std::string_view contentType)
 
 TContentCoding ChooseContentCoding(std::string_view acceptEncoding, bool deflateAtHand)
 {
-    if (Trimmed(acceptEncoding).empty())
+    if (TrimSpacesAndTabs(acceptEncoding).empty())
         return TContentCoding::Identity;
     const bool deflate = Accepts(acceptEncoding, "deflate");
     if (deflate && deflateAtHand)

@@ -1,23 +1,11 @@
 #include "pageservice/EntityTags.h"
 
+#include "common/AnsiText.h"
 #include "pageservice/HttpDate.h"
 
 #include <zlib.h>
 
 #include <cstdio>
-
-namespace {
-
-std::string_view Trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-} // namespace
 
 std::string TagOfBody(std::string_view body)
 {
@@ -30,7 +18,7 @@ std::string TagOfBody(std::string_view body)
 
 bool NoneMatchHits(std::string_view ifNoneMatch, std::string_view tag)
 {
-    std::string_view rest = Trimmed(ifNoneMatch);
+    std::string_view rest = TrimSpacesAndTabs(ifNoneMatch);
     if (rest == "*")
         return true;
     // Tags may hold commas inside their quotes: walk quoted strings, not comma-separated pieces.
@@ -49,7 +37,7 @@ bool NoneMatchHits(std::string_view ifNoneMatch, std::string_view tag)
 
 bool IfRangeHolds(std::string_view ifRange, std::string_view tag, int64_t lastModified)
 {
-    const std::string_view value = Trimmed(ifRange);
+    const std::string_view value = TrimSpacesAndTabs(ifRange);
     if (value.starts_with("W/"))
         return false;
     if (value.starts_with('"'))

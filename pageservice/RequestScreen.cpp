@@ -149,8 +149,10 @@ bool TRequestScreen::IsOwnHost(std::string_view hostAndPort, int32_t port, bool 
         return false;
     if (!origin && IsLiteralAddress(host))
         return true;
-    return servedPort && std::any_of(ownNames_.begin(), ownNames_.end(), [&](const std::string& own) {
-        return AnsiSameText(host, own);
+    // Named, not a structured binding: some compilers cannot take those into a lambda.
+    const std::string_view name = host;
+    return servedPort && std::any_of(ownNames_.begin(), ownNames_.end(), [name](const std::string& own) {
+        return AnsiSameText(name, own);
     });
 }
 

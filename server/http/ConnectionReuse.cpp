@@ -4,19 +4,6 @@
 
 #include <string>
 
-namespace {
-
-std::string_view TrimBlanks(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-} // namespace
-
 bool SpeaksHttp11(std::string_view version)
 {
     constexpr std::string_view prefix = "HTTP/1.";
@@ -36,7 +23,7 @@ bool HeaderHasToken(const TPackedStringList& headers, std::string_view name, std
     std::string_view value = text;
     while (!value.empty()) {
         const size_t comma = value.find(',');
-        const std::string_view item = TrimBlanks(value.substr(0, comma));
+        const std::string_view item = TrimSpacesAndTabs(value.substr(0, comma));
         if (AnsiSameText(item, token))
             return true;
         if (comma == std::string_view::npos)
@@ -52,6 +39,6 @@ bool LeavesBodyUnread(std::string_view method, const TPackedStringList& headers)
         return true;
     if (method == "POST")
         return false;
-    const std::string length = std::string(TrimBlanks(headers.Values("Content-Length")));
+    const std::string length = std::string(TrimSpacesAndTabs(headers.Values("Content-Length")));
     return !length.empty() && length.find_first_not_of('0') != std::string::npos;
 }

@@ -19,18 +19,6 @@ constexpr std::string_view kDownloadPath = "/.download/";
 constexpr std::string_view kLongCaching = "public, max-age=3600";
 constexpr std::string_view kNoCaching = "no-cache";
 
-std::string_view DownloadType(const TLibraryBook& book)
-{
-    const std::string kind = book.source ? book.source->KindName() : std::string();
-    if (kind == "EPUB")
-        return "application/epub+zip";
-    if (kind == "ZIM")
-        return "application/x-zim";
-    if (kind == "CHM")
-        return "application/vnd.ms-htmlhelp";
-    return "application/octet-stream";
-}
-
 // filename="..." for every client (bytes that are not plain ASCII, quotes and backslashes become
 // '_'), and filename*= with the name as it is for those that read it.
 std::string Disposition(const std::string& path)
@@ -71,6 +59,20 @@ TAnswer MoveAnswer(const std::string& location)
     TAnswer moved = TextAnswer(301, "<a href=\"" + location + "\">" + location + "</a>");
     moved.headers.emplace_back("Location", location);
     return moved;
+}
+
+std::string_view DownloadType(const TLibraryBook& book)
+{
+    const std::string kind = book.source ? book.source->KindName() : std::string("book");
+    if (kind == "folder")
+        return {};
+    if (kind == "EPUB")
+        return "application/epub+zip";
+    if (kind == "ZIM")
+        return "application/x-zim";
+    if (kind == "CHM")
+        return "application/vnd.ms-htmlhelp";
+    return "application/octet-stream";
 }
 
 void SetPageCaching(TAnswer& answer, const TLibraryBook& book, std::string_view document)

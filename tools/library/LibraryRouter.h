@@ -47,6 +47,9 @@ private:
 // A 301 to the location, with the small body a browser shows if it does not follow.
 TAnswer MoveAnswer(const std::string& location);
 
+// The type a book's file is downloaded as, by its kind; empty for a folder, which has no file.
+std::string_view DownloadType(const TLibraryBook& book);
+
 // The answer to a download of the book: its file, an attachment of its kind's type, with the
 // file's own validators; 404 for a folder or a file that cannot be opened.
 TAnswer DownloadAnswer(const TLibraryBook& book);

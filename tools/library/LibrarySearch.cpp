@@ -22,16 +22,6 @@ constexpr int64_t kDeepestStart = 1000;
 
 using TBookPointer = std::shared_ptr<const TLibraryBook>;
 
-int64_t NumberParameter(std::string_view query, std::string_view name, int64_t fallback, int64_t highest)
-{
-    const std::string text = QueryParameter(query, name);
-    int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0)
-        return fallback;
-    return std::min(value, highest);
-}
-
 std::string BookLink(std::string_view urlRoot, const TLibraryBook& book)
 {
     return std::string(urlRoot) + "/" + book.name + "/";

@@ -1,6 +1,7 @@
 #include "tools/library/OpdsCatalog.h"
 
 #include "tools/library/CatalogText.h"
+#include "tools/library/LibraryRouter.h"
 
 #include <algorithm>
 #include <cctype>
@@ -94,20 +95,6 @@ std::string OpdsBookId(const TLibraryBook& book)
     if (IsUuid(own))
         return "urn:uuid:" + own;
     return "urn:uuid:" + UuidOf(book.name);
-}
-
-std::string DownloadType(const TLibraryBook& book)
-{
-    const std::string kind = book.source ? book.source->KindName() : std::string("book");
-    if (kind == "folder")
-        return {};
-    if (kind == "EPUB")
-        return "application/epub+zip";
-    if (kind == "ZIM")
-        return "application/x-zim";
-    if (kind == "CHM")
-        return "application/vnd.ms-htmlhelp";
-    return "application/octet-stream";
 }
 
 std::string OpdsFeed(const TLibraryShelf& shelf, std::string_view urlRoot, const TOpdsFilter& filter,

@@ -31,7 +31,3 @@ std::string OpenSearchDescription(std::string_view urlRoot);
 // The Atom id of the book: "urn:uuid:" and the identifier the book's metadata gives when it is a
 // UUID, else one made from the book's name, so that a book keeps its id as it is updated.
 std::string OpdsBookId(const TLibraryBook& book);
-
-// The media type of the book's file as it is downloaded, by its kind; empty for a folder, which is
-// not downloaded.
-std::string DownloadType(const TLibraryBook& book);

@@ -20,16 +20,6 @@ namespace {
 constexpr int64_t kDefaultServedResults = 20;
 constexpr int64_t kDefaultServedSuggestions = 10;
 
-int64_t NumberParameter(std::string_view query, std::string_view name, int64_t fallback, int64_t highest)
-{
-    const std::string text = QueryParameter(query, name);
-    int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0)
-        return fallback;
-    return std::min(value, highest);
-}
-
 } // namespace
 
 std::string ServedPageLink(std::string_view storedName)
@@ -339,4 +329,14 @@ std::optional<TAnswer> TServedSearch::Answer(const THTTPRequestInfo& request)
     if (request.Document == kSearchPath)
         return AnswerSearch(request, {});
     return std::nullopt;
+}
+
+int64_t NumberParameter(std::string_view query, std::string_view name, int64_t fallback, int64_t highest)
+{
+    const std::string text = QueryParameter(query, name);
+    int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0)
+        return fallback;
+    return std::min(value, highest);
 }

@@ -111,3 +111,7 @@ std::string ServedPageLink(std::string_view storedName);
 // The value of `name` in a query string ("a=1&q=vacuum+full"): '+' is a blank and %hh escapes are
 // decoded; empty when absent.
 std::string QueryParameter(std::string_view query, std::string_view name);
+
+// The whole number `name` holds in the query string, at most `highest`; `fallback` when it is
+// absent, negative or no number.
+int64_t NumberParameter(std::string_view query, std::string_view name, int64_t fallback, int64_t highest);
