@@ -25,10 +25,11 @@ cleanup() {
 trap cleanup EXIT
 . "$(dirname "$0")/wrk-pair"
 
-# The page whose size is nearest to the target, from ebook-pack's listing.
+# The page whose size is nearest to the target, from ebook-pack's listing (index, stored and
+# inflated bytes, name).
 page_near() {
-  "$pack" list "$zim" | awk -v t="$1" 'NR > 1 && $2 ~ /^[0-9]+$/ && $3 ~ /\.html$/ {
-    d = $2 - t; if (d < 0) d = -d; if (best == "" || d < bd) { best = $3; bd = d; size = $2 } }
+  "$pack" list "$zim" | awk -v t="$1" 'NR > 1 && $3 ~ /^[0-9]+$/ && $4 ~ /\.html$/ {
+    d = $3 - t; if (d < 0) d = -d; if (best == "" || d < bd) { best = $4; bd = d; size = $3 } }
     END { print best, size }'
 }
 
