@@ -1,11 +1,11 @@
 #include "viewer/reading/ContinuousReading.h"
+#include "viewer/reading/PageScript.h"
 
 #include "browserhost/EmbeddedBrowser.h"
 
 #include <QRandomGenerator>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 
 namespace {
 
@@ -23,13 +23,8 @@ TContinuousReading::TContinuousReading(QWebEnginePage& page, TEmbeddedBrowser& b
     , Page(page)
     , prefix_(QStringLiteral("ebook-reading %1 ").arg(NewToken()))
 {
-    QWebEngineScript script;
-    script.setName(QStringLiteral("ebook-continuous-reading"));
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(false);
-    script.setSourceCode(ContinuousReadingScript(prefix_.section(u' ', 1, 1)));
-    Page.scripts().insert(script);
+    InstallPageScript(Page, QStringLiteral("ebook-continuous-reading"),
+        ContinuousReadingScript(prefix_.section(u' ', 1, 1)), EScriptFrames::TopOnly);
     connect(&browser, &TEmbeddedBrowser::consoleMessage, this, &TContinuousReading::Heard);
     connect(&Page, &QWebEnginePage::loadFinished, this, &TContinuousReading::Loaded);
 }

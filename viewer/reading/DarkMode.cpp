@@ -1,8 +1,8 @@
 #include "viewer/reading/DarkMode.h"
+#include "viewer/reading/PageScript.h"
 
 #include <QWebEnginePage>
 #include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 
 namespace {
 const char* const kScriptName = "ebook-dark-reading-mode";
@@ -30,14 +30,5 @@ void TDarkMode::SetOn(bool on)
 
 void TDarkMode::InstallScript()
 {
-    QWebEngineScriptCollection& scripts = Page.scripts();
-    for (const QWebEngineScript& old : scripts.find(QString::fromLatin1(kScriptName)))
-        scripts.remove(old);
-    QWebEngineScript script;
-    script.setName(QString::fromLatin1(kScriptName));
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(true);
-    script.setSourceCode(DarkModeScript(on_));
-    scripts.insert(script);
+    InstallPageScript(Page, QString::fromLatin1(kScriptName), DarkModeScript(on_), EScriptFrames::WithSubFrames);
 }

@@ -1,8 +1,8 @@
 #include "viewer/reading/PagePlaces.h"
+#include "viewer/reading/PageScript.h"
 
 #include <QWebEnginePage>
 #include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 
 namespace {
 
@@ -34,13 +34,8 @@ TPagePlaces::TPagePlaces(QWebEnginePage& page)
     : QObject(&page)
     , Page(page)
 {
-    QWebEngineScript script;
-    script.setName(QStringLiteral("ebook-page-places"));
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(false);
-    script.setSourceCode(QString::fromLatin1(kNoteBeforeJump));
-    Page.scripts().insert(script);
+    InstallPageScript(
+        Page, QStringLiteral("ebook-page-places"), QString::fromLatin1(kNoteBeforeJump), EScriptFrames::TopOnly);
 }
 
 void TPagePlaces::Leaving(const QString& url, bool sameDocument)

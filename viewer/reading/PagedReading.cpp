@@ -1,8 +1,7 @@
 #include "viewer/reading/PagedReading.h"
+#include "viewer/reading/PageScript.h"
 
 #include <QWebEnginePage>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 
 namespace {
 
@@ -82,11 +81,5 @@ QString PagedReadingScript()
 TPagedReading::TPagedReading(QWebEnginePage& page)
     : QObject(&page)
 {
-    QWebEngineScript script;
-    script.setName(QStringLiteral("ebook-paged-reading"));
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(false);
-    script.setSourceCode(PagedReadingScript());
-    page.scripts().insert(script);
+    InstallPageScript(page, QStringLiteral("ebook-paged-reading"), PagedReadingScript(), EScriptFrames::TopOnly);
 }

@@ -1,10 +1,10 @@
 #include "viewer/reading/ReadingStyle.h"
+#include "viewer/reading/PageScript.h"
 
 #include "viewer/reading/DarkMode.h"
 
 #include <QWebEnginePage>
 #include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 
 namespace {
 
@@ -115,16 +115,7 @@ void TReadingStyle::DarkModeSwitched(bool on)
 void TReadingStyle::Apply()
 {
     const QString sheet = ReadingStyleSheet(choices_, readersSheet_);
-    QWebEngineScriptCollection& scripts = Page.scripts();
-    for (const QWebEngineScript& old : scripts.find(QString::fromLatin1(kScriptName)))
-        scripts.remove(old);
-    QWebEngineScript script;
-    script.setName(QString::fromLatin1(kScriptName));
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(true);
-    script.setSourceCode(ReadingStyleScript(sheet));
-    scripts.insert(script);
+    InstallPageScript(Page, QString::fromLatin1(kScriptName), ReadingStyleScript(sheet), EScriptFrames::WithSubFrames);
     // The page shown, and its frames, change now; documents loaded later start so. Before the
     // first page there is nothing to change (and a script would start the engine early).
     if (Page.url().isEmpty())
