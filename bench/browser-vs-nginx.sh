@@ -45,14 +45,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wait_for_port() {
-  for _ in $(seq 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "nothing listens on port $1" >&2
-  return 1
-}
+. "$here/wrk-pair"
 
 # The same two folders for both sides: the manual, and a page holding a 30 s video.
 mkdir -p "$work/site/video"

@@ -22,22 +22,18 @@ std::optional<int64_t> Number(std::string_view text)
 TByteRangeChoice ChooseByteRange(std::string_view rangeHeader, int64_t total)
 {
     using Kind = TByteRangeChoice::Kind;
-    std::string_view spec = TrimSpacesAndTabs(rangeHeader);
+    std::string_view ranges = TrimSpacesAndTabs(rangeHeader);
     constexpr std::string_view unit = "bytes=";
-    if (spec.size() < unit.size())
+    if (ranges.size() < unit.size() || !AnsiSameText(ranges.substr(0, unit.size()), unit))
         return {};
-    for (std::size_t i = 0; i < unit.size(); ++i) {
-        if ((spec[i] | 0x20) != unit[i] && spec[i] != unit[i])
-            return {};
-    }
-    spec = TrimSpacesAndTabs(spec.substr(unit.size()));
-    if (spec.find(',') != std::string_view::npos)
+    ranges = TrimSpacesAndTabs(ranges.substr(unit.size()));
+    if (ranges.find(',') != std::string_view::npos)
         return {};
-    const std::size_t dash = spec.find('-');
+    const std::size_t dash = ranges.find('-');
     if (dash == std::string_view::npos)
         return {};
-    const std::string_view from = TrimSpacesAndTabs(spec.substr(0, dash));
-    const std::string_view to = TrimSpacesAndTabs(spec.substr(dash + 1));
+    const std::string_view from = TrimSpacesAndTabs(ranges.substr(0, dash));
+    const std::string_view to = TrimSpacesAndTabs(ranges.substr(dash + 1));
     if (from.empty()) {
         // The last n bytes.
         const auto suffix = Number(to);

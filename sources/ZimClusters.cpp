@@ -125,14 +125,22 @@ std::string TZimInflation::Inflate(uint64_t at, int compression, uint64_t count)
     return out;
 }
 
-std::optional<uint64_t> TZimInflation::ClusterOf(uint64_t entryIndex) const
+std::optional<TZimInflation::TBlobPlace> TZimInflation::PlaceOf(uint64_t entryIndex) const
 {
     if (entryIndex >= entries_ || pathList_ > size_ || entryIndex >= (size_ - pathList_) / 8)
         return std::nullopt;
     const std::string entry = Read(LittleEndian(Read(pathList_ + 8 * entryIndex, 8), 0, 8), 16);
     if (entry.size() < 16 || LittleEndian(entry, 0, 2) == kRedirectMimeType)
         return std::nullopt;
-    return LittleEndian(entry, 8, 4);
+    return TBlobPlace { LittleEndian(entry, 8, 4), LittleEndian(entry, 12, 4) };
+}
+
+std::optional<uint64_t> TZimInflation::ClusterOf(uint64_t entryIndex) const
+{
+    const std::optional<TBlobPlace> place = PlaceOf(entryIndex);
+    if (!place)
+        return std::nullopt;
+    return place->cluster;
 }
 
 std::string TZimInflation::PathAt(uint64_t entryIndex) const
@@ -199,13 +207,12 @@ void TZimInflation::CheckCluster(uint64_t cluster) const
 
 uint64_t TZimInflation::InflatedThrough(uint64_t entryIndex, uint64_t bound) const
 {
-    const std::optional<uint64_t> clusterOf = ClusterOf(entryIndex);
-    if (!clusterOf || *clusterOf >= clusters_)
+    const std::optional<TBlobPlace> place = PlaceOf(entryIndex);
+    if (!place || place->cluster >= clusters_)
         return 0;
-    CheckCluster(*clusterOf);
-    const uint64_t cluster = *clusterOf;
-    const std::string entry = Read(LittleEndian(Read(pathList_ + 8 * entryIndex, 8), 0, 8), 16);
-    const uint64_t blob = LittleEndian(entry, 12, 4);
+    CheckCluster(place->cluster);
+    const uint64_t cluster = place->cluster;
+    const uint64_t blob = place->blob;
     const uint64_t at = LittleEndian(Read(clusterList_ + 8 * cluster, 8), 0, 8);
     const std::string info = Read(at, 1);
     if (info.empty())

@@ -41,6 +41,13 @@ public:
     static constexpr uint64_t kMostOffsetListBytes = 8 << 20;
 
 private:
+    // Where an item entry's data lies: its cluster and its blob in that cluster.
+    struct TBlobPlace {
+        uint64_t cluster = 0;
+        uint64_t blob = 0;
+    };
+    // Read from the entry's header; nothing for a redirect or an unreadable entry.
+    std::optional<TBlobPlace> PlaceOf(uint64_t entryIndex) const;
     // The bytes [offset, offset + length) of the file; fewer at its end.
     std::string Read(uint64_t offset, uint64_t length) const;
     // The first `count` bytes of the cluster's inflated data, compressed by `compression` from
