@@ -4,16 +4,19 @@
 #include "common/AnsiText.h"
 #include "common/PackedStringList.h"
 #include "pageservice/PagePorts.h"
+#include "pageservice/PageService.h"
 #include "pageservice/RequestScreen.h"
 #include "pageservice/tests/TakenPagePort.h"
 #include "server/http/HTTPRequestInfo.h"
 #include "server/socket/NetExceptions.h"
+#include "server/socket/WinsockIntf.h"
 #include "server/tests/SocketTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
 #include <random>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -95,6 +98,78 @@ TEST(PageServer, AnExactPortThatIsTakenRaisesItsOwnError)
     EXPECT_THROW(server.SwitchOnAtPort(), ENetAddressInUse);
     EXPECT_FALSE(server.Active());
     EXPECT_EQ(server.Port(), taken.Port());
+}
+
+namespace {
+
+// Two servers that draw the same port can both bind it (both ask for SO_REUSEADDR, neither
+// listens yet); the one that listens second is refused then. This binding plays the other server:
+// a socket bound to the port beforehand starts listening just before the server's own listen.
+class TRivalListensFirst : public TWinsockIntf11 {
+public:
+    TRivalListensFirst()
+    {
+        int32_t port = RandomPagePort();
+        for (int32_t attempt = 0; attempt < kPagePortCount; ++attempt, port = NextPagePort(port)) {
+            rival_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            const int reuse = 1;
+            ::setsockopt(rival_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+            sockaddr_in address {};
+            address.sin_family = AF_INET;
+            address.sin_port = ::htons(static_cast<uint16_t>(port));
+            address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+            if (::bind(rival_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+                port_ = port;
+                return;
+            }
+            ::close(rival_);
+        }
+        rival_ = -1;
+    }
+    ~TRivalListensFirst() override
+    {
+        if (rival_ >= 0)
+            ::close(rival_);
+    }
+    int32_t Port() const { return port_; }
+    int32_t listen(TSocket s, int32_t backlog) override
+    {
+        if (!rivalListening_)
+            rivalListening_ = ::listen(rival_, 1) == 0;
+        return TWinsockIntf11::listen(s, backlog);
+    }
+
+private:
+    int rival_ = -1;
+    int32_t port_ = 0;
+    bool rivalListening_ = false;
+};
+
+} // namespace
+
+TEST(PageServer, APortAnotherServerStartsListeningOnBetweenBindAndListenIsPassedOver)
+{
+    TempFolder folder;
+    TPageServer server(WriteBook(folder / "book.ebook"), TPageServerLimits {});
+    {
+        TRivalListensFirst rival;
+        ASSERT_NE(rival.Port(), 0);
+        const TInstalledSocketBinding installed(rival);
+        server.SetPort(rival.Port());
+        EXPECT_THROW(server.SwitchOnAtPort(), ENetAddressInUse);
+        EXPECT_FALSE(server.Active());
+    }
+    TRivalListensFirst rival;
+    ASSERT_NE(rival.Port(), 0);
+    const TInstalledSocketBinding installed(rival);
+    server.SetPort(rival.Port());
+    server.SwitchOn();
+    ASSERT_TRUE(server.Active());
+    EXPECT_NE(server.Port(), rival.Port());
+    EXPECT_EQ(Exchange(server.Port(), "GET /Pictures/Logo.SVG HTTP/1.0\r\n\r\n"),
+        "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: image/svg+xml\r\nContent-Length: 6\r\n\r\n<svg/>");
+    // Off while the binding the accept thread calls through still exists.
+    server.SwitchOff();
 }
 
 TEST(PageServer, AMissingFileRaisesAndAFileThatIsNoBookAnswersNotFound)

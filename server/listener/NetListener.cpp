@@ -40,27 +40,38 @@ void TNetListener::SetActive(bool value)
     }
     if (value) {
         AllocateSocket(SOCK_STREAM);
-        Bind();
-        if (DeferAcceptSeconds > 0) {
-            const int seconds = DeferAcceptSeconds;
-            UseSocket([&](TSocket s) {
-                return SocketBinding->setsockopt(s, IPPROTO_TCP, TCP_DEFER_ACCEPT, &seconds, sizeof seconds);
-            });
+        try {
+            StartListening();
+        } catch (...) {
+            // A listener that could not start holds no port while it waits for another try.
+            CloseSocket();
+            throw;
         }
-        if (UnsentBytesLimit > 0) {
-            // Set on the listening socket, every accepted one inherits it: no call per connection.
-            const int bytes = UnsentBytesLimit;
-            UseSocket([&](TSocket s) {
-                return SocketBinding->setsockopt(s, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &bytes, sizeof bytes);
-            });
-        }
-        Listen(ListenBacklog);
-        listenerThread_ = std::make_unique<TNetListenerThread>(*this);
-        listenerThread_->Resume();
         active_ = true;
     } else {
         StopListening();
     }
+}
+
+void TNetListener::StartListening()
+{
+    Bind();
+    if (DeferAcceptSeconds > 0) {
+        const int seconds = DeferAcceptSeconds;
+        UseSocket([&](TSocket s) {
+            return SocketBinding->setsockopt(s, IPPROTO_TCP, TCP_DEFER_ACCEPT, &seconds, sizeof seconds);
+        });
+    }
+    if (UnsentBytesLimit > 0) {
+        // Set on the listening socket, every accepted one inherits it: no call per connection.
+        const int bytes = UnsentBytesLimit;
+        UseSocket([&](TSocket s) {
+            return SocketBinding->setsockopt(s, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &bytes, sizeof bytes);
+        });
+    }
+    Listen(ListenBacklog);
+    listenerThread_ = std::make_unique<TNetListenerThread>(*this);
+    listenerThread_->Resume();
 }
 
 void TNetListener::StopListening()

@@ -129,6 +129,8 @@ private:
     // Waits out the pause after a failed accept; returns early when the loop is to end.
     void PauseAccepting(TNetListenerThread& acceptThread);
     bool AcceptLoopEnding(TNetListenerThread& acceptThread) const;
+    // Binds, listens and starts the accept thread on the socket just allocated.
+    void StartListening();
     void StopListening();
 
     bool active_ = false;

@@ -79,8 +79,11 @@ void TNetComponent::Bind()
 
 void TNetComponent::Listen(int32_t backlog)
 {
+    // Another socket that bound the same port (both with SO_REUSEADDR) and started listening
+    // first makes this listen fail instead of the bind: the port is just as taken.
     const int32_t result = UseSocket([&](TSocket s) { return SocketBinding->listen(s, backlog); });
-    CheckSocketResult(result, {});
+    if (CheckSocketResult(result, { WsaError::AddressInUse }))
+        throw ENetAddressInUse("Could not bind socket. Address and port are already in use.");
 }
 
 std::string TNetComponent::FormatIPAddress(uint32_t address)
