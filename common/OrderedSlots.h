@@ -2,7 +2,9 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -10,12 +12,18 @@
 // The ring that lets producing threads work ahead of one consumer while the consumer still takes
 // results strictly in index order: producers take indexes 0 .. count-1 as slots come free and put
 // each result in its slot; the consumer takes them in order. At most `window` results wait (or are
-// being produced) beside the one being consumed, which bounds the memory the work holds.
+// being produced) beside the one being consumed, which bounds the memory the work holds. With a
+// weight (the bytes an index's work will hold), the indexes taken and not yet consumed also stay
+// within `budget` bytes, one of them at least, however heavy: many small results may run far ahead
+// of a slow one, a few large ones may not.
 template <typename Result> class TOrderedSlots {
 public:
-    TOrderedSlots(std::size_t count, std::size_t window)
+    TOrderedSlots(std::size_t count, std::size_t window, std::size_t budget = SIZE_MAX,
+        std::function<std::size_t(std::size_t)> weight = {})
         : count_(count)
         , slots_(window < 1 ? 1 : window)
+        , budget_(budget)
+        , weight_(std::move(weight))
     {
     }
 
@@ -23,9 +31,11 @@ public:
     std::optional<std::size_t> Take()
     {
         std::unique_lock lock(mutex_);
-        roomFreed_.wait(lock, [&] { return stopped_ || next_ >= count_ || next_ < consumed_ + slots_.size(); });
+        roomFreed_.wait(lock,
+            [&] { return stopped_ || next_ >= count_ || (next_ < consumed_ + slots_.size() && WithinBudget(next_)); });
         if (stopped_ || next_ >= count_)
             return std::nullopt;
+        held_ += WeightOf(next_);
         return next_++;
     }
 
@@ -46,6 +56,7 @@ public:
             return std::nullopt;
         std::optional<Result> result;
         result.swap(slot);
+        held_ -= WeightOf(consumed_);
         ++consumed_;
         roomFreed_.notify_all();
         return result;
@@ -69,6 +80,9 @@ public:
     }
 
 private:
+    std::size_t WeightOf(std::size_t index) const { return weight_ ? weight_(index) : 0; }
+    bool WithinBudget(std::size_t index) const { return next_ == consumed_ || held_ + WeightOf(index) <= budget_; }
+
     std::mutex mutex_;
     std::condition_variable roomFreed_;
     std::condition_variable resultReady_;
@@ -76,6 +90,9 @@ private:
     std::vector<std::optional<Result>> slots_;
     std::size_t next_ = 0;
     std::size_t consumed_ = 0;
+    const std::size_t budget_;
+    const std::function<std::size_t(std::size_t)> weight_;
+    std::size_t held_ = 0; // the weight of the indexes taken and not yet consumed
     bool stopped_ = false;
     std::exception_ptr error_;
 };

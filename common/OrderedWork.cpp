@@ -11,10 +11,17 @@ void RunOrdered(std::size_t count, unsigned threads, std::size_t window,
     const std::function<std::string(std::size_t)>& produce,
     const std::function<void(std::size_t, std::string&&)>& consume)
 {
+    RunOrdered(count, threads, OrderedWindow { window, SIZE_MAX, {} }, produce, consume);
+}
+
+void RunOrdered(std::size_t count, unsigned threads, const OrderedWindow& window,
+    const std::function<std::string(std::size_t)>& produce,
+    const std::function<void(std::size_t, std::string&&)>& consume)
+{
     if (count == 0)
         return;
     threads = std::max(1U, threads);
-    TOrderedSlots<std::string> slots(count, window);
+    TOrderedSlots<std::string> slots(count, window.results, window.bytes, window.weight);
     std::vector<std::jthread> workers;
     for (unsigned t = 0; t < std::min<std::size_t>(threads, count); ++t) {
         workers.emplace_back([&] {

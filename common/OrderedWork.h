@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -11,6 +12,20 @@
 // The first exception raised by produce or consume stops the work: the threads are joined and it
 // is raised again on the calling thread; results past it are not consumed.
 void RunOrdered(std::size_t count, unsigned threads, std::size_t window,
+    const std::function<std::string(std::size_t)>& produce,
+    const std::function<void(std::size_t, std::string&&)>& consume);
+
+// How far the work may run ahead of the consumer: at most `results` results, and, when `weight` is
+// given, results whose weights (the bytes the work of an index holds) add up to `bytes` at most,
+// one result always allowed however heavy. Many small results then run far ahead of a slow large
+// one while a few large ones stay within the bytes.
+struct OrderedWindow {
+    std::size_t results = 1;
+    std::size_t bytes = SIZE_MAX;
+    std::function<std::size_t(std::size_t)> weight;
+};
+
+void RunOrdered(std::size_t count, unsigned threads, const OrderedWindow& window,
     const std::function<std::string(std::size_t)>& produce,
     const std::function<void(std::size_t, std::string&&)>& consume);
 

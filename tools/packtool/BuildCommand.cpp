@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <future>
 #include <limits>
 #include <memory>
 
@@ -82,16 +81,12 @@ std::vector<OptionSpec> BuildOptions()
 
 constexpr std::size_t kFindingsShown = 5;
 
-// Checks the links on a thread of its own while the pages are packed: reading every page's links
-// costs about as much as compressing it, and the two share no state.
-std::future<LinkReport> StartLinkCheck(const BookHeaderSettings& header, const std::vector<SourcePage>& pages)
+// The stored name of the page the book opens with, which needs no link to it.
+std::string HomePageName(const BookHeaderSettings& header, const std::vector<SourcePage>& pages)
 {
     const int32_t home = header.homePageIndex;
-    std::string homeName = home >= 0 && static_cast<std::size_t>(home) < pages.size()
-        ? pages[static_cast<std::size_t>(home)].pageName
-        : "";
-    return std::async(
-        std::launch::async, [&pages, homeName = std::move(homeName)] { return CheckLinks(pages, homeName); });
+    return home >= 0 && static_cast<std::size_t>(home) < pages.size() ? pages[static_cast<std::size_t>(home)].pageName
+                                                                      : "";
 }
 
 // Says what the link check found. Returns whether the book is kept: --strict keeps none when
@@ -135,13 +130,15 @@ int WriteBook(const CommandLine& line, const BookHeaderSettings& header, const s
         programSize = StubProgramSize(*executable);
     }
     CheckLeastBookSize(output, programSize, pages, options);
-    std::future<LinkReport> links = StartLinkCheck(header, pages);
     TAtomicFile book(output);
     if (executable && programSize > 0)
         book.Stream().CopyFrom(*executable, programSize);
     TBookStreamWriter writer(book.Stream(), header);
     std::optional<TBuildIndex> index;
     PackingOptions packing = options;
+    // The links are read from the bytes being packed: no page is read twice.
+    TLinkCheck links(pages, HomePageName(header, pages));
+    packing.links = &links;
     if (!line.Has("--no-index")) {
         index.emplace(pages);
         packing.index = &*index;
@@ -151,7 +148,7 @@ int WriteBook(const CommandLine& line, const BookHeaderSettings& header, const s
         index->Write(writer, options.level, options.threads);
     writer.Finish();
     // Nothing is committed before the check has been said: --strict leaves no book behind.
-    if (!ReportBookLinks(links.get(), line, context))
+    if (!ReportBookLinks(links.Report(), line, context))
         return kExitPagesFailed;
     const int64_t size = book.Stream().Size();
     book.Commit(stub.has_value());

@@ -29,28 +29,6 @@ bool IsStyleSheet(std::string_view name)
     return FoldedBookText(name).ends_with(".css");
 }
 
-// The pages by name, looked up as a book is (letter case folded, the first page winning), without
-// reading them: the bytes of a page found are its index, as text.
-class TPageNameIndex : public TPageSource {
-public:
-    explicit TPageNameIndex(const std::vector<SourcePage>& pages)
-    {
-        for (std::size_t i = 0; i < pages.size(); ++i)
-            byFoldedName_.emplace(FoldedBookText(pages[i].pageName), i);
-    }
-
-    TPageLookup Lookup(std::string_view name) override
-    {
-        const auto found = byFoldedName_.find(FoldedBookText(name));
-        if (found == byFoldedName_.end())
-            return {};
-        return { true, std::make_shared<const std::string>(std::to_string(found->second)) };
-    }
-
-private:
-    std::unordered_map<std::string, std::size_t> byFoldedName_;
-};
-
 // Schemes that name no document to check or to list.
 bool IsScriptOrData(std::string_view target)
 {
@@ -82,40 +60,16 @@ std::optional<std::string> RequestPath(std::string_view folder, std::string_view
     return request;
 }
 
+// What follows the first '#', empty when none does.
+std::string_view FragmentOf(std::string_view target)
+{
+    const std::size_t hash = target.find('#');
+    return hash == std::string_view::npos ? std::string_view() : target.substr(hash + 1);
+}
+
 std::string FolderOf(std::string_view pageName)
 {
     return std::string(pageName.substr(0, pageName.rfind('/') + 1));
-}
-
-struct ReadPage {
-    std::vector<LinkTarget> links;
-    std::string base;
-    std::unordered_set<std::string> anchors;
-    bool markup = false;
-};
-
-ReadPage ReadLinks(const SourcePage& page)
-{
-    ReadPage read;
-    read.markup = IsMarkupPage(page.pageName);
-    if (!read.markup && !IsStyleSheet(page.pageName))
-        return read;
-    std::string bytes;
-    try {
-        bytes = page.load();
-    } catch (const Exception&) {
-        return read;
-    }
-    const DecodedText text = DecodePageText(bytes, read.markup);
-    if (read.markup) {
-        PageLinkTargets links = LinkTargetsOfMarkup(text.utf8);
-        read.links = std::move(links.links);
-        read.base = std::move(links.base);
-        read.anchors.insert(links.anchors.begin(), links.anchors.end());
-    } else {
-        read.links = LinkTargetsOfStyleSheet(text.utf8);
-    }
-    return read;
 }
 
 constexpr std::string_view KindName(LinkFindingKind kind)
@@ -145,97 +99,209 @@ std::size_t LinkReport::Count(LinkFindingKind kind) const
     return count;
 }
 
-LinkReport CheckLinks(const std::vector<SourcePage>& allPages, const std::string& homePage, TProgress* progress)
+// The pages by name, looked up as a book is (letter case folded, the first page winning), without
+// reading them: the bytes of a page found are its index, as text.
+class TLinkCheck::PageNameIndex : public TPageSource {
+public:
+    explicit PageNameIndex(const std::vector<SourcePage>& pages)
+    {
+        for (std::size_t i = 0; i < pages.size(); ++i)
+            byFoldedName_.emplace(FoldedBookText(pages[i].pageName), i);
+    }
+
+    TPageLookup Lookup(std::string_view name) override
+    {
+        const auto found = byFoldedName_.find(FoldedBookText(name));
+        if (found == byFoldedName_.end())
+            return {};
+        return { true, std::make_shared<const std::string>(std::to_string(found->second)) };
+    }
+
+private:
+    std::unordered_map<std::string, std::size_t> byFoldedName_;
+};
+
+// What one page gave the check: its anchors, and its links resolved as far as they can be before
+// every page is read (a link's anchor needs its target read).
+struct TLinkCheck::PageLinks {
+    // A finding, or for MissingAnchor one to make unless the target's anchors hold the fragment.
+    struct Pending {
+        LinkFindingKind kind;
+        std::size_t link; // in `links`
+        std::string found;
+        std::size_t anchorTarget = 0;
+    };
+    bool markup = false;
+    std::vector<LinkTarget> links;
+    std::unordered_set<std::string> anchors;
+    std::vector<Pending> pending; // findings and anchor checks, in link order
+    std::vector<LinkFinding> external;
+    std::vector<std::size_t> linked; // pages this one links to
+    std::size_t checked = 0; // links within the book
+};
+
+TLinkCheck::TLinkCheck(const std::vector<SourcePage>& pages, std::string homePage)
+    : homePage_(std::move(homePage))
 {
     // The book's own entries (its stored contents and search index) are no pages of the author's:
     // nothing links to them and they link nowhere.
-    std::vector<SourcePage> pages;
-    pages.reserve(allPages.size());
-    std::copy_if(allPages.begin(), allPages.end(), std::back_inserter(pages), [](const SourcePage& page) {
-        return !IsStoredContentsEntry(page.pageName) && !page.pageName.starts_with(kStoredIndexFolder);
-    });
+    position_.resize(pages.size(), kNotChecked);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const std::string& name = pages[i].pageName;
+        if (IsStoredContentsEntry(name) || name.starts_with(kStoredIndexFolder))
+            continue;
+        position_[i] = pages_.size();
+        pages_.push_back(pages[i]);
+    }
+    read_ = std::vector<PageLinks>(pages_.size());
+    for (std::size_t i = 0; i < pages_.size(); ++i)
+        read_[i].markup = IsMarkupPage(pages_[i].pageName);
+    index_ = std::make_unique<PageNameIndex>(pages_);
+}
+
+TLinkCheck::~TLinkCheck() = default;
+
+bool TLinkCheck::Reads(std::size_t page) const
+{
+    return position_.at(page) != kNotChecked
+        && (IsMarkupPage(pages_[position_[page]].pageName) || IsStyleSheet(pages_[position_[page]].pageName));
+}
+
+std::optional<std::pair<std::size_t, bool>> TLinkCheck::Resolve(const std::string& request)
+{
+    {
+        const std::lock_guard lock(resolvedLock_);
+        if (const auto known = resolved_.find(request); known != resolved_.end())
+            return known->second;
+    }
+    std::optional<std::pair<std::size_t, bool>> target;
+    if (const auto found = FindPage(*index_, request)) {
+        const std::size_t at = std::stoul(*found->bytes);
+        target = { at, found->name != pages_[at].pageName };
+    }
+    const std::lock_guard lock(resolvedLock_);
+    resolved_.emplace(request, target);
+    return target;
+}
+
+void TLinkCheck::Read(std::size_t page, std::string_view bytes)
+{
+    if (!Reads(page))
+        return;
+    const std::size_t i = position_[page];
+    PageLinks& read = read_[i];
+    const DecodedText text = DecodePageText(bytes, read.markup);
+    std::string base;
+    if (read.markup) {
+        PageLinkTargets found = LinkTargetsOfMarkup(text.utf8);
+        read.links = std::move(found.links);
+        base = std::move(found.base);
+        read.anchors.insert(found.anchors.begin(), found.anchors.end());
+    } else {
+        read.links = LinkTargetsOfStyleSheet(text.utf8);
+    }
+
+    const std::string pageName = BookTextToUtf8(pages_[i].pageName);
+    std::string folder = FolderOf(pageName);
+    bool baseLeavesBook = false;
+    if (!base.empty()) {
+        if (HasUrlScheme(base) || base.starts_with("//"))
+            baseLeavesBook = true;
+        else if (auto resolvedBase = RequestPath(folder, base))
+            folder = FolderOf(PercentDecodePath(*resolvedBase));
+    }
+    for (std::size_t n = 0; n < read.links.size(); ++n) {
+        const LinkTarget& link = read.links[n];
+        auto finding = [&](LinkFindingKind kind, std::string found = {}, std::size_t anchorTarget = 0) {
+            return PageLinks::Pending { kind, n, std::move(found), anchorTarget };
+        };
+        std::string_view target = link.target;
+        if (HasUrlScheme(target) || target.starts_with("//") || (baseLeavesBook && !target.starts_with('#'))) {
+            if (!IsScriptOrData(target))
+                read.external.push_back({ LinkFindingKind::Broken, pageName, link.target, link.where, {} });
+            continue;
+        }
+        const std::string_view fragment = FragmentOf(target);
+        std::string_view path = target.substr(0, std::min(target.find_first_of("?#"), target.size()));
+        ++read.checked;
+        std::size_t targetIndex = i; // a link without a path ("#part") stays on its page
+        if (!path.empty()) {
+            const auto request = RequestPath(folder, path);
+            if (!request) {
+                read.pending.push_back(finding(LinkFindingKind::LeavesBook));
+                continue;
+            }
+            // Pages repeat the same targets (style sheets, the index, their neighbours): each
+            // request is looked up once.
+            const auto reached = Resolve(*request);
+            if (!reached) {
+                read.pending.push_back(finding(LinkFindingKind::Broken));
+                continue;
+            }
+            targetIndex = reached->first;
+            if (reached->second)
+                read.pending.push_back(
+                    finding(LinkFindingKind::LetterCase, BookTextToUtf8(pages_[targetIndex].pageName)));
+        }
+        if (targetIndex != i)
+            read.linked.push_back(targetIndex);
+        if (fragment.empty() || fragment == "top" || !read_[targetIndex].markup)
+            continue;
+        read.pending.push_back(finding(LinkFindingKind::MissingAnchor, {}, targetIndex));
+    }
+}
+
+LinkReport TLinkCheck::Report()
+{
     LinkReport report;
-    report.pages = pages.size();
-    std::vector<ReadPage> read;
-    read.reserve(pages.size());
-    for (const SourcePage& page : pages) {
-        read.push_back(ReadLinks(page));
-        report.markupPages += read.back().markup;
-        report.styleSheets += !read.back().markup && IsStyleSheet(page.pageName);
-        if (progress != nullptr)
-            progress->Step();
-    }
-    TPageNameIndex index(pages);
-    // Each request the links made: the page it reaches and whether only in other letter case.
-    std::unordered_map<std::string, std::optional<std::pair<std::size_t, bool>>> resolved;
-    std::vector<bool> linked(pages.size(), false);
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        const std::string pageName = BookTextToUtf8(pages[i].pageName);
-        std::string folder = FolderOf(pageName);
-        bool baseLeavesBook = false;
-        if (!read[i].base.empty()) {
-            if (HasUrlScheme(read[i].base) || read[i].base.starts_with("//"))
-                baseLeavesBook = true;
-            else if (auto base = RequestPath(folder, read[i].base))
-                folder = FolderOf(PercentDecodePath(*base));
-        }
-        for (const LinkTarget& link : read[i].links) {
-            auto finding = [&](LinkFindingKind kind, std::string found = {}) {
-                return LinkFinding { kind, pageName, link.target, link.where, std::move(found) };
-            };
-            std::string_view target = link.target;
-            if (HasUrlScheme(target) || target.starts_with("//") || (baseLeavesBook && !target.starts_with('#'))) {
-                if (!IsScriptOrData(target))
-                    report.external.push_back(finding(LinkFindingKind::Broken));
-                continue;
-            }
-            const std::size_t hash = target.find('#');
-            const std::string fragment = hash == std::string_view::npos ? "" : std::string(target.substr(hash + 1));
-            std::string_view path = target.substr(0, std::min(target.find_first_of("?#"), target.size()));
-            ++report.links;
-            std::size_t targetIndex = i; // a link without a path ("#part") stays on its page
-            if (!path.empty()) {
-                const auto request = RequestPath(folder, path);
-                if (!request) {
-                    report.findings.push_back(finding(LinkFindingKind::LeavesBook));
+    report.pages = pages_.size();
+    std::vector<bool> linked(pages_.size(), false);
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        PageLinks& read = read_[i];
+        report.markupPages += read.markup;
+        report.styleSheets += !read.markup && IsStyleSheet(pages_[i].pageName);
+        report.links += read.checked;
+        const std::string pageName = BookTextToUtf8(pages_[i].pageName);
+        for (PageLinks::Pending& pending : read.pending) {
+            const LinkTarget& link = read.links[pending.link];
+            if (pending.kind == LinkFindingKind::MissingAnchor) {
+                const auto& anchors = read_[pending.anchorTarget].anchors;
+                const std::string fragment(FragmentOf(link.target));
+                if (anchors.contains(fragment) || anchors.contains(PercentDecodePath(fragment)))
                     continue;
-                }
-                // Pages repeat the same targets (style sheets, the index, their neighbours): each
-                // request is looked up once.
-                auto [known, added] = resolved.try_emplace(*request);
-                if (added) {
-                    if (const auto found = FindPage(index, *request)) {
-                        const std::size_t at = std::stoul(*found->bytes);
-                        known->second = { at, found->name != pages[at].pageName };
-                    }
-                }
-                if (!known->second) {
-                    report.findings.push_back(finding(LinkFindingKind::Broken));
-                    continue;
-                }
-                targetIndex = known->second->first;
-                if (known->second->second)
-                    report.findings.push_back(
-                        finding(LinkFindingKind::LetterCase, BookTextToUtf8(pages[targetIndex].pageName)));
             }
-            if (targetIndex != i)
-                linked[targetIndex] = true;
-            if (fragment.empty() || fragment == "top" || !read[targetIndex].markup)
-                continue;
-            const auto& anchors = read[targetIndex].anchors;
-            if (!anchors.contains(fragment) && !anchors.contains(PercentDecodePath(fragment)))
-                report.findings.push_back(finding(LinkFindingKind::MissingAnchor));
+            report.findings.push_back({ pending.kind, pageName, link.target, link.where, std::move(pending.found) });
         }
+        std::move(read.external.begin(), read.external.end(), std::back_inserter(report.external));
+        for (const std::size_t target : read.linked)
+            linked[target] = true;
     }
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        const std::string folded = FoldedBookText(pages[i].pageName);
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        const std::string folded = FoldedBookText(pages_[i].pageName);
         // The page static hosts show for a missing name: nothing links to it by design.
         if (folded == kErrorPage)
             continue;
-        if (read[i].markup && !linked[i] && folded != FoldedBookText(homePage))
-            report.findings.push_back({ LinkFindingKind::NotLinked, BookTextToUtf8(pages[i].pageName), {}, {}, {} });
+        if (read_[i].markup && !linked[i] && folded != FoldedBookText(homePage_))
+            report.findings.push_back({ LinkFindingKind::NotLinked, BookTextToUtf8(pages_[i].pageName), {}, {}, {} });
     }
     return report;
+}
+
+LinkReport CheckLinks(const std::vector<SourcePage>& pages, const std::string& homePage, TProgress* progress)
+{
+    TLinkCheck check(pages, homePage);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (check.Reads(i)) {
+            try {
+                check.Read(i, pages[i].load());
+            } catch (const Exception&) {
+                // A page that cannot be read counts as holding no links.
+            }
+        }
+        if (progress != nullptr)
+            progress->Step();
+    }
+    return check.Report();
 }
 
 std::string LinkReportSummary(const LinkReport& report)

@@ -2,12 +2,18 @@
 
 #include "sources/SourcePage.h"
 
-class TProgress;
-
 #include <cstddef>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
+
+class TProgress;
 
 // Every internal reference of a book's HTML and CSS pages resolved as the viewer resolves a
 // request (the same lookup, folders and doubled slashes included), with #anchors checked against
@@ -34,9 +40,42 @@ struct LinkReport {
     std::size_t Count(LinkFindingKind kind) const;
 };
 
+// The check built up page by page, so that a build checks the links from the bytes it packs: each
+// page is read as soon as its bytes are at hand, on any thread (a page by one thread at a time), and
+// the report is made once every page was read. A page never read counts as holding no links.
+class TLinkCheck {
+public:
+    // `homePage` is the stored name of the page the book opens with, which needs no link to it.
+    TLinkCheck(const std::vector<SourcePage>& pages, std::string homePage);
+    ~TLinkCheck();
+    TLinkCheck(const TLinkCheck&) = delete;
+    TLinkCheck& operator=(const TLinkCheck&) = delete;
+
+    // Whether the check reads pages[page] at all: the author's HTML pages and style sheets.
+    bool Reads(std::size_t page) const;
+    // Reads the links, base and anchors of pages[page] and resolves every link to its page.
+    void Read(std::size_t page, std::string_view bytes);
+    // The findings in page order, anchors checked now that every page's anchors are known.
+    LinkReport Report();
+
+private:
+    struct PageLinks;
+    class PageNameIndex;
+    static constexpr std::size_t kNotChecked = static_cast<std::size_t>(-1);
+    std::optional<std::pair<std::size_t, bool>> Resolve(const std::string& request);
+
+    std::string homePage_;
+    std::vector<SourcePage> pages_; // the author's pages, the book's own entries left out
+    std::vector<std::size_t> position_; // for each page given, its place in pages_, or kNotChecked
+    std::vector<PageLinks> read_;
+    std::unique_ptr<PageNameIndex> index_;
+    // Each request the links made: the page it reaches and whether only in other letter case.
+    std::mutex resolvedLock_;
+    std::unordered_map<std::string, std::optional<std::pair<std::size_t, bool>>> resolved_;
+};
+
 // Reads every HTML page and style sheet of the list once (a page that cannot be read counts as
-// holding no links). `homePage` is the stored name of the page the book opens with, which needs
-// no link to it. `progress`, when given, steps once a page read.
+// holding no links). `progress`, when given, steps once a page read.
 LinkReport CheckLinks(const std::vector<SourcePage>& pages, const std::string& homePage, TProgress* progress = nullptr);
 
 // "12 broken links, 1 missing anchor, ..." for the kinds found; "no broken links" when clean.

@@ -4,6 +4,7 @@
 #include "book/PageCompressor.h"
 #include "common/OrderedWork.h"
 #include "tools/packtool/BuildIndex.h"
+#include "tools/packtool/LinkCheck.h"
 #include "tools/packtool/Progress.h"
 
 void PackPages(const std::vector<SourcePage>& pages, TBookStreamWriter& writer, const PackingOptions& options)
@@ -14,8 +15,11 @@ void PackPages(const std::vector<SourcePage>& pages, TBookStreamWriter& writer, 
     static std::ostream nowhere(nullptr);
     TProgress progress(options.progress != nullptr ? *options.progress : nowhere, options.progress != nullptr,
         "Packing", static_cast<int64_t>(pages.size()), totalBytes);
-    // A few pages per thread keep every thread busy when one large page holds up the writer.
-    const std::size_t window = std::size_t { options.threads } * 4;
+    // Pages run well ahead of the writer, so that a large page being compressed does not hold up
+    // the other threads, and within a few MiB per thread, so that a folder of large files does not
+    // fill the memory: each page holds its bytes and then its compressed bytes.
+    const OrderedWindow window { std::size_t { options.threads } * 32, std::size_t { options.threads } * (16U << 20),
+        [&pages](std::size_t i) { return static_cast<std::size_t>(pages[i].size); } };
     RunOrdered(
         pages.size(), options.threads, window,
         [&](std::size_t i) {
@@ -23,6 +27,8 @@ void PackPages(const std::vector<SourcePage>& pages, TBookStreamWriter& writer, 
             const std::string content = page.load();
             if (options.index != nullptr)
                 options.index->Prepare(i, content);
+            if (options.links != nullptr)
+                options.links->Read(i, content);
             if (content.empty())
                 return std::string();
             return CompressPageBody(content, CompressionLevelFor(page.pageName, options.level));

@@ -95,6 +95,52 @@ TEST(LinkCheck, EveryKindOfFindingIsReportedAndBuildShowsTheFirstOrStopsWhenStri
     EXPECT_EQ(Pack({ "verify", (temp / "a.ebook").string() }).exitCode, 0);
 }
 
+TEST(LinkCheck, ABuildOnManyThreadsFindsWhatCheckFindsInPageOrder)
+{
+    // Each page links to anchors of the next and of the first: whichever thread packs a page, its
+    // links are read before the pages they reach, and their anchors are checked only at the end.
+    TempFolder temp;
+    const fs::path site = temp / "site";
+    constexpr int kPages = 40;
+    for (int i = 0; i < kPages; ++i) {
+        const std::string next = "p" + std::to_string((i + 1) % kPages) + ".html";
+        std::string page = "<h1 id=\"top" + std::to_string(i) + "\">" + std::to_string(i) + "</h1>";
+        page += "<a href=\"" + next + "#top" + std::to_string((i + 1) % kPages) + "\">next</a>";
+        if (i % 7 == 3)
+            page += "<a href=\"" + next + "#gone\">next, no such anchor</a>";
+        if (i % 11 == 5)
+            page += "<a href=\"missing" + std::to_string(i) + ".html\">gone</a>";
+        page += "<a href=\"P0.HTML#top0\">first</a>";
+        WriteFile(site / ("p" + std::to_string(i) + ".html"), page);
+    }
+    WriteFile(site / "index.html", "<a href=\"p0.html\">start</a>");
+
+    const ToolRun check = Pack({ "check", site.string() });
+    EXPECT_EQ(check.exitCode, 1);
+    // Pages in name order: p0, p1, p10 ... p19, p2, p20 ...
+    EXPECT_TRUE(Has(check.out, "6 missing anchors")) << check.out;
+    EXPECT_TRUE(Has(check.out, "4 broken links")) << check.out;
+    for (const unsigned threads : { 1U, 4U }) {
+        const ToolRun build = Pack(
+            { "build", site.string(), "-o", (temp / "book.ebook").string(), "--threads", std::to_string(threads) });
+        ASSERT_EQ(build.exitCode, 0) << build.err;
+        EXPECT_TRUE(Has(build.out,
+            "Links: 91 checked, 4 broken links, 6 missing anchors, 40 links that match only in "
+            "letter case\n"))
+            << threads << " threads\n"
+            << build.out;
+        // The first five findings are the check's first five, in the same order.
+        const std::size_t first = check.out.find("letter case only: /p0.html");
+        ASSERT_NE(first, std::string::npos) << check.out;
+        std::size_t fifth = first;
+        for (int line = 0; line < 5; ++line)
+            fifth = check.out.find('\n', fifth) + 1;
+        EXPECT_TRUE(Has(build.out, check.out.substr(first, fifth - first))) << threads << " threads\n"
+                                                                            << build.out << "\n---\n"
+                                                                            << check.out;
+    }
+}
+
 TEST(BookHints, FilesThatAreNoBookSayHowToMakeOneAndEmptyFoldersAreRefused)
 {
     TempFolder temp;
