@@ -121,8 +121,10 @@ void AddStoredContents(FolderBook& book, const std::optional<TContents>& navigat
     }
     if (stored.entries.empty() && !stored.openAtStart)
         return;
-    out << "Contents: " << CountEntries(stored.entries) << " entries, " << ContentsDepth(stored.entries) << " levels ("
-        << origin << ")\n";
+    const auto entries = CountEntries(stored.entries);
+    const auto levels = ContentsDepth(stored.entries);
+    out << "Contents: " << entries << (entries == 1 ? " entry, " : " entries, ") << levels
+        << (levels == 1 ? " level (" : " levels (") << origin << ")\n";
     const std::string name = StoredBookText(kContentsEntryName);
     std::string text = StoredContentsText(stored);
     book.files.push_back({ {}, name, text.size() });
