@@ -2,6 +2,10 @@
 
 #include "common/Utf8.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -13,10 +17,27 @@ bool IsPlainAscii(char c)
     return (byte >= 0x20 && byte < 0x80) || c == '\t' || c == '\n' || c == '\r';
 }
 
+// Eight bytes at a time where none is below 0x20 or above 0x7F, which is most of a page; byte by
+// byte over the eight that hold one (tabs and line ends are plain too).
 std::size_t PlainRunEnd(std::string_view text, std::size_t from)
 {
-    while (from < text.size() && IsPlainAscii(text[from]))
-        ++from;
+    constexpr uint64_t kBlanks = 0x2020202020202020;
+    constexpr uint64_t kHighBits = 0x8080808080808080;
+    while (from < text.size()) {
+        for (uint64_t word = 0; from + 8 <= text.size(); from += 8) {
+            std::memcpy(&word, text.data() + from, 8);
+            // A byte below 0x20 comes out of the subtraction with its high bit set, whatever the
+            // borrow from the byte below; a borrow may also mark a plain byte, which only sends
+            // these eight to the byte loop.
+            if (((word - kBlanks) | word) & kHighBits)
+                break;
+        }
+        const std::size_t stop = std::min(text.size(), from + 8);
+        while (from < stop && IsPlainAscii(text[from]))
+            ++from;
+        if (from < stop)
+            break;
+    }
     return from;
 }
 

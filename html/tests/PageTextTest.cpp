@@ -3,6 +3,7 @@
 #include "html/PageText.h"
 #include "html/Blanks.h"
 #include "html/CharacterReferences.h"
+#include "html/CleanText.h"
 #include "html/TextEncoding.h"
 
 #include <gtest/gtest.h>
@@ -86,6 +87,21 @@ TEST(PageText, HonoursThePagesOwnEncoding)
     EXPECT_EQ(TextOf("/k.htm", "<meta charset=\"koi8-r\"><p>\xF0\xD2\xC9\xD7\xC5\xD4</p>").body, "Привет");
     // Declared UTF-8 with a broken byte: the rest survives, the byte becomes U+FFFD.
     EXPECT_EQ(TextOf("/b.htm", "<meta charset=utf-8><p>ok \xFF ok</p>").body, "ok \xEF\xBF\xBD ok");
+
+    // Controls, broken bytes and tabs found wherever they stand among long plain runs, which are
+    // read eight bytes at a time: each at every place in a run of 40.
+    for (const std::string_view odd : { "\x01", "\x1F", "\x7F", "\xFF", "\t", "\n", "\xC3\xA9", "\x80" }) {
+        for (std::size_t at = 0; at <= 40; ++at) {
+            std::string text(40, 'a');
+            text.insert(at, odd);
+            std::string expected = text;
+            if (odd == "\x01" || odd == "\x1F")
+                expected[at] = ' ';
+            else if (odd == "\xFF" || odd == "\x80")
+                expected.replace(at, 1, "\xEF\xBF\xBD");
+            EXPECT_EQ(CleanUtf8(text), expected) << at;
+        }
+    }
 }
 
 } // namespace
