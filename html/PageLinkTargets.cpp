@@ -63,6 +63,9 @@ std::optional<std::string> ValueOf(const MarkupToken& tag, std::string_view attr
 
 void AddLinksOfTag(const MarkupToken& tag, PageLinkTargets& page)
 {
+    // Most tags of a page have no attributes, and nothing below is found without one.
+    if (tag.attributes.empty())
+        return;
     static constexpr std::string_view kSingleAddresses[] = { "href", "src", "poster", "data" };
     const std::string_view name = tag.name;
     for (std::string_view attribute : kSingleAddresses) {

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
@@ -69,32 +70,58 @@ private:
 };
 
 // A place in the book a link leads to, as stored, when it is an HTML page of the book. A link to a
-// folder leads to its index page, as a web server answers it.
-std::optional<TPagePlace> BookPlace(const TContentsBook& book, const std::string& base, const std::string& href)
-{
-    auto place = ResolvePageLink(base, href);
-    if (!place)
-        return std::nullopt;
-    std::vector<std::string> tries;
-    if (place->page.ends_with('/')) {
-        tries = { place->page + "index.html", place->page + "index.htm" };
-    } else {
-        tries = { place->page, place->page + "/index.html", place->page + "/index.htm" };
+// folder leads to its index page, as a web server answers it. A contents page links each page many
+// times (its sections): each page is looked up once.
+class TPlaceFinder {
+public:
+    explicit TPlaceFinder(const TContentsBook& book)
+        : book_(book)
+    {
     }
-    for (const std::string& name : tries) {
-        const auto stored = book.find(name);
-        if (stored && IsMarkupPage(*stored)) {
-            place->page = *stored;
-            return place;
+
+    std::optional<TPagePlace> Place(const std::string& base, const std::string& href)
+    {
+        auto place = ResolvePageLink(base, href);
+        if (!place)
+            return std::nullopt;
+        auto [known, added] = stored_.try_emplace(place->page);
+        if (added)
+            known->second = StoredPage(place->page);
+        if (!known->second)
+            return std::nullopt;
+        place->page = *known->second;
+        return place;
+    }
+
+private:
+    std::optional<std::string> StoredPage(const std::string& page) const
+    {
+        static constexpr std::string_view kFolderPages[] = { "index.html", "index.htm" };
+        std::vector<std::string> tries;
+        if (page.ends_with('/')) {
+            for (const std::string_view index : kFolderPages)
+                tries.push_back(page + std::string(index));
+        } else {
+            tries.push_back(page);
+            for (const std::string_view index : kFolderPages)
+                tries.push_back(page + "/" + std::string(index));
         }
+        for (const std::string& name : tries) {
+            const auto stored = book_.find(name);
+            if (stored && IsMarkupPage(*stored))
+                return stored;
+        }
+        return std::nullopt;
     }
-    return std::nullopt;
-}
+
+    const TContentsBook& book_;
+    std::unordered_map<std::string, std::optional<std::string>> stored_;
+};
 
 class TListConverter {
 public:
-    TListConverter(const TContentsBook& book, std::string base)
-        : book_(book)
+    TListConverter(TPlaceFinder& places, std::string base)
+        : places_(places)
         , base_(std::move(base))
     {
     }
@@ -106,7 +133,7 @@ public:
             if (count_ >= kMaxEntries)
                 break;
             TContentsEntry entry;
-            if (const auto place = item.href.empty() ? std::nullopt : BookPlace(book_, base_, item.href)) {
+            if (const auto place = item.href.empty() ? std::nullopt : places_.Place(base_, item.href)) {
                 entry.page = place->page;
                 entry.anchor = place->anchor;
                 pages_.insert(LowerCaseAscii(place->page));
@@ -132,7 +159,7 @@ public:
     std::size_t PagesCovered() const { return pages_.size(); }
 
 private:
-    const TContentsBook& book_;
+    TPlaceFinder& places_;
     const std::string base_;
     std::set<std::string> pages_;
     std::size_t count_ = 0;
@@ -144,12 +171,12 @@ struct TCandidate {
 };
 
 // The list group, on the home page or a contents page it links to, that covers the most pages.
-TCandidate BestLists(const TContentsBook& book, TPageLinksCache& cache)
+TCandidate BestLists(const TContentsBook& book, TPageLinksCache& cache, TPlaceFinder& places)
 {
     std::vector<std::string> candidates { book.home };
     if (const LinkListTree* home = cache.Links(book.home)) {
         for (const LinkWithText& link : home->links) {
-            const auto place = BookPlace(book, book.home, link.href);
+            const auto place = places.Place(book.home, link.href);
             if (!place || candidates.size() > kMaxContentsPages)
                 continue;
             const std::string stem = StemOf(place->page);
@@ -164,7 +191,7 @@ TCandidate BestLists(const TContentsBook& book, TPageLinksCache& cache)
         if (links == nullptr)
             continue;
         for (const auto& group : links->listGroups) {
-            TListConverter converter(book, page);
+            TListConverter converter(places, page);
             TContents entries = converter.Convert(group);
             if (converter.PagesCovered() > best.pages)
                 best = { std::move(entries), converter.PagesCovered() };
@@ -182,7 +209,7 @@ std::string PageTitle(const TContentsBook& book, const std::string& page)
     return FileNameOf(page);
 }
 
-TContents NextChain(const TContentsBook& book, TPageLinksCache& cache)
+TContents NextChain(const TContentsBook& book, TPageLinksCache& cache, TPlaceFinder& places)
 {
     TContents entries;
     std::set<std::string> seen;
@@ -192,7 +219,7 @@ TContents NextChain(const TContentsBook& book, TPageLinksCache& cache)
         const std::optional<std::string> nextHref = cache.NextHref(page);
         if (!nextHref || nextHref->empty())
             break;
-        const auto next = BookPlace(book, page, *nextHref);
+        const auto next = places.Place(page, *nextHref);
         if (!next)
             break;
         page = next->page;
@@ -200,7 +227,7 @@ TContents NextChain(const TContentsBook& book, TPageLinksCache& cache)
     return entries;
 }
 
-TContents HomeLinks(const TContentsBook& book, TPageLinksCache& cache)
+TContents HomeLinks(const TContentsBook& book, TPageLinksCache& cache, TPlaceFinder& places)
 {
     TContents entries;
     const LinkListTree* links = cache.Links(book.home);
@@ -208,7 +235,7 @@ TContents HomeLinks(const TContentsBook& book, TPageLinksCache& cache)
         return entries;
     std::set<std::string> seen { LowerCaseAscii(book.home) };
     for (const LinkWithText& link : links->links) {
-        const auto place = BookPlace(book, book.home, link.href);
+        const auto place = places.Place(book.home, link.href);
         if (!place || !seen.insert(LowerCaseAscii(place->page)).second)
             continue;
         entries.push_back({ link.text.empty() ? FileNameOf(place->page) : link.text, place->page, {}, {} });
@@ -278,11 +305,12 @@ TContents ReadContentsFromPages(const TContentsBook& book)
     if (book.home.empty())
         return {};
     TPageLinksCache cache(book);
-    TCandidate lists = BestLists(book, cache);
+    TPlaceFinder places(book);
+    TCandidate lists = BestLists(book, cache, places);
     const LinkListTree* home = cache.Links(book.home);
     TContents chain;
     if (home != nullptr && !home->nextHref.empty())
-        chain = NextChain(book, cache);
+        chain = NextChain(book, cache, places);
     // Lists that name a small share of what the chain reaches are a navigation bar.
     if (lists.pages >= 2 && lists.pages * 20 >= chain.size()) {
         MergeChain(lists.entries, chain, book.home);
@@ -290,7 +318,7 @@ TContents ReadContentsFromPages(const TContentsBook& book)
     }
     if (chain.size() >= 2)
         return chain;
-    return HomeLinks(book, cache);
+    return HomeLinks(book, cache, places);
 }
 
 std::vector<const TContentsEntry*> ContentsInReadingOrder(const TContents& contents)
