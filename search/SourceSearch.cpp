@@ -25,9 +25,10 @@ public:
         copies_.reserve(names_.size());
         std::vector<std::size_t> markup;
         for (std::size_t i = 0; i < names_.size(); ++i) {
-            // A page that only leads to others (an EPUB's contents page and navigation) would come
-            // high in every search for the titles it lists: it is left out like a source's copy.
-            copies_.push_back(IsSourceCopy(names_[i], holds) || IsNavigationPage(source, names_[i]));
+            // A page that only leads to others (an EPUB's contents page, navigation and own table of
+            // contents) would come high in every search for the titles it lists: it is left out like
+            // a source's copy.
+            copies_.push_back(IsSourceCopy(names_[i], holds) || IsLeftOutOfSearch(source, names_[i]));
             const PageKind kind = PageKindOf(names_[i]);
             if (kind == PageKind::Html || kind == PageKind::Xhtml)
                 markup.push_back(i);

@@ -3,6 +3,7 @@
 #include "common/BookText.h"
 #include "sources/EpubNavContents.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -125,6 +126,14 @@ bool TEpubBook::IsNavigationPage(std::string_view name) const
         return false;
     const auto stored = Utf8ToBookText("/" + nav);
     return stored && folded == FoldedBookText(*stored);
+}
+
+bool TEpubBook::IsLeftOutOfSearch(std::string_view name) const
+{
+    const std::string folded = FoldedBookText(name);
+    const std::vector<std::string> leftOut = epub_.PagesLeftOutOfSearch();
+    return std::any_of(
+        leftOut.begin(), leftOut.end(), [&](const std::string& page) { return FoldedBookText(page) == folded; });
 }
 
 std::string TEpubBook::OpeningPageName() const

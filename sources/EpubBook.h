@@ -19,6 +19,8 @@ public:
     // are navigation pages; the book opens on the spine's first page that is no navigation page.
     std::vector<std::string> SpinePageNames() const;
     bool IsNavigationPage(std::string_view name) const;
+    // Navigation pages and the EPUB's own table-of-contents documents (EpubSource.h).
+    bool IsLeftOutOfSearch(std::string_view name) const;
     std::string OpeningPageName() const;
     std::string KindName() const override { return "EPUB"; }
     std::string Language() const override;

@@ -338,8 +338,11 @@ EpubPackage ReadEpubPackage(const EpubFileReader& read, const std::string& sourc
     }
     if (const pugi::xml_node guide = FindFirst(opf, "guide")) {
         for (const pugi::xml_node& reference : Children(guide, "reference")) {
-            if (Attribute(reference, "type") == "cover")
+            const std::string type = Attribute(reference, "type");
+            if (type == "cover")
                 package.coverPage = ResolveEpubHref(base, Attribute(reference, "href"), nullptr).value_or("");
+            else if (type == "toc")
+                package.guideContents = ResolveEpubHref(base, Attribute(reference, "href"), nullptr).value_or("");
         }
     }
 

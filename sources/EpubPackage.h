@@ -24,6 +24,7 @@ struct EpubPackage {
     std::string coverPage; // a document showing the cover, or empty
     std::string coverImage; // the cover picture, or empty
     std::vector<EpubNavPoint> contents; // from the navigation document, else the NCX
+    std::string guideContents; // the document the guide names as the table of contents, or empty
 };
 
 // Gives a file of the EPUB by its archive path, or nothing when there is none.

@@ -7,6 +7,7 @@
 #include "html/PageText.h"
 #include "sources/ContentsPage.h"
 #include "sources/EpubNavContents.h"
+#include "sources/EpubOwnContents.h"
 #include "sources/HomePage.h"
 #include "sources/RegularFile.h"
 #include "sources/StoredContents.h"
@@ -59,6 +60,7 @@ EpubBookParts::EpubBookParts(
         }
         return path.substr(path.rfind('/') + 1);
     });
+    ownContentsPages = EpubOwnContentsPages(package, read);
 }
 
 bool EpubBookParts::IsPackagingFile(const std::string& archivePath) const
@@ -161,6 +163,17 @@ int32_t TEpubSource::HomeIndex(const BuildSettings& settings) const
     for (const SourcePage& page : pages_)
         names.push_back({ {}, page.pageName, page.size });
     return ChooseHomePage(names, settings.home.value_or(parts_->contentsName)).index;
+}
+
+std::vector<std::string> TEpubSource::PagesLeftOutOfSearch() const
+{
+    std::vector<std::string> pages { parts_->contentsName };
+    const EpubPackage& package = parts_->package;
+    for (const std::string& path : parts_->ownContentsPages)
+        pages.push_back(StoredBookText("/" + path));
+    if (!package.navPath.empty())
+        pages.push_back(StoredBookText("/" + package.navPath));
+    return pages;
 }
 
 std::optional<EpubBookParts> ReadUnpackedEpub(const fs::path& folder, const std::vector<SourceFile>& files)

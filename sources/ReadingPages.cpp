@@ -21,6 +21,12 @@ bool IsNavigationPage(const TBookSource& source, std::string_view name)
     return epub != nullptr && epub->IsNavigationPage(name);
 }
 
+bool IsLeftOutOfSearch(const TBookSource& source, std::string_view name)
+{
+    const auto* epub = dynamic_cast<const TEpubBook*>(&source);
+    return epub != nullptr && epub->IsLeftOutOfSearch(name);
+}
+
 std::string OpeningPageOf(const TBookSource& source)
 {
     const auto* epub = dynamic_cast<const TEpubBook*>(&source);

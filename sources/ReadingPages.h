@@ -14,6 +14,10 @@ std::vector<std::string> SpinePagesOf(const TBookSource& source);
 // navigation document. Continuous reading passes it by and search leaves it out. `name` as Lookup
 // takes it, letter case ignored.
 bool IsNavigationPage(const TBookSource& source, std::string_view name);
+// Whether search leaves the page out: a navigation page, or an EPUB's own table of contents (an
+// early page that is mostly links to its chapters). Unlike a navigation page it is still read in
+// its turn.
+bool IsLeftOutOfSearch(const TBookSource& source, std::string_view name);
 // The page a reader opens the book on: the home page, except for an EPUB, whose contents page
 // written for it gives way to the first page of its reading order (a cover or title page).
 std::string OpeningPageOf(const TBookSource& source);

@@ -118,8 +118,9 @@ void CheckLeastBookSize(
 }
 
 // Writes the book (after the stub, when there is one) and commits it only when complete.
+// `leftOutOfSearch`: pages packed but kept out of the book's search index (stored names).
 int WriteBook(const CommandLine& line, const BookHeaderSettings& header, const std::vector<SourcePage>& pages,
-    const PackingOptions& options, ToolContext& context)
+    const PackingOptions& options, ToolContext& context, const std::vector<std::string>& leftOutOfSearch = {})
 {
     const std::string output = *line.Value("--output");
     const auto stub = ChosenStubProgram(line);
@@ -140,7 +141,7 @@ int WriteBook(const CommandLine& line, const BookHeaderSettings& header, const s
     TLinkCheck links(pages, HomePageName(header, pages));
     packing.links = &links;
     if (!line.Has("--no-index")) {
-        index.emplace(pages);
+        index.emplace(pages, leftOutOfSearch);
         packing.index = &*index;
     }
     PackPages(pages, writer, packing);
@@ -186,7 +187,7 @@ int BuildFromEpub(const std::string& epub, const CommandLine& line, const Packin
     ApplySettingOptions(line, settings);
     source.ApplyDefaults(settings, context.out);
     settings.header.homePageIndex = source.HomeIndex(settings);
-    return WriteBook(line, settings.header, source.Pages(), options, context);
+    return WriteBook(line, settings.header, source.Pages(), options, context, source.PagesLeftOutOfSearch());
 }
 
 int RunBuild(const std::vector<std::string>& args, ToolContext& context)

@@ -2,6 +2,7 @@
 
 #include "book/BookWriter.h"
 #include "book/PageCompressor.h"
+#include "common/BookText.h"
 #include "common/OrderedWork.h"
 #include "html/PageText.h"
 #include "search/BookPageFeeder.h"
@@ -11,9 +12,11 @@
 
 #include <algorithm>
 
-TBuildIndex::TBuildIndex(const std::vector<SourcePage>& pages)
+TBuildIndex::TBuildIndex(const std::vector<SourcePage>& pages, const std::vector<std::string>& leftOut)
     : pages_(pages)
 {
+    for (const std::string& name : leftOut)
+        leftOut_.insert(FoldedBookText(name));
     std::vector<std::size_t> markup;
     for (std::size_t i = 0; i < pages.size(); ++i) {
         names_.insert(pages[i].pageName);
@@ -30,7 +33,7 @@ TBuildIndex::TBuildIndex(const std::vector<SourcePage>& pages)
 void TBuildIndex::Prepare(std::size_t i, const std::string& content)
 {
     const std::string& name = pages_[i].pageName;
-    if (PageKindOf(name) == PageKind::Other || IsStoredIndexEntry(name)
+    if (PageKindOf(name) == PageKind::Other || IsStoredIndexEntry(name) || leftOut_.contains(FoldedBookText(name))
         || IsSourceCopy(name, [this](const std::string& page) { return names_.contains(page); }))
         return;
     std::optional<PageText> text = ExtractPageText(name, content);

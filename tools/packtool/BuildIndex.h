@@ -18,8 +18,10 @@ class TBookStreamWriter;
 // text is taken on the thread that compresses it, and its words go into the index in page order.
 class TBuildIndex {
 public:
-    // Learns the text repeated on many of the pages from a sample of them first.
-    explicit TBuildIndex(const std::vector<SourcePage>& pages);
+    // Learns the text repeated on many of the pages from a sample of them first. The pages named
+    // in `leftOut` (stored names, letter case ignored) are packed but not searched: pages that
+    // only lead to others, such as an EPUB's contents pages.
+    explicit TBuildIndex(const std::vector<SourcePage>& pages, const std::vector<std::string>& leftOut = {});
 
     // Called on a packing thread with page `i`'s bytes.
     void Prepare(std::size_t i, const std::string& content);
@@ -35,6 +37,7 @@ private:
 
     const std::vector<SourcePage>& pages_;
     std::unordered_set<std::string> names_; // every page's name
+    std::unordered_set<std::string> leftOut_; // folded names of the pages not searched
     TRepeatedText repeated_;
     TSearchIndex index_;
     std::mutex lock_;

@@ -159,6 +159,77 @@ TEST(EpubBuild, Epub2ContentsComeFromTheNcxWithTheCoverFirst)
     EXPECT_EQ(Pack({ "verify", (temp / "out.ebook").string() }).exitCode, 0);
 }
 
+namespace {
+
+// An EPUB 2 that opens on a contents page of its own, marked nowhere, with a prose introduction
+// that links every chapter too, and a second list of chapters that its guide names.
+std::vector<std::pair<std::string, std::string>> Epub2WithItsOwnContents()
+{
+    const std::vector<std::string> chapters { "Gardening", "Orchards", "Beekeeping", "Compost" };
+    std::string manifest;
+    std::string spine;
+    std::string points;
+    std::string list;
+    std::vector<std::pair<std::string, std::string>> entries { { "mimetype", "application/epub+zip" },
+        { "META-INF/container.xml", kContainer } };
+    for (std::size_t i = 0; i < chapters.size(); ++i) {
+        const std::string file = "c" + std::to_string(i) + ".xhtml";
+        manifest
+            += "<item id=\"c" + std::to_string(i) + "\" href=\"" + file + "\" media-type=\"application/xhtml+xml\"/>";
+        spine += "<itemref idref=\"c" + std::to_string(i) + "\"/>";
+        points += "<navPoint id=\"n" + std::to_string(i) + "\"><navLabel><text>" + chapters[i]
+            + "</text></navLabel><content src=\"" + file + "\"/></navPoint>";
+        list += "<p><a href=\"" + file + "#top\">" + std::to_string(i + 1) + ". " + chapters[i]
+            + " in the garden</a></p>";
+        entries.push_back({ "OEBPS/" + file, Chapter(chapters[i] + " season") });
+    }
+    const std::string opf = R"(<?xml version="1.0" encoding="utf-8"?>
+<package xmlns="http://www.idpf.org/2007/opf" version="2.0" unique-identifier="id">
+  <metadata xmlns:dc="http://purl.org/dc/elements/1.1/"><dc:title>Garden</dc:title></metadata>
+  <manifest><item id="ncx" href="toc.ncx" media-type="application/x-dtbncx+xml"/>
+    <item id="toc" href="index.xhtml" media-type="application/xhtml+xml"/>
+    <item id="intro" href="intro.xhtml" media-type="application/xhtml+xml"/>
+    <item id="list" href="list.xhtml" media-type="application/xhtml+xml"/>)"
+        + manifest + R"(</manifest>
+  <spine toc="ncx"><itemref idref="toc"/><itemref idref="intro"/>)"
+        + spine + R"(<itemref idref="list"/></spine>
+  <guide><reference type="toc" href="list.xhtml"/></guide>
+</package>)";
+    const std::string page
+        = R"(<?xml version="1.0" encoding="utf-8"?><html xmlns="http://www.w3.org/1999/xhtml"><body>)";
+    std::string prose;
+    for (int i = 0; i < 30; ++i)
+        prose += "Every garden needs patience, water and a plan drawn before the spring. ";
+    entries.push_back({ "OEBPS/content.opf", opf });
+    entries.push_back({ "OEBPS/toc.ncx",
+        "<?xml version=\"1.0\"?><ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\"><navMap>" + points
+            + "</navMap></ncx>" });
+    entries.push_back({ "OEBPS/index.xhtml", page + "<h1>Contents</h1>" + list + "</body></html>" });
+    entries.push_back({ "OEBPS/intro.xhtml", page + "<p>" + prose + "</p>" + list + "</body></html>" });
+    entries.push_back(
+        { "OEBPS/list.xhtml", page + "<p>Chapters: <a href=\"c0.xhtml\">Gardening</a></p></body></html>" });
+    return entries;
+}
+
+} // namespace
+
+TEST(EpubBuild, AnEpub2sOwnContentsPagesAreNoSearchResultsInTheEpubOrItsBook)
+{
+    TempFolder temp;
+    WriteZip(temp / "garden.epub", Epub2WithItsOwnContents());
+    ASSERT_EQ(Pack({ "build", (temp / "garden.epub").string(), "-o", (temp / "garden.ebook").string() }).exitCode, 0);
+    for (const char* file : { "garden.epub", "garden.ebook" }) {
+        const ToolRun run = Pack({ "search", (temp / file).string(), "gardening" });
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(Has(run.out, "/OEBPS/c0.xhtml")) << file << "\n" << run.out;
+        // The page of chapter links it opens on, and the one its guide names, list the titles only.
+        EXPECT_FALSE(Has(run.out, "/OEBPS/index.xhtml")) << file << "\n" << run.out;
+        EXPECT_FALSE(Has(run.out, "/OEBPS/list.xhtml")) << file << "\n" << run.out;
+        // A page of prose that links every chapter as well is a page to find.
+        EXPECT_TRUE(Has(Pack({ "search", (temp / file).string(), "patience" }).out, "/OEBPS/intro.xhtml")) << file;
+    }
+}
+
 TEST(EpubBuild, HostileArchivesAreRefusedWithTheReason)
 {
     TempFolder temp;
