@@ -225,6 +225,7 @@ TEST(EpubBuild, AnEpub2sOwnContentsPagesAreNoSearchResultsInTheEpubOrItsBook)
         // The page of chapter links it opens on, and the one its guide names, list the titles only.
         EXPECT_FALSE(Has(run.out, "/OEBPS/index.xhtml")) << file << "\n" << run.out;
         EXPECT_FALSE(Has(run.out, "/OEBPS/list.xhtml")) << file << "\n" << run.out;
+        EXPECT_FALSE(Has(run.out, "/contents.html")) << "the page written from the navigation: " << file;
         // A page of prose that links every chapter as well is a page to find.
         EXPECT_TRUE(Has(Pack({ "search", (temp / file).string(), "patience" }).out, "/OEBPS/intro.xhtml")) << file;
     }
