@@ -148,14 +148,16 @@ std::vector<TInfoFact> DisplayFacts(const DisplaySettings& display)
 }
 
 // Every line, in order: those every source has, the source's own (replacing a line of the same
-// key), the window.
-std::vector<TInfoFact> InfoFacts(const std::string& path, TBookSource& source)
+// key), the window. The title and description are kept whole for the JSON output only: a book's
+// header may hold megabytes of them, and a terminal line shows 256 characters.
+std::vector<TInfoFact> InfoFacts(const std::string& path, TBookSource& source, bool forJson)
 {
     const std::vector<std::string> names = source.PageNames();
     const auto pages
         = std::count_if(names.begin(), names.end(), [](const std::string& name) { return !IsBookOwnEntry(name); });
-    const std::string title = source.Title();
-    const std::string description = source.Description();
+    const auto shown = [&](std::string text) { return forJson ? text : CutText(text, kDisplayTextLength); };
+    const std::string title = shown(source.Title());
+    const std::string description = shown(source.Description());
     const std::string home = HomeText(source);
     const std::size_t contentsEntries = ContentsEntries(source);
     std::vector<TInfoFact> facts {
@@ -191,7 +193,7 @@ int RunInfo(const std::vector<std::string>& args, ToolContext& context)
     line.ExpectOperands(1, 1, "BOOK");
     const std::string& path = line.Operands()[0];
     const TSourceArgument opened = OpenSourceArgument(path, line);
-    const std::vector<TInfoFact> facts = InfoFacts(path, *opened.source);
+    const std::vector<TInfoFact> facts = InfoFacts(path, *opened.source, line.Has("--json"));
     if (line.Has("--json")) {
         nlohmann::json info = nlohmann::json::object();
         for (const TInfoFact& fact : facts) {
