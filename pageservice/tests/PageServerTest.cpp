@@ -150,26 +150,28 @@ private:
 TEST(PageServer, APortAnotherServerStartsListeningOnBetweenBindAndListenIsPassedOver)
 {
     TempFolder folder;
-    TPageServer server(WriteBook(folder / "book.ebook"), TPageServerLimits {});
+    const std::string book = WriteBook(folder / "book.ebook");
     {
         TRivalListensFirst rival;
         ASSERT_NE(rival.Port(), 0);
         const TInstalledSocketBinding installed(rival);
+        TPageServer server(book, TPageServerLimits {});
         server.SetPort(rival.Port());
         EXPECT_THROW(server.SwitchOnAtPort(), ENetAddressInUse);
         EXPECT_FALSE(server.Active());
     }
+    // The server is declared after the binding its threads call through, so it is gone, its
+    // sessions ended, before the binding is.
     TRivalListensFirst rival;
     ASSERT_NE(rival.Port(), 0);
     const TInstalledSocketBinding installed(rival);
+    TPageServer server(book, TPageServerLimits {});
     server.SetPort(rival.Port());
     server.SwitchOn();
     ASSERT_TRUE(server.Active());
     EXPECT_NE(server.Port(), rival.Port());
     EXPECT_EQ(Exchange(server.Port(), "GET /Pictures/Logo.SVG HTTP/1.0\r\n\r\n"),
         "HTTP/1.0 200 OK\r\nServer: NetServer/1.000\r\nContent-Type: image/svg+xml\r\nContent-Length: 6\r\n\r\n<svg/>");
-    // Off while the binding the accept thread calls through still exists.
-    server.SwitchOff();
 }
 
 TEST(PageServer, AMissingFileRaisesAndAFileThatIsNoBookAnswersNotFound)
