@@ -1,7 +1,5 @@
 #include "sources/StoredContents.h"
 
-#include "common/DisplayText.h"
-
 #include <charconv>
 #include <unordered_map>
 #include <vector>
@@ -185,8 +183,7 @@ std::optional<TStoredContents> ParseCompact(std::string_view text)
         ++kept;
         lists.resize(*depth + 1);
         TContents& into = *lists[*depth];
-        into.push_back({ CutText(*title, kMaxStoredTitleCharacters), page ? pages[*page] : std::string(),
-            std::move(*anchor), {} });
+        into.push_back({ std::move(*title), page ? pages[*page] : std::string(), std::move(*anchor), {} });
         lists.push_back(&into.back().children);
     }
     if (!lines.AtEnd())

@@ -40,6 +40,3 @@ std::string ContentsTreeJson(const TContents& contents, int indent);
 // What readers take at most, whatever the form.
 inline constexpr std::size_t kMaxStoredContentsEntries = 100000;
 inline constexpr std::size_t kMaxStoredContentsDepth = 64;
-// An entry's title is kept to this many characters (CutText): the panel, the PDF outline and the
-// terminal show 256, and a book of a few titles of many megabytes would otherwise hold them all.
-inline constexpr std::size_t kMaxStoredTitleCharacters = 1024;

@@ -2,8 +2,6 @@
 
 #include "sources/StoredContents.h"
 
-#include "common/DisplayText.h"
-
 #include <nlohmann/json.hpp>
 
 #include <vector>
@@ -50,7 +48,7 @@ public:
         if (skipDepth_ == 0 && !frames_.empty() && frames_.back().kind == Kind::Entry && frames_.back().entry) {
             TContentsEntry& entry = *frames_.back().entry;
             if (expect_ == Expect::Title)
-                entry.title = CutText(value, kMaxStoredTitleCharacters);
+                entry.title = std::move(value);
             else if (expect_ == Expect::Page)
                 entry.page = std::move(value);
             else if (expect_ == Expect::Anchor)

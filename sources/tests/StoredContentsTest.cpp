@@ -109,14 +109,6 @@ TEST(StoredContents, KeepsTheBoundsInEitherForm)
             }
         }
     }
-    // A title of megabytes is kept to its first characters in either form.
-    TStoredContents long_;
-    long_.entries.push_back({ std::string(3u << 20, 'T'), "/a.html", {}, {} });
-    for (const std::string& text : { StoredContentsText(long_), StoredContentsJson(long_) }) {
-        const auto read = ParseStoredContents(text);
-        ASSERT_TRUE(read);
-        EXPECT_EQ(read->entries.front().title, std::string(kMaxStoredTitleCharacters, 'T') + "\xE2\x80\xA6");
-    }
     // JSON members the form does not know are passed over, whatever they hold.
     const auto read = ParseStoredContents(
         R"({"v": {"contents": [1]}, "contents": [{"title": 5, "x": [[{}]], "page": "/a.html", "children": []}]})");
