@@ -35,13 +35,22 @@ struct TQuietStream {
     std::ostream quiet { nullptr };
 };
 
-// A folder read as a book made from it would be, never through a link that leads outside it (a
-// folder opened to read may be anyone's download); such links are named on standard error.
+// A folder read as a book made from it would be, through a link that leads outside it only when
+// asked; such links are named on standard error.
 class TFolderSource : private TQuietStream, public TFolderPages {
 public:
-    explicit TFolderSource(const std::string& folder)
-        : TFolderPages(folder, CommandLine({}, {}), false, quiet, quiet, { EFolderUse::Read, &std::cerr })
+    TFolderSource(const std::string& folder, FolderReading reading)
+        : TFolderPages(folder, ReadingLine(reading), false, quiet, quiet, { EFolderUse::Read, &std::cerr })
     {
+    }
+
+private:
+    static CommandLine ReadingLine(FolderReading reading)
+    {
+        std::vector<std::string> args;
+        if (reading.followOutside)
+            args.emplace_back("--follow-outside");
+        return CommandLine(args, { { "--follow-outside", "", false } });
     }
 };
 
@@ -56,7 +65,7 @@ ESourceKind RequireSourceKind(const std::string& path)
     throw Exception(path + " is not a book: it is none of " + std::string(kKnownSourceKinds));
 }
 
-std::unique_ptr<TBookSource> OpenBookSource(const std::string& path, ESourceKind kind)
+std::unique_ptr<TBookSource> OpenBookSource(const std::string& path, ESourceKind kind, FolderReading folder)
 {
     switch (kind) {
     case ESourceKind::Book:
@@ -68,7 +77,7 @@ std::unique_ptr<TBookSource> OpenBookSource(const std::string& path, ESourceKind
     case ESourceKind::Zim:
         return std::make_unique<TZimSource>(path);
     case ESourceKind::Folder:
-        return std::make_unique<TFolderSource>(path);
+        return std::make_unique<TFolderSource>(path, folder);
     }
     throw Exception(path + " is not a book");
 }

@@ -12,8 +12,15 @@
 // book: it is none of KINDS"), cannot be opened, or its kind's reader refuses it.
 std::unique_ptr<TBookSource> OpenBookSource(const std::string& path);
 
+// How a folder is read. A link in it that leads outside it is not followed unless asked: a folder
+// opened to read may be anyone's download, and an author previewing a tree that links shared
+// assets says so (--follow-outside).
+struct FolderReading {
+    bool followOutside = false;
+};
+
 // The same for a path whose kind is known already.
-std::unique_ptr<TBookSource> OpenBookSource(const std::string& path, ESourceKind kind);
+std::unique_ptr<TBookSource> OpenBookSource(const std::string& path, ESourceKind kind, FolderReading folder = {});
 
 // The kind of the path, or Exception "NAME is not a book: ..." naming the kinds known.
 ESourceKind RequireSourceKind(const std::string& path);

@@ -128,7 +128,7 @@ private:
             if (rules_.use == EFolderUse::Build)
                 Note(relative, shown + ": outside the folder, left out (--no-follow-outside)");
             else
-                Refuse(relative, shown + ": outside the folder, not read (serve --follow-outside reads it)");
+                Refuse(relative, shown + ": outside the folder, not read (--follow-outside reads it)");
             return false;
         }
         Note(relative,

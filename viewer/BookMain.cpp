@@ -43,10 +43,11 @@ QString FromBookText(const std::string& text)
 
 } // namespace
 
-TBookMainForm::TBookMainForm(std::string bookArgument, QWidget* parent)
+TBookMainForm::TBookMainForm(std::string bookArgument, FolderReading folder, QWidget* parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::BookMainForm>())
     , BookArgument(std::move(bookArgument))
+    , FolderOpening(folder)
 {
     ui->setupUi(this);
     // The toolbar row is hidden as designed; a valid book's settings decide whether it shows.
@@ -128,7 +129,7 @@ std::string TBookMainForm::OpenBook()
 
 void TBookMainForm::OpenOtherSource(const std::string& fileName, ESourceKind kind)
 {
-    Source = OpenBookSource(fileName, kind);
+    Source = OpenBookSource(fileName, kind, FolderOpening);
     Server = std::make_unique<TPageServer>(*Source, TPageServerLimits {});
     if (Source->HomePageName().empty()) {
         bookProblem_ = fileName + " holds no page to show (" + Source->KindName() + ")";

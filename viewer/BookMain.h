@@ -4,6 +4,7 @@
 #include "common/StringList.h"
 #include "pageservice/PageServer.h"
 #include "sources/BookSource.h"
+#include "sources/OpenSource.h"
 #include "sources/SourceKind.h"
 
 #include <QMainWindow>
@@ -50,7 +51,8 @@ public:
     // told apart by content; empty for the program's own executable. Raises Exception "Cannot open
     // file NAME" when the file cannot be opened, and the reader's message when an EPUB, CHM or ZIM
     // cannot be read; a file of no known kind still makes a window, captioned "Invalid eBook".
-    explicit TBookMainForm(std::string bookArgument, QWidget* parent = nullptr);
+    // `folder`: how a folder named by the argument is read (OpenSource.h).
+    explicit TBookMainForm(std::string bookArgument, FolderReading folder = {}, QWidget* parent = nullptr);
     ~TBookMainForm() override;
 
     // Navigates the browser to a page of the book by its stored name, or to a whole address, with
@@ -169,6 +171,7 @@ private:
     // The designed components; the Qt parent owns the widgets, this the generated holder.
     std::unique_ptr<Ui::BookMainForm> ui;
     std::string BookArgument;
+    FolderReading FolderOpening;
 
     // The book shown. A source read in place is declared before the server, which reads from it;
     // a book file's is made over the server's reader, so the destructor ends everything that reads

@@ -61,6 +61,10 @@ TEST(FolderBounds, AFolderOpenedToReadNeverReadsThroughALinkOutsideIt)
     EXPECT_FALSE(viewed->Lookup("/host.txt").bytes);
     ASSERT_TRUE(viewed->Lookup("/images/logo.png").bytes);
     EXPECT_EQ(*viewed->Lookup("/images/logo.png").bytes, "logo");
+    // As the viewer opens it when told to follow them (ebook --follow-outside).
+    const auto viewedFollowing = OpenBookSource(site.string(), ESourceKind::Folder, FolderReading { true });
+    ASSERT_TRUE(viewedFollowing->Lookup("/s/hostname").bytes);
+    EXPECT_EQ(*viewedFollowing->Lookup("/s/hostname").bytes, "secret host");
 
     std::ostringstream out;
     std::ostringstream notes;
@@ -69,7 +73,7 @@ TEST(FolderBounds, AFolderOpenedToReadNeverReadsThroughALinkOutsideIt)
     EXPECT_FALSE(served.Lookup("/host.txt").stored);
     EXPECT_EQ(Count(notes.str(),
                   "host.txt -> " + (temp / "etc/hostname").string()
-                      + ": outside the folder, not read (serve --follow-outside reads it)"),
+                      + ": outside the folder, not read (--follow-outside reads it)"),
         1u)
         << notes.str();
     EXPECT_EQ(Count(notes.str(), "s/ -> " + (temp / "etc").string() + ": outside the folder, not read"), 1u);

@@ -18,6 +18,7 @@ anchor it opens. Exit status 1 when the book has no contents.
 Options:
   --json    the tree as JSON: a list of {"title", "page", "anchor", "children": [...]}, the
             anchor left out when empty
+  --follow-outside  for a folder: follow its links that lead outside it
 )";
 
 void PrintTree(const TContents& entries, int level, std::ostream& out)
@@ -33,7 +34,7 @@ void PrintTree(const TContents& entries, int level, std::ostream& out)
 
 int RunContents(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, { { "--json", "", false } });
+    const CommandLine line(args, { { "--follow-outside", "", false }, { "--json", "", false } });
     line.ExpectOperands(1, 1, "BOOK|FILE|DIR");
     const TSourceArgument opened = OpenSourceArgument(line.Operands()[0], line);
     const TContents& contents = ContentsOfSource(*opened.source);

@@ -27,6 +27,7 @@ Options:
   -d, --directory DIR    the folder to write into (created when missing)
   --all                  the book's own entries as well: its stored contents
                          (.ebook-contents.json) and its search index (.search-index/...)
+  --follow-outside       for a folder: follow its links that lead outside it
 )";
 
 // Writes one page; reports and returns false on failure.
@@ -65,7 +66,8 @@ bool WritePage(
 
 int RunExtract(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, { { "--directory", "-d", true }, { "--all", "", false } });
+    const CommandLine line(
+        args, { { "--follow-outside", "", false }, { "--directory", "-d", true }, { "--all", "", false } });
     line.ExpectOperands(1, SIZE_MAX, "BOOK");
     const fs::path folder = line.Value("--directory").value_or(".");
     const std::string& path = line.Operands()[0];

@@ -24,6 +24,7 @@ fields, and on lines of their own its stored contents (entries) and its stored s
 
 Options:
   --json    one JSON object instead of text
+  --follow-outside  for a folder: follow its links that lead outside it
 )";
 
 using TInfoFact = TBookSource::TInfoFact;
@@ -189,7 +190,7 @@ std::vector<TInfoFact> InfoFacts(const std::string& path, TBookSource& source, b
 
 int RunInfo(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, { { "--json", "", false } });
+    const CommandLine line(args, { { "--follow-outside", "", false }, { "--json", "", false } });
     line.ExpectOperands(1, 1, "BOOK");
     const std::string& path = line.Operands()[0];
     const TSourceArgument opened = OpenSourceArgument(path, line);

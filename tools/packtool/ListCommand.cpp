@@ -22,11 +22,13 @@ Options:
   --all     the book's own entries as well: its stored contents (/.ebook-contents.json) and its
             search index (/.search-index/...), which are no pages
   --json    one JSON array instead of text
+  --follow-outside  for a folder: follow its links that lead outside it
 )";
 
 int RunList(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, { { "--json", "", false }, { "--all", "", false } });
+    const CommandLine line(
+        args, { { "--follow-outside", "", false }, { "--json", "", false }, { "--all", "", false } });
     line.ExpectOperands(1, SIZE_MAX, "BOOK");
     const std::string& path = line.Operands()[0];
     const TSourceArgument opened = OpenSourceArgument(path, line);

@@ -41,6 +41,7 @@ Options:
   --titles     list the titles that begin with the words instead, as the viewer suggests them
                while typing: page titles, then contents entries, then keyword index entries
                (a ZIM's from its title index); the last word may be cut short
+  --follow-outside  for a folder: follow its links that lead outside it
 )";
 
 constexpr int32_t kDefaultLimit = 20;
@@ -189,7 +190,9 @@ void PrintResults(const SearchResults& results, bool fromArchive, const std::str
 
 int RunSearch(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, { { "--limit", "", true }, { "--json", "", false }, { "--titles", "", false } });
+    const CommandLine line(args,
+        { { "--follow-outside", "", false }, { "--limit", "", true }, { "--json", "", false },
+            { "--titles", "", false } });
     line.ExpectOperands(2, SIZE_MAX, "BOOK and QUERY");
     const bool titles = line.Has("--titles");
     const int64_t limit = LimitOf(line, titles ? static_cast<int32_t>(kDefaultTitles) : kDefaultLimit);

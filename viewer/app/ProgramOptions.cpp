@@ -9,6 +9,7 @@ namespace {
 constexpr std::string_view kUsage = R"(Usage: ebook [BOOK]
        ebook --reading-style FILE.css [BOOK]
        ebook --export-pdf OUT.pdf [BOOK] [--all-pages]
+       ebook --follow-outside FOLDER
 
 Shows the electronic book BOOK: an eBook, an EPUB, a CHM, a ZIM archive or a folder of HTML
 pages. Without BOOK it shows the book that was packed into this program itself
@@ -27,6 +28,10 @@ Options:
                         margins), for this run; EBOOK_READING_STYLE=FILE.css in the
                         environment does the same. The viewer keeps no settings between runs:
                         the Reading menu's choices last until the window closes
+  --follow-outside FOLDER
+                        follow the links in FOLDER that lead outside it (a tree that links
+                        shared files); without it they are not read, as a downloaded folder
+                        could reach any file of yours that way
   --help                show this help and exit
   --version             show the version and exit
 )";
@@ -66,6 +71,13 @@ ProgramOptions ReadProgramOptions(const std::vector<std::string>& args, std::ost
             options.exitStatus = 2;
         } else {
             options.readingStyle = args[1];
+        }
+    } else if (first == "--follow-outside") {
+        if (args.size() < 2 || args[1].empty()) {
+            err << "ebook: --follow-outside needs the folder to show\nTry 'ebook --help'.\n";
+            options.exitStatus = 2;
+        } else {
+            options.followOutside = true;
         }
     } else if (first.size() > 2 && first.starts_with("--")) {
         err << "ebook: unknown option " << first << "\nTry 'ebook --help'. A book whose name begins with '--' "

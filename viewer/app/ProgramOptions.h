@@ -20,6 +20,8 @@ struct ProgramOptions {
     bool allPages = false;
     // --reading-style FILE.css [BOOK]: the reader's own style sheet over the book's for this run.
     std::optional<std::string> readingStyle;
+    // --follow-outside FOLDER: links in the folder that lead outside it are followed.
+    bool followOutside = false;
 };
 
 // Answers --help and --version on out; an unknown option gets a short hint on err and status 2.

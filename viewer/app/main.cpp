@@ -55,8 +55,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // The book follows --reading-style FILE when that comes first.
-    const int bookAt = options.readingStyle ? 3 : 1;
+    // The book follows --reading-style FILE or --follow-outside when that comes first.
+    const int bookAt = options.readingStyle ? 3 : options.followOutside ? 2 : 1;
     if (!options.exportPdf)
         ChooseWindowSystem(argc > bookAt ? std::string(argv[bookAt]) : OwnExecutableFileName());
     PrepareBrowserEngine(std::cerr);
@@ -82,12 +82,14 @@ int main(int argc, char** argv)
     QStringList arguments = QCoreApplication::arguments();
     if (options.readingStyle)
         arguments.remove(1, 2);
+    else if (options.followOutside)
+        arguments.remove(1, 1);
     const std::string bookArgument
         = arguments.size() > 1 ? QFile::encodeName(arguments[1]).toStdString() : std::string();
 
     std::unique_ptr<TBookMainForm> form;
     try {
-        form = std::make_unique<TBookMainForm>(bookArgument);
+        form = std::make_unique<TBookMainForm>(bookArgument, FolderReading { options.followOutside });
     } catch (const Exception& error) {
         ReportError(nullptr, error.Message());
         return 1;

@@ -51,3 +51,15 @@ TEST(ProgramOptions, AReadingStyleNeedsItsFileAndTheBookMayFollow)
     ReadProgramOptions({ "--help" }, out, err);
     EXPECT_NE(out.str().find("EBOOK_READING_STYLE"), std::string::npos);
 }
+
+TEST(ProgramOptions, FollowingLinksOutsideAFolderIsAskedForBeforeIt)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    const ProgramOptions following = ReadProgramOptions({ "--follow-outside", "site" }, out, err);
+    EXPECT_FALSE(following.exitStatus);
+    EXPECT_TRUE(following.followOutside);
+    EXPECT_FALSE(ReadProgramOptions({ "site" }, out, err).followOutside);
+    EXPECT_EQ(ReadProgramOptions({ "--follow-outside" }, out, err).exitStatus, 2);
+    EXPECT_NE(err.str().find("--follow-outside needs the folder"), std::string::npos);
+}
