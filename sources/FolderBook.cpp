@@ -14,6 +14,7 @@
 #include "sources/StoredContents.h"
 
 #include <algorithm>
+#include <memory>
 #include <unordered_map>
 
 namespace fs = std::filesystem;
@@ -74,62 +75,107 @@ void ResolveAuthorContents(TContents& entries, const TContentsBook& pages)
     }
 }
 
-// Writes the contents entry: the author's, else the unpacked EPUB's navigation, else what the home
-// page shows. A file of the folder under the entry's name is refused rather than shadowed.
-void AddStoredContents(FolderBook& book, const std::optional<TContents>& navigation, std::ostream& out)
-{
-    std::unordered_map<std::string, std::size_t> byFoldedName;
-    for (std::size_t i = 0; i < book.files.size(); ++i)
-        byFoldedName.emplace(FoldedBookText(book.files[i].pageName), i);
-    for (const std::string_view entryName : { kContentsEntryName, kJsonContentsEntryName })
-        if (byFoldedName.contains(FoldedBookText(StoredBookText(entryName))))
-            throw Exception(
-                "Refusing to pack " + std::string(entryName) + ": the book keeps its contents under that name");
-    const auto index = book.settings.header.homePageIndex;
-    TContentsBook pages;
-    pages.home = index >= 0 ? BookTextToUtf8(book.files[static_cast<std::size_t>(index)].pageName) : std::string();
-    pages.pageCount = book.files.size();
-    pages.find = [&](const std::string& name) -> std::optional<std::string> {
-        const auto found = byFoldedName.find(FoldedBookText(StoredBookText(name)));
-        if (found == byFoldedName.end())
-            return std::nullopt;
-        return BookTextToUtf8(book.files[found->second].pageName);
-    };
-    pages.read = [&](const std::string& name) -> std::optional<std::string> {
-        const auto found = byFoldedName.find(FoldedBookText(StoredBookText(name)));
-        if (found == byFoldedName.end())
-            return std::nullopt;
-        try {
-            return book.PageBytes(found->second);
-        } catch (const Exception&) {
-            return std::nullopt;
-        }
-    };
-    TStoredContents stored;
-    stored.openAtStart = book.settings.contentsOpen;
-    std::string origin;
-    if (book.settings.contents) {
-        stored.entries = *book.settings.contents;
-        ResolveAuthorContents(stored.entries, pages);
-        origin = "book.json";
-    } else if (navigation && !navigation->empty()) {
-        stored.entries = *navigation;
-        origin = "the EPUB's navigation";
-    } else {
-        stored.entries = ReadContentsFromPages(pages);
-        origin = "the home page";
+// The book's pages as reading its contents sees them: found and read by name, letter case folded.
+// Holds `book` by reference.
+class TFolderContentsBook {
+public:
+    explicit TFolderContentsBook(const FolderBook& book)
+        : book_(book)
+    {
+        for (std::size_t i = 0; i < book.files.size(); ++i)
+            byFoldedName_.emplace(FoldedBookText(book.files[i].pageName), i);
     }
+
+    bool Holds(std::string_view storedName) const { return byFoldedName_.contains(FoldedBookText(storedName)); }
+
+    TContentsBook Pages() const
+    {
+        const auto index = book_.settings.header.homePageIndex;
+        TContentsBook pages;
+        pages.home = index >= 0 ? BookTextToUtf8(book_.files[static_cast<std::size_t>(index)].pageName) : std::string();
+        pages.pageCount = book_.files.size();
+        pages.find = [this](const std::string& name) -> std::optional<std::string> {
+            const auto found = byFoldedName_.find(FoldedBookText(StoredBookText(name)));
+            if (found == byFoldedName_.end())
+                return std::nullopt;
+            return BookTextToUtf8(book_.files[found->second].pageName);
+        };
+        pages.read = [this](const std::string& name) -> std::optional<std::string> {
+            const auto found = byFoldedName_.find(FoldedBookText(StoredBookText(name)));
+            if (found == byFoldedName_.end())
+                return std::nullopt;
+            try {
+                return book_.PageBytes(found->second);
+            } catch (const Exception&) {
+                return std::nullopt;
+            }
+        };
+        return pages;
+    }
+
+private:
+    const FolderBook& book_;
+    std::unordered_map<std::string, std::size_t> byFoldedName_;
+};
+
+// The entry's text and the line that says what it holds; nothing when the contents are empty and
+// not to be opened at start.
+std::optional<LateContents> ContentsEntry(const TStoredContents& stored, const std::string& origin)
+{
     if (stored.entries.empty() && !stored.openAtStart)
-        return;
+        return std::nullopt;
     const auto entries = CountEntries(stored.entries);
     const auto levels = ContentsDepth(stored.entries);
-    out << "Contents: " << entries << (entries == 1 ? " entry, " : " entries, ") << levels
-        << (levels == 1 ? " level (" : " levels (") << origin << ")\n";
+    std::string said = "Contents: " + std::to_string(entries) + (entries == 1 ? " entry, " : " entries, ")
+        + std::to_string(levels) + (levels == 1 ? " level (" : " levels (") + origin + ")\n";
+    return LateContents { StoredContentsText(stored), std::move(said) };
+}
+
+std::optional<LateContents> ContentsFromHomePage(const FolderBook& book)
+{
+    TStoredContents stored;
+    stored.openAtStart = book.settings.contentsOpen;
+    stored.entries = ReadContentsFromPages(TFolderContentsBook(book).Pages());
+    return ContentsEntry(stored, "the home page");
+}
+
+void AddContentsEntry(FolderBook& book, const std::optional<LateContents>& contents, std::ostream& out)
+{
+    if (!contents)
+        return;
+    out << contents->said;
     const std::string name = StoredBookText(kContentsEntryName);
-    std::string text = StoredContentsText(stored);
-    book.files.push_back({ {}, name, text.size() });
-    book.written[name] = std::move(text);
+    book.files.push_back({ {}, name, contents->text.size() });
+    book.written[name] = contents->text;
     SortByPageName(book.files);
+}
+
+// Writes the contents entry: the author's, else the unpacked EPUB's navigation, else what the home
+// page shows (read on a thread of its own when `later`: see FolderOpening). A file of the folder
+// under the entry's name is refused rather than shadowed.
+void AddStoredContents(FolderBook& book, const std::optional<TContents>& navigation, bool later, std::ostream& out)
+{
+    const TFolderContentsBook pages(book);
+    for (const std::string_view entryName : { kContentsEntryName, kJsonContentsEntryName })
+        if (pages.Holds(StoredBookText(entryName)))
+            throw Exception(
+                "Refusing to pack " + std::string(entryName) + ": the book keeps its contents under that name");
+    TStoredContents stored;
+    stored.openAtStart = book.settings.contentsOpen;
+    if (book.settings.contents) {
+        stored.entries = *book.settings.contents;
+        ResolveAuthorContents(stored.entries, pages.Pages());
+        AddContentsEntry(book, ContentsEntry(stored, "book.json"), out);
+    } else if (navigation && !navigation->empty()) {
+        stored.entries = *navigation;
+        AddContentsEntry(book, ContentsEntry(stored, "the EPUB's navigation"), out);
+    } else if (later) {
+        // The reading gets a copy of the plan: the book itself moves on to the caller.
+        const auto plan = std::make_shared<const FolderBook>(book);
+        book.lateContents = std::async(std::launch::async, [plan] { return ContentsFromHomePage(*plan); }).share();
+    } else {
+        AddContentsEntry(book, ContentsFromHomePage(book), out);
+    }
 }
 
 } // namespace
@@ -205,7 +251,7 @@ FolderBook PlanFolderBook(const fs::path& source, const CommandLine& line, const
     ChooseTitle(settings, book, home, source, out);
     settings.header.homePageIndex = home.index;
     const std::string homeName = home.index >= 0 ? book.files[static_cast<std::size_t>(home.index)].pageName : "";
-    AddStoredContents(book, navigation, out);
+    AddStoredContents(book, navigation, opening.contentsLater, out);
     // The contents entry moved the pages after it along.
     if (home.index >= 0) {
         const auto found = std::find_if(

@@ -5,10 +5,19 @@
 #include "sources/SourceTree.h"
 
 #include <filesystem>
+#include <future>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+// The contents entry of a book whose contents are read from its home page while its pages are
+// packed: the entry's text, and the line that says what was found.
+struct LateContents {
+    std::string text;
+    std::string said;
+};
 
 // What a book built from a folder holds: its settings (the home page's index among them) and its
 // pages in directory order. `build` writes it; `serve SRC_DIR` answers from it, so both give the
@@ -18,6 +27,9 @@ struct FolderBook {
     // A file with an empty path is a page the build writes itself; its bytes are in `written`.
     std::vector<SourceFile> files;
     std::map<std::string, std::string> written;
+    // Set when the contents are being read from the home page on a thread of their own
+    // (FolderOpening::contentsLater): nothing when they turn out empty, and no entry is written.
+    std::shared_future<std::optional<LateContents>> lateContents;
 
     // The bytes of the page at the index. Raises Exception naming the file when it cannot be read.
     std::string PageBytes(std::size_t index) const;
@@ -32,6 +44,9 @@ struct FolderBook {
 struct FolderOpening {
     EFolderUse use = EFolderUse::Build;
     std::ostream* refusals = nullptr;
+    // A build packs while the contents are read from the home page (a contents page of megabytes
+    // takes a tenth of the whole build): they come in `lateContents`, not among the files.
+    bool contentsLater = false;
 };
 
 // Applies book.json and the setting options of the line (--exclude and --include-hidden too,

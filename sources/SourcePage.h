@@ -10,4 +10,7 @@ struct SourcePage {
     std::string pageName;
     uint64_t size = 0;
     std::function<std::string()> load;
+    // A page the build writes itself that is no page at all when it comes out empty (contents
+    // still being read when packing starts).
+    bool leftOutWhenEmpty = false;
 };

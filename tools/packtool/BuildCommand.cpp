@@ -1,5 +1,6 @@
 #include "book/BookWriter.h"
 #include "common/AnsiText.h"
+#include "common/BookText.h"
 #include "common/OrderedWork.h"
 #include "sources/BuildSettings.h"
 #include "sources/EpubSource.h"
@@ -7,6 +8,7 @@
 #include "sources/OwnEntries.h"
 #include "sources/SourceKind.h"
 #include "sources/SourceTree.h"
+#include "sources/StoredContents.h"
 #include "tools/packtool/AtomicFile.h"
 #include "tools/packtool/BookArgument.h"
 #include "tools/packtool/BuildIndex.h"
@@ -18,6 +20,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <memory>
 
@@ -119,8 +122,10 @@ void CheckLeastBookSize(
 
 // Writes the book (after the stub, when there is one) and commits it only when complete.
 // `leftOutOfSearch`: pages packed but kept out of the book's search index (stored names).
+// `packed`, when given, is called once every page is packed, before the links are reported.
 int WriteBook(const CommandLine& line, const BookHeaderSettings& header, const std::vector<SourcePage>& pages,
-    const PackingOptions& options, ToolContext& context, const std::vector<std::string>& leftOutOfSearch = {})
+    const PackingOptions& options, ToolContext& context, const std::vector<std::string>& leftOutOfSearch = {},
+    const std::function<void()>& packed = {})
 {
     const std::string output = *line.Value("--output");
     const auto stub = ChosenStubProgram(line);
@@ -145,6 +150,8 @@ int WriteBook(const CommandLine& line, const BookHeaderSettings& header, const s
         packing.index = &*index;
     }
     PackPages(pages, writer, packing);
+    if (packed)
+        packed();
     if (index)
         index->Write(writer, options.level, options.threads);
     writer.Finish();
@@ -164,8 +171,10 @@ int WriteBook(const CommandLine& line, const BookHeaderSettings& header, const s
 int BuildFromFolder(
     const fs::path& source, const CommandLine& line, const PackingOptions& options, ToolContext& context)
 {
+    FolderOpening opening;
+    opening.contentsLater = true;
     const FolderBook book
-        = PlanFolderBook(source, line, { fs::path(*line.Value("--output")) }, context.out, context.err);
+        = PlanFolderBook(source, line, { fs::path(*line.Value("--output")) }, context.out, context.err, opening);
     if (book.files.empty())
         throw Exception("Nothing to pack in " + source.string()
             + ": the folder holds no file a book takes (see what was left out above)");
@@ -175,7 +184,18 @@ int BuildFromFolder(
         const SourceFile& file = book.files[i];
         pages.push_back({ file.pageName, file.size, [&book, i] { return book.PageBytes(i); } });
     }
-    return WriteBook(line, book.settings.header, pages, options, context);
+    // Contents read from the home page while the pages are packed come last, when there are any.
+    std::function<void()> sayContents;
+    if (book.lateContents.valid()) {
+        const auto contents = book.lateContents;
+        pages.push_back({ StoredBookText(kContentsEntryName), 0,
+            [contents] { return contents.get() ? contents.get()->text : std::string(); }, true });
+        sayContents = [contents, &context] {
+            if (contents.get())
+                context.out << contents.get()->said;
+        };
+    }
+    return WriteBook(line, book.settings.header, pages, options, context, {}, sayContents);
 }
 
 int BuildFromEpub(const std::string& epub, const CommandLine& line, const PackingOptions& options, ToolContext& context)

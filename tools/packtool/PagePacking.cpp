@@ -34,7 +34,8 @@ void PackPages(const std::vector<SourcePage>& pages, TBookStreamWriter& writer, 
             return CompressPageBody(content, CompressionLevelFor(page.pageName, options.level));
         },
         [&](std::size_t i, std::string&& body) {
-            writer.AddRecord(pages[i].pageName, body);
+            if (!body.empty() || !pages[i].leftOutWhenEmpty)
+                writer.AddRecord(pages[i].pageName, body);
             if (options.index != nullptr)
                 options.index->Add(i);
             progress.Step();

@@ -26,9 +26,21 @@ TEST(ContentsCommand, PrintsTheStoredTreeOrTheOneTheHomePageGives)
     ASSERT_EQ(build.exitCode, 0) << build.err;
     EXPECT_NE(build.out.find("Contents: 3 entries, 2 levels (the home page)"), std::string::npos) << build.out;
 
+    // Read while the pages were packed, said before the links and stored after the pages.
+    EXPECT_LT(build.out.find("Contents: "), build.out.find("Links: ")) << build.out;
+    const std::string all = Pack({ "list", book, "--all" }).out;
+    EXPECT_GT(all.find("  /.ebook-contents\n"), all.find("  /two.html\n")) << all;
     const ToolRun text = Pack({ "contents", book });
     ASSERT_EQ(text.exitCode, 0) << text.err;
     EXPECT_EQ(text.out, "One  /one.html\n  One B  /one.html#b\nTwo  /two.html\n");
+    // A home page without links gives no contents, and the book no entry for them.
+    WriteFile(temp / "bare/index.html", "<title>Bare</title><p>nothing to list</p>");
+    const std::string bareBook = (temp / "bare.ebook").string();
+    const ToolRun bareBuild = Pack({ "build", (temp / "bare").string(), "-o", bareBook });
+    ASSERT_EQ(bareBuild.exitCode, 0) << bareBuild.err;
+    EXPECT_EQ(bareBuild.out.find("Contents:"), std::string::npos) << bareBuild.out;
+    EXPECT_EQ(Pack({ "list", bareBook, "--all" }).out.find(".ebook-contents"), std::string::npos);
+    EXPECT_EQ(Pack({ "verify", bareBook }).exitCode, 0);
     const auto json = nlohmann::json::parse(Pack({ "contents", book, "--json" }).out);
     EXPECT_EQ(json[0]["children"][0]["anchor"], "b");
     EXPECT_EQ(json[1].dump(), R"({"children":[],"page":"/two.html","title":"Two"})");
