@@ -4,8 +4,9 @@ the request screen and an interrupted PDF export, each run against the built pro
 
 Every command runs in a fresh process with a time limit; its peak memory is the process's own
 (ru_maxrss). Prints one markdown table.
-Usage: bench/hostile-inputs.py BUILD_DIR   (HOSTILE_ONLY=epub,folder,titles,screen,export,phrase
-picks groups; the export group needs the viewer and takes about a minute)
+Usage: bench/hostile-inputs.py BUILD_DIR   (HOSTILE_ONLY=epub,folder,titles,screen,export,phrase,sizes
+picks groups; the export group needs the viewer and takes about a minute; the sizes group, the
+full-size inputs, is run only when named and takes a few minutes and a few GB of disk)
 """
 import os, random, resource, signal, socket, subprocess, sys, tempfile, threading, time, urllib.parse, zipfile
 
@@ -298,6 +299,84 @@ if "phrase" in only:
                      "%s after %.2f s, cut: %s; an ordinary search meanwhile %s after %.2f s, /.suggest %.2f s; %s"
                      % (long_answer.get("status"), long_answer.get("seconds", 0), cut, ordinary[0], ordinary[1],
                         suggest[1], ended), "peak %.0f MiB" % peak))
+
+if "sizes" in only:
+    import json
+    # 10^6 contents entries in book.json: built, then listed whole.
+    site = os.path.join(work, "million")
+    os.makedirs(site)
+    with open(os.path.join(site, "index.html"), "w") as f:
+        f.write("<p>home")
+    with open(os.path.join(site, "book.json"), "w") as f:
+        json.dump({"contents": [{"title": "Entry %d" % i, "page": "index.html"} for i in range(1_000_000)]}, f)
+    build_row("book.json of 10^6 contents entries, `build`", site, lambda out, err: out.strip().splitlines()[-1][:90])
+    status, seconds, peak, out, _ = run([pack, "contents", os.path.join(work, "out.ebook")])
+    rows.append(("the same book, `contents`", "exit %s after %.2f s; %d lines" % (status, seconds, out.count("\n")),
+                 "peak %.0f MiB" % peak))
+
+    # One srcset of 34.6 million candidates (173 MB), `check`.
+    site = os.path.join(work, "srcset")
+    os.makedirs(site)
+    with open(os.path.join(site, "index.html"), "w") as f:
+        f.write('<img srcset="')
+        piece = "a 1x," * 1_000_000
+        for _ in range(34):
+            f.write(piece)
+        f.write("a 1x," * 600_000 + '">')
+    status, seconds, peak, out, err = run([pack, "check", site], limit=600)
+    rows.append(("one `srcset` of 34.6 million candidates (173 MB page), `check`",
+                 "exit %s after %.2f s; %s" % (status, seconds, (out.strip().splitlines() or [""])[-1][:90]),
+                 "peak %.0f MiB" % peak))
+
+    # 200,000 folders under `serve --watch`: more than a user's inotify watches here.
+    site = os.path.join(work, "folders")
+    for i in range(200_000):
+        os.makedirs(os.path.join(site, "d%03d" % (i // 1000), "e%d" % i))
+    with open(os.path.join(site, "index.html"), "w") as f:
+        f.write("<p>home")
+    serve = subprocess.Popen(["/usr/bin/time", "-f", "%M", pack, "serve", site, "--watch", "--port", str(port)],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    ticks = os.sysconf("SC_CLK_TCK")
+    time.sleep(5)
+    child = int(subprocess.run(["pgrep", "-P", str(serve.pid)], capture_output=True, text=True).stdout.split()[0])
+    def cpu():
+        fields = open("/proc/%d/stat" % child).read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / ticks
+    deadline = time.monotonic() + 120
+    while time.monotonic() < deadline:  # up once it answers
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            break
+        except OSError:
+            time.sleep(0.5)
+    time.sleep(10)
+    before = cpu()
+    time.sleep(30)
+    idle = (cpu() - before) / 30 * 100
+    with open(os.path.join(site, "new.html"), "w") as f:
+        f.write("<p>new")
+    seen_after = None
+    start = time.monotonic()
+    while time.monotonic() - start < 30:
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=2) as c:
+                c.sendall(b"GET /new.html HTTP/1.0\r\n\r\n")
+                if c.recv(64).startswith(b"HTTP/1.0 200"):
+                    seen_after = time.monotonic() - start
+                    break
+        except OSError:
+            pass
+        time.sleep(0.2)
+    serve.send_signal(signal.SIGINT)
+    subprocess.run(["kill", "-INT", str(child)])
+    _, err = serve.communicate(timeout=30)
+    said = [line for line in err.decode(errors="replace").splitlines() if "inotify" in line or "watch" in line]
+    peak = int(err.split()[-1]) / 1024 if err.split() and err.split()[-1].isdigit() else 0
+    rows.append(("`serve FOLDER --watch` of 200,000 folders (this machine allows %s watches)"
+                 % open("/proc/sys/fs/inotify/max_user_watches").read().strip(),
+                 "said: %s; idle %.1f%% of a core over 30 s; a new page answered after %s" %
+                 ((said[0][:100] if said else "nothing"), idle,
+                  "%.1f s" % seen_after if seen_after is not None else "more than 30 s"), "peak %.0f MiB" % peak))
 
 print("| Attack | What happens now | Memory |")
 print("|---|---|---|")

@@ -171,14 +171,24 @@ void AddStoredContents(FolderBook& book, const std::optional<TContents>& navigat
         AddContentsEntry(book, ContentsEntry(stored, "the EPUB's navigation"), out);
     } else if (later) {
         // The reading gets a copy of the plan: the book itself moves on to the caller.
-        const auto plan = std::make_shared<const FolderBook>(book);
-        book.lateContents = std::async(std::launch::async, [plan] { return ContentsFromHomePage(*plan); }).share();
+        book.lateContents = std::make_shared<TLateContents>(std::make_shared<const FolderBook>(book));
     } else {
         AddContentsEntry(book, ContentsFromHomePage(book), out);
     }
 }
 
 } // namespace
+
+TLateContents::TLateContents(std::shared_ptr<const FolderBook> plan)
+    : plan_(std::move(plan))
+{
+}
+
+const std::optional<LateContents>& TLateContents::Get()
+{
+    std::call_once(read_, [this] { contents_ = ContentsFromHomePage(*plan_); });
+    return contents_;
+}
 
 std::string FolderBook::PageBytes(std::size_t index) const
 {

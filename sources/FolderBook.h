@@ -5,18 +5,35 @@
 #include "sources/SourceTree.h"
 
 #include <filesystem>
-#include <future>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+struct FolderBook;
 
 // The contents entry of a book whose contents are read from its home page while its pages are
 // packed: the entry's text, and the line that says what was found.
 struct LateContents {
     std::string text;
     std::string said;
+};
+
+// Contents read from the home page when first asked for, by whichever thread asks first (the
+// others wait): a build asks on a packing thread as packing starts, and again for the entry.
+class TLateContents {
+public:
+    explicit TLateContents(std::shared_ptr<const FolderBook> plan);
+    // Nothing when the contents are empty and the book does not open them at start.
+    const std::optional<LateContents>& Get();
+
+private:
+    std::shared_ptr<const FolderBook> plan_;
+    std::once_flag read_;
+    std::optional<LateContents> contents_;
 };
 
 // What a book built from a folder holds: its settings (the home page's index among them) and its
@@ -27,9 +44,9 @@ struct FolderBook {
     // A file with an empty path is a page the build writes itself; its bytes are in `written`.
     std::vector<SourceFile> files;
     std::map<std::string, std::string> written;
-    // Set when the contents are being read from the home page on a thread of their own
-    // (FolderOpening::contentsLater): nothing when they turn out empty, and no entry is written.
-    std::shared_future<std::optional<LateContents>> lateContents;
+    // Set when the contents are left to be read from the home page as the pages are packed
+    // (FolderOpening::contentsLater); no entry is written when they turn out empty.
+    std::shared_ptr<TLateContents> lateContents;
 
     // The bytes of the page at the index. Raises Exception naming the file when it cannot be read.
     std::string PageBytes(std::size_t index) const;

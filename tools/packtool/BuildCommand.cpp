@@ -184,15 +184,20 @@ int BuildFromFolder(
         const SourceFile& file = book.files[i];
         pages.push_back({ file.pageName, file.size, [&book, i] { return book.PageBytes(i); } });
     }
-    // Contents read from the home page while the pages are packed come last, when there are any.
+    // Contents read from the home page while the pages are packed: the thread that reads the
+    // first page reads them first, while the others go on packing; their entry comes last, when
+    // there are any.
     std::function<void()> sayContents;
-    if (book.lateContents.valid()) {
-        const auto contents = book.lateContents;
+    if (const std::shared_ptr<TLateContents> contents = book.lateContents) {
+        pages.front().load = [contents, first = pages.front().load] {
+            contents->Get();
+            return first();
+        };
         pages.push_back({ StoredBookText(kContentsEntryName), 0,
-            [contents] { return contents.get() ? contents.get()->text : std::string(); }, true });
+            [contents] { return contents->Get() ? contents->Get()->text : std::string(); }, true });
         sayContents = [contents, &context] {
-            if (contents.get())
-                context.out << contents.get()->said;
+            if (contents->Get())
+                context.out << contents->Get()->said;
         };
     }
     return WriteBook(line, book.settings.header, pages, options, context, {}, sayContents);
