@@ -90,6 +90,14 @@ struct TReadingBook {
         ASSERT_EQ(box.size(), 2);
         QWidget* view = Form().Designed().Browser->View();
         const QPoint at = view->mapTo(&Form(), QPoint(qRound(box[0].toDouble()), qRound(box[1].toDouble())));
+        // A page just shown may not take the mouse yet on a busy machine, and a click sent then is
+        // lost: the pointer is moved over the element until the page has seen it move.
+        window->RunScript(QStringLiteral("window.ebookTestMoved = false; document.addEventListener('mousemove', "
+                                         "() => { window.ebookTestMoved = true; }, { once: true }); true"));
+        EXPECT_TRUE(WaitUntil([&] {
+            QTest::mouseMove(Window(), at);
+            return window->RunScript(QStringLiteral("String(window.ebookTestMoved)")) == QStringLiteral("true");
+        }));
         QTest::mouseClick(Window(), Qt::LeftButton, Qt::NoModifier, at);
     }
     int ScrollY() { return window->RunScript(QStringLiteral("String(window.scrollY)")).toInt(); }
