@@ -351,13 +351,13 @@ if "sizes" in only:
             time.sleep(0.5)
     time.sleep(10)
     before = cpu()
-    time.sleep(30)
-    idle = (cpu() - before) / 30 * 100
+    time.sleep(60)
+    idle = (cpu() - before) / 60 * 100
     with open(os.path.join(site, "new.html"), "w") as f:
         f.write("<p>new")
     seen_after = None
     start = time.monotonic()
-    while time.monotonic() - start < 30:
+    while time.monotonic() - start < 240:
         try:
             with socket.create_connection(("127.0.0.1", port), timeout=2) as c:
                 c.sendall(b"GET /new.html HTTP/1.0\r\n\r\n")
@@ -371,12 +371,13 @@ if "sizes" in only:
     subprocess.run(["kill", "-INT", str(child)])
     _, err = serve.communicate(timeout=30)
     said = [line for line in err.decode(errors="replace").splitlines() if "inotify" in line or "watch" in line]
+    said = [line.replace(work, "DIR") for line in said]
     peak = int(err.split()[-1]) / 1024 if err.split() and err.split()[-1].isdigit() else 0
     rows.append(("`serve FOLDER --watch` of 200,000 folders (this machine allows %s watches)"
                  % open("/proc/sys/fs/inotify/max_user_watches").read().strip(),
-                 "said: %s; idle %.1f%% of a core over 30 s; a new page answered after %s" %
+                 "said: %s; idle %.1f%% of a core over 60 s; a new page answered after %s" %
                  ((said[0][:100] if said else "nothing"), idle,
-                  "%.1f s" % seen_after if seen_after is not None else "more than 30 s"), "peak %.0f MiB" % peak))
+                  "%.1f s" % seen_after if seen_after is not None else "more than 240 s"), "peak %.0f MiB" % peak))
 
 print("| Attack | What happens now | Memory |")
 print("|---|---|---|")
