@@ -127,12 +127,12 @@ std::string UrlArgument(std::string_view css, std::size_t& at)
 
 } // namespace
 
-std::vector<LinkTarget> LinkTargetsOfStyleSheet(std::string_view css)
+std::vector<LinkTarget> LinkTargetsOfStyleSheet(std::string_view css, std::size_t most)
 {
     std::vector<LinkTarget> links;
     const std::string lower = LowerCaseAscii(std::string(css));
     std::size_t at = 0;
-    while (at < css.size()) {
+    while (at < css.size() && links.size() < most) {
         if (css.substr(at, 2) == "/*") {
             const std::size_t close = css.find("*/", at + 2);
             at = close == std::string_view::npos ? css.size() : close + 2;
@@ -178,6 +178,13 @@ PageLinkTargets LinkTargetsOfMarkup(std::string_view utf8)
                 page.links.push_back(std::move(link));
         } else {
             inStyle = false;
+        }
+        if (page.links.size() > kMostLinksPerPage || page.anchors.size() > kMostLinksPerPage) {
+            page.cut = true;
+            if (page.links.size() > kMostLinksPerPage)
+                page.links.resize(kMostLinksPerPage);
+            if (page.anchors.size() > kMostLinksPerPage)
+                page.anchors.resize(kMostLinksPerPage);
         }
     }
     return page;

@@ -49,6 +49,22 @@ TEST(PageLinkTargets, ASourceSetOfMillionsGivesItsFirstCandidatesOnly)
     ASSERT_EQ(page.links.size(), kMostSourceSetCandidates + 1);
     EXPECT_EQ(page.links[kMostSourceSetCandidates - 1].target, "i99.png");
     EXPECT_EQ(page.links.back().target, "after.html") << "the page's other links still count";
+    EXPECT_FALSE(page.cut);
+
+    // A style attribute, a <style> element and ids of hundreds of thousands: the first of each
+    // bound are kept and the page says it was read in part.
+    std::string urls;
+    std::string ids;
+    for (std::size_t i = 0; i < kMostLinksPerPage + 50000; ++i) {
+        urls += "url(u" + std::to_string(i) + ") ";
+        ids += "<b id=a" + std::to_string(i) + "></b>";
+    }
+    const PageLinkTargets many = LinkTargetsOfMarkup("<p style=\"" + urls + "\">" + ids + "<a href=after.html>");
+    EXPECT_TRUE(many.cut);
+    ASSERT_EQ(many.links.size(), kMostLinksPerPage);
+    EXPECT_EQ(many.links.back().target, "u" + std::to_string(kMostLinksPerPage - 1));
+    EXPECT_EQ(many.anchors.size(), kMostLinksPerPage);
+    EXPECT_EQ(LinkTargetsOfStyleSheet(urls).size(), kMostLinksPerPage);
 }
 
 TEST(PageLinkTargets, StyleSheetsGiveUrlsAndImportsInEveryQuoting)

@@ -132,6 +132,7 @@ struct TLinkCheck::PageLinks {
         std::size_t anchorTarget = 0;
     };
     bool markup = false;
+    bool cut = false;
     std::vector<LinkTarget> links;
     std::unordered_set<std::string> anchors;
     std::vector<Pending> pending; // findings and anchor checks, in link order
@@ -197,8 +198,10 @@ void TLinkCheck::Read(std::size_t page, std::string_view bytes)
         read.links = std::move(found.links);
         base = std::move(found.base);
         read.anchors.insert(found.anchors.begin(), found.anchors.end());
+        read.cut = found.cut;
     } else {
         read.links = LinkTargetsOfStyleSheet(text.utf8);
+        read.cut = read.links.size() >= kMostLinksPerPage;
     }
 
     const std::string pageName = BookTextToUtf8(pages_[i].pageName);
@@ -261,6 +264,7 @@ LinkReport TLinkCheck::Report()
         report.markupPages += read.markup;
         report.styleSheets += !read.markup && IsStyleSheet(pages_[i].pageName);
         report.links += read.checked;
+        report.cutPages += read.cut;
         const std::string pageName = BookTextToUtf8(pages_[i].pageName);
         for (PageLinks::Pending& pending : read.pending) {
             const LinkTarget& link = read.links[pending.link];
@@ -326,7 +330,12 @@ std::string LinkReportSummary(const LinkReport& report)
             continue;
         summary += (summary.empty() ? "" : ", ") + std::to_string(count) + " " + (count == 1 ? words.one : words.many);
     }
-    return summary.empty() ? "no broken links" : summary;
+    if (summary.empty())
+        summary = "no broken links";
+    if (report.cutPages > 0)
+        summary += "; " + std::to_string(report.cutPages) + (report.cutPages == 1 ? " page" : " pages")
+            + " read to its first " + std::to_string(kMostLinksPerPage) + " links and anchors only";
+    return summary;
 }
 
 void PrintLinkFindings(const LinkReport& report, std::ostream& out, std::size_t limit)
@@ -381,7 +390,7 @@ std::string LinkReportJson(const LinkReport& report, bool withExternal)
         counts[std::string(KindName(kind))] = report.Count(kind);
     json result { { "pages", report.pages }, { "htmlPages", report.markupPages }, { "styleSheets", report.styleSheets },
         { "links", report.links }, { "externalLinks", report.external.size() }, { "counts", counts },
-        { "findings", findings } };
+        { "findings", findings }, { "pagesReadInPart", report.cutPages } };
     if (withExternal) {
         json external = json::array();
         for (const LinkFinding& link : report.external)

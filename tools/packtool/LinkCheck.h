@@ -34,6 +34,7 @@ struct LinkReport {
     std::size_t markupPages = 0;
     std::size_t styleSheets = 0;
     std::size_t links = 0; // internal references checked
+    std::size_t cutPages = 0; // pages read only to their first kMostLinksPerPage links or anchors
     std::vector<LinkFinding> findings; // in page order
     std::vector<LinkFinding> external; // links that leave for the web: page, target, where
 
