@@ -333,8 +333,9 @@ std::string LinkReportSummary(const LinkReport& report)
     if (summary.empty())
         summary = "no broken links";
     if (report.cutPages > 0)
-        summary += "; " + std::to_string(report.cutPages) + (report.cutPages == 1 ? " page" : " pages")
-            + " read to its first " + std::to_string(kMostLinksPerPage) + " links and anchors only";
+        summary += "; " + std::to_string(report.cutPages)
+            + (report.cutPages == 1 ? " page read to its first " : " pages read to their first ")
+            + std::to_string(kMostLinksPerPage) + " links and anchors only";
     return summary;
 }
 
