@@ -119,17 +119,36 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count)
     return count;
 }
 
-int64_t TMemoryStream::Seek(int64_t offset, Origin origin)
+int64_t MovedPosition(int64_t position, int64_t size, int64_t offset, TStream::Origin origin)
 {
     int64_t base = 0;
-    if (origin == Origin::Current)
-        base = position_;
-    else if (origin == Origin::End)
-        base = size_;
-    const int64_t target = base + offset;
-    if (target < 0)
+    if (origin == TStream::Origin::Current)
+        base = position;
+    else if (origin == TStream::Origin::End)
+        base = size;
+    if (base + offset < 0)
         throw EStreamError("Invalid stream position");
-    position_ = target;
+    return base + offset;
+}
+
+int64_t ReadFileAt(int fd, int64_t offset, void* buffer, int64_t count)
+{
+    int64_t done = 0;
+    auto* out = static_cast<unsigned char*>(buffer);
+    while (done < count) {
+        const ssize_t n = RetryOnInterrupt([&] {
+            return ::pread(fd, out + done, static_cast<std::size_t>(count - done), static_cast<off_t>(offset + done));
+        });
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, Origin origin)
+{
+    position_ = MovedPosition(position_, size_, offset, origin);
     return position_;
 }
 
@@ -163,14 +182,7 @@ void TSharedBytesStream::SetSize(int64_t)
 
 int64_t TSharedBytesStream::Seek(int64_t offset, Origin origin)
 {
-    int64_t base = 0;
-    if (origin == Origin::Current)
-        base = position_;
-    else if (origin == Origin::End)
-        base = Size();
-    if (base + offset < 0)
-        throw EStreamError("Invalid stream position");
-    position_ = base + offset;
+    position_ = MovedPosition(position_, Size(), offset, origin);
     return position_;
 }
 
@@ -213,17 +225,7 @@ int64_t TFileStream::Read(void* buffer, int64_t count)
 
 int64_t TFileStream::ReadAt(int64_t offset, void* buffer, int64_t count) const
 {
-    int64_t done = 0;
-    auto* out = static_cast<unsigned char*>(buffer);
-    while (done < count) {
-        const ssize_t n = RetryOnInterrupt([&] {
-            return ::pread(fd_, out + done, static_cast<std::size_t>(count - done), static_cast<off_t>(offset + done));
-        });
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    return done;
+    return ReadFileAt(fd_, offset, buffer, count);
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count)

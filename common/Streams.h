@@ -42,6 +42,14 @@ public:
     int64_t CopyFrom(TStream& source, int64_t count);
 };
 
+// The position a stream that keeps its own moves to: offset from the start, from `position` or
+// from `size`. Raises EStreamError "Invalid stream position" for a place before the start.
+int64_t MovedPosition(int64_t position, int64_t size, int64_t offset, TStream::Origin origin);
+
+// Up to count bytes of the open file from offset on, by positioned reads (interrupted ones
+// retried); fewer at the file's end or on an error.
+int64_t ReadFileAt(int fd, int64_t offset, void* buffer, int64_t count);
+
 // A growable stream in memory. Growing fills the new bytes with zeros, so a stream never exposes
 // stale memory.
 class TMemoryStream : public TStream {

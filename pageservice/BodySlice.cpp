@@ -3,9 +3,7 @@
 #include "common/Exception.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 TBodySliceStream::TBodySliceStream(
     std::shared_ptr<const void> owner, const char* bytes, int file, int64_t fileOffset, int64_t size)
@@ -31,14 +29,7 @@ int64_t TBodySliceStream::Write(const void*, int64_t)
 
 int64_t TBodySliceStream::Seek(int64_t offset, Origin origin)
 {
-    int64_t base = 0;
-    if (origin == Origin::Current)
-        base = position_;
-    else if (origin == Origin::End)
-        base = size_;
-    if (base + offset < 0)
-        throw EStreamError("Invalid stream position");
-    position_ = base + offset;
+    position_ = MovedPosition(position_, size_, offset, origin);
     return position_;
 }
 
@@ -56,15 +47,5 @@ int64_t TBodySliceStream::ReadAt(int64_t offset, void* buffer, int64_t count) co
         std::memcpy(buffer, bytes_ + offset, static_cast<std::size_t>(count));
         return count;
     }
-    int64_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(file_, static_cast<char*>(buffer) + done, static_cast<std::size_t>(count - done),
-            static_cast<off_t>(fileOffset_ + offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    return done;
+    return ReadFileAt(file_, fileOffset_ + offset, buffer, count);
 }

@@ -1,6 +1,7 @@
 #include "sources/ZimClusters.h"
 
 #include "common/Exception.h"
+#include "common/Streams.h"
 
 #include <fcntl.h>
 #include <lzma.h>
@@ -66,14 +67,8 @@ std::string TZimInflation::Read(uint64_t offset, uint64_t length) const
     if (fd_ < 0 || offset >= size_)
         return {};
     std::string bytes(static_cast<std::size_t>(std::min(length, size_ - offset)), '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-        if (got <= 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    bytes.resize(done);
+    bytes.resize(static_cast<std::size_t>(
+        ReadFileAt(fd_, static_cast<int64_t>(offset), bytes.data(), static_cast<int64_t>(bytes.size()))));
     return bytes;
 }
 
