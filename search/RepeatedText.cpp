@@ -1,5 +1,7 @@
 #include "search/RepeatedText.h"
 
+#include "common/StableHash.h"
+
 #include <algorithm>
 #include <exception>
 
@@ -13,15 +15,10 @@ namespace {
 constexpr double kRepeatedShare = 0.25;
 constexpr int kLeastPages = 3;
 
-// FNV-1a: the same on every machine, so that a book keeps the hashes it was built with.
+// The same on every machine, so that a book keeps the hashes it was built with.
 uint64_t HashOf(const PageText& page, const MarkupBlock& block)
 {
-    uint64_t hash = 14695981039346656037ULL;
-    for (const char c : std::string_view(page.body).substr(block.begin, block.end - block.begin)) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ULL;
-    }
-    return hash;
+    return StableHash64(std::string_view(page.body).substr(block.begin, block.end - block.begin));
 }
 
 } // namespace

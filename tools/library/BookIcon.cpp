@@ -1,6 +1,7 @@
 #include "tools/library/BookIcon.h"
 
 #include "common/BookText.h"
+#include "common/StableHash.h"
 #include "common/Utf8.h"
 #include "html/HtmlEscape.h"
 
@@ -28,17 +29,6 @@ std::optional<TBookIcon> FaviconOf(TBookSource& source)
     return std::nullopt;
 }
 
-// FNV-1a: small, stable across runs and machines.
-uint32_t NameHash(std::string_view name)
-{
-    uint32_t hash = 2166136261U;
-    for (const char c : name) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619U;
-    }
-    return hash;
-}
-
 // The first character of the text, upper-cased when it is an ASCII letter; "?" for none.
 std::string Initial(std::string_view text)
 {
@@ -63,7 +53,7 @@ std::string Initial(std::string_view text)
 
 TBookIcon GeneratedIcon(std::string_view name, std::string_view title)
 {
-    const uint32_t hue = NameHash(name) % 360;
+    const uint32_t hue = StableHash32(name) % 360;
     const std::string letter = EscapeHtml(Initial(title.empty() ? name : title));
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"48\" height=\"48\" viewBox=\"0 0 48 48\">"
                       "<rect width=\"48\" height=\"48\" rx=\"6\" fill=\"hsl("

@@ -1,5 +1,7 @@
 #include "tools/library/LibraryNames.h"
 
+#include "common/StableHash.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <set>
@@ -11,21 +13,10 @@ bool IsNameCharacter(char c)
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
 }
 
-// FNV-1a: the same on every machine and run, which std::hash is not.
-uint32_t StableHash(std::string_view text)
-{
-    uint32_t hash = 2166136261U;
-    for (const char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619U;
-    }
-    return hash;
-}
-
 std::string HashSuffix(std::string_view text)
 {
     static constexpr char kDigits[] = "0123456789abcdef";
-    const uint32_t hash = StableHash(text);
+    const uint32_t hash = StableHash32(text);
     std::string suffix = "-";
     for (int shift = 20; shift >= 0; shift -= 4)
         suffix += kDigits[(hash >> shift) & 0xF];

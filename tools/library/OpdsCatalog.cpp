@@ -1,5 +1,6 @@
 #include "tools/library/OpdsCatalog.h"
 
+#include "common/StableHash.h"
 #include "tools/library/CatalogText.h"
 #include "tools/library/LibraryRouter.h"
 
@@ -11,20 +12,11 @@
 
 namespace {
 
-uint64_t Fnv1a64(std::string_view text, uint64_t hash)
-{
-    for (const char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ULL;
-    }
-    return hash;
-}
-
 // A version 8 (custom) UUID from two 64-bit hashes of the text: the same text, the same UUID.
 std::string UuidOf(std::string_view text)
 {
-    uint64_t high = Fnv1a64(text, 14695981039346656037ULL);
-    uint64_t low = Fnv1a64(text, Fnv1a64("library book", 14695981039346656037ULL));
+    uint64_t high = StableHash64(text);
+    uint64_t low = StableHash64(text, StableHash64("library book"));
     high = (high & ~0xF000ULL) | 0x8000ULL; // version 8
     low = (low & ~(3ULL << 62)) | (2ULL << 62); // variant 10
     char text36[40] = {};
