@@ -11,15 +11,7 @@ pack="$build/tools/ebook-pack"
 serve_port=${BENCH_SERVE_PORT:-18630}
 proxy_port=${BENCH_PROXY_PORT:-18631}
 command -v nginx >/dev/null || flock /tmp/ebook-install-deps.lock apt-get install -y -qq nginx-light >/dev/null
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/scratch"
 . "$(dirname "$0")/wrk-pair"
 
 mkdir -p "$work/library" "$work/src/first" "$work/src/second"

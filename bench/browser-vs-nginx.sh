@@ -35,15 +35,7 @@ if [ ! -d "$npm_dir/node_modules/puppeteer-core" ]; then
   (cd "$npm_dir" && npm init -y >/dev/null && npm install --silent puppeteer-core@22 >/dev/null)
 fi
 
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/scratch"
 
 . "$here/wrk-pair"
 

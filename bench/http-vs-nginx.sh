@@ -13,15 +13,7 @@ pack="$build/tools/ebook-pack"
 repeat=${BENCH_REPEAT:-3}
 book_port=${BENCH_BOOK_PORT:-18580}
 nginx_port=${BENCH_NGINX_PORT:-18581}
-work=$(mktemp -d)
-chmod 755 "$work"  # nginx workers run as another user
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/scratch"
 . "$(dirname "$0")/wrk-pair"
 
 # HTML-like pages of a given size, ten of them, all different.

@@ -9,14 +9,7 @@ build=${1:?usage: library-load.sh BUILD_DIR}
 pack="$build/tools/ebook-pack"
 port=${BENCH_SERVE_PORT:-18640}
 seconds=${BENCH_SECONDS:-10}
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/scratch"
 . "$(dirname "$0")/wrk-pair"
 
 mkdir -p "$work/library"

@@ -15,14 +15,7 @@ pack_port=${BENCH_PACK_PORT:-18590}
 kiwix_port=${BENCH_KIWIX_PORT:-18591}
 command -v kiwix-serve >/dev/null || flock /tmp/ebook-install-deps.lock apt-get install -y -qq kiwix-tools
 command -v wrk >/dev/null || flock /tmp/ebook-install-deps.lock apt-get install -y -qq wrk
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/scratch"
 . "$(dirname "$0")/wrk-pair"
 
 # The page whose size is nearest to the target, from ebook-pack's listing (index, stored and
