@@ -3,7 +3,6 @@
 #include "common/BookText.h"
 #include "sources/EpubNavContents.h"
 
-#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -130,10 +129,11 @@ bool TEpubBook::IsNavigationPage(std::string_view name) const
 
 bool TEpubBook::IsLeftOutOfSearch(std::string_view name) const
 {
-    const std::string folded = FoldedBookText(name);
-    const std::vector<std::string> leftOut = epub_.PagesLeftOutOfSearch();
-    return std::any_of(
-        leftOut.begin(), leftOut.end(), [&](const std::string& page) { return FoldedBookText(page) == folded; });
+    std::call_once(leftOutFound_, [this] {
+        for (const std::string& page : epub_.PagesLeftOutOfSearch())
+            leftOut_.insert(FoldedBookText(page));
+    });
+    return leftOut_.contains(FoldedBookText(name));
 }
 
 std::string TEpubBook::OpeningPageName() const

@@ -3,6 +3,10 @@
 #include "sources/EpubSource.h"
 #include "sources/PageListSource.h"
 
+#include <mutex>
+#include <string>
+#include <unordered_set>
+
 // An EPUB 2 or 3 read in place: each page inflated from the zip when asked for, nothing written
 // to disk, with the bounds the conversion has (TZipArchive's). The pages and home page are those
 // the conversion would pack: every file but the packaging ones, and the contents page written
@@ -33,4 +37,7 @@ public:
 private:
     std::string fileName_;
     TEpubSource epub_;
+    // The folded names of the pages search leaves out, found when search first asks.
+    mutable std::once_flag leftOutFound_;
+    mutable std::unordered_set<std::string> leftOut_;
 };

@@ -60,7 +60,6 @@ EpubBookParts::EpubBookParts(
         }
         return path.substr(path.rfind('/') + 1);
     });
-    ownContentsPages = EpubOwnContentsPages(package, read);
 }
 
 bool EpubBookParts::IsPackagingFile(const std::string& archivePath) const
@@ -169,7 +168,11 @@ std::vector<std::string> TEpubSource::PagesLeftOutOfSearch() const
 {
     std::vector<std::string> pages { parts_->contentsName };
     const EpubPackage& package = parts_->package;
-    for (const std::string& path : parts_->ownContentsPages)
+    const auto read = [this](const std::string& path) -> std::optional<std::string> {
+        const int index = archive_.Find(path);
+        return index < 0 ? std::nullopt : std::optional<std::string>(archive_.Read(index));
+    };
+    for (const std::string& path : EpubOwnContentsPages(package, read))
         pages.push_back(StoredBookText("/" + path));
     if (!package.navPath.empty())
         pages.push_back(StoredBookText("/" + package.navPath));

@@ -21,8 +21,6 @@ struct EpubBookParts {
     EpubPackage package;
     std::string contentsName; // a page name no file of the EPUB uses
     std::string contentsPage;
-    // The EPUB's own table-of-contents documents (EpubOwnContents.h), as archive paths.
-    std::vector<std::string> ownContentsPages;
 
     // Reads the package and writes the contents page; `names` are the EPUB's archive paths.
     EpubBookParts(const EpubFileReader& read, const std::vector<std::string>& names, const std::string& source);
@@ -50,7 +48,8 @@ public:
     const std::string& ContentsName() const { return parts_->contentsName; }
     // The pages a search leaves out, as stored: the contents page written from the navigation, the
     // navigation document and the EPUB's own table-of-contents documents. They only lead to
-    // others, and would come high in every search for the titles they list.
+    // others, and would come high in every search for the titles they list. Reads the first
+    // documents of the reading order (EpubOwnContents.h) each time it is asked.
     std::vector<std::string> PagesLeftOutOfSearch() const;
 
 private:
