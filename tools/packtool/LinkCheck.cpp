@@ -164,8 +164,9 @@ TLinkCheck::~TLinkCheck() = default;
 
 bool TLinkCheck::Reads(std::size_t page) const
 {
-    return position_.at(page) != kNotChecked
-        && (IsMarkupPage(pages_[position_[page]].pageName) || IsStyleSheet(pages_[position_[page]].pageName));
+    // Whether a page is markup was told once, as the check was set up.
+    const std::size_t i = position_.at(page);
+    return i != kNotChecked && (read_[i].markup || IsStyleSheet(pages_[i].pageName));
 }
 
 std::optional<std::pair<std::size_t, bool>> TLinkCheck::Resolve(const std::string& request)
