@@ -4,11 +4,12 @@ the request screen and an interrupted PDF export, each run against the built pro
 
 Every command runs in a fresh process with a time limit; its peak memory is the process's own
 (ru_maxrss). Prints one markdown table.
-Usage: bench/hostile-inputs.py BUILD_DIR   (HOSTILE_ONLY=epub,folder,titles,screen,export,phrase,sizes
-picks groups; the export group needs the viewer and takes about a minute; the sizes group, the
-full-size inputs, is run only when named and takes a few minutes and a few GB of disk)
+Usage: bench/hostile-inputs.py BUILD_DIR   (HOSTILE_ONLY=epub,folder,titles,screen,export,phrase,sizes,
+cluster picks groups; the export group needs the viewer and takes about a minute; the sizes group,
+the full-size inputs, is run only when named and takes a few minutes and a few GB of disk; so is the
+cluster group, a ZIM page stored after 2.9 GB of zeros, which needs zimwriterfs and zstd)
 """
-import os, random, resource, signal, socket, subprocess, sys, tempfile, threading, time, urllib.parse, zipfile
+import os, random, resource, signal, socket, struct, subprocess, sys, tempfile, threading, time, urllib.parse, zipfile
 
 from hostile_book import process_status, write_book
 
@@ -299,6 +300,89 @@ if "phrase" in only:
                      "%s after %.2f s, cut: %s; an ordinary search meanwhile %s after %.2f s, /.suggest %.2f s; %s"
                      % (long_answer.get("status"), long_answer.get("seconds", 0), cut, ordinary[0], ordinary[1],
                         suggest[1], ended), "peak %.0f MiB" % peak))
+
+if "cluster" in only:
+    # A ZIM whose page small.html is stored after a blob of 2.9 GB of zeros in its zstd cluster:
+    # a reader that inflates the cluster up to the page it wants pays 2.9 GB for five bytes.
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "realbooks"))
+    from making import write_png
+    zeros = 2_900_000_000
+    site = os.path.join(work, "zimsite")
+    os.makedirs(site)
+    rng = random.Random(7)
+    pages = {"index.html": "<p>home</p>", "small.html": "<p>small</p>"}
+    for i in range(6):  # incompressible pages give the cluster room for the rewritten frame
+        pages["noise%d.html" % i] = "<p>" + "".join(rng.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(120_000))
+    for name, text in pages.items():
+        with open(os.path.join(site, name), "w") as f:
+            f.write("<html><head><title>%s</title></head><body>%s</body></html>" % (name, text))
+    write_png(os.path.join(site, "illustration.png"))
+    zim_path = os.path.join(work, "cluster.zim")
+    made = subprocess.run(["zimwriterfs", "-J", "1", "-j", "--welcome=index.html", "--illustration=illustration.png",
+                           "--language=eng", "--title=Cluster", "--description=A page after 2.9 GB",
+                           "--creator=bench", "--publisher=bench", site, zim_path], capture_output=True)
+    if made.returncode != 0:
+        sys.exit("zimwriterfs failed: " + made.stderr.decode(errors="replace")[-300:])
+    zim = bytearray(open(zim_path, "rb").read())
+    number = lambda at, size: int.from_bytes(zim[at:at + size], "little")
+    entries, clusters, path_list, cluster_list, checksum_at = (number(24, 4), number(28, 4), number(32, 8),
+                                                                number(48, 8), number(72, 8))
+    dirents = {}  # path -> (dirent offset, cluster, blob) of every page entry
+    for i in range(entries):
+        at = number(path_list + 8 * i, 8)
+        if number(at, 2) == 0xFFFF:
+            continue  # a redirect holds no blob
+        end = zim.index(b"\0", at + 16)
+        dirents[zim[at + 16:end].decode()] = (at, number(at + 8, 4), number(at + 12, 4))
+    small_at, cluster, blob = dirents["small.html"]
+    in_cluster = sorted((b, at) for at, c, b in dirents.values() if c == cluster)
+    blobs = max(b for b, _ in in_cluster) + 1
+    if blob == 0:  # the small page must follow the zeros: swap it with the entry of blob 1
+        other = next(at for b, at in in_cluster if b == 1)
+        zim[other + 12:other + 16], zim[small_at + 12:small_at + 16] = struct.pack("<I", 0), struct.pack("<I", 1)
+        blob = 1
+    start = number(cluster_list + 8 * cluster, 8)
+    end = number(cluster_list + 8 * (cluster + 1), 8) if cluster + 1 < clusters else checksum_at
+    assert zim[start] & 0x0F == 5, "zimwriterfs stores pages in zstd clusters"
+    offsets, at = [], 4 * (blobs + 1)
+    for b in range(blobs + 1):
+        offsets.append(at)
+        at += zeros if b + 1 == blob else (5 if b == blob else 1)
+    head = b"".join(struct.pack("<I", o) for o in offsets) + b"x" * (blob - 1)
+    zstd = subprocess.Popen(["zstd", "-q", "-1", "-c"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    def feed():
+        zstd.stdin.write(head)
+        chunk = bytes(64 * MiB)
+        for done in range(0, zeros, len(chunk)):
+            zstd.stdin.write(chunk[:min(len(chunk), zeros - done)])
+        zstd.stdin.write(b"small" + b"x" * (blobs - blob - 1))
+        zstd.stdin.close()
+    feeder = threading.Thread(target=feed)
+    feeder.start()
+    frame = zstd.stdout.read()
+    feeder.join()
+    zstd.wait()
+    assert len(frame) <= end - start - 1, "the frame of %d bytes needs more room than %d" % (len(frame), end - start - 1)
+    zim[start + 1:start + 1 + len(frame)] = frame
+    open(zim_path, "wb").write(zim)
+    del zim
+
+    status, seconds, peak, out, err = run([pack, "extract", zim_path, "-d", os.path.join(work, "out"), "small.html"],
+                                          limit=600)
+    rows.append(("ZIM page stored after 2.9 GB of zeros in its cluster (a %d KiB file), `extract` of that page"
+                 % (os.path.getsize(zim_path) // 1024),
+                 "exit %s after %.2f s: %s" % (status, seconds, (err.strip().splitlines() or [""])[-1][:140]),
+                 "peak %.0f MiB" % peak))
+    before = [path for path, (_, c, b) in dirents.items() if c != cluster or b < blob - 1]
+    if before:
+        status, seconds, peak, out, err = run([pack, "extract", zim_path, "-d", os.path.join(work, "out"), before[0]],
+                                              limit=600)
+        rows.append(("the same archive, `extract` of a page the zeros do not precede (%s)" % before[0],
+                     "exit %s after %.2f s" % (status, seconds), "peak %.0f MiB" % peak))
+    status, seconds, peak, out, err = run([pack, "search", zim_path, "small"], limit=600)
+    rows.append(("the same archive, `search small`",
+                 "exit %s after %.2f s: %s" % (status, seconds, ((out + err).strip().splitlines() or [""])[-1][:140]),
+                 "peak %.0f MiB" % peak))
 
 if "sizes" in only:
     import json
