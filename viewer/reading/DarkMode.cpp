@@ -17,18 +17,28 @@ TDarkMode::TDarkMode(QWebEnginePage& page)
 
 void TDarkMode::SetOn(bool on)
 {
-    if (on == on_)
+    if (on)
+        SetColours(EPageColours::Dark);
+    else if (IsOn())
+        SetColours(EPageColours::Own);
+}
+
+void TDarkMode::SetColours(EPageColours colours)
+{
+    if (colours == colours_)
         return;
-    on_ = on;
+    const bool wasDark = IsOn();
+    colours_ = colours;
     InstallScript();
     // The page shown, and its frames, switch now; documents loaded later start so.
-    Page.runJavaScript(QStringLiteral("window.ebookDarkReadingMode && window.ebookDarkReadingMode(%1)")
-                           .arg(on_ ? QStringLiteral("true") : QStringLiteral("false")),
+    Page.runJavaScript(
+        QStringLiteral("window.ebookPageColours && window.ebookPageColours('%1')").arg(PageColoursName(colours_)),
         QWebEngineScript::ApplicationWorld);
-    emit switched(on_);
+    if (wasDark != IsOn())
+        emit switched(IsOn());
 }
 
 void TDarkMode::InstallScript()
 {
-    InstallPageScript(Page, QString::fromLatin1(kScriptName), DarkModeScript(on_), EScriptFrames::WithSubFrames);
+    InstallPageScript(Page, QString::fromLatin1(kScriptName), PageColoursScript(colours_), EScriptFrames::WithSubFrames);
 }

@@ -4,10 +4,14 @@
 
 class QWebEnginePage;
 
-// The dark reading mode of the running book: every page, and every frame in it, switches between
-// its own colours and dark ones at once, without reloading. Pictures, videos and canvases keep
-// their own colours (only the colours the page sets are turned, never what is drawn), and a page
-// that is already dark is left as it is.
+// The colours a page is shown in: its own, the sepia theme's tint of them, or dark ones.
+enum class EPageColours { Own, Sepia, Dark };
+
+// The dark reading mode of the running book, and the sepia theme's tint, which rewrites colours
+// the same way: every page, and every frame in it, switches between its own colours and the
+// rewritten ones at once, without reloading. Pictures, videos and canvases keep their own colours
+// (only the colours the page sets are rewritten, never what is drawn), and a page that is already
+// dark is left as it is by the dark mode.
 //
 // The engine has no dark setting that can change while it runs, so the host adds a style of its
 // own to each document, from a script in a world of its own that the pages' scripts cannot see.
@@ -16,10 +20,14 @@ class TDarkMode : public QObject {
 public:
     explicit TDarkMode(QWebEnginePage& page);
 
-    bool IsOn() const { return on_; }
+    bool IsOn() const { return colours_ == EPageColours::Dark; }
+    // On is dark; off goes back to the page's own colours from dark, and changes nothing else.
     void SetOn(bool on);
+    EPageColours Colours() const { return colours_; }
+    void SetColours(EPageColours colours);
 
 signals:
+    // Dark came on or went off.
     void switched(bool on);
 
 private:
@@ -27,9 +35,11 @@ private:
     void InstallScript();
 
     QWebEnginePage& Page;
-    bool on_ = false;
+    EPageColours colours_ = EPageColours::Own;
 };
 
 // The script's text for one mode: sets up the document it runs in, and defines the function that
-// switches the document and its frames later.
-QString DarkModeScript(bool on);
+// switches the document and its frames later (window.ebookPageColours, given the mode's name).
+QString PageColoursScript(EPageColours colours);
+// "dark", "sepia", or empty for the page's own colours.
+QString PageColoursName(EPageColours colours);

@@ -61,6 +61,8 @@ QString ReadingStyleSheet(const TReadingChoices& c, const QString& readersSheet)
                      .arg(c.pageWidth);
     if (c.paged)
         sheet += QString::fromLatin1(kPaged);
+    // The paper and ink are the sepia rewrite's own too (PageColoursScript.cpp), which tints the
+    // colours the book sets inside the page the same way.
     if (c.theme == TReadingChoices::Theme::Sepia)
         sheet += QStringLiteral("html, body { background-color: rgb(244, 236, 216) !important; "
                                 "color: rgb(91, 70, 54) !important; }\n");
@@ -91,7 +93,9 @@ void TReadingStyle::SetChoices(const TReadingChoices& choices)
     choices_ = choices;
     Apply();
     // The dark theme is the dark mode; its signal comes back here with nothing left to do.
-    DarkMode.SetOn(choices_.theme == TReadingChoices::Theme::Dark);
+    DarkMode.SetColours(choices_.theme == TReadingChoices::Theme::Dark ? EPageColours::Dark
+            : choices_.theme == TReadingChoices::Theme::Sepia          ? EPageColours::Sepia
+                                                                       : EPageColours::Own);
     emit changed();
 }
 
@@ -106,8 +110,8 @@ void TReadingStyle::DarkModeSwitched(bool on)
     Apply();
     // The dark mode turned the sepia colours, which are gone now: it turns the book's own instead.
     if (on && fromSepia && !Page.url().isEmpty())
-        Page.runJavaScript(QStringLiteral("window.ebookDarkReadingMode && (window.ebookDarkReadingMode(false), "
-                                          "window.ebookDarkReadingMode(true))"),
+        Page.runJavaScript(QStringLiteral("window.ebookPageColours && (window.ebookPageColours(''), "
+                                          "window.ebookPageColours('dark'))"),
             QWebEngineScript::ApplicationWorld);
     emit changed();
 }

@@ -26,7 +26,8 @@ const char* const kStyledPage
     = "<html><head><title>Styled</title><style>body { font-family: fantasy; font-size: 20px; line-height: 1; "
       "color: rgb(20, 20, 20); } h1 { color: rgb(240, 240, 240); background: rgb(20, 20, 60); }</style></head>"
       "<body><h1 id=\"head\">Title</h1><p id=\"text\">Reading the socket table. A socket is open.</p>"
-      "<pre id=\"code\">int socket;</pre><a id=\"next\" href=\"next.htm\">next</a></body></html>";
+      "<pre id=\"code\">int socket;</pre><div id=\"box\" style=\"background-color: white; color: black\">"
+      "A box the book paints white.</div><a id=\"next\" href=\"next.htm\">next</a></body></html>";
 
 struct TStyledBook {
     TTestBook book;
@@ -170,6 +171,26 @@ TEST(ReadingStyle, EveryThemeKeepsTheSearchMarksReadable)
             return std::hypot(a.red() - b.red(), a.green() - b.green(), a.blue() - b.blue());
         };
         EXPECT_GT(distance(ground, page), 100) << "a mark stands out from the page";
+
+        // A box the book paints white takes the theme's ground, its text stays readable on it, and
+        // the heading keeps its own light text on its own dark ground.
+        const QString box = QStringLiteral("getComputedStyle(document.getElementById('box')).%1");
+        const QColor boxGround = Colour(shown.window->RunScript(box.arg(QStringLiteral("backgroundColor"))));
+        const QColor boxText = Colour(shown.window->RunScript(box.arg(QStringLiteral("color"))));
+        if (theme != Theme::Light) {
+            EXPECT_LT(distance(boxGround, page), 40) << boxGround.name().toStdString() << " on "
+                                                     << page.name().toStdString();
+        } else {
+            EXPECT_EQ(boxGround, QColor(255, 255, 255));
+        }
+        EXPECT_GT(Contrast(boxText, boxGround), 7.0) << boxText.name().toStdString();
+        const QString head = QStringLiteral("getComputedStyle(document.getElementById('head')).%1");
+        const QColor headText = Colour(shown.window->RunScript(head.arg(QStringLiteral("color"))));
+        const QColor headGround = Colour(shown.window->RunScript(head.arg(QStringLiteral("backgroundColor"))));
+        EXPECT_GT(Contrast(headText, headGround), 4.5);
+        if (theme == Theme::Sepia) {
+            EXPECT_GT(headText.lightness(), headGround.lightness()) << "a dark heading stays dark";
+        }
     }
     // The dark mode's own key is the dark theme, and off again the book's colours.
     shown.Press(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);

@@ -1,4 +1,5 @@
-// The script of the dark reading mode, run in every document and frame before the page's own.
+// The script of the page colour modes (the dark reading mode and the sepia theme), run in every
+// document and frame before the page's own.
 #include "viewer/reading/DarkMode.h"
 
 #include <QString>
@@ -12,11 +13,16 @@ namespace {
 // each picture, cannot: the first inversion clips saturated colours for good). A page that is
 // already dark, and a frameset, which draws nothing of its own, are left as they are.
 //
+// Sepia maps each channel from black..white onto the theme's ink..paper, so a box the book paints
+// white turns to paper and black text to ink, while colours keep their hue (a red stays red). The
+// theme's sheet already gives the root and body paper and ink; colours that are the theme's own
+// are left, so text that inherits the ink is not tinted twice.
+//
 // Colours are read for every element before any is written, so that an element never reads a
 // colour it inherited already turned over; the values the page set inline are kept and put back
 // when the mode goes off. Elements added later are turned as they come.
 const char* const kScript = R"JS(
-(function (startOn) {
+(function (startMode) {
   'use strict';
   const styleId = 'ebook-dark-reading-mode';
   const properties = ['color', 'background-color', 'border-top-color', 'border-right-color',
@@ -29,14 +35,18 @@ const char* const kScript = R"JS(
     if (!parts || parts.length < 3) return null;
     return [Number(parts[0]), Number(parts[1]), Number(parts[2]), parts.length > 3 ? Number(parts[3]) : 1];
   }
-  // The colour with its lightness turned over, hue and saturation kept; text is kept light
-  // enough to read on the dark ground (a link's pure blue would stay as dark as it was).
-  function turned(colour, text) {
+  // The colour with its lightness turned over, hue and saturation kept. Every ground ends dark
+  // and every text light, so text stays readable wherever it sits: a ground that is dark already
+  // (a heading's band, a code block) keeps its colour, text that is light already keeps its own,
+  // and other text is kept light enough to read (a link's pure blue would stay as dark as it was).
+  function turned(colour, property) {
     const c = rgba(colour);
     if (!c || c[3] === 0) return null;
     const [r, g, b] = c.slice(0, 3).map((v) => v / 255);
     const max = Math.max(r, g, b), min = Math.min(r, g, b);
     const lightness = (max + min) / 2;
+    const text = property === 'color';
+    if ((text && lightness >= 0.72) || (property === 'background-color' && lightness <= 0.5)) return null;
     let wanted = 1 - lightness;
     if (text) wanted = Math.max(wanted, 0.72);
     // Every channel moves by the same amount for the plain turn; a lighter text also scales the
@@ -65,11 +75,24 @@ const char* const kScript = R"JS(
     return (0.2126 * r + 0.7152 * g + 0.0722 * b) / 255 < 0.4;
   }
 
-  // Per document: the inline values the page had, to put back, and the observer of new elements.
+  const ink = [91, 70, 54], paper = [244, 236, 216];
+  const themeOwn = new Set(['rgb(' + ink.join(', ') + ')', 'rgb(' + paper.join(', ') + ')']);
+  function sepia(colour) {
+    const c = rgba(colour);
+    if (!c || c[3] === 0 || themeOwn.has(colour)) return null;
+    const out = [0, 1, 2].map((i) => Math.round(ink[i] + (c[i] / 255) * (paper[i] - ink[i])));
+    return c[3] < 1 ? 'rgba(' + out.join(', ') + ', ' + c[3] + ')' : 'rgb(' + out.join(', ') + ')';
+  }
+  function rewritten(mode, colour, property) {
+    return mode === 'sepia' ? sepia(colour) : turned(colour, property);
+  }
+
+  // Per document: the mode it is in, the inline values the page had, to put back, and the
+  // observer of new elements.
   const states = new WeakMap();
   function state(doc) {
     let s = states.get(doc);
-    if (!s) { s = { kept: new Map(), observer: null, on: false, wanted: false, waiting: false }; states.set(doc, s); }
+    if (!s) { s = { kept: new Map(), observer: null, mode: '', wanted: '', waiting: false }; states.set(doc, s); }
     return s;
   }
 
@@ -87,6 +110,7 @@ const char* const kScript = R"JS(
   // border in the text's colour) reads as turned already and is left alone.
   function turn(doc, elements, later) {
     const s = state(doc);
+    const mode = s.mode;
     const view = doc.defaultView;
     const planned = elements.map((e) => {
       const style = view.getComputedStyle(e);
@@ -95,7 +119,7 @@ const char* const kScript = R"JS(
       return properties.map((p) => {
         const value = style.getPropertyValue(p);
         if (later && (p === 'color' ? inherited : p !== 'background-color' && value === own)) return null;
-        return turned(value, p === 'color');
+        return rewritten(mode, value, p);
       });
     });
     elements.forEach((e, i) => {
@@ -114,7 +138,7 @@ const char* const kScript = R"JS(
       });
     });
     s.kept.clear();
-    s.on = false;
+    s.mode = '';
   }
 
   // Shown dark while the page loads, so that it never flashes light; gone once it is measured.
@@ -128,29 +152,33 @@ const char* const kScript = R"JS(
     doc.documentElement.appendChild(present);
   }
 
-  function switchDocument(doc, on) {
+  function switchDocument(doc, mode) {
     const s = state(doc);
-    s.wanted = on;
-    if (!on || (doc.body && doc.body.tagName === 'FRAMESET')) {
+    s.wanted = mode;
+    if (s.mode === mode && !s.waiting) return;
+    if (!mode || (doc.body && doc.body.tagName === 'FRAMESET')) {
       holdDark(doc, false);
       restore(doc);
       return;
     }
     if (doc.readyState === 'loading') {
-      holdDark(doc, true);
+      holdDark(doc, mode === 'dark');
       if (!s.waiting) {
         s.waiting = true;
-        doc.addEventListener('DOMContentLoaded', () => switchDocument(doc, s.wanted));
+        doc.addEventListener('DOMContentLoaded', () => { s.waiting = false; switchDocument(doc, s.wanted); });
       }
       return;
     }
     holdDark(doc, false);
-    if (s.on || alreadyDark(background(doc))) return;
-    s.on = true;
+    if (s.mode) restore(doc);
+    // The root and body take the sepia sheet's paper and ink; the dark mode leaves a dark page.
+    if (mode === 'dark' && alreadyDark(background(doc))) return;
+    s.mode = mode;
     const root = doc.documentElement;
-    turn(doc, elementsUnder(root), false);
+    turn(doc, elementsUnder(root).filter((e) => mode !== 'sepia' || (e !== root && e !== doc.body)), false);
     // A root and body that paint nothing show the engine's white: the root gets its opposite.
-    if (!rgba(getComputedStyle(root).backgroundColor) || rgba(getComputedStyle(root).backgroundColor)[3] === 0) {
+    if (mode === 'dark' && (!rgba(getComputedStyle(root).backgroundColor)
+                            || rgba(getComputedStyle(root).backgroundColor)[3] === 0)) {
       const body = doc.body && rgba(getComputedStyle(doc.body).backgroundColor);
       if (!body || body[3] === 0) root.style.setProperty('background-color', 'rgb(0, 0, 0)', 'important');
     }
@@ -163,21 +191,35 @@ const char* const kScript = R"JS(
     });
     s.observer.observe(root, { childList: true, subtree: true });
   }
-  function switchAll(win, on) {
-    try { switchDocument(win.document, on); } catch (e) { }
+  function switchAll(win, mode) {
+    try { switchDocument(win.document, mode); } catch (e) { }
     for (let i = 0; i < win.frames.length; ++i) {
-      try { switchAll(win.frames[i], on); } catch (e) { }
+      try { switchAll(win.frames[i], mode); } catch (e) { }
     }
   }
 
-  window.ebookDarkReadingMode = function (on) { switchAll(window, on); };
-  if (startOn) switchDocument(document, true);
-})(%1);
+  // mode: 'dark', 'sepia', or '' for the page's own colours.
+  window.ebookPageColours = function (mode) { switchAll(window, mode); };
+  if (startMode) switchDocument(document, startMode);
+})('%1');
 )JS";
 
 } // namespace
 
-QString DarkModeScript(bool on)
+QString PageColoursScript(EPageColours colours)
 {
-    return QString::fromLatin1(kScript).arg(on ? QStringLiteral("true") : QStringLiteral("false"));
+    return QString::fromLatin1(kScript).arg(PageColoursName(colours));
+}
+
+QString PageColoursName(EPageColours colours)
+{
+    switch (colours) {
+    case EPageColours::Dark:
+        return QStringLiteral("dark");
+    case EPageColours::Sepia:
+        return QStringLiteral("sepia");
+    case EPageColours::Own:
+        break;
+    }
+    return QString();
 }
