@@ -74,8 +74,52 @@ std::vector<std::string> BoundedBreadcrumb(const std::vector<std::string>& title
 void PlaceHit(SearchHit& hit, std::vector<std::string> breadcrumb, std::string entryTitle)
 {
     hit.breadcrumb = std::move(breadcrumb);
-    if (IsFileNameTitle(hit.title) && !entryTitle.empty())
+    if ((IsFileNameTitle(hit.title) || IsSlugTitle(hit.title)) && !entryTitle.empty())
         hit.title = std::move(entryTitle);
+}
+
+std::string_view WithoutDanglingSeparators(std::string_view title)
+{
+    static constexpr std::string_view kSeparators[]
+        = { " ", "\t", "\r", "\n", "-", "_", ":", "|", ".", "\u00b7", "\u2013", "\u2014" };
+    for (bool cut = true; cut && !title.empty();) {
+        cut = false;
+        for (const std::string_view separator : kSeparators) {
+            if (title.starts_with(separator)) {
+                title.remove_prefix(separator.size());
+                cut = true;
+            }
+            if (title.ends_with(separator)) {
+                title.remove_suffix(separator.size());
+                cut = true;
+            }
+        }
+    }
+    return title;
+}
+
+bool IsSlugTitle(std::string_view title)
+{
+    const std::size_t first = title.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return false;
+    title = title.substr(first, title.find_last_not_of(" \t\r\n") - first + 1);
+    const std::string_view core = WithoutDanglingSeparators(title);
+    if (core.empty())
+        return false;
+    bool joined = false;
+    bool afterWord = false;
+    for (const char c : core) {
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+            afterWord = true;
+        } else if ((c == '-' || c == '_') && afterWord) {
+            joined = true;
+            afterWord = false;
+        } else {
+            return false;
+        }
+    }
+    return joined || core.size() != title.size();
 }
 
 bool IsFileNameTitle(std::string_view title)

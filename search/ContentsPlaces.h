@@ -47,12 +47,20 @@ inline constexpr std::size_t kMostBreadcrumbTitles = 12;
 std::vector<std::string> BoundedBreadcrumb(const std::vector<std::string>& titles);
 
 // Gives the hit a breadcrumb, and the title of its contents entry in place of a title that is
-// empty or only a file name.
+// empty, only a file name or a slug.
 void PlaceHit(SearchHit& hit, std::vector<std::string> breadcrumb, std::string entryTitle);
 
 // Whether a title says nothing a file name does not: empty, or one word that names a page by the
 // extensions pages are read by (html/PageKind.h: "ch003.xhtml", "INDEX.SHTML", "notes.txt").
 bool IsFileNameTitle(std::string_view title);
+
+// Whether a title is a slug that site generators and converters leave in <title>: lowercase words
+// joined by '-' or '_' ("the-basics", "chapter_02", "the-basics -"), or one such word beside a
+// separator left dangling where an empty part was joined ("metadata -").
+bool IsSlugTitle(std::string_view title);
+
+// The title without the blanks and separators (- _ : | . · – —) at its ends.
+std::string_view WithoutDanglingSeparators(std::string_view title);
 
 // The breadcrumb as one line: "Part III › 25. Routine Database Maintenance Tasks".
 std::string BreadcrumbLine(const std::vector<std::string>& breadcrumb);

@@ -61,7 +61,7 @@ TEST(TitleSuggestions, TitlesBeginningWithTheWordsCaseAccentsAndNumbersIgnoredEx
     EXPECT_TRUE(titles.Suggest("vac", 0).empty());
 }
 
-TEST(ContentsPlaces, BreadcrumbsFromTheContentsAndTheEntryTitleForAFileNameTitle)
+TEST(ContentsPlaces, BreadcrumbsFromTheContentsAndTheEntryTitleForAFileNameOrSlugTitle)
 {
     const TContentsPlaces places(ManualContents());
     EXPECT_EQ(BreadcrumbLine(places.Breadcrumb("/ROUTINE-vacuuming.html")),
@@ -91,6 +91,19 @@ TEST(ContentsPlaces, BreadcrumbsFromTheContentsAndTheEntryTitleForAFileNameTitle
     EXPECT_TRUE(IsFileNameTitle(""));
     EXPECT_FALSE(IsFileNameTitle("Python 3.11"));
     EXPECT_FALSE(IsFileNameTitle("pg_hba.conf"));
+
+    // A slug a converter left in <title> gives way to the entry's title too, as the window's
+    // caption does; a title of words, a single plain word and a file's name stay.
+    for (const char* slug : { "routine-vacuuming", " routine_vacuuming - ", "vacuuming \u2014", "25-1" }) {
+        SearchHit hit { "/routine-vacuuming.html", slug, 1, {}, {} };
+        places.Place(hit);
+        EXPECT_EQ(hit.title, "25.1. Routine Vacuuming") << slug;
+    }
+    for (const char* title : { "Routine-Vacuuming", "vacuuming", "pg_hba.conf", "routine--vacuuming", "-", "a b-c" }) {
+        SearchHit hit { "/routine-vacuuming.html", title, 1, {}, {} };
+        places.Place(hit);
+        EXPECT_EQ(hit.title, title);
+    }
 }
 
 // A source of pages held in memory, with contents, as an EPUB or a folder would give them.
