@@ -77,14 +77,19 @@ const char* const kScript = R"JS(
 
   const ink = [91, 70, 54], paper = [244, 236, 216];
   const themeOwn = new Set(['rgb(' + ink.join(', ') + ')', 'rgb(' + paper.join(', ') + ')']);
-  function sepia(colour) {
+  function sepia(colour, text) {
     const c = rgba(colour);
     if (!c || c[3] === 0 || themeOwn.has(colour)) return null;
-    const out = [0, 1, 2].map((i) => Math.round(ink[i] + (c[i] / 255) * (paper[i] - ink[i])));
+    // Text leans to the ink (each channel squared), so a book's dark grey text stays as dark
+    // against the paper as it was against white.
+    const out = [0, 1, 2].map((i) => {
+      const t = c[i] / 255;
+      return Math.round(ink[i] + (text ? t * t : t) * (paper[i] - ink[i]));
+    });
     return c[3] < 1 ? 'rgba(' + out.join(', ') + ', ' + c[3] + ')' : 'rgb(' + out.join(', ') + ')';
   }
   function rewritten(mode, colour, property) {
-    return mode === 'sepia' ? sepia(colour) : turned(colour, property);
+    return mode === 'sepia' ? sepia(colour, property === 'color') : turned(colour, property);
   }
 
   // Per document: the mode it is in, the inline values the page had, to put back, and the
