@@ -127,7 +127,13 @@ std::optional<LateContents> ContentsEntry(const TStoredContents& stored, const s
     const auto entries = CountEntries(stored.entries);
     const auto levels = ContentsDepth(stored.entries);
     std::string said = "Contents: " + std::to_string(entries) + (entries == 1 ? " entry, " : " entries, ")
-        + std::to_string(levels) + (levels == 1 ? " level (" : " levels (") + origin + ")\n";
+        + std::to_string(levels) + (levels == 1 ? " level (" : " levels (") + origin + ")";
+    // The book keeps them all, but no reader takes more than its bound: say what readers will miss.
+    if (entries > kMaxStoredContentsEntries)
+        said += "; readers show the first " + std::to_string(kMaxStoredContentsEntries) + " entries only";
+    if (levels > kMaxStoredContentsDepth)
+        said += "; readers show " + std::to_string(kMaxStoredContentsDepth) + " levels only";
+    said += "\n";
     return LateContents { StoredContentsText(stored), std::move(said) };
 }
 

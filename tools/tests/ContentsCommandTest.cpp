@@ -1,4 +1,5 @@
 #include "book/BookWriter.h"
+#include "sources/StoredContents.h"
 #include "tools/tests/PackFixture.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +52,19 @@ TEST(ContentsCommand, PrintsTheStoredTreeOrTheOneTheHomePageGives)
             {"title": "Part", "children": [{"title": "First", "page": "/one.html#b"}]}]})");
     ASSERT_EQ(Pack({ "build", (temp / "src").string(), "-o", book }).exitCode, 0);
     EXPECT_EQ(Pack({ "contents", book }).out, "Second first  /two.html\nPart\n  First  /one.html#b\n");
+
+    // More entries than readers take: the book keeps them, and the build says what readers miss.
+    std::string many = R"({"contents": [)";
+    for (std::size_t i = 0; i <= kMaxStoredContentsEntries; ++i)
+        many += (i == 0 ? "" : ",") + std::string(R"({"title": "E", "page": "two.html"})");
+    WriteFile(temp / "src/book.json", many + "]}");
+    const ToolRun manyBuild = Pack({ "build", (temp / "src").string(), "-o", book });
+    ASSERT_EQ(manyBuild.exitCode, 0) << manyBuild.err;
+    EXPECT_NE(manyBuild.out.find("Contents: 100001 entries, 1 level (book.json); readers show the first 100000 "
+                                 "entries only\n"),
+        std::string::npos)
+        << manyBuild.out.substr(0, 400);
+    fs::remove(temp / "src/book.json");
 
     // A book written before books stored their contents gets them from its home page.
     TBookWriter writer;
