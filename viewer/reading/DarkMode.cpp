@@ -40,5 +40,6 @@ void TDarkMode::SetColours(EPageColours colours)
 
 void TDarkMode::InstallScript()
 {
-    InstallPageScript(Page, QString::fromLatin1(kScriptName), PageColoursScript(colours_), EScriptFrames::WithSubFrames);
+    InstallPageScript(
+        Page, QString::fromLatin1(kScriptName), PageColoursScript(colours_), EScriptFrames::WithSubFrames);
 }

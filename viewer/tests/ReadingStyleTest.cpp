@@ -178,8 +178,8 @@ TEST(ReadingStyle, EveryThemeKeepsTheSearchMarksReadable)
         const QColor boxGround = Colour(shown.window->RunScript(box.arg(QStringLiteral("backgroundColor"))));
         const QColor boxText = Colour(shown.window->RunScript(box.arg(QStringLiteral("color"))));
         if (theme != Theme::Light) {
-            EXPECT_LT(distance(boxGround, page), 40) << boxGround.name().toStdString() << " on "
-                                                     << page.name().toStdString();
+            EXPECT_LT(distance(boxGround, page), 40)
+                << boxGround.name().toStdString() << " on " << page.name().toStdString();
         } else {
             EXPECT_EQ(boxGround, QColor(255, 255, 255));
         }
