@@ -38,8 +38,25 @@ const char* const kScript = R"JS(
     const host = document.getElementById(hostId);
     if (host) host.remove();
   }
+  // The box takes the page's ground and text, so that it reads as part of the page in every theme
+  // (a white box over a dark page glares); a page that paints no ground gets a warm white.
+  function colours() {
+    const view = document.defaultView;
+    for (const e of [document.body, document.documentElement]) {
+      if (!e) continue;
+      const parts = view.getComputedStyle(e).backgroundColor.match(/[\d.]+/g);
+      if (!parts || (parts.length > 3 && Number(parts[3]) < 0.5)) continue;
+      const [r, g, b] = parts.map(Number);
+      const dark = (0.2126 * r + 0.7152 * g + 0.0722 * b) / 255 < 0.4;
+      return { ground: 'rgb(' + r + ', ' + g + ', ' + b + ')',
+               text: view.getComputedStyle(document.body || e).color,
+               link: dark ? 'rgb(138, 180, 248)' : 'rgb(0, 70, 160)' };
+    }
+    return { ground: 'rgb(255, 253, 245)', text: 'rgb(17, 17, 17)', link: 'rgb(0, 70, 160)' };
+  }
   function show(link, note) {
     close();
+    const paint = colours();
     const host = document.createElementNS('http://www.w3.org/1999/xhtml', 'div');
     host.id = hostId;
     host.setAttribute('role', 'note');
@@ -47,12 +64,12 @@ const char* const kScript = R"JS(
     const style = document.createElementNS('http://www.w3.org/1999/xhtml', 'style');
     style.textContent = ':host { all: initial; position: absolute; z-index: 2147483647; }'
       + ' .box { box-sizing: border-box; max-width: min(32em, 90vw); max-height: 40vh; overflow: auto;'
-      + ' padding: 0.6em 2em 0.6em 0.9em; font: 15px/1.45 sans-serif; color: rgb(17, 17, 17);'
-      + ' background: rgb(255, 253, 245); border: 1px solid rgb(140, 140, 140); border-radius: 4px;'
+      + ' padding: 0.6em 2em 0.6em 0.9em; font: 15px/1.45 sans-serif; color: ' + paint.text + ';'
+      + ' background: ' + paint.ground + '; border: 1px solid rgb(140, 140, 140); border-radius: 4px;'
       + ' box-shadow: 0 3px 12px rgba(0, 0, 0, 0.35); }'
-      + ' .box * { max-width: 100%; } .box a { color: rgb(0, 70, 160); }'
+      + ' .box * { max-width: 100%; } .box a { color: ' + paint.link + '; }'
       + ' .close { position: absolute; top: 2px; right: 4px; border: none; background: none;'
-      + ' font: 18px sans-serif; color: rgb(60, 60, 60); cursor: pointer; }';
+      + ' font: 18px sans-serif; color: ' + paint.text + '; cursor: pointer; }';
     const box = document.createElementNS('http://www.w3.org/1999/xhtml', 'div');
     box.className = 'box';
     for (const child of Array.from(note.childNodes)) box.appendChild(document.importNode(child, true));

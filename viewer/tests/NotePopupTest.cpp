@@ -5,6 +5,7 @@
 
 #include "browserhost/EmbeddedBrowser.h"
 #include "viewer/BookMainDesign.h"
+#include "viewer/reading/DarkMode.h"
 
 #include <QTest>
 #include <QWebEngineView>
@@ -84,4 +85,25 @@ TEST(NotePopup, ANoteReferenceShowsTheNoteWhereItIsAndEscClosesIt)
     EXPECT_TRUE(
         WaitUntil([&] { return window.RunScript(QStringLiteral("location.hash")) == QStringLiteral("#section"); }));
     EXPECT_TRUE(window.RunScript(note).isEmpty());
+
+    // The box takes the page's colours: light on a light page, dark on a dark one, never a white
+    // box glaring over a dark page.
+    const QString painted
+        = QStringLiteral("(function(){ const h = document.getElementById('ebook-note-popup'); if (!h) return '';"
+                         " const s = getComputedStyle(h.shadowRoot.querySelector('.box')); return s.backgroundColor + "
+                         "' / ' + s.color; })()");
+    window.RunScript(QStringLiteral("document.getElementById('ref').click()"));
+    EXPECT_TRUE(WaitUntil([&] {
+        return window.RunScript(painted) == QStringLiteral("rgb(255, 253, 245) / rgb(17, 17, 17)");
+    })) << window.RunScript(painted).toStdString();
+    window.RunScript(QStringLiteral("document.querySelector('h2').click()"));
+    window.Form().DarkMode().SetOn(true);
+    ASSERT_TRUE(WaitUntil([&] {
+        return window.RunScript(QStringLiteral("getComputedStyle(document.documentElement).backgroundColor"))
+            == QStringLiteral("rgb(0, 0, 0)");
+    }));
+    window.RunScript(QStringLiteral("document.getElementById('ref').click()"));
+    EXPECT_TRUE(WaitUntil([&] {
+        return window.RunScript(painted) == QStringLiteral("rgb(0, 0, 0) / rgb(255, 255, 255)");
+    })) << window.RunScript(painted).toStdString();
 }
