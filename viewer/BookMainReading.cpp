@@ -92,7 +92,7 @@ void TBookMainForm::SetUpReadingAids()
     dark->setCheckable(true);
     connect(dark, &QAction::toggled, darkMode_, &TDarkMode::SetOn);
     connect(darkMode_, &TDarkMode::switched, dark, &QAction::setChecked);
-    connect(darkMode_, &TDarkMode::switched, this, &TBookMainForm::ColourPanels);
+    connect(darkMode_, &TDarkMode::coloursChanged, this, &TBookMainForm::ColourPanels);
     ui->BookMenu->addSeparator();
     ui->BookMenu->addAction(dark);
     // The Reading menu holds the dark mode among its themes.
@@ -123,18 +123,18 @@ void TBookMainForm::SetUpReadingAids()
 
 void TBookMainForm::ColourPanels()
 {
-    const bool dark = darkMode_->IsOn();
-    ColourPanel(*findBar_, dark);
+    const EPageColours colours = darkMode_->Colours();
+    ColourPanel(*findBar_, colours);
     for (QDockWidget* panel : findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly))
-        ColourPanel(*panel, dark);
+        ColourPanel(*panel, colours);
 }
 
 bool TBookMainForm::event(QEvent* event)
 {
-    // A panel made while the dark mode is on starts dark.
-    if (event->type() == QEvent::ChildPolished && darkMode_ != nullptr && darkMode_->IsOn()) {
+    // A panel made while the page is dark or sepia starts so.
+    if (event->type() == QEvent::ChildPolished && darkMode_ != nullptr && darkMode_->Colours() != EPageColours::Own) {
         if (auto* panel = qobject_cast<QDockWidget*>(static_cast<QChildEvent*>(event)->child()))
-            ColourPanel(*panel, true);
+            ColourPanel(*panel, darkMode_->Colours());
     }
     return QMainWindow::event(event);
 }

@@ -34,6 +34,7 @@ void TDarkMode::SetColours(EPageColours colours)
     Page.runJavaScript(
         QStringLiteral("window.ebookPageColours && window.ebookPageColours('%1')").arg(PageColoursName(colours_)),
         QWebEngineScript::ApplicationWorld);
+    emit coloursChanged(colours_);
     if (wasDark != IsOn())
         emit switched(IsOn());
 }

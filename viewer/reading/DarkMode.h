@@ -29,6 +29,8 @@ public:
 signals:
     // Dark came on or went off.
     void switched(bool on);
+    // Any change of the colours, dark or sepia.
+    void coloursChanged(EPageColours colours);
 
 private:
     // Replaces the script every new document gets, so that it starts in the current mode.

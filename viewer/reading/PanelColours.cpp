@@ -31,11 +31,39 @@ QPalette DarkPalette()
     return palette;
 }
 
+// The sepia theme's paper and ink, as the page takes them.
+QPalette SepiaPalette()
+{
+    const QColor paper(244, 236, 216);
+    const QColor window(236, 226, 202);
+    const QColor ink(91, 70, 54);
+    QPalette palette;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, ink);
+    palette.setColor(QPalette::Base, paper);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, ink);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, ink);
+    palette.setColor(QPalette::Highlight, QColor(139, 94, 52));
+    palette.setColor(QPalette::HighlightedText, paper);
+    palette.setColor(QPalette::PlaceholderText, QColor(150, 130, 110));
+    palette.setColor(QPalette::ToolTipBase, paper);
+    palette.setColor(QPalette::ToolTipText, ink);
+    palette.setColor(QPalette::Link, QColor(120, 70, 30));
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(160, 145, 125));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(160, 145, 125));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(160, 145, 125));
+    return palette;
+}
+
 } // namespace
 
-void ColourPanel(QWidget& panel, bool dark)
+void ColourPanel(QWidget& panel, EPageColours colours)
 {
     // A palette that sets no role gives the panel back the one it inherits.
-    panel.setPalette(dark ? DarkPalette() : QPalette());
-    panel.setAutoFillBackground(dark);
+    panel.setPalette(colours == EPageColours::Dark ? DarkPalette()
+            : colours == EPageColours::Sepia       ? SepiaPalette()
+                                                   : QPalette());
+    panel.setAutoFillBackground(colours != EPageColours::Own);
 }

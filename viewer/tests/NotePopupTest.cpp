@@ -60,8 +60,13 @@ TEST(NotePopup, ANoteReferenceShowsTheNoteWhereItIsAndEscClosesIt)
     }));
 
     // A target marked as a note by its role is one too, and a click elsewhere closes it.
-    window.RunScript(QStringLiteral("document.getElementById('byrole').click()"));
-    EXPECT_TRUE(WaitUntil([&] { return window.RunScript(note) == QStringLiteral("The second note."); }));
+    // (An Esc sent above before the first one acted may still arrive and close this note: the
+    // reference is clicked again until its note stays.)
+    EXPECT_TRUE(WaitUntil([&] {
+        if (window.RunScript(note).isEmpty())
+            window.RunScript(QStringLiteral("document.getElementById('byrole').click()"));
+        return window.RunScript(note) == QStringLiteral("The second note.");
+    }));
     window.RunScript(QStringLiteral("document.querySelector('h2').click()"));
     EXPECT_TRUE(WaitUntil([&] { return window.RunScript(note).isEmpty(); }));
 

@@ -7,6 +7,7 @@
 #include "browserhost/EmbeddedBrowser.h"
 #include "viewer/BookMainDesign.h"
 #include "viewer/reading/DarkMode.h"
+#include "viewer/reading/FindBar.h"
 #include "viewer/reading/ReadingStyle.h"
 #include "viewer/search/SearchMarks.h"
 
@@ -191,6 +192,10 @@ TEST(ReadingStyle, EveryThemeKeepsTheSearchMarksReadable)
         if (theme == Theme::Sepia) {
             EXPECT_GT(headText.lightness(), headGround.lightness()) << "a dark heading stays dark";
         }
+        // The viewer's own panels take the theme's paper, or its dark, beside the page.
+        const QColor panel = shown.Form().FindBar().palette().color(QPalette::Base);
+        EXPECT_EQ(panel == QColor(244, 236, 216), theme == Theme::Sepia) << panel.name().toStdString();
+        EXPECT_EQ(panel.lightness() < 64, theme == Theme::Dark) << panel.name().toStdString();
     }
     // The dark mode's own key is the dark theme, and off again the book's colours.
     shown.Press(Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
