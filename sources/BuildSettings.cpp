@@ -4,6 +4,7 @@
 #include "common/AnsiText.h"
 #include "common/BookText.h"
 #include "sources/BookSource.h"
+#include "sources/SettingsFileReading.h"
 
 #include <array>
 #include <fstream>
@@ -210,40 +211,6 @@ void ApplyExcludes(const std::string& fileName, const nlohmann::json& value, Bui
     }
 }
 
-// One entry of "contents": {"title": TEXT, "page": "PAGE[#ANCHOR]", "children": [...]}.
-TContents ReadAuthorContents(const std::string& fileName, const nlohmann::json& list, std::size_t depth)
-{
-    const std::string where = fileName + ": \"contents\" ";
-    if (!list.is_array())
-        throw Exception(where + "must be a list of entries");
-    if (depth > 64)
-        throw Exception(where + "nests deeper than 64 levels");
-    TContents entries;
-    for (const auto& item : list) {
-        if (!item.is_object() || !item.contains("title") || !item.at("title").is_string())
-            throw Exception(where + "entries must be objects with a \"title\" text");
-        TContentsEntry entry;
-        entry.title = item.at("title").get<std::string>();
-        for (const auto& [key, value] : item.items()) {
-            if (key == "page" && value.is_string()) {
-                const std::string page = value.get<std::string>();
-                const std::size_t hash = page.find('#');
-                entry.page = page.substr(0, hash);
-                if (hash != std::string::npos)
-                    entry.anchor = page.substr(hash + 1);
-            } else if (key == "children") {
-                entry.children = ReadAuthorContents(fileName, value, depth + 1);
-            } else if (key != "title") {
-                throw Exception(where + "entry \"" + entry.title + "\": unknown key or wrong type of " + Quoted(key));
-            }
-        }
-        if (entry.page.empty() && entry.children.empty())
-            throw Exception(where + "entry \"" + entry.title + "\" names no page and holds no entries");
-        entries.push_back(std::move(entry));
-    }
-    return entries;
-}
-
 } // namespace
 
 BuildSettings DefaultBuildSettings()
@@ -274,21 +241,12 @@ void ApplySettingsFile(const std::string& fileName, BuildSettings& settings)
         throw Exception("Cannot open file " + fileName);
     std::stringstream text;
     text << file.rdbuf();
-    nlohmann::json json;
-    try {
-        json = nlohmann::json::parse(text.str());
-    } catch (const nlohmann::json::parse_error& error) {
-        throw Exception(fileName + ": not valid JSON: " + error.what());
-    }
-    if (!json.is_object())
-        throw Exception(fileName + ": must hold one JSON object of settings");
-    for (const auto& [key, value] : json.items()) {
+    TSettingsFileText read = ReadSettingsFile(fileName, text.view());
+    if (read.contents)
+        settings.contents = std::move(*read.contents);
+    for (const auto& [key, value] : read.members.items()) {
         if (key == "exclude") {
             ApplyExcludes(fileName, value, settings);
-            continue;
-        }
-        if (key == "contents") {
-            settings.contents = ReadAuthorContents(fileName, value, 0);
             continue;
         }
         if (key == "contentsOpen") {

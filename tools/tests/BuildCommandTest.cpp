@@ -112,7 +112,29 @@ TEST(BuildCommand, BadSettingsNameTheFileAndExit2)
             Case { R"({"windowWidth": -5})", "\"windowWidth\" must be 1 to 16384 pixels, not -5" },
             Case { R"({"windowLeft": 99999})", "\"windowLeft\" must be -16384 to 16384 pixels" },
             Case { R"({"exclude": [3]})", "\"exclude\" patterns must be non-empty texts" },
-            Case { "[1, 2]", "one JSON object" } }) {
+            Case { "[1, 2]", "one JSON object" },
+            Case { R"({"contents": {"title": "A"}})", "\"contents\" must be a list of entries" },
+            Case { R"({"contents": ["A"]})", "entries must be objects with a \"title\" text" },
+            Case { R"({"contents": [{"page": "a.html"}]})", "entries must be objects with a \"title\" text" },
+            Case { R"({"contents": [{"title": ["A"], "page": "a.html"}]})", "must be objects with a \"title\" text" },
+            Case {
+                R"({"contents": [{"title": "A", "page": 5}]})", "entry \"A\": unknown key or wrong type of \"page\"" },
+            Case { R"({"contents": [{"zz": 1, "title": "A", "page": "a.html", "ab": {"x": []}}]})",
+                "entry \"A\": unknown key or wrong type of \"ab\"" },
+            Case { R"({"contents": [{"title": "A", "page": "a.html"}, {"title": "B"}]})",
+                "entry \"B\" names no page and holds no entries" },
+            Case { R"({"contents": [{"title": "A", "children": "b.html"}]})", "must be a list of entries" },
+            Case { [] {
+                      std::string deep = R"({"contents": [)";
+                      for (int i = 0; i < 65; ++i)
+                          deep += R"({"title": "L", "children": [)";
+                      deep += R"({"title": "x", "page": "a.html"})";
+                      for (int i = 0; i < 65; ++i)
+                          deep += "]}";
+                      return deep + "]}";
+                  }(),
+                "nests deeper than 64 levels" },
+            Case { R"({"contents": [{"title": "A", "page": "a.html"}], "titel": 1})", "unknown setting \"titel\"" } }) {
         SourceFolder folder;
         WriteFile(folder.source / "book.json", c.json);
         const ToolRun run = folder.Build();

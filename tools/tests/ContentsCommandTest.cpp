@@ -52,6 +52,24 @@ TEST(ContentsCommand, PrintsTheStoredTreeOrTheOneTheHomePageGives)
             {"title": "Part", "children": [{"title": "First", "page": "/one.html#b"}]}]})");
     ASSERT_EQ(Pack({ "build", (temp / "src").string(), "-o", book }).exitCode, 0);
     EXPECT_EQ(Pack({ "contents", book }).out, "Second first  /two.html\nPart\n  First  /one.html#b\n");
+    // Entries after nested ones land beside them, however deep the nesting went, and members
+    // after the contents still count.
+    WriteFile(temp / "src/book.json",
+        R"({"contents": [{"title": "A", "children": [{"title": "B", "page": "one.html"}, {"page": "two.html#t",
+            "children": [{"title": "D", "ignored": null, "page": "one.html#d"}], "title": "C"}]},
+            {"title": "E", "page": "two.html"}], "title": "After the contents"})");
+    const ToolRun nested = Pack({ "build", (temp / "src").string(), "-o", book });
+    ASSERT_EQ(nested.exitCode, 2) << "an unknown key in an entry is refused";
+    EXPECT_NE(nested.err.find("entry \"D\": unknown key or wrong type of \"ignored\""), std::string::npos)
+        << nested.err;
+    WriteFile(temp / "src/book.json",
+        R"({"contents": [{"title": "A", "children": [{"title": "B", "page": "one.html"}, {"page": "two.html#t",
+            "children": [{"title": "D", "page": "one.html#d"}], "title": "C"}]},
+            {"title": "E", "page": "two.html"}], "title": "After the contents"})");
+    ASSERT_EQ(Pack({ "build", (temp / "src").string(), "-o", book }).exitCode, 0);
+    EXPECT_EQ(
+        Pack({ "contents", book }).out, "A\n  B  /one.html\n  C  /two.html#t\n    D  /one.html#d\nE  /two.html\n");
+    EXPECT_NE(Pack({ "info", book }).out.find("After the contents"), std::string::npos);
 
     // More entries than readers take: the book keeps them, and the build says what readers miss.
     std::string many = R"({"contents": [)";
