@@ -80,11 +80,14 @@ const char* const kScript = R"JS(
   function sepia(colour, text) {
     const c = rgba(colour);
     if (!c || c[3] === 0 || themeOwn.has(colour)) return null;
-    // Text leans to the ink (each channel squared), so a book's dark grey text stays as dark
-    // against the paper as it was against white.
+    // Text leans to the ink (each channel to the power 2.3), so a book's dark grey text stays as dark
+    // against the paper as it was against white; the power greys a coloured text, so half of its
+    // own colour (each channel's distance from its grey) is given back: a link stays blue.
+    const grey = (c[0] + c[1] + c[2]) / 3;
     const out = [0, 1, 2].map((i) => {
       const t = c[i] / 255;
-      return Math.round(ink[i] + (text ? t * t : t) * (paper[i] - ink[i]));
+      const mapped = ink[i] + (text ? Math.pow(t, 2.3) : t) * (paper[i] - ink[i]);
+      return Math.round(Math.min(255, Math.max(0, mapped + (text ? 0.5 * (c[i] - grey) : 0))));
     });
     return c[3] < 1 ? 'rgba(' + out.join(', ') + ', ' + c[3] + ')' : 'rgb(' + out.join(', ') + ')';
   }

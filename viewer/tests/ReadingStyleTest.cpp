@@ -28,7 +28,8 @@ const char* const kStyledPage
       "color: rgb(20, 20, 20); } h1 { color: rgb(240, 240, 240); background: rgb(20, 20, 60); }</style></head>"
       "<body><h1 id=\"head\">Title</h1><p id=\"text\">Reading the socket table. A socket is open.</p>"
       "<pre id=\"code\">int socket;</pre><div id=\"box\" style=\"background-color: white; color: rgb(62, 67, 73)\">"
-      "A box the book paints white, its text grey.</div><a id=\"next\" href=\"next.htm\">next</a></body></html>";
+      "A box the book paints white, its text grey.</div><a id=\"next\" href=\"next.htm\" style=\"color: rgb(0, 114, "
+      "170)\">next</a></body></html>";
 
 struct TStyledBook {
     TTestBook book;
@@ -191,6 +192,11 @@ TEST(ReadingStyle, EveryThemeKeepsTheSearchMarksReadable)
         EXPECT_GT(Contrast(headText, headGround), 4.5);
         if (theme == Theme::Sepia) {
             EXPECT_GT(headText.lightness(), headGround.lightness()) << "a dark heading stays dark";
+            // A link keeps its own colour (blue, not the ink's brown) and stays readable.
+            const QColor link = Colour(
+                shown.window->RunScript(QStringLiteral("getComputedStyle(document.getElementById('next')).color")));
+            EXPECT_GT(link.blue() - link.red(), 80) << link.name().toStdString();
+            EXPECT_GT(Contrast(link, page), 4.5) << link.name().toStdString();
         }
         // The viewer's own panels take the theme's paper, or its dark, beside the page.
         const QColor panel = shown.Form().FindBar().palette().color(QPalette::Base);
