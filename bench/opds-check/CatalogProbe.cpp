@@ -7,6 +7,7 @@
 #include "sources/OpenSource.h"
 #include "tools/library/CatalogText.h"
 #include "tools/library/LibraryCatalog.h"
+#include "tools/library/LibraryRouter.h"
 #include "tools/library/OpdsCatalog.h"
 
 #include <algorithm>
