@@ -12,8 +12,10 @@ all: build
 deps:
 	@scripts/install-deps
 
+# The benchmarks and probes are built here too (not run), so that a change that breaks one shows
+# in `make test` and not only at the next `make bench`.
 configure: deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEBOOK_BUILD_BENCH=ON $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
