@@ -78,6 +78,7 @@ private:
         } else if (tag.name == "object") {
             inObject_ = true;
             name_.reset();
+            keyword_.reset();
             local_.reset();
         } else if (tag.name == "param" && inObject_) {
             const MarkupAttribute* name = tag.Attribute("name");
@@ -87,6 +88,8 @@ private:
             // A keyword with several pages names each; the first is where the entry leads.
             if (EqualsLowerCase(name->value, "name") && !name_)
                 name_ = SitemapText(value->value);
+            else if (EqualsLowerCase(name->value, "keyword") && !keyword_)
+                keyword_ = SitemapText(value->value);
             else if (EqualsLowerCase(name->value, "local") && !local_)
                 local_ = std::string(value->value); // a file's path, taken as written
         }
@@ -102,6 +105,9 @@ private:
             }
         } else if (name == "object" && inObject_) {
             inObject_ = false;
+            // Sphinx's HTML Help writer names a keyword index's entries by "Keyword" alone.
+            if (!name_)
+                name_ = std::move(keyword_);
             if (!name_ || name_->empty() || count_ >= kMaxSitemapEntries)
                 return;
             ++count_;
@@ -127,6 +133,7 @@ private:
     std::vector<bool> pushed_;
     bool inObject_ = false;
     std::optional<std::string> name_;
+    std::optional<std::string> keyword_;
     std::optional<std::string> local_;
     std::size_t count_ = 0;
 };

@@ -64,6 +64,23 @@ TEST(HelpSitemap, NestingNamesAndPagesAreReadAsWritten)
     EXPECT_EQ(contents[2].page, "/x.htm");
 }
 
+// Sphinx's HTML Help writer names keyword index entries by "Keyword" alone; "Name" wins where
+// both are given.
+TEST(HelpSitemap, AKeywordNamesAnEntryThatHasNoName)
+{
+    const TContents keywords = ReadHelpSitemap(R"sitemap(<UL>
+<LI> <OBJECT type="text/sitemap"><param name="Keyword" value="dedent() (in module textwrap)">
+    <param name="Local" value="reference.html#textwrap.dedent"></OBJECT>
+<LI> <OBJECT type="text/sitemap"><param name="Keyword" value="alias"><param name="Name" value="Named">
+    <param name="Local" value="named.html"></OBJECT>
+</UL>)sitemap");
+    ASSERT_EQ(keywords.size(), 2u);
+    EXPECT_EQ(keywords[0].title, "dedent() (in module textwrap)");
+    EXPECT_EQ(keywords[0].page, "/reference.html");
+    EXPECT_EQ(keywords[0].anchor, "textwrap.dedent");
+    EXPECT_EQ(keywords[1].title, "Named");
+}
+
 TEST(HelpSitemap, HostileNestingStaysWithinItsBounds)
 {
     std::string deep;
