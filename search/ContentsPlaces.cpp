@@ -9,6 +9,15 @@ namespace {
 
 const std::vector<std::string> kNowhere;
 
+// The title without the blanks at its ends.
+std::string_view Trimmed(std::string_view title)
+{
+    const std::size_t first = title.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    return title.substr(first, title.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 } // namespace
 
 TContentsPlaces::TContentsPlaces(const TContents& contents)
@@ -74,7 +83,7 @@ std::vector<std::string> BoundedBreadcrumb(const std::vector<std::string>& title
 void PlaceHit(SearchHit& hit, std::vector<std::string> breadcrumb, std::string entryTitle)
 {
     hit.breadcrumb = std::move(breadcrumb);
-    if ((IsFileNameTitle(hit.title) || IsSlugTitle(hit.title)) && !entryTitle.empty())
+    if (TitleNamesNothing(hit.title) && !entryTitle.empty())
         hit.title = std::move(entryTitle);
 }
 
@@ -100,10 +109,7 @@ std::string_view WithoutDanglingSeparators(std::string_view title)
 
 bool IsSlugTitle(std::string_view title)
 {
-    const std::size_t first = title.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return false;
-    title = title.substr(first, title.find_last_not_of(" \t\r\n") - first + 1);
+    title = Trimmed(title);
     const std::string_view core = WithoutDanglingSeparators(title);
     if (core.empty())
         return false;
@@ -124,15 +130,19 @@ bool IsSlugTitle(std::string_view title)
 
 bool IsFileNameTitle(std::string_view title)
 {
-    const std::size_t first = title.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
+    title = Trimmed(title);
+    if (title.empty())
         return true;
-    title = title.substr(first, title.find_last_not_of(" \t\r\n") - first + 1);
     if (title.find_first_of(" \t") != std::string_view::npos)
         return false;
     // A name of a page kind the book's pages are read as (a hit is always one), with a stem.
     const std::size_t dot = title.rfind('.');
     return dot != std::string_view::npos && dot != 0 && PageKindOf(title) != PageKind::Other;
+}
+
+bool TitleNamesNothing(std::string_view title)
+{
+    return IsFileNameTitle(title) || IsSlugTitle(title);
 }
 
 std::string BreadcrumbLine(const std::vector<std::string>& breadcrumb)

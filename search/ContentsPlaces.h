@@ -59,6 +59,10 @@ bool IsFileNameTitle(std::string_view title);
 // separator left dangling where an empty part was joined ("metadata -").
 bool IsSlugTitle(std::string_view title);
 
+// Whether a title names nothing its contents entry would not name better: empty, a file name or
+// a slug. Search results take the entry's title instead, and title suggestions leave it out.
+bool TitleNamesNothing(std::string_view title);
+
 // The title without the blanks and separators (- _ : | . · – —) at its ends.
 std::string_view WithoutDanglingSeparators(std::string_view title);
 

@@ -181,7 +181,7 @@ void AddSourceTitles(
 {
     if (index != nullptr) {
         for (auto& [name, title] : index->PageTitles()) {
-            if (!IsFileNameTitle(title) && !IsSlugTitle(title))
+            if (!TitleNamesNothing(title))
                 titles.Add({ std::move(title), std::move(name), {}, TitleSuggestion::Kind::PageTitle });
         }
     }

@@ -157,7 +157,8 @@ void AddContentsEntry(FolderBook& book, const std::optional<LateContents>& conte
 }
 
 // Writes the contents entry: the author's, else the unpacked EPUB's navigation, else what the home
-// page shows (read on a thread of its own when `later`: see FolderOpening). A file of the folder
+// page shows (left to TLateContents when `later`, read as the pages are packed: see
+// FolderOpening). A file of the folder
 // under the entry's name is refused rather than shadowed.
 void AddStoredContents(FolderBook& book, const std::optional<TContents>& navigation, bool later, std::ostream& out)
 {

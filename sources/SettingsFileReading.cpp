@@ -29,16 +29,7 @@ public:
     bool number_unsigned(number_unsigned_t value) override { return Scalar(value); }
     bool number_float(number_float_t value, const string_t&) override { return Scalar(value); }
     bool binary(binary_t&) override { return Scalar(nullptr); }
-    bool string(string_t& value) override
-    {
-        if (skipDepth_ > 0 || frames_.empty() || frames_.back().list != nullptr
-            || frames_.back().expect != Expect::Title || contentsNext_)
-            return Scalar(std::move(value));
-        Frame& top = frames_.back();
-        top.entry.title = std::move(value);
-        top.titled = true;
-        return true;
-    }
+    bool string(string_t& value) override { return Scalar(std::move(value)); }
 
     bool start_object(std::size_t) override { return Open(false); }
     bool start_array(std::size_t) override { return Open(true); }
@@ -103,7 +94,7 @@ private:
         if (contentsNext_)
             return Fail("must be a list of entries");
         if (!frames_.empty())
-            return ContentsScalar(value);
+            return ContentsScalar(std::move(value));
         if (open_.empty()) {
             notAnObject = true;
             return true;
@@ -112,14 +103,19 @@ private:
         return true;
     }
 
-    bool ContentsScalar(const nlohmann::json& value)
+    bool ContentsScalar(nlohmann::json value)
     {
         Frame& top = frames_.back();
         if (top.list != nullptr)
             return Fail("entries must be objects with a \"title\" text");
         switch (top.expect) {
         case Expect::Title:
-            top.titleWrong = true;
+            if (value.is_string()) {
+                top.entry.title = std::move(value.get_ref<std::string&>());
+                top.titled = true;
+            } else {
+                top.titleWrong = true;
+            }
             break;
         case Expect::Page:
             if (!value.is_string()) {
@@ -161,12 +157,12 @@ private:
             return OpenInContents(list);
         if (open_.empty()) {
             // The file's one value: an object of settings, or passed over and refused after.
-            if (list)
+            if (list) {
                 notAnObject = true;
-            if (list)
                 skipDepth_ = 1;
-            else
+            } else {
                 open_.push_back(&read.members);
+            }
             return true;
         }
         open_.push_back(&Place(list ? nlohmann::json::array() : nlohmann::json::object()));

@@ -16,6 +16,9 @@ struct TFolderServing {
     std::ostream& notes; // hears what the plan chose and left out, and the watch's findings
 };
 
+// The option of the commands that read a folder in place: follow its links that lead outside it.
+inline constexpr OptionSpec kFollowOutsideOption { "--follow-outside", "", false };
+
 // A command's BOOK operand, whatever its kind: the source, and for a watched folder its watch.
 struct TSourceArgument {
     std::unique_ptr<TBookSource> source;

@@ -34,7 +34,7 @@ void PrintTree(const TContents& entries, int level, std::ostream& out)
 
 int RunContents(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, { { "--follow-outside", "", false }, { "--json", "", false } });
+    const CommandLine line(args, { kFollowOutsideOption, { "--json", "", false } });
     line.ExpectOperands(1, 1, "BOOK|FILE|DIR");
     const TSourceArgument opened = OpenSourceArgument(line.Operands()[0], line);
     const TContents& contents = ContentsOfSource(*opened.source);

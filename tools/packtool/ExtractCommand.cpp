@@ -66,8 +66,7 @@ bool WritePage(
 
 int RunExtract(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(
-        args, { { "--follow-outside", "", false }, { "--directory", "-d", true }, { "--all", "", false } });
+    const CommandLine line(args, { kFollowOutsideOption, { "--directory", "-d", true }, { "--all", "", false } });
     line.ExpectOperands(1, SIZE_MAX, "BOOK");
     const fs::path folder = line.Value("--directory").value_or(".");
     const std::string& path = line.Operands()[0];

@@ -190,7 +190,7 @@ std::vector<TInfoFact> InfoFacts(const std::string& path, TBookSource& source, b
 
 int RunInfo(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args, { { "--follow-outside", "", false }, { "--json", "", false } });
+    const CommandLine line(args, { kFollowOutsideOption, { "--json", "", false } });
     line.ExpectOperands(1, 1, "BOOK");
     const std::string& path = line.Operands()[0];
     const TSourceArgument opened = OpenSourceArgument(path, line);

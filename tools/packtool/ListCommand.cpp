@@ -27,8 +27,7 @@ Options:
 
 int RunList(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(
-        args, { { "--follow-outside", "", false }, { "--json", "", false }, { "--all", "", false } });
+    const CommandLine line(args, { kFollowOutsideOption, { "--json", "", false }, { "--all", "", false } });
     line.ExpectOperands(1, SIZE_MAX, "BOOK");
     const std::string& path = line.Operands()[0];
     const TSourceArgument opened = OpenSourceArgument(path, line);

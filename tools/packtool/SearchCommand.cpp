@@ -190,9 +190,8 @@ void PrintResults(const SearchResults& results, bool fromArchive, const std::str
 
 int RunSearch(const std::vector<std::string>& args, ToolContext& context)
 {
-    const CommandLine line(args,
-        { { "--follow-outside", "", false }, { "--limit", "", true }, { "--json", "", false },
-            { "--titles", "", false } });
+    const CommandLine line(
+        args, { kFollowOutsideOption, { "--limit", "", true }, { "--json", "", false }, { "--titles", "", false } });
     line.ExpectOperands(2, SIZE_MAX, "BOOK and QUERY");
     const bool titles = line.Has("--titles");
     const int64_t limit = LimitOf(line, titles ? static_cast<int32_t>(kDefaultTitles) : kDefaultLimit);

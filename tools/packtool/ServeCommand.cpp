@@ -387,8 +387,8 @@ int RunServe(const std::vector<std::string>& args, ToolContext& context)
 {
     auto options = ServeOptionTable();
     options.insert(options.end(),
-        { { "--watch", "", false }, { "--exclude", "", true }, { "--include-hidden", "", false },
-            { "--follow-outside", "", false }, { "--no-follow-outside", "", false } });
+        { { "--watch", "", false }, { "--exclude", "", true }, { "--include-hidden", "", false }, kFollowOutsideOption,
+            { "--no-follow-outside", "", false } });
     const CommandLine line(args, options);
     if (!line.Has("--library"))
         line.ExpectOperands(1, SIZE_MAX, "BOOK");

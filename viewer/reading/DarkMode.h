@@ -1,11 +1,20 @@
 #pragma once
 
+#include <QColor>
 #include <QObject>
 
 class QWebEnginePage;
 
 // The colours a page is shown in: its own, the sepia theme's tint of them, or dark ones.
 enum class EPageColours { Own, Sepia, Dark };
+
+// The sepia theme's paper and ink: the ground and text of the page and of the viewer's panels,
+// and the ends the rewrite maps every colour the page sets onto.
+inline const QColor kSepiaPaper(244, 236, 216);
+inline const QColor kSepiaInk(91, 70, 54);
+
+// The colour as CSS writes it and computed styles read: "rgb(244, 236, 216)".
+QString CssRgb(const QColor& colour);
 
 // The dark reading mode of the running book, and the sepia theme's tint, which rewrites colours
 // the same way: every page, and every frame in it, switches between its own colours and the

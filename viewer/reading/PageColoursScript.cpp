@@ -75,7 +75,7 @@ const char* const kScript = R"JS(
     return (0.2126 * r + 0.7152 * g + 0.0722 * b) / 255 < 0.4;
   }
 
-  const ink = [91, 70, 54], paper = [244, 236, 216];
+  const ink = %2, paper = %3;
   const themeOwn = new Set(['rgb(' + ink.join(', ') + ')', 'rgb(' + paper.join(', ') + ')']);
   function sepia(colour, text) {
     const c = rgba(colour);
@@ -212,11 +212,22 @@ const char* const kScript = R"JS(
 })('%1');
 )JS";
 
+// The colour as a script's list of its channels: "[244, 236, 216]".
+QString ChannelList(const QColor& colour)
+{
+    return QStringLiteral("[%1, %2, %3]").arg(colour.red()).arg(colour.green()).arg(colour.blue());
+}
+
 } // namespace
 
 QString PageColoursScript(EPageColours colours)
 {
-    return QString::fromLatin1(kScript).arg(PageColoursName(colours));
+    return QString::fromLatin1(kScript).arg(PageColoursName(colours), ChannelList(kSepiaInk), ChannelList(kSepiaPaper));
+}
+
+QString CssRgb(const QColor& colour)
+{
+    return QStringLiteral("rgb(%1, %2, %3)").arg(colour.red()).arg(colour.green()).arg(colour.blue());
 }
 
 QString PageColoursName(EPageColours colours)

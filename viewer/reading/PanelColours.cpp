@@ -5,56 +5,72 @@
 
 namespace {
 
+// The few colours a scheme chooses; every role of the panels' palette is made of them.
+struct TPanelScheme {
+    QColor window;
+    QColor base; // of fields and lists
+    QColor text;
+    QColor button;
+    QColor toolTip;
+    QColor highlight;
+    QColor highlightedText;
+    QColor placeholder;
+    QColor link;
+    QColor disabled;
+};
+
+QPalette SchemePalette(const TPanelScheme& scheme)
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, scheme.window);
+    palette.setColor(QPalette::WindowText, scheme.text);
+    palette.setColor(QPalette::Base, scheme.base);
+    palette.setColor(QPalette::AlternateBase, scheme.window);
+    palette.setColor(QPalette::Text, scheme.text);
+    palette.setColor(QPalette::Button, scheme.button);
+    palette.setColor(QPalette::ButtonText, scheme.text);
+    palette.setColor(QPalette::BrightText, Qt::white);
+    palette.setColor(QPalette::Highlight, scheme.highlight);
+    palette.setColor(QPalette::HighlightedText, scheme.highlightedText);
+    palette.setColor(QPalette::PlaceholderText, scheme.placeholder);
+    palette.setColor(QPalette::ToolTipBase, scheme.toolTip);
+    palette.setColor(QPalette::ToolTipText, scheme.text);
+    palette.setColor(QPalette::Link, scheme.link);
+    palette.setColor(QPalette::Disabled, QPalette::Text, scheme.disabled);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, scheme.disabled);
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, scheme.disabled);
+    return palette;
+}
+
 QPalette DarkPalette()
 {
     const QColor window(0x2b, 0x2b, 0x2b);
-    const QColor base(0x1e, 0x1e, 0x1e);
-    const QColor text(0xe6, 0xe6, 0xe6);
-    QPalette palette;
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::BrightText, Qt::white);
-    palette.setColor(QPalette::Highlight, QColor(0x3d, 0x6f, 0xb4));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
-    palette.setColor(QPalette::ToolTipBase, window);
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::Link, QColor(0x8a, 0xb4, 0xf8));
-    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
-    return palette;
+    return SchemePalette({ .window = window,
+        .base = QColor(0x1e, 0x1e, 0x1e),
+        .text = QColor(0xe6, 0xe6, 0xe6),
+        .button = QColor(0x3a, 0x3a, 0x3a),
+        .toolTip = window,
+        .highlight = QColor(0x3d, 0x6f, 0xb4),
+        .highlightedText = Qt::white,
+        .placeholder = QColor(0x9a, 0x9a, 0x9a),
+        .link = QColor(0x8a, 0xb4, 0xf8),
+        .disabled = QColor(0x80, 0x80, 0x80) });
 }
 
 // The sepia theme's paper and ink, as the page takes them.
 QPalette SepiaPalette()
 {
-    const QColor paper(244, 236, 216);
     const QColor window(236, 226, 202);
-    const QColor ink(91, 70, 54);
-    QPalette palette;
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, ink);
-    palette.setColor(QPalette::Base, paper);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, ink);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, ink);
-    palette.setColor(QPalette::Highlight, QColor(139, 94, 52));
-    palette.setColor(QPalette::HighlightedText, paper);
-    palette.setColor(QPalette::PlaceholderText, QColor(150, 130, 110));
-    palette.setColor(QPalette::ToolTipBase, paper);
-    palette.setColor(QPalette::ToolTipText, ink);
-    palette.setColor(QPalette::Link, QColor(120, 70, 30));
-    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(160, 145, 125));
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(160, 145, 125));
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(160, 145, 125));
-    return palette;
+    return SchemePalette({ .window = window,
+        .base = kSepiaPaper,
+        .text = kSepiaInk,
+        .button = window,
+        .toolTip = kSepiaPaper,
+        .highlight = QColor(139, 94, 52),
+        .highlightedText = kSepiaPaper,
+        .placeholder = QColor(150, 130, 110),
+        .link = QColor(120, 70, 30),
+        .disabled = QColor(160, 145, 125) });
 }
 
 } // namespace

@@ -61,11 +61,11 @@ QString ReadingStyleSheet(const TReadingChoices& c, const QString& readersSheet)
                      .arg(c.pageWidth);
     if (c.paged)
         sheet += QString::fromLatin1(kPaged);
-    // The paper and ink are the sepia rewrite's own too (PageColoursScript.cpp), which tints the
-    // colours the book sets inside the page the same way.
+    // The rewrite of the page's colours (PageColoursScript.cpp) tints what the book sets inside
+    // the page towards the same paper and ink.
     if (c.theme == TReadingChoices::Theme::Sepia)
-        sheet += QStringLiteral("html, body { background-color: rgb(244, 236, 216) !important; "
-                                "color: rgb(91, 70, 54) !important; }\n");
+        sheet += QStringLiteral("html, body { background-color: %1 !important; color: %2 !important; }\n")
+                     .arg(CssRgb(kSepiaPaper), CssRgb(kSepiaInk));
     if (!readersSheet.isEmpty())
         sheet += readersSheet + QLatin1Char('\n');
     return sheet;
